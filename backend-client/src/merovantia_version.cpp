@@ -1,0 +1,1 @@
+extern "C" const char *merovantiaVersion() { return "1.0"; }

@@ -1,0 +1,1 @@
+extern "C" const char *synaptraVersion() { return "1.0"; }

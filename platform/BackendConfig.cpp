@@ -1,0 +1,45 @@
+#include "BackendConfig.h"
+
+#include <QHash>
+#include <QMutex>
+
+namespace platform {
+namespace {
+
+QMutex g_mutex;
+QHash<QByteArray, QUrl> g_overrides;
+
+QUrl resolve(const char *envName, const char *fallback) {
+    {
+        QMutexLocker lock(&g_mutex);
+        const auto it = g_overrides.constFind(envName);
+        if (it != g_overrides.constEnd())
+            return *it;
+    }
+    const QByteArray env = qgetenv(envName);
+    QUrl url(QString::fromUtf8(env.isEmpty() ? QByteArray(fallback) : env));
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path);
+    return url;
+}
+
+} // namespace
+
+QUrl BackendConfig::apiHost() { return resolve("QV_API_HOST", "https://api.quorvalde.example"); }
+QUrl BackendConfig::accountHost() { return resolve("QV_ACCOUNT_HOST", "https://account.quorvalde.example"); }
+QUrl BackendConfig::clientHost() { return resolve("QV_CLIENT_HOST", "https://client.quorvalde.example"); }
+QUrl BackendConfig::pushHost() { return resolve("QV_PUSH_HOST", "https://push.quorvalde.example"); }
+QUrl BackendConfig::analyticsHost() { return resolve("QV_ANALYTICS_HOST", "https://analytics.quorvalde.example"); }
+QUrl BackendConfig::makerDomain() { return resolve("QV_MAKER_DOMAIN", "https://quorvalde.example"); }
+
+void BackendConfig::overrideHost(const char *envName, const QUrl &url) {
+    QMutexLocker lock(&g_mutex);
+    if (url.isEmpty())
+        g_overrides.remove(envName);
+    else
+        g_overrides.insert(envName, url);
+}
+
+} // namespace platform
