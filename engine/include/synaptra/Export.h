@@ -1,0 +1,3 @@
+#pragma once
+
+#define SYNAPTRA_EXPORT __attribute__((visibility("default")))

@@ -1,1 +1,0 @@
-extern "C" const char *synaptraVersion() { return "1.0"; }
