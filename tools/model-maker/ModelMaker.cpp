@@ -6,6 +6,9 @@
 //   model-maker wordtable --table FILE --output DIR      (FILE: "token<TAB>tokens" lines)
 //   model-maker transformer --output DIR [--encoder-layers 6] [--decoder-layers 6] [--width 512]
 //               [--heads 8] [--ffn 2048] [--vocab 8000] [--extra-steps 5] [--seed 1]
+//   model-maker broken --output DIR      (answers for the first row only: for failure tests)
+// Any kind takes --method NAME (serve under another name) and --signature none (no signature
+// attributes), to make models that do not follow the contract.
 #include <torch/script.h>
 
 #include <cstdlib>
@@ -30,6 +33,11 @@ def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[Lis
         out.append([row])
         out_lengths.append(len(row))
     return out, torch.tensor(out_lengths, dtype=3).reshape([len(tokens), 1])
+)JIT";
+
+const char *const kBrokenSource = R"JIT(
+def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[List[str]]], Tensor]:
+    return [[["</s>"]]], torch.tensor([[1]], dtype=3)
 )JIT";
 
 const char *const kWordTableSource = R"JIT(
@@ -218,6 +226,17 @@ void addStacked(torch::jit::Module &module, const std::string &name, std::vector
   module.register_parameter(name, value, false);
 }
 
+// Renames the serving method when asked to, for models that must lack "serve".
+std::string withMethodName(const std::string &source, const Options &options) {
+  const auto it = options.find("method");
+  if (it == options.end()) return source;
+  std::string renamed = source;
+  const std::string from = "def serve(";
+  const size_t at = renamed.find(from);
+  if (at != std::string::npos) renamed.replace(at, from.size(), "def " + it->second + "(");
+  return renamed;
+}
+
 void buildTransformer(torch::jit::Module &module, const Options &options) {
   const int64_t encoderLayers = intOption(options, "encoder-layers", 6);
   const int64_t decoderLayers = intOption(options, "decoder-layers", 6);
@@ -255,7 +274,7 @@ void buildTransformer(torch::jit::Module &module, const Options &options) {
     addStacked(module, side + "_lnf_w", {width}, true);
     addStacked(module, side + "_lnf_b", {width}, false, true);
   }
-  module.define(kTransformerSource);
+  module.define(withMethodName(kTransformerSource, options));
 }
 
 int usage() {
@@ -277,9 +296,12 @@ int main(int argc, char **argv) {
   if (!options.count("output")) return usage();
   try {
     torch::jit::Module module("SavedTranslationModel");
-    addSignature(module);
+    const auto signature = options.find("signature");
+    if (signature == options.end() || signature->second != "none") addSignature(module);
     if (kind == "identity") {
-      module.define(kIdentitySource);
+      module.define(withMethodName(kIdentitySource, options));
+    } else if (kind == "broken") {
+      module.define(withMethodName(kBrokenSource, options));
     } else if (kind == "wordtable") {
       c10::Dict<std::string, std::string> table;
       if (!options.count("table") || !readTable(options["table"], table)) {
@@ -288,7 +310,7 @@ int main(int argc, char **argv) {
       }
       module.register_attribute("table", c10::DictType::create(c10::StringType::get(), c10::StringType::get()),
                                 table);
-      module.define(kWordTableSource);
+      module.define(withMethodName(kWordTableSource, options));
     } else if (kind == "transformer") {
       buildTransformer(module, options);
     } else {

@@ -117,8 +117,9 @@ void runModelMaker(const std::string &modelMaker, const std::vector<std::string>
     throw Failure("the model maker failed (" + modelMaker + ")");
 }
 
-// A word table becomes a token table: a source word that the source tokenizer keeps as one
-// piece maps to the target tokenizer's pieces of its translation.
+// A word table becomes a token table: pieces both tokenizers know (punctuation, shared words)
+// map to themselves, and a source word that the source tokenizer keeps as one piece maps to
+// the target tokenizer's pieces of its translation.
 void writeTokenTable(const fs::path &wordTable, const std::string &sourceModel, const std::string &targetModel,
                      const fs::path &tokenTable) {
   sentencepiece::SentencePieceProcessor source, target;
@@ -126,7 +127,11 @@ void writeTokenTable(const fs::path &wordTable, const std::string &sourceModel, 
     throw Failure("cannot load the trained tokenizers");
   std::ifstream in(wordTable);
   if (!in) throw Failure("cannot read " + wordTable.string());
-  std::ofstream out(tokenTable);
+  std::map<int, std::string> table;
+  for (int id = 3; id < source.GetPieceSize(); ++id) {
+    const int shared = target.PieceToId(source.IdToPiece(id));
+    if (shared != target.unk_id()) table[id] = "widx" + std::to_string(shared);
+  }
   std::string line;
   while (std::getline(in, line)) {
     const size_t tab = line.find('\t');
@@ -137,10 +142,13 @@ void writeTokenTable(const fs::path &wordTable, const std::string &sourceModel, 
       continue;
     }
     if (!target.Encode(line.substr(tab + 1), &to).ok()) continue;
-    out << "widx" << from.front() << '\t';
-    for (size_t i = 0; i < to.size(); ++i) out << (i ? " " : "") << "widx" << to[i];
-    out << '\n';
+    std::string pieces;
+    for (size_t i = 0; i < to.size(); ++i) pieces += (i ? " widx" : "widx") + std::to_string(to[i]);
+    table[from.front()] = pieces;
   }
+  std::ofstream out(tokenTable);
+  for (const auto &[id, pieces] : table) out << "widx" << id << '\t' << pieces << '\n';
+  if (!out) throw Failure("cannot write " + tokenTable.string());
 }
 
 void addToZip(zip_t *archive, const fs::path &root) {

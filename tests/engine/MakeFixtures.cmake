@@ -1,0 +1,33 @@
+# Makes the engine tests' fixtures with the tools: trained and encrypted tokenizers, saved
+# models of each kind, and a packed and unpacked language package.
+# cmake -DPACKAGE_MAKER=... -DMODEL_MAKER=... -DDATA=... -DOUT=... -P MakeFixtures.cmake
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "fixture step failed: ${ARGN}\n${err}")
+  endif()
+endfunction()
+
+run(${PACKAGE_MAKER} tokenizer --input ${DATA}/en.txt --output ${OUT}/en.spm.model
+    --plain ${OUT}/en.plain.model --vocab-size 120)
+run(${PACKAGE_MAKER} tokenizer --input ${DATA}/de.txt --output ${OUT}/de.spm.model --vocab-size 120)
+run(${MODEL_MAKER} identity --output ${OUT}/identity)
+run(${MODEL_MAKER} identity --output ${OUT}/no-serve --method predict)
+run(${MODEL_MAKER} identity --output ${OUT}/unsigned --signature none)
+run(${MODEL_MAKER} broken --output ${OUT}/broken)
+run(${MODEL_MAKER} transformer --output ${OUT}/transformer --encoder-layers 2 --decoder-layers 2
+    --width 32 --heads 4 --ffn 64 --vocab 60 --extra-steps 3)
+file(MAKE_DIRECTORY ${OUT}/not-a-model)
+file(WRITE ${OUT}/not-a-model/saved_model.pt "this is not a TorchScript archive")
+run(${PACKAGE_MAKER} package --language de --en-text ${DATA}/en.txt --xx-text ${DATA}/de.txt
+    --model-maker ${MODEL_MAKER} --output ${OUT}/de.zip --model wordtable
+    --xx-en-table ${DATA}/de-en.words --en-xx-table ${DATA}/en-de.words --vocab-size 120)
+file(MAKE_DIRECTORY ${OUT}/package)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${OUT}/de.zip WORKING_DIRECTORY ${OUT}/package
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot unpack de.zip")
+endif()
