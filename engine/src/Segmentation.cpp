@@ -43,53 +43,71 @@ void dropLastSeparatorChar(std::vector<std::string> &symbolsBatch) {
   if (!symbolsBatch.empty() && !symbolsBatch.back().empty()) symbolsBatch.back().pop_back();
 }
 
-// The state one cutting level keeps between cuts: the piece since the last cut, its word count
-// and where its current run of marks began.
+// The state one cutting level keeps between cuts. A piece is always the stretch of the input
+// since the last cut (only the space that makes a cut is left out), so it is kept as a view.
 struct Piece {
-  std::string text;
+  std::string_view input;
+  size_t start = 0;
+  size_t end = 0;
   int words = 0;
   bool inRun = false;
   size_t runStart = 0;
 
-  std::string_view beforeRun() const { return std::string_view(text).substr(0, runStart); }
-  std::string_view run() const { return std::string_view(text).substr(runStart); }
-  void reset() {
-    text.clear();
-    words = 0;
-    inRun = false;
-    runStart = 0;
-  }
+  std::string_view text() const { return input.substr(start, end - start); }
+  bool empty() const { return end == start; }
+  std::string_view beforeRun() const { return input.substr(start, runStart - start); }
+  std::string_view run() const { return input.substr(runStart, end - runStart); }
 };
 
+// Bytes that may start a mark or are a space; every other byte is ordinary text.
+struct LeadBytes {
+  bool table[256] = {};
+  explicit LeadBytes(std::string_view leads) {
+    table[static_cast<unsigned char>(' ')] = true;
+    for (char c : leads) table[static_cast<unsigned char>(c)] = true;
+  }
+  bool operator()(char c) const { return table[static_cast<unsigned char>(c)]; }
+};
+
+const LeadBytes kTerminatorLeads(".?!\xE3\xEF");
+const LeadBytes kClauseLeads(",;:[\\](){}\xE2");
+
 // Shared walk of SplitLongBlock and SplitLongSentence: marks open runs, a space after a run
-// calls `cut`, other bytes are copied.
+// calls `cut` and starts a new piece after it; other bytes extend the piece.
 template <typename MarkAt, typename Cut>
-void walk(std::string_view input, Piece &piece, MarkAt markAt, Cut cut) {
-  piece.text.reserve(input.size());
+void walk(std::string_view input, Piece &piece, const LeadBytes &leads, MarkAt markAt, Cut cut) {
+  piece.input = input;
   size_t i = 0;
   while (i < input.size()) {
+    const char c = input[i];
+    if (!leads(c)) {
+      piece.inRun = false;
+      ++i;
+      continue;
+    }
     const size_t mark = markAt(input, i);
     if (mark > 0) {
       if (!piece.inRun) {
         piece.inRun = true;
-        piece.runStart = piece.text.size();
+        piece.runStart = i;
       }
-      piece.text.append(input.substr(i, mark));
       i += mark;
-      continue;
-    }
-    const char c = input[i++];
-    if (c != ' ') {
+    } else if (c != ' ') {
       piece.inRun = false;
-      piece.text.push_back(c);
+      ++i;
     } else if (!piece.inRun) {
-      piece.text.push_back(c);
       ++piece.words;
+      ++i;
     } else {
+      piece.end = i;
       cut();
-      piece.reset();
+      ++i;
+      piece.start = piece.end = piece.runStart = i;
+      piece.words = 0;
+      piece.inRun = false;
     }
   }
+  piece.end = input.size();
 }
 
 } // namespace
@@ -116,9 +134,9 @@ int SplitLongBlock(std::string_view line, std::vector<std::string> &sentenceBatc
                    std::vector<std::string> &symbolsBatch) {
   if (line.empty()) return 1;
   Piece piece;
-  walk(line, piece, terminatorAt, [&] {
+  walk(line, piece, kTerminatorLeads, terminatorAt, [&] {
     if (piece.words < kLongPieceWords) {
-      sentenceBatch.emplace_back(piece.text);
+      sentenceBatch.emplace_back(piece.text());
       symbolsBatch.emplace_back(" ");
     } else {
       SplitLongSentence(piece.beforeRun(), sentenceBatch, symbolsBatch);
@@ -126,16 +144,16 @@ int SplitLongBlock(std::string_view line, std::vector<std::string> &sentenceBatc
       appendToLastSeparator(symbolsBatch, " ");
     }
   });
-  if (piece.text.empty()) {
+  if (piece.empty()) {
     dropLastSeparatorChar(symbolsBatch);
   } else if (piece.words < kLongPieceWords) {
-    sentenceBatch.emplace_back(std::move(piece.text));
+    sentenceBatch.emplace_back(piece.text());
     symbolsBatch.emplace_back();
   } else if (piece.inRun) {
     SplitLongSentence(piece.beforeRun(), sentenceBatch, symbolsBatch);
     appendToLastSeparator(symbolsBatch, piece.run());
   } else {
-    SplitLongSentence(piece.text, sentenceBatch, symbolsBatch);
+    SplitLongSentence(piece.text(), sentenceBatch, symbolsBatch);
   }
   return 0;
 }
@@ -144,7 +162,7 @@ int SplitLongSentence(std::string_view input, std::vector<std::string> &sentence
                       std::vector<std::string> &symbolsBatch) {
   if (input.empty()) return 1;
   Piece piece;
-  walk(input, piece, clauseMarkAt, [&] {
+  walk(input, piece, kClauseLeads, clauseMarkAt, [&] {
     if (piece.words < kLongPieceWords) {
       sentenceBatch.emplace_back(piece.beforeRun());
       symbolsBatch.emplace_back(piece.run());
@@ -155,21 +173,21 @@ int SplitLongSentence(std::string_view input, std::vector<std::string> &sentence
       appendToLastSeparator(symbolsBatch, " ");
     }
   });
-  if (piece.text.empty()) {
+  if (piece.empty()) {
     dropLastSeparatorChar(symbolsBatch);
   } else if (piece.words < kLongPieceWords) {
     if (piece.inRun) {
       sentenceBatch.emplace_back(piece.beforeRun());
       symbolsBatch.emplace_back(piece.run());
     } else {
-      sentenceBatch.emplace_back(std::move(piece.text));
+      sentenceBatch.emplace_back(piece.text());
       symbolsBatch.emplace_back();
     }
   } else if (piece.inRun) {
     SplitLongSentenceWithoutPunct(piece.beforeRun(), sentenceBatch, symbolsBatch);
     appendToLastSeparator(symbolsBatch, piece.run());
   } else {
-    SplitLongSentenceWithoutPunct(piece.text, sentenceBatch, symbolsBatch);
+    SplitLongSentenceWithoutPunct(piece.text(), sentenceBatch, symbolsBatch);
   }
   return 0;
 }

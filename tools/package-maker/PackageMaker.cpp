@@ -1,6 +1,7 @@
 // package-maker: tokenizers and offline language packages.
 //
 //   package-maker tokenizer --input TEXT --output FILE --vocab-size N [--plain FILE]
+//       [--model-type unigram|bpe|word|char]
 //       trains a tokenizer on TEXT and writes it encrypted (and, with --plain, unencrypted too)
 //   package-maker encrypt --input MODEL --output FILE
 //   package-maker package --language xx --en-text FILE --xx-text FILE --model-maker PATH
@@ -71,11 +72,12 @@ private:
 };
 
 // Trains a tokenizer; returns the serialized model.
-std::string trainTokenizer(const std::string &input, int vocabSize) {
+std::string trainTokenizer(const std::string &input, int vocabSize, const std::string &modelType = "unigram") {
   TempDir dir;
   const fs::path prefix = dir.path() / "spm";
   const std::string args = "--input=" + input + " --model_prefix=" + prefix.string() +
                            " --vocab_size=" + std::to_string(vocabSize) +
+                           " --model_type=" + modelType +
                            " --character_coverage=1.0 --hard_vocab_limit=false --minloglevel=2";
   const auto status = sentencepiece::SentencePieceTrainer::Train(args);
   if (!status.ok()) throw Failure("tokenizer training failed: " + status.ToString());
@@ -90,7 +92,8 @@ void writeEncrypted(const fs::path &path, const std::string &model) {
 
 int tokenizerCommand(const Options &options) {
   const int vocab = options.count("vocab-size") ? std::stoi(options.at("vocab-size")) : 200;
-  const std::string model = trainTokenizer(required(options, "input"), vocab);
+  const std::string type = options.count("model-type") ? options.at("model-type") : "unigram";
+  const std::string model = trainTokenizer(required(options, "input"), vocab, type);
   writeEncrypted(required(options, "output"), model);
   if (options.count("plain")) writeFile(options.at("plain"), model);
   return 0;
