@@ -1,6 +1,15 @@
 // The flat inference interface the engine drives: statuses, string and numeric tensors,
 // graphs of named operations and sessions over saved models. Implemented on libtorch
 // (TorchScript) in libsynaptra_inference.so, which the engine loads with dlopen.
+//
+// Saved models: a directory holding saved_model.pt, a TorchScript archive with
+//  - a method named after the load tag ("serve"), taking one argument per signature input
+//    (a [B, T] TF_STRING tensor arrives as List[List[str]], numeric tensors as Tensor) and
+//    returning a tuple with one value per signature output (a Tensor, or nested lists of str that
+//    become a rectangular TF_STRING tensor padded with "");
+//  - attributes signature_inputs and signature_outputs (List[str]) naming those values; they are
+//    the graph's operations, each used at index 0.
+// Runs happen under inference mode on the CPU with libtorch's default intra-op threads.
 #pragma once
 
 #include <stddef.h>
