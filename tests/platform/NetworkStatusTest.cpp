@@ -15,12 +15,21 @@ using platform::NetworkStatus;
 
 namespace {
 
+// The test script fixes the status for the whole run; these tests set their own.
 class NetworkStatusTest : public ::testing::Test {
 protected:
-    void TearDown() override {
+    void SetUp() override {
+        saved = qgetenv(NetworkStatus::kEnvironmentVariable);
         qunsetenv(NetworkStatus::kEnvironmentVariable);
+    }
+    void TearDown() override {
+        if (saved.isEmpty())
+            qunsetenv(NetworkStatus::kEnvironmentVariable);
+        else
+            qputenv(NetworkStatus::kEnvironmentVariable, saved);
         NetworkStatus::shared().setOverride(std::nullopt);
     }
+    QByteArray saved;
 };
 
 } // namespace
