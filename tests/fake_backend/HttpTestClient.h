@@ -2,6 +2,8 @@
 
 #include "support/EventLoop.h"
 
+#include <gtest/gtest.h>
+
 #include <QHttpMultiPart>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -34,8 +36,10 @@ inline FetchResult fetch(QNetworkAccessManager &manager, const QNetworkRequest &
                          const QByteArray &method = "GET", const QByteArray &body = {},
                          QHttpMultiPart *multipart = nullptr, int timeoutMs = 10000) {
     FetchResult result;
-    QNetworkReply *reply = multipart ? manager.sendCustomRequest(request, method, multipart)
-                                     : manager.sendCustomRequest(request, method, body);
+    // QNetworkAccessManager waits for a body after a custom "HEAD" verb: use its own head().
+    QNetworkReply *reply = multipart          ? manager.sendCustomRequest(request, method, multipart)
+                           : method == "HEAD" ? manager.head(request)
+                                              : manager.sendCustomRequest(request, method, body);
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [&result, reply] {
         const QByteArray data = reply->readAll();
         if (!data.isEmpty()) {
@@ -51,8 +55,11 @@ inline FetchResult fetch(QNetworkAccessManager &manager, const QNetworkRequest &
         result.finished = true;
     });
     waitUntil([&result] { return result.finished; }, timeoutMs);
-    if (!result.finished)
+    if (!result.finished) {
+        ADD_FAILURE() << "no answer within " << timeoutMs << " ms";
+        reply->disconnect();
         reply->abort();
+    }
     reply->deleteLater();
     return result;
 }
