@@ -19,6 +19,7 @@ namespace {
 
 std::mutex g_defaultMutex;
 StoreConfiguration g_defaultConfiguration;
+bool g_defaultConfigured = false;
 ObjectStore g_defaultStore;
 
 std::mutex g_reporterMutex;
@@ -119,14 +120,21 @@ void ObjectStore::setDefaultConfiguration(const StoreConfiguration &configuratio
 {
     std::lock_guard<std::mutex> lock(g_defaultMutex);
     g_defaultConfiguration = configuration;
+    g_defaultConfigured = true;
     g_defaultStore = ObjectStore();
 }
 
 ObjectStore ObjectStore::defaultStore(Error *error)
 {
     std::lock_guard<std::mutex> lock(g_defaultMutex);
-    if (g_defaultStore.isNull())
+    if (g_defaultStore.isNull()) {
+        if (!g_defaultConfigured) {
+            if (error)
+                *error = storeError(OpenFailed, QStringLiteral("The default object store is not configured"));
+            return {};
+        }
         g_defaultStore = open(g_defaultConfiguration, error);
+    }
     return g_defaultStore;
 }
 

@@ -54,7 +54,8 @@ public:
     // by a newer schema is refused and left untouched.
     static ObjectStore open(const StoreConfiguration &configuration, Error *error = nullptr);
 
-    // The application's store: opened from this configuration on first use.
+    // The application's store: opened from this configuration on first use
+    // (null, with an error, until a configuration is set).
     static void setDefaultConfiguration(const StoreConfiguration &configuration);
     static ObjectStore defaultStore(Error *error = nullptr);
     static void resetDefaultStore(); // tests
