@@ -58,8 +58,9 @@ bool Object::isValid() const
         return true;
     try {
         detail::Connection &c = d->core->connection();
-        sqlite::Statement &st =
-            c.db.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(d->schema->className())));
+        sqlite::Statement &st = c.cached(d->schema.get(), nullptr, detail::Connection::RowExists, [&] {
+            return QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(d->schema->className()));
+        });
         st.bind(1, d->rowId);
         const bool found = st.step();
         st.reset();
@@ -107,12 +108,7 @@ QVariant Object::value(const QString &property) const
     if (p->isList())
         return QVariant::fromValue(list(property).toList());
     try {
-        detail::Connection &c = d->core->connection();
-        sqlite::Statement &st = c.db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
-                                                 .arg(sqlite::quoted(property), sqlite::quoted(d->schema->className())));
-        st.bind(1, d->rowId);
-        const QVariant raw = st.step() ? st.column(0) : QVariant();
-        st.reset();
+        const QVariant raw = d->readColumn(*p);
         if (p->isLink()) {
             if (!raw.isValid() || raw.isNull())
                 return QVariant::fromValue(Object());
@@ -247,9 +243,10 @@ QList<Object> List::toList() const
     try {
         detail::StoreCore &core = *m_owner.d->core;
         detail::Connection &c = core.connection();
-        sqlite::Statement &st = c.db.prepare(
-            QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
-                .arg(detail::StoreCore::listTable(m_owner.className(), m_property->name)));
+        sqlite::Statement &st = c.cached(m_owner.d->schema.get(), m_property, detail::Connection::ReadList, [&] {
+            return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
+                .arg(detail::StoreCore::listTable(m_owner.className(), m_property->name));
+        });
         st.bind(1, m_owner.rowId());
         QList<qint64> ids;
         while (st.step())

@@ -239,6 +239,7 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
     ++c.localWrites;
     run();
     c.writeDepth = 0;
+    c.linkableRows.clear();
     if (!failure && c.failure)
         failure = c.failure;
     if (!failure) {

@@ -285,26 +285,36 @@ private:
 
 } // namespace
 
-QList<qint64> ResultsQuery::evaluate(bool force) const
+QList<qint64> ResultsQuery::evaluate(bool force, QList<QVariantList> *rows) const
 {
     if (!core || !schema)
         return {};
     Connection &c = core->connection();
     std::lock_guard<std::mutex> lock(cacheMutex);
     const quint64 commits = core->commits.load();
-    if (!force && cached && cacheConnection == &c && cacheCommits == commits && cacheLocalWrites == c.localWrites)
+    if (!force && !rows && cached && cacheConnection == &c && cacheCommits == commits && cacheLocalWrites == c.localWrites)
         return cachedIds;
     QList<qint64> ids;
     try {
         SqlBuilder builder(*core, *schema);
         const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
         const QString order = builder.orderClause(sorts);
-        const QString sql = QStringLiteral("SELECT t0._id FROM %1 WHERE %2 ORDER BY %3").arg(builder.fromClause(), where, order);
+        const QString columns = rows ? QStringLiteral("t0._id,") + rowColumns(*schema, QStringLiteral("t0.")) : QStringLiteral("t0._id");
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(columns, builder.fromClause(), where, order);
         sqlite::Statement &st = c.db.prepare(sql);
         for (int i = 0; i < builder.binds.size(); ++i)
             st.bind(i + 1, builder.binds.at(i));
-        while (st.step())
+        while (st.step()) {
             ids.append(st.columnInt(0));
+            if (rows) {
+                QVariantList row;
+                const int n = st.columnCount();
+                row.reserve(n - 1);
+                for (int i = 1; i < n; ++i)
+                    row.append(st.column(i));
+                rows->append(std::move(row));
+            }
+        }
     } catch (const StoreError &e) {
         report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
                QStringLiteral("Object store query failed"));
@@ -399,11 +409,21 @@ int Results::indexOf(const Object &object) const
 QList<Object> Results::toList() const
 {
     QList<Object> out;
-    const QList<qint64> ids = rowIds();
+    if (!m_query)
+        return out;
+    // One query reads every row, so that reading the objects costs no more queries.
+    QList<QVariantList> rows;
+    const QList<qint64> ids = m_query->evaluate(false, &rows);
     out.reserve(ids.size());
     const QString cls = className();
-    for (qint64 id : ids)
-        out.append(m_query->core->makeObject(cls, id));
+    detail::Connection &c = m_query->core->connection();
+    const quint64 commits = m_query->core->commits.load();
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        Object object = m_query->core->makeObject(cls, ids.at(i));
+        if (i < rows.size())
+            object.d->setRow(c, commits, std::move(rows[i]));
+        out.append(object);
+    }
     return out;
 }
 

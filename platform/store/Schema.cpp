@@ -75,6 +75,17 @@ ObjectSchema &ObjectSchema::list(const QString &name, const QString &objectClass
     return add(p);
 }
 
+ObjectSchema &ObjectSchema::indexed(const QString &name)
+{
+    for (Property &p : m_properties) {
+        if (p.name == name && p.isScalar()) {
+            p.indexed = true;
+            return *this;
+        }
+    }
+    throw StoreError(QStringLiteral("%1 has no scalar property %2 to index").arg(m_className, name));
+}
+
 ObjectSchema &ObjectSchema::add(Property property)
 {
     if (property.name.isEmpty() || property.name.startsWith(QLatin1Char('_')) || property.name.contains(QLatin1Char('.'))
@@ -88,17 +99,15 @@ ObjectSchema &ObjectSchema::add(Property property)
             throw StoreError(QStringLiteral("Default of %1.%2 does not fit its type").arg(m_className, property.name));
         property.defaultValue = coerced;
     }
+    m_index.insert(property.name, m_properties.size());
     m_properties.append(std::move(property));
     return *this;
 }
 
 const Property *ObjectSchema::propertyNamed(const QString &name) const
 {
-    for (const Property &p : m_properties) {
-        if (p.name == name)
-            return &p;
-    }
-    return nullptr;
+    auto it = m_index.constFind(name);
+    return it == m_index.constEnd() ? nullptr : &m_properties.at(it.value());
 }
 
 const Property *ObjectSchema::primaryKeyProperty() const

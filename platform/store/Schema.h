@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -14,6 +15,7 @@ struct Property {
     PropertyType type = PropertyType::String;
     bool optional = true;
     bool primary = false;
+    bool indexed = false; // an index speeds up sorting and filtering on it
     QString objectClass;
     QVariant defaultValue; // applied when a new object is created without this property
 
@@ -31,7 +33,8 @@ struct Property {
 //           .property("isVerify", platform::PropertyType::Bool)
 //           .required("quality", platform::PropertyType::Int, 0)
 //           .link("languageFrom", "QVLanguageRealm")
-//           .list("recentlyLanguages", "QVLanguageRealm");
+//           .list("recentlyLanguages", "QVLanguageRealm")
+//           .indexed("userName");
 //   }
 //
 // Properties are optional unless declared with required(); links are always
@@ -48,6 +51,7 @@ public:
     ObjectSchema &required(const QString &name, PropertyType type, const QVariant &defaultValue = {});
     ObjectSchema &link(const QString &name, const QString &objectClass);
     ObjectSchema &list(const QString &name, const QString &objectClass);
+    ObjectSchema &indexed(const QString &name); // a property declared before
 
     const QString &className() const { return m_className; }
     const QList<Property> &properties() const { return m_properties; } // declaration order
@@ -60,6 +64,7 @@ private:
 
     QString m_className;
     QList<Property> m_properties;
+    QHash<QString, qsizetype> m_index; // name -> position in m_properties
 };
 
 // Turns a value into the form stored for the property's type. Numbers, booleans

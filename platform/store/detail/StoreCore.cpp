@@ -203,7 +203,7 @@ void StoreCore::createIndexes(Connection &c)
                 c.db.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                               .arg(sqlite::quoted(name + QStringLiteral(".pk.") + p.name), sqlite::quoted(name),
                                    sqlite::quoted(p.name)));
-            } else if (p.isLink()) {
+            } else if (p.isLink() || p.indexed) {
                 c.db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                               .arg(sqlite::quoted(name + QStringLiteral(".link.") + p.name), sqlite::quoted(name),
                                    sqlite::quoted(p.name)));
@@ -306,6 +306,65 @@ Results StoreCore::makeResults(const QString &className)
                      QStringLiteral("Class %1 is not declared in the store").arg(className)),
                QStringLiteral("Object store query failed"));
     return Results(query);
+}
+
+QString rowColumns(const ObjectSchema &schema, const QString &alias)
+{
+    QStringList columns;
+    for (const Property &p : schema.properties()) {
+        if (!p.isList())
+            columns.append(alias + sqlite::quoted(p.name));
+    }
+    return columns.isEmpty() ? QStringLiteral("1") : columns.join(QLatin1Char(','));
+}
+
+int columnIndex(const ObjectSchema &schema, const Property &property)
+{
+    int index = 0;
+    for (const Property &p : schema.properties()) {
+        if (&p == &property || p.name == property.name)
+            return index;
+        if (!p.isList())
+            ++index;
+    }
+    return -1;
+}
+
+void ObjectData::setRow(const Connection &connection, quint64 commits, QVariantList columns)
+{
+    std::lock_guard<std::mutex> lock(rowMutex);
+    rowConnection = &connection;
+    rowCommits = commits;
+    rowLocalWrites = connection.localWrites;
+    rowLoaded = true;
+    row = std::move(columns);
+}
+
+QVariant ObjectData::readColumn(const Property &property)
+{
+    Connection &c = core->connection();
+    const quint64 commits = core->commits.load();
+    const int index = columnIndex(*schema, property);
+    {
+        std::lock_guard<std::mutex> lock(rowMutex);
+        if (rowLoaded && rowConnection == &c && rowCommits == commits && rowLocalWrites == c.localWrites)
+            return row.value(index);
+    }
+    sqlite::Statement &st = c.cached(schema.get(), nullptr, Connection::SelectRow, [&] {
+        return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?").arg(rowColumns(*schema, QString()), sqlite::quoted(schema->className()));
+    });
+    st.bind(1, rowId);
+    QVariantList columns;
+    if (st.step()) {
+        const int n = st.columnCount();
+        columns.reserve(n);
+        for (int i = 0; i < n; ++i)
+            columns.append(st.column(i));
+    }
+    st.reset();
+    const QVariant value = columns.value(index);
+    setRow(c, commits, std::move(columns));
+    return value;
 }
 
 QVariant toSql(const Property &property, const QVariant &coerced)

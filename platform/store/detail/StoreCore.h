@@ -51,6 +51,35 @@ struct Connection {
     ChangeSet changes;
     quint64 localWrites = 0; // bumped by every write statement, for read caches
     std::unique_lock<std::mutex> writerLock;
+    QSet<QPair<const void *, qint64>> linkableRows; // rows known to exist in this transaction
+
+    // Hot statements by (schema, property, kind): no SQL text is built or hashed
+    // once a statement exists. Schemas and properties live as long as the store.
+    enum StatementKind { SelectColumn, RowExists, FindByKey, Insert, UpdateColumn, ReadList, SelectRow };
+    template <typename MakeSql>
+    sqlite::Statement &cached(const void *schema, const void *property, StatementKind kind, MakeSql &&makeSql)
+    {
+        const StatementKey key{schema, property, kind};
+        auto it = statements.constFind(key);
+        if (it != statements.constEnd())
+            return it.value()->reset();
+        sqlite::Statement &st = db.prepare(makeSql());
+        statements.insert(key, &st);
+        return st;
+    }
+
+private:
+    struct StatementKey {
+        const void *schema;
+        const void *property;
+        int kind;
+        bool operator==(const StatementKey &o) const { return schema == o.schema && property == o.property && kind == o.kind; }
+    };
+    friend size_t qHash(const StatementKey &k, size_t seed = 0) noexcept
+    {
+        return qHashMulti(seed, k.schema, k.property, k.kind);
+    }
+    QHash<StatementKey, sqlite::Statement *> statements;
 };
 
 struct ObjectData {
@@ -58,7 +87,23 @@ struct ObjectData {
     std::shared_ptr<const ObjectSchema> schema;
     qint64 rowId = 0;
     QVariantMap values; // standalone objects only
+
+    // Stored objects: the row as last read (raw columns, see rowColumns()),
+    // reused while no write happened since, on the same connection.
+    QVariant readColumn(const Property &property);
+    void setRow(const Connection &connection, quint64 commits, QVariantList columns);
+
+    std::mutex rowMutex;
+    const Connection *rowConnection = nullptr;
+    quint64 rowCommits = 0;
+    quint64 rowLocalWrites = 0;
+    bool rowLoaded = false;
+    QVariantList row; // empty when the object is gone
 };
+
+// Stored columns of a class (every non-list property, in declaration order).
+QString rowColumns(const ObjectSchema &schema, const QString &alias);
+int columnIndex(const ObjectSchema &schema, const Property &property);
 
 struct PredicateNode {
     enum Kind { All, And, Or, Not, Compare, In, Contains, BeginsWith, Has };
@@ -84,7 +129,8 @@ struct ResultsQuery {
     QList<SortKey> sorts;
 
     // Row ids in result order; cached until this thread or a commit writes.
-    QList<qint64> evaluate(bool force = false) const;
+    // With rows, also reads each object's stored columns (never from the cache).
+    QList<qint64> evaluate(bool force = false, QList<QVariantList> *rows = nullptr) const;
     // Classes whose changes may alter the result (root, joined and listed classes).
     QSet<QString> dependencies() const;
 

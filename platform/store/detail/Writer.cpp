@@ -30,8 +30,10 @@ Writer::Writer(Connection &connection)
 
 bool Writer::rowExists(const QString &className, qint64 id)
 {
-    sqlite::Statement &st =
-        c.db.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(className)));
+    const ObjectSchema &schema = core.schemaFor(className);
+    sqlite::Statement &st = c.cached(&schema, nullptr, Connection::RowExists, [&] {
+        return QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(className));
+    });
     st.bind(1, id);
     const bool found = st.step();
     st.reset();
@@ -40,9 +42,10 @@ bool Writer::rowExists(const QString &className, qint64 id)
 
 qint64 Writer::findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw)
 {
-    sqlite::Statement &st = c.db.prepare(QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?")
-                                             .arg(sqlite::quoted(schema.className()),
-                                                  sqlite::quoted(schema.primaryKeyName())));
+    sqlite::Statement &st = c.cached(&schema, nullptr, Connection::FindByKey, [&] {
+        return QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?")
+            .arg(sqlite::quoted(schema.className()), sqlite::quoted(schema.primaryKeyName()));
+    });
     st.bind(1, raw);
     const qint64 id = st.step() ? st.columnInt(0) : 0;
     st.reset();
@@ -88,12 +91,10 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
 qint64 Writer::insert(const ObjectSchema &schema, const QVariantMap &values, Mode mode)
 {
     const Mode nested = mode == Mode::Replace ? Mode::Replace : Mode::Update;
-    QStringList columns;
     QVariantList row;
     for (const Property &p : schema.properties()) {
         if (p.isList())
             continue;
-        columns.append(sqlite::quoted(p.name));
         auto it = values.constFind(p.name);
         if (it == values.constEnd())
             row.append(initialSqlValue(p));
@@ -104,17 +105,20 @@ qint64 Writer::insert(const ObjectSchema &schema, const QVariantMap &values, Mod
         else
             row.append(toSql(p, coerceOrThrow(schema, p, it.value())));
     }
-    QString sql;
-    if (columns.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlite::quoted(schema.className()));
-    } else {
+    sqlite::Statement &st = c.cached(&schema, nullptr, Connection::Insert, [&] {
+        QStringList columns;
         QStringList marks;
-        for (int i = 0; i < columns.size(); ++i)
+        for (const Property &p : schema.properties()) {
+            if (p.isList())
+                continue;
+            columns.append(sqlite::quoted(p.name));
             marks.append(QStringLiteral("?"));
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(sqlite::quoted(schema.className()), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    }
-    sqlite::Statement &st = c.db.prepare(sql);
+        }
+        if (columns.isEmpty())
+            return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlite::quoted(schema.className()));
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(sqlite::quoted(schema.className()), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    });
     for (int i = 0; i < row.size(); ++i)
         st.bind(i + 1, row.at(i));
     st.run();
@@ -154,8 +158,13 @@ qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode
         if (object.isManaged()) {
             if (object.d->core.get() != &core)
                 throw StoreError(QStringLiteral("An object of another store cannot be linked"));
-            if (!rowExists(property.objectClass, object.rowId()))
-                throw StoreError(QStringLiteral("A deleted %1 cannot be linked").arg(property.objectClass));
+            // Checked once per transaction until something is deleted.
+            const auto key = qMakePair(static_cast<const void *>(&target), object.rowId());
+            if (!c.linkableRows.contains(key)) {
+                if (!rowExists(property.objectClass, object.rowId()))
+                    throw StoreError(QStringLiteral("A deleted %1 cannot be linked").arg(property.objectClass));
+                c.linkableRows.insert(key);
+            }
             return object.rowId();
         }
         return upsert(target, object.values(), Mode::Replace);
@@ -192,8 +201,10 @@ QList<qint64> Writer::resolveList(const Property &property, const QVariant &valu
 
 QList<qint64> Writer::readList(const ObjectSchema &schema, qint64 id, const Property &property)
 {
-    sqlite::Statement &st = c.db.prepare(
-        QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos").arg(StoreCore::listTable(schema.className(), property.name)));
+    sqlite::Statement &st = c.cached(&schema, &property, Connection::ReadList, [&] {
+        return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
+            .arg(StoreCore::listTable(schema.className(), property.name));
+    });
     st.bind(1, id);
     QList<qint64> ids;
     while (st.step())
@@ -248,9 +259,11 @@ void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &
             }
         }
     }
-    const QString table = sqlite::quoted(schema.className());
-    const QString column = sqlite::quoted(property.name);
-    sqlite::Statement &read = c.db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?").arg(column, table));
+    const auto table = [&] { return sqlite::quoted(schema.className()); };
+    const auto column = [&] { return sqlite::quoted(property.name); };
+    sqlite::Statement &read = c.cached(&schema, &property, Connection::SelectColumn, [&] {
+        return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?").arg(column(), table());
+    });
     read.bind(1, id);
     if (!read.step())
         throw StoreError(QStringLiteral("The %1 object was deleted").arg(schema.className()));
@@ -258,7 +271,9 @@ void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &
     read.reset();
     if (sameRaw(old, raw))
         return;
-    sqlite::Statement &update = c.db.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE _id = ?").arg(table, column));
+    sqlite::Statement &update = c.cached(&schema, &property, Connection::UpdateColumn, [&] {
+        return QStringLiteral("UPDATE %1 SET %2 = ? WHERE _id = ?").arg(table(), column());
+    });
     update.bind(1, raw).bind(2, id);
     update.run();
     c.changes.recordModify(schema.className(), id, property.name);
@@ -313,6 +328,7 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
         }
     }
     c.changes.recordDelete(schema.className(), id);
+    c.linkableRows.clear();
 
     for (const StoreCore::Backlink &link : core.backlinks.value(schema.className())) {
         const QString ownerClass = link.owner->className();
