@@ -337,7 +337,12 @@ QSet<QString> ResultsQuery::dependencies() const
         if (predicate)
             builder.whereClause(*predicate);
         builder.orderClause(sorts);
-        return builder.dependencies();
+        QSet<QString> classes = builder.dependencies();
+        for (const Property &p : schema->properties()) {
+            if (!p.isScalar())
+                classes.insert(p.objectClass); // linked objects' changes count as modifications
+        }
+        return classes;
     } catch (const StoreError &) {
         return {schema->className()};
     }

@@ -41,6 +41,9 @@ public:
 
     ObjectStore store() const;
 
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
 private:
     friend class ObjectStore;
     friend class Object;
