@@ -50,6 +50,7 @@ private:
     friend class List;
     friend class Migration;
     friend struct detail::StoreCore;
+    Object addObject(const Object &object);
     explicit Transaction(detail::Connection *connection)
         : m_connection(connection)
     {
