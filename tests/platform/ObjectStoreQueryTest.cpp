@@ -78,6 +78,10 @@ TEST_F(ObjectStoreQueries, AndOrNotInAndKeyPathsThroughLinksCombine)
     EXPECT_EQ(ids(translations().filter(!english)), (QList<qint64>{2, 3, 5}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("idTranslation")).in({2, 5, 99}))), (QList<qint64>{2, 5}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("idTranslation")).in({}))), (QList<qint64>{}));
+    EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom"))
+                                            .in({QVariant::fromValue(language(QStringLiteral("de_DE"))),
+                                                 QVariant::fromValue(language(QStringLiteral("fr_FR")))}))),
+              (QList<qint64>{2, 3}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom.languageModes.translateWebSite")) == true)),
               (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom.languageModes.translateWebSite")) != true)),
