@@ -180,7 +180,10 @@ public:
             const Property *p = nullptr;
             terms.append(column(s.path, &p) + (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         }
-        terms.append(QStringLiteral("t0._id"));
+        // Ties follow insertion order in the direction of the last key, which lets
+        // SQLite walk an index on that key instead of sorting.
+        const bool descending = !sorts.isEmpty() && !sorts.last().ascending;
+        terms.append(descending ? QStringLiteral("t0._id DESC") : QStringLiteral("t0._id"));
         return terms.join(QStringLiteral(", "));
     }
 

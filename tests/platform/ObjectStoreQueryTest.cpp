@@ -105,7 +105,8 @@ TEST_F(ObjectStoreQueries, ContainsIgnoresCaseAndDiacriticsUnlessAskedNotTo)
 TEST_F(ObjectStoreQueries, SortingCountFirstIndexAndOutOfRange)
 {
     const Results newest = translations().sorted(QStringLiteral("createdDate"), false);
-    EXPECT_EQ(ids(newest), (QList<qint64>{4, 1, 3, 5, 2})); // ties keep insertion order
+    EXPECT_EQ(ids(newest), (QList<qint64>{4, 1, 5, 3, 2})); // ties: later insertion first when descending
+    EXPECT_EQ(ids(translations().sorted(QStringLiteral("createdDate"))), (QList<qint64>{2, 3, 5, 1, 4}));
     const Results byLanguage = translations()
                                    .filter(Key(QStringLiteral("languageFrom")) != QVariant())
                                    .sorted(QStringLiteral("languageFrom.languageName"))
@@ -114,7 +115,7 @@ TEST_F(ObjectStoreQueries, SortingCountFirstIndexAndOutOfRange)
     EXPECT_EQ(newest.count(), 5);
     EXPECT_EQ(newest.first().value(QStringLiteral("idTranslation")).toLongLong(), 4);
     EXPECT_EQ(newest.last().value(QStringLiteral("idTranslation")).toLongLong(), 2);
-    EXPECT_EQ(newest.indexOf(store.objectForPrimaryKey(QStringLiteral("Translation"), 3)), 2);
+    EXPECT_EQ(newest.indexOf(store.objectForPrimaryKey(QStringLiteral("Translation"), 3)), 3);
     EXPECT_EQ(newest.indexOf(language(QStringLiteral("en_GB"))), -1);
     EXPECT_TRUE(newest.at(5).isNull());
     EXPECT_TRUE(newest.at(-1).isNull());
