@@ -4,7 +4,8 @@
 #include <merovantia/SAMKeychain.h>
 #include <merovantia/SAMKeychainQuery.h>
 
-#include <QCoreApplication>
+#include "platform/Bundle.h"
+
 #include <QDateTime>
 #include <QMutex>
 #include <QUuid>
@@ -121,11 +122,7 @@ QString MFDataManager::appIdentifier() {
     return QString::fromLatin1(kMerovantiaServiceIdentifier) + bundleIdentifier();
 }
 
-QString MFDataManager::bundleIdentifier() {
-    const QString name = QCoreApplication::applicationName();
-    const QString domain = QCoreApplication::organizationDomain();
-    return domain.isEmpty() ? name : domain + QLatin1Char('.') + name;
-}
+QString MFDataManager::bundleIdentifier() { return platform::Bundle::bundleIdentifier(); }
 
 void MFDataManager::printLog(const QString &) const {}
 

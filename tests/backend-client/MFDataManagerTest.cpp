@@ -4,7 +4,8 @@
 #include <merovantia/SAMKeychain.h>
 #include <merovantia/SecretServiceKeychainStore.h>
 
-#include <QCoreApplication>
+#include "platform/Bundle.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -53,7 +54,9 @@ TEST_F(FileKeychainTest, NewApplicationKeyKeepsTheIdentifier) {
 TEST_F(FileKeychainTest, ServiceNameIsThePrefixFollowedByTheApplicationIdentifier) {
     EXPECT_EQ(MFDataManager::appIdentifier(),
               QStringLiteral("kMerovantiaServiceIdentifier") + MFDataManager::bundleIdentifier());
-    EXPECT_TRUE(MFDataManager::bundleIdentifier().endsWith(QCoreApplication::applicationName()));
+    platform::Bundle::setBundleIdentifier(QStringLiteral("org.example.app"));
+    EXPECT_EQ(MFDataManager::appIdentifier(), QStringLiteral("kMerovantiaServiceIdentifierorg.example.app"));
+    platform::Bundle::setBundleIdentifier({});
 }
 
 TEST_F(FileKeychainTest, OldestOfSeveralItemsIsTheIdentifierWhateverTheFileOrder) {

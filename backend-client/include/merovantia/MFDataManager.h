@@ -27,8 +27,7 @@ public:
     static QString uuidGenerate();
     // kMerovantiaServiceIdentifier followed by the application's identifier.
     static QString appIdentifier();
-    // The application's identifier: "<organizationDomain>.<applicationName>",
-    // or the application name alone when no domain is set.
+    // The application's bundle identifier (platform::Bundle).
     static QString bundleIdentifier();
 
     void printLog(const QString &message) const;
