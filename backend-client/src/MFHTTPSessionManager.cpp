@@ -106,10 +106,10 @@ QVariantMap MFHTTPSessionManager::parametersWithCommonParametersFromDictionary(c
 }
 
 QString MFHTTPSessionManager::urlStringWithCommonQueryItemsWithURLString(const QString &urlString) const {
-    QUrl url(urlString);
+    QUrl url(urlString, QUrl::StrictMode);
     const QString uuid = MFDataManager::sharedDataManager().uuid();
-    if (uuid.isEmpty())
-        return url.toString();
+    if (uuid.isEmpty() || !url.isValid())
+        return urlString;
     QUrlQuery query(url);
     query.addQueryItem(QStringLiteral("uuid"), uuid);
     url.setQuery(query);
@@ -148,7 +148,10 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         else
             fields = parametersWithCommonParametersFromDictionary(parameters.toMap());
 
-        QUrl url = baseURL().resolved(QUrl(target));
+        const QUrl relative(target, QUrl::StrictMode);
+        if (!relative.isValid())
+            throw std::invalid_argument("invalid URL: " + urlString.toStdString());
+        QUrl url = baseURL().resolved(relative);
         if (!url.isValid() || url.scheme().isEmpty())
             throw std::invalid_argument("invalid URL: " + urlString.toStdString());
         QByteArray body;
