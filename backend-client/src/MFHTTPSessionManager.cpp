@@ -174,6 +174,8 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
                 request.setRawHeader(header.first, header.second);
             serializer = m_serializer;
         }
+        if (method != "GET" && !request.hasRawHeader("Content-Type"))
+            request.setRawHeader("Content-Type", "application/json");
         auto task = std::make_shared<MFURLSessionTask>();
         task->taskIdentifier = m_nextTaskIdentifier++;
         task->url = url;

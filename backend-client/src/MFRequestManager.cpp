@@ -22,9 +22,9 @@ const QString kErrorKey = QStringLiteral("Error");
 const QString kInvalidResponse = QStringLiteral("Invalid response");
 const QString kFrameworkError = QStringLiteral("Merovantia.framework error");
 
-QVariantMap dictionaryOrNull(const QVariant &object, bool *isDictionary) {
-    *isDictionary = object.typeId() == QMetaType::QVariantMap;
-    return *isDictionary ? object.toMap() : QVariantMap();
+// Only a dictionary reply has reply keys; anything else reads as an empty one.
+QVariantMap dictionaryOf(const QVariant &object) {
+    return object.typeId() == QMetaType::QVariantMap ? object.toMap() : QVariantMap();
 }
 
 // The caller's block, on the main thread, once, and never before the starting call returns.
@@ -65,8 +65,7 @@ void MFRequestManager::printLog(const QString &) const {}
 void MFRequestManager::getConfigInBackgroundWithBlock(ObjectBlock block) {
     startRequest({{kMethodKey, QStringLiteral("app/config")}, {kTypeKey, QStringLiteral("POST")}},
                  [block](const QVariant &object, const platform::Error &error) {
-                     bool isDictionary = false;
-                     const QVariantMap reply = dictionaryOrNull(object, &isDictionary);
+                     const QVariantMap reply = dictionaryOf(object);
                      deliver("-[MFRequestManager getConfigInBackgroundWithBlock:]", [=] {
                          if (block)
                              block(error ? QVariant() : reply.value(QStringLiteral("config")), error);
@@ -79,8 +78,7 @@ void MFRequestManager::getRemoteSettingsWithLanguage(const QString &language, Re
                   {kTypeKey, QStringLiteral("POST")},
                   {kDataKey, QVariantMap{{QStringLiteral("language"), language}}}},
                  [block](const QVariant &object, const platform::Error &error) {
-                     bool isDictionary = false;
-                     const QVariantMap reply = dictionaryOrNull(object, &isDictionary);
+                     const QVariantMap reply = dictionaryOf(object);
                      deliver("-[MFRequestManager getRemoteSettingsWithLanguage:block:]", [=] {
                          if (!block)
                              return;
@@ -98,8 +96,7 @@ namespace {
 MFRequestManager::ObjectBlock replyKeyHandler(const char *method, QString key, MFRequestManager::ObjectBlock block) {
     return [method, key = std::move(key), block = std::move(block)](const QVariant &object,
                                                                    const platform::Error &error) {
-        bool isDictionary = false;
-        const QVariantMap reply = dictionaryOrNull(object, &isDictionary);
+        const QVariantMap reply = dictionaryOf(object);
         deliver(method, [=] {
             if (block)
                 block(error ? QVariant() : reply.value(key), error);

@@ -299,3 +299,36 @@ TEST_F(MFAuthRequestManagerTest, GetWithParametersSendsThemSortedWithTheIdentifi
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MFAuthRequestManagerTest, ProgressIsReportedOnTheMainThreadBeforeTheReply) {
+    const QByteArray payload = "{\"data\":\"" + QByteArray(20000, 'x') + "\"}";
+    m_backend.route("GET", "/v2/api/big", qvtest::FakeReply::bytes(payload, "application/json").throttled(5000, 200));
+    qint64 lastReceived = 0;
+    bool progressOnMain = true;
+    int progressCalls = 0;
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    CallRecord<const MFURLSessionTaskPtr &, const platform::Error &> failure;
+    int progressAtReply = -1;
+    client().GET(
+        QStringLiteral("big"), QVariant(),
+        [&](qint64 received, qint64) {
+            ++progressCalls;
+            lastReceived = received;
+            progressOnMain = progressOnMain && platform::isMainThread();
+        },
+        [&](const MFURLSessionTaskPtr &task, const QVariant &object) {
+            progressAtReply = progressCalls;
+            success.block()(task, object);
+        },
+        failure.block());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+    EXPECT_EQ(failure.count, 0);
+    EXPECT_GT(progressAtReply, 1);
+    EXPECT_EQ(lastReceived, payload.size());
+    EXPECT_TRUE(progressOnMain);
+    EXPECT_EQ(success.arg<1>().toMap().value(QStringLiteral("data")).toString().size(), 20000);
+}
+
+} // namespace
