@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeReply.h"
+#include "FakeWebSocketEndpoint.h"
 #include "RecordedRequest.h"
 
 #include <QList>
@@ -27,6 +28,7 @@ class HttpConnection;
 //   ASSERT_TRUE(backend.waitForRequests(1));
 //   EXPECT_EQ(backend.lastRequest().jsonObject()["q"], "Hello");
 //
+// The WebSocket side: backend.webSocket().script("/push", {...}); connect to backend.webSocketUrl("/push").
 // Unrouted requests get 404 and are logged with matchedRoute == false.
 class FakeBackend : public QObject {
     Q_OBJECT
@@ -37,12 +39,16 @@ public:
     explicit FakeBackend(QObject *parent = nullptr);
     ~FakeBackend() override;
 
-    bool isListening() const { return m_server.isListening(); }
+    bool isListening() const { return m_server.isListening() && m_webSocket.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
     // http://127.0.0.1:PORT
     QUrl baseUrl() const;
     // baseUrl() with this path (and query, if given: "/a/b?x=1").
     QUrl url(const QString &pathAndQuery) const;
+
+    // The WebSocket endpoint, on a second loopback port: ws://127.0.0.1:PORT2 + path.
+    FakeWebSocketEndpoint &webSocket() { return m_webSocket; }
+    QUrl webSocketUrl(const QString &pathAndQuery = QStringLiteral("/")) const { return m_webSocket.url(pathAndQuery); }
 
     // Routing. The method is matched exactly ("GET", "POST"...), or any method with "*". A path
     // ending in '*' matches every path with that prefix; exact paths win over prefixes, longer
@@ -88,6 +94,7 @@ private:
     Route &addRoute(const QByteArray &method, const QString &path);
 
     QTcpServer m_server;
+    FakeWebSocketEndpoint m_webSocket;
     std::vector<std::unique_ptr<Route>> m_routes;
     QList<RecordedRequest> m_requests;
     QList<HttpConnection *> m_connections;
