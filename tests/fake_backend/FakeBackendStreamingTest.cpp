@@ -190,3 +190,47 @@ TEST(FakeBackendStreaming, ClosingAllConnectionsCutsAStreamInProgress) {
     EXPECT_LT(received, 100000);
     delete reply;
 }
+
+TEST(FakeBackendStreaming, ClientCancellingDuringDelayOrStreamLeavesTheServerServing) {
+    FakeBackend backend;
+    backend.route("GET", "/slow", FakeReply::text("late").withDelay(200));
+    backend.route("GET", "/long", FakeReply::bytes(patternBody(200000)).throttled(2000, 10));
+    backend.route("GET", "/quick", FakeReply::text("quick"));
+    QNetworkAccessManager manager;
+
+    QNetworkReply *delayed = manager.get(QNetworkRequest(backend.url("/slow")));
+    QNetworkReply *streaming = manager.get(QNetworkRequest(backend.url("/long")));
+    ASSERT_TRUE(backend.waitForRequests(2));
+    ASSERT_TRUE(qvtest::waitUntil([&] { return streaming->bytesAvailable() > 0; }));
+    delayed->abort();
+    streaming->abort();
+    qvtest::spin(300);
+    delete delayed;
+    delete streaming;
+
+    EXPECT_EQ(fetch(manager, QNetworkRequest(backend.url("/quick"))).body, "quick");
+}
+
+TEST(FakeBackendStreaming, DestroyingTheBackendMidStreamEndsTheClientsReply) {
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = nullptr;
+    {
+        FakeBackend backend;
+        backend.route("GET", "/long", FakeReply::bytes(patternBody(200000)).throttled(1000, 10));
+        reply = manager.get(QNetworkRequest(backend.url("/long")));
+        ASSERT_TRUE(qvtest::waitUntil([&] { return reply->bytesAvailable() > 0; }));
+    }
+    ASSERT_TRUE(qvtest::waitUntil([&] { return reply->isFinished(); }));
+    EXPECT_NE(reply->error(), QNetworkReply::NoError);
+    delete reply;
+}
+
+TEST(FakeBackendStreaming, ChunksWithoutIntervalFollowTheSocketDraining) {
+    FakeBackend backend;
+    const QByteArray body = patternBody(300000);
+    backend.route("GET", "/burst", FakeReply::bytes(body).throttled(16 * 1024, 0));
+    QNetworkAccessManager manager;
+    const auto got = fetch(manager, QNetworkRequest(backend.url("/burst")));
+    EXPECT_EQ(got.error, QNetworkReply::NoError);
+    EXPECT_EQ(got.body, body);
+}
