@@ -33,7 +33,7 @@ QByteArray rawExchange(const FakeBackend &backend, const QByteArray &bytes, int 
 
 TEST(FakeBackendRequestLog, RecordsHeadersCaseInsensitivelyAndJsonBody) {
     FakeBackend backend;
-    backend.route("POST", "/api/translate", FakeReply::json(QVariantMap{{"ok", true}}));
+    backend.route("POST", "/api/translate", FakeReply::jsonMap(QVariantMap{{"ok", true}}));
     QNetworkAccessManager manager;
     QNetworkRequest request(backend.url("/api/translate"));
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json; charset=utf-8");
@@ -110,10 +110,11 @@ TEST(FakeBackendRequestLog, AcceptsChunkedRequestBodiesAndPipelinedRequests) {
     FakeBackend backend;
     backend.route("POST", "/upload", FakeReply::text("stored"));
     backend.route("GET", "/after", FakeReply::text("next"));
-    const QByteArray answer = rawExchange(backend, "POST /upload HTTP/1.1\r\nHost: x\r\n"
-                                                   "Transfer-Encoding: chunked\r\n\r\n"
-                                                   "5\r\nhello\r\n7;ext=1\r\n, world\r\n0\r\n\r\n"
-                                                   "GET /after HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    const QByteArray answer =
+        rawExchange(backend, "POST /upload HTTP/1.1\r\nHost: x\r\n"
+                             "Transfer-Encoding: chunked\r\n\r\n"
+                             "5\r\nhello\r\n7;ext=1\r\n, world\r\n0\r\n\r\n"
+                             "GET /after HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     ASSERT_EQ(backend.requestCount(), 2);
     EXPECT_EQ(backend.requests()[0].body, "hello, world");
     EXPECT_EQ(backend.requests()[1].path, "/after");
@@ -125,9 +126,10 @@ TEST(FakeBackendRequestLog, AcceptsChunkedRequestBodiesAndPipelinedRequests) {
 TEST(FakeBackendRequestLog, AnswersMalformedRequestsWith400AndCloses) {
     FakeBackend backend;
     EXPECT_TRUE(rawExchange(backend, "NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400"));
-    EXPECT_TRUE(rawExchange(backend, "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n").startsWith("HTTP/1.1 400"));
     EXPECT_TRUE(
-        rawExchange(backend, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n").startsWith("HTTP/1.1 400"));
+        rawExchange(backend, "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n").startsWith("HTTP/1.1 400"));
+    EXPECT_TRUE(rawExchange(backend, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n")
+                    .startsWith("HTTP/1.1 400"));
     EXPECT_EQ(backend.requestCount(), 0);
 }
 

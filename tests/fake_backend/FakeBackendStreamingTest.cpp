@@ -60,7 +60,8 @@ TEST(FakeBackendStreaming, AnswersUnsatisfiableRangesWith416) {
     backend.route("GET", "/model.bin", FakeReply::bytes(patternBody(100)));
     QNetworkAccessManager manager;
 
-    for (const QByteArray &range : {QByteArray("bytes=100-"), QByteArray("bytes=500-600"), QByteArray("bytes=-0")}) {
+    for (const QByteArray &range :
+         {QByteArray("bytes=100-"), QByteArray("bytes=500-600"), QByteArray("bytes=-0")}) {
         const auto got = fetch(manager, rangeRequest(backend, "/model.bin", range));
         EXPECT_EQ(got.status, 416) << range.constData();
         EXPECT_EQ(got.header("Content-Range"), "bytes */100") << range.constData();
@@ -82,7 +83,8 @@ TEST(FakeBackendStreaming, IgnoresRangesItCannotOrMustNotHonour) {
     EXPECT_TRUE(plain.header("Accept-Ranges").isEmpty());
     EXPECT_EQ(fetch(manager, rangeRequest(backend, "/error", "bytes=1-")).status, 500);
     // Several ranges, a reversed range or a foreign unit: the whole body.
-    for (const QByteArray &range : {QByteArray("bytes=0-1,5-6"), QByteArray("bytes=9-2"), QByteArray("items=1-2")}) {
+    for (const QByteArray &range :
+         {QByteArray("bytes=0-1,5-6"), QByteArray("bytes=9-2"), QByteArray("items=1-2")}) {
         const auto got = fetch(manager, rangeRequest(backend, "/ok", range));
         EXPECT_EQ(got.status, 200) << range.constData();
         EXPECT_EQ(got.body, body) << range.constData();

@@ -1,5 +1,5 @@
-#include "support/FakeBackend.h"
 #include "support/ScopedBackendHosts.h"
+#include "support/FakeBackend.h"
 
 #include "platform/BackendConfig.h"
 

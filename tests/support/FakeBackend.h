@@ -19,17 +19,19 @@ class HttpConnection;
 // Loopback stand-in for the maker's backend: an HTTP/1.1 server on 127.0.0.1 with an ephemeral
 // port, started by the constructor. It runs on the event loop of the thread that created it
 // (the main thread in tests), so a test must spin that loop (qvtest::waitUntil) while a client
-// talks to it. Handlers run on that thread too and may touch test state freely.
+// talks to it, and must not block that thread while waiting for a client on another thread.
+// Handlers run on that thread too and may touch test state freely.
 //
 //   qvtest::FakeBackend backend;
+//   qvtest::ScopedBackendHosts hosts(backend.baseUrl()); // QV_*_HOST point here until scope end
 //   backend.route("POST", "/api/translate", qvtest::FakeReply::json({{"text", "Hallo"}}));
-//   qputenv("QV_API_HOST", backend.baseUrl().toString().toUtf8());
 //   ... run the client ...
 //   ASSERT_TRUE(backend.waitForRequests(1));
 //   EXPECT_EQ(backend.lastRequest().jsonObject()["q"], "Hello");
 //
-// The WebSocket side: backend.webSocket().script("/push", {...}); connect to backend.webSocketUrl("/push").
-// Unrouted requests get 404 and are logged with matchedRoute == false.
+// Unrouted requests get 404 and are logged with matchedRoute == false. The WebSocket side
+// listens on a second port: backend.webSocket().script("/push", script), clients connect to
+// backend.webSocketUrl("/push").
 class FakeBackend : public QObject {
     Q_OBJECT
 public:
@@ -48,7 +50,9 @@ public:
 
     // The WebSocket endpoint, on a second loopback port: ws://127.0.0.1:PORT2 + path.
     FakeWebSocketEndpoint &webSocket() { return m_webSocket; }
-    QUrl webSocketUrl(const QString &pathAndQuery = QStringLiteral("/")) const { return m_webSocket.url(pathAndQuery); }
+    QUrl webSocketUrl(const QString &pathAndQuery = QStringLiteral("/")) const {
+        return m_webSocket.url(pathAndQuery);
+    }
 
     // Routing. The method is matched exactly ("GET", "POST"...), or any method with "*". A path
     // ending in '*' matches every path with that prefix; exact paths win over prefixes, longer
@@ -75,7 +79,8 @@ public:
     // Spins the event loop until at least count requests are logged (in total, or to this
     // method and path); false on time-out.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
-    bool waitForRequests(const QByteArray &method, const QString &path, int count, int timeoutMs = 5000) const;
+    bool waitForRequests(const QByteArray &method, const QString &path, int count,
+                         int timeoutMs = 5000) const;
 
     // Connections accepted so far (kept-alive requests share one).
     int connectionCount() const { return m_connectionCount; }

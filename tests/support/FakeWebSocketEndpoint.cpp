@@ -44,7 +44,9 @@ QUrl FakeWebSocketEndpoint::url(const QString &pathAndQuery) const {
     return QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery));
 }
 
-void FakeWebSocketEndpoint::script(const QString &path, const WebSocketScript &script) { m_scripts[path] = script; }
+void FakeWebSocketEndpoint::script(const QString &path, const WebSocketScript &script) {
+    m_scripts[path] = script;
+}
 
 void FakeWebSocketEndpoint::onNewConnection() {
     while (QWebSocket *socket = m_server.nextPendingConnection()) {
@@ -67,7 +69,8 @@ void FakeWebSocketEndpoint::onNewConnection() {
         handshake.connectionId = connection->id;
         connection->path = handshake.path;
 
-        const QString scriptKey = m_scripts.contains(connection->path) ? connection->path : QStringLiteral("*");
+        const QString scriptKey =
+            m_scripts.contains(connection->path) ? connection->path : QStringLiteral("*");
         handshake.matchedRoute = m_scripts.contains(scriptKey);
         connection->script = m_scripts.value(scriptKey);
         m_handshakes.append(handshake);

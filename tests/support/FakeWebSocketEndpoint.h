@@ -18,10 +18,10 @@ namespace qvtest {
 
 // What the endpoint does on a connection to one path.
 struct WebSocketScript {
-    QStringList frames;              // text frames, sent in order
-    int delayMs = 0;                 // before each frame
-    bool afterFirstMessage = false;  // hold the frames until the client has sent one message
-    bool closeAfter = false;         // close once every frame went out
+    QStringList frames;             // text frames, sent in order
+    int delayMs = 0;                // before each frame
+    bool afterFirstMessage = false; // hold the frames until the client has sent one message
+    bool closeAfter = false;        // close once every frame went out
     QWebSocketProtocol::CloseCode closeCode = QWebSocketProtocol::CloseCodeNormal;
     QString closeReason;
     // Answers to every text message the client sends (after the scripted frames started).
