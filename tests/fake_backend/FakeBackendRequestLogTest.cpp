@@ -5,6 +5,8 @@
 
 #include <QTcpSocket>
 
+#include <algorithm>
+
 using qvtest::FakeBackend;
 using qvtest::FakeReply;
 using qvtest::fetch;
@@ -146,4 +148,32 @@ TEST(FakeBackendRequestLog, AnswersExpectContinueBeforeTheBody) {
     socket.write("abc");
     ASSERT_TRUE(qvtest::waitUntil([&] { return (answer += socket.readAll()).contains("204"); }));
     EXPECT_EQ(backend.lastRequest().body, "abc");
+}
+
+TEST(FakeBackendRequestLog, LogsLargeUploadsIntactAndManyParallelRequests) {
+    FakeBackend backend;
+    backend.route("PUT", "/big", FakeReply::withStatus(204));
+    backend.routeHandler("GET", "/n", [](const qvtest::RecordedRequest &request) {
+        return FakeReply::text(request.queryValue("i").toUtf8())
+            .withDelay(request.queryValue("i").toInt() % 3 * 20);
+    });
+    QNetworkAccessManager manager;
+
+    QByteArray upload(5 * 1024 * 1024, '\0');
+    for (int i = 0; i < upload.size(); ++i)
+        upload[i] = char(i * 7 % 251);
+    EXPECT_EQ(fetch(manager, QNetworkRequest(backend.url("/big")), "PUT", upload).status, 204);
+    EXPECT_EQ(backend.lastRequest().body, upload);
+
+    QList<QNetworkReply *> replies;
+    for (int i = 0; i < 20; ++i)
+        replies.append(manager.get(QNetworkRequest(backend.url(QStringLiteral("/n?i=%1").arg(i)))));
+    ASSERT_TRUE(qvtest::waitUntil([&] {
+        return std::all_of(replies.begin(), replies.end(), [](QNetworkReply *r) { return r->isFinished(); });
+    }));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(replies[i]->readAll(), QByteArray::number(i));
+        delete replies[i];
+    }
+    EXPECT_EQ(backend.requests("GET", "/n").size(), 20);
 }
