@@ -3,6 +3,10 @@
 #include "Error.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -42,6 +46,10 @@ public:
     FormatArg(const QVariantList &value) : m_kind(Kind::Object), m_object(value) {}
     FormatArg(const QStringList &value) : m_kind(Kind::Object), m_object(value) {}
     FormatArg(const QUrl &value) : m_kind(Kind::Object), m_object(value) {}
+    FormatArg(const QDateTime &value) : m_kind(Kind::Object), m_object(value) {}
+    FormatArg(const QJsonObject &value) : FormatArg(value.toVariantMap()) {}
+    FormatArg(const QJsonArray &value) : FormatArg(value.toVariantList()) {}
+    FormatArg(const QJsonValue &value) : FormatArg(value.toVariant()) {}
     FormatArg(const Error &value);
 
     // Objects print as "<ClassName: 0x...>"; any other raw pointer is refused at compile time.

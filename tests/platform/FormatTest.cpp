@@ -98,6 +98,9 @@ TEST(Format, CollectionsPrintLikeThePlatformsDescriptions) {
                                                 "    none = <null>;\n"
                                                 "}"));
     EXPECT_EQ(format("%@", QVariantList{}), QStringLiteral("(\n)"));
+    EXPECT_EQ(format("%@", QJsonObject{{QStringLiteral("ok"), true}}), QStringLiteral("{\n    ok = 1;\n}"));
+    EXPECT_EQ(format("%@", QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7), Qt::UTC)),
+              QStringLiteral("2024-02-29 13:05:07 +0000"));
     EXPECT_EQ(format("%@", QVariantMap{}), QStringLiteral("{\n}"));
     EXPECT_EQ(format("%@", QVariantList{1, QStringLiteral("say \"hi\"")}),
               QStringLiteral("(\n    1,\n    \"say \\\"hi\\\"\"\n)"));
