@@ -37,8 +37,10 @@ KeychainItem fromJson(const QJsonObject &object) {
     item.account = object.value(QStringLiteral("account")).toString();
     item.label = object.value(QStringLiteral("label")).toString();
     item.password = QByteArray::fromBase64(object.value(QStringLiteral("password")).toString().toLatin1());
-    item.created = QDateTime::fromString(object.value(QStringLiteral("created")).toString(), Qt::ISODateWithMs);
-    item.modified = QDateTime::fromString(object.value(QStringLiteral("modified")).toString(), Qt::ISODateWithMs);
+    item.created =
+        QDateTime::fromString(object.value(QStringLiteral("created")).toString(), Qt::ISODateWithMs);
+    item.modified =
+        QDateTime::fromString(object.value(QStringLiteral("modified")).toString(), Qt::ISODateWithMs);
     return item;
 }
 
@@ -73,7 +75,9 @@ auto matching(const QString &service, const QString &account) {
 
 FileKeychainStore::FileKeychainStore(QString path) : m_path(std::move(path)) {}
 
-QString FileKeychainStore::name() const { return QStringLiteral("file store"); }
+QString FileKeychainStore::name() const {
+    return QStringLiteral("file store");
+}
 
 int FileKeychainStore::load(QList<KeychainItem> *items) const {
     items->clear();

@@ -131,11 +131,12 @@ void HttpSession::start(const QNetworkRequest &request, const QByteArray &verb, 
                                  if (progress)
                                      progress(received, total);
                              });
-            QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply](const QList<QSslError> &errors) {
-                for (const QSslError &error : errors)
-                    qWarning("[network] TLS error for %s: %s", qPrintable(reply->url().host()),
-                             qPrintable(error.errorString()));
-            });
+            QObject::connect(
+                reply, &QNetworkReply::sslErrors, reply, [reply](const QList<QSslError> &errors) {
+                    for (const QSslError &error : errors)
+                        qWarning("[network] TLS error for %s: %s", qPrintable(reply->url().host()),
+                                 qPrintable(error.errorString()));
+                });
             QObject::connect(reply, &QNetworkReply::finished, reply, [reply, timedOut, done] {
                 HttpResult result;
                 result.url = reply->url();
@@ -143,7 +144,8 @@ void HttpSession::start(const QNetworkRequest &request, const QByteArray &verb, 
                 if (*timedOut) {
                     result.transportError = timeoutError(reply->url());
                 } else if (!status.isValid()) {
-                    result.transportError = transportError(reply->error(), reply->errorString(), reply->url());
+                    result.transportError =
+                        transportError(reply->error(), reply->errorString(), reply->url());
                 } else {
                     result.status = status.toInt();
                     result.body = reply->readAll();

@@ -26,8 +26,8 @@ struct HttpResult {
 };
 
 struct HttpTimeouts {
-    int idleMs = 30000;   // no byte moved for this long
-    int totalMs = 60000;  // the whole exchange
+    int idleMs = 30000;  // no byte moved for this long
+    int totalMs = 60000; // the whole exchange
 };
 
 // One network session on a thread of its own, so replies are read and parsed

@@ -20,7 +20,8 @@ bool g_fallbackSet = false;
 std::shared_ptr<KeychainStore> probeStore() {
     const QByteArray forced = qgetenv("QV_KEYCHAIN");
     if (forced == "file") {
-        qInfo("[keychain] using the file store %s (QV_KEYCHAIN=file)", qPrintable(KeychainStore::defaultFilePath()));
+        qInfo("[keychain] using the file store %s (QV_KEYCHAIN=file)",
+              qPrintable(KeychainStore::defaultFilePath()));
         return std::make_shared<FileKeychainStore>(KeychainStore::defaultFilePath());
     }
     if (forced == "secret-service") {

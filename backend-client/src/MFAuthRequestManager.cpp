@@ -13,7 +13,7 @@ const QString kDataKey = QStringLiteral("data");
 MFHTTPSessionManager::Success dataSuccess(MFAuthRequestManager::DataSuccess success,
                                           MFAuthRequestManager::ErrorFailure failure) {
     return [success = std::move(success), failure = std::move(failure)](const MFURLSessionTaskPtr &,
-                                                                         const QVariant &reply) {
+                                                                        const QVariant &reply) {
         const QVariantMap object = reply.toMap();
         if (reply.typeId() == QMetaType::QVariantMap && object.contains(kDataKey)) {
             if (success)
@@ -55,11 +55,13 @@ void MFAuthRequestManager::setAuthToken(const QString &token) {
     setValueForHTTPHeaderField(token.toUtf8(), "Authorization");
 }
 
-void MFAuthRequestManager::clearAuthorization() { removeHTTPHeaderField("Authorization"); }
+void MFAuthRequestManager::clearAuthorization() {
+    removeHTTPHeaderField("Authorization");
+}
 
 void MFAuthRequestManager::setDefaultResponseSerializer() {
-    setResponseSerializer(std::make_shared<MFCompoundResponseSerializer>(
-        QList<std::shared_ptr<const MFResponseSerializer>>{
+    setResponseSerializer(
+        std::make_shared<MFCompoundResponseSerializer>(QList<std::shared_ptr<const MFResponseSerializer>>{
             std::make_shared<MFJSONResponseSerializer>(),
             std::make_shared<MFHTTPResponseSerializer>(QSet<QByteArray>{"text/html"})}));
 }
@@ -75,20 +77,20 @@ MFURLSessionTaskPtr MFAuthRequestManager::loginWithEmail(const QString &email, c
                                  {QStringLiteral("password"), password},
                                  {QStringLiteral("locale"), locale},
                                  {QStringLiteral("platform"), osPlatform}};
-    return POST(QStringLiteral("auth/login"), parameters, dataSuccess(success, failure), errorFailure(failure));
+    return POST(QStringLiteral("auth/login"), parameters, dataSuccess(success, failure),
+                errorFailure(failure));
 }
 
 MFURLSessionTaskPtr MFAuthRequestManager::registerUserWithName(const QString &name, const QString &email,
-                                                               const QString &password, const QString &phoneNumber,
-                                                               const QString &, const QString &locale,
+                                                               const QString &password,
+                                                               const QString &phoneNumber, const QString &,
+                                                               const QString &locale,
                                                                const QString &osPlatform, DataSuccess success,
                                                                ErrorFailure failure) {
-    QVariantMap parameters{{QStringLiteral("username"), name},
-                           {QStringLiteral("email"), email},
-                           {QStringLiteral("password"), password},
-                           {QStringLiteral("role"), QStringLiteral("preCustomer")},
-                           {QStringLiteral("locale"), locale},
-                           {QStringLiteral("platform"), osPlatform}};
+    QVariantMap parameters{
+        {QStringLiteral("username"), name},     {QStringLiteral("email"), email},
+        {QStringLiteral("password"), password}, {QStringLiteral("role"), QStringLiteral("preCustomer")},
+        {QStringLiteral("locale"), locale},     {QStringLiteral("platform"), osPlatform}};
     if (!phoneNumber.isEmpty())
         parameters.insert(QStringLiteral("phone"), phoneNumber);
     return POST(QStringLiteral("auth/registration"), parameters, dataSuccess(success, failure),
@@ -101,14 +103,15 @@ MFURLSessionTaskPtr MFAuthRequestManager::resetPassword(const QString &email, Da
                 dataSuccess(success, failure), errorFailure(failure));
 }
 
-MFURLSessionTaskPtr MFAuthRequestManager::logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success,
+MFURLSessionTaskPtr MFAuthRequestManager::logoutUserWithOsPlatform(const QString &osPlatform,
+                                                                   ReplySuccess success,
                                                                    ErrorFailure failure) {
     return POST(QStringLiteral("auth/logout"), QVariantMap{{QStringLiteral("platform"), osPlatform}},
                 std::move(success), errorFailure(failure));
 }
 
-MFURLSessionTaskPtr MFAuthRequestManager::getUserWithOsPlatform(const QString &osPlatform, DataSuccess success,
-                                                                ErrorFailure failure) {
+MFURLSessionTaskPtr MFAuthRequestManager::getUserWithOsPlatform(const QString &osPlatform,
+                                                                DataSuccess success, ErrorFailure failure) {
     QUrl url = baseURL().resolved(QUrl(QStringLiteral("user")));
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("platform"), osPlatform);
@@ -118,7 +121,8 @@ MFURLSessionTaskPtr MFAuthRequestManager::getUserWithOsPlatform(const QString &o
 
 MFURLSessionTaskPtr MFAuthRequestManager::authViaFacebookWithParameters(const QVariantMap &parameters,
                                                                         const QString &osPlatform,
-                                                                        const QString &locale, DataSuccess success,
+                                                                        const QString &locale,
+                                                                        DataSuccess success,
                                                                         ErrorFailure failure) {
     QVariantMap fields = parameters;
     auto set = [&fields](const QString &key, const QString &value) {
@@ -129,5 +133,6 @@ MFURLSessionTaskPtr MFAuthRequestManager::authViaFacebookWithParameters(const QV
     };
     set(QStringLiteral("platform"), osPlatform);
     set(QStringLiteral("locale"), locale);
-    return POST(QStringLiteral("auth/facebook"), fields, dataSuccess(success, failure), errorFailure(failure));
+    return POST(QStringLiteral("auth/facebook"), fields, dataSuccess(success, failure),
+                errorFailure(failure));
 }

@@ -42,9 +42,10 @@ struct Identity {
 QString oldestAccount(QList<merovantia::KeychainItem> items) {
     if (items.isEmpty())
         return {};
-    std::sort(items.begin(), items.end(), [](const merovantia::KeychainItem &a, const merovantia::KeychainItem &b) {
-        return a.created != b.created ? a.created < b.created : a.account < b.account;
-    });
+    std::sort(items.begin(), items.end(),
+              [](const merovantia::KeychainItem &a, const merovantia::KeychainItem &b) {
+                  return a.created != b.created ? a.created < b.created : a.account < b.account;
+              });
     return items.first().account;
 }
 
@@ -88,11 +89,13 @@ void MFDataManager::saveAppKey(const QString &key, const std::function<void(cons
     bool saved = SAMKeychain::setPassword(key, appIdentifier(), identifier, &error);
     if (!saved) {
         const auto primary = merovantia::KeychainStore::shared();
-        reportFailure(error, QStringLiteral("saving the installation identity in the %1 failed").arg(primary->name()));
+        reportFailure(
+            error, QStringLiteral("saving the installation identity in the %1 failed").arg(primary->name()));
         if (const auto fallback = merovantia::KeychainStore::fallback()) {
             saved = saveInto(*fallback, appIdentifier(), identifier, key.toUtf8(), &error);
             if (saved)
-                qInfo("[keychain] installation identity kept in the %s instead", qPrintable(fallback->name()));
+                qInfo("[keychain] installation identity kept in the %s instead",
+                      qPrintable(fallback->name()));
             else
                 reportFailure(error, QStringLiteral("saving the installation identity in the %1 failed")
                                          .arg(fallback->name()));
@@ -108,21 +111,28 @@ QString MFDataManager::appKey() const {
     if (identity.account.isEmpty())
         return {};
     QByteArray key;
-    if (identity.store->find(appIdentifier(), identity.account, &key) != merovantia::KeychainStatus::Success ||
+    if (identity.store->find(appIdentifier(), identity.account, &key) !=
+            merovantia::KeychainStatus::Success ||
         key.isEmpty())
         return {};
     return QString::fromUtf8(key);
 }
 
-QString MFDataManager::uuid() const { return findIdentity().account; }
+QString MFDataManager::uuid() const {
+    return findIdentity().account;
+}
 
-QString MFDataManager::uuidGenerate() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
+QString MFDataManager::uuidGenerate() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
 
 QString MFDataManager::appIdentifier() {
     return QString::fromLatin1(kMerovantiaServiceIdentifier) + bundleIdentifier();
 }
 
-QString MFDataManager::bundleIdentifier() { return platform::Bundle::bundleIdentifier(); }
+QString MFDataManager::bundleIdentifier() {
+    return platform::Bundle::bundleIdentifier();
+}
 
 void MFDataManager::printLog(const QString &) const {}
 

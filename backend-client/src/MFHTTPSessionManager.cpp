@@ -53,7 +53,8 @@ QString queryString(const QVariantMap &parameters) {
 } // namespace
 
 MFHTTPSessionManager::MFHTTPSessionManager(std::function<QUrl()> baseURL)
-    : m_baseURL(std::move(baseURL)), m_session(new merovantia::HttpSession(QStringLiteral("MFHTTPSessionManager"))),
+    : m_baseURL(std::move(baseURL)),
+      m_session(new merovantia::HttpSession(QStringLiteral("MFHTTPSessionManager"))),
       m_serializer(std::make_shared<MFJSONResponseSerializer>()) {}
 
 MFHTTPSessionManager::~MFHTTPSessionManager() = default;
@@ -90,14 +91,17 @@ QByteArray MFHTTPSessionManager::valueForHTTPHeaderField(const QByteArray &field
     return {};
 }
 
-void MFHTTPSessionManager::setTimeoutInterval(int ms) { m_timeoutMs = ms; }
+void MFHTTPSessionManager::setTimeoutInterval(int ms) {
+    m_timeoutMs = ms;
+}
 
 void MFHTTPSessionManager::setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer) {
     QMutexLocker lock(&m_mutex);
     m_serializer = std::move(serializer);
 }
 
-QVariantMap MFHTTPSessionManager::parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const {
+QVariantMap
+MFHTTPSessionManager::parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const {
     QVariantMap common = parameters;
     const QString uuid = MFDataManager::sharedDataManager().uuid();
     if (!uuid.isEmpty())
@@ -116,14 +120,15 @@ QString MFHTTPSessionManager::urlStringWithCommonQueryItemsWithURLString(const Q
     return url.toString();
 }
 
-MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters, Success success,
-                                              Failure failure) {
+MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
+                                              Success success, Failure failure) {
     return dataTask("GET", urlString, parameters, {}, std::move(success), std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
                                               Progress progress, Success success, Failure failure) {
-    return dataTask("GET", urlString, parameters, std::move(progress), std::move(success), std::move(failure));
+    return dataTask("GET", urlString, parameters, std::move(progress), std::move(success),
+                    std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
@@ -133,12 +138,13 @@ MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const Q
 
 MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
                                                Progress progress, Success success, Failure failure) {
-    return dataTask("POST", urlString, parameters, std::move(progress), std::move(success), std::move(failure));
+    return dataTask("POST", urlString, parameters, std::move(progress), std::move(success),
+                    std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
-                                                   const QVariant &parameters, Progress progress, Success success,
-                                                   Failure failure) {
+                                                   const QVariant &parameters, Progress progress,
+                                                   Success success, Failure failure) {
     const char *name = methodName(method, bool(progress));
     try {
         QString target = urlString;

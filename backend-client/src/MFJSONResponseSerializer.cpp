@@ -22,7 +22,9 @@ const char *const kRawContentTypes[] = {
     "application/vnd.oasis.opendocument.text",
 };
 
-QVariant rawData(const QByteArray &data) { return QVariant::fromValue(data); }
+QVariant rawData(const QByteArray &data) {
+    return QVariant::fromValue(data);
+}
 
 } // namespace
 
@@ -34,28 +36,32 @@ MFHTTPResponseSerializer::MFHTTPResponseSerializer(QSet<QByteArray> acceptableCo
 bool MFHTTPResponseSerializer::validateResponse(const MFHTTPResponse &response, const QByteArray &data,
                                                 platform::Error *error) const {
     const QByteArray mime = response.mimeType();
-    const QVariantMap failing{{QStringLiteral("MFNetworkingOperationFailingURLResponseStatusCode"), response.statusCode},
-                              {QStringLiteral("NSErrorFailingURLKey"), response.url.toString()}};
+    const QVariantMap failing{
+        {QStringLiteral("MFNetworkingOperationFailingURLResponseStatusCode"), response.statusCode},
+        {QStringLiteral("NSErrorFailingURLKey"), response.url.toString()}};
     platform::Error validation;
     if (!m_acceptableContentTypes.isEmpty() && !m_acceptableContentTypes.contains(mime) &&
         !(mime.isEmpty() && data.isEmpty())) {
         validation = platform::Error(
             QString::fromLatin1(kMFResponseSerializationErrorDomain), kCannotDecodeContentData,
-            QStringLiteral("Request failed: unacceptable content-type: %1").arg(QString::fromLatin1(mime)), failing);
+            QStringLiteral("Request failed: unacceptable content-type: %1").arg(QString::fromLatin1(mime)),
+            failing);
     }
     if (response.statusCode < 200 || response.statusCode > 299) {
         QVariantMap info = failing;
         if (validation)
             info.insert(QStringLiteral("NSUnderlyingError"), validation.code());
-        validation = platform::Error(QString::fromLatin1(kMFResponseSerializationErrorDomain), kBadServerResponse,
-                                     QStringLiteral("Request failed: (%1)").arg(response.statusCode), info);
+        validation =
+            platform::Error(QString::fromLatin1(kMFResponseSerializationErrorDomain), kBadServerResponse,
+                            QStringLiteral("Request failed: (%1)").arg(response.statusCode), info);
     }
     if (error)
         *error = validation;
     return validation.isNull();
 }
 
-QVariant MFHTTPResponseSerializer::responseObjectForResponse(const MFHTTPResponse &response, const QByteArray &data,
+QVariant MFHTTPResponseSerializer::responseObjectForResponse(const MFHTTPResponse &response,
+                                                             const QByteArray &data,
                                                              platform::Error *error) const {
     validateResponse(response, data, error);
     return rawData(data);
@@ -85,14 +91,16 @@ QVariant MFJSONResponseSerializer::parse(const MFHTTPResponse &response, const Q
     const QJsonDocument document = QJsonDocument::fromJson("[" + data + "]", &parseError);
     if (parseError.error != QJsonParseError::NoError || document.array().size() != 1) {
         if (error->isNull())
-            *error = platform::Error(QStringLiteral("NSCocoaErrorDomain"), 3840,
-                                     QStringLiteral("The data couldn't be read because it isn't in the correct format."));
+            *error = platform::Error(
+                QStringLiteral("NSCocoaErrorDomain"), 3840,
+                QStringLiteral("The data couldn't be read because it isn't in the correct format."));
         return {};
     }
     return document.array().first().toVariant();
 }
 
-QVariant MFJSONResponseSerializer::responseObjectForResponse(const MFHTTPResponse &response, const QByteArray &data,
+QVariant MFJSONResponseSerializer::responseObjectForResponse(const MFHTTPResponse &response,
+                                                             const QByteArray &data,
                                                              platform::Error *error) const {
     platform::Error failure;
     const QVariant object = parse(response, data, &failure);
@@ -122,7 +130,8 @@ QVariant MFJSONResponseSerializer::responseObjectForResponse(const MFHTTPRespons
                                          ? detail.value(QStringLiteral("message")).toString()
                                          : QString());
         } else if (err.typeId() == QMetaType::QString) {
-            mapped = platform::Error(QString::fromLatin1(kMFNetworkResponseErrorDomain), status, err.toString());
+            mapped =
+                platform::Error(QString::fromLatin1(kMFNetworkResponseErrorDomain), status, err.toString());
         } else if (reply.contains(QStringLiteral("errorCode"))) {
             mapped = platform::Error(QString::fromLatin1(kMFNetworkResponseErrorDomain), status,
                                      reply.value(QStringLiteral("errorCode")).toString());

@@ -15,8 +15,7 @@ QString describe(const platform::Error &error);
 
 // Runs a caller's block; an exception thrown by it is written as a diagnostic
 // line and goes no further.
-template <typename Block>
-void runGuarded(const char *method, Block &&block) {
+template <typename Block> void runGuarded(const char *method, Block &&block) {
     try {
         block();
     } catch (const std::exception &exception) {

@@ -29,13 +29,15 @@ QVariantMap dictionaryOf(const QVariant &object) {
 
 // The caller's block, on the main thread, once, and never before the starting call returns.
 void deliver(const char *method, std::function<void()> block) {
-    platform::dispatchAsyncMain([method, block = std::move(block)] { merovantia::runGuarded(method, block); });
+    platform::dispatchAsyncMain(
+        [method, block = std::move(block)] { merovantia::runGuarded(method, block); });
 }
 
 platform::Error parseError(const QJsonParseError &error) {
-    return platform::Error(QStringLiteral("NSCocoaErrorDomain"), 3840,
-                           QStringLiteral("The data couldn't be read because it isn't in the correct format."),
-                           {{QStringLiteral("NSDebugDescription"), error.errorString()}});
+    return platform::Error(
+        QStringLiteral("NSCocoaErrorDomain"), 3840,
+        QStringLiteral("The data couldn't be read because it isn't in the correct format."),
+        {{QStringLiteral("NSDebugDescription"), error.errorString()}});
 }
 
 } // namespace
@@ -45,7 +47,8 @@ MFRequestManager &MFRequestManager::sharedRequestManager() {
     return *instance;
 }
 
-MFRequestManager::MFRequestManager() : m_session(new merovantia::HttpSession(QStringLiteral("MFRequestManager"))) {}
+MFRequestManager::MFRequestManager()
+    : m_session(new merovantia::HttpSession(QStringLiteral("MFRequestManager"))) {}
 
 MFRequestManager::~MFRequestManager() = default;
 
@@ -93,9 +96,10 @@ void MFRequestManager::getRemoteSettingsWithLanguage(const QString &language, Re
 
 namespace {
 
-MFRequestManager::ObjectBlock replyKeyHandler(const char *method, QString key, MFRequestManager::ObjectBlock block) {
+MFRequestManager::ObjectBlock replyKeyHandler(const char *method, QString key,
+                                              MFRequestManager::ObjectBlock block) {
     return [method, key = std::move(key), block = std::move(block)](const QVariant &object,
-                                                                   const platform::Error &error) {
+                                                                    const platform::Error &error) {
         const QVariantMap reply = dictionaryOf(object);
         deliver(method, [=] {
             if (block)
@@ -110,8 +114,8 @@ void MFRequestManager::getCrossPromoForLang(const QString &language, ObjectBlock
     startRequest({{kMethodKey, QStringLiteral("crossPromotionTable/config")},
                   {kTypeKey, QStringLiteral("POST")},
                   {kDataKey, QVariantMap{{QStringLiteral("language"), language}}}},
-                 replyKeyHandler("-[MFRequestManager getCrossPromoForLang:andCallback:]", QStringLiteral("config"),
-                                 std::move(callback)));
+                 replyKeyHandler("-[MFRequestManager getCrossPromoForLang:andCallback:]",
+                                 QStringLiteral("config"), std::move(callback)));
 }
 
 void MFRequestManager::getNewsWithLang(const QString &language, const QVariant &lastNewsId,
@@ -120,7 +124,9 @@ void MFRequestManager::getNewsWithLang(const QString &language, const QVariant &
     const QVariantMap data{{QStringLiteral("language"), language},
                            {QStringLiteral("lastId"), lastNewsId},
                            {QStringLiteral("platform"), osPlatform}};
-    startRequest({{kMethodKey, QStringLiteral("news/getNewsForApp")}, {kTypeKey, QStringLiteral("POST")}, {kDataKey, data}},
+    startRequest({{kMethodKey, QStringLiteral("news/getNewsForApp")},
+                  {kTypeKey, QStringLiteral("POST")},
+                  {kDataKey, data}},
                  replyKeyHandler("-[MFRequestManager getNewsWithLang:lastNewsId:osPlatform:callback:]",
                                  QStringLiteral("newsData"), std::move(callback)));
 }
@@ -172,9 +178,8 @@ void MFRequestManager::startRequest(const QVariantMap &request, ObjectBlock call
 void MFRequestManager::startStandardTask(const QNetworkRequest &request, const QByteArray &verb,
                                          const QByteArray &body, ResultBlock callback) {
     const merovantia::HttpTimeouts timeouts{m_requestTimeoutMs, m_resourceTimeoutMs};
-    m_session->start(request, verb, body, timeouts, [this, callback](const merovantia::HttpResult &result) {
-        evaluate(result, callback);
-    });
+    m_session->start(request, verb, body, timeouts,
+                     [this, callback](const merovantia::HttpResult &result) { evaluate(result, callback); });
 }
 
 // Runs on the session's thread; the per-request handler runs on the main thread.
@@ -201,7 +206,8 @@ void MFRequestManager::evaluate(const merovantia::HttpResult &result, const Resu
         error = errorGenerateForData(result.body, true);
     }
     platform::dispatchAsyncMain([callback, object, error] {
-        merovantia::runGuarded("-[MFRequestManager startRequest:callback:]", [&] { callback(object, error); });
+        merovantia::runGuarded("-[MFRequestManager startRequest:callback:]",
+                               [&] { callback(object, error); });
     });
 }
 
@@ -217,5 +223,6 @@ platform::Error MFRequestManager::errorGenerateForData(const QByteArray &data, b
 }
 
 platform::Error MFRequestManager::errorSimple() const {
-    return platform::Error(baseURL().toString(), kSimpleErrorCode, kFrameworkError, {{kErrorKey, kInvalidResponse}});
+    return platform::Error(baseURL().toString(), kSimpleErrorCode, kFrameworkError,
+                           {{kErrorKey, kInvalidResponse}});
 }

@@ -3,7 +3,8 @@
 const double MerovantiaVersionNumber = 1.0;
 const char *const MerovantiaVersionString = "1.0";
 
-void Merovantia::initializeWithAppKey(const QString &appKey, const std::function<void(const QString &)> &block) {
+void Merovantia::initializeWithAppKey(const QString &appKey,
+                                      const std::function<void(const QString &)> &block) {
     MFDataManager::sharedDataManager().saveAppKey(appKey, block);
 }
 
@@ -24,18 +25,25 @@ void Merovantia::getCrossPromoForLang(const QString &language, ObjectBlock callb
     MFRequestManager::sharedRequestManager().getCrossPromoForLang(language, std::move(callback));
 }
 
-void Merovantia::getNewsWithLang(const QString &language, const QVariant &lastNewsId, const QString &osPlatform,
-                                 ObjectBlock callback) {
-    MFRequestManager::sharedRequestManager().getNewsWithLang(language, lastNewsId, osPlatform, std::move(callback));
+void Merovantia::getNewsWithLang(const QString &language, const QVariant &lastNewsId,
+                                 const QString &osPlatform, ObjectBlock callback) {
+    MFRequestManager::sharedRequestManager().getNewsWithLang(language, lastNewsId, osPlatform,
+                                                             std::move(callback));
 }
 
-void Merovantia::getUpdateVersionWithLang(const QString &language, const QString &osPlatform, ObjectBlock callback) {
-    MFRequestManager::sharedRequestManager().getUpdateVersionWithLang(language, osPlatform, std::move(callback));
+void Merovantia::getUpdateVersionWithLang(const QString &language, const QString &osPlatform,
+                                          ObjectBlock callback) {
+    MFRequestManager::sharedRequestManager().getUpdateVersionWithLang(language, osPlatform,
+                                                                      std::move(callback));
 }
 
-void Merovantia::setAuthToken(const QString &token) { MFAuthRequestManager::instance().setAuthToken(token); }
+void Merovantia::setAuthToken(const QString &token) {
+    MFAuthRequestManager::instance().setAuthToken(token);
+}
 
-void Merovantia::clearAuthorization() { MFAuthRequestManager::instance().clearAuthorization(); }
+void Merovantia::clearAuthorization() {
+    MFAuthRequestManager::instance().clearAuthorization();
+}
 
 void Merovantia::loginWithEmail(const QString &email, const QString &password, const QString &locale,
                                 const QString &osPlatform, DataSuccess success, ErrorFailure failure) {
@@ -54,12 +62,15 @@ void Merovantia::resetPassword(const QString &email, DataSuccess success, ErrorF
     MFAuthRequestManager::instance().resetPassword(email, std::move(success), std::move(failure));
 }
 
-void Merovantia::logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success, ErrorFailure failure) {
-    MFAuthRequestManager::instance().logoutUserWithOsPlatform(osPlatform, std::move(success), std::move(failure));
+void Merovantia::logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success,
+                                          ErrorFailure failure) {
+    MFAuthRequestManager::instance().logoutUserWithOsPlatform(osPlatform, std::move(success),
+                                                              std::move(failure));
 }
 
 void Merovantia::getUserWithOsPlatform(const QString &osPlatform, DataSuccess success, ErrorFailure failure) {
-    MFAuthRequestManager::instance().getUserWithOsPlatform(osPlatform, std::move(success), std::move(failure));
+    MFAuthRequestManager::instance().getUserWithOsPlatform(osPlatform, std::move(success),
+                                                           std::move(failure));
 }
 
 void Merovantia::authViaFacebookWithParameters(const QVariantMap &parameters, const QString &locale,

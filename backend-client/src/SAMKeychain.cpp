@@ -11,7 +11,8 @@ const char *const kSAMKeychainLabelKey = "labl";
 const char *const kSAMKeychainLastModifiedKey = "mdat";
 const char *const kSAMKeychainWhereKey = "svce";
 
-QString SAMKeychain::passwordForService(const QString &service, const QString &account, platform::Error *error) {
+QString SAMKeychain::passwordForService(const QString &service, const QString &account,
+                                        platform::Error *error) {
     SAMKeychainQuery query;
     query.service = service;
     query.account = account;
@@ -54,7 +55,9 @@ bool SAMKeychain::deletePasswordForService(const QString &service, const QString
     return query.deleteItem(error);
 }
 
-QList<QVariantMap> SAMKeychain::allAccounts(platform::Error *error) { return accountsForService({}, error); }
+QList<QVariantMap> SAMKeychain::allAccounts(platform::Error *error) {
+    return accountsForService({}, error);
+}
 
 QList<QVariantMap> SAMKeychain::accountsForService(const QString &service, platform::Error *error) {
     SAMKeychainQuery query;

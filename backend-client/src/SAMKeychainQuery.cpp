@@ -44,7 +44,9 @@ QString SAMKeychainQuery::password() const {
     return QString::fromUtf8(passwordData);
 }
 
-void SAMKeychainQuery::setPassword(const QString &value) { passwordData = value.toUtf8(); }
+void SAMKeychainQuery::setPassword(const QString &value) {
+    passwordData = value.toUtf8();
+}
 
 QVariant SAMKeychainQuery::passwordObject() const {
     if (passwordData.isEmpty())
@@ -136,7 +138,9 @@ QVariantMap SAMKeychainQuery::query() const {
 }
 
 // Neither store synchronises items between devices.
-bool SAMKeychainQuery::isSynchronizationAvailable() { return false; }
+bool SAMKeychainQuery::isSynchronizationAvailable() {
+    return false;
+}
 
 platform::Error SAMKeychainQuery::errorWithCode(int code) {
     if (code == Success)

@@ -18,13 +18,19 @@ constexpr int kCallDeadlineMs = 10000;
 constexpr int kProbeDeadlineMs = 1500;
 
 const SecretSchema *schema() {
-    static const SecretSchema kSchema = {
-        "com.quorvalde.merovantia.GenericPassword",
-        SECRET_SCHEMA_NONE,
-        {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-         {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-         {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const SecretSchema kSchema = {"com.quorvalde.merovantia.GenericPassword",
+                                         SECRET_SCHEMA_NONE,
+                                         {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                          {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                         0,
+                                         nullptr,
+                                         nullptr,
+                                         nullptr,
+                                         nullptr,
+                                         nullptr,
+                                         nullptr,
+                                         nullptr};
     return &kSchema;
 }
 
@@ -126,9 +132,9 @@ bool probe(QString *reason) {
     }
     bool usable = false;
     QString failure;
-    GVariant *owned = callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), "(b)",
-                               deadline.cancellable(), &failure);
+    GVariant *owned =
+        callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+                 g_variant_new("(s)", "org.freedesktop.secrets"), "(b)", deadline.cancellable(), &failure);
     gboolean hasOwner = FALSE;
     if (owned) {
         g_variant_get(owned, "(b)", &hasOwner);
@@ -138,19 +144,18 @@ bool probe(QString *reason) {
         *reason = QStringLiteral("session bus does not answer: ") + failure;
     } else if (!hasOwner) {
         *reason = QStringLiteral("no Secret Service on the session bus");
-    } else if (GVariant *alias = callSync(bus, "org.freedesktop.secrets", "/org/freedesktop/secrets",
-                                          "org.freedesktop.Secret.Service", "ReadAlias",
-                                          g_variant_new("(s)", "default"), "(o)", deadline.cancellable(),
-                                          &failure)) {
+    } else if (GVariant *alias =
+                   callSync(bus, "org.freedesktop.secrets", "/org/freedesktop/secrets",
+                            "org.freedesktop.Secret.Service", "ReadAlias", g_variant_new("(s)", "default"),
+                            "(o)", deadline.cancellable(), &failure)) {
         const gchar *path = nullptr;
         g_variant_get(alias, "(&o)", &path);
         if (g_strcmp0(path, "/") == 0) {
             *reason = QStringLiteral("the Secret Service has no default collection");
-        } else if (GVariant *locked = callSync(bus, "org.freedesktop.secrets", path,
-                                               "org.freedesktop.DBus.Properties", "Get",
-                                               g_variant_new("(ss)", "org.freedesktop.Secret.Collection",
-                                                             "Locked"),
-                                               "(v)", deadline.cancellable(), &failure)) {
+        } else if (GVariant *locked =
+                       callSync(bus, "org.freedesktop.secrets", path, "org.freedesktop.DBus.Properties",
+                                "Get", g_variant_new("(ss)", "org.freedesktop.Secret.Collection", "Locked"),
+                                "(v)", deadline.cancellable(), &failure)) {
             GVariant *value = nullptr;
             g_variant_get(locked, "(v)", &value);
             usable = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && !g_variant_get_boolean(value);
@@ -172,7 +177,9 @@ bool probe(QString *reason) {
 
 } // namespace
 
-QString SecretServiceKeychainStore::name() const { return QStringLiteral("Secret Service"); }
+QString SecretServiceKeychainStore::name() const {
+    return QStringLiteral("Secret Service");
+}
 
 bool SecretServiceKeychainStore::isUsable(QString *reason) {
     QString why;
@@ -185,10 +192,9 @@ bool SecretServiceKeychainStore::isUsable(QString *reason) {
 int SecretServiceKeychainStore::find(const QString &service, const QString &account, QByteArray *password) {
     CallDeadline deadline(kCallDeadlineMs);
     GError *error = nullptr;
-    SecretValue *value =
-        secret_password_lookup_binary_sync(schema(), deadline.cancellable(), &error, "service",
-                                           service.toUtf8().constData(), "account", account.toUtf8().constData(),
-                                           nullptr);
+    SecretValue *value = secret_password_lookup_binary_sync(schema(), deadline.cancellable(), &error,
+                                                            "service", service.toUtf8().constData(),
+                                                            "account", account.toUtf8().constData(), nullptr);
     if (error)
         return statusFor(error, "lookup");
     if (!value)
@@ -210,11 +216,13 @@ int SecretServiceKeychainStore::add(const KeychainItem &item) {
         return existing;
     const QString label = item.label.isEmpty() ? item.service : item.label;
     CallDeadline deadline(kCallDeadlineMs);
-    SecretValue *value = secret_value_new(item.password.constData(), item.password.size(), "application/octet-stream");
+    SecretValue *value =
+        secret_value_new(item.password.constData(), item.password.size(), "application/octet-stream");
     GError *error = nullptr;
     secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, label.toUtf8().constData(), value,
-                                      deadline.cancellable(), &error, "service", item.service.toUtf8().constData(),
-                                      "account", item.account.toUtf8().constData(), nullptr);
+                                      deadline.cancellable(), &error, "service",
+                                      item.service.toUtf8().constData(), "account",
+                                      item.account.toUtf8().constData(), nullptr);
     secret_value_unref(value);
     return error ? statusFor(error, "store") : KeychainStatus::Success;
 }
@@ -228,9 +236,9 @@ int SecretServiceKeychainStore::update(const QString &service, const QString &ac
     CallDeadline deadline(kCallDeadlineMs);
     SecretValue *value = secret_value_new(password.constData(), password.size(), "application/octet-stream");
     GError *error = nullptr;
-    secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, service.toUtf8().constData(), value,
-                                      deadline.cancellable(), &error, "service", service.toUtf8().constData(),
-                                      "account", account.toUtf8().constData(), nullptr);
+    secret_password_store_binary_sync(
+        schema(), SECRET_COLLECTION_DEFAULT, service.toUtf8().constData(), value, deadline.cancellable(),
+        &error, "service", service.toUtf8().constData(), "account", account.toUtf8().constData(), nullptr);
     secret_value_unref(value);
     return error ? statusFor(error, "update") : KeychainStatus::Success;
 }
@@ -238,9 +246,9 @@ int SecretServiceKeychainStore::update(const QString &service, const QString &ac
 int SecretServiceKeychainStore::remove(const QString &service, const QString &account) {
     CallDeadline deadline(kCallDeadlineMs);
     GError *error = nullptr;
-    const gboolean removed =
-        secret_password_clear_sync(schema(), deadline.cancellable(), &error, "service",
-                                   service.toUtf8().constData(), "account", account.toUtf8().constData(), nullptr);
+    const gboolean removed = secret_password_clear_sync(schema(), deadline.cancellable(), &error, "service",
+                                                        service.toUtf8().constData(), "account",
+                                                        account.toUtf8().constData(), nullptr);
     if (error)
         return statusFor(error, "clear");
     return removed ? KeychainStatus::Success : KeychainStatus::ItemNotFound;
@@ -251,10 +259,11 @@ int SecretServiceKeychainStore::list(const QString &service, QList<KeychainItem>
     CallDeadline deadline(kCallDeadlineMs);
     GHashTable *attributes = g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free);
     if (!service.isEmpty())
-        g_hash_table_insert(attributes, const_cast<char *>("service"), g_strdup(service.toUtf8().constData()));
+        g_hash_table_insert(attributes, const_cast<char *>("service"),
+                            g_strdup(service.toUtf8().constData()));
     GError *error = nullptr;
-    GList *found = secret_password_searchv_sync(schema(), attributes, SECRET_SEARCH_ALL, deadline.cancellable(),
-                                                &error);
+    GList *found =
+        secret_password_searchv_sync(schema(), attributes, SECRET_SEARCH_ALL, deadline.cancellable(), &error);
     g_hash_table_unref(attributes);
     if (error)
         return statusFor(error, "search");
@@ -267,8 +276,10 @@ int SecretServiceKeychainStore::list(const QString &service, QList<KeychainItem>
         gchar *label = secret_retrievable_get_label(retrievable);
         item.label = QString::fromUtf8(label);
         g_free(label);
-        item.created = QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_created(retrievable)), Qt::UTC);
-        item.modified = QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_modified(retrievable)), Qt::UTC);
+        item.created =
+            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_created(retrievable)), Qt::UTC);
+        item.modified =
+            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_modified(retrievable)), Qt::UTC);
         g_hash_table_unref(itemAttributes);
         items->append(item);
     }

@@ -16,7 +16,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         platform::AppPaths::setRoot(m_dir.path());
-        m_store = std::make_shared<merovantia::FileKeychainStore>(merovantia::KeychainStore::defaultFilePath());
+        m_store =
+            std::make_shared<merovantia::FileKeychainStore>(merovantia::KeychainStore::defaultFilePath());
         merovantia::KeychainStore::setShared(m_store);
         merovantia::KeychainStore::setFallback(nullptr);
     }

@@ -47,7 +47,8 @@ protected:
 };
 
 TEST_F(MFAuthRequestManagerTest, LoginPostsCredentialsWithTheIdentifierAndJsonHeaders) {
-    m_backend.route("POST", "/v2/api/auth/login", FakeReply::json(QJsonObject{{"data", QJsonObject{{"token", "T"}}}}));
+    m_backend.route("POST", "/v2/api/auth/login",
+                    FakeReply::json(QJsonObject{{"data", QJsonObject{{"token", "T"}}}}));
     client().setAuthToken(QStringLiteral("Basic abc"));
     DataCalls success;
     FailureCalls failure;
@@ -73,13 +74,16 @@ TEST_F(MFAuthRequestManagerTest, LoginPostsCredentialsWithTheIdentifierAndJsonHe
 }
 
 TEST_F(MFAuthRequestManagerTest, RegistrationIsAlwaysAPreCustomerAndSendsPhoneOnlyWhenGiven) {
-    m_backend.route("POST", "/v2/api/auth/registration", FakeReply::json(QJsonObject{{"data", QJsonObject{}}}));
+    m_backend.route("POST", "/v2/api/auth/registration",
+                    FakeReply::json(QJsonObject{{"data", QJsonObject{}}}));
     DataCalls success;
     FailureCalls failure;
-    client().registerUserWithName("Ann", "a@b.c", "pw", "", "admin", "de", "macOS", success.block(), failure.block());
+    client().registerUserWithName("Ann", "a@b.c", "pw", "", "admin", "de", "macOS", success.block(),
+                                  failure.block());
     settle(success, failure);
     QJsonObject body = m_backend.lastRequest().jsonObject();
-    EXPECT_EQ(sortedKeys(body), (QStringList{"email", "locale", "password", "platform", "role", "username", "uuid"}));
+    EXPECT_EQ(sortedKeys(body),
+              (QStringList{"email", "locale", "password", "platform", "role", "username", "uuid"}));
     EXPECT_EQ(body["role"].toString(), QStringLiteral("preCustomer"));
     EXPECT_EQ(body["username"].toString(), QStringLiteral("Ann"));
 
@@ -105,7 +109,8 @@ TEST_F(MFAuthRequestManagerTest, PasswordResetSendsTheAddress) {
 }
 
 TEST_F(MFAuthRequestManagerTest, CurrentUserIsAGetWithPlatformThenIdentifierAndNoBody) {
-    m_backend.route("GET", "/v2/api/user", FakeReply::json(QJsonObject{{"data", QJsonObject{{"name", "Ann"}}}}));
+    m_backend.route("GET", "/v2/api/user",
+                    FakeReply::json(QJsonObject{{"data", QJsonObject{{"name", "Ann"}}}}));
     DataCalls success;
     FailureCalls failure;
     Merovantia::getUserWithOsPlatform("macOS", success.block(), failure.block());
@@ -156,8 +161,9 @@ TEST_F(MFAuthRequestManagerTest, FacebookSignInGetsLocaleAndPlatformInTheirPlace
 }
 
 TEST_F(MFAuthRequestManagerTest, LogoutHandsAnySuccessfulReplyWhole) {
-    m_backend.routeSequence("POST", "/v2/api/auth/logout",
-                            {FakeReply::json(QJsonArray{1, 2}), FakeReply::bytes("<p>bye</p>", "text/html")});
+    m_backend.routeSequence(
+        "POST", "/v2/api/auth/logout",
+        {FakeReply::jsonArray(QJsonArray{1, 2}), FakeReply::bytes("<p>bye</p>", "text/html")});
     CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
     FailureCalls failure;
     Merovantia::logoutUserWithOsPlatform("macOS", success.block(), failure.block());
@@ -176,8 +182,9 @@ TEST_F(MFAuthRequestManagerTest, LogoutHandsAnySuccessfulReplyWhole) {
 }
 
 TEST_F(MFAuthRequestManagerTest, ReplyWithoutDataOrNotAnObjectFailsWithNoError) {
-    for (const FakeReply &reply : {FakeReply::json(QJsonObject{{"user", 1}}), FakeReply::json(QJsonArray{1}),
-                                   FakeReply::bytes("<p>hi</p>", "text/html")}) {
+    for (const FakeReply &reply :
+         {FakeReply::json(QJsonObject{{"user", 1}}), FakeReply::jsonArray(QJsonArray{1}),
+          FakeReply::bytes("<p>hi</p>", "text/html")}) {
         const platform::Error error = loginFailure(reply);
         EXPECT_TRUE(error.isNull()) << qPrintable(error.domain());
     }
@@ -189,7 +196,8 @@ TEST_F(MFAuthRequestManagerTest, ErrorBodiesBecomeNetworkResponseErrors) {
     EXPECT_EQ(error.code(), 401);
     EXPECT_EQ(error.localizedDescription(), QStringLiteral("Token expired"));
 
-    error = loginFailure(FakeReply::json(QJsonObject{{"err", QJsonObject{{"message", "Bad mail"}, {"err_code", 9}}}}, 400));
+    error = loginFailure(
+        FakeReply::json(QJsonObject{{"err", QJsonObject{{"message", "Bad mail"}, {"err_code", 9}}}}, 400));
     EXPECT_EQ(error.code(), 400);
     EXPECT_EQ(error.localizedDescription(), QStringLiteral("Bad mail"));
 
@@ -202,7 +210,7 @@ TEST_F(MFAuthRequestManagerTest, ErrorBodiesBecomeNetworkResponseErrors) {
     EXPECT_EQ(error.code(), 402);
     EXPECT_TRUE(error.userInfo().isEmpty());
 
-    error = loginFailure(FakeReply::json(QJsonArray{1}, 503));
+    error = loginFailure(FakeReply::jsonArray(QJsonArray{1}, 503));
     EXPECT_EQ(error.domain(), QStringLiteral("com.translator.network.response"));
     EXPECT_EQ(error.code(), 0);
 }
@@ -265,8 +273,7 @@ TEST_F(MFAuthRequestManagerTest, ExceptionInSuccessNeverAlsoRunsFailure) {
 
 TEST_F(MFAuthRequestManagerTest, SilentServerTimesOutWithTheShortenedInterval) {
     client().setTimeoutInterval(200);
-    const platform::Error error =
-        loginFailure(FakeReply::json(QJsonObject{{"data", 1}}).withDelay(3000));
+    const platform::Error error = loginFailure(FakeReply::json(QJsonObject{{"data", 1}}).withDelay(3000));
     EXPECT_EQ(error.domain(), QStringLiteral("NSURLErrorDomain"));
     EXPECT_EQ(error.code(), -1001);
 }
@@ -274,9 +281,9 @@ TEST_F(MFAuthRequestManagerTest, SilentServerTimesOutWithTheShortenedInterval) {
 TEST_F(MFAuthRequestManagerTest, BrokenUrlFailsAtOnceWithAnEmptyDomainError) {
     FailureCalls failure;
     CallRecord<const MFURLSessionTaskPtr &, const platform::Error &> raw;
-    const MFURLSessionTaskPtr task =
-        client().GET(QStringLiteral("http://[::1"), QVariant(), [](const MFURLSessionTaskPtr &, const QVariant &) {},
-                     raw.block());
+    const MFURLSessionTaskPtr task = client().GET(
+        QStringLiteral("http://[::1"), QVariant(), [](const MFURLSessionTaskPtr &, const QVariant &) {},
+        raw.block());
     EXPECT_EQ(task, nullptr);
     ASSERT_TRUE(qvtest::waitUntil([&] { return raw.count > 0; }));
     qvtest::spin(20);
@@ -304,7 +311,8 @@ namespace {
 
 TEST_F(MFAuthRequestManagerTest, ProgressIsReportedOnTheMainThreadBeforeTheReply) {
     const QByteArray payload = "{\"data\":\"" + QByteArray(20000, 'x') + "\"}";
-    m_backend.route("GET", "/v2/api/big", qvtest::FakeReply::bytes(payload, "application/json").throttled(5000, 200));
+    m_backend.route("GET", "/v2/api/big",
+                    qvtest::FakeReply::bytes(payload, "application/json").throttled(5000, 200));
     qint64 lastReceived = 0;
     bool progressOnMain = true;
     int progressCalls = 0;

@@ -125,7 +125,8 @@ TEST(KeychainProbe, NoSessionBusMeansTheFileStoreWithoutWaiting) {
     QTemporaryDir dir;
     platform::AppPaths::setRoot(dir.path());
     merovantia::KeychainStore::setShared(nullptr);
-    EXPECT_NE(dynamic_cast<merovantia::FileKeychainStore *>(merovantia::KeychainStore::shared().get()), nullptr);
+    EXPECT_NE(dynamic_cast<merovantia::FileKeychainStore *>(merovantia::KeychainStore::shared().get()),
+              nullptr);
     merovantia::KeychainStore::setShared(nullptr);
     platform::AppPaths::setRoot({});
     bus.isNull() ? qunsetenv("DBUS_SESSION_BUS_ADDRESS") : qputenv("DBUS_SESSION_BUS_ADDRESS", bus);

@@ -138,8 +138,9 @@ TEST_F(MFRequestManagerTest, StatusOtherThan200InTheReplyGivesError1101WithTheRe
     EXPECT_EQ(error.domain(), errorDomain());
     EXPECT_EQ(error.code(), 1101);
     EXPECT_EQ(error.localizedDescription(), QStringLiteral("Merovantia.framework error"));
-    EXPECT_EQ(error.userInfo().value(QStringLiteral("Error")).toMap().value(QStringLiteral("message")).toString(),
-              QStringLiteral("broken"));
+    EXPECT_EQ(
+        error.userInfo().value(QStringLiteral("Error")).toMap().value(QStringLiteral("message")).toString(),
+        QStringLiteral("broken"));
     EXPECT_FALSE(calls.arg<0>().isValid());
 }
 
@@ -149,8 +150,9 @@ TEST_F(MFRequestManagerTest, HttpErrorWithJsonBodyCarriesTheBody) {
     manager().getConfigInBackgroundWithBlock(calls.block());
     settle(calls);
     EXPECT_EQ(calls.arg<1>().code(), 1101);
-    EXPECT_EQ(calls.arg<1>().userInfo().value(QStringLiteral("Error")).toMap().value(QStringLiteral("reason")),
-              QVariant(QStringLiteral("quota")));
+    EXPECT_EQ(
+        calls.arg<1>().userInfo().value(QStringLiteral("Error")).toMap().value(QStringLiteral("reason")),
+        QVariant(QStringLiteral("quota")));
 }
 
 TEST_F(MFRequestManagerTest, Http404WithHtmlGivesInvalidResponse) {
@@ -160,7 +162,8 @@ TEST_F(MFRequestManagerTest, Http404WithHtmlGivesInvalidResponse) {
     settle(calls);
     EXPECT_EQ(calls.arg<1>().domain(), errorDomain());
     EXPECT_EQ(calls.arg<1>().code(), 1101);
-    EXPECT_EQ(calls.arg<1>().userInfo().value(QStringLiteral("Error")).toString(), QStringLiteral("Invalid response"));
+    EXPECT_EQ(calls.arg<1>().userInfo().value(QStringLiteral("Error")).toString(),
+              QStringLiteral("Invalid response"));
 }
 
 TEST_F(MFRequestManagerTest, EmptySuccessfulReplyGivesInvalidResponse) {
@@ -169,7 +172,8 @@ TEST_F(MFRequestManagerTest, EmptySuccessfulReplyGivesInvalidResponse) {
     manager().getConfigInBackgroundWithBlock(calls.block());
     settle(calls);
     EXPECT_EQ(calls.arg<1>().code(), 1101);
-    EXPECT_EQ(calls.arg<1>().userInfo().value(QStringLiteral("Error")).toString(), QStringLiteral("Invalid response"));
+    EXPECT_EQ(calls.arg<1>().userInfo().value(QStringLiteral("Error")).toString(),
+              QStringLiteral("Invalid response"));
 }
 
 TEST_F(MFRequestManagerTest, ReplyThatIsNotJsonGivesTheParseError) {
@@ -183,7 +187,7 @@ TEST_F(MFRequestManagerTest, ReplyThatIsNotJsonGivesTheParseError) {
 }
 
 TEST_F(MFRequestManagerTest, JsonThatIsNotAnObjectGivesNothingAndNoError) {
-    m_backend.route("POST", "/api/app/config", FakeReply::json(QJsonArray{1, 2}));
+    m_backend.route("POST", "/api/app/config", FakeReply::jsonArray(QJsonArray{1, 2}));
     ObjectCalls calls;
     manager().getConfigInBackgroundWithBlock(calls.block());
     settle(calls);
@@ -208,7 +212,8 @@ TEST_F(MFRequestManagerTest, UnreachableBackendReachesTheCallerAsATransportError
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const quint16 port = closed.serverPort();
     closed.close();
-    platform::BackendConfig::overrideHost("QV_CLIENT_HOST", QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+    platform::BackendConfig::overrideHost("QV_CLIENT_HOST",
+                                          QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
     ObjectCalls calls;
     manager().getConfigInBackgroundWithBlock(calls.block());
     settle(calls);
@@ -242,9 +247,11 @@ TEST_F(MFRequestManagerTest, ExceptionInTheCallersBlockStaysInside) {
 }
 
 TEST_F(MFRequestManagerTest, FacadeInitialisesTheIdentityThenFetchesTheConfiguration) {
-    m_backend.route("POST", "/api/app/config", FakeReply::json(QJsonObject{{"config", QJsonObject{{"k", "v"}}}}));
+    m_backend.route("POST", "/api/app/config",
+                    FakeReply::json(QJsonObject{{"config", QJsonObject{{"k", "v"}}}}));
     QString handed;
-    Merovantia::initializeWithAppKey(QStringLiteral("other-key"), [&](const QString &uuid) { handed = uuid; });
+    Merovantia::initializeWithAppKey(QStringLiteral("other-key"),
+                                     [&](const QString &uuid) { handed = uuid; });
     EXPECT_EQ(handed, m_uuid);
 
     ObjectCalls calls;
@@ -256,7 +263,8 @@ TEST_F(MFRequestManagerTest, FacadeInitialisesTheIdentityThenFetchesTheConfigura
 }
 
 TEST_F(MFRequestManagerTest, FacadeForwardsEveryApplicationRequest) {
-    m_backend.route("POST", "/api/app/config", FakeReply::json(QJsonObject{{"config", 1}, {"localNotification", 2}}));
+    m_backend.route("POST", "/api/app/config",
+                    FakeReply::json(QJsonObject{{"config", 1}, {"localNotification", 2}}));
     m_backend.route("POST", "/api/crossPromotionTable/config", FakeReply::json(QJsonObject{{"config", 3}}));
     m_backend.route("POST", "/api/news/getNewsForApp", FakeReply::json(QJsonObject{{"newsData", 4}}));
     m_backend.route("POST", "/api/versionUpdate/getVersionUpdateForApp",

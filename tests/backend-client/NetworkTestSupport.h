@@ -15,8 +15,7 @@
 #include <algorithm>
 
 // Records every call of a completion block: how often, on which thread, with what.
-template <typename... Args>
-struct CallRecord {
+template <typename... Args> struct CallRecord {
     int count = 0;
     bool allOnMain = true;
     std::tuple<std::decay_t<Args>...> last;
@@ -28,8 +27,7 @@ struct CallRecord {
             last = std::make_tuple(std::decay_t<Args>(args)...);
         };
     }
-    template <size_t I>
-    const auto &arg() const { return std::get<I>(last); }
+    template <size_t I> const auto &arg() const { return std::get<I>(last); }
 };
 
 // A fake backend for both hosts, a file keychain in a temporary folder, and a stored identity.

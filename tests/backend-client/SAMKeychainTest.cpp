@@ -14,9 +14,11 @@ const QString kService = QStringLiteral("svc.test");
 
 TEST_F(FileKeychainTest, PasswordIsReadBackByServiceAndAccount) {
     platform::Error error;
-    ASSERT_TRUE(SAMKeychain::setPassword(QStringLiteral("s3cret"), kService, QStringLiteral("alice"), &error));
+    ASSERT_TRUE(
+        SAMKeychain::setPassword(QStringLiteral("s3cret"), kService, QStringLiteral("alice"), &error));
     EXPECT_TRUE(error.isNull());
-    ASSERT_TRUE(SAMKeychain::setPassword(QStringLiteral("other"), QStringLiteral("svc.other"), QStringLiteral("bob")));
+    ASSERT_TRUE(SAMKeychain::setPassword(QStringLiteral("other"), QStringLiteral("svc.other"),
+                                         QStringLiteral("bob")));
 
     EXPECT_EQ(SAMKeychain::passwordForService(kService, QStringLiteral("alice")), QStringLiteral("s3cret"));
     EXPECT_EQ(SAMKeychain::passwordDataForService(kService, QStringLiteral("alice")), QByteArray("s3cret"));

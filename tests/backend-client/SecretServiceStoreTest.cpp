@@ -29,13 +29,13 @@ protected:
         s_dir = new QTemporaryDir;
         const QString runtime = s_dir->filePath(QStringLiteral("run"));
         QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtime,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         s_bus = new QProcess;
         s_bus->start(busDaemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                  QStringLiteral("--print-address=1")});
-        if (!s_bus->waitForStarted(5000) ||
-            !qvtest::waitUntil([] { return s_bus->canReadLine(); }, 5000)) {
+        if (!s_bus->waitForStarted(5000) || !qvtest::waitUntil([] { return s_bus->canReadLine(); }, 5000)) {
             s_reason = QStringLiteral("cannot start a session bus");
             return;
         }
@@ -80,7 +80,8 @@ protected:
     void SetUp() override {
         if (!s_reason.isEmpty())
             GTEST_SKIP() << qPrintable(s_reason);
-        m_service = QStringLiteral("svc.%1").arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_service =
+            QStringLiteral("svc.%1").arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
         merovantia::KeychainStore::setShared(m_store);
         merovantia::KeychainStore::setFallback(nullptr);
     }
@@ -109,7 +110,8 @@ TEST_F(SecretServiceStoreTest, ItemsAreAddedFoundUpdatedAndRemoved) {
     ASSERT_EQ(m_store->update(m_service, QStringLiteral("alice"), QByteArray("two")), 0);
     ASSERT_EQ(m_store->find(m_service, QStringLiteral("alice"), &password), 0);
     EXPECT_EQ(password, QByteArray("two"));
-    EXPECT_EQ(m_store->update(m_service, QStringLiteral("bob"), QByteArray("x")), KeychainStatus::ItemNotFound);
+    EXPECT_EQ(m_store->update(m_service, QStringLiteral("bob"), QByteArray("x")),
+              KeychainStatus::ItemNotFound);
 
     ASSERT_EQ(m_store->remove(m_service, QStringLiteral("alice")), 0);
     EXPECT_EQ(m_store->remove(m_service, QStringLiteral("alice")), KeychainStatus::ItemNotFound);
@@ -137,11 +139,13 @@ TEST_F(SecretServiceStoreTest, AccountListingsFindItemsByServiceAndAll) {
 
 TEST_F(SecretServiceStoreTest, InstallationIdentitySurvivesInTheKeyring) {
     QString first;
-    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-1"), [&](const QString &uuid) { first = uuid; });
+    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-1"),
+                                                  [&](const QString &uuid) { first = uuid; });
     ASSERT_EQ(first.size(), 36);
     EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), first);
     QString second;
-    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-2"), [&](const QString &uuid) { second = uuid; });
+    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-2"),
+                                                  [&](const QString &uuid) { second = uuid; });
     EXPECT_EQ(second, first);
     EXPECT_EQ(MFDataManager::sharedDataManager().appKey(), QStringLiteral("key-2"));
     QByteArray stored;
@@ -152,8 +156,9 @@ TEST_F(SecretServiceStoreTest, InstallationIdentitySurvivesInTheKeyring) {
 TEST_F(SecretServiceStoreTest, ProbeChoosesTheSecretServiceWhenItIsUnlocked) {
     merovantia::KeychainStore::setShared(nullptr);
     qunsetenv("QV_KEYCHAIN");
-    EXPECT_NE(dynamic_cast<merovantia::SecretServiceKeychainStore *>(merovantia::KeychainStore::shared().get()),
-              nullptr);
+    EXPECT_NE(
+        dynamic_cast<merovantia::SecretServiceKeychainStore *>(merovantia::KeychainStore::shared().get()),
+        nullptr);
     EXPECT_EQ(merovantia::KeychainStore::fallback()->name(), QStringLiteral("file store"));
 }
 

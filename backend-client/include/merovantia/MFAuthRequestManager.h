@@ -23,19 +23,21 @@ public:
     MFURLSessionTaskPtr loginWithEmail(const QString &email, const QString &password, const QString &locale,
                                        const QString &osPlatform, DataSuccess success, ErrorFailure failure);
     // The role argument is not sent: every registration is a "preCustomer".
-    MFURLSessionTaskPtr registerUserWithName(const QString &name, const QString &email, const QString &password,
-                                             const QString &phoneNumber, const QString &role,
-                                             const QString &locale, const QString &osPlatform,
-                                             DataSuccess success, ErrorFailure failure);
+    MFURLSessionTaskPtr registerUserWithName(const QString &name, const QString &email,
+                                             const QString &password, const QString &phoneNumber,
+                                             const QString &role, const QString &locale,
+                                             const QString &osPlatform, DataSuccess success,
+                                             ErrorFailure failure);
     MFURLSessionTaskPtr resetPassword(const QString &email, DataSuccess success, ErrorFailure failure);
     // Any successful reply reaches success whole.
     MFURLSessionTaskPtr logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success,
                                                  ErrorFailure failure);
-    MFURLSessionTaskPtr getUserWithOsPlatform(const QString &osPlatform, DataSuccess success, ErrorFailure failure);
+    MFURLSessionTaskPtr getUserWithOsPlatform(const QString &osPlatform, DataSuccess success,
+                                              ErrorFailure failure);
     // The parameters with "platform" and "locale" set (a null value removes the key).
-    MFURLSessionTaskPtr authViaFacebookWithParameters(const QVariantMap &parameters, const QString &osPlatform,
-                                                      const QString &locale, DataSuccess success,
-                                                      ErrorFailure failure);
+    MFURLSessionTaskPtr authViaFacebookWithParameters(const QVariantMap &parameters,
+                                                      const QString &osPlatform, const QString &locale,
+                                                      DataSuccess success, ErrorFailure failure);
 
     // JSON error bodies mapped, "text/html" accepted as raw data (installed by instance()).
     void setDefaultResponseSerializer();

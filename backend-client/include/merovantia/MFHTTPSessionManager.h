@@ -34,7 +34,8 @@ public:
     MFHTTPSessionManager &operator=(const MFHTTPSessionManager &) = delete;
 
     // Null when the request could not be prepared (the failure block then runs).
-    MFURLSessionTaskPtr GET(const QString &urlString, const QVariant &parameters, Success success, Failure failure);
+    MFURLSessionTaskPtr GET(const QString &urlString, const QVariant &parameters, Success success,
+                            Failure failure);
     MFURLSessionTaskPtr GET(const QString &urlString, const QVariant &parameters, Progress progress,
                             Success success, Failure failure);
     MFURLSessionTaskPtr POST(const QString &urlString, const QVariant &parameters, Success success,
@@ -60,8 +61,9 @@ public:
     void setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer);
 
 protected:
-    MFURLSessionTaskPtr dataTask(const QByteArray &method, const QString &urlString, const QVariant &parameters,
-                                 Progress progress, Success success, Failure failure);
+    MFURLSessionTaskPtr dataTask(const QByteArray &method, const QString &urlString,
+                                 const QVariant &parameters, Progress progress, Success success,
+                                 Failure failure);
 
 private:
     std::function<QUrl()> m_baseURL;

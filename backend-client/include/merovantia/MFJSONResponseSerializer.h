@@ -29,7 +29,8 @@ public:
     QVariant responseObjectForResponse(const MFHTTPResponse &response, const QByteArray &data,
                                        platform::Error *error) const override;
     // False with an error for a status outside 200-299 or an unacceptable content type.
-    bool validateResponse(const MFHTTPResponse &response, const QByteArray &data, platform::Error *error) const;
+    bool validateResponse(const MFHTTPResponse &response, const QByteArray &data,
+                          platform::Error *error) const;
 
 protected:
     QSet<QByteArray> m_acceptableContentTypes;

@@ -23,15 +23,17 @@ public:
     using ErrorFailure = MFAuthRequestManager::ErrorFailure;
     using ReplySuccess = MFAuthRequestManager::ReplySuccess;
 
-    static void initializeWithAppKey(const QString &appKey, const std::function<void(const QString &uuid)> &block);
+    static void initializeWithAppKey(const QString &appKey,
+                                     const std::function<void(const QString &uuid)> &block);
     static void initialiseWithKey(const QString &appKey, ObjectBlock block);
 
     static void getConfigInBackgroundWithBlock(ObjectBlock block);
     static void getRemoteSettingsWithLanguage(const QString &language, RemoteSettingsBlock block);
     static void getCrossPromoForLang(const QString &language, ObjectBlock callback);
-    static void getNewsWithLang(const QString &language, const QVariant &lastNewsId, const QString &osPlatform,
-                                ObjectBlock callback);
-    static void getUpdateVersionWithLang(const QString &language, const QString &osPlatform, ObjectBlock callback);
+    static void getNewsWithLang(const QString &language, const QVariant &lastNewsId,
+                                const QString &osPlatform, ObjectBlock callback);
+    static void getUpdateVersionWithLang(const QString &language, const QString &osPlatform,
+                                         ObjectBlock callback);
 
     static void setAuthToken(const QString &token);
     static void clearAuthorization();
@@ -41,7 +43,8 @@ public:
                                      const QString &phoneNumber, const QString &role, const QString &locale,
                                      const QString &osPlatform, DataSuccess success, ErrorFailure failure);
     static void resetPassword(const QString &email, DataSuccess success, ErrorFailure failure);
-    static void logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success, ErrorFailure failure);
+    static void logoutUserWithOsPlatform(const QString &osPlatform, ReplySuccess success,
+                                         ErrorFailure failure);
     static void getUserWithOsPlatform(const QString &osPlatform, DataSuccess success, ErrorFailure failure);
     // Note the order: locale before platform here, platform before locale in the account client.
     static void authViaFacebookWithParameters(const QVariantMap &parameters, const QString &locale,
