@@ -207,6 +207,18 @@ TEST_F(MFRequestManagerTest, SilentServerTimesOutOnce) {
     EXPECT_FALSE(calls.arg<0>().isValid());
 }
 
+TEST_F(MFRequestManagerTest, TricklingReplyTimesOutAtTheResourceLimit) {
+    manager().setTimeouts(5000, 300);
+    // Bytes keep coming (so the idle limit never fires) but the whole reply would take 2 s.
+    m_backend.route("POST", "/api/app/config",
+                    FakeReply::bytes(QByteArray(4000, ' ') + "{}", "application/json").throttled(100, 50));
+    ObjectCalls calls;
+    manager().getConfigInBackgroundWithBlock(calls.block());
+    settle(calls);
+    manager().setTimeouts(30000, 60000);
+    EXPECT_EQ(calls.arg<1>().code(), -1001);
+}
+
 TEST_F(MFRequestManagerTest, UnreachableBackendReachesTheCallerAsATransportError) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
