@@ -124,11 +124,18 @@ void HttpSession::start(const QNetworkRequest &request, const QByteArray &verb, 
                 *timedOut = true;
                 reply->abort();
             });
-            QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [idle] { idle->start(); });
-            QObject::connect(reply, &QNetworkReply::downloadProgress, idle,
-                             [idle, progress](qint64 received, qint64 total) {
+            // Requests with a body report how much of it went out; others what came in.
+            const bool reportsUpload = !body.isEmpty();
+            QObject::connect(reply, &QNetworkReply::uploadProgress, idle,
+                             [idle, progress, reportsUpload](qint64 sent, qint64 total) {
                                  idle->start();
-                                 if (progress)
+                                 if (progress && reportsUpload && total > 0)
+                                     progress(sent, total);
+                             });
+            QObject::connect(reply, &QNetworkReply::downloadProgress, idle,
+                             [idle, progress, reportsUpload](qint64 received, qint64 total) {
+                                 idle->start();
+                                 if (progress && !reportsUpload)
                                      progress(received, total);
                              });
             QObject::connect(

@@ -42,6 +42,7 @@ public:
     using Done = std::function<void(const HttpResult &result)>;
     using Progress = std::function<void(qint64 received, qint64 total)>;
     // Callable from any thread; done and progress run on the session's thread.
+    // Progress counts the body sent when there is one, else the reply received.
     void start(const QNetworkRequest &request, const QByteArray &verb, const QByteArray &body,
                HttpTimeouts timeouts, Done done, Progress progress = {});
 

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrlQuery>
+#include <QUuid>
 
 #include <stdexcept>
 
@@ -16,7 +17,12 @@ namespace {
 
 constexpr int kResourceTimeoutMs = 7 * 24 * 3600 * 1000;
 
-const char *methodName(const QByteArray &method, bool progress) {
+const char *methodName(const QByteArray &method, bool progress, bool multipart) {
+    if (multipart)
+        return progress
+                   ? "-[MFHTTPSessionManager "
+                     "POST:parameters:constructingBodyWithBlock:progress:success:failure:]"
+                   : "-[MFHTTPSessionManager POST:parameters:constructingBodyWithBlock:success:failure:]";
     if (method == "GET")
         return progress ? "-[MFHTTPSessionManager GET:parameters:progress:success:failure:]"
                         : "-[MFHTTPSessionManager GET:parameters:success:failure:]";
@@ -51,6 +57,39 @@ QString queryString(const QVariantMap &parameters) {
 }
 
 } // namespace
+
+void MFMultipartFormData::appendPartWithFormData(const QByteArray &data, const QString &name) {
+    m_parts.append({name, QString(), QByteArray(), data});
+}
+
+void MFMultipartFormData::appendPartWithFileData(const QByteArray &data, const QString &name,
+                                                 const QString &fileName, const QByteArray &mimeType) {
+    m_parts.append({name, fileName, mimeType, data});
+}
+
+QByteArray MFMultipartFormData::encode(QByteArray *contentType) const {
+    const QByteArray boundary = "Boundary+" + QUuid::createUuid().toByteArray(QUuid::Id128).toUpper();
+    auto quoted = [](const QString &text) {
+        QByteArray value = text.toUtf8();
+        value.replace('\\', "\\\\").replace('"', "\\\"").replace('\r', ' ').replace('\n', ' ');
+        return value;
+    };
+    QByteArray body;
+    for (const Part &part : m_parts) {
+        body += "--" + boundary + "\r\n";
+        body += "Content-Disposition: form-data; name=\"" + quoted(part.name) + '"';
+        if (!part.fileName.isEmpty())
+            body += "; filename=\"" + quoted(part.fileName) + '"';
+        body += "\r\n";
+        if (!part.mimeType.isEmpty())
+            body += "Content-Type: " + part.mimeType + "\r\n";
+        body += "\r\n" + part.data + "\r\n";
+    }
+    body += "--" + boundary + "--\r\n";
+    if (contentType)
+        *contentType = "multipart/form-data; boundary=" + boundary;
+    return body;
+}
 
 MFHTTPSessionManager::MFHTTPSessionManager(std::function<QUrl()> baseURL)
     : m_baseURL(std::move(baseURL)),
@@ -122,30 +161,46 @@ QString MFHTTPSessionManager::urlStringWithCommonQueryItemsWithURLString(const Q
 
 MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
                                               Success success, Failure failure) {
-    return dataTask("GET", urlString, parameters, {}, std::move(success), std::move(failure));
+    return dataTask("GET", urlString, parameters, {}, {}, std::move(success), std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
                                               Progress progress, Success success, Failure failure) {
-    return dataTask("GET", urlString, parameters, std::move(progress), std::move(success),
+    return dataTask("GET", urlString, parameters, {}, std::move(progress), std::move(success),
                     std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
                                                Success success, Failure failure) {
-    return dataTask("POST", urlString, parameters, {}, std::move(success), std::move(failure));
+    return dataTask("POST", urlString, parameters, {}, {}, std::move(success), std::move(failure));
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
                                                Progress progress, Success success, Failure failure) {
-    return dataTask("POST", urlString, parameters, std::move(progress), std::move(success),
+    return dataTask("POST", urlString, parameters, {}, std::move(progress), std::move(success),
                     std::move(failure));
 }
 
+MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
+                                               ConstructingBody block, Success success, Failure failure) {
+    return dataTask("POST", urlString, parameters,
+                    block ? block : ConstructingBody([](MFMultipartFormData &) {}), {}, std::move(success),
+                    std::move(failure));
+}
+
+MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const QVariant &parameters,
+                                               ConstructingBody block, Progress progress, Success success,
+                                               Failure failure) {
+    return dataTask("POST", urlString, parameters,
+                    block ? block : ConstructingBody([](MFMultipartFormData &) {}), std::move(progress),
+                    std::move(success), std::move(failure));
+}
+
 MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
-                                                   const QVariant &parameters, Progress progress,
-                                                   Success success, Failure failure) {
-    const char *name = methodName(method, bool(progress));
+                                                   const QVariant &parameters,
+                                                   const ConstructingBody &constructingBody,
+                                                   Progress progress, Success success, Failure failure) {
+    const char *name = methodName(method, bool(progress), bool(constructingBody));
     try {
         QString target = urlString;
         QVariant fields = parameters;
@@ -161,7 +216,15 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         if (!url.isValid() || url.scheme().isEmpty())
             throw std::invalid_argument("invalid URL: " + urlString.toStdString());
         QByteArray body;
-        if (method == "GET") {
+        QByteArray contentType;
+        if (constructingBody) {
+            MFMultipartFormData form;
+            const QVariantMap map = fields.toMap();
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                form.appendPartWithFormData(it.value().toString().toUtf8(), it.key());
+            constructingBody(form);
+            body = form.encode(&contentType);
+        } else if (method == "GET") {
             if (fields.isValid() && !fields.toMap().isEmpty()) {
                 const QString query = url.query(QUrl::FullyEncoded);
                 const QString extra = queryString(fields.toMap());
@@ -180,7 +243,9 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
                 request.setRawHeader(header.first, header.second);
             serializer = m_serializer;
         }
-        if (method != "GET" && !request.hasRawHeader("Content-Type"))
+        if (!contentType.isEmpty())
+            request.setRawHeader("Content-Type", contentType);
+        else if (method != "GET" && !request.hasRawHeader("Content-Type"))
             request.setRawHeader("Content-Type", "application/json");
         auto task = std::make_shared<MFURLSessionTask>();
         task->taskIdentifier = m_nextTaskIdentifier++;

@@ -340,3 +340,61 @@ TEST_F(MFAuthRequestManagerTest, ProgressIsReportedOnTheMainThreadBeforeTheReply
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MFAuthRequestManagerTest, MultipartPostSendsFieldsIdentifierAndParts) {
+    m_backend.route("POST", "/v2/api/upload", qvtest::FakeReply::json(QJsonObject{{"data", "stored"}}));
+    const QByteArray picture(300000, '\x7f');
+    qint64 lastSent = 0;
+    bool progressOnMain = true;
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    CallRecord<const MFURLSessionTaskPtr &, const platform::Error &> failure;
+    client().POST(
+        QStringLiteral("upload"), QVariantMap{{"kind", "photo"}},
+        [&](MFMultipartFormData &form) {
+            form.appendPartWithFileData(picture, QStringLiteral("image"), QStringLiteral("a \"b\".png"),
+                                        "image/png");
+        },
+        [&](qint64 sent, qint64) {
+            lastSent = sent;
+            progressOnMain = progressOnMain && platform::isMainThread();
+        },
+        success.block(), failure.block());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+    ASSERT_EQ(success.count, 1);
+    const qvtest::RecordedRequest request = m_backend.lastRequest();
+    EXPECT_TRUE(request.header("Content-Type").startsWith("multipart/form-data; boundary="));
+    ASSERT_NE(request.part("kind"), nullptr);
+    EXPECT_EQ(request.part("kind")->data, QByteArray("photo"));
+    ASSERT_NE(request.part("uuid"), nullptr);
+    EXPECT_EQ(request.part("uuid")->data, m_uuid.toUtf8());
+    const qvtest::MultipartPart *image = request.part("image");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->contentType, QByteArray("image/png"));
+    EXPECT_EQ(image->data, picture);
+    EXPECT_EQ(lastSent, request.body.size());
+    EXPECT_TRUE(progressOnMain);
+}
+
+TEST_F(MFAuthRequestManagerTest, ExceptionWhileBuildingTheBodyFailsOnceWithoutSending) {
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    CallRecord<const MFURLSessionTaskPtr &, const platform::Error &> failure;
+    const MFURLSessionTaskPtr task = client().POST(
+        QStringLiteral("upload"), QVariant(),
+        [](MFMultipartFormData &) { throw std::runtime_error("file vanished"); }, success.block(),
+        failure.block());
+    EXPECT_EQ(task, nullptr);
+    EXPECT_EQ(failure.count, 0) << "failure must come later, on the main queue";
+    ASSERT_TRUE(qvtest::waitUntil([&] { return failure.count > 0; }));
+    qvtest::spin(20);
+    EXPECT_EQ(failure.count, 1);
+    EXPECT_EQ(success.count, 0);
+    EXPECT_EQ(failure.arg<1>().domain(), QString());
+    EXPECT_EQ(failure.arg<1>().code(), 0);
+    EXPECT_EQ(failure.arg<1>().userInfo().value(QStringLiteral("exception")).toString(),
+              QStringLiteral("file vanished"));
+    EXPECT_EQ(m_backend.requestCount(), 0);
+}
+
+} // namespace

@@ -17,6 +17,28 @@ namespace merovantia {
 class HttpSession;
 } // namespace merovantia
 
+// The parts of a multipart/form-data body, filled by a request's constructing block.
+class MFMultipartFormData {
+public:
+    struct Part {
+        QString name;
+        QString fileName; // empty for a plain field
+        QByteArray mimeType;
+        QByteArray data;
+    };
+
+    void appendPartWithFormData(const QByteArray &data, const QString &name);
+    void appendPartWithFileData(const QByteArray &data, const QString &name, const QString &fileName,
+                                const QByteArray &mimeType);
+
+    const QList<Part> &parts() const { return m_parts; }
+    // The encoded body and its Content-Type (with the boundary).
+    QByteArray encode(QByteArray *contentType) const;
+
+private:
+    QList<Part> m_parts;
+};
+
 // A JSON session manager on a base URL that adds the installation identifier
 // ("uuid") to every GET and POST. Completion blocks run on the main thread,
 // exactly one per request; an exception thrown by a block is logged and goes
@@ -25,7 +47,9 @@ class MFHTTPSessionManager {
 public:
     using Success = std::function<void(const MFURLSessionTaskPtr &task, const QVariant &responseObject)>;
     using Failure = std::function<void(const MFURLSessionTaskPtr &task, const platform::Error &error)>;
+    // GET: bytes received; POST: bytes of the body sent.
     using Progress = std::function<void(qint64 completed, qint64 total)>;
+    using ConstructingBody = std::function<void(MFMultipartFormData &formData)>;
 
     // The base URL is asked for at every request, so configuration changes apply at once.
     explicit MFHTTPSessionManager(std::function<QUrl()> baseURL);
@@ -42,6 +66,11 @@ public:
                              Failure failure);
     MFURLSessionTaskPtr POST(const QString &urlString, const QVariant &parameters, Progress progress,
                              Success success, Failure failure);
+    // Multipart: the parameters (with "uuid") as form fields, then the block's parts.
+    MFURLSessionTaskPtr POST(const QString &urlString, const QVariant &parameters, ConstructingBody block,
+                             Success success, Failure failure);
+    MFURLSessionTaskPtr POST(const QString &urlString, const QVariant &parameters, ConstructingBody block,
+                             Progress progress, Success success, Failure failure);
 
     QVariantMap parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const;
     QString urlStringWithCommonQueryItemsWithURLString(const QString &urlString) const;
@@ -62,8 +91,8 @@ public:
 
 protected:
     MFURLSessionTaskPtr dataTask(const QByteArray &method, const QString &urlString,
-                                 const QVariant &parameters, Progress progress, Success success,
-                                 Failure failure);
+                                 const QVariant &parameters, const ConstructingBody &constructingBody,
+                                 Progress progress, Success success, Failure failure);
 
 private:
     std::function<QUrl()> m_baseURL;
