@@ -1,4 +1,5 @@
 #include "core/DevLogger.h"
+#include "merovantia/MFDataManager.h"
 #include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char *argv[]) {
     // Problems the platform layers cannot hand to a caller become non-fatal reports.
     platform::setProblemHandler(
         [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
+    MFDataManager::setFailureReporter(
+        [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
     QVGeneralWindowController controller;
     controller.showWindow();
