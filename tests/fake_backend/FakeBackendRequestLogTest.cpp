@@ -5,6 +5,8 @@
 
 #include <QTcpSocket>
 
+#include <algorithm>
+
 using qvtest::FakeBackend;
 using qvtest::FakeReply;
 using qvtest::fetch;
@@ -33,7 +35,7 @@ QByteArray rawExchange(const FakeBackend &backend, const QByteArray &bytes, int 
 
 TEST(FakeBackendRequestLog, RecordsHeadersCaseInsensitivelyAndJsonBody) {
     FakeBackend backend;
-    backend.route("POST", "/api/translate", FakeReply::json(QVariantMap{{"ok", true}}));
+    backend.route("POST", "/api/translate", FakeReply::jsonMap(QVariantMap{{"ok", true}}));
     QNetworkAccessManager manager;
     QNetworkRequest request(backend.url("/api/translate"));
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json; charset=utf-8");
@@ -110,10 +112,11 @@ TEST(FakeBackendRequestLog, AcceptsChunkedRequestBodiesAndPipelinedRequests) {
     FakeBackend backend;
     backend.route("POST", "/upload", FakeReply::text("stored"));
     backend.route("GET", "/after", FakeReply::text("next"));
-    const QByteArray answer = rawExchange(backend, "POST /upload HTTP/1.1\r\nHost: x\r\n"
-                                                   "Transfer-Encoding: chunked\r\n\r\n"
-                                                   "5\r\nhello\r\n7;ext=1\r\n, world\r\n0\r\n\r\n"
-                                                   "GET /after HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    const QByteArray answer =
+        rawExchange(backend, "POST /upload HTTP/1.1\r\nHost: x\r\n"
+                             "Transfer-Encoding: chunked\r\n\r\n"
+                             "5\r\nhello\r\n7;ext=1\r\n, world\r\n0\r\n\r\n"
+                             "GET /after HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     ASSERT_EQ(backend.requestCount(), 2);
     EXPECT_EQ(backend.requests()[0].body, "hello, world");
     EXPECT_EQ(backend.requests()[1].path, "/after");
@@ -125,9 +128,10 @@ TEST(FakeBackendRequestLog, AcceptsChunkedRequestBodiesAndPipelinedRequests) {
 TEST(FakeBackendRequestLog, AnswersMalformedRequestsWith400AndCloses) {
     FakeBackend backend;
     EXPECT_TRUE(rawExchange(backend, "NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400"));
-    EXPECT_TRUE(rawExchange(backend, "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n").startsWith("HTTP/1.1 400"));
     EXPECT_TRUE(
-        rawExchange(backend, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n").startsWith("HTTP/1.1 400"));
+        rawExchange(backend, "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n").startsWith("HTTP/1.1 400"));
+    EXPECT_TRUE(rawExchange(backend, "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n")
+                    .startsWith("HTTP/1.1 400"));
     EXPECT_EQ(backend.requestCount(), 0);
 }
 
@@ -144,4 +148,32 @@ TEST(FakeBackendRequestLog, AnswersExpectContinueBeforeTheBody) {
     socket.write("abc");
     ASSERT_TRUE(qvtest::waitUntil([&] { return (answer += socket.readAll()).contains("204"); }));
     EXPECT_EQ(backend.lastRequest().body, "abc");
+}
+
+TEST(FakeBackendRequestLog, LogsLargeUploadsIntactAndManyParallelRequests) {
+    FakeBackend backend;
+    backend.route("PUT", "/big", FakeReply::withStatus(204));
+    backend.routeHandler("GET", "/n", [](const qvtest::RecordedRequest &request) {
+        return FakeReply::text(request.queryValue("i").toUtf8())
+            .withDelay(request.queryValue("i").toInt() % 3 * 20);
+    });
+    QNetworkAccessManager manager;
+
+    QByteArray upload(5 * 1024 * 1024, '\0');
+    for (int i = 0; i < upload.size(); ++i)
+        upload[i] = char(i * 7 % 251);
+    EXPECT_EQ(fetch(manager, QNetworkRequest(backend.url("/big")), "PUT", upload).status, 204);
+    EXPECT_EQ(backend.lastRequest().body, upload);
+
+    QList<QNetworkReply *> replies;
+    for (int i = 0; i < 20; ++i)
+        replies.append(manager.get(QNetworkRequest(backend.url(QStringLiteral("/n?i=%1").arg(i)))));
+    ASSERT_TRUE(qvtest::waitUntil([&] {
+        return std::all_of(replies.begin(), replies.end(), [](QNetworkReply *r) { return r->isFinished(); });
+    }));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(replies[i]->readAll(), QByteArray::number(i));
+        delete replies[i];
+    }
+    EXPECT_EQ(backend.requests("GET", "/n").size(), 20);
 }

@@ -27,8 +27,7 @@ TEST(FakeBackendRouting, ListensOnLoopbackWithEphemeralPort) {
 
 TEST(FakeBackendRouting, RoutesByMethodAndPathAndAnswersScriptedReply) {
     FakeBackend backend;
-    backend.route("GET", "/api/v1/languages",
-                  FakeReply::text("list", 203).withHeader("X-Trace", "abc"));
+    backend.route("GET", "/api/v1/languages", FakeReply::text("list", 203).withHeader("X-Trace", "abc"));
     backend.route("POST", "/api/v1/languages", FakeReply::text("created", 201));
     QNetworkAccessManager manager;
 
@@ -115,8 +114,8 @@ TEST(FakeBackendRouting, RoutingAgainReplacesTheRoute) {
 TEST(FakeBackendRouting, HandlerSeesTheRequestAndDecidesTheReply) {
     FakeBackend backend;
     backend.routeHandler("POST", "/echo", [](const qvtest::RecordedRequest &request) {
-        return FakeReply::json(QJsonObject{{"got", request.jsonObject().value("q")},
-                                           {"auth", QString::fromUtf8(request.header("authorization"))}});
+        return FakeReply::json({{"got", request.jsonObject().value("q")},
+                                {"auth", QString::fromUtf8(request.header("authorization"))}});
     });
     QNetworkAccessManager manager;
     QNetworkRequest request = requestFor(backend, "/echo");

@@ -60,7 +60,8 @@ TEST(FakeBackendStreaming, AnswersUnsatisfiableRangesWith416) {
     backend.route("GET", "/model.bin", FakeReply::bytes(patternBody(100)));
     QNetworkAccessManager manager;
 
-    for (const QByteArray &range : {QByteArray("bytes=100-"), QByteArray("bytes=500-600"), QByteArray("bytes=-0")}) {
+    for (const QByteArray &range :
+         {QByteArray("bytes=100-"), QByteArray("bytes=500-600"), QByteArray("bytes=-0")}) {
         const auto got = fetch(manager, rangeRequest(backend, "/model.bin", range));
         EXPECT_EQ(got.status, 416) << range.constData();
         EXPECT_EQ(got.header("Content-Range"), "bytes */100") << range.constData();
@@ -82,7 +83,8 @@ TEST(FakeBackendStreaming, IgnoresRangesItCannotOrMustNotHonour) {
     EXPECT_TRUE(plain.header("Accept-Ranges").isEmpty());
     EXPECT_EQ(fetch(manager, rangeRequest(backend, "/error", "bytes=1-")).status, 500);
     // Several ranges, a reversed range or a foreign unit: the whole body.
-    for (const QByteArray &range : {QByteArray("bytes=0-1,5-6"), QByteArray("bytes=9-2"), QByteArray("items=1-2")}) {
+    for (const QByteArray &range :
+         {QByteArray("bytes=0-1,5-6"), QByteArray("bytes=9-2"), QByteArray("items=1-2")}) {
         const auto got = fetch(manager, rangeRequest(backend, "/ok", range));
         EXPECT_EQ(got.status, 200) << range.constData();
         EXPECT_EQ(got.body, body) << range.constData();
@@ -189,4 +191,48 @@ TEST(FakeBackendStreaming, ClosingAllConnectionsCutsAStreamInProgress) {
     EXPECT_NE(reply->error(), QNetworkReply::NoError);
     EXPECT_LT(received, 100000);
     delete reply;
+}
+
+TEST(FakeBackendStreaming, ClientCancellingDuringDelayOrStreamLeavesTheServerServing) {
+    FakeBackend backend;
+    backend.route("GET", "/slow", FakeReply::text("late").withDelay(200));
+    backend.route("GET", "/long", FakeReply::bytes(patternBody(200000)).throttled(2000, 10));
+    backend.route("GET", "/quick", FakeReply::text("quick"));
+    QNetworkAccessManager manager;
+
+    QNetworkReply *delayed = manager.get(QNetworkRequest(backend.url("/slow")));
+    QNetworkReply *streaming = manager.get(QNetworkRequest(backend.url("/long")));
+    ASSERT_TRUE(backend.waitForRequests(2));
+    ASSERT_TRUE(qvtest::waitUntil([&] { return streaming->bytesAvailable() > 0; }));
+    delayed->abort();
+    streaming->abort();
+    qvtest::spin(300);
+    delete delayed;
+    delete streaming;
+
+    EXPECT_EQ(fetch(manager, QNetworkRequest(backend.url("/quick"))).body, "quick");
+}
+
+TEST(FakeBackendStreaming, DestroyingTheBackendMidStreamEndsTheClientsReply) {
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = nullptr;
+    {
+        FakeBackend backend;
+        backend.route("GET", "/long", FakeReply::bytes(patternBody(200000)).throttled(1000, 10));
+        reply = manager.get(QNetworkRequest(backend.url("/long")));
+        ASSERT_TRUE(qvtest::waitUntil([&] { return reply->bytesAvailable() > 0; }));
+    }
+    ASSERT_TRUE(qvtest::waitUntil([&] { return reply->isFinished(); }));
+    EXPECT_NE(reply->error(), QNetworkReply::NoError);
+    delete reply;
+}
+
+TEST(FakeBackendStreaming, ChunksWithoutIntervalFollowTheSocketDraining) {
+    FakeBackend backend;
+    const QByteArray body = patternBody(300000);
+    backend.route("GET", "/burst", FakeReply::bytes(body).throttled(16 * 1024, 0));
+    QNetworkAccessManager manager;
+    const auto got = fetch(manager, QNetworkRequest(backend.url("/burst")));
+    EXPECT_EQ(got.error, QNetworkReply::NoError);
+    EXPECT_EQ(got.body, body);
 }

@@ -1,6 +1,6 @@
+#include "support/MultipartParser.h"
 #include "HttpTestClient.h"
 #include "support/FakeBackend.h"
-#include "support/MultipartParser.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,8 @@ TEST(MultipartParsing, LogsFieldsAndFilePartOfAnUpload) {
     file.setBody(png);
     multipart->append(file);
 
-    const auto got = qvtest::fetch(manager, QNetworkRequest(backend.url("/ocr/upload")), "POST", {}, multipart);
+    const auto got =
+        qvtest::fetch(manager, QNetworkRequest(backend.url("/ocr/upload")), "POST", {}, multipart);
     delete multipart;
     EXPECT_EQ(got.status, 200);
 
@@ -58,15 +59,16 @@ TEST(MultipartParsing, LogsFieldsAndFilePartOfAnUpload) {
 }
 
 TEST(MultipartParsing, HandlesPreambleQuotedAndEncodedNamesAndPartsWithoutHeaders) {
-    const QByteArray body = "preamble\r\n"
-                            "--b1\r\n"
-                            "Content-Disposition: form-data; name=\"a\\\"q\"; filename*=UTF-8''r%C3%A9sum%C3%A9.txt\r\n"
-                            "\r\n"
-                            "x\r\n"
-                            "--b1  \r\n"
-                            "\r\n"
-                            "bare\r\n"
-                            "--b1--\r\nepilogue";
+    const QByteArray body =
+        "preamble\r\n"
+        "--b1\r\n"
+        "Content-Disposition: form-data; name=\"a\\\"q\"; filename*=UTF-8''r%C3%A9sum%C3%A9.txt\r\n"
+        "\r\n"
+        "x\r\n"
+        "--b1  \r\n"
+        "\r\n"
+        "bare\r\n"
+        "--b1--\r\nepilogue";
     bool ok = false;
     const auto parts = MultipartParser::parse(body, "b1", &ok);
     EXPECT_TRUE(ok);
@@ -80,7 +82,8 @@ TEST(MultipartParsing, HandlesPreambleQuotedAndEncodedNamesAndPartsWithoutHeader
 
 TEST(MultipartParsing, ReportsTruncatedOrForeignBodies) {
     bool ok = true;
-    auto parts = MultipartParser::parse("--b\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nnever ends", "b", &ok);
+    auto parts = MultipartParser::parse("--b\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nnever ends",
+                                        "b", &ok);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(parts.isEmpty());
 
@@ -98,7 +101,8 @@ TEST(MultipartParsing, ReportsTruncatedOrForeignBodies) {
 
 TEST(MultipartParsing, ReadsHeaderParameters) {
     EXPECT_EQ(MultipartParser::headerParameter("multipart/form-data; boundary=\"a b\"", "boundary"), "a b");
-    EXPECT_EQ(MultipartParser::headerParameter("multipart/form-data;boundary=xyz;charset=utf-8", "BOUNDARY"), "xyz");
+    EXPECT_EQ(MultipartParser::headerParameter("multipart/form-data;boundary=xyz;charset=utf-8", "BOUNDARY"),
+              "xyz");
     EXPECT_EQ(MultipartParser::headerParameter("form-data; filename=\"a;b.txt\"; name=f", "name"), "f");
     EXPECT_EQ(MultipartParser::headerParameter("form-data; filename=\"a;b.txt\"", "filename"), "a;b.txt");
     EXPECT_TRUE(MultipartParser::headerParameter("form-data", "name").isEmpty());

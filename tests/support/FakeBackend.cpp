@@ -58,8 +58,10 @@ void FakeBackend::route(const QByteArray &method, const QString &path, const Fak
     addRoute(method, path).replies = {reply};
 }
 
-void FakeBackend::routeSequence(const QByteArray &method, const QString &path, const QList<FakeReply> &replies) {
-    addRoute(method, path).replies = replies.isEmpty() ? QList<FakeReply>{FakeReply::withStatus(204)} : replies;
+void FakeBackend::routeSequence(const QByteArray &method, const QString &path,
+                                const QList<FakeReply> &replies) {
+    addRoute(method, path).replies =
+        replies.isEmpty() ? QList<FakeReply>{FakeReply::withStatus(204)} : replies;
 }
 
 void FakeBackend::routeHandler(const QByteArray &method, const QString &path, Handler handler) {
@@ -76,7 +78,9 @@ void FakeBackend::removeRoute(const QByteArray &method, const QString &path) {
     }
 }
 
-void FakeBackend::clearRoutes() { m_routes.clear(); }
+void FakeBackend::clearRoutes() {
+    m_routes.clear();
+}
 
 int FakeBackend::hitCount(const QByteArray &method, const QString &path) const {
     const QByteArray upper = method.toUpper();
@@ -112,7 +116,8 @@ FakeReply FakeBackend::resolve(RecordedRequest &request) {
 
     const int index = route->hits++;
     if (route->handler) {
-        // A handler that throws must not take the server down. A copy: the handler may re-route and so destroy its own route.
+        // A handler that throws must not take the server down. A copy: the handler may re-route and so
+        // destroy its own route.
         const Handler handler = route->handler;
         try {
             return handler(request);

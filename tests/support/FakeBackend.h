@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeReply.h"
+#include "FakeWebSocketEndpoint.h"
 #include "RecordedRequest.h"
 
 #include <QList>
@@ -18,16 +19,19 @@ class HttpConnection;
 // Loopback stand-in for the maker's backend: an HTTP/1.1 server on 127.0.0.1 with an ephemeral
 // port, started by the constructor. It runs on the event loop of the thread that created it
 // (the main thread in tests), so a test must spin that loop (qvtest::waitUntil) while a client
-// talks to it. Handlers run on that thread too and may touch test state freely.
+// talks to it, and must not block that thread while waiting for a client on another thread.
+// Handlers run on that thread too and may touch test state freely.
 //
 //   qvtest::FakeBackend backend;
+//   qvtest::ScopedBackendHosts hosts(backend.baseUrl()); // QV_*_HOST point here until scope end
 //   backend.route("POST", "/api/translate", qvtest::FakeReply::json({{"text", "Hallo"}}));
-//   qputenv("QV_API_HOST", backend.baseUrl().toString().toUtf8());
 //   ... run the client ...
 //   ASSERT_TRUE(backend.waitForRequests(1));
 //   EXPECT_EQ(backend.lastRequest().jsonObject()["q"], "Hello");
 //
-// Unrouted requests get 404 and are logged with matchedRoute == false.
+// Unrouted requests get 404 and are logged with matchedRoute == false. The WebSocket side
+// listens on a second port: backend.webSocket().script("/push", script), clients connect to
+// backend.webSocketUrl("/push").
 class FakeBackend : public QObject {
     Q_OBJECT
 public:
@@ -37,12 +41,18 @@ public:
     explicit FakeBackend(QObject *parent = nullptr);
     ~FakeBackend() override;
 
-    bool isListening() const { return m_server.isListening(); }
+    bool isListening() const { return m_server.isListening() && m_webSocket.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
     // http://127.0.0.1:PORT
     QUrl baseUrl() const;
     // baseUrl() with this path (and query, if given: "/a/b?x=1").
     QUrl url(const QString &pathAndQuery) const;
+
+    // The WebSocket endpoint, on a second loopback port: ws://127.0.0.1:PORT2 + path.
+    FakeWebSocketEndpoint &webSocket() { return m_webSocket; }
+    QUrl webSocketUrl(const QString &pathAndQuery = QStringLiteral("/")) const {
+        return m_webSocket.url(pathAndQuery);
+    }
 
     // Routing. The method is matched exactly ("GET", "POST"...), or any method with "*". A path
     // ending in '*' matches every path with that prefix; exact paths win over prefixes, longer
@@ -69,7 +79,8 @@ public:
     // Spins the event loop until at least count requests are logged (in total, or to this
     // method and path); false on time-out.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
-    bool waitForRequests(const QByteArray &method, const QString &path, int count, int timeoutMs = 5000) const;
+    bool waitForRequests(const QByteArray &method, const QString &path, int count,
+                         int timeoutMs = 5000) const;
 
     // Connections accepted so far (kept-alive requests share one).
     int connectionCount() const { return m_connectionCount; }
@@ -88,6 +99,7 @@ private:
     Route &addRoute(const QByteArray &method, const QString &path);
 
     QTcpServer m_server;
+    FakeWebSocketEndpoint m_webSocket;
     std::vector<std::unique_ptr<Route>> m_routes;
     QList<RecordedRequest> m_requests;
     QList<HttpConnection *> m_connections;

@@ -25,11 +25,11 @@ FakeReply FakeReply::json(const QJsonObject &object, int status) {
     return bytes(QJsonDocument(object).toJson(QJsonDocument::Compact), "application/json", status);
 }
 
-FakeReply FakeReply::json(const QJsonArray &array, int status) {
+FakeReply FakeReply::jsonArray(const QJsonArray &array, int status) {
     return bytes(QJsonDocument(array).toJson(QJsonDocument::Compact), "application/json", status);
 }
 
-FakeReply FakeReply::json(const QVariantMap &map, int status) {
+FakeReply FakeReply::jsonMap(const QVariantMap &map, int status) {
     return json(QJsonObject::fromVariantMap(map), status);
 }
 

@@ -35,10 +35,14 @@ struct FakeReply {
     static FakeReply bytes(const QByteArray &body, const QByteArray &contentType = "application/octet-stream",
                            int status = 200);
     static FakeReply json(const QJsonObject &object, int status = 200);
-    static FakeReply json(const QJsonArray &array, int status = 200);
-    static FakeReply json(const QVariantMap &map, int status = 200);
+    // Distinct names, so that json({{"key", "value"}}) stays unambiguous.
+    static FakeReply jsonArray(const QJsonArray &array, int status = 200);
+    static FakeReply jsonMap(const QVariantMap &map, int status = 200);
     static FakeReply withStatus(int status); // empty body
-    static FakeReply drop();                 // connection closed with no answer
+    // Connection closed with no answer. QNetworkAccessManager silently resends a request whose
+    // connection closed before any answer byte, once: route drop() for good (or twice in a
+    // sequence) to make such a client see the error.
+    static FakeReply drop();
 
     FakeReply &withHeader(const QByteArray &name, const QByteArray &value);
     FakeReply &withDelay(int ms);

@@ -8,37 +8,66 @@ namespace {
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 201: return "Created";
-    case 202: return "Accepted";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 409: return "Conflict";
-    case 413: return "Content Too Large";
-    case 416: return "Range Not Satisfiable";
-    case 429: return "Too Many Requests";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Status";
+    case 100:
+        return "Continue";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 202:
+        return "Accepted";
+    case 204:
+        return "No Content";
+    case 206:
+        return "Partial Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 409:
+        return "Conflict";
+    case 413:
+        return "Content Too Large";
+    case 416:
+        return "Range Not Satisfiable";
+    case 429:
+        return "Too Many Requests";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    case 504:
+        return "Gateway Timeout";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Status";
     }
 }
 
-bool bodyForbidden(int status) { return (status >= 100 && status < 200) || status == 204 || status == 304; }
+bool bodyForbidden(int status) {
+    return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
 
 bool wantsKeepAlive(const RecordedRequest &request) {
     const QByteArray connection = request.header("Connection").toLower();
@@ -122,7 +151,8 @@ void HttpConnection::sendError(int status) {
 
 void HttpConnection::writeHead(const FakeReply &reply, const QList<QPair<QByteArray, QByteArray>> &extra,
                                qint64 contentLength) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     auto add = [&head, &reply](const QByteArray &name, const QByteArray &value) {
         if (reply.header(name).isNull())
             head += name + ": " + value + "\r\n";
@@ -169,7 +199,8 @@ void HttpConnection::respond(const FakeReply &reply, const RecordedRequest &requ
     if (reply.honourRange && reply.status == 200 && isGet) {
         extra.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
         const QByteArray rangeHeader = request.header("Range");
-        const ByteRange range = rangeHeader.isEmpty() ? ByteRange() : ByteRange::resolve(rangeHeader, body.size());
+        const ByteRange range =
+            rangeHeader.isEmpty() ? ByteRange() : ByteRange::resolve(rangeHeader, body.size());
         if (range.kind == ByteRange::Kind::Partial) {
             answer.status = 206;
             extra.append(qMakePair(QByteArray("Content-Range"), range.contentRange(body.size())));

@@ -44,9 +44,13 @@ QString findValue(const QList<QPair<QString, QString>> &items, const QString &ke
 
 } // namespace
 
-QByteArray MultipartPart::header(const QByteArray &name) const { return findHeader(headers, name); }
+QByteArray MultipartPart::header(const QByteArray &name) const {
+    return findHeader(headers, name);
+}
 
-QByteArray RecordedRequest::header(const QByteArray &name) const { return findHeader(headers, name); }
+QByteArray RecordedRequest::header(const QByteArray &name) const {
+    return findHeader(headers, name);
+}
 
 bool RecordedRequest::hasHeader(const QByteArray &name) const {
     for (const auto &h : headers)
@@ -55,9 +59,13 @@ bool RecordedRequest::hasHeader(const QByteArray &name) const {
     return false;
 }
 
-QString RecordedRequest::queryValue(const QString &key) const { return findValue(queryItems, key); }
+QString RecordedRequest::queryValue(const QString &key) const {
+    return findValue(queryItems, key);
+}
 
-QString RecordedRequest::formValue(const QString &key) const { return findValue(formItems, key); }
+QString RecordedRequest::formValue(const QString &key) const {
+    return findValue(formItems, key);
+}
 
 const MultipartPart *RecordedRequest::part(const QString &name) const {
     for (const MultipartPart &p : parts)

@@ -30,11 +30,11 @@ struct RecordedRequest {
     QList<QPair<QString, QString>> queryItems; // in the order sent
     QByteArray httpVersion;                    // "HTTP/1.1"
     QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray body; // de-chunked when sent chunked
-    QJsonDocument json;                        // null unless the body is JSON
-    QList<QPair<QString, QString>> formItems;  // from an application/x-www-form-urlencoded body
-    QList<MultipartPart> parts;                // from a multipart/form-data body
-    int connectionId = 0;                      // requests on one kept-alive connection share it
+    QByteArray body;                          // de-chunked when sent chunked
+    QJsonDocument json;                       // null unless the body is JSON
+    QList<QPair<QString, QString>> formItems; // from an application/x-www-form-urlencoded body
+    QList<MultipartPart> parts;               // from a multipart/form-data body
+    int connectionId = 0;                     // requests on one kept-alive connection share it
     bool matchedRoute = false;
 
     // Case-insensitive; the first value when the header was sent twice.
