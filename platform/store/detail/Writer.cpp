@@ -64,10 +64,18 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
         const QVariant key = coerceOrThrow(schema, *pk, values.value(pk->name));
         if (!key.isValid() || key.isNull())
             throw StoreError(QStringLiteral("%1 needs a value for its primary key %2").arg(schema.className(), pk->name));
-        existing = findByPrimaryKey(schema, toSql(*pk, key));
-        if (existing && mode == Mode::Create) {
-            throw StoreError(QStringLiteral("An object of %1 with %2 = %3 already exists")
-                                 .arg(schema.className(), pk->name, key.toString()));
+        // A new object needs no look-up: the unique index refuses a duplicate key.
+        if (mode != Mode::Create)
+            existing = findByPrimaryKey(schema, toSql(*pk, key));
+        if (!existing) {
+            try {
+                return insert(schema, values, mode);
+            } catch (const StoreError &e) {
+                if (e.sqliteCode() == 19 /* SQLITE_CONSTRAINT */)
+                    throw StoreError(QStringLiteral("An object of %1 with %2 = %3 already exists")
+                                         .arg(schema.className(), pk->name, key.toString()));
+                throw;
+            }
         }
     }
     if (!existing)
