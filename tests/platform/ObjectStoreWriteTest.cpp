@@ -232,6 +232,14 @@ TEST_F(ObjectStoreLinks, DeletingAnObjectUnsetsLinksRemovesItFromListsAndLeavesS
     EXPECT_FALSE(en.value(QStringLiteral("localeIdentifier")).isValid());
     EXPECT_EQ(Language(en).languageName(), QString());
     EXPECT_TRUE(store.write([&](Transaction &tx) { en.set(tx, QStringLiteral("languageName"), QStringLiteral("x")); }));
+
+    // A handle to a deleted object never turns into a later one.
+    Object newest;
+    write([&](Transaction &tx) { newest = tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("it_IT")}}); });
+    write([&](Transaction &tx) { tx.remove(newest); });
+    write([&](Transaction &tx) { tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("fr_FR")}}); });
+    EXPECT_FALSE(newest.isValid());
+    EXPECT_FALSE(newest.value(QStringLiteral("localeIdentifier")).isValid());
 }
 
 TEST_F(ObjectStoreLinks, ListEditsKeepTheirOrderAndLinkingObjectsFindOwners)

@@ -168,7 +168,8 @@ void StoreCore::alignSchema(Connection &c)
                 existing.insert(st.column(1).toString());
         }
         if (existing.isEmpty()) {
-            QStringList columns{QStringLiteral("_id INTEGER PRIMARY KEY")};
+            // Row ids are never reused, so a handle to a deleted object never sees another one.
+            QStringList columns{QStringLiteral("_id INTEGER PRIMARY KEY AUTOINCREMENT")};
             for (const Property &p : schema.properties()) {
                 if (p.isList())
                     continue;
