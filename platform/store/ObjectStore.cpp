@@ -188,9 +188,23 @@ Results ObjectStore::objects(const QString &className) const
 Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant &key) const
 {
     const ObjectSchema *schema = schemaFor(className);
-    if (!schema || schema->primaryKeyName().isEmpty())
+    const Property *pk = schema ? schema->primaryKeyProperty() : nullptr;
+    QVariant coerced;
+    if (!pk || !coerceValue(*pk, key, coerced) || !coerced.isValid() || coerced.isNull())
         return {};
-    return objects(className).filter(Key(schema->primaryKeyName()) == key).first();
+    try {
+        detail::Connection &c = m_core->connection();
+        sqlite::Statement &st = c.cached(schema, nullptr, detail::Connection::FindByKey, [&] {
+            return QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?").arg(sqlite::quoted(className), sqlite::quoted(pk->name));
+        });
+        st.bind(1, detail::toSql(*pk, coerced));
+        const qint64 id = st.step() ? st.columnInt(0) : 0;
+        st.reset();
+        return id ? m_core->makeObject(className, id) : Object();
+    } catch (const StoreError &e) {
+        detail::report(storeError(WriteFailed, e.message()), QStringLiteral("Object store read failed"));
+        return {};
+    }
 }
 
 bool ObjectStore::isInWriteTransaction() const
