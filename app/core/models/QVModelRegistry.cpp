@@ -2,8 +2,10 @@
 
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVAuthProfile.h"
+#include "core/models/QVCrossApp.h"
 #include "core/models/QVLanguageMode.h"
 #include "core/models/QVLanguageRealm.h"
+#include "core/models/QVRemoteSettings.h"
 #include "core/models/QVSpeechSynthesisVoice.h"
 
 #include <functional>
@@ -13,19 +15,16 @@ namespace QVModelRegistry {
 // One class per line keeps additions from colliding.
 QList<platform::ObjectSchema> allSchemas() {
     return {
-        QVSpeechSynthesisVoice::schema(),
-        QVLanguageMode::schema(),
-        QVLanguageRealm::schema(),
-        QVAuthProfile::schema(),
+        QVSpeechSynthesisVoice::schema(), QVLanguageMode::schema(),   QVLanguageRealm::schema(),
+        QVAuthProfile::schema(),          QVRemoteSettings::schema(), QVCrossApp::schema(),
     };
 }
 
 platform::Error declareMappings() {
     const QList<std::function<platform::Error()>> declarations = {
-        &JSONMapping::declare<QVSpeechSynthesisVoice>,
-        &JSONMapping::declare<QVLanguageMode>,
-        &JSONMapping::declare<QVLanguageRealm>,
-        &JSONMapping::declare<QVAuthProfile>,
+        &JSONMapping::declare<QVSpeechSynthesisVoice>, &JSONMapping::declare<QVLanguageMode>,
+        &JSONMapping::declare<QVLanguageRealm>,        &JSONMapping::declare<QVAuthProfile>,
+        &JSONMapping::declare<QVRemoteSettings>,       &JSONMapping::declare<QVCrossApp>,
     };
     for (const auto &declare : declarations) {
         if (const platform::Error error = declare())
