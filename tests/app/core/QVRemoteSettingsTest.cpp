@@ -64,18 +64,22 @@ TEST_F(QVRemoteSettingsRecord, DefaultRecordHoldsTheBuiltInDefaults) {
 }
 
 TEST_F(QVRemoteSettingsRecord, MarkersAndFeedUseTheMakersDomain) {
-    EXPECT_EQ(QVRemoteSettings::notYetSyncedMarker(), QStringLiteral("http://www.quorvalde.example"));
-    EXPECT_EQ(QVRemoteSettings::disabledMarker(), QStringLiteral("http://quorvalde.example"));
+    const QString configured = QVRemoteSettings::disabledMarker();
+    BackendConfig::overrideHost("QV_MAKER_DOMAIN", QUrl(QStringLiteral("https://maker.example")));
+    EXPECT_EQ(QVRemoteSettings::notYetSyncedMarker(), QStringLiteral("http://www.maker.example"));
+    EXPECT_EQ(QVRemoteSettings::disabledMarker(), QStringLiteral("http://maker.example"));
     EXPECT_EQ(QVRemoteSettings::defaultSparkleUpdateURL(),
-              QStringLiteral("https://quorvalde.example/download/appCastMac.xml"));
+              QStringLiteral("https://maker.example/download/appCastMac.xml"));
 
+    // A domain given with "www." yields the same two markers.
     BackendConfig::overrideHost("QV_MAKER_DOMAIN", QUrl(QStringLiteral("https://www.maker.example")));
     EXPECT_EQ(QVRemoteSettings::notYetSyncedMarker(), QStringLiteral("http://www.maker.example"));
     EXPECT_EQ(QVRemoteSettings::disabledMarker(), QStringLiteral("http://maker.example"));
     EXPECT_EQ(QVRemoteSettings::defaultSparkleUpdateURL(),
               QStringLiteral("https://www.maker.example/download/appCastMac.xml"));
     BackendConfig::overrideHost("QV_MAKER_DOMAIN", QUrl());
-    EXPECT_EQ(QVRemoteSettings::disabledMarker(), QStringLiteral("http://quorvalde.example"));
+    EXPECT_EQ(QVRemoteSettings::disabledMarker(), configured);
+    EXPECT_NE(QVRemoteSettings::notYetSyncedMarker(), QVRemoteSettings::disabledMarker());
 }
 
 TEST_F(QVRemoteSettingsRecord, EveryConfigurationKeyFillsItsProperty) {
