@@ -2,9 +2,17 @@
 
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVAuthProfile.h"
+#include "core/models/QVChatMessageRealm.h"
+#include "core/models/QVExample.h"
 #include "core/models/QVLanguageMode.h"
 #include "core/models/QVLanguageRealm.h"
+#include "core/models/QVLexicalMeaning.h"
+#include "core/models/QVLexicalPart.h"
+#include "core/models/QVPartOfSpeech.h"
 #include "core/models/QVSpeechSynthesisVoice.h"
+#include "core/models/QVStringRealm.h"
+#include "core/models/QVTranslationRealm.h"
+#include "core/models/QVUnknownWord.h"
 
 #include <functional>
 
@@ -17,6 +25,15 @@ QList<platform::ObjectSchema> allSchemas() {
         QVLanguageMode::schema(),
         QVLanguageRealm::schema(),
         QVAuthProfile::schema(),
+        QVStringRealm::schema(),
+        QVLexicalPart::schema(),
+        QVPartOfSpeech::schema(),
+        QVExample::schema(),
+        QVLexicalMeaning::schema(),
+        QVBaseTranslateModel::schema(),
+        QVTranslationRealm::schema(),
+        QVChatMessageRealm::schema(),
+        QVUnknownWord::schema(),
     };
 }
 
@@ -26,6 +43,15 @@ platform::Error declareMappings() {
         &JSONMapping::declare<QVLanguageMode>,
         &JSONMapping::declare<QVLanguageRealm>,
         &JSONMapping::declare<QVAuthProfile>,
+        &JSONMapping::declare<QVStringRealm>,
+        &JSONMapping::declare<QVLexicalPart>,
+        &JSONMapping::declare<QVPartOfSpeech>,
+        &JSONMapping::declare<QVExample>,
+        &JSONMapping::declare<QVLexicalMeaning>,
+        &JSONMapping::declare<QVBaseTranslateModel>,
+        &JSONMapping::declare<QVTranslationRealm>,
+        &JSONMapping::declare<QVChatMessageRealm>,
+        &JSONMapping::declare<QVUnknownWord>,
     };
     for (const auto &declare : declarations) {
         if (const platform::Error error = declare())
