@@ -8,8 +8,7 @@ namespace modelvalues {
 using platform::Object;
 using platform::Property;
 
-bool trySet(const Object &object, platform::Transaction *tx, const QString &property, const QVariant &value)
-{
+bool trySet(const Object &object, platform::Transaction *tx, const QString &property, const QVariant &value) {
     const Property *p = object.schema().propertyNamed(property);
     if (!p)
         return false;
@@ -17,8 +16,8 @@ bool trySet(const Object &object, platform::Transaction *tx, const QString &prop
     if (p->isScalar() && stored.isValid()) {
         QVariant coerced;
         if (!platform::coerceValue(*p, stored, coerced)) {
-            DevLog(QStringLiteral("[model] %@.%@ skipped: value of type %@ does not fit"), object.className(), property,
-                   QString::fromLatin1(value.typeName()));
+            DevLog(QStringLiteral("[model] %@.%@ skipped: value of type %@ does not fit"), object.className(),
+                   property, QString::fromLatin1(value.typeName()));
             return false;
         }
         stored = coerced;
@@ -35,8 +34,7 @@ bool trySet(const Object &object, platform::Transaction *tx, const QString &prop
     return true;
 }
 
-Object initWithValue(const platform::ObjectSchema &schema, const QVariantMap &values)
-{
+Object initWithValue(const platform::ObjectSchema &schema, const QVariantMap &values) {
     Object object = Object::unmanaged(schema);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const Property *p = schema.propertyNamed(it.key());
@@ -56,8 +54,7 @@ Object initWithValue(const platform::ObjectSchema &schema, const QVariantMap &va
     return object;
 }
 
-QString text(const QVariant &value)
-{
+QString text(const QVariant &value) {
     switch (value.typeId()) {
     case QMetaType::QString:
         return value.toString();
@@ -75,8 +72,7 @@ QString text(const QVariant &value)
     }
 }
 
-std::optional<qint64> integer(const QVariant &value)
-{
+std::optional<qint64> integer(const QVariant &value) {
     if (isNullValue(value) || value.typeId() == QMetaType::Bool)
         return std::nullopt;
     platform::Property intProperty;

@@ -16,7 +16,8 @@ platform::Object initWithValue(const platform::ObjectSchema &schema, const QVari
 
 // Sets one property of a standalone object, or of a stored one inside tx;
 // false (and nothing changed) when the value does not fit the property.
-bool trySet(const platform::Object &object, platform::Transaction *tx, const QString &property, const QVariant &value);
+bool trySet(const platform::Object &object, platform::Transaction *tx, const QString &property,
+            const QVariant &value);
 
 // A text value: strings as they are, numbers in their decimal form; null,
 // dictionaries, arrays and other kinds give a null QString.

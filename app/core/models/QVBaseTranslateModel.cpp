@@ -4,8 +4,7 @@
 
 using platform::PropertyType;
 
-platform::ObjectSchema QVBaseTranslateModel::baseSchema(const QString &className)
-{
+platform::ObjectSchema QVBaseTranslateModel::baseSchema(const QString &className) {
     return platform::ObjectSchema(className)
         .primaryKey(primaryKey(), PropertyType::Int)
         .link(QStringLiteral("languageFrom"), QVLanguageRealm::storeClassName())
@@ -19,23 +18,20 @@ platform::ObjectSchema QVBaseTranslateModel::baseSchema(const QString &className
         .indexed(QStringLiteral("createdDate")); // the history lists newest first
 }
 
-platform::ObjectSchema QVBaseTranslateModel::schema()
-{
+platform::ObjectSchema QVBaseTranslateModel::schema() {
     return baseSchema(storeClassName());
 }
 
-double QVBaseTranslateModel::timeIntervalSinceReferenceDate(const QDateTime &date)
-{
-    return static_cast<double>(date.toMSecsSinceEpoch()) / 1000.0 - static_cast<double>(kReferenceDateUnixSeconds);
+double QVBaseTranslateModel::timeIntervalSinceReferenceDate(const QDateTime &date) {
+    return static_cast<double>(date.toMSecsSinceEpoch()) / 1000.0 -
+           static_cast<double>(kReferenceDateUnixSeconds);
 }
 
-qint64 QVBaseTranslateModel::identifierForDate(const QDateTime &date)
-{
+qint64 QVBaseTranslateModel::identifierForDate(const QDateTime &date) {
     return static_cast<qint64>(std::floor(timeIntervalSinceReferenceDate(date)));
 }
 
-QDateTime QVBaseTranslateModel::dateForTimeIntervalSinceReferenceDate(double seconds)
-{
+QDateTime QVBaseTranslateModel::dateForTimeIntervalSinceReferenceDate(double seconds) {
     const double msecs = (seconds + static_cast<double>(kReferenceDateUnixSeconds)) * 1000.0;
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(msecs)), Qt::UTC);
 }

@@ -11,19 +11,16 @@ using platform::PropertyType;
 
 namespace {
 
-QVChatMessageRealm fromValues(const QVariantMap &values)
-{
+QVChatMessageRealm fromValues(const QVariantMap &values) {
     return QVChatMessageRealm(modelvalues::initWithValue(QVChatMessageRealm::schema(), values));
 }
 
-void assign(const QVChatMessageRealm &message, const char *property, const QVariant &value)
-{
+void assign(const QVChatMessageRealm &message, const char *property, const QVariant &value) {
     modelvalues::trySet(message, nullptr, QString::fromLatin1(property), value);
 }
 
 // A received or action message carries "" rather than no language.
-void fillReceived(const QVChatMessageRealm &message, const QString &chat)
-{
+void fillReceived(const QVChatMessageRealm &message, const QString &chat) {
     if (message.languageCode().isNull())
         assign(message, "languageCode", QString(QLatin1String("")));
     assign(message, "incoming", true);
@@ -33,8 +30,7 @@ void fillReceived(const QVChatMessageRealm &message, const QString &chat)
 
 } // namespace
 
-platform::ObjectSchema QVChatMessageRealm::schema()
-{
+platform::ObjectSchema QVChatMessageRealm::schema() {
     return platform::ObjectSchema(storeClassName())
         .primaryKey(primaryKey(), PropertyType::String)
         .property(QStringLiteral("messageTime"), PropertyType::Int)
@@ -50,8 +46,7 @@ platform::ObjectSchema QVChatMessageRealm::schema()
         .property(QStringLiteral("isConfirmed"), PropertyType::Bool);
 }
 
-QVariantMap QVChatMessageRealm::JSONInboundMappingDictionary()
-{
+QVariantMap QVChatMessageRealm::JSONInboundMappingDictionary() {
     return {{QStringLiteral("idMessage"), QStringLiteral("idMessage")},
             {QStringLiteral("name"), QStringLiteral("messageUserName")},
             {QStringLiteral("time"), QStringLiteral("messageTime")},
@@ -62,8 +57,7 @@ QVariantMap QVChatMessageRealm::JSONInboundMappingDictionary()
             {QStringLiteral("codeChat"), QStringLiteral("codeChat")}};
 }
 
-QVariantMap QVChatMessageRealm::JSONOutboundMappingDictionary()
-{
+QVariantMap QVChatMessageRealm::JSONOutboundMappingDictionary() {
     return {{QStringLiteral("type"), QStringLiteral("type")},
             {QStringLiteral("messageTime"), QStringLiteral("time")},
             {QStringLiteral("messageUUID"), QStringLiteral("uuid")},
@@ -71,19 +65,18 @@ QVariantMap QVChatMessageRealm::JSONOutboundMappingDictionary()
             {QStringLiteral("messageUserName"), QStringLiteral("messageUserName")}};
 }
 
-std::optional<QVariantMap> QVChatMessageRealm::preprocessedJSON(const QVariantMap &json)
-{
+std::optional<QVariantMap> QVChatMessageRealm::preprocessedJSON(const QVariantMap &json) {
     QVariantMap copy = json;
     if (json.contains(QStringLiteral("time"))) {
-        const QString id = idMessageFor(json.value(QStringLiteral("time")), json.value(QStringLiteral("uuid")));
+        const QString id =
+            idMessageFor(json.value(QStringLiteral("time")), json.value(QStringLiteral("uuid")));
         if (!id.isNull())
             copy.insert(QStringLiteral("idMessage"), id);
     }
     return copy;
 }
 
-QString QVChatMessageRealm::idMessageFor(const QVariant &time, const QVariant &uuid)
-{
+QString QVChatMessageRealm::idMessageFor(const QVariant &time, const QVariant &uuid) {
     const std::optional<qint64> seconds = modelvalues::integer(time);
     const QString text = modelvalues::text(uuid);
     if (!seconds || text.isEmpty())
@@ -91,23 +84,21 @@ QString QVChatMessageRealm::idMessageFor(const QVariant &time, const QVariant &u
     return QString::number(*seconds) + text;
 }
 
-void QVChatMessageRealm::rebuildIdMessage() const
-{
+void QVChatMessageRealm::rebuildIdMessage() const {
     const QString id = idMessageFor(value(QStringLiteral("messageTime")), messageUUID());
     if (!id.isNull())
         assign(*this, "idMessage", id);
 }
 
-QVChatMessageRealm QVChatMessageRealm::initWithChatMessage(const QVariantMap &values, const QString &chat)
-{
+QVChatMessageRealm QVChatMessageRealm::initWithChatMessage(const QVariantMap &values, const QString &chat) {
     QVChatMessageRealm message = fromValues(values);
     fillReceived(message, chat);
     message.rebuildIdMessage();
     return message;
 }
 
-QVChatMessageRealm QVChatMessageRealm::initWithChatActionMessage(const QVariantMap &values, const QString &chat)
-{
+QVChatMessageRealm QVChatMessageRealm::initWithChatActionMessage(const QVariantMap &values,
+                                                                 const QString &chat) {
     QVChatMessageRealm message = fromValues(values);
     fillReceived(message, chat);
     const std::optional<qint64> kind = message.type();
@@ -115,15 +106,16 @@ QVChatMessageRealm QVChatMessageRealm::initWithChatActionMessage(const QVariantM
         const QString notice = QVLocalizedString(kind == kTypeLeft ? QStringLiteral("_loc_chat_left")
                                                                    : QStringLiteral("_loc_chat_joined"));
         const QString name = modelvalues::text(values.value(QStringLiteral("messageUserName")));
-        assign(message, "message", name.isEmpty() ? notice : platform::format(QStringLiteral("%@ %@"), name, notice));
+        assign(message, "message",
+               name.isEmpty() ? notice : platform::format(QStringLiteral("%@ %@"), name, notice));
     }
     assign(message, "messageUserName", QString::fromLatin1(kSystemUserName));
     message.rebuildIdMessage();
     return message;
 }
 
-QVChatMessageRealm QVChatMessageRealm::initWithUnconfirmedChatMessage(const QVariantMap &values, const QString &chat)
-{
+QVChatMessageRealm QVChatMessageRealm::initWithUnconfirmedChatMessage(const QVariantMap &values,
+                                                                      const QString &chat) {
     QVChatMessageRealm message = fromValues(values);
     assign(message, "codeChat", chat);
     assign(message, "isConfirmed", false);
@@ -136,8 +128,7 @@ QVChatMessageRealm QVChatMessageRealm::initWithUnconfirmedChatMessage(const QVar
 }
 
 void QVChatMessageRealm::updateWithConfirmedChatMessage(platform::Transaction *tx, const QVariantMap &values,
-                                                        const QString &chat) const
-{
+                                                        const QString &chat) const {
     Q_UNUSED(chat) // the confirmation names its message by time and UUID alone
     modelvalues::trySet(*this, tx, QStringLiteral("isConfirmed"), true);
     const std::pair<const char *, const char *> fields[] = {

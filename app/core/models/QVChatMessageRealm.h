@@ -49,7 +49,8 @@ public:
     // The server's confirmation: confirmed, with "delay", "uuid", "status" and
     // "type" taken when present. The identifier does not change. tx is needed
     // for a stored message.
-    void updateWithConfirmedChatMessage(platform::Transaction *tx, const QVariantMap &message, const QString &chat) const;
+    void updateWithConfirmedChatMessage(platform::Transaction *tx, const QVariantMap &message,
+                                        const QString &chat) const;
 
 private:
     void rebuildIdMessage() const;

@@ -6,8 +6,7 @@
 using platform::Object;
 using platform::PropertyType;
 
-platform::ObjectSchema QVLexicalMeaning::schema()
-{
+platform::ObjectSchema QVLexicalMeaning::schema() {
     return platform::ObjectSchema(storeClassName())
         .property(QStringLiteral("original"), PropertyType::String)
         .property(QStringLiteral("transcription"), PropertyType::String)
@@ -15,13 +14,13 @@ platform::ObjectSchema QVLexicalMeaning::schema()
         .list(QStringLiteral("examples"), QVExample::storeClassName());
 }
 
-QStringList QVLexicalMeaning::knownPartsOfSpeech()
-{
-    return {QStringLiteral("noun"), QStringLiteral("verb"), QStringLiteral("adjective"), QStringLiteral("adverb")};
+QStringList QVLexicalMeaning::knownPartsOfSpeech() {
+    return {QStringLiteral("noun"), QStringLiteral("verb"), QStringLiteral("adjective"),
+            QStringLiteral("adverb")};
 }
 
-QVLexicalMeaning QVLexicalMeaning::initWithDictionary(const QVariantMap &dictionary, const QString &originalText)
-{
+QVLexicalMeaning QVLexicalMeaning::initWithDictionary(const QVariantMap &dictionary,
+                                                      const QString &originalText) {
     // A "word" that is not text counts as missing.
     QString original = modelvalues::text(dictionary.value(QStringLiteral("word")));
     if (original.isNull())
@@ -60,21 +59,18 @@ QVLexicalMeaning QVLexicalMeaning::initWithDictionary(const QVariantMap &diction
     return entry;
 }
 
-bool QVLexicalMeaning::isEmpty() const
-{
+bool QVLexicalMeaning::isEmpty() const {
     return storagePartOfSpeech().isEmpty() && examples().isEmpty();
 }
 
-QList<QVPartOfSpeech> QVLexicalMeaning::partsOfSpeech() const
-{
+QList<QVPartOfSpeech> QVLexicalMeaning::partsOfSpeech() const {
     QList<QVPartOfSpeech> out;
     for (const Object &o : storagePartOfSpeech().toList())
         out.append(QVPartOfSpeech(o));
     return out;
 }
 
-QList<QVExample> QVLexicalMeaning::exampleList() const
-{
+QList<QVExample> QVLexicalMeaning::exampleList() const {
     QList<QVExample> out;
     for (const Object &o : examples().toList())
         out.append(QVExample(o));

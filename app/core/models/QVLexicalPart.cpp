@@ -11,8 +11,7 @@ namespace {
 const QChar kQuote = QLatin1Char('"');
 
 // The meaning with "(" and ")" removed, or a null string when it is too short to hold anything.
-QString unparenthesised(const QString &meaning)
-{
+QString unparenthesised(const QString &meaning) {
     if (meaning.size() < 2)
         return {};
     QString text = meaning;
@@ -22,8 +21,7 @@ QString unparenthesised(const QString &meaning)
 
 } // namespace
 
-platform::ObjectSchema QVLexicalPart::schema()
-{
+platform::ObjectSchema QVLexicalPart::schema() {
     return platform::ObjectSchema(storeClassName())
         .property(QStringLiteral("syn"), PropertyType::String)
         .property(QStringLiteral("hypernym"), PropertyType::String)
@@ -31,13 +29,11 @@ platform::ObjectSchema QVLexicalPart::schema()
         .property(QStringLiteral("meaning"), PropertyType::String);
 }
 
-QVLexicalPart QVLexicalPart::initWithValue(const QVariantMap &values)
-{
+QVLexicalPart QVLexicalPart::initWithValue(const QVariantMap &values) {
     return QVLexicalPart(modelvalues::initWithValue(schema(), values));
 }
 
-QString QVLexicalPart::definition() const
-{
+QString QVLexicalPart::definition() const {
     const QString text = unparenthesised(meaning());
     if (text.isNull())
         return QString(QLatin1String(""));
@@ -45,23 +41,20 @@ QString QVLexicalPart::definition() const
     return quote < 0 ? text : text.left(quote);
 }
 
-QString QVLexicalPart::exempleOfDefinition() const
-{
+QString QVLexicalPart::exempleOfDefinition() const {
     const QString text = unparenthesised(meaning());
     const qsizetype quote = text.isNull() ? -1 : text.indexOf(kQuote);
     return quote < 0 ? QString(QLatin1String("")) : text.mid(quote);
 }
 
-QStringList QVLexicalPart::exemplesOfDefinition() const
-{
+QStringList QVLexicalPart::exemplesOfDefinition() const {
     const QString examples = exempleOfDefinition();
     if (examples.size() < 2)
         return {};
     return examples.split(QStringLiteral("; "));
 }
 
-QString QVLexicalPart::joinedWithoutOrigin(const QString &commaSeparated, const QString &origin)
-{
+QString QVLexicalPart::joinedWithoutOrigin(const QString &commaSeparated, const QString &origin) {
     if (commaSeparated.isNull())
         return QString(QLatin1String(""));
     QStringList kept;
@@ -75,17 +68,14 @@ QString QVLexicalPart::joinedWithoutOrigin(const QString &commaSeparated, const 
     return kept.join(QStringLiteral(", "));
 }
 
-QString QVLexicalPart::synonymWithOrigin(const QString &origin) const
-{
+QString QVLexicalPart::synonymWithOrigin(const QString &origin) const {
     return joinedWithoutOrigin(syn(), origin);
 }
 
-QString QVLexicalPart::hypernymWithOrigin(const QString &origin) const
-{
+QString QVLexicalPart::hypernymWithOrigin(const QString &origin) const {
     return joinedWithoutOrigin(hypernym(), origin);
 }
 
-QString QVLexicalPart::hyponymWithOrigin(const QString &origin) const
-{
+QString QVLexicalPart::hyponymWithOrigin(const QString &origin) const {
     return joinedWithoutOrigin(hyponym(), origin);
 }

@@ -8,7 +8,9 @@ struct QVTextRange {
     quint64 location = 0;
     quint64 length = 0;
 
-    bool operator==(const QVTextRange &other) const { return location == other.location && length == other.length; }
+    bool operator==(const QVTextRange &other) const {
+        return location == other.location && length == other.length;
+    }
 };
 
 // One tagged stretch of text, as the text analysis cuts it into sentences. Not persisted.

@@ -14,17 +14,12 @@ using platform::PropertyType;
 
 namespace {
 
-
 // Archive key -> property; the two language keys hold locale identifiers.
 const char *const kArchiveKeys[][2] = {
-    {"kTranslationId", "idTranslation"},
-    {"kTranslationLanguageFrom", "languageFrom"},
-    {"kTranslationLanguageTo", "languageTo"},
-    {"kTranslationIsFavorite", "isFavorite"},
-    {"kTranslationOriginalText", "originalText"},
-    {"kTranslationTranslatedText", "translatedText"},
-    {"kTranslationDireaction", "direaction"},
-    {"kTranslationTranslationType", "translationType"},
+    {"kTranslationId", "idTranslation"},          {"kTranslationLanguageFrom", "languageFrom"},
+    {"kTranslationLanguageTo", "languageTo"},     {"kTranslationIsFavorite", "isFavorite"},
+    {"kTranslationOriginalText", "originalText"}, {"kTranslationTranslatedText", "translatedText"},
+    {"kTranslationDireaction", "direaction"},     {"kTranslationTranslationType", "translationType"},
     {"kTranslationCreatedDate", "createdDate"},
 };
 
@@ -32,15 +27,13 @@ const char *const kArchiveKeys[][2] = {
 constexpr quint32 kArchiveMagic = 0x51565452; // "QVTR"
 constexpr quint32 kArchiveVersion = 1;
 
-bool isLanguageProperty(const QString &property)
-{
+bool isLanguageProperty(const QString &property) {
     return property == QLatin1String("languageFrom") || property == QLatin1String("languageTo");
 }
 
 } // namespace
 
-platform::ObjectSchema QVTranslationRealm::schema()
-{
+platform::ObjectSchema QVTranslationRealm::schema() {
     return baseSchema(storeClassName())
         .property(QStringLiteral("isSynch"), PropertyType::Bool)
         .property(QStringLiteral("transliterationOriginalText"), PropertyType::String)
@@ -54,8 +47,7 @@ platform::ObjectSchema QVTranslationRealm::schema()
         .property(QStringLiteral("isSaveICloud"), PropertyType::Bool);
 }
 
-QVariantMap QVTranslationRealm::JSONInboundMappingDictionary()
-{
+QVariantMap QVTranslationRealm::JSONInboundMappingDictionary() {
     QVariantMap table;
     for (const char *key : {"idTranslation", "isSynch", "originalText", "translatedText", "detectedLanguage",
                             "transliterationOriginalText", "transliterationTranslatedText", "translationType",
@@ -64,18 +56,17 @@ QVariantMap QVTranslationRealm::JSONInboundMappingDictionary()
     return table;
 }
 
-qint64 QVTranslationRealm::nextFreeIdTranslation(platform::Transaction &tx, qint64 wanted)
-{
+qint64 QVTranslationRealm::nextFreeIdTranslation(platform::Transaction &tx, qint64 wanted) {
     const platform::ObjectStore store = tx.store();
     qint64 id = wanted;
     // Reads inside the transaction see its own uncommitted records too.
-    while (id < std::numeric_limits<qint64>::max() && !store.objectForPrimaryKey(storeClassName(), id).isNull())
+    while (id < std::numeric_limits<qint64>::max() &&
+           !store.objectForPrimaryKey(storeClassName(), id).isNull())
         ++id;
     return id;
 }
 
-QVTranslationRealm QVTranslationRealm::createNewInRealm(platform::Transaction &tx, const QVariantMap &json)
-{
+QVTranslationRealm QVTranslationRealm::createNewInRealm(platform::Transaction &tx, const QVariantMap &json) {
     std::optional<qint64> wanted = modelvalues::integer(json.value(QStringLiteral("idTranslation")));
     if (!wanted) {
         bool ok = false;
@@ -88,27 +79,29 @@ QVTranslationRealm QVTranslationRealm::createNewInRealm(platform::Transaction &t
     return QVTranslationRealm(JSONMapping::createOrUpdateInRealm(tx, storeClassName(), record));
 }
 
-QVariantMap QVTranslationRealm::encodeWithCoder() const
-{
+QVariantMap QVTranslationRealm::encodeWithCoder() const {
     QVariantMap coder;
     for (const auto &entry : kArchiveKeys) {
         const QString property = QString::fromLatin1(entry[1]);
-        QVariant value = isLanguageProperty(property) ? QVariant(QVLanguageRealm(link(property)).localeIdentifier()) : this->value(property);
+        QVariant value = isLanguageProperty(property)
+                             ? QVariant(QVLanguageRealm(link(property)).localeIdentifier())
+                             : this->value(property);
         coder.insert(QString::fromLatin1(entry[0]), value);
     }
     return coder;
 }
 
-QVTranslationRealm QVTranslationRealm::initWithCoder(const QVariantMap &coder, const platform::ObjectStore &store)
-{
+QVTranslationRealm QVTranslationRealm::initWithCoder(const QVariantMap &coder,
+                                                     const platform::ObjectStore &store) {
     QVTranslationRealm record(Object::unmanaged(schema()));
     for (const auto &entry : kArchiveKeys) {
         const QString property = QString::fromLatin1(entry[1]);
         const QVariant value = coder.value(QString::fromLatin1(entry[0]));
         if (isLanguageProperty(property)) {
             const QString code = modelvalues::text(value);
-            const Object language =
-                code.isEmpty() || store.isNull() ? Object() : store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), code);
+            const Object language = code.isEmpty() || store.isNull()
+                                        ? Object()
+                                        : store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), code);
             if (!language.isNull())
                 record.setValue(property, QVariant::fromValue(language));
         } else {
@@ -118,8 +111,7 @@ QVTranslationRealm QVTranslationRealm::initWithCoder(const QVariantMap &coder, c
     return record;
 }
 
-QByteArray QVTranslationRealm::archivedData() const
-{
+QByteArray QVTranslationRealm::archivedData() const {
     QByteArray data;
     QDataStream out(&data, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
@@ -127,8 +119,8 @@ QByteArray QVTranslationRealm::archivedData() const
     return data;
 }
 
-QVTranslationRealm QVTranslationRealm::unarchivedObject(const QByteArray &data, const platform::ObjectStore &store)
-{
+QVTranslationRealm QVTranslationRealm::unarchivedObject(const QByteArray &data,
+                                                        const platform::ObjectStore &store) {
     QDataStream in(data);
     in.setVersion(QDataStream::Qt_6_4);
     quint32 magic = 0;

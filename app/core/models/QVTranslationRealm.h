@@ -12,10 +12,7 @@ class QVTranslationRealm : public QVBaseTranslateModel {
 public:
     // QV_STORE_MODEL for a class derived from another model.
     QVTranslationRealm() = default;
-    explicit QVTranslationRealm(const platform::Object &object)
-        : QVBaseTranslateModel(object)
-    {
-    }
+    explicit QVTranslationRealm(const platform::Object &object) : QVBaseTranslateModel(object) {}
     static QString storeClassName() { return QStringLiteral("QVTranslationRealm"); }
     static platform::ObjectSchema schema();
     static QVariantMap JSONInboundMappingDictionary();

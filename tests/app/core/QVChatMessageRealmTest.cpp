@@ -17,8 +17,7 @@ const QString kChat = QStringLiteral("QVChatMessageRealm");
 
 class QVChatMessageRealmTest : public ModelStoreTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ModelStoreTest::SetUp();
         // English tables of our own, so the notices do not depend on the machine's language.
         ASSERT_TRUE(resources.isValid());
@@ -31,8 +30,7 @@ protected:
         platform::Bundle::setResourcePath(resources.path());
         DJLocalizationSystem::shared().reload();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::Bundle::setResourcePath(QString());
         DJLocalizationSystem::shared().reload();
         ModelStoreTest::TearDown();
@@ -42,9 +40,9 @@ protected:
 
 } // namespace
 
-TEST_F(QVChatMessageRealmTest, InboundBuildsTheIdentifierFromTimeAndUuidAndMapsTheTranslatedText)
-{
-    const QVChatMessageRealm message(import(kChat, json(R"({"time": 42, "uuid": "abc", "translatedText": "Hallo",
+TEST_F(QVChatMessageRealmTest, InboundBuildsTheIdentifierFromTimeAndUuidAndMapsTheTranslatedText) {
+    const QVChatMessageRealm message(
+        import(kChat, json(R"({"time": 42, "uuid": "abc", "translatedText": "Hallo",
         "name": "Ann", "languageCode": "de", "status": 2, "codeChat": "room", "type": 3})")));
     ASSERT_FALSE(message.isNull());
     EXPECT_EQ(message.idMessage(), QStringLiteral("42abc"));
@@ -62,8 +60,7 @@ TEST_F(QVChatMessageRealmTest, InboundBuildsTheIdentifierFromTimeAndUuidAndMapsT
     EXPECT_EQ(message.message(), QStringLiteral("Hallo!"));
 }
 
-TEST_F(QVChatMessageRealmTest, WithoutAUsableTimeOrUuidNoIdentifierIsMade)
-{
+TEST_F(QVChatMessageRealmTest, WithoutAUsableTimeOrUuidNoIdentifierIsMade) {
     // A time without a UUID gets no identifier; only an explicit one stores the message.
     EXPECT_TRUE(import(kChat, json(R"({"time": 42, "translatedText": "x"})")).isNull());
     EXPECT_TRUE(import(kChat, json(R"({"time": "soon", "uuid": "a"})")).isNull());
@@ -73,23 +70,23 @@ TEST_F(QVChatMessageRealmTest, WithoutAUsableTimeOrUuidNoIdentifierIsMade)
     EXPECT_EQ(QVChatMessageRealm::preprocessedJSON(json(R"({"uuid": "u"})")), json(R"({"uuid": "u"})"));
 }
 
-TEST_F(QVChatMessageRealmTest, OutboundCarriesExactlyFiveKeys)
-{
+TEST_F(QVChatMessageRealmTest, OutboundCarriesExactlyFiveKeys) {
     const QVChatMessageRealm message = QVChatMessageRealm::initWithChatMessage(
         json(R"({"messageTime": 7, "messageUUID": "u", "message": "hi", "messageUserName": "Bo", "type": 1,
                  "languageCode": "en", "status": 3})"),
         QStringLiteral("room"));
     const QVariantMap out = JSONMapping::JSONDictionary(message).toMap();
-    EXPECT_EQ(out.keys(), (QStringList{QStringLiteral("message"), QStringLiteral("messageUserName"),
-                                       QStringLiteral("time"), QStringLiteral("type"), QStringLiteral("uuid")}));
+    EXPECT_EQ(out.keys(),
+              (QStringList{QStringLiteral("message"), QStringLiteral("messageUserName"),
+                           QStringLiteral("time"), QStringLiteral("type"), QStringLiteral("uuid")}));
     EXPECT_EQ(out.value(QStringLiteral("time")).toLongLong(), 7);
     EXPECT_EQ(out.value(QStringLiteral("uuid")).toString(), QStringLiteral("u"));
 }
 
-TEST_F(QVChatMessageRealmTest, ReceivedMessagesAreIncomingConfirmedAndNeverWithoutALanguage)
-{
+TEST_F(QVChatMessageRealmTest, ReceivedMessagesAreIncomingConfirmedAndNeverWithoutALanguage) {
     const QVChatMessageRealm message = QVChatMessageRealm::initWithChatMessage(
-        json(R"({"messageTime": 100, "messageUUID": "x1", "message": "hi", "languageCode": null, "unknown": 1})"),
+        json(
+            R"({"messageTime": 100, "messageUUID": "x1", "message": "hi", "languageCode": null, "unknown": 1})"),
         QStringLiteral("room"));
     EXPECT_EQ(message.idMessage(), QStringLiteral("100x1"));
     EXPECT_EQ(message.languageCode(), QStringLiteral(""));
@@ -105,10 +102,10 @@ TEST_F(QVChatMessageRealmTest, ReceivedMessagesAreIncomingConfirmedAndNeverWitho
     EXPECT_TRUE(odd.idMessage().isNull());
 }
 
-TEST_F(QVChatMessageRealmTest, JoinAndLeaveNoticesComeFromSystemWithTheLocalisedText)
-{
+TEST_F(QVChatMessageRealmTest, JoinAndLeaveNoticesComeFromSystemWithTheLocalisedText) {
     const QVChatMessageRealm joined = QVChatMessageRealm::initWithChatActionMessage(
-        json(R"({"type": 10, "messageUserName": "Ann", "messageTime": 5, "messageUUID": "j"})"), QStringLiteral("room"));
+        json(R"({"type": 10, "messageUserName": "Ann", "messageTime": 5, "messageUUID": "j"})"),
+        QStringLiteral("room"));
     EXPECT_EQ(joined.message(), QStringLiteral("Ann joined"));
     EXPECT_EQ(joined.messageUserName(), QStringLiteral("System"));
     EXPECT_EQ(joined.idMessage(), QStringLiteral("5j"));
@@ -117,20 +114,22 @@ TEST_F(QVChatMessageRealmTest, JoinAndLeaveNoticesComeFromSystemWithTheLocalised
     EXPECT_EQ(joined.languageCode(), QStringLiteral(""));
 
     const QVChatMessageRealm left = QVChatMessageRealm::initWithChatActionMessage(
-        json(R"({"type": 11, "messageUserName": "Bo", "messageTime": 6, "messageUUID": "l"})"), QStringLiteral("room"));
+        json(R"({"type": 11, "messageUserName": "Bo", "messageTime": 6, "messageUUID": "l"})"),
+        QStringLiteral("room"));
     EXPECT_EQ(left.message(), QStringLiteral("Bo left"));
 
     const QVChatMessageRealm other = QVChatMessageRealm::initWithChatActionMessage(
-        json(R"({"type": 12, "messageUserName": "Cy", "message": "as sent", "messageTime": 7, "messageUUID": "o"})"),
+        json(
+            R"({"type": 12, "messageUserName": "Cy", "message": "as sent", "messageTime": 7, "messageUUID": "o"})"),
         QStringLiteral("room"));
     EXPECT_EQ(other.message(), QStringLiteral("as sent"));
     EXPECT_EQ(other.messageUserName(), QStringLiteral("System"));
 }
 
-TEST_F(QVChatMessageRealmTest, SentMessagesWaitForTheirConfirmation)
-{
+TEST_F(QVChatMessageRealmTest, SentMessagesWaitForTheirConfirmation) {
     const QVChatMessageRealm sent = QVChatMessageRealm::initWithUnconfirmedChatMessage(
-        json(R"({"messageTime": 1, "messageUUID": "old", "time": 9, "uuid": "new", "message": "hey", "languageCode": null})"),
+        json(
+            R"({"messageTime": 1, "messageUUID": "old", "time": 9, "uuid": "new", "message": "hey", "languageCode": null})"),
         QStringLiteral("room"));
     EXPECT_EQ(sent.messageTime(), 9);
     EXPECT_EQ(sent.messageUUID(), QStringLiteral("new"));
@@ -142,8 +141,8 @@ TEST_F(QVChatMessageRealmTest, SentMessagesWaitForTheirConfirmation)
     QVChatMessageRealm stored;
     write([&](Transaction &tx) {
         stored = QVChatMessageRealm(tx.add(sent));
-        stored.updateWithConfirmedChatMessage(&tx, json(R"({"delay": 4, "uuid": "srv", "status": null, "type": "x"})"),
-                                              QStringLiteral("room"));
+        stored.updateWithConfirmedChatMessage(
+            &tx, json(R"({"delay": 4, "uuid": "srv", "status": null, "type": "x"})"), QStringLiteral("room"));
     });
     EXPECT_EQ(stored.isConfirmed(), true);
     EXPECT_EQ(stored.delay(), 4);

@@ -6,18 +6,15 @@
 
 namespace {
 
-QVariantMap json(const char *text)
-{
+QVariantMap json(const char *text) {
     return QJsonDocument::fromJson(QByteArray(text)).toVariant().toMap();
 }
 
-QVLexicalPart sense(const QString &meaning)
-{
+QVLexicalPart sense(const QString &meaning) {
     return QVLexicalPart::initWithValue({{QStringLiteral("meaning"), meaning}});
 }
 
-QStringList names(const QVLexicalMeaning &entry)
-{
+QStringList names(const QVLexicalMeaning &entry) {
     QStringList out;
     for (const QVPartOfSpeech &part : entry.partsOfSpeech())
         out.append(part.name());
@@ -26,10 +23,10 @@ QStringList names(const QVLexicalMeaning &entry)
 
 } // namespace
 
-TEST(QVLexicalMeaning, OnlyTheFourKnownPartsOfSpeechAreKeptAndTheLookedUpTextStandsInForTheWord)
-{
+TEST(QVLexicalMeaning, OnlyTheFourKnownPartsOfSpeechAreKeptAndTheLookedUpTextStandsInForTheWord) {
     const QVLexicalMeaning entry = QVLexicalMeaning::initWithDictionary(
-        json(R"({"partsOfSpeech": {"pronoun": [{"meaning": "x"}], "noun": [{"meaning": "a thing"}, {"syn": "b,c"}]}})"),
+        json(
+            R"({"partsOfSpeech": {"pronoun": [{"meaning": "x"}], "noun": [{"meaning": "a thing"}, {"syn": "b,c"}]}})"),
         QStringLiteral("thing"));
     ASSERT_FALSE(entry.isNull());
     EXPECT_EQ(entry.original(), QStringLiteral("thing"));
@@ -43,8 +40,7 @@ TEST(QVLexicalMeaning, OnlyTheFourKnownPartsOfSpeechAreKeptAndTheLookedUpTextSta
     EXPECT_FALSE(entry.isManaged());
 }
 
-TEST(QVLexicalMeaning, AnEmptyDictionaryGivesNoEntryUnlessThereIsALookedUpText)
-{
+TEST(QVLexicalMeaning, AnEmptyDictionaryGivesNoEntryUnlessThereIsALookedUpText) {
     EXPECT_TRUE(QVLexicalMeaning::initWithDictionary({}, QString()).isNull());
     const QVLexicalMeaning entry = QVLexicalMeaning::initWithDictionary({}, QStringLiteral("word"));
     ASSERT_FALSE(entry.isNull());
@@ -52,19 +48,19 @@ TEST(QVLexicalMeaning, AnEmptyDictionaryGivesNoEntryUnlessThereIsALookedUpText)
     EXPECT_EQ(entry.original(), QStringLiteral("word"));
 
     // A transcription alone, or examples alone, are enough for an entry.
-    EXPECT_FALSE(QVLexicalMeaning::initWithDictionary(json(R"({"transcription": "wɜːd"})"), QString()).isNull());
+    EXPECT_FALSE(
+        QVLexicalMeaning::initWithDictionary(json(R"({"transcription": "wɜːd"})"), QString()).isNull());
     const QVLexicalMeaning examplesOnly =
         QVLexicalMeaning::initWithDictionary(json(R"({"examples": [{"fromText": "a"}]})"), QString());
     ASSERT_FALSE(examplesOnly.isNull());
     EXPECT_FALSE(examplesOnly.isEmpty());
 }
 
-TEST(QVLexicalMeaning, WordTranscriptionAndExamplesAreTakenInOrder)
-{
-    const QVLexicalMeaning entry = QVLexicalMeaning::initWithDictionary(
-        json(R"({"word": "run", "transcription": "rʌn",
+TEST(QVLexicalMeaning, WordTranscriptionAndExamplesAreTakenInOrder) {
+    const QVLexicalMeaning entry =
+        QVLexicalMeaning::initWithDictionary(json(R"({"word": "run", "transcription": "rʌn",
                  "examples": [{"fromText": "I run", "toText": "Ich laufe"}, {"toText": "nur"}, {}]})"),
-        QStringLiteral("ran"));
+                                             QStringLiteral("ran"));
     ASSERT_FALSE(entry.isNull());
     EXPECT_EQ(entry.original(), QStringLiteral("run")); // the dictionary's word wins over the looked-up text
     EXPECT_EQ(entry.transcription(), QStringLiteral("rʌn"));
@@ -77,14 +73,14 @@ TEST(QVLexicalMeaning, WordTranscriptionAndExamplesAreTakenInOrder)
     EXPECT_EQ(examples.at(1).toText(), QStringLiteral("nur"));
 }
 
-TEST(QVLexicalMeaning, PartsOfSpeechFollowAFixedOrderWhateverTheIncomingOrder)
-{
+TEST(QVLexicalMeaning, PartsOfSpeechFollowAFixedOrderWhateverTheIncomingOrder) {
     // Whatever order the keys arrive in, the entry lists noun, verb, adjective, adverb.
     const QVLexicalMeaning entry = QVLexicalMeaning::initWithDictionary(
-        json(R"({"partsOfSpeech": {"adverb": [], "verb": [{"meaning": "v"}], "adjective": [], "noun": [], "interjection": []}})"),
+        json(
+            R"({"partsOfSpeech": {"adverb": [], "verb": [{"meaning": "v"}], "adjective": [], "noun": [], "interjection": []}})"),
         QStringLiteral("fast"));
-    EXPECT_EQ(names(entry), (QStringList{QStringLiteral("noun"), QStringLiteral("verb"), QStringLiteral("adjective"),
-                                         QStringLiteral("adverb")}));
+    EXPECT_EQ(names(entry), (QStringList{QStringLiteral("noun"), QStringLiteral("verb"),
+                                         QStringLiteral("adjective"), QStringLiteral("adverb")}));
 
     QVariantMap partsOfSpeech;
     partsOfSpeech.insert(QStringLiteral("verb"), QVariantList{});
@@ -94,13 +90,12 @@ TEST(QVLexicalMeaning, PartsOfSpeechFollowAFixedOrderWhateverTheIncomingOrder)
     EXPECT_EQ(names(two), (QStringList{QStringLiteral("verb"), QStringLiteral("adjective")}));
 }
 
-TEST(QVLexicalMeaning, MalformedItemsAreSkippedOrCoerced)
-{
-    const QVLexicalMeaning entry = QVLexicalMeaning::initWithDictionary(
-        json(R"({"word": {"not": "text"}, "transcription": 7,
+TEST(QVLexicalMeaning, MalformedItemsAreSkippedOrCoerced) {
+    const QVLexicalMeaning entry =
+        QVLexicalMeaning::initWithDictionary(json(R"({"word": {"not": "text"}, "transcription": 7,
                  "partsOfSpeech": {"noun": "not an array", "verb": [{"meaning": 3, "syn": ["x"], "extra": 1}, "text", 5, null]},
                  "examples": [{"fromText": 1, "toText": null}, "text", 4]})"),
-        QStringLiteral("w"));
+                                             QStringLiteral("w"));
     ASSERT_FALSE(entry.isNull());
     EXPECT_EQ(entry.original(), QStringLiteral("w"));
     EXPECT_EQ(entry.transcription(), QStringLiteral("7"));
@@ -114,23 +109,23 @@ TEST(QVLexicalMeaning, MalformedItemsAreSkippedOrCoerced)
     EXPECT_EQ(entry.exampleList().first().toText(), QStringLiteral(""));
 
     // Parts of speech that are not a dictionary, or examples that are not an array, give nothing.
-    EXPECT_TRUE(QVLexicalMeaning::initWithDictionary(json(R"({"partsOfSpeech": [1], "examples": {"a": 1}})"), QString()).isNull());
+    EXPECT_TRUE(QVLexicalMeaning::initWithDictionary(json(R"({"partsOfSpeech": [1], "examples": {"a": 1}})"),
+                                                     QString())
+                    .isNull());
 }
 
-TEST(QVPartOfSpeech, NameIsSetOnlyWhenGivenAndSensesKeepTheirOrder)
-{
-    const QVPartOfSpeech unnamed = QVPartOfSpeech::initWithArray(
-        {QVariantMap{{QStringLiteral("meaning"), QStringLiteral("one")}},
-         QVariantMap{{QStringLiteral("meaning"), QStringLiteral("two")}}},
-        QString());
+TEST(QVPartOfSpeech, NameIsSetOnlyWhenGivenAndSensesKeepTheirOrder) {
+    const QVPartOfSpeech unnamed =
+        QVPartOfSpeech::initWithArray({QVariantMap{{QStringLiteral("meaning"), QStringLiteral("one")}},
+                                       QVariantMap{{QStringLiteral("meaning"), QStringLiteral("two")}}},
+                                      QString());
     EXPECT_TRUE(unnamed.name().isNull());
     ASSERT_EQ(unnamed.lexicalParts().size(), 2);
     EXPECT_EQ(unnamed.lexicalParts().at(1).meaning(), QStringLiteral("two"));
     EXPECT_EQ(QVPartOfSpeech::initWithArray({}, QStringLiteral("adverb")).name(), QStringLiteral("adverb"));
 }
 
-TEST(QVLexicalPart, DefinitionAndExamplesAreSplitAtTheFirstQuoteWithParenthesesRemoved)
-{
+TEST(QVLexicalPart, DefinitionAndExamplesAreSplitAtTheFirstQuoteWithParenthesesRemoved) {
     const QVLexicalPart part = sense(QStringLiteral("(informal) move fast \"he ran home; she runs daily\""));
     EXPECT_EQ(part.definition(), QStringLiteral("informal move fast ")); // trailing space kept
     EXPECT_EQ(part.exempleOfDefinition(), QStringLiteral("\"he ran home; she runs daily\""));
@@ -147,8 +142,7 @@ TEST(QVLexicalPart, DefinitionAndExamplesAreSplitAtTheFirstQuoteWithParenthesesR
     EXPECT_TRUE(quoteOnly.exemplesOfDefinition().isEmpty()); // an example text under 2 characters
 }
 
-TEST(QVLexicalPart, TooShortOrMissingMeaningGivesEmptyTexts)
-{
+TEST(QVLexicalPart, TooShortOrMissingMeaningGivesEmptyTexts) {
     for (const QString &meaning : {QStringLiteral("x"), QString(), QStringLiteral("\"")}) {
         const QVLexicalPart part = sense(meaning);
         EXPECT_EQ(part.definition(), QStringLiteral(""));
@@ -158,11 +152,11 @@ TEST(QVLexicalPart, TooShortOrMissingMeaningGivesEmptyTexts)
     }
 }
 
-TEST(QVLexicalPart, RelatedWordsDropDuplicatesAndTheWordItselfInFirstSeenOrder)
-{
-    const QVLexicalPart part = QVLexicalPart::initWithValue({{QStringLiteral("syn"), QStringLiteral("go,walk,go")},
-                                                             {QStringLiteral("hypernym"), QStringLiteral("z,y,x,y,move")},
-                                                             {QStringLiteral("hyponym"), QStringLiteral("go")}});
+TEST(QVLexicalPart, RelatedWordsDropDuplicatesAndTheWordItselfInFirstSeenOrder) {
+    const QVLexicalPart part =
+        QVLexicalPart::initWithValue({{QStringLiteral("syn"), QStringLiteral("go,walk,go")},
+                                      {QStringLiteral("hypernym"), QStringLiteral("z,y,x,y,move")},
+                                      {QStringLiteral("hyponym"), QStringLiteral("go")}});
     EXPECT_EQ(part.synonymWithOrigin(QStringLiteral("go")), QStringLiteral("walk"));
     EXPECT_EQ(part.hypernymWithOrigin(QStringLiteral("move")), QStringLiteral("z, y, x"));
     EXPECT_EQ(part.hyponymWithOrigin(QStringLiteral("go")), QStringLiteral(""));

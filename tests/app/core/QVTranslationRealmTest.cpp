@@ -10,8 +10,7 @@ namespace {
 const QString kTranslation = QStringLiteral("QVTranslationRealm");
 
 // The record dictionary with exactly the twelve keys of the inbound table.
-QVariantMap twelveKeys(qint64 id, const QString &translated)
-{
+QVariantMap twelveKeys(qint64 id, const QString &translated) {
     return {{QStringLiteral("idTranslation"), id},
             {QStringLiteral("isSynch"), true},
             {QStringLiteral("originalText"), QStringLiteral("Good morning")},
@@ -26,20 +25,21 @@ QVariantMap twelveKeys(qint64 id, const QString &translated)
             {QStringLiteral("createdDate"), 818035200.5}};
 }
 
-QVLanguageRealm language(Transaction &tx, const char *code)
-{
-    return QVLanguageRealm(tx.createOrUpdate(QStringLiteral("QVLanguageRealm"), {{QStringLiteral("localeIdentifier"), QString::fromLatin1(code)}}));
+QVLanguageRealm language(Transaction &tx, const char *code) {
+    return QVLanguageRealm(
+        tx.createOrUpdate(QStringLiteral("QVLanguageRealm"),
+                          {{QStringLiteral("localeIdentifier"), QString::fromLatin1(code)}}));
 }
 
 } // namespace
 
 using QVTranslationRealmMapping = ModelStoreTest;
 
-TEST_F(QVTranslationRealmMapping, TwelveKeysCreateARecordWithoutLanguagesAndReimportUpdatesIt)
-{
+TEST_F(QVTranslationRealmMapping, TwelveKeysCreateARecordWithoutLanguagesAndReimportUpdatesIt) {
     QVTranslationRealm stored;
     write([&](Transaction &tx) {
-        stored = QVTranslationRealm(JSONMapping::createOrUpdateInRealm(tx, kTranslation, twelveKeys(818035200, QStringLiteral("Guten Morgen"))));
+        stored = QVTranslationRealm(JSONMapping::createOrUpdateInRealm(
+            tx, kTranslation, twelveKeys(818035200, QStringLiteral("Guten Morgen"))));
     });
     ASSERT_FALSE(stored.isNull());
     EXPECT_EQ(stored.idTranslation(), 818035200);
@@ -68,20 +68,22 @@ TEST_F(QVTranslationRealmMapping, TwelveKeysCreateARecordWithoutLanguagesAndReim
     EXPECT_EQ(count(kTranslation), 1);
     EXPECT_EQ(stored.translatedText(), QStringLiteral("Morgen!"));
     EXPECT_EQ(stored.originalText(), QStringLiteral("Good morning")); // absent key: unchanged
-    EXPECT_EQ(stored.languageTo().value(QStringLiteral("localeIdentifier")).toString(), QStringLiteral("de_DE"));
+    EXPECT_EQ(stored.languageTo().value(QStringLiteral("localeIdentifier")).toString(),
+              QStringLiteral("de_DE"));
 }
 
-TEST_F(QVTranslationRealmMapping, KeysOutsideTheTableAndMalformedValuesNeverFailTheImport)
-{
+TEST_F(QVTranslationRealmMapping, KeysOutsideTheTableAndMalformedValuesNeverFailTheImport) {
     QVTranslationRealm stored;
     write([&](Transaction &tx) {
         stored = QVTranslationRealm(JSONMapping::createOrUpdateInRealm(
             tx, kTranslation,
-            json(R"({"idTranslation": "7", "learnCount": "many", "createdDate": "yesterday", "isFavorite": "yes",
+            json(
+                R"({"idTranslation": "7", "learnCount": "many", "createdDate": "yesterday", "isFavorite": "yes",
                      "translationType": 1.5, "originalText": ["a"], "translatedText": 42,
                      "languageFrom": {"localeIdentifier": "en_GB"}, "direaction": 2, "translatedBy": "x"})")));
         // Without an identifier nothing is stored.
-        EXPECT_TRUE(JSONMapping::createOrUpdateInRealm(tx, kTranslation, json(R"({"originalText": "lost"})")).isNull());
+        EXPECT_TRUE(JSONMapping::createOrUpdateInRealm(tx, kTranslation, json(R"({"originalText": "lost"})"))
+                        .isNull());
     });
     ASSERT_FALSE(stored.isNull());
     EXPECT_EQ(stored.idTranslation(), 7);
@@ -99,23 +101,25 @@ TEST_F(QVTranslationRealmMapping, KeysOutsideTheTableAndMalformedValuesNeverFail
     EXPECT_EQ(count(QStringLiteral("QVLanguageRealm")), 0);
 }
 
-TEST_F(QVTranslationRealmMapping, OutboundUsesSnakeCaseKeysWithNullForUnsetValues)
-{
+TEST_F(QVTranslationRealmMapping, OutboundUsesSnakeCaseKeysWithNullForUnsetValues) {
     QVTranslationRealm stored;
     write([&](Transaction &tx) {
-        stored = QVTranslationRealm(JSONMapping::createOrUpdateInRealm(tx, kTranslation, twelveKeys(5, QStringLiteral("Hallo"))));
+        stored = QVTranslationRealm(
+            JSONMapping::createOrUpdateInRealm(tx, kTranslation, twelveKeys(5, QStringLiteral("Hallo"))));
         stored.setLanguageFrom(tx, language(tx, "en_GB"));
     });
     const QVariantMap out = JSONMapping::JSONDictionary(stored).toMap();
     EXPECT_EQ(out.value(QStringLiteral("id_translation")).toLongLong(), 5);
     EXPECT_EQ(out.value(QStringLiteral("translated_text")).toString(), QStringLiteral("Hallo"));
-    EXPECT_EQ(out.value(QStringLiteral("transliteration_translated_text")).toString(), QStringLiteral("guten morgen"));
+    EXPECT_EQ(out.value(QStringLiteral("transliteration_translated_text")).toString(),
+              QStringLiteral("guten morgen"));
     EXPECT_EQ(out.value(QStringLiteral("translation_via_company")).toString(), QStringLiteral("engine-a"));
     EXPECT_EQ(out.value(QStringLiteral("is_synch")), QVariant(true));
     // A linked record is written by its own class's table.
     EXPECT_EQ(out.value(QStringLiteral("language_from")).typeId(), QMetaType::QVariantMap);
     // Unset values are written as null under their key.
-    for (const char *key : {"language_to", "direaction", "storage_picture", "lexical_meaning", "translated_by"}) {
+    for (const char *key :
+         {"language_to", "direaction", "storage_picture", "lexical_meaning", "translated_by"}) {
         ASSERT_TRUE(out.contains(QString::fromLatin1(key))) << key;
         EXPECT_TRUE(isNullValue(out.value(QString::fromLatin1(key)))) << key;
     }
@@ -124,8 +128,7 @@ TEST_F(QVTranslationRealmMapping, OutboundUsesSnakeCaseKeysWithNullForUnsetValue
 
 using QVTranslationRealmIds = ModelStoreTest;
 
-TEST_F(QVTranslationRealmIds, IdentifiersAreWholeSecondsSinceTwoThousandOne)
-{
+TEST_F(QVTranslationRealmIds, IdentifiersAreWholeSecondsSinceTwoThousandOne) {
     const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
     EXPECT_EQ(QVBaseTranslateModel::identifierForDate(reference), 0);
     EXPECT_EQ(QVBaseTranslateModel::identifierForDate(reference.addMSecs(61999)), 61);
@@ -134,28 +137,31 @@ TEST_F(QVTranslationRealmIds, IdentifiersAreWholeSecondsSinceTwoThousandOne)
     EXPECT_EQ(QVBaseTranslateModel::dateForTimeIntervalSinceReferenceDate(61.25), reference.addMSecs(61250));
 }
 
-TEST_F(QVTranslationRealmIds, TwoTranslationsInTheSameSecondBothSurvive)
-{
+TEST_F(QVTranslationRealmIds, TwoTranslationsInTheSameSecondBothSurvive) {
     const qint64 second = 818035200;
     write([&](Transaction &tx) {
         EXPECT_EQ(QVTranslationRealm::nextFreeIdTranslation(tx, second), second); // free: the second itself
-        const QVTranslationRealm first = QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("eins")));
-        const QVTranslationRealm next = QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("zwei")));
+        const QVTranslationRealm first =
+            QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("eins")));
+        const QVTranslationRealm next =
+            QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("zwei")));
         EXPECT_EQ(first.idTranslation(), second);
         EXPECT_EQ(next.idTranslation(), second + 1);
     });
     // In a later transaction too, and past a run of taken identifiers.
     write([&](Transaction &tx) {
-        const QVTranslationRealm third = QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("drei")));
+        const QVTranslationRealm third =
+            QVTranslationRealm::createNewInRealm(tx, twelveKeys(second, QStringLiteral("drei")));
         EXPECT_EQ(third.idTranslation(), second + 2);
     });
     EXPECT_EQ(count(kTranslation), 3);
-    EXPECT_EQ(QVTranslationRealm(store.objectForPrimaryKey(kTranslation, second)).translatedText(), QStringLiteral("eins"));
-    EXPECT_EQ(QVTranslationRealm(store.objectForPrimaryKey(kTranslation, second + 1)).translatedText(), QStringLiteral("zwei"));
+    EXPECT_EQ(QVTranslationRealm(store.objectForPrimaryKey(kTranslation, second)).translatedText(),
+              QStringLiteral("eins"));
+    EXPECT_EQ(QVTranslationRealm(store.objectForPrimaryKey(kTranslation, second + 1)).translatedText(),
+              QStringLiteral("zwei"));
 }
 
-TEST_F(QVTranslationRealmIds, ANewRecordWithoutIdentifierTakesItsCreationSecond)
-{
+TEST_F(QVTranslationRealmIds, ANewRecordWithoutIdentifierTakesItsCreationSecond) {
     QVariantMap record = twelveKeys(0, QStringLiteral("x"));
     record.remove(QStringLiteral("idTranslation"));
     QVTranslationRealm stored;
@@ -168,16 +174,17 @@ TEST_F(QVTranslationRealmIds, ANewRecordWithoutIdentifierTakesItsCreationSecond)
     write([&](Transaction &tx) { stored = QVTranslationRealm::createNewInRealm(tx, record); });
     ASSERT_TRUE(stored.idTranslation().has_value());
     EXPECT_GE(*stored.idTranslation(), before);
-    EXPECT_LE(*stored.idTranslation(), QVBaseTranslateModel::identifierForDate(QDateTime::currentDateTimeUtc()));
+    EXPECT_LE(*stored.idTranslation(),
+              QVBaseTranslateModel::identifierForDate(QDateTime::currentDateTimeUtc()));
 }
 
 using QVTranslationRealmArchive = ModelStoreTest;
 
-TEST_F(QVTranslationRealmArchive, ArchiveCarriesNineKeysAndRestoresTheRecord)
-{
+TEST_F(QVTranslationRealmArchive, ArchiveCarriesNineKeysAndRestoresTheRecord) {
     QVTranslationRealm stored;
     write([&](Transaction &tx) {
-        stored = QVTranslationRealm(JSONMapping::createOrUpdateInRealm(tx, kTranslation, twelveKeys(9, QStringLiteral("Hallo"))));
+        stored = QVTranslationRealm(
+            JSONMapping::createOrUpdateInRealm(tx, kTranslation, twelveKeys(9, QStringLiteral("Hallo"))));
         stored.setLanguageFrom(tx, language(tx, "en_GB"));
         stored.setLanguageTo(tx, language(tx, "xx_XX"));
         stored.setDireaction(tx, 2);
@@ -187,7 +194,9 @@ TEST_F(QVTranslationRealmArchive, ArchiveCarriesNineKeysAndRestoresTheRecord)
     EXPECT_EQ(coder.value(QStringLiteral("kTranslationLanguageFrom")).toString(), QStringLiteral("en_GB"));
 
     // The target language is no longer in the catalogue when the archive is read.
-    write([&](Transaction &tx) { tx.remove(store.objectForPrimaryKey(QStringLiteral("QVLanguageRealm"), QStringLiteral("xx_XX"))); });
+    write([&](Transaction &tx) {
+        tx.remove(store.objectForPrimaryKey(QStringLiteral("QVLanguageRealm"), QStringLiteral("xx_XX")));
+    });
     const QVTranslationRealm decoded = QVTranslationRealm::unarchivedObject(stored.archivedData(), store);
     ASSERT_FALSE(decoded.isNull());
     EXPECT_FALSE(decoded.isManaged());
@@ -197,16 +206,17 @@ TEST_F(QVTranslationRealmArchive, ArchiveCarriesNineKeysAndRestoresTheRecord)
     EXPECT_EQ(decoded.direaction(), 2);
     EXPECT_EQ(decoded.translationType(), 1);
     EXPECT_EQ(decoded.isFavorite(), false);
-    EXPECT_EQ(decoded.languageFrom(), store.objectForPrimaryKey(QStringLiteral("QVLanguageRealm"), QStringLiteral("en_GB")));
+    EXPECT_EQ(decoded.languageFrom(),
+              store.objectForPrimaryKey(QStringLiteral("QVLanguageRealm"), QStringLiteral("en_GB")));
     EXPECT_TRUE(decoded.languageTo().isNull());
     EXPECT_TRUE(decoded.transliterationTranslatedText().isNull()); // not archived: stays unset
 }
 
-TEST_F(QVTranslationRealmArchive, DamagedArchivesAndWrongValueKindsAreRefusedOrSkipped)
-{
+TEST_F(QVTranslationRealmArchive, DamagedArchivesAndWrongValueKindsAreRefusedOrSkipped) {
     EXPECT_TRUE(QVTranslationRealm::unarchivedObject(QByteArray("not an archive"), store).isNull());
     EXPECT_TRUE(QVTranslationRealm::unarchivedObject(QByteArray(), store).isNull());
-    QVTranslationRealm record(Object::unmanaged(QVTranslationRealm::schema(), {{QStringLiteral("idTranslation"), 3}}));
+    QVTranslationRealm record(
+        Object::unmanaged(QVTranslationRealm::schema(), {{QStringLiteral("idTranslation"), 3}}));
     EXPECT_TRUE(QVTranslationRealm::unarchivedObject(record.archivedData().left(12), store).isNull());
 
     const QVTranslationRealm decoded = QVTranslationRealm::initWithCoder(

@@ -7,8 +7,7 @@ using platform::Transaction;
 
 using QVUnknownWordTest = ModelStoreTest;
 
-TEST_F(QVUnknownWordTest, AWordStoredAgainKeepsOneRecordWithTheLastTarget)
-{
+TEST_F(QVUnknownWordTest, AWordStoredAgainKeepsOneRecordWithTheLastTarget) {
     EXPECT_TRUE(QVUnknownWord::initWithWord(QString(), QStringLiteral("en")).isNull());
     EXPECT_TRUE(QVUnknownWord::initWithWord(QStringLiteral(""), QStringLiteral("en")).isNull());
 
@@ -17,15 +16,16 @@ TEST_F(QVUnknownWordTest, AWordStoredAgainKeepsOneRecordWithTheLastTarget)
         tx.add(QVUnknownWord::initWithWord(QStringLiteral("Fernweh"), QStringLiteral("fr")));
     });
     EXPECT_EQ(count(QStringLiteral("QVUnknownWord")), 1);
-    const QVUnknownWord word(store.objectForPrimaryKey(QStringLiteral("QVUnknownWord"), QStringLiteral("Fernweh")));
+    const QVUnknownWord word(
+        store.objectForPrimaryKey(QStringLiteral("QVUnknownWord"), QStringLiteral("Fernweh")));
     EXPECT_EQ(word.to(), QStringLiteral("fr"));
     // The upload sends each word with its target code.
     EXPECT_EQ(JSONMapping::JSONDictionary(word).toMap(),
-              (QVariantMap{{QStringLiteral("word"), QStringLiteral("Fernweh")}, {QStringLiteral("to"), QStringLiteral("fr")}}));
+              (QVariantMap{{QStringLiteral("word"), QStringLiteral("Fernweh")},
+                           {QStringLiteral("to"), QStringLiteral("fr")}}));
 }
 
-TEST_F(QVUnknownWordTest, KeylessRecordsAreStandaloneUntilAddedAndGoWithTheListHoldingThem)
-{
+TEST_F(QVUnknownWordTest, KeylessRecordsAreStandaloneUntilAddedAndGoWithTheListHoldingThem) {
     const QVStringRealm de = QVStringRealm::stringFromString(QStringLiteral("de"));
     EXPECT_FALSE(de.isManaged());
     EXPECT_EQ(de.value(), QStringLiteral("de"));
