@@ -242,6 +242,27 @@ TEST_F(ObjectStoreLinks, DeletingAnObjectUnsetsLinksRemovesItFromListsAndLeavesS
     EXPECT_FALSE(newest.value(QStringLiteral("localeIdentifier")).isValid());
 }
 
+TEST_F(ObjectStoreLinks, DeletingAnOwnerDeletesTheKeylessObjectItAloneLinks)
+{
+    write([&](Transaction &tx) {
+        tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")},
+                                               {QStringLiteral("languageModes"), QVariantMap{{QStringLiteral("translation"), true}}}});
+        Object fr = tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("fr_FR")},
+                                                           {QStringLiteral("languageModes"), QVariantMap{}}});
+        // A flag object shared by two owners stays while one of them still links it.
+        tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("fr_CA")},
+                                               {QStringLiteral("languageModes"), QVariant::fromValue(fr.link(QStringLiteral("languageModes")))}});
+    });
+    ASSERT_EQ(store.objects(QStringLiteral("Mode")).count(), 2);
+    write([&](Transaction &tx) { tx.remove(language(QStringLiteral("en_GB"))); });
+    EXPECT_EQ(store.objects(QStringLiteral("Mode")).count(), 1);
+    write([&](Transaction &tx) { tx.remove(language(QStringLiteral("fr_FR"))); });
+    EXPECT_EQ(store.objects(QStringLiteral("Mode")).count(), 1);
+    EXPECT_FALSE(Language(language(QStringLiteral("fr_CA"))).languageModes().isNull());
+    write([&](Transaction &tx) { tx.removeAll(QStringLiteral("Language")); });
+    EXPECT_EQ(store.objects(QStringLiteral("Mode")).count(), 0);
+}
+
 TEST_F(ObjectStoreLinks, ListEditsKeepTheirOrderAndLinkingObjectsFindOwners)
 {
     write([&](Transaction &tx) {

@@ -318,6 +318,19 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
 {
     if (!rowExists(schema.className(), id))
         return;
+    // Objects without a primary key belong to whoever links them: note the
+    // ones this row links so they go with it unless something else links them.
+    QList<QPair<QString, qint64>> ownedLinks;
+    for (const Property &p : schema.properties()) {
+        if (!p.isLink() || !core.schemaFor(p.objectClass).primaryKeyName().isEmpty())
+            continue;
+        sqlite::Statement &read = c.db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
+                                                   .arg(sqlite::quoted(p.name), sqlite::quoted(schema.className())));
+        read.bind(1, id);
+        if (read.step() && !read.column(0).isNull())
+            ownedLinks.append({p.objectClass, read.column(0).toLongLong()});
+        read.reset();
+    }
     sqlite::Statement &del = c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(sqlite::quoted(schema.className())));
     del.bind(1, id);
     del.run();
@@ -366,6 +379,8 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
                 c.changes.recordModify(ownerClass, owner, link.property->name);
         }
     }
+    for (const auto &owned : std::as_const(ownedLinks))
+        deleteIfOrphan(owned.first, owned.second);
 }
 
 } // namespace platform::detail
