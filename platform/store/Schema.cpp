@@ -110,6 +110,11 @@ const Property *ObjectSchema::propertyNamed(const QString &name) const
     return it == m_index.constEnd() ? nullptr : &m_properties.at(it.value());
 }
 
+qsizetype ObjectSchema::indexOf(const QString &name) const
+{
+    return m_index.value(name, -1);
+}
+
 const Property *ObjectSchema::primaryKeyProperty() const
 {
     for (const Property &p : m_properties) {

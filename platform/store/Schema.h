@@ -56,6 +56,7 @@ public:
     const QString &className() const { return m_className; }
     const QList<Property> &properties() const { return m_properties; } // declaration order
     const Property *propertyNamed(const QString &name) const;
+    qsizetype indexOf(const QString &name) const; // position in properties(), -1 when absent
     const Property *primaryKeyProperty() const;
     QString primaryKeyName() const;
 

@@ -54,9 +54,12 @@ qint64 Writer::findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw)
 
 qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mode mode)
 {
+    Given given(static_cast<size_t>(schema.properties().size()), nullptr);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        if (!schema.propertyNamed(it.key()))
+        const qsizetype index = schema.indexOf(it.key());
+        if (index < 0)
             throw StoreError(QStringLiteral("Class %1 has no property %2").arg(schema.className(), it.key()));
+        given[static_cast<size_t>(index)] = &it.value();
     }
     const Property *pk = schema.primaryKeyProperty();
     qint64 existing = 0;
@@ -69,7 +72,7 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
             existing = findByPrimaryKey(schema, toSql(*pk, key));
         if (!existing) {
             try {
-                return insert(schema, values, mode);
+                return insert(schema, given, mode);
             } catch (const StoreError &e) {
                 if (e.sqliteCode() == 19 /* SQLITE_CONSTRAINT */)
                     throw StoreError(QStringLiteral("An object of %1 with %2 = %3 already exists")
@@ -79,15 +82,15 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
         }
     }
     if (!existing)
-        return insert(schema, values, mode);
+        return insert(schema, given, mode);
 
     const Mode nested = mode == Mode::Replace ? Mode::Replace : Mode::Update;
-    for (const Property &p : schema.properties()) {
+    for (qsizetype i = 0; i < schema.properties().size(); ++i) {
+        const Property &p = schema.properties().at(i);
         if (p.primary)
             continue;
-        auto it = values.constFind(p.name);
-        if (it != values.constEnd()) {
-            setProperty(schema, existing, p, it.value(), nested);
+        if (const QVariant *value = given[static_cast<size_t>(i)]) {
+            setProperty(schema, existing, p, *value, nested);
         } else if (mode == Mode::Replace) {
             setProperty(schema, existing, p, p.isList() ? QVariant(QVariantList()) : fromSql(p, initialSqlValue(p)),
                         nested);
@@ -96,22 +99,24 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
     return existing;
 }
 
-qint64 Writer::insert(const ObjectSchema &schema, const QVariantMap &values, Mode mode)
+qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
 {
     const Mode nested = mode == Mode::Replace ? Mode::Replace : Mode::Update;
     QVariantList row;
-    for (const Property &p : schema.properties()) {
+    row.reserve(schema.properties().size());
+    for (qsizetype i = 0; i < schema.properties().size(); ++i) {
+        const Property &p = schema.properties().at(i);
         if (p.isList())
             continue;
-        auto it = values.constFind(p.name);
-        if (it == values.constEnd())
+        const QVariant *value = given[static_cast<size_t>(i)];
+        if (!value) {
             row.append(initialSqlValue(p));
-        else if (p.isLink()) {
-            const qint64 target = resolveLink(p, it.value(), nested);
+        } else if (p.isLink()) {
+            const qint64 target = resolveLink(p, *value, nested);
             row.append(target ? QVariant::fromValue(target) : QVariant());
+        } else {
+            row.append(toSql(p, coerceOrThrow(schema, p, *value)));
         }
-        else
-            row.append(toSql(p, coerceOrThrow(schema, p, it.value())));
     }
     sqlite::Statement &st = c.cached(&schema, nullptr, Connection::Insert, [&] {
         QStringList columns;
@@ -131,18 +136,17 @@ qint64 Writer::insert(const ObjectSchema &schema, const QVariantMap &values, Mod
         st.bind(i + 1, row.at(i));
     st.run();
     const qint64 id = c.db.lastInsertRowId();
-    for (const Property &p : schema.properties()) {
-        if (!p.isList())
+    for (qsizetype i = 0; i < schema.properties().size(); ++i) {
+        const Property &p = schema.properties().at(i);
+        const QVariant *value = given[static_cast<size_t>(i)];
+        if (!p.isList() || !value)
             continue;
-        auto it = values.constFind(p.name);
-        if (it == values.constEnd())
-            continue;
-        const QList<qint64> targets = resolveList(p, it.value(), nested);
+        const QList<qint64> targets = resolveList(p, *value, nested);
         sqlite::Statement &ins = c.db.prepare(
             QStringLiteral("INSERT INTO %1 (owner, pos, target) VALUES (?, ?, ?)").arg(StoreCore::listTable(schema.className(), p.name)));
-        for (int i = 0; i < targets.size(); ++i) {
+        for (int pos = 0; pos < targets.size(); ++pos) {
             ins.reset();
-            ins.bind(1, id).bind(2, i).bind(3, targets.at(i));
+            ins.bind(1, id).bind(2, pos).bind(3, targets.at(pos));
             ins.run();
         }
     }

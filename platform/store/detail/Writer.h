@@ -3,6 +3,8 @@
 #include "platform/store/StoreError.h"
 #include "platform/store/detail/StoreCore.h"
 
+#include <vector>
+
 namespace platform::detail {
 
 // The write operations behind Transaction, Object::set and List.
@@ -22,7 +24,8 @@ public:
 private:
     QList<qint64> resolveList(const Property &property, const QVariant &value, Mode mode);
     qint64 findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw);
-    qint64 insert(const ObjectSchema &schema, const QVariantMap &values, Mode mode);
+    using Given = std::vector<const QVariant *>; // by property position; null when not given
+    qint64 insert(const ObjectSchema &schema, const Given &given, Mode mode);
     void deleteIfOrphan(const QString &className, qint64 id);
     bool isReferenced(const QString &className, qint64 id);
     bool rowExists(const QString &className, qint64 id);
