@@ -15,8 +15,7 @@ namespace {
 
 constexpr int kRecords = 10000;
 
-StoreConfiguration configuration(const QString &path)
-{
+StoreConfiguration configuration(const QString &path) {
     StoreConfiguration config;
     config.path = path;
     config.schemaVersion = 112;
@@ -43,11 +42,12 @@ StoreConfiguration configuration(const QString &path)
     return config;
 }
 
-Error fill(const ObjectStore &store, int count)
-{
+Error fill(const ObjectStore &store, int count) {
     return store.write([&](Transaction &tx) {
-        const Object en = tx.createOrUpdate(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
-        const Object de = tx.createOrUpdate(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("de_DE")}});
+        const Object en = tx.createOrUpdate(QStringLiteral("Language"),
+                                            {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+        const Object de = tx.createOrUpdate(QStringLiteral("Language"),
+                                            {{QStringLiteral("localeIdentifier"), QStringLiteral("de_DE")}});
         for (int i = 0; i < count; ++i) {
             tx.create(QStringLiteral("Translation"),
                       {{QStringLiteral("idTranslation"), 800000000 + i},
@@ -66,8 +66,7 @@ Error fill(const ObjectStore &store, int count)
     });
 }
 
-void BM_Insert10000InOneTransaction(benchmark::State &state)
-{
+void BM_Insert10000InOneTransaction(benchmark::State &state) {
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
@@ -82,29 +81,28 @@ void BM_Insert10000InOneTransaction(benchmark::State &state)
 struct Filled {
     QTemporaryDir dir;
     ObjectStore store;
-    Filled()
-    {
+    Filled() {
         store = ObjectStore::open(configuration(dir.filePath(QStringLiteral("bench.sqlite"))));
         fill(store, kRecords);
     }
 };
 
-void BM_ReadSortedNewestFirst(benchmark::State &state)
-{
+void BM_ReadSortedNewestFirst(benchmark::State &state) {
     Filled filled;
     for (auto _ : state) {
         // A fresh query each time, as the history list does on every reload.
-        const Results newest = filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+        const Results newest =
+            filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
         benchmark::DoNotOptimize(newest.count());
         benchmark::DoNotOptimize(newest.first().value(QStringLiteral("originalText")));
     }
 }
 
-void BM_ReadSortedNewestFirstWithTexts(benchmark::State &state)
-{
+void BM_ReadSortedNewestFirstWithTexts(benchmark::State &state) {
     Filled filled;
     for (auto _ : state) {
-        const Results newest = filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+        const Results newest =
+            filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
         qsizetype total = 0;
         for (const Object &o : newest.toList())
             total += o.value(QStringLiteral("originalText")).toString().size();
@@ -112,19 +110,19 @@ void BM_ReadSortedNewestFirstWithTexts(benchmark::State &state)
     }
 }
 
-void BM_ReadSortedNewestFirstAsObjects(benchmark::State &state)
-{
+void BM_ReadSortedNewestFirstAsObjects(benchmark::State &state) {
     Filled filled;
     for (auto _ : state) {
-        const Results newest = filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+        const Results newest =
+            filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
         benchmark::DoNotOptimize(newest.toList().size());
     }
 }
 
-void BM_OneInsertionNotifiedToObserverOfAll(benchmark::State &state)
-{
+void BM_OneInsertionNotifiedToObserverOfAll(benchmark::State &state) {
     Filled filled;
-    const Results newest = filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+    const Results newest =
+        filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
     int calls = 0;
     CollectionChange last;
     NotificationToken token = newest.observe([&](const CollectionChange &change) {
@@ -139,9 +137,10 @@ void BM_OneInsertionNotifiedToObserverOfAll(benchmark::State &state)
         QElapsedTimer timer;
         timer.start();
         filled.store.write([&](Transaction &tx) {
-            tx.create(QStringLiteral("Translation"), {{QStringLiteral("idTranslation"), next},
-                                                      {QStringLiteral("createdDate"), static_cast<double>(next)},
-                                                      {QStringLiteral("originalText"), QStringLiteral("new")}});
+            tx.create(QStringLiteral("Translation"),
+                      {{QStringLiteral("idTranslation"), next},
+                       {QStringLiteral("createdDate"), static_cast<double>(next)},
+                       {QStringLiteral("originalText"), QStringLiteral("new")}});
         });
         ++next;
         while (calls == before)
@@ -158,10 +157,12 @@ BENCHMARK(BM_Insert10000InOneTransaction)->Unit(benchmark::kMillisecond)->Iterat
 BENCHMARK(BM_ReadSortedNewestFirst)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadSortedNewestFirstAsObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadSortedNewestFirstWithTexts)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OneInsertionNotifiedToObserverOfAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(50);
+BENCHMARK(BM_OneInsertionNotifiedToObserverOfAll)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(50);
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -13,14 +13,11 @@
 namespace platform {
 
 NotificationToken::NotificationToken(NotificationToken &&other) noexcept
-    : m_core(std::move(other.m_core))
-    , m_id(other.m_id)
-{
+    : m_core(std::move(other.m_core)), m_id(other.m_id) {
     other.m_id = 0;
 }
 
-NotificationToken &NotificationToken::operator=(NotificationToken &&other) noexcept
-{
+NotificationToken &NotificationToken::operator=(NotificationToken &&other) noexcept {
     if (this != &other) {
         invalidate();
         m_core = std::move(other.m_core);
@@ -30,13 +27,11 @@ NotificationToken &NotificationToken::operator=(NotificationToken &&other) noexc
     return *this;
 }
 
-NotificationToken::~NotificationToken()
-{
+NotificationToken::~NotificationToken() {
     invalidate();
 }
 
-void NotificationToken::invalidate()
-{
+void NotificationToken::invalidate() {
     if (m_id == 0)
         return;
     if (auto core = m_core.lock())
@@ -45,8 +40,7 @@ void NotificationToken::invalidate()
     m_core.reset();
 }
 
-NotificationToken Results::observe(std::function<void(const CollectionChange &)> block) const
-{
+NotificationToken Results::observe(std::function<void(const CollectionChange &)> block) const {
     if (!m_query || !m_query->core)
         return {};
     Q_ASSERT_X(isMainThread(), "Results::observe", "observers live on the main thread");
@@ -58,8 +52,8 @@ NotificationToken Results::observe(std::function<void(const CollectionChange &)>
     return m_query->core->token(id);
 }
 
-NotificationToken Object::observe(std::function<void(const ObjectChange &)> block, const QStringList &keyPaths) const
-{
+NotificationToken Object::observe(std::function<void(const ObjectChange &)> block,
+                                  const QStringList &keyPaths) const {
     if (!d || !d->core)
         return {};
     Q_ASSERT_X(isMainThread(), "Object::observe", "observers live on the main thread");
@@ -77,8 +71,7 @@ namespace detail {
 namespace {
 
 // Positions (in `sequence`) of one longest strictly increasing subsequence.
-QSet<int> longestIncreasing(const QList<int> &sequence)
-{
+QSet<int> longestIncreasing(const QList<int> &sequence) {
     QList<int> tailIndex;
     QList<int> previous(sequence.size(), -1);
     for (int i = 0; i < sequence.size(); ++i) {
@@ -100,8 +93,7 @@ QSet<int> longestIncreasing(const QList<int> &sequence)
 
 } // namespace
 
-void StoreCore::post(const ChangeSet &changes)
-{
+void StoreCore::post(const ChangeSet &changes) {
     if (!QCoreApplication::instance())
         return;
     std::lock_guard<std::mutex> lock(pendingMutex);
@@ -116,8 +108,7 @@ void StoreCore::post(const ChangeSet &changes)
     });
 }
 
-void StoreCore::flush()
-{
+void StoreCore::flush() {
     ChangeSet changes;
     {
         std::lock_guard<std::mutex> lock(pendingMutex);
@@ -140,8 +131,7 @@ void StoreCore::flush()
         deliverObject(id, changes);
 }
 
-quint64 StoreCore::addCollectionObserver(CollectionObserver observer)
-{
+quint64 StoreCore::addCollectionObserver(CollectionObserver observer) {
     const quint64 id = nextObserverId++;
     collectionObservers.emplace(id, std::move(observer));
     std::weak_ptr<StoreCore> weak = weak_from_this();
@@ -152,21 +142,18 @@ quint64 StoreCore::addCollectionObserver(CollectionObserver observer)
     return id;
 }
 
-quint64 StoreCore::addObjectObserver(ObjectObserver observer)
-{
+quint64 StoreCore::addObjectObserver(ObjectObserver observer) {
     const quint64 id = nextObserverId++;
     objectObservers.emplace(id, std::move(observer));
     return id;
 }
 
-void StoreCore::removeObserver(quint64 id)
-{
+void StoreCore::removeObserver(quint64 id) {
     collectionObservers.erase(id);
     objectObservers.erase(id);
 }
 
-void StoreCore::deliverInitial(quint64 id)
-{
+void StoreCore::deliverInitial(quint64 id) {
     auto it = collectionObservers.find(id);
     if (it == collectionObservers.end() || it->second.ready)
         return;
@@ -178,8 +165,7 @@ void StoreCore::deliverInitial(quint64 id)
     block(change);
 }
 
-void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes)
-{
+void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes) {
     auto it = collectionObservers.find(id);
     if (it == collectionObservers.end() || !it->second.ready || !changes.touches(it->second.dependencies))
         return;
@@ -233,8 +219,7 @@ void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes)
     block(change);
 }
 
-QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet &changes)
-{
+QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet &changes) {
     QSet<qint64> rows;
     const auto own = changes.classes.constFind(schema.className());
     if (own != changes.classes.constEnd()) {
@@ -253,24 +238,25 @@ QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet
         for (auto it = target->modified.cbegin(); it != target->modified.cend(); ++it)
             ids.append(QString::number(it.key()));
         const QString sql = p.isLink()
-            ? QStringLiteral("SELECT _id FROM %1 WHERE %2 IN (%3)")
-                  .arg(sqlite::quoted(schema.className()), sqlite::quoted(p.name), ids.join(QLatin1Char(',')))
-            : QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE target IN (%2)")
-                  .arg(listTable(schema.className(), p.name), ids.join(QLatin1Char(',')));
+                                ? QStringLiteral("SELECT _id FROM %1 WHERE %2 IN (%3)")
+                                      .arg(sqlite::quoted(schema.className()), sqlite::quoted(p.name),
+                                           ids.join(QLatin1Char(',')))
+                                : QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE target IN (%2)")
+                                      .arg(listTable(schema.className(), p.name), ids.join(QLatin1Char(',')));
         try {
             sqlite::Statement st(c.db.handle(), sql.toUtf8());
             while (st.step())
                 rows.insert(st.columnInt(0));
         } catch (const StoreError &e) {
-            report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
-                   QStringLiteral("Object store notification failed"));
+            report(
+                Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+                QStringLiteral("Object store notification failed"));
         }
     }
     return rows;
 }
 
-void StoreCore::deliverObject(quint64 id, const ChangeSet &changes)
-{
+void StoreCore::deliverObject(quint64 id, const ChangeSet &changes) {
     auto it = objectObservers.find(id);
     if (it == objectObservers.end() || it->second.gone)
         return;
@@ -285,7 +271,8 @@ void StoreCore::deliverObject(quint64 id, const ChangeSet &changes)
         return;
     }
     const ObjectSchema &schema = *classes.value(observer.className);
-    const QSet<QString> direct = own != changes.classes.constEnd() ? own->modified.value(observer.rowId) : QSet<QString>();
+    const QSet<QString> direct =
+        own != changes.classes.constEnd() ? own->modified.value(observer.rowId) : QSet<QString>();
     const Object object = makeObject(observer.className, observer.rowId);
 
     // Whether anything along `path` (starting at `from`) changed in this batch.

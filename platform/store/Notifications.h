@@ -47,10 +47,7 @@ public:
 private:
     friend struct detail::StoreCore;
     NotificationToken(std::weak_ptr<detail::StoreCore> core, quint64 id)
-        : m_core(std::move(core))
-        , m_id(id)
-    {
-    }
+        : m_core(std::move(core)), m_id(id) {}
     std::weak_ptr<detail::StoreCore> m_core;
     quint64 m_id = 0;
 };

@@ -13,14 +13,12 @@ using detail::Writer;
 
 namespace {
 
-const ObjectSchema &emptySchema()
-{
+const ObjectSchema &emptySchema() {
     static const ObjectSchema schema;
     return schema;
 }
 
-const Property &requireProperty(const ObjectSchema &schema, const QString &name)
-{
+const Property &requireProperty(const ObjectSchema &schema, const QString &name) {
     const Property *p = schema.propertyNamed(name);
     if (!p)
         throw StoreError(QStringLiteral("Class %1 has no property %2").arg(schema.className(), name));
@@ -29,8 +27,7 @@ const Property &requireProperty(const ObjectSchema &schema, const QString &name)
 
 } // namespace
 
-Object Object::unmanaged(const ObjectSchema &schema, const QVariantMap &values)
-{
+Object Object::unmanaged(const ObjectSchema &schema, const QVariantMap &values) {
     auto data = std::make_shared<detail::ObjectData>();
     data->schema = std::make_shared<const ObjectSchema>(schema);
     Object object(data);
@@ -45,13 +42,11 @@ Object Object::unmanaged(const ObjectSchema &schema, const QVariantMap &values)
     return object;
 }
 
-bool Object::isManaged() const
-{
+bool Object::isManaged() const {
     return d && d->core;
 }
 
-bool Object::isValid() const
-{
+bool Object::isValid() const {
     if (!d)
         return false;
     if (!d->core)
@@ -59,41 +54,38 @@ bool Object::isValid() const
     try {
         detail::Connection &c = d->core->connection();
         sqlite::Statement &st = c.cached(d->schema.get(), nullptr, detail::Connection::RowExists, [&] {
-            return QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(d->schema->className()));
+            return QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?")
+                .arg(sqlite::quoted(d->schema->className()));
         });
         st.bind(1, d->rowId);
         const bool found = st.step();
         st.reset();
         return found;
     } catch (const StoreError &e) {
-        detail::report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
-                       QStringLiteral("Object store read failed"));
+        detail::report(
+            Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+            QStringLiteral("Object store read failed"));
         return false;
     }
 }
 
-const ObjectSchema &Object::schema() const
-{
+const ObjectSchema &Object::schema() const {
     return d ? *d->schema : emptySchema();
 }
 
-QString Object::className() const
-{
+QString Object::className() const {
     return schema().className();
 }
 
-qint64 Object::rowId() const
-{
+qint64 Object::rowId() const {
     return d ? d->rowId : 0;
 }
 
-ObjectStore Object::store() const
-{
+ObjectStore Object::store() const {
     return d && d->core ? ObjectStore(d->core) : ObjectStore();
 }
 
-QVariant Object::value(const QString &property) const
-{
+QVariant Object::value(const QString &property) const {
     if (!d)
         return {};
     const Property *p = d->schema->propertyNamed(property);
@@ -116,19 +108,18 @@ QVariant Object::value(const QString &property) const
         }
         return detail::fromSql(*p, raw);
     } catch (const StoreError &e) {
-        detail::report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
-                       QStringLiteral("Object store read failed"));
+        detail::report(
+            Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+            QStringLiteral("Object store read failed"));
         return {};
     }
 }
 
-Object Object::link(const QString &property) const
-{
+Object Object::link(const QString &property) const {
     return value(property).value<Object>();
 }
 
-List Object::list(const QString &property) const
-{
+List Object::list(const QString &property) const {
     if (!d)
         return {};
     const Property *p = d->schema->propertyNamed(property);
@@ -137,14 +128,12 @@ List Object::list(const QString &property) const
     return List(*this, p);
 }
 
-QVariant Object::primaryKeyValue() const
-{
+QVariant Object::primaryKeyValue() const {
     const QString pk = schema().primaryKeyName();
     return pk.isEmpty() ? QVariant() : value(pk);
 }
 
-QVariantMap Object::values() const
-{
+QVariantMap Object::values() const {
     QVariantMap out;
     if (!d)
         return out;
@@ -155,8 +144,7 @@ QVariantMap Object::values() const
     return out;
 }
 
-void Object::set(Transaction &tx, const QString &property, const QVariant &value) const
-{
+void Object::set(Transaction &tx, const QString &property, const QVariant &value) const {
     if (!d)
         throw StoreError(QStringLiteral("Cannot set %1 on a null object").arg(property));
     if (!d->core) {
@@ -167,16 +155,17 @@ void Object::set(Transaction &tx, const QString &property, const QVariant &value
         Writer writer(*tx.m_connection);
         if (d->core.get() != tx.m_connection->core)
             throw StoreError(QStringLiteral("The object belongs to another store"));
-        writer.setProperty(*d->schema, d->rowId, requireProperty(*d->schema, property), value, Writer::Mode::Update);
+        writer.setProperty(*d->schema, d->rowId, requireProperty(*d->schema, property), value,
+                           Writer::Mode::Update);
     });
 }
 
-void Object::setValue(const QString &property, const QVariant &value) const
-{
+void Object::setValue(const QString &property, const QVariant &value) const {
     if (!d)
         throw StoreError(QStringLiteral("Cannot set %1 on a null object").arg(property));
     if (d->core)
-        throw StoreError(QStringLiteral("A stored %1 changes only inside a write transaction").arg(className()));
+        throw StoreError(
+            QStringLiteral("A stored %1 changes only inside a write transaction").arg(className()));
     const Property &p = requireProperty(*d->schema, property);
     if (p.isList()) {
         QList<Object> objects;
@@ -201,8 +190,7 @@ void Object::setValue(const QString &property, const QVariant &value) const
     }
 }
 
-Results Object::linkingObjects(const QString &className, const QString &property) const
-{
+Results Object::linkingObjects(const QString &className, const QString &property) const {
     if (!d || !d->core)
         return {};
     Results all = d->core->makeResults(className);
@@ -213,30 +201,27 @@ Results Object::linkingObjects(const QString &className, const QString &property
     return all.filter(Key(property) == *this);
 }
 
-bool Object::operator==(const Object &other) const
-{
+bool Object::operator==(const Object &other) const {
     if (d == other.d)
         return true;
     if (!d || !other.d || !d->core || !other.d->core)
         return false;
-    return d->core == other.d->core && d->rowId == other.d->rowId && d->schema->className() == other.d->schema->className();
+    return d->core == other.d->core && d->rowId == other.d->rowId &&
+           d->schema->className() == other.d->schema->className();
 }
 
 // List
 
-int List::size() const
-{
+int List::size() const {
     return toList().size();
 }
 
-Object List::at(int index) const
-{
+Object List::at(int index) const {
     const QList<Object> all = toList();
     return index >= 0 && index < all.size() ? all.at(index) : Object();
 }
 
-QList<Object> List::toList() const
-{
+QList<Object> List::toList() const {
     if (!m_property || m_owner.isNull())
         return {};
     if (!m_owner.isManaged())
@@ -245,10 +230,11 @@ QList<Object> List::toList() const
     try {
         detail::StoreCore &core = *m_owner.d->core;
         detail::Connection &c = core.connection();
-        sqlite::Statement &st = c.cached(m_owner.d->schema.get(), m_property, detail::Connection::ReadList, [&] {
-            return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
-                .arg(detail::StoreCore::listTable(m_owner.className(), m_property->name));
-        });
+        sqlite::Statement &st =
+            c.cached(m_owner.d->schema.get(), m_property, detail::Connection::ReadList, [&] {
+                return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
+                    .arg(detail::StoreCore::listTable(m_owner.className(), m_property->name));
+            });
         st.bind(1, m_owner.rowId());
         QList<qint64> ids;
         while (st.step())
@@ -256,20 +242,19 @@ QList<Object> List::toList() const
         for (qint64 id : std::as_const(ids))
             out.append(core.makeObject(m_property->objectClass, id));
     } catch (const StoreError &e) {
-        detail::report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
-                       QStringLiteral("Object store read failed"));
+        detail::report(
+            Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+            QStringLiteral("Object store read failed"));
     }
     return out;
 }
 
-int List::indexOf(const Object &object) const
-{
+int List::indexOf(const Object &object) const {
     return toList().indexOf(object);
 }
 
 static void editList(const Object &owner, const Property *property, Transaction &tx,
-                     const std::function<void(QList<Object> &)> &edit)
-{
+                     const std::function<void(QList<Object> &)> &edit) {
     if (!property)
         throw StoreError(QStringLiteral("Not a list"));
     QList<Object> objects = owner.list(property->name).toList();
@@ -277,13 +262,11 @@ static void editList(const Object &owner, const Property *property, Transaction 
     owner.set(tx, property->name, QVariant::fromValue(objects));
 }
 
-void List::append(Transaction &tx, const Object &object) const
-{
+void List::append(Transaction &tx, const Object &object) const {
     editList(m_owner, m_property, tx, [&](QList<Object> &l) { l.append(object); });
 }
 
-void List::insert(Transaction &tx, int index, const Object &object) const
-{
+void List::insert(Transaction &tx, int index, const Object &object) const {
     editList(m_owner, m_property, tx, [&](QList<Object> &l) {
         if (index < 0 || index > l.size())
             throw StoreError(QStringLiteral("List index %1 out of range").arg(index));
@@ -291,8 +274,7 @@ void List::insert(Transaction &tx, int index, const Object &object) const
     });
 }
 
-void List::removeAt(Transaction &tx, int index) const
-{
+void List::removeAt(Transaction &tx, int index) const {
     editList(m_owner, m_property, tx, [&](QList<Object> &l) {
         if (index < 0 || index >= l.size())
             throw StoreError(QStringLiteral("List index %1 out of range").arg(index));
@@ -300,8 +282,7 @@ void List::removeAt(Transaction &tx, int index) const
     });
 }
 
-void List::move(Transaction &tx, int from, int to) const
-{
+void List::move(Transaction &tx, int from, int to) const {
     editList(m_owner, m_property, tx, [&](QList<Object> &l) {
         if (from < 0 || from >= l.size() || to < 0 || to >= l.size())
             throw StoreError(QStringLiteral("List move %1 -> %2 out of range").arg(from).arg(to));
@@ -309,52 +290,48 @@ void List::move(Transaction &tx, int from, int to) const
     });
 }
 
-void List::clear(Transaction &tx) const
-{
+void List::clear(Transaction &tx) const {
     editList(m_owner, m_property, tx, [](QList<Object> &l) { l.clear(); });
 }
 
-void List::replace(Transaction &tx, const QList<Object> &objects) const
-{
+void List::replace(Transaction &tx, const QList<Object> &objects) const {
     editList(m_owner, m_property, tx, [&](QList<Object> &l) { l = objects; });
 }
 
 // Transaction
 
-Object Transaction::create(const QString &className, const QVariantMap &values)
-{
+Object Transaction::create(const QString &className, const QVariantMap &values) {
     return detail::guarded(*m_connection, [&] {
         Writer writer(*m_connection);
-        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Create);
+        const qint64 id =
+            writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Create);
         return m_connection->core->makeObject(className, id);
     });
 }
 
-Object Transaction::createOrUpdate(const QString &className, const QVariantMap &values)
-{
+Object Transaction::createOrUpdate(const QString &className, const QVariantMap &values) {
     return detail::guarded(*m_connection, [&] {
         Writer writer(*m_connection);
-        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Update);
+        const qint64 id =
+            writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Update);
         return m_connection->core->makeObject(className, id);
     });
 }
 
-Object Transaction::replace(const QString &className, const QVariantMap &values)
-{
+Object Transaction::replace(const QString &className, const QVariantMap &values) {
     return detail::guarded(*m_connection, [&] {
         Writer writer(*m_connection);
-        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Replace);
+        const qint64 id =
+            writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Replace);
         return m_connection->core->makeObject(className, id);
     });
 }
 
-Object Transaction::add(const Object &object)
-{
+Object Transaction::add(const Object &object) {
     return detail::guarded(*m_connection, [&] { return addObject(object); });
 }
 
-Object Transaction::addObject(const Object &object)
-{
+Object Transaction::addObject(const Object &object) {
     if (object.isNull())
         throw StoreError(QStringLiteral("Cannot add a null object"));
     Writer writer(*m_connection);
@@ -364,7 +341,8 @@ Object Transaction::addObject(const Object &object)
         return object;
     }
     const QString className = object.className();
-    const qint64 id = writer.upsert(m_connection->core->schemaFor(className), object.d->values, Writer::Mode::Replace);
+    const qint64 id =
+        writer.upsert(m_connection->core->schemaFor(className), object.d->values, Writer::Mode::Replace);
     // The standalone handle becomes the stored object, as callers expect after adding.
     object.d->core = m_connection->core->shared_from_this();
     object.d->schema = m_connection->core->schemaPtr(className);
@@ -373,8 +351,7 @@ Object Transaction::addObject(const Object &object)
     return object;
 }
 
-void Transaction::remove(const Object &object)
-{
+void Transaction::remove(const Object &object) {
     if (object.isNull() || !object.isManaged())
         return;
     detail::guarded(*m_connection, [&] {
@@ -385,21 +362,18 @@ void Transaction::remove(const Object &object)
     });
 }
 
-void Transaction::removeAll(const Results &results)
-{
+void Transaction::removeAll(const Results &results) {
     const QList<Object> objects = results.toList();
     for (const Object &o : objects)
         remove(o);
 }
 
-void Transaction::removeAll(const QString &className)
-{
+void Transaction::removeAll(const QString &className) {
     m_connection->core->schemaFor(className);
     removeAll(m_connection->core->makeResults(className));
 }
 
-ObjectStore Transaction::store() const
-{
+ObjectStore Transaction::store() const {
     return ObjectStore(m_connection->core->shared_from_this());
 }
 

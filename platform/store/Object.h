@@ -59,8 +59,7 @@ public:
     // Every scalar, link and list property, in the same forms as value().
     QVariantMap values() const;
 
-    template <typename T>
-    T get(const QString &property) const;
+    template <typename T> T get(const QString &property) const;
 
     // Stored object: writes inside the transaction. Standalone: sets in memory.
     void set(Transaction &tx, const QString &property, const QVariant &value) const;
@@ -81,10 +80,7 @@ public:
     bool operator!=(const Object &other) const { return !(*this == other); }
 
 protected:
-    explicit Object(std::shared_ptr<detail::ObjectData> data)
-        : d(std::move(data))
-    {
-    }
+    explicit Object(std::shared_ptr<detail::ObjectData> data) : d(std::move(data)) {}
     std::shared_ptr<detail::ObjectData> d;
 
     friend class List;
@@ -103,12 +99,11 @@ public:
 
     int size() const;
     bool isEmpty() const { return size() == 0; }
-    Object at(int index) const;      // null Object when out of range
+    Object at(int index) const; // null Object when out of range
     QList<Object> toList() const;
     int indexOf(const Object &object) const; // -1 when absent
 
-    template <typename T>
-    T at(int index) const { return T(at(index)); }
+    template <typename T> T at(int index) const { return T(at(index)); }
 
     void append(Transaction &tx, const Object &object) const;
     void insert(Transaction &tx, int index, const Object &object) const;
@@ -119,11 +114,7 @@ public:
 
 private:
     friend class Object;
-    List(Object owner, const Property *property)
-        : m_owner(std::move(owner))
-        , m_property(property)
-    {
-    }
+    List(Object owner, const Property *property) : m_owner(std::move(owner)), m_property(property) {}
     Object m_owner;
     const Property *m_property = nullptr;
 };
@@ -131,17 +122,14 @@ private:
 // Typed reading of values: get<qint64>, get<std::optional<bool>>, get<QString>,
 // get<QVLanguageRealm> (a model class derived from Object), ...
 // A null number reads as 0 / false unless asked for as std::optional.
-template <typename T>
-struct ValueTraits {
-    static T fromVariant(const QVariant &v)
-    {
+template <typename T> struct ValueTraits {
+    static T fromVariant(const QVariant &v) {
         if constexpr (std::is_base_of_v<Object, T>)
             return T(v.value<Object>());
         else
             return v.value<T>();
     }
-    static QVariant toVariant(const T &v)
-    {
+    static QVariant toVariant(const T &v) {
         if constexpr (std::is_base_of_v<Object, T>)
             return QVariant::fromValue(static_cast<const Object &>(v));
         else
@@ -149,23 +137,18 @@ struct ValueTraits {
     }
 };
 
-template <typename T>
-struct ValueTraits<std::optional<T>> {
-    static std::optional<T> fromVariant(const QVariant &v)
-    {
+template <typename T> struct ValueTraits<std::optional<T>> {
+    static std::optional<T> fromVariant(const QVariant &v) {
         if (!v.isValid() || v.isNull())
             return std::nullopt;
         return ValueTraits<T>::fromVariant(v);
     }
-    static QVariant toVariant(const std::optional<T> &v)
-    {
+    static QVariant toVariant(const std::optional<T> &v) {
         return v ? ValueTraits<T>::toVariant(*v) : QVariant();
     }
 };
 
-template <typename T>
-T Object::get(const QString &property) const
-{
+template <typename T> T Object::get(const QString &property) const {
     return ValueTraits<T>::fromVariant(value(property));
 }
 
@@ -186,20 +169,22 @@ Q_DECLARE_METATYPE(platform::Object)
 //   };
 //
 //   profile.setUserName(tx, "ann");  QString name = profile.userName();
-#define QV_STORE_MODEL(Class)                                                                                          \
-    Class() = default;                                                                                                 \
-    explicit Class(const platform::Object &object)                                                                     \
-        : platform::Object(object)                                                                                     \
-    {                                                                                                                  \
-    }                                                                                                                  \
-    static QString storeClassName() { return QStringLiteral(#Class); }
-
-#define QV_STORE_PROPERTY(Type, getter, setter)                                                                        \
-    Type getter() const { return get<Type>(QStringLiteral(#getter)); }                                                 \
-    void setter(platform::Transaction &tx, const Type &value) const                                                    \
-    {                                                                                                                  \
-        set(tx, QStringLiteral(#getter), platform::ValueTraits<Type>::toVariant(value));                               \
+#define QV_STORE_MODEL(Class)                                                                                \
+    Class() = default;                                                                                       \
+    explicit Class(const platform::Object &object) : platform::Object(object) {}                             \
+    static QString storeClassName() {                                                                        \
+        return QStringLiteral(#Class);                                                                       \
     }
 
-#define QV_STORE_LIST(getter)                                                                                          \
-    platform::List getter() const { return list(QStringLiteral(#getter)); }
+#define QV_STORE_PROPERTY(Type, getter, setter)                                                              \
+    Type getter() const {                                                                                    \
+        return get<Type>(QStringLiteral(#getter));                                                           \
+    }                                                                                                        \
+    void setter(platform::Transaction &tx, const Type &value) const {                                        \
+        set(tx, QStringLiteral(#getter), platform::ValueTraits<Type>::toVariant(value));                     \
+    }
+
+#define QV_STORE_LIST(getter)                                                                                \
+    platform::List getter() const {                                                                          \
+        return list(QStringLiteral(#getter));                                                                \
+    }

@@ -25,19 +25,16 @@ ObjectStore g_defaultStore;
 std::mutex g_reporterMutex;
 ObjectStore::Reporter g_reporter;
 
-bool isDamage(int sqliteCode)
-{
+bool isDamage(int sqliteCode) {
     return sqliteCode == SQLITE_CORRUPT || sqliteCode == SQLITE_NOTADB;
 }
 
-Error storeError(int code, const QString &description)
-{
+Error storeError(int code, const QString &description) {
     return Error(QString::fromLatin1(ObjectStore::kErrorDomain), code, description);
 }
 
 // Moves the file and its journal aside so that a fresh store can take its place.
-QString moveAside(const QString &path)
-{
+QString moveAside(const QString &path) {
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const QString target = path + QStringLiteral(".damaged-") + stamp;
     QFile::rename(path, target);
@@ -53,8 +50,7 @@ QString moveAside(const QString &path)
 
 namespace detail {
 
-void report(const Error &error, const QString &message)
-{
+void report(const Error &error, const QString &message) {
     ObjectStore::Reporter reporter;
     {
         std::lock_guard<std::mutex> lock(g_reporterMutex);
@@ -68,8 +64,7 @@ void report(const Error &error, const QString &message)
 
 } // namespace detail
 
-ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *error)
-{
+ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *error) {
     QString path = configuration.path;
     if (path.isEmpty())
         path = QDir(AppPaths::ensure(AppPaths::state())).filePath(QStringLiteral("default.sqlite"));
@@ -104,7 +99,8 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
                 Error damaged = storeError(DamagedFile, e.message());
                 damaged.setUserInfoValue(QStringLiteral("path"), path);
                 damaged.setUserInfoValue(QStringLiteral("movedTo"), movedTo);
-                detail::report(damaged, QStringLiteral("Damaged object store moved aside to %1").arg(movedTo));
+                detail::report(damaged,
+                               QStringLiteral("Damaged object store moved aside to %1").arg(movedTo));
                 continue;
             }
             if (error)
@@ -116,16 +112,14 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
     return {};
 }
 
-void ObjectStore::setDefaultConfiguration(const StoreConfiguration &configuration)
-{
+void ObjectStore::setDefaultConfiguration(const StoreConfiguration &configuration) {
     std::lock_guard<std::mutex> lock(g_defaultMutex);
     g_defaultConfiguration = configuration;
     g_defaultConfigured = true;
     g_defaultStore = ObjectStore();
 }
 
-ObjectStore ObjectStore::defaultStore(Error *error)
-{
+ObjectStore ObjectStore::defaultStore(Error *error) {
     std::lock_guard<std::mutex> lock(g_defaultMutex);
     if (g_defaultStore.isNull()) {
         if (!g_defaultConfigured) {
@@ -138,38 +132,32 @@ ObjectStore ObjectStore::defaultStore(Error *error)
     return g_defaultStore;
 }
 
-void ObjectStore::resetDefaultStore()
-{
+void ObjectStore::resetDefaultStore() {
     std::lock_guard<std::mutex> lock(g_defaultMutex);
     g_defaultStore = ObjectStore();
 }
 
-void ObjectStore::setReporter(Reporter reporter)
-{
+void ObjectStore::setReporter(Reporter reporter) {
     std::lock_guard<std::mutex> lock(g_reporterMutex);
     g_reporter = std::move(reporter);
 }
 
-QString ObjectStore::path() const
-{
+QString ObjectStore::path() const {
     return m_core ? m_core->path : QString();
 }
 
-quint64 ObjectStore::schemaVersion() const
-{
+quint64 ObjectStore::schemaVersion() const {
     return m_core ? m_core->schemaVersion : 0;
 }
 
-const ObjectSchema *ObjectStore::schemaFor(const QString &className) const
-{
+const ObjectSchema *ObjectStore::schemaFor(const QString &className) const {
     if (!m_core)
         return nullptr;
     auto p = m_core->schemaPtr(className);
     return p.get();
 }
 
-QList<ObjectSchema> ObjectStore::schema() const
-{
+QList<ObjectSchema> ObjectStore::schema() const {
     QList<ObjectSchema> out;
     if (m_core) {
         for (const QString &name : m_core->classOrder)
@@ -178,15 +166,13 @@ QList<ObjectSchema> ObjectStore::schema() const
     return out;
 }
 
-Results ObjectStore::objects(const QString &className) const
-{
+Results ObjectStore::objects(const QString &className) const {
     if (!m_core)
         return {};
     return m_core->makeResults(className);
 }
 
-Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant &key) const
-{
+Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant &key) const {
     const ObjectSchema *schema = schemaFor(className);
     const Property *pk = schema ? schema->primaryKeyProperty() : nullptr;
     QVariant coerced;
@@ -195,7 +181,8 @@ Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant
     try {
         detail::Connection &c = m_core->connection();
         sqlite::Statement &st = c.cached(schema, nullptr, detail::Connection::FindByKey, [&] {
-            return QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?").arg(sqlite::quoted(className), sqlite::quoted(pk->name));
+            return QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?")
+                .arg(sqlite::quoted(className), sqlite::quoted(pk->name));
         });
         st.bind(1, detail::toSql(*pk, coerced));
         const qint64 id = st.step() ? st.columnInt(0) : 0;
@@ -207,13 +194,11 @@ Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant
     }
 }
 
-bool ObjectStore::isInWriteTransaction() const
-{
+bool ObjectStore::isInWriteTransaction() const {
     return m_core && m_core->connection().writeDepth > 0;
 }
 
-Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) const
-{
+Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) const {
     if (!m_core)
         return storeError(WriteFailed, QStringLiteral("The object store is not open"));
     detail::Connection &c = m_core->connection();
@@ -286,9 +271,8 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
     return {};
 }
 
-void Migration::enumerateObjects(const QString &className,
-                                 const std::function<void(const QVariantMap &oldRow, Object &object)> &block)
-{
+void Migration::enumerateObjects(
+    const QString &className, const std::function<void(const QVariantMap &oldRow, Object &object)> &block) {
     detail::StoreCore &core = *m_transaction->m_connection->core;
     core.schemaFor(className);
     // Collect first: the block may write to the same table.

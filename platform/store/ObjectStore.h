@@ -92,10 +92,7 @@ private:
     friend class Transaction;
     friend class Results;
     friend struct detail::StoreCore;
-    explicit ObjectStore(std::shared_ptr<detail::StoreCore> core)
-        : m_core(std::move(core))
-    {
-    }
+    explicit ObjectStore(std::shared_ptr<detail::StoreCore> core) : m_core(std::move(core)) {}
     std::shared_ptr<detail::StoreCore> m_core;
 };
 
@@ -121,11 +118,7 @@ public:
 private:
     friend struct detail::StoreCore;
     Migration(ObjectStore store, Transaction *transaction, quint64 oldVersion)
-        : m_store(std::move(store))
-        , m_transaction(transaction)
-        , m_oldVersion(oldVersion)
-    {
-    }
+        : m_store(std::move(store)), m_transaction(transaction), m_oldVersion(oldVersion) {}
     ObjectStore m_store;
     Transaction *m_transaction;
     quint64 m_oldVersion;

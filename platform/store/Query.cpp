@@ -8,14 +8,10 @@ namespace platform {
 
 using detail::PredicateNode;
 
-Predicate::Predicate()
-    : m_node(std::make_shared<PredicateNode>())
-{
-}
+Predicate::Predicate() : m_node(std::make_shared<PredicateNode>()) {}
 
 static std::shared_ptr<PredicateNode> combine(PredicateNode::Kind kind, std::shared_ptr<PredicateNode> a,
-                                              std::shared_ptr<PredicateNode> b)
-{
+                                              std::shared_ptr<PredicateNode> b) {
     auto node = std::make_shared<PredicateNode>();
     node->kind = kind;
     node->left = std::move(a);
@@ -23,8 +19,7 @@ static std::shared_ptr<PredicateNode> combine(PredicateNode::Kind kind, std::sha
     return node;
 }
 
-Predicate Predicate::operator&&(const Predicate &other) const
-{
+Predicate Predicate::operator&&(const Predicate &other) const {
     if (m_node->kind == PredicateNode::All)
         return other;
     if (other.m_node->kind == PredicateNode::All)
@@ -32,18 +27,15 @@ Predicate Predicate::operator&&(const Predicate &other) const
     return Predicate(combine(PredicateNode::And, m_node, other.m_node));
 }
 
-Predicate Predicate::operator||(const Predicate &other) const
-{
+Predicate Predicate::operator||(const Predicate &other) const {
     return Predicate(combine(PredicateNode::Or, m_node, other.m_node));
 }
 
-Predicate Predicate::operator!() const
-{
+Predicate Predicate::operator!() const {
     return Predicate(combine(PredicateNode::Not, m_node, nullptr));
 }
 
-Predicate Key::compare(const char *op, const QVariant &value) const
-{
+Predicate Key::compare(const char *op, const QVariant &value) const {
     auto node = std::make_shared<PredicateNode>();
     node->kind = PredicateNode::Compare;
     node->path = m_path;
@@ -52,15 +44,26 @@ Predicate Key::compare(const char *op, const QVariant &value) const
     return Predicate(node);
 }
 
-Predicate Key::operator==(const QVariant &value) const { return compare("=", value); }
-Predicate Key::operator!=(const QVariant &value) const { return compare("!=", value); }
-Predicate Key::operator<(const QVariant &value) const { return compare("<", value); }
-Predicate Key::operator<=(const QVariant &value) const { return compare("<=", value); }
-Predicate Key::operator>(const QVariant &value) const { return compare(">", value); }
-Predicate Key::operator>=(const QVariant &value) const { return compare(">=", value); }
+Predicate Key::operator==(const QVariant &value) const {
+    return compare("=", value);
+}
+Predicate Key::operator!=(const QVariant &value) const {
+    return compare("!=", value);
+}
+Predicate Key::operator<(const QVariant &value) const {
+    return compare("<", value);
+}
+Predicate Key::operator<=(const QVariant &value) const {
+    return compare("<=", value);
+}
+Predicate Key::operator>(const QVariant &value) const {
+    return compare(">", value);
+}
+Predicate Key::operator>=(const QVariant &value) const {
+    return compare(">=", value);
+}
 
-Predicate Key::in(const QVariantList &values) const
-{
+Predicate Key::in(const QVariantList &values) const {
     auto node = std::make_shared<PredicateNode>();
     node->kind = PredicateNode::In;
     node->path = m_path;
@@ -68,8 +71,7 @@ Predicate Key::in(const QVariantList &values) const
     return Predicate(node);
 }
 
-Predicate Key::contains(const QString &text, int options) const
-{
+Predicate Key::contains(const QString &text, int options) const {
     auto node = std::make_shared<PredicateNode>();
     node->kind = PredicateNode::Contains;
     node->path = m_path;
@@ -78,15 +80,13 @@ Predicate Key::contains(const QString &text, int options) const
     return Predicate(node);
 }
 
-Predicate Key::beginsWith(const QString &text, int options) const
-{
+Predicate Key::beginsWith(const QString &text, int options) const {
     Predicate p = contains(text, options);
     p.m_node->kind = PredicateNode::BeginsWith;
     return p;
 }
 
-Predicate Key::has(const Object &object) const
-{
+Predicate Key::has(const Object &object) const {
     auto node = std::make_shared<PredicateNode>();
     node->kind = PredicateNode::Has;
     node->path = m_path;
@@ -101,15 +101,11 @@ namespace {
 // Turns a query into SQL over the class tables, joining to-one links on demand.
 class SqlBuilder {
 public:
-    SqlBuilder(StoreCore &core, const ObjectSchema &root)
-        : m_core(core)
-        , m_root(root)
-    {
+    SqlBuilder(StoreCore &core, const ObjectSchema &root) : m_core(core), m_root(root) {
         m_dependencies.insert(root.className());
     }
 
-    QString whereClause(const PredicateNode &node)
-    {
+    QString whereClause(const PredicateNode &node) {
         switch (node.kind) {
         case PredicateNode::All:
             return QStringLiteral("1");
@@ -119,7 +115,8 @@ public:
             const QString left = whereClause(*node.left);
             const QString right = whereClause(*node.right);
             return QStringLiteral("(%1 %2 %3)")
-                .arg(left, node.kind == PredicateNode::And ? QStringLiteral("AND") : QStringLiteral("OR"), right);
+                .arg(left, node.kind == PredicateNode::And ? QStringLiteral("AND") : QStringLiteral("OR"),
+                     right);
         }
         case PredicateNode::Not:
             return QStringLiteral("(NOT %1)").arg(whereClause(*node.left));
@@ -143,16 +140,17 @@ public:
             QString col = column(node.path, &p);
             if (p->type != PropertyType::String)
                 throw StoreError(QStringLiteral("%1 is not text").arg(node.path));
-            const int flags = (node.options & CaseInsensitive ? sqlite::FoldCase : 0)
-                | (node.options & DiacriticInsensitive ? sqlite::FoldDiacritics : 0);
+            const int flags = (node.options & CaseInsensitive ? sqlite::FoldCase : 0) |
+                              (node.options & DiacriticInsensitive ? sqlite::FoldDiacritics : 0);
             QString needle = QStringLiteral("?");
             if (flags) {
                 col = QStringLiteral("qv_fold(%1, %2)").arg(col).arg(flags);
                 needle = QStringLiteral("qv_fold(?, %1)").arg(flags);
             }
             binds.append(node.value.toString());
-            return node.kind == PredicateNode::Contains ? QStringLiteral("coalesce(instr(%1, %2) > 0, 0)").arg(col, needle)
-                                                        : QStringLiteral("coalesce(instr(%1, %2) = 1, 0)").arg(col, needle);
+            return node.kind == PredicateNode::Contains
+                       ? QStringLiteral("coalesce(instr(%1, %2) > 0, 0)").arg(col, needle)
+                       : QStringLiteral("coalesce(instr(%1, %2) = 1, 0)").arg(col, needle);
         }
         case PredicateNode::Has: {
             const int dot = node.path.lastIndexOf(QLatin1Char('.'));
@@ -173,12 +171,12 @@ public:
         return QStringLiteral("1");
     }
 
-    QString orderClause(const QList<SortKey> &sorts)
-    {
+    QString orderClause(const QList<SortKey> &sorts) {
         QStringList terms;
         for (const SortKey &s : sorts) {
             const Property *p = nullptr;
-            terms.append(column(s.path, &p) + (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+            terms.append(column(s.path, &p) +
+                         (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         }
         // Ties follow insertion order in the direction of the last key, which lets
         // SQLite walk an index on that key instead of sorting.
@@ -187,8 +185,7 @@ public:
         return terms.join(QStringLiteral(", "));
     }
 
-    QString fromClause() const
-    {
+    QString fromClause() const {
         return QStringLiteral("%1 t0%2").arg(sqlite::quoted(m_root.className()), m_joins.join(QString()));
     }
 
@@ -196,8 +193,7 @@ public:
     const QSet<QString> &dependencies() const { return m_dependencies; }
 
 private:
-    QString compare(const PredicateNode &node)
-    {
+    QString compare(const PredicateNode &node) {
         const Property *p = nullptr;
         const QString col = column(node.path, &p);
         const QVariant v = bindable(*p, node.value);
@@ -220,8 +216,7 @@ private:
         return QStringLiteral("coalesce(%1 %2 ?, 0)").arg(col, node.op);
     }
 
-    QVariant bindable(const Property &p, const QVariant &value)
-    {
+    QVariant bindable(const Property &p, const QVariant &value) {
         if (p.isLink()) {
             if (!value.isValid() || value.isNull())
                 return {};
@@ -234,20 +229,21 @@ private:
             throw StoreError(QStringLiteral("List %1 cannot be compared; use has()").arg(p.name));
         QVariant coerced;
         if (!coerceValue(p, value, coerced))
-            throw StoreError(QStringLiteral("Value does not fit %1 (%2)").arg(p.name, propertyTypeName(p.type)));
+            throw StoreError(
+                QStringLiteral("Value does not fit %1 (%2)").arg(p.name, propertyTypeName(p.type)));
         return toSql(p, coerced);
     }
 
     // Alias of the table reached by following the to-one links of `path`.
-    QString join(const QString &path, const ObjectSchema **schemaOut)
-    {
+    QString join(const QString &path, const ObjectSchema **schemaOut) {
         const ObjectSchema *schema = &m_root;
         QString alias = QStringLiteral("t0");
         QString prefix;
         for (const QString &component : path.split(QLatin1Char('.'))) {
             const Property *p = schema->propertyNamed(component);
             if (!p || !p->isLink())
-                throw StoreError(QStringLiteral("%1 is not a link of %2").arg(component, schema->className()));
+                throw StoreError(
+                    QStringLiteral("%1 is not a link of %2").arg(component, schema->className()));
             prefix += (prefix.isEmpty() ? QString() : QStringLiteral(".")) + component;
             const ObjectSchema &target = m_core.schemaFor(p->objectClass);
             m_dependencies.insert(target.className());
@@ -255,8 +251,9 @@ private:
             if (next.isEmpty()) {
                 next = QStringLiteral("t%1").arg(m_aliases.size() + 1);
                 m_aliases.insert(prefix, next);
-                m_joins.append(QStringLiteral(" LEFT JOIN %1 %2 ON %2._id = %3.%4")
-                                   .arg(sqlite::quoted(target.className()), next, alias, sqlite::quoted(p->name)));
+                m_joins.append(
+                    QStringLiteral(" LEFT JOIN %1 %2 ON %2._id = %3.%4")
+                        .arg(sqlite::quoted(target.className()), next, alias, sqlite::quoted(p->name)));
             }
             alias = next;
             schema = &target;
@@ -265,8 +262,7 @@ private:
         return alias;
     }
 
-    QString column(const QString &path, const Property **propertyOut)
-    {
+    QString column(const QString &path, const Property **propertyOut) {
         const int dot = path.lastIndexOf(QLatin1Char('.'));
         const ObjectSchema *schema = &m_root;
         QString alias = QStringLiteral("t0");
@@ -274,7 +270,8 @@ private:
             alias = join(path.left(dot), &schema);
         const Property *p = schema->propertyNamed(path.mid(dot + 1));
         if (!p)
-            throw StoreError(QStringLiteral("Class %1 has no property %2").arg(schema->className(), path.mid(dot + 1)));
+            throw StoreError(
+                QStringLiteral("Class %1 has no property %2").arg(schema->className(), path.mid(dot + 1)));
         *propertyOut = p;
         return QStringLiteral("%1.%2").arg(alias, sqlite::quoted(p->name));
     }
@@ -288,22 +285,24 @@ private:
 
 } // namespace
 
-QList<qint64> ResultsQuery::evaluate(bool force, QList<QVariantList> *rows) const
-{
+QList<qint64> ResultsQuery::evaluate(bool force, QList<QVariantList> *rows) const {
     if (!core || !schema)
         return {};
     Connection &c = core->connection();
     std::lock_guard<std::mutex> lock(cacheMutex);
     const quint64 commits = core->commits.load();
-    if (!force && !rows && cached && cacheConnection == &c && cacheCommits == commits && cacheLocalWrites == c.localWrites)
+    if (!force && !rows && cached && cacheConnection == &c && cacheCommits == commits &&
+        cacheLocalWrites == c.localWrites)
         return cachedIds;
     QList<qint64> ids;
     try {
         SqlBuilder builder(*core, *schema);
         const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
         const QString order = builder.orderClause(sorts);
-        const QString columns = rows ? QStringLiteral("t0._id,") + rowColumns(*schema, QStringLiteral("t0.")) : QStringLiteral("t0._id");
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(columns, builder.fromClause(), where, order);
+        const QString columns = rows ? QStringLiteral("t0._id,") + rowColumns(*schema, QStringLiteral("t0."))
+                                     : QStringLiteral("t0._id");
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                                .arg(columns, builder.fromClause(), where, order);
         sqlite::Statement &st = c.db.prepare(sql);
         for (int i = 0; i < builder.binds.size(); ++i)
             st.bind(i + 1, builder.binds.at(i));
@@ -331,8 +330,7 @@ QList<qint64> ResultsQuery::evaluate(bool force, QList<QVariantList> *rows) cons
     return ids;
 }
 
-QSet<QString> ResultsQuery::dependencies() const
-{
+QSet<QString> ResultsQuery::dependencies() const {
     if (!core || !schema)
         return {};
     try {
@@ -353,25 +351,23 @@ QSet<QString> ResultsQuery::dependencies() const
 
 } // namespace detail
 
-QString Results::className() const
-{
+QString Results::className() const {
     return m_query && m_query->schema ? m_query->schema->className() : QString();
 }
 
-Results Results::filter(const Predicate &predicate) const
-{
+Results Results::filter(const Predicate &predicate) const {
     if (!m_query)
         return {};
     auto q = std::make_shared<detail::ResultsQuery>();
     q->core = m_query->core;
     q->schema = m_query->schema;
     q->sorts = m_query->sorts;
-    q->predicate = m_query->predicate ? (Predicate(m_query->predicate) && predicate).m_node : predicate.m_node;
+    q->predicate =
+        m_query->predicate ? (Predicate(m_query->predicate) && predicate).m_node : predicate.m_node;
     return Results(q);
 }
 
-Results Results::sorted(const QString &keyPath, bool ascending) const
-{
+Results Results::sorted(const QString &keyPath, bool ascending) const {
     if (!m_query)
         return {};
     auto q = std::make_shared<detail::ResultsQuery>();
@@ -383,39 +379,33 @@ Results Results::sorted(const QString &keyPath, bool ascending) const
     return Results(q);
 }
 
-QList<qint64> Results::rowIds() const
-{
+QList<qint64> Results::rowIds() const {
     return m_query ? m_query->evaluate() : QList<qint64>();
 }
 
-int Results::count() const
-{
+int Results::count() const {
     return static_cast<int>(rowIds().size());
 }
 
-Object Results::at(int index) const
-{
+Object Results::at(int index) const {
     const QList<qint64> ids = rowIds();
     if (index < 0 || index >= ids.size())
         return {};
     return m_query->core->makeObject(className(), ids.at(index));
 }
 
-Object Results::last() const
-{
+Object Results::last() const {
     return at(count() - 1);
 }
 
-int Results::indexOf(const Object &object) const
-{
-    if (!m_query || object.isNull() || !object.isManaged() || object.className() != className()
-        || object.d->core != m_query->core)
+int Results::indexOf(const Object &object) const {
+    if (!m_query || object.isNull() || !object.isManaged() || object.className() != className() ||
+        object.d->core != m_query->core)
         return -1;
     return static_cast<int>(rowIds().indexOf(object.rowId()));
 }
 
-QList<Object> Results::toList() const
-{
+QList<Object> Results::toList() const {
     QList<Object> out;
     if (!m_query)
         return out;

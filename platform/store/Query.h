@@ -36,10 +36,7 @@ public:
     Predicate operator!() const;
 
 private:
-    explicit Predicate(std::shared_ptr<detail::PredicateNode> node)
-        : m_node(std::move(node))
-    {
-    }
+    explicit Predicate(std::shared_ptr<detail::PredicateNode> node) : m_node(std::move(node)) {}
     std::shared_ptr<detail::PredicateNode> m_node;
     friend class Key;
     friend class Results;
@@ -50,10 +47,7 @@ enum StringOption { CaseSensitive = 0, CaseInsensitive = 1, DiacriticInsensitive
 
 class Key {
 public:
-    explicit Key(QString keyPath)
-        : m_path(std::move(keyPath))
-    {
-    }
+    explicit Key(QString keyPath) : m_path(std::move(keyPath)) {}
     Predicate operator==(const QVariant &value) const;
     Predicate operator!=(const QVariant &value) const;
     Predicate operator<(const QVariant &value) const;
@@ -89,16 +83,14 @@ public:
 
     int count() const;
     bool isEmpty() const { return count() == 0; }
-    Object at(int index) const;      // null Object when out of range
+    Object at(int index) const; // null Object when out of range
     Object first() const { return at(0); }
     Object last() const;
     int indexOf(const Object &object) const; // -1 when absent
-    QList<Object> toList() const;             // a snapshot
+    QList<Object> toList() const;            // a snapshot
     QList<qint64> rowIds() const;
 
-    template <typename T>
-    QList<T> toList() const
-    {
+    template <typename T> QList<T> toList() const {
         QList<T> out;
         for (const Object &o : toList())
             out.append(T(o));
@@ -114,10 +106,7 @@ private:
     friend class Object;
     friend class Transaction;
     friend struct detail::StoreCore;
-    explicit Results(std::shared_ptr<detail::ResultsQuery> query)
-        : m_query(std::move(query))
-    {
-    }
+    explicit Results(std::shared_ptr<detail::ResultsQuery> query) : m_query(std::move(query)) {}
     std::shared_ptr<detail::ResultsQuery> m_query;
 };
 

@@ -6,24 +6,21 @@
 
 namespace platform {
 
-ObjectSchema::ObjectSchema(QString className)
-    : m_className(std::move(className))
-{
-}
+ObjectSchema::ObjectSchema(QString className) : m_className(std::move(className)) {}
 
-ObjectSchema &ObjectSchema::inherit(const ObjectSchema &base)
-{
+ObjectSchema &ObjectSchema::inherit(const ObjectSchema &base) {
     for (const Property &p : base.properties())
         add(p);
     return *this;
 }
 
-ObjectSchema &ObjectSchema::primaryKey(const QString &name, PropertyType type)
-{
+ObjectSchema &ObjectSchema::primaryKey(const QString &name, PropertyType type) {
     if (type != PropertyType::Int && type != PropertyType::String)
-        throw StoreError(QStringLiteral("Primary key %1.%2 must be an integer or a string").arg(m_className, name));
+        throw StoreError(
+            QStringLiteral("Primary key %1.%2 must be an integer or a string").arg(m_className, name));
     if (const Property *existing = primaryKeyProperty())
-        throw StoreError(QStringLiteral("Class %1 already has primary key %2").arg(m_className, existing->name));
+        throw StoreError(
+            QStringLiteral("Class %1 already has primary key %2").arg(m_className, existing->name));
     Property p;
     p.name = name;
     p.type = type;
@@ -38,8 +35,7 @@ ObjectSchema &ObjectSchema::primaryKey(const QString &name, PropertyType type)
     return add(p);
 }
 
-ObjectSchema &ObjectSchema::property(const QString &name, PropertyType type, const QVariant &defaultValue)
-{
+ObjectSchema &ObjectSchema::property(const QString &name, PropertyType type, const QVariant &defaultValue) {
     if (type == PropertyType::Object || type == PropertyType::List)
         throw StoreError(QStringLiteral("Use link() or list() for %1.%2").arg(m_className, name));
     Property p;
@@ -49,15 +45,13 @@ ObjectSchema &ObjectSchema::property(const QString &name, PropertyType type, con
     return add(p);
 }
 
-ObjectSchema &ObjectSchema::required(const QString &name, PropertyType type, const QVariant &defaultValue)
-{
+ObjectSchema &ObjectSchema::required(const QString &name, PropertyType type, const QVariant &defaultValue) {
     property(name, type, defaultValue);
     m_properties.last().optional = false;
     return *this;
 }
 
-ObjectSchema &ObjectSchema::link(const QString &name, const QString &objectClass)
-{
+ObjectSchema &ObjectSchema::link(const QString &name, const QString &objectClass) {
     Property p;
     p.name = name;
     p.type = PropertyType::Object;
@@ -65,8 +59,7 @@ ObjectSchema &ObjectSchema::link(const QString &name, const QString &objectClass
     return add(p);
 }
 
-ObjectSchema &ObjectSchema::list(const QString &name, const QString &objectClass)
-{
+ObjectSchema &ObjectSchema::list(const QString &name, const QString &objectClass) {
     Property p;
     p.name = name;
     p.type = PropertyType::List;
@@ -75,8 +68,7 @@ ObjectSchema &ObjectSchema::list(const QString &name, const QString &objectClass
     return add(p);
 }
 
-ObjectSchema &ObjectSchema::indexed(const QString &name)
-{
+ObjectSchema &ObjectSchema::indexed(const QString &name) {
     for (Property &p : m_properties) {
         if (p.name == name && p.isScalar()) {
             p.indexed = true;
@@ -86,17 +78,17 @@ ObjectSchema &ObjectSchema::indexed(const QString &name)
     throw StoreError(QStringLiteral("%1 has no scalar property %2 to index").arg(m_className, name));
 }
 
-ObjectSchema &ObjectSchema::add(Property property)
-{
-    if (property.name.isEmpty() || property.name.startsWith(QLatin1Char('_')) || property.name.contains(QLatin1Char('.'))
-        || property.name.contains(QLatin1Char('"')))
+ObjectSchema &ObjectSchema::add(Property property) {
+    if (property.name.isEmpty() || property.name.startsWith(QLatin1Char('_')) ||
+        property.name.contains(QLatin1Char('.')) || property.name.contains(QLatin1Char('"')))
         throw StoreError(QStringLiteral("Invalid property name '%1' in %2").arg(property.name, m_className));
     if (propertyNamed(property.name))
         throw StoreError(QStringLiteral("Class %1 declares %2 twice").arg(m_className, property.name));
     if (property.defaultValue.isValid()) {
         QVariant coerced;
         if (!coerceValue(property, property.defaultValue, coerced))
-            throw StoreError(QStringLiteral("Default of %1.%2 does not fit its type").arg(m_className, property.name));
+            throw StoreError(
+                QStringLiteral("Default of %1.%2 does not fit its type").arg(m_className, property.name));
         property.defaultValue = coerced;
     }
     m_index.insert(property.name, m_properties.size());
@@ -104,19 +96,16 @@ ObjectSchema &ObjectSchema::add(Property property)
     return *this;
 }
 
-const Property *ObjectSchema::propertyNamed(const QString &name) const
-{
+const Property *ObjectSchema::propertyNamed(const QString &name) const {
     auto it = m_index.constFind(name);
     return it == m_index.constEnd() ? nullptr : &m_properties.at(it.value());
 }
 
-qsizetype ObjectSchema::indexOf(const QString &name) const
-{
+qsizetype ObjectSchema::indexOf(const QString &name) const {
     return m_index.value(name, -1);
 }
 
-const Property *ObjectSchema::primaryKeyProperty() const
-{
+const Property *ObjectSchema::primaryKeyProperty() const {
     for (const Property &p : m_properties) {
         if (p.primary)
             return &p;
@@ -124,14 +113,12 @@ const Property *ObjectSchema::primaryKeyProperty() const
     return nullptr;
 }
 
-QString ObjectSchema::primaryKeyName() const
-{
+QString ObjectSchema::primaryKeyName() const {
     const Property *p = primaryKeyProperty();
     return p ? p->name : QString();
 }
 
-static bool isNumeric(const QVariant &v)
-{
+static bool isNumeric(const QVariant &v) {
     switch (v.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -150,8 +137,7 @@ static bool isNumeric(const QVariant &v)
     }
 }
 
-bool coerceValue(const Property &property, const QVariant &value, QVariant &out)
-{
+bool coerceValue(const Property &property, const QVariant &value, QVariant &out) {
     if (value.isNull() && value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray) {
         out = QVariant();
         return true;
@@ -236,18 +222,26 @@ bool coerceValue(const Property &property, const QVariant &value, QVariant &out)
     return false;
 }
 
-QString propertyTypeName(PropertyType type)
-{
+QString propertyTypeName(PropertyType type) {
     switch (type) {
-    case PropertyType::Int: return QStringLiteral("int");
-    case PropertyType::Bool: return QStringLiteral("bool");
-    case PropertyType::Float: return QStringLiteral("float");
-    case PropertyType::Double: return QStringLiteral("double");
-    case PropertyType::String: return QStringLiteral("string");
-    case PropertyType::Data: return QStringLiteral("data");
-    case PropertyType::Date: return QStringLiteral("date");
-    case PropertyType::Object: return QStringLiteral("object");
-    case PropertyType::List: return QStringLiteral("list");
+    case PropertyType::Int:
+        return QStringLiteral("int");
+    case PropertyType::Bool:
+        return QStringLiteral("bool");
+    case PropertyType::Float:
+        return QStringLiteral("float");
+    case PropertyType::Double:
+        return QStringLiteral("double");
+    case PropertyType::String:
+        return QStringLiteral("string");
+    case PropertyType::Data:
+        return QStringLiteral("data");
+    case PropertyType::Date:
+        return QStringLiteral("date");
+    case PropertyType::Object:
+        return QStringLiteral("object");
+    case PropertyType::List:
+        return QStringLiteral("list");
     }
     return {};
 }

@@ -6,35 +6,29 @@
 
 namespace platform::sqlite {
 
-static void throwFor(sqlite3 *db, int rc, const QString &what)
-{
-    const QString message = QStringLiteral("%1: %2").arg(what, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+static void throwFor(sqlite3 *db, int rc, const QString &what) {
+    const QString message =
+        QStringLiteral("%1: %2").arg(what, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
     throw StoreError(message, rc);
 }
 
-Statement::Statement(sqlite3 *db, const QByteArray &sql)
-    : m_db(db)
-    , m_sql(sql)
-{
+Statement::Statement(sqlite3 *db, const QByteArray &sql) : m_db(db), m_sql(sql) {
     const int rc = sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
         throwFor(db, rc, QStringLiteral("prepare \"%1\"").arg(QString::fromUtf8(sql)));
 }
 
-Statement::~Statement()
-{
+Statement::~Statement() {
     sqlite3_finalize(m_stmt);
 }
 
-Statement &Statement::reset()
-{
+Statement &Statement::reset() {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
     return *this;
 }
 
-Statement &Statement::bind(int index, const QVariant &value)
-{
+Statement &Statement::bind(int index, const QVariant &value) {
     int rc = SQLITE_OK;
     if (!value.isValid() || value.isNull()) {
         rc = sqlite3_bind_null(m_stmt, index);
@@ -55,14 +49,14 @@ Statement &Statement::bind(int index, const QVariant &value)
             break;
         case QMetaType::QByteArray: {
             const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
-                                     SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(),
+                                     static_cast<sqlite3_uint64>(bytes.size()), SQLITE_TRANSIENT);
             break;
         }
         default: {
             const QByteArray text = value.toString().toUtf8();
-            rc = sqlite3_bind_text64(m_stmt, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            rc = sqlite3_bind_text64(m_stmt, index, text.constData(),
+                                     static_cast<sqlite3_uint64>(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
             break;
         }
         }
@@ -72,8 +66,7 @@ Statement &Statement::bind(int index, const QVariant &value)
     return *this;
 }
 
-bool Statement::step()
-{
+bool Statement::step() {
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -84,24 +77,20 @@ bool Statement::step()
     return false;
 }
 
-void Statement::run()
-{
+void Statement::run() {
     while (step()) {
     }
 }
 
-int Statement::columnCount() const
-{
+int Statement::columnCount() const {
     return sqlite3_column_count(m_stmt);
 }
 
-QString Statement::columnName(int i) const
-{
+QString Statement::columnName(int i) const {
     return QString::fromUtf8(sqlite3_column_name(m_stmt, i));
 }
 
-QVariant Statement::column(int i) const
-{
+QVariant Statement::column(int i) const {
     switch (sqlite3_column_type(m_stmt, i)) {
     case SQLITE_INTEGER:
         return QVariant::fromValue<qint64>(sqlite3_column_int64(m_stmt, i));
@@ -119,18 +108,15 @@ QVariant Statement::column(int i) const
     }
 }
 
-qint64 Statement::columnInt(int i) const
-{
+qint64 Statement::columnInt(int i) const {
     return sqlite3_column_int64(m_stmt, i);
 }
 
-bool Statement::columnIsNull(int i) const
-{
+bool Statement::columnIsNull(int i) const {
     return sqlite3_column_type(m_stmt, i) == SQLITE_NULL;
 }
 
-QString fold(const QString &text, int flags)
-{
+QString fold(const QString &text, int flags) {
     QString s = text;
     if (flags & FoldDiacritics) {
         s = s.normalized(QString::NormalizationForm_D);
@@ -138,8 +124,8 @@ QString fold(const QString &text, int flags)
         stripped.reserve(s.size());
         for (const QChar c : std::as_const(s)) {
             const auto category = c.category();
-            if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
-                && category != QChar::Mark_Enclosing)
+            if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining &&
+                category != QChar::Mark_Enclosing)
                 stripped.append(c);
         }
         s = stripped;
@@ -149,8 +135,7 @@ QString fold(const QString &text, int flags)
     return s;
 }
 
-static void sqlFold(sqlite3_context *context, int argc, sqlite3_value **argv)
-{
+static void sqlFold(sqlite3_context *context, int argc, sqlite3_value **argv) {
     if (argc != 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
         return;
@@ -158,34 +143,32 @@ static void sqlFold(sqlite3_context *context, int argc, sqlite3_value **argv)
     const auto *raw = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const QString text = QString::fromUtf8(raw, sqlite3_value_bytes(argv[0]));
     const QByteArray folded = fold(text, sqlite3_value_int(argv[1])).toUtf8();
-    sqlite3_result_text64(context, folded.constData(), static_cast<sqlite3_uint64>(folded.size()), SQLITE_TRANSIENT,
-                          SQLITE_UTF8);
+    sqlite3_result_text64(context, folded.constData(), static_cast<sqlite3_uint64>(folded.size()),
+                          SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-Database::Database(const QString &path)
-{
+Database::Database(const QString &path) {
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message = QStringLiteral("open %1: %2").arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
+        const QString message =
+            QStringLiteral("open %1: %2").arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_close(m_db);
         m_db = nullptr;
         throw StoreError(message, rc);
     }
     sqlite3_extended_result_codes(m_db, 0);
     sqlite3_busy_timeout(m_db, 10000);
-    sqlite3_create_function(m_db, "qv_fold", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sqlFold, nullptr,
-                            nullptr);
+    sqlite3_create_function(m_db, "qv_fold", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sqlFold,
+                            nullptr, nullptr);
 }
 
-Database::~Database()
-{
+Database::~Database() {
     m_cache.clear();
     sqlite3_close(m_db);
 }
 
-void Database::exec(const QString &sql)
-{
+void Database::exec(const QString &sql) {
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
@@ -195,22 +178,20 @@ void Database::exec(const QString &sql)
     }
 }
 
-Statement &Database::prepare(const QString &sql)
-{
+Statement &Database::prepare(const QString &sql) {
     auto it = m_cache.find(sql);
     if (it == m_cache.end())
         it = m_cache.insert(sql, std::make_shared<Statement>(m_db, sql.toUtf8()));
     return it.value()->reset();
 }
 
-qint64 Database::lastInsertRowId() const
-{
+qint64 Database::lastInsertRowId() const {
     return sqlite3_last_insert_rowid(m_db);
 }
 
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+QString quoted(const QString &identifier) {
+    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
 }
 
 } // namespace platform::sqlite

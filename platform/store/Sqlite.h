@@ -22,8 +22,8 @@ public:
 
     Statement &reset();
     Statement &bind(int index, const QVariant &value); // 1-based
-    bool step(); // true while a row is available
-    void run();  // steps to the end
+    bool step();                                       // true while a row is available
+    void run();                                        // steps to the end
 
     int columnCount() const;
     QString columnName(int i) const;

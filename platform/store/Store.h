@@ -46,7 +46,8 @@
 //
 //   m_historyToken = store.objects("QVTranslationRealm").sorted("createdDate", false)
 //       .observe([this](const platform::CollectionChange &change) {
-//           if (change.isInitial()) reloadAll(); else apply(change.deletions, change.insertions, change.modifications);
+//           if (change.isInitial()) reloadAll(); else apply(change.deletions, change.insertions,
+//           change.modifications);
 //       });
 //   m_settingsToken = settings.observe([this](const platform::ObjectChange &change) { ... },
 //                                      {"languageFrom.languageModes.translateWebSite"});

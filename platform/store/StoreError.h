@@ -12,11 +12,7 @@ namespace platform {
 class StoreError : public std::runtime_error {
 public:
     explicit StoreError(const QString &message, int sqliteCode = 0)
-        : std::runtime_error(message.toStdString())
-        , m_message(message)
-        , m_sqliteCode(sqliteCode)
-    {
-    }
+        : std::runtime_error(message.toStdString()), m_message(message), m_sqliteCode(sqliteCode) {}
 
     const QString &message() const { return m_message; }
     int sqliteCode() const { return m_sqliteCode; }

@@ -51,10 +51,7 @@ private:
     friend class Migration;
     friend struct detail::StoreCore;
     Object addObject(const Object &object);
-    explicit Transaction(detail::Connection *connection)
-        : m_connection(connection)
-    {
-    }
+    explicit Transaction(detail::Connection *connection) : m_connection(connection) {}
     detail::Connection *m_connection;
 };
 

@@ -12,18 +12,16 @@ namespace {
 
 class ObjectStoreNotifications : public StoreTest {
 protected:
-    void addTranslation(Transaction &tx, qint64 id, double created)
-    {
-        tx.create(QStringLiteral("Translation"), {{QStringLiteral("idTranslation"), id},
-                                                  {QStringLiteral("createdDate"), created},
-                                                  {QStringLiteral("originalText"), QStringLiteral("t%1").arg(id)}});
+    void addTranslation(Transaction &tx, qint64 id, double created) {
+        tx.create(QStringLiteral("Translation"),
+                  {{QStringLiteral("idTranslation"), id},
+                   {QStringLiteral("createdDate"), created},
+                   {QStringLiteral("originalText"), QStringLiteral("t%1").arg(id)}});
     }
     Object translation(qint64 id) { return store.objectForPrimaryKey(QStringLiteral("Translation"), id); }
 
     // Waits for the next delivery and returns it.
-    template <typename Change>
-    Change next(QList<Change> &received, int count)
-    {
+    template <typename Change> Change next(QList<Change> &received, int count) {
         EXPECT_TRUE(qvtest::waitUntil([&] { return received.size() >= count; }));
         return received.size() >= count ? received.at(count - 1) : Change();
     }
@@ -31,15 +29,15 @@ protected:
 
 } // namespace
 
-TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndexSets)
-{
+TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndexSets) {
     write([&](Transaction &tx) {
         addTranslation(tx, 1, 10);
         addTranslation(tx, 2, 20);
         addTranslation(tx, 3, 30);
     });
     QList<CollectionChange> received;
-    const Results newest = store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+    const Results newest =
+        store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
     NotificationToken token = newest.observe([&](const CollectionChange &c) {
         EXPECT_TRUE(isMainThread());
         received.append(c);
@@ -52,7 +50,9 @@ TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndex
     EXPECT_TRUE(c.deletions.isEmpty());
     EXPECT_TRUE(c.modifications.isEmpty());
 
-    write([&](Transaction &tx) { translation(2).set(tx, QStringLiteral("originalText"), QStringLiteral("changed")); });
+    write([&](Transaction &tx) {
+        translation(2).set(tx, QStringLiteral("originalText"), QStringLiteral("changed"));
+    });
     c = next(received, 3);
     EXPECT_EQ(c.modifications, QList<int>{2});
     EXPECT_TRUE(c.insertions.isEmpty());
@@ -82,26 +82,30 @@ TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndex
     EXPECT_EQ(received.size(), 4);
 }
 
-TEST_F(ObjectStoreNotifications, AChangeInALinkedObjectModifiesTheRowsLinkingIt)
-{
+TEST_F(ObjectStoreNotifications, AChangeInALinkedObjectModifiesTheRowsLinkingIt) {
     write([&](Transaction &tx) {
-        Object en = tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+        Object en = tx.create(QStringLiteral("Language"),
+                              {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
         for (qint64 id : {1, 2, 3}) {
             tx.create(QStringLiteral("Translation"),
-                      {{QStringLiteral("idTranslation"), id}, {QStringLiteral("createdDate"), static_cast<double>(id)},
+                      {{QStringLiteral("idTranslation"), id},
+                       {QStringLiteral("createdDate"), static_cast<double>(id)},
                        {QStringLiteral("languageFrom"), id == 2 ? QVariant() : QVariant::fromValue(en)}});
         }
     });
     QList<CollectionChange> received;
-    NotificationToken token = store.objects(QStringLiteral("Translation"))
-                                  .observe([&](const CollectionChange &c) { received.append(c); });
+    NotificationToken token =
+        store.objects(QStringLiteral("Translation")).observe([&](const CollectionChange &c) {
+            received.append(c);
+        });
     next(received, 1);
-    write([&](Transaction &tx) { Language(language(QStringLiteral("en_GB"))).setLanguageName(tx, QStringLiteral("English")); });
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("en_GB"))).setLanguageName(tx, QStringLiteral("English"));
+    });
     EXPECT_EQ(next(received, 2).modifications, (QList<int>{0, 2}));
 }
 
-TEST_F(ObjectStoreNotifications, ReorderingIsReportedAsDeletionPlusInsertion)
-{
+TEST_F(ObjectStoreNotifications, ReorderingIsReportedAsDeletionPlusInsertion) {
     write([&](Transaction &tx) {
         addTranslation(tx, 1, 10);
         addTranslation(tx, 2, 20);
@@ -119,13 +123,13 @@ TEST_F(ObjectStoreNotifications, ReorderingIsReportedAsDeletionPlusInsertion)
     EXPECT_TRUE(c.modifications.isEmpty());
 }
 
-TEST_F(ObjectStoreNotifications, CommitsOnWorkerThreadsAreDeliveredOnTheMainThread)
-{
+TEST_F(ObjectStoreNotifications, CommitsOnWorkerThreadsAreDeliveredOnTheMainThread) {
     QList<CollectionChange> received;
-    NotificationToken token = store.objects(QStringLiteral("Translation")).observe([&](const CollectionChange &c) {
-        EXPECT_TRUE(isMainThread());
-        received.append(c);
-    });
+    NotificationToken token =
+        store.objects(QStringLiteral("Translation")).observe([&](const CollectionChange &c) {
+            EXPECT_TRUE(isMainThread());
+            received.append(c);
+        });
     next(received, 1);
     std::thread worker([&] {
         EXPECT_FALSE(store.write([&](Transaction &tx) {
@@ -138,8 +142,7 @@ TEST_F(ObjectStoreNotifications, CommitsOnWorkerThreadsAreDeliveredOnTheMainThre
     EXPECT_EQ(c.insertions, (QList<int>{0, 1}));
 }
 
-TEST_F(ObjectStoreNotifications, ObjectObserverReportsChangedPropertiesAndDeletion)
-{
+TEST_F(ObjectStoreNotifications, ObjectObserverReportsChangedPropertiesAndDeletion) {
     write([&](Transaction &tx) { addTranslation(tx, 1, 10); });
     QList<ObjectChange> received;
     NotificationToken token = translation(1).observe([&](const ObjectChange &c) { received.append(c); });
@@ -155,25 +158,31 @@ TEST_F(ObjectStoreNotifications, ObjectObserverReportsChangedPropertiesAndDeleti
     EXPECT_TRUE(c.deleted);
 }
 
-TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedObjects)
-{
+TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedObjects) {
     write([&](Transaction &tx) {
         tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")},
-                                               {QStringLiteral("languageModes"), QVariantMap{{QStringLiteral("translateWebSite"), false}}}});
+                                               {QStringLiteral("languageModes"),
+                                                QVariantMap{{QStringLiteral("translateWebSite"), false}}}});
         tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("de_DE")},
-                                               {QStringLiteral("languageModes"), QVariantMap{{QStringLiteral("translateWebSite"), true}}}});
+                                               {QStringLiteral("languageModes"),
+                                                QVariantMap{{QStringLiteral("translateWebSite"), true}}}});
         tx.create(QStringLiteral("Settings"),
-                  {{QStringLiteral("idSetting"), 1}, {QStringLiteral("languageFrom"), QVariant::fromValue(language(QStringLiteral("en_GB")))}});
+                  {{QStringLiteral("idSetting"), 1},
+                   {QStringLiteral("languageFrom"), QVariant::fromValue(language(QStringLiteral("en_GB")))}});
     });
     Settings settings(store.objectForPrimaryKey(QStringLiteral("Settings"), 1));
     QList<ObjectChange> received;
-    NotificationToken token = settings.observe([&](const ObjectChange &c) { received.append(c); },
-                                               {QStringLiteral("languageFrom.languageModes.translateWebSite")});
+    NotificationToken token =
+        settings.observe([&](const ObjectChange &c) { received.append(c); },
+                         {QStringLiteral("languageFrom.languageModes.translateWebSite")});
 
-    write([&](Transaction &tx) { Language(language(QStringLiteral("en_GB"))).languageModes().setTranslateWebSite(tx, true); });
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("en_GB"))).languageModes().setTranslateWebSite(tx, true);
+    });
     EXPECT_EQ(next(received, 1).properties, QStringList{QStringLiteral("languageFrom")});
 
-    write([&](Transaction &tx) { settings.setLanguageFrom(tx, Language(language(QStringLiteral("de_DE")))); });
+    write(
+        [&](Transaction &tx) { settings.setLanguageFrom(tx, Language(language(QStringLiteral("de_DE")))); });
     EXPECT_EQ(next(received, 2).properties, QStringList{QStringLiteral("languageFrom")});
 
     // Off the path: the old language's flags, another property of the new language, another settings field.
@@ -185,6 +194,8 @@ TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedOb
     qvtest::spin(50);
     EXPECT_EQ(received.size(), 2);
 
-    write([&](Transaction &tx) { Language(language(QStringLiteral("de_DE"))).languageModes().setTranslateWebSite(tx, false); });
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("de_DE"))).languageModes().setTranslateWebSite(tx, false);
+    });
     EXPECT_EQ(next(received, 3).properties, QStringList{QStringLiteral("languageFrom")});
 }

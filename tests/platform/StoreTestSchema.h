@@ -15,8 +15,7 @@ using platform::PropertyType;
 class Mode : public platform::Object {
 public:
     QV_STORE_MODEL(Mode)
-    static ObjectSchema schema()
-    {
+    static ObjectSchema schema() {
         return ObjectSchema(QStringLiteral("Mode"))
             .property(QStringLiteral("translation"), PropertyType::Bool)
             .property(QStringLiteral("translateWebSite"), PropertyType::Bool);
@@ -27,8 +26,7 @@ public:
 class Voice : public platform::Object {
 public:
     QV_STORE_MODEL(Voice)
-    static ObjectSchema schema()
-    {
+    static ObjectSchema schema() {
         return ObjectSchema(QStringLiteral("Voice"))
             .primaryKey(QStringLiteral("identifier"), PropertyType::String)
             .required(QStringLiteral("quality"), PropertyType::Int);
@@ -38,8 +36,7 @@ public:
 class Language : public platform::Object {
 public:
     QV_STORE_MODEL(Language)
-    static ObjectSchema schema()
-    {
+    static ObjectSchema schema() {
         return ObjectSchema(QStringLiteral("Language"))
             .primaryKey(QStringLiteral("localeIdentifier"), PropertyType::String)
             .property(QStringLiteral("languageName"), PropertyType::String)
@@ -52,8 +49,7 @@ public:
     QV_STORE_LIST(voices)
 };
 
-inline ObjectSchema translationSchema()
-{
+inline ObjectSchema translationSchema() {
     return ObjectSchema(QStringLiteral("Translation"))
         .primaryKey(QStringLiteral("idTranslation"), PropertyType::Int)
         .link(QStringLiteral("languageFrom"), QStringLiteral("Language"))
@@ -67,8 +63,7 @@ inline ObjectSchema translationSchema()
 class Settings : public platform::Object {
 public:
     QV_STORE_MODEL(Settings)
-    static ObjectSchema schema()
-    {
+    static ObjectSchema schema() {
         return ObjectSchema(QStringLiteral("Settings"))
             .primaryKey(QStringLiteral("idSetting"), PropertyType::Int)
             .link(QStringLiteral("languageFrom"), QStringLiteral("Language"))
@@ -82,19 +77,18 @@ public:
     QV_STORE_LIST(recentlyLanguages)
 };
 
-inline platform::StoreConfiguration configuration(const QString &path, quint64 version = 112)
-{
+inline platform::StoreConfiguration configuration(const QString &path, quint64 version = 112) {
     platform::StoreConfiguration config;
     config.path = path;
     config.schemaVersion = version;
-    config.classes = {Mode::schema(), Voice::schema(), Language::schema(), translationSchema(), Settings::schema()};
+    config.classes = {Mode::schema(), Voice::schema(), Language::schema(), translationSchema(),
+                      Settings::schema()};
     return config;
 }
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         platform::Error error;
         store = platform::ObjectStore::open(configuration(path()), &error);
@@ -102,14 +96,12 @@ protected:
     }
     QString path() const { return dir.filePath(QStringLiteral("store.sqlite")); }
 
-    void write(const std::function<void(platform::Transaction &)> &block)
-    {
+    void write(const std::function<void(platform::Transaction &)> &block) {
         const platform::Error error = store.write(block);
         ASSERT_FALSE(error) << error.localizedDescription().toStdString();
     }
 
-    platform::Object language(const QString &code)
-    {
+    platform::Object language(const QString &code) {
         return store.objectForPrimaryKey(QStringLiteral("Language"), code);
     }
 

@@ -24,8 +24,7 @@ struct Declared {
 };
 
 std::mutex g_declaredMutex;
-QHash<QString, Declared> &declaredClasses()
-{
+QHash<QString, Declared> &declaredClasses() {
     static QHash<QString, Declared> classes;
     return classes;
 }
@@ -36,19 +35,16 @@ struct TableCache {
     std::recursive_mutex lock;
     QHash<QString, QVariantMap> tables;
 };
-TableCache &inboundCache()
-{
+TableCache &inboundCache() {
     static TableCache cache;
     return cache;
 }
-TableCache &outboundCache()
-{
+TableCache &outboundCache() {
     static TableCache cache;
     return cache;
 }
 
-std::optional<Declared> declaredFor(const QString &className)
-{
+std::optional<Declared> declaredFor(const QString &className) {
     std::lock_guard<std::mutex> lock(g_declaredMutex);
     auto it = declaredClasses().constFind(className);
     if (it == declaredClasses().constEnd())
@@ -56,19 +52,16 @@ std::optional<Declared> declaredFor(const QString &className)
     return it.value();
 }
 
-void diagnostic(const QString &className, const QString &property, const QString &reason)
-{
+void diagnostic(const QString &className, const QString &property, const QString &reason) {
     DevLog(QStringLiteral("[mapping] %@.%@ skipped: %@"), className, property, reason);
 }
 
-QVariant jsonNull()
-{
+QVariant jsonNull() {
     return QVariant::fromValue(nullptr);
 }
 
 // Value at a dotted key path; `found` is false when a component is absent.
-QVariant valueForKeyPath(const QVariantMap &json, const QString &keyPath, bool &found)
-{
+QVariant valueForKeyPath(const QVariantMap &json, const QString &keyPath, bool &found) {
     found = false;
     QVariant current = json;
     for (const QString &component : keyPath.split(QLatin1Char('.'))) {
@@ -84,8 +77,8 @@ QVariant valueForKeyPath(const QVariantMap &json, const QString &keyPath, bool &
     return current;
 }
 
-void setValueForKeyPath(QVariantMap &target, const QStringList &components, int index, const QVariant &value)
-{
+void setValueForKeyPath(QVariantMap &target, const QStringList &components, int index,
+                        const QVariant &value) {
     const QString &key = components.at(index);
     if (index + 1 == components.size()) {
         target.insert(key, value);
@@ -96,20 +89,17 @@ void setValueForKeyPath(QVariantMap &target, const QStringList &components, int 
     target.insert(key, child);
 }
 
-QString typeName(const QVariant &value)
-{
+QString typeName(const QVariant &value) {
     return isNullValue(value) ? QStringLiteral("null") : QString::fromLatin1(value.typeName());
 }
 
-bool hasPrimaryKeyValue(const ObjectSchema &schema, const QVariantMap &values)
-{
+bool hasPrimaryKeyValue(const ObjectSchema &schema, const QVariantMap &values) {
     const QString pk = schema.primaryKeyName();
     return pk.isEmpty() || !isNullValue(values.value(pk));
 }
 
 // Standalone object from a mapped value dictionary (nested maps become standalone objects).
-Object standalone(const ObjectSchema &schema, const QVariantMap &values)
-{
+Object standalone(const ObjectSchema &schema, const QVariantMap &values) {
     Object object = Object::unmanaged(schema);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const Property *p = schema.propertyNamed(it.key());
@@ -140,8 +130,7 @@ Object standalone(const ObjectSchema &schema, const QVariantMap &values)
 
 } // namespace
 
-const ObjectSchema *JSONMapping::schemaFor(const QString &className)
-{
+const ObjectSchema *JSONMapping::schemaFor(const QString &className) {
     {
         std::lock_guard<std::mutex> lock(g_declaredMutex);
         auto it = declaredClasses().constFind(className);
@@ -151,8 +140,7 @@ const ObjectSchema *JSONMapping::schemaFor(const QString &className)
     return platform::ObjectStore::defaultStore().schemaFor(className);
 }
 
-platform::Error JSONMapping::declare(const ObjectSchema &schema, const JSONModelMapping &mapping)
-{
+platform::Error JSONMapping::declare(const ObjectSchema &schema, const JSONModelMapping &mapping) {
     auto missing = [&](const QString &property) {
         const platform::Error error(QStringLiteral("NSInternalInconsistencyException"), 0,
                                     platform::format(QStringLiteral("Class %@ does not have property %@"),
@@ -181,8 +169,7 @@ platform::Error JSONMapping::declare(const ObjectSchema &schema, const JSONModel
     return {};
 }
 
-QVariantMap JSONMapping::mc_defaultInboundMapping(const QString &className)
-{
+QVariantMap JSONMapping::mc_defaultInboundMapping(const QString &className) {
     QVariantMap table;
     if (const ObjectSchema *schema = schemaFor(className)) {
         for (const Property &p : schema->properties())
@@ -191,8 +178,7 @@ QVariantMap JSONMapping::mc_defaultInboundMapping(const QString &className)
     return table;
 }
 
-QVariantMap JSONMapping::mc_defaultOutboundMapping(const QString &className)
-{
+QVariantMap JSONMapping::mc_defaultOutboundMapping(const QString &className) {
     QVariantMap table;
     if (const ObjectSchema *schema = schemaFor(className)) {
         for (const Property &p : schema->properties())
@@ -201,8 +187,7 @@ QVariantMap JSONMapping::mc_defaultOutboundMapping(const QString &className)
     return table;
 }
 
-QVariantMap JSONMapping::mc_inboundMapping(const QString &className)
-{
+QVariantMap JSONMapping::mc_inboundMapping(const QString &className) {
     TableCache &cache = inboundCache();
     std::lock_guard<std::recursive_mutex> lock(cache.lock);
     auto it = cache.tables.constFind(className);
@@ -217,8 +202,7 @@ QVariantMap JSONMapping::mc_inboundMapping(const QString &className)
     return table;
 }
 
-QVariantMap JSONMapping::mc_outboundMapping(const QString &className)
-{
+QVariantMap JSONMapping::mc_outboundMapping(const QString &className) {
     TableCache &cache = outboundCache();
     std::lock_guard<std::recursive_mutex> lock(cache.lock);
     auto it = cache.tables.constFind(className);
@@ -233,14 +217,12 @@ QVariantMap JSONMapping::mc_outboundMapping(const QString &className)
     return table;
 }
 
-const Property *JSONMapping::mc_propertyForPropertyKey(const QString &className, const QString &propertyKey)
-{
+const Property *JSONMapping::mc_propertyForPropertyKey(const QString &className, const QString &propertyKey) {
     const ObjectSchema *schema = schemaFor(className);
     return schema ? schema->propertyNamed(propertyKey) : nullptr;
 }
 
-QString JSONMapping::mc_classForPropertyKey(const QString &className, const QString &propertyKey)
-{
+QString JSONMapping::mc_classForPropertyKey(const QString &className, const QString &propertyKey) {
     const Property *p = mc_propertyForPropertyKey(className, propertyKey);
     if (!p)
         return {};
@@ -253,8 +235,8 @@ QString JSONMapping::mc_classForPropertyKey(const QString &className, const QStr
     return {};
 }
 
-ValueTransformerPtr JSONMapping::mc_transformerForPropertyKey(const QString &className, const QString &propertyKey)
-{
+ValueTransformerPtr JSONMapping::mc_transformerForPropertyKey(const QString &className,
+                                                              const QString &propertyKey) {
     const std::optional<Declared> declared = declaredFor(className);
     if (declared) {
         auto factory = declared->mapping.transformers.constFind(propertyKey);
@@ -270,8 +252,7 @@ ValueTransformerPtr JSONMapping::mc_transformerForPropertyKey(const QString &cla
 }
 
 std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const QString &className,
-                                                                          const QVariantMap &jsonIn)
-{
+                                                                          const QVariantMap &jsonIn) {
     const ObjectSchema *schema = schemaFor(className);
     if (!schema) {
         diagnostic(className, QStringLiteral("*"), QStringLiteral("class is not declared"));
@@ -307,7 +288,8 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
             if (isNullValue(v))
                 continue; // a null link leaves the stored link as it is
             if (v.typeId() == QMetaType::QVariantMap) {
-                const std::optional<QVariantMap> nested = mc_createObjectFromJSONDictionary(p->objectClass, v.toMap());
+                const std::optional<QVariantMap> nested =
+                    mc_createObjectFromJSONDictionary(p->objectClass, v.toMap());
                 const ObjectSchema *target = schemaFor(p->objectClass);
                 if (!nested || !target || !hasPrimaryKeyValue(*target, *nested)) {
                     diagnostic(className, propertyName, QStringLiteral("linked object maps to nothing"));
@@ -315,12 +297,14 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
                 }
                 v = *nested;
             } else if (v.typeId() != qMetaTypeId<Object>()) {
-                diagnostic(className, propertyName, QStringLiteral("expected a dictionary, got %1").arg(typeName(v)));
+                diagnostic(className, propertyName,
+                           QStringLiteral("expected a dictionary, got %1").arg(typeName(v)));
                 continue;
             }
         } else if (p->isList()) {
             if (v.typeId() != QMetaType::QVariantList) {
-                diagnostic(className, propertyName, QStringLiteral("expected an array, got %1").arg(typeName(v)));
+                diagnostic(className, propertyName,
+                           QStringLiteral("expected an array, got %1").arg(typeName(v)));
                 continue;
             }
             const ObjectSchema *target = schemaFor(p->objectClass);
@@ -330,11 +314,14 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
                     elements.append(item);
                     continue;
                 }
-                const std::optional<QVariantMap> nested = item.typeId() == QMetaType::QVariantMap
-                    ? mc_createObjectFromJSONDictionary(p->objectClass, item.toMap())
-                    : std::nullopt;
+                const std::optional<QVariantMap> nested =
+                    item.typeId() == QMetaType::QVariantMap
+                        ? mc_createObjectFromJSONDictionary(p->objectClass, item.toMap())
+                        : std::nullopt;
                 if (!nested || !target || !hasPrimaryKeyValue(*target, *nested)) {
-                    diagnostic(className, propertyName, QStringLiteral("array element of type %1 maps to nothing").arg(typeName(item)));
+                    diagnostic(
+                        className, propertyName,
+                        QStringLiteral("array element of type %1 maps to nothing").arg(typeName(item)));
                     continue;
                 }
                 elements.append(*nested);
@@ -345,7 +332,8 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
         if (p->isScalar()) {
             QVariant coerced;
             if (!platform::coerceValue(*p, v, coerced)) {
-                diagnostic(className, propertyName, QStringLiteral("value of type %1 does not fit").arg(typeName(v)));
+                diagnostic(className, propertyName,
+                           QStringLiteral("value of type %1 does not fit").arg(typeName(v)));
                 continue;
             }
             if (!p->optional && isNullValue(coerced)) {
@@ -353,8 +341,8 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
                 continue;
             }
             v = coerced;
-        } else if (p->isLink() && !isNullValue(v) && v.typeId() == qMetaTypeId<Object>()
-                   && v.value<Object>().className() != p->objectClass) {
+        } else if (p->isLink() && !isNullValue(v) && v.typeId() == qMetaTypeId<Object>() &&
+                   v.value<Object>().className() != p->objectClass) {
             diagnostic(className, propertyName, QStringLiteral("object of the wrong class"));
             continue;
         }
@@ -363,21 +351,22 @@ std::optional<QVariantMap> JSONMapping::mc_createObjectFromJSONDictionary(const 
     return result;
 }
 
-Object JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString &className, const QVariantMap &jsonDictionary)
-{
+Object JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString &className,
+                                          const QVariantMap &jsonDictionary) {
     const std::optional<QVariantMap> values = mc_createObjectFromJSONDictionary(className, jsonDictionary);
     if (!values)
         return {};
     const ObjectSchema *schema = schemaFor(className);
     if (!hasPrimaryKeyValue(*schema, *values)) {
-        diagnostic(className, schema->primaryKeyName(), QStringLiteral("no primary key value; nothing stored"));
+        diagnostic(className, schema->primaryKeyName(),
+                   QStringLiteral("no primary key value; nothing stored"));
         return {};
     }
     return tx.createOrUpdate(className, *values);
 }
 
-QList<Object> JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString &className, const QVariantList &jsonArray)
-{
+QList<Object> JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString &className,
+                                                 const QVariantList &jsonArray) {
     QList<Object> stored;
     stored.reserve(jsonArray.size());
     for (qsizetype start = 0; start < jsonArray.size(); start += kChunkSize) {
@@ -385,7 +374,8 @@ QList<Object> JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString 
         for (qsizetype i = start; i < end; ++i) {
             const QVariant &item = jsonArray.at(i);
             if (item.typeId() != QMetaType::QVariantMap) {
-                diagnostic(className, QStringLiteral("*"), QStringLiteral("array item of type %1 is not a dictionary").arg(typeName(item)));
+                diagnostic(className, QStringLiteral("*"),
+                           QStringLiteral("array item of type %1 is not a dictionary").arg(typeName(item)));
                 continue;
             }
             const Object object = createOrUpdateInRealm(tx, className, item.toMap());
@@ -396,13 +386,12 @@ QList<Object> JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString 
     return stored;
 }
 
-Object JSONMapping::objectInRealm(const platform::ObjectStore &store, const QString &className, const QVariant &primaryKeyValue)
-{
+Object JSONMapping::objectInRealm(const platform::ObjectStore &store, const QString &className,
+                                  const QVariant &primaryKeyValue) {
     return store.objectForPrimaryKey(className, primaryKeyValue);
 }
 
-QVariant JSONMapping::primaryKeyValueFromJSONDictionary(const QString &className, const QVariantMap &json)
-{
+QVariant JSONMapping::primaryKeyValueFromJSONDictionary(const QString &className, const QVariantMap &json) {
     const ObjectSchema *schema = schemaFor(className);
     if (!schema || schema->primaryKeyName().isEmpty())
         return {};
@@ -422,8 +411,7 @@ QVariant JSONMapping::primaryKeyValueFromJSONDictionary(const QString &className
     return {};
 }
 
-Object JSONMapping::initWithJSONDictionary(const QString &className, const QVariantMap &json)
-{
+Object JSONMapping::initWithJSONDictionary(const QString &className, const QVariantMap &json) {
     const ObjectSchema *schema = schemaFor(className);
     const std::optional<QVariantMap> values = mc_createObjectFromJSONDictionary(className, json);
     if (!schema || !values)
@@ -431,8 +419,7 @@ Object JSONMapping::initWithJSONDictionary(const QString &className, const QVari
     return standalone(*schema, *values);
 }
 
-QVariant JSONMapping::JSONDictionary(const Object &object)
-{
+QVariant JSONMapping::JSONDictionary(const Object &object) {
     if (object.isNull())
         return {};
     const QString className = object.className();
@@ -469,13 +456,12 @@ QVariant JSONMapping::JSONDictionary(const Object &object)
     return result;
 }
 
-QVariant JSONMapping::primaryKeyValue(const Object &object)
-{
+QVariant JSONMapping::primaryKeyValue(const Object &object) {
     return object.primaryKeyValue();
 }
 
-platform::Error JSONMapping::performInTransaction(const Object &object, const std::function<void(Transaction *tx)> &block)
-{
+platform::Error JSONMapping::performInTransaction(const Object &object,
+                                                  const std::function<void(Transaction *tx)> &block) {
     if (!object.isManaged()) {
         block(nullptr);
         return {};
@@ -483,15 +469,13 @@ platform::Error JSONMapping::performInTransaction(const Object &object, const st
     return object.store().write([&](Transaction &tx) { block(&tx); });
 }
 
-platform::Error JSONMapping::removeFromRealm(const Object &object)
-{
+platform::Error JSONMapping::removeFromRealm(const Object &object) {
     if (!object.isManaged())
         return {};
     return performInTransaction(object, [&](Transaction *tx) { tx->remove(object); });
 }
 
-Object JSONMapping::shallowCopy(const Object &object)
-{
+Object JSONMapping::shallowCopy(const Object &object) {
     if (object.isNull())
         return {};
     Object copy = Object::unmanaged(object.schema());
@@ -499,14 +483,14 @@ Object JSONMapping::shallowCopy(const Object &object)
     return copy;
 }
 
-void JSONMapping::mergePropertiesFromObject(const Object &receiver, const Object &other, Transaction *tx)
-{
+void JSONMapping::mergePropertiesFromObject(const Object &receiver, const Object &other, Transaction *tx) {
     if (receiver.isNull() || other.isNull())
         return;
     auto assign = [&](const QString &name, const QVariant &value) {
         if (receiver.isManaged()) {
             if (!tx)
-                throw platform::StoreError(QStringLiteral("Merging into a stored object needs a transaction"));
+                throw platform::StoreError(
+                    QStringLiteral("Merging into a stored object needs a transaction"));
             receiver.set(*tx, name, value);
         } else {
             receiver.setValue(name, value);
@@ -531,8 +515,7 @@ void JSONMapping::mergePropertiesFromObject(const Object &receiver, const Object
     }
 }
 
-Object JSONMapping::deepCopy(const Object &object)
-{
+Object JSONMapping::deepCopy(const Object &object) {
     if (object.isNull())
         return {};
     Object copy = Object::unmanaged(object.schema());
@@ -552,46 +535,40 @@ Object JSONMapping::deepCopy(const Object &object)
     return copy;
 }
 
-platform::Error safeTransactionWithBlock(const platform::ObjectStore &store, const std::function<void(Transaction &tx)> &block)
-{
+platform::Error safeTransactionWithBlock(const platform::ObjectStore &store,
+                                         const std::function<void(Transaction &tx)> &block) {
     return store.write(block);
 }
 
-Object safeObjectAtIndex(const platform::Results &results, qsizetype index)
-{
+Object safeObjectAtIndex(const platform::Results &results, qsizetype index) {
     if (index < 0 || index >= results.count())
         return {};
     return results.at(static_cast<int>(index));
 }
 
-QList<Object> array(const platform::Results &results)
-{
+QList<Object> array(const platform::Results &results) {
     return results.toList();
 }
 
-QVariantList JSONArray(const platform::Results &results)
-{
+QVariantList JSONArray(const platform::Results &results) {
     QVariantList out;
     for (const Object &o : results.toList())
         out.append(JSONMapping::JSONDictionary(o));
     return out;
 }
 
-QList<Object> NSArray(const platform::List &list)
-{
+QList<Object> NSArray(const platform::List &list) {
     return list.toList();
 }
 
-QVariantList JSONArray(const platform::List &list)
-{
+QVariantList JSONArray(const platform::List &list) {
     QVariantList out;
     for (const Object &o : list.toList())
         out.append(JSONMapping::JSONDictionary(o));
     return out;
 }
 
-QString camelToSnakeCase(const QString &text)
-{
+QString camelToSnakeCase(const QString &text) {
     // Runs of upper-case letters separate runs of other characters.
     QStringList lowerRuns;
     QStringList separators; // the upper-case run before each lower run (empty for the first)
@@ -626,8 +603,7 @@ QString camelToSnakeCase(const QString &text)
     return out;
 }
 
-QString snakeToCamelCase(const QString &text)
-{
+QString snakeToCamelCase(const QString &text) {
     const QStringList pieces = text.split(QLatin1Char('_'), Qt::SkipEmptyParts);
     if (pieces.isEmpty())
         return {};
@@ -637,8 +613,7 @@ QString snakeToCamelCase(const QString &text)
     return out;
 }
 
-IndexSet indexSetFromNumbersArray(const QVariantList &numbers)
-{
+IndexSet indexSetFromNumbersArray(const QVariantList &numbers) {
     IndexSet out;
     for (const QVariant &n : numbers)
         out.append(n.toInt());
@@ -647,25 +622,21 @@ IndexSet indexSetFromNumbersArray(const QVariantList &numbers)
     return out;
 }
 
-static IndexSet toIndexSet(const QList<int> &indexes)
-{
+static IndexSet toIndexSet(const QList<int> &indexes) {
     QVariantList numbers;
     for (int i : indexes)
         numbers.append(i);
     return indexSetFromNumbersArray(numbers);
 }
 
-IndexSet deletionsSet(const platform::CollectionChange &change)
-{
+IndexSet deletionsSet(const platform::CollectionChange &change) {
     return toIndexSet(change.deletions);
 }
 
-IndexSet insertionsSet(const platform::CollectionChange &change)
-{
+IndexSet insertionsSet(const platform::CollectionChange &change) {
     return toIndexSet(change.insertions);
 }
 
-IndexSet modificationsSet(const platform::CollectionChange &change)
-{
+IndexSet modificationsSet(const platform::CollectionChange &change) {
     return toIndexSet(change.modifications);
 }

@@ -16,8 +16,9 @@
 // a class without tables reads and writes the snake-case form of each
 // persisted property name ("idTranslation" <-> "id_translation").
 struct JSONModelMapping {
-    std::optional<QVariantMap> inbound;  // JSONInboundMappingDictionary: JSON key path -> property
-    std::optional<QVariantMap> outbound; // JSONOutboundMappingDictionary: property -> JSON key path ("self": the value alone)
+    std::optional<QVariantMap> inbound; // JSONInboundMappingDictionary: JSON key path -> property
+    std::optional<QVariantMap>
+        outbound; // JSONOutboundMappingDictionary: property -> JSON key path ("self": the value alone)
     // preprocessedJSON: the dictionary to map instead; nothing means "store nothing".
     std::function<std::optional<QVariantMap>(const QVariantMap &json)> preprocessedJSON;
     // "<property>JSONTransformer": property -> factory of its transformer.
@@ -43,7 +44,8 @@ struct JSONModelMapping {
 // and imports inside a write transaction:
 //
 //   store.write([&](platform::Transaction &tx) {
-//       platform::Object profile = JSONMapping::createOrUpdateInRealm(tx, "QVAuthProfile", reply["user"].toMap());
+//       platform::Object profile = JSONMapping::createOrUpdateInRealm(tx, "QVAuthProfile",
+//       reply["user"].toMap());
 //   });
 //
 // Values that do not fit their property (a text for a number, null for a
@@ -54,10 +56,10 @@ public:
     // Checks every table entry and transformer against the schema: a table that
     // names a missing property is refused here (error "Class %@ does not have
     // property %@") rather than failing later during an import.
-    static platform::Error declare(const platform::ObjectSchema &schema, const JSONModelMapping &mapping = {});
+    static platform::Error declare(const platform::ObjectSchema &schema,
+                                   const JSONModelMapping &mapping = {});
 
-    template <typename T>
-    static platform::Error declare();
+    template <typename T> static platform::Error declare();
 
     // Inbound (must run inside a write transaction).
     static QList<platform::Object> createOrUpdateInRealm(platform::Transaction &tx, const QString &className,
@@ -69,19 +71,23 @@ public:
                                           const QVariant &primaryKeyValue);
     static QVariant primaryKeyValueFromJSONDictionary(const QString &className, const QVariantMap &json);
     // The mapped value dictionary, or nothing when the hook yields nothing.
-    static std::optional<QVariantMap> mc_createObjectFromJSONDictionary(const QString &className, const QVariantMap &json);
+    static std::optional<QVariantMap> mc_createObjectFromJSONDictionary(const QString &className,
+                                                                        const QVariantMap &json);
 
     static QVariantMap mc_inboundMapping(const QString &className);
     static QVariantMap mc_outboundMapping(const QString &className);
     static QVariantMap mc_defaultInboundMapping(const QString &className);
     static QVariantMap mc_defaultOutboundMapping(const QString &className);
-    static const platform::Property *mc_propertyForPropertyKey(const QString &className, const QString &propertyKey);
+    static const platform::Property *mc_propertyForPropertyKey(const QString &className,
+                                                               const QString &propertyKey);
     // The linked class for a link, "List" for a list, "Date" for a date, else empty.
     static QString mc_classForPropertyKey(const QString &className, const QString &propertyKey);
-    static ValueTransformerPtr mc_transformerForPropertyKey(const QString &className, const QString &propertyKey);
+    static ValueTransformerPtr mc_transformerForPropertyKey(const QString &className,
+                                                            const QString &propertyKey);
 
     // Instance operations.
-    static platform::Object initWithJSONDictionary(const QString &className, const QVariantMap &json); // standalone
+    static platform::Object initWithJSONDictionary(const QString &className,
+                                                   const QVariantMap &json); // standalone
     // The outbound mapping: usually a QVariantMap (null values as QVariant(nullptr)).
     static QVariant JSONDictionary(const platform::Object &object);
     static QVariant primaryKeyValue(const platform::Object &object);
@@ -100,34 +106,31 @@ public:
     static const platform::ObjectSchema *schemaFor(const QString &className);
 
 private:
-    template <typename T, typename = void>
-    struct HasInbound : std::false_type {};
+    template <typename T, typename = void> struct HasInbound : std::false_type {};
     template <typename T>
     struct HasInbound<T, std::void_t<decltype(T::JSONInboundMappingDictionary())>> : std::true_type {};
-    template <typename T, typename = void>
-    struct HasOutbound : std::false_type {};
+    template <typename T, typename = void> struct HasOutbound : std::false_type {};
     template <typename T>
     struct HasOutbound<T, std::void_t<decltype(T::JSONOutboundMappingDictionary())>> : std::true_type {};
-    template <typename T, typename = void>
-    struct HasHook : std::false_type {};
+    template <typename T, typename = void> struct HasHook : std::false_type {};
     template <typename T>
-    struct HasHook<T, std::void_t<decltype(T::preprocessedJSON(std::declval<QVariantMap>()))>> : std::true_type {};
-    template <typename T, typename = void>
-    struct HasTransformers : std::false_type {};
+    struct HasHook<T, std::void_t<decltype(T::preprocessedJSON(std::declval<QVariantMap>()))>>
+        : std::true_type {};
+    template <typename T, typename = void> struct HasTransformers : std::false_type {};
     template <typename T>
     struct HasTransformers<T, std::void_t<decltype(T::JSONTransformers())>> : std::true_type {};
 };
 
-template <typename T>
-platform::Error JSONMapping::declare()
-{
+template <typename T> platform::Error JSONMapping::declare() {
     JSONModelMapping mapping;
     if constexpr (HasInbound<T>::value)
         mapping.inbound = T::JSONInboundMappingDictionary();
     if constexpr (HasOutbound<T>::value)
         mapping.outbound = T::JSONOutboundMappingDictionary();
     if constexpr (HasHook<T>::value)
-        mapping.preprocessedJSON = [](const QVariantMap &json) -> std::optional<QVariantMap> { return T::preprocessedJSON(json); };
+        mapping.preprocessedJSON = [](const QVariantMap &json) -> std::optional<QVariantMap> {
+            return T::preprocessedJSON(json);
+        };
     if constexpr (HasTransformers<T>::value)
         mapping.transformers = T::JSONTransformers();
     return declare(T::schema(), mapping);

@@ -16,8 +16,7 @@ struct Token {
     QString literal;
 };
 
-QList<Token> tokenize(const QString &format)
-{
+QList<Token> tokenize(const QString &format) {
     QList<Token> tokens;
     for (int i = 0; i < format.size();) {
         const QChar c = format.at(i);
@@ -40,8 +39,7 @@ QList<Token> tokenize(const QString &format)
     return tokens;
 }
 
-bool readDigits(const QString &text, int &pos, int count, int &out)
-{
+bool readDigits(const QString &text, int &pos, int count, int &out) {
     if (pos + count > text.size())
         return false;
     out = 0;
@@ -55,20 +53,15 @@ bool readDigits(const QString &text, int &pos, int count, int &out)
     return true;
 }
 
-QString twoDigits(int v)
-{
+QString twoDigits(int v) {
     return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
-MCJSONDateFormatter::MCJSONDateFormatter(QString format)
-    : m_format(std::move(format))
-{
-}
+MCJSONDateFormatter::MCJSONDateFormatter(QString format) : m_format(std::move(format)) {}
 
-QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const
-{
+QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millis = 0;
     std::optional<int> offsetSeconds;
     int pos = 0;
@@ -81,12 +74,24 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const
         }
         bool ok = true;
         switch (t.letter.unicode()) {
-        case 'y': ok = readDigits(text, pos, t.count == 2 ? 2 : 4, year); break;
-        case 'M': ok = readDigits(text, pos, 2, month); break;
-        case 'd': ok = readDigits(text, pos, 2, day); break;
-        case 'H': ok = readDigits(text, pos, 2, hour); break;
-        case 'm': ok = readDigits(text, pos, 2, minute); break;
-        case 's': ok = readDigits(text, pos, 2, second); break;
+        case 'y':
+            ok = readDigits(text, pos, t.count == 2 ? 2 : 4, year);
+            break;
+        case 'M':
+            ok = readDigits(text, pos, 2, month);
+            break;
+        case 'd':
+            ok = readDigits(text, pos, 2, day);
+            break;
+        case 'H':
+            ok = readDigits(text, pos, 2, hour);
+            break;
+        case 'm':
+            ok = readDigits(text, pos, 2, minute);
+            break;
+        case 's':
+            ok = readDigits(text, pos, 2, second);
+            break;
         case 'S': {
             int fraction = 0;
             ok = readDigits(text, pos, t.count, fraction);
@@ -132,8 +137,7 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const
     return result.isValid() ? result : QDateTime();
 }
 
-QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const
-{
+QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const {
     if (!date.isValid())
         return {};
     const QDateTime local = date.toTimeZone(QTimeZone::systemTimeZone());
@@ -148,20 +152,32 @@ QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const
             out += t.count == 2 ? twoDigits(local.date().year() % 100)
                                 : QStringLiteral("%1").arg(local.date().year(), 4, 10, QLatin1Char('0'));
             break;
-        case 'M': out += twoDigits(local.date().month()); break;
-        case 'd': out += twoDigits(local.date().day()); break;
-        case 'H': out += twoDigits(local.time().hour()); break;
-        case 'm': out += twoDigits(local.time().minute()); break;
-        case 's': out += twoDigits(local.time().second()); break;
-        case 'S': out += QStringLiteral("%1").arg(local.time().msec(), 3, 10, QLatin1Char('0')).left(t.count); break;
+        case 'M':
+            out += twoDigits(local.date().month());
+            break;
+        case 'd':
+            out += twoDigits(local.date().day());
+            break;
+        case 'H':
+            out += twoDigits(local.time().hour());
+            break;
+        case 'm':
+            out += twoDigits(local.time().minute());
+            break;
+        case 's':
+            out += twoDigits(local.time().second());
+            break;
+        case 'S':
+            out += QStringLiteral("%1").arg(local.time().msec(), 3, 10, QLatin1Char('0')).left(t.count);
+            break;
         case 'Z': {
             const int offset = local.offsetFromUtc();
             if (offset == 0) {
                 out += QLatin1Char('Z');
             } else {
                 const int magnitude = std::abs(offset);
-                out += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + twoDigits(magnitude / 3600) + QLatin1Char(':')
-                    + twoDigits((magnitude % 3600) / 60);
+                out += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + twoDigits(magnitude / 3600) +
+                       QLatin1Char(':') + twoDigits((magnitude % 3600) / 60);
             }
             break;
         }
@@ -172,18 +188,19 @@ QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const
     return out;
 }
 
-void MCJSONDateTransformer::load()
-{
+void MCJSONDateTransformer::load() {
     static std::once_flag once;
     std::call_once(once, [] {
-        setValueTransformer(valueTransformerWithDateStyle(0), QString::fromLatin1(MCJSONDateTimeTransformerName));
-        setValueTransformer(valueTransformerWithDateStyle(1), QString::fromLatin1(MCJSONDateTimeMillisecondTransformerName));
-        setValueTransformer(valueTransformerWithDateStyle(2), QString::fromLatin1(MCJSONDateOnlyTransformerName));
+        setValueTransformer(valueTransformerWithDateStyle(0),
+                            QString::fromLatin1(MCJSONDateTimeTransformerName));
+        setValueTransformer(valueTransformerWithDateStyle(1),
+                            QString::fromLatin1(MCJSONDateTimeMillisecondTransformerName));
+        setValueTransformer(valueTransformerWithDateStyle(2),
+                            QString::fromLatin1(MCJSONDateOnlyTransformerName));
     });
 }
 
-QString MCJSONDateTransformer::dateFormatForStyle(int style)
-{
+QString MCJSONDateTransformer::dateFormatForStyle(int style) {
     if (style == 2)
         return QStringLiteral("yyyy-MM-dd");
     if (style == 1)
@@ -191,31 +208,24 @@ QString MCJSONDateTransformer::dateFormatForStyle(int style)
     return QStringLiteral("yyyy-MM-dd'T'HH:mm:ssZZZZZ");
 }
 
-ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateStyle(int style)
-{
+ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateStyle(int style) {
     return valueTransformerWithDateFormat(dateFormatForStyle(style));
 }
 
-ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateFormat(const QString &format)
-{
+ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateFormat(const QString &format) {
     return std::make_shared<MCJSONDateTransformer>(format);
 }
 
-MCJSONDateTransformer::MCJSONDateTransformer(const QString &dateFormat)
-    : m_formatter(dateFormat)
-{
-}
+MCJSONDateTransformer::MCJSONDateTransformer(const QString &dateFormat) : m_formatter(dateFormat) {}
 
-QVariant MCJSONDateTransformer::transformedValue(const QVariant &value) const
-{
+QVariant MCJSONDateTransformer::transformedValue(const QVariant &value) const {
     if (isNullValue(value) || value.typeId() != QMetaType::QString)
         return {};
     const QDateTime date = m_formatter.dateFromString(value.toString());
     return date.isValid() ? QVariant(date) : QVariant();
 }
 
-QVariant MCJSONDateTransformer::reverseTransformedValue(const QVariant &value) const
-{
+QVariant MCJSONDateTransformer::reverseTransformedValue(const QVariant &value) const {
     if (isNullValue(value) || value.typeId() != QMetaType::QDateTime)
         return {};
     return m_formatter.stringFromDate(value.toDateTime());

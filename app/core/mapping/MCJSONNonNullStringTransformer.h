@@ -5,10 +5,11 @@
 // Null (or nothing) becomes the empty string; anything else passes unchanged.
 class MCJSONNonNullStringTransformer : public ValueTransformer {
 public:
-    static ValueTransformerPtr valueTransformer() { return std::make_shared<MCJSONNonNullStringTransformer>(); }
+    static ValueTransformerPtr valueTransformer() {
+        return std::make_shared<MCJSONNonNullStringTransformer>();
+    }
 
-    QVariant transformedValue(const QVariant &value) const override
-    {
+    QVariant transformedValue(const QVariant &value) const override {
         return isNullValue(value) ? QVariant(QStringLiteral("")) : value;
     }
     QVariant reverseTransformedValue(const QVariant &value) const override { return value; }

@@ -8,8 +8,7 @@
 // default store), for link properties fed by an identifier.
 class MCJSONPrimaryKeyTransformer : public ValueTransformer {
 public:
-    static ValueTransformerPtr valueTransformerWithRealmClass(const QString &className)
-    {
+    static ValueTransformerPtr valueTransformerWithRealmClass(const QString &className) {
         return std::make_shared<MCJSONPrimaryKeyTransformer>(className);
     }
     // Keeps the class only when the default store declares it with a primary key.

@@ -7,14 +7,11 @@
 // Maps known JSON values to property values through a fixed dictionary.
 class MCJSONValueTransformer : public ValueTransformer {
 public:
-    static ValueTransformerPtr valueTransformerWithMappingDictionary(const QVariantMap &mappingDictionary)
-    {
+    static ValueTransformerPtr valueTransformerWithMappingDictionary(const QVariantMap &mappingDictionary) {
         return std::make_shared<MCJSONValueTransformer>(mappingDictionary);
     }
     explicit MCJSONValueTransformer(QVariantMap mappingDictionary)
-        : m_mappingDictionary(std::move(mappingDictionary))
-    {
-    }
+        : m_mappingDictionary(std::move(mappingDictionary)) {}
 
     // The entry for the value (as a key), or nothing.
     QVariant transformedValue(const QVariant &value) const override;
@@ -23,7 +20,9 @@ public:
     bool allowsReverseTransformation() const override { return true; }
 
     const QVariantMap &mappingDictionary() const { return m_mappingDictionary; }
-    void setMappingDictionary(const QVariantMap &mappingDictionary) { m_mappingDictionary = mappingDictionary; }
+    void setMappingDictionary(const QVariantMap &mappingDictionary) {
+        m_mappingDictionary = mappingDictionary;
+    }
 
 private:
     QVariantMap m_mappingDictionary;

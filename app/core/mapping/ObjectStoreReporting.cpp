@@ -4,8 +4,7 @@
 
 #include "platform/store/ObjectStore.h"
 
-void installObjectStoreReporter()
-{
+void installObjectStoreReporter() {
     platform::ObjectStore::setReporter(
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 }

@@ -6,20 +6,18 @@
 
 namespace {
 std::mutex g_registryMutex;
-QHash<QString, ValueTransformerPtr> &registry()
-{
+QHash<QString, ValueTransformerPtr> &registry() {
     static QHash<QString, ValueTransformerPtr> transformers;
     return transformers;
 }
 } // namespace
 
-QVariant ValueTransformer::reverseTransformedValue(const QVariant &) const
-{
+QVariant ValueTransformer::reverseTransformedValue(const QVariant &) const {
     return {};
 }
 
-void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> transformer, const QString &name)
-{
+void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> transformer,
+                                           const QString &name) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
     if (transformer)
         registry().insert(name, std::move(transformer));
@@ -27,13 +25,11 @@ void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> tra
         registry().remove(name);
 }
 
-std::shared_ptr<ValueTransformer> ValueTransformer::valueTransformerForName(const QString &name)
-{
+std::shared_ptr<ValueTransformer> ValueTransformer::valueTransformerForName(const QString &name) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
     return registry().value(name);
 }
 
-bool isNullValue(const QVariant &value)
-{
+bool isNullValue(const QVariant &value) {
     return !value.isValid() || value.isNull();
 }

@@ -7,8 +7,7 @@
 
 namespace platform::detail {
 
-void ChangeSet::recordDelete(const QString &cls, qint64 id)
-{
+void ChangeSet::recordDelete(const QString &cls, qint64 id) {
     ClassChanges &c = classes[cls];
     if (c.inserted.remove(id))
         return; // created and deleted in one batch: nobody saw it
@@ -16,13 +15,11 @@ void ChangeSet::recordDelete(const QString &cls, qint64 id)
     c.modified.remove(id);
 }
 
-void ChangeSet::recordModify(const QString &cls, qint64 id, const QString &property)
-{
+void ChangeSet::recordModify(const QString &cls, qint64 id, const QString &property) {
     classes[cls].modified[id].insert(property);
 }
 
-void ChangeSet::merge(const ChangeSet &other)
-{
+void ChangeSet::merge(const ChangeSet &other) {
     for (auto it = other.classes.cbegin(); it != other.classes.cend(); ++it) {
         for (qint64 id : it.value().inserted)
             recordInsert(it.key(), id);
@@ -35,8 +32,7 @@ void ChangeSet::merge(const ChangeSet &other)
     }
 }
 
-bool ChangeSet::touches(const QSet<QString> &classNames) const
-{
+bool ChangeSet::touches(const QSet<QString> &classNames) const {
     for (const QString &name : classNames) {
         if (classes.contains(name))
             return true;
@@ -44,13 +40,11 @@ bool ChangeSet::touches(const QSet<QString> &classNames) const
     return false;
 }
 
-StoreCore::~StoreCore()
-{
+StoreCore::~StoreCore() {
     closeConnections();
 }
 
-Connection &StoreCore::connection()
-{
+Connection &StoreCore::connection() {
     std::lock_guard<std::mutex> lock(connectionsMutex);
     auto &slot = connections[std::this_thread::get_id()];
     if (!slot) {
@@ -60,32 +54,27 @@ Connection &StoreCore::connection()
     return *slot;
 }
 
-void StoreCore::closeConnections()
-{
+void StoreCore::closeConnections() {
     std::lock_guard<std::mutex> lock(connectionsMutex);
     connections.clear();
 }
 
-const ObjectSchema &StoreCore::schemaFor(const QString &className) const
-{
+const ObjectSchema &StoreCore::schemaFor(const QString &className) const {
     auto it = classes.constFind(className);
     if (it == classes.constEnd())
         throw StoreError(QStringLiteral("Class %1 is not declared in the store").arg(className));
     return *it.value();
 }
 
-std::shared_ptr<const ObjectSchema> StoreCore::schemaPtr(const QString &className) const
-{
+std::shared_ptr<const ObjectSchema> StoreCore::schemaPtr(const QString &className) const {
     return classes.value(className);
 }
 
-QString StoreCore::listTable(const QString &className, const QString &property)
-{
+QString StoreCore::listTable(const QString &className, const QString &property) {
     return sqlite::quoted(className + QLatin1Char('.') + property);
 }
 
-void StoreCore::setClasses(const QList<ObjectSchema> &schemas)
-{
+void StoreCore::setClasses(const QList<ObjectSchema> &schemas) {
     for (const ObjectSchema &s : schemas) {
         if (s.className().isEmpty() || s.className().startsWith(QLatin1String("sqlite")))
             throw StoreError(QStringLiteral("Invalid class name '%1'").arg(s.className()));
@@ -100,14 +89,14 @@ void StoreCore::setClasses(const QList<ObjectSchema> &schemas)
             if (p.isScalar())
                 continue;
             if (!classes.contains(p.objectClass))
-                throw StoreError(QStringLiteral("%1.%2 links to undeclared class %3").arg(name, p.name, p.objectClass));
+                throw StoreError(
+                    QStringLiteral("%1.%2 links to undeclared class %3").arg(name, p.name, p.objectClass));
             backlinks[p.objectClass].append({schema, &p});
         }
     }
 }
 
-static QString sqlType(PropertyType type)
-{
+static QString sqlType(PropertyType type) {
     switch (type) {
     case PropertyType::Float:
     case PropertyType::Double:
@@ -121,8 +110,7 @@ static QString sqlType(PropertyType type)
     }
 }
 
-static QString sqlLiteral(const QVariant &raw)
-{
+static QString sqlLiteral(const QVariant &raw) {
     if (!raw.isValid() || raw.isNull())
         return QStringLiteral("NULL");
     switch (raw.typeId()) {
@@ -133,13 +121,13 @@ static QString sqlLiteral(const QVariant &raw)
     case QMetaType::QByteArray:
         return QStringLiteral("X'%1'").arg(QString::fromLatin1(raw.toByteArray().toHex()));
     default:
-        return QLatin1Char('\'') + raw.toString().replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+        return QLatin1Char('\'') + raw.toString().replace(QLatin1Char('\''), QLatin1String("''")) +
+               QLatin1Char('\'');
     }
 }
 
 // The value a new object takes for a property it was not given.
-QVariant initialSqlValue(const Property &p)
-{
+QVariant initialSqlValue(const Property &p) {
     if (p.defaultValue.isValid())
         return toSql(p, p.defaultValue);
     if (p.optional || !p.isScalar())
@@ -157,13 +145,13 @@ QVariant initialSqlValue(const Property &p)
     }
 }
 
-void StoreCore::alignSchema(Connection &c)
-{
+void StoreCore::alignSchema(Connection &c) {
     for (const QString &name : std::as_const(classOrder)) {
         const ObjectSchema &schema = *classes.value(name);
         QSet<QString> existing;
         {
-            sqlite::Statement &st = c.db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(sqlite::quoted(name)));
+            sqlite::Statement &st =
+                c.db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(sqlite::quoted(name)));
             while (st.step())
                 existing.insert(st.column(1).toString());
         }
@@ -175,7 +163,8 @@ void StoreCore::alignSchema(Connection &c)
                     continue;
                 columns.append(sqlite::quoted(p.name) + QLatin1Char(' ') + sqlType(p.type));
             }
-            c.db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlite::quoted(name), columns.join(QStringLiteral(", "))));
+            c.db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                          .arg(sqlite::quoted(name), columns.join(QStringLiteral(", "))));
         } else {
             for (const Property &p : schema.properties()) {
                 if (p.isList() || existing.contains(p.name))
@@ -188,36 +177,36 @@ void StoreCore::alignSchema(Connection &c)
         for (const Property &p : schema.properties()) {
             if (!p.isList())
                 continue;
-            c.db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (owner INTEGER NOT NULL, pos INTEGER NOT NULL, "
-                                     "target INTEGER NOT NULL, PRIMARY KEY (owner, pos))")
-                          .arg(listTable(name, p.name)));
+            c.db.exec(
+                QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (owner INTEGER NOT NULL, pos INTEGER NOT NULL, "
+                               "target INTEGER NOT NULL, PRIMARY KEY (owner, pos))")
+                    .arg(listTable(name, p.name)));
         }
     }
 }
 
-void StoreCore::createIndexes(Connection &c)
-{
+void StoreCore::createIndexes(Connection &c) {
     for (const QString &name : std::as_const(classOrder)) {
         const ObjectSchema &schema = *classes.value(name);
         for (const Property &p : schema.properties()) {
             if (p.primary) {
                 c.db.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                              .arg(sqlite::quoted(name + QStringLiteral(".pk.") + p.name), sqlite::quoted(name),
-                                   sqlite::quoted(p.name)));
+                              .arg(sqlite::quoted(name + QStringLiteral(".pk.") + p.name),
+                                   sqlite::quoted(name), sqlite::quoted(p.name)));
             } else if (p.isLink() || p.indexed) {
                 c.db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                              .arg(sqlite::quoted(name + QStringLiteral(".link.") + p.name), sqlite::quoted(name),
-                                   sqlite::quoted(p.name)));
+                              .arg(sqlite::quoted(name + QStringLiteral(".link.") + p.name),
+                                   sqlite::quoted(name), sqlite::quoted(p.name)));
             } else if (p.isList()) {
                 c.db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (target)")
-                              .arg(sqlite::quoted(name + QStringLiteral(".list.") + p.name), listTable(name, p.name)));
+                              .arg(sqlite::quoted(name + QStringLiteral(".list.") + p.name),
+                                   listTable(name, p.name)));
             }
         }
     }
 }
 
-void StoreCore::openFile(const StoreConfiguration &configuration)
-{
+void StoreCore::openFile(const StoreConfiguration &configuration) {
     Connection &c = connection();
     // Read before anything writes: a newer file must stay as it is.
     quint64 version = 0;
@@ -240,11 +229,13 @@ void StoreCore::openFile(const StoreConfiguration &configuration)
         const QString verdict = st.step() ? st.column(0).toString() : QString();
         st.reset();
         if (verdict != QLatin1String("ok"))
-            throw StoreError(QStringLiteral("Integrity check failed: %1").arg(verdict), 11 /* SQLITE_CORRUPT */);
+            throw StoreError(QStringLiteral("Integrity check failed: %1").arg(verdict),
+                             11 /* SQLITE_CORRUPT */);
     }
     bool hasTables = false;
     {
-        sqlite::Statement &st = c.db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
         hasTables = st.step() && st.columnInt(0) > 0;
         st.reset();
     }
@@ -262,8 +253,9 @@ void StoreCore::openFile(const StoreConfiguration &configuration)
                 configuration.migration(migration, version);
             } catch (const StoreError &e) {
                 c.writeDepth = 0;
-                throw StoreError(QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(e.message()),
-                                 -ObjectStore::MigrationFailed);
+                throw StoreError(
+                    QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(e.message()),
+                    -ObjectStore::MigrationFailed);
             } catch (const std::exception &e) {
                 c.writeDepth = 0;
                 throw StoreError(QStringLiteral("Migration from schema %1 failed: %2")
@@ -288,8 +280,7 @@ void StoreCore::openFile(const StoreConfiguration &configuration)
     }
 }
 
-Object StoreCore::makeObject(const QString &className, qint64 rowId)
-{
+Object StoreCore::makeObject(const QString &className, qint64 rowId) {
     auto data = std::make_shared<ObjectData>();
     data->core = shared_from_this();
     data->schema = classes.value(className);
@@ -297,8 +288,7 @@ Object StoreCore::makeObject(const QString &className, qint64 rowId)
     return Object(data);
 }
 
-Results StoreCore::makeResults(const QString &className)
-{
+Results StoreCore::makeResults(const QString &className) {
     auto query = std::make_shared<ResultsQuery>();
     query->core = shared_from_this();
     query->schema = classes.value(className);
@@ -309,8 +299,7 @@ Results StoreCore::makeResults(const QString &className)
     return Results(query);
 }
 
-QString rowColumns(const ObjectSchema &schema, const QString &alias)
-{
+QString rowColumns(const ObjectSchema &schema, const QString &alias) {
     QStringList columns;
     for (const Property &p : schema.properties()) {
         if (!p.isList())
@@ -319,8 +308,7 @@ QString rowColumns(const ObjectSchema &schema, const QString &alias)
     return columns.isEmpty() ? QStringLiteral("1") : columns.join(QLatin1Char(','));
 }
 
-int columnIndex(const ObjectSchema &schema, const Property &property)
-{
+int columnIndex(const ObjectSchema &schema, const Property &property) {
     int index = 0;
     for (const Property &p : schema.properties()) {
         if (&p == &property || p.name == property.name)
@@ -331,8 +319,7 @@ int columnIndex(const ObjectSchema &schema, const Property &property)
     return -1;
 }
 
-void ObjectData::setRow(const Connection &connection, quint64 commits, QVariantList columns)
-{
+void ObjectData::setRow(const Connection &connection, quint64 commits, QVariantList columns) {
     std::lock_guard<std::mutex> lock(rowMutex);
     rowConnection = &connection;
     rowCommits = commits;
@@ -341,8 +328,7 @@ void ObjectData::setRow(const Connection &connection, quint64 commits, QVariantL
     row = std::move(columns);
 }
 
-QVariant ObjectData::readColumn(const Property &property)
-{
+QVariant ObjectData::readColumn(const Property &property) {
     Connection &c = core->connection();
     const quint64 commits = core->commits.load();
     const int index = columnIndex(*schema, property);
@@ -352,7 +338,8 @@ QVariant ObjectData::readColumn(const Property &property)
             return row.value(index);
     }
     sqlite::Statement &st = c.cached(schema.get(), nullptr, Connection::SelectRow, [&] {
-        return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?").arg(rowColumns(*schema, QString()), sqlite::quoted(schema->className()));
+        return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
+            .arg(rowColumns(*schema, QString()), sqlite::quoted(schema->className()));
     });
     st.bind(1, rowId);
     QVariantList columns;
@@ -368,8 +355,7 @@ QVariant ObjectData::readColumn(const Property &property)
     return value;
 }
 
-QVariant toSql(const Property &property, const QVariant &coerced)
-{
+QVariant toSql(const Property &property, const QVariant &coerced) {
     if (!coerced.isValid() || coerced.isNull())
         return {};
     switch (property.type) {
@@ -388,8 +374,7 @@ QVariant toSql(const Property &property, const QVariant &coerced)
     }
 }
 
-QVariant fromSql(const Property &property, const QVariant &raw)
-{
+QVariant fromSql(const Property &property, const QVariant &raw) {
     if (!raw.isValid() || raw.isNull())
         return {};
     switch (property.type) {
@@ -412,8 +397,7 @@ QVariant fromSql(const Property &property, const QVariant &raw)
     }
 }
 
-QVariant coerceOrThrow(const ObjectSchema &schema, const Property &property, const QVariant &value)
-{
+QVariant coerceOrThrow(const ObjectSchema &schema, const Property &property, const QVariant &value) {
     QVariant out;
     if (!coerceValue(property, value, out)) {
         throw StoreError(QStringLiteral("Value of type %1 does not fit %2.%3 (%4)")
@@ -421,7 +405,8 @@ QVariant coerceOrThrow(const ObjectSchema &schema, const Property &property, con
                                   propertyTypeName(property.type)));
     }
     if (!property.optional && (!out.isValid() || out.isNull()))
-        throw StoreError(QStringLiteral("%1.%2 is required and cannot be null").arg(schema.className(), property.name));
+        throw StoreError(
+            QStringLiteral("%1.%2 is required and cannot be null").arg(schema.className(), property.name));
     return out;
 }
 

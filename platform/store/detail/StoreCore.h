@@ -39,11 +39,7 @@ struct StoreCore;
 
 // One thread's SQLite connection and its write state.
 struct Connection {
-    Connection(StoreCore *core, const QString &path)
-        : core(core)
-        , db(path)
-    {
-    }
+    Connection(StoreCore *core, const QString &path) : core(core), db(path) {}
     StoreCore *core;
     sqlite::Database db;
     int writeDepth = 0;
@@ -57,8 +53,8 @@ struct Connection {
     // once a statement exists. Schemas and properties live as long as the store.
     enum StatementKind { SelectColumn, RowExists, FindByKey, Insert, UpdateColumn, ReadList, SelectRow };
     template <typename MakeSql>
-    sqlite::Statement &cached(const void *schema, const void *property, StatementKind kind, MakeSql &&makeSql)
-    {
+    sqlite::Statement &cached(const void *schema, const void *property, StatementKind kind,
+                              MakeSql &&makeSql) {
         const StatementKey key{schema, property, kind};
         auto it = statements.constFind(key);
         if (it != statements.constEnd())
@@ -73,10 +69,11 @@ private:
         const void *schema;
         const void *property;
         int kind;
-        bool operator==(const StatementKey &o) const { return schema == o.schema && property == o.property && kind == o.kind; }
+        bool operator==(const StatementKey &o) const {
+            return schema == o.schema && property == o.property && kind == o.kind;
+        }
     };
-    friend size_t qHash(const StatementKey &k, size_t seed = 0) noexcept
-    {
+    friend size_t qHash(const StatementKey &k, size_t seed = 0) noexcept {
         return qHashMulti(seed, k.schema, k.property, k.kind);
     }
     QHash<StatementKey, sqlite::Statement *> statements;

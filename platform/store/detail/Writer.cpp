@@ -8,8 +8,7 @@ namespace platform::detail {
 
 QVariant initialSqlValue(const Property &p); // StoreCore.cpp
 
-static bool sameRaw(const QVariant &a, const QVariant &b)
-{
+static bool sameRaw(const QVariant &a, const QVariant &b) {
     const bool an = !a.isValid() || a.isNull();
     const bool bn = !b.isValid() || b.isNull();
     if (an || bn)
@@ -17,10 +16,7 @@ static bool sameRaw(const QVariant &a, const QVariant &b)
     return a == b;
 }
 
-Writer::Writer(Connection &connection)
-    : c(connection)
-    , core(*connection.core)
-{
+Writer::Writer(Connection &connection) : c(connection), core(*connection.core) {
     if (c.writeDepth == 0)
         throw StoreError(QStringLiteral("Objects can only be changed inside a write transaction"));
     if (&core.connection() != &c)
@@ -28,8 +24,7 @@ Writer::Writer(Connection &connection)
     ++c.localWrites;
 }
 
-bool Writer::rowExists(const QString &className, qint64 id)
-{
+bool Writer::rowExists(const QString &className, qint64 id) {
     const ObjectSchema &schema = core.schemaFor(className);
     sqlite::Statement &st = c.cached(&schema, nullptr, Connection::RowExists, [&] {
         return QStringLiteral("SELECT 1 FROM %1 WHERE _id = ?").arg(sqlite::quoted(className));
@@ -40,8 +35,7 @@ bool Writer::rowExists(const QString &className, qint64 id)
     return found;
 }
 
-qint64 Writer::findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw)
-{
+qint64 Writer::findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw) {
     sqlite::Statement &st = c.cached(&schema, nullptr, Connection::FindByKey, [&] {
         return QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?")
             .arg(sqlite::quoted(schema.className()), sqlite::quoted(schema.primaryKeyName()));
@@ -52,8 +46,7 @@ qint64 Writer::findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw)
     return id;
 }
 
-qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mode mode)
-{
+qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mode mode) {
     Given given(static_cast<size_t>(schema.properties().size()), nullptr);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const qsizetype index = schema.indexOf(it.key());
@@ -66,7 +59,8 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
     if (pk) {
         const QVariant key = coerceOrThrow(schema, *pk, values.value(pk->name));
         if (!key.isValid() || key.isNull())
-            throw StoreError(QStringLiteral("%1 needs a value for its primary key %2").arg(schema.className(), pk->name));
+            throw StoreError(
+                QStringLiteral("%1 needs a value for its primary key %2").arg(schema.className(), pk->name));
         // A new object needs no look-up: the unique index refuses a duplicate key.
         if (mode != Mode::Create)
             existing = findByPrimaryKey(schema, toSql(*pk, key));
@@ -92,15 +86,14 @@ qint64 Writer::upsert(const ObjectSchema &schema, const QVariantMap &values, Mod
         if (const QVariant *value = given[static_cast<size_t>(i)]) {
             setProperty(schema, existing, p, *value, nested);
         } else if (mode == Mode::Replace) {
-            setProperty(schema, existing, p, p.isList() ? QVariant(QVariantList()) : fromSql(p, initialSqlValue(p)),
-                        nested);
+            setProperty(schema, existing, p,
+                        p.isList() ? QVariant(QVariantList()) : fromSql(p, initialSqlValue(p)), nested);
         }
     }
     return existing;
 }
 
-qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
-{
+qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode) {
     const Mode nested = mode == Mode::Replace ? Mode::Replace : Mode::Update;
     QVariantList row;
     row.reserve(schema.properties().size());
@@ -130,7 +123,8 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
         if (columns.isEmpty())
             return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlite::quoted(schema.className()));
         return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(sqlite::quoted(schema.className()), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            .arg(sqlite::quoted(schema.className()), columns.join(QLatin1Char(',')),
+                 marks.join(QLatin1Char(',')));
     });
     for (int i = 0; i < row.size(); ++i)
         st.bind(i + 1, row.at(i));
@@ -142,8 +136,9 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
         if (!p.isList() || !value)
             continue;
         const QList<qint64> targets = resolveList(p, *value, nested);
-        sqlite::Statement &ins = c.db.prepare(
-            QStringLiteral("INSERT INTO %1 (owner, pos, target) VALUES (?, ?, ?)").arg(StoreCore::listTable(schema.className(), p.name)));
+        sqlite::Statement &ins =
+            c.db.prepare(QStringLiteral("INSERT INTO %1 (owner, pos, target) VALUES (?, ?, ?)")
+                             .arg(StoreCore::listTable(schema.className(), p.name)));
         for (int pos = 0; pos < targets.size(); ++pos) {
             ins.reset();
             ins.bind(1, id).bind(2, pos).bind(3, targets.at(pos));
@@ -154,8 +149,7 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
     return id;
 }
 
-qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode mode)
-{
+qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode mode) {
     if (!value.isValid() || value.isNull())
         return 0;
     const ObjectSchema &target = core.schemaFor(property.objectClass);
@@ -174,7 +168,8 @@ qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode
             const auto key = qMakePair(static_cast<const void *>(&target), object.rowId());
             if (!c.linkableRows.contains(key)) {
                 if (!rowExists(property.objectClass, object.rowId()))
-                    throw StoreError(QStringLiteral("A deleted %1 cannot be linked").arg(property.objectClass));
+                    throw StoreError(
+                        QStringLiteral("A deleted %1 cannot be linked").arg(property.objectClass));
                 c.linkableRows.insert(key);
             }
             return object.rowId();
@@ -187,8 +182,7 @@ qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode
                          .arg(property.name, QString::fromLatin1(value.typeName())));
 }
 
-QList<qint64> Writer::resolveList(const Property &property, const QVariant &value, Mode mode)
-{
+QList<qint64> Writer::resolveList(const Property &property, const QVariant &value, Mode mode) {
     QVariantList items;
     if (!value.isValid() || value.isNull()) {
         // An unset list is an empty one.
@@ -198,7 +192,8 @@ QList<qint64> Writer::resolveList(const Property &property, const QVariant &valu
     } else if (value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList) {
         items = value.toList();
     } else {
-        throw StoreError(QStringLiteral("%1 takes a list, not %2").arg(property.name, QString::fromLatin1(value.typeName())));
+        throw StoreError(QStringLiteral("%1 takes a list, not %2")
+                             .arg(property.name, QString::fromLatin1(value.typeName())));
     }
     QList<qint64> ids;
     ids.reserve(items.size());
@@ -211,8 +206,7 @@ QList<qint64> Writer::resolveList(const Property &property, const QVariant &valu
     return ids;
 }
 
-QList<qint64> Writer::readList(const ObjectSchema &schema, qint64 id, const Property &property)
-{
+QList<qint64> Writer::readList(const ObjectSchema &schema, qint64 id, const Property &property) {
     sqlite::Statement &st = c.cached(&schema, &property, Connection::ReadList, [&] {
         return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
             .arg(StoreCore::listTable(schema.className(), property.name));
@@ -224,8 +218,8 @@ QList<qint64> Writer::readList(const ObjectSchema &schema, qint64 id, const Prop
     return ids;
 }
 
-void Writer::setList(const ObjectSchema &schema, qint64 id, const Property &property, const QList<qint64> &targets)
-{
+void Writer::setList(const ObjectSchema &schema, qint64 id, const Property &property,
+                     const QList<qint64> &targets) {
     const QList<qint64> old = readList(schema, id, property);
     if (old == targets)
         return;
@@ -233,7 +227,8 @@ void Writer::setList(const ObjectSchema &schema, qint64 id, const Property &prop
     sqlite::Statement &del = c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE owner = ?").arg(table));
     del.bind(1, id);
     del.run();
-    sqlite::Statement &ins = c.db.prepare(QStringLiteral("INSERT INTO %1 (owner, pos, target) VALUES (?, ?, ?)").arg(table));
+    sqlite::Statement &ins =
+        c.db.prepare(QStringLiteral("INSERT INTO %1 (owner, pos, target) VALUES (?, ?, ?)").arg(table));
     for (int i = 0; i < targets.size(); ++i) {
         ins.reset();
         ins.bind(1, id).bind(2, i).bind(3, targets.at(i));
@@ -249,9 +244,8 @@ void Writer::setList(const ObjectSchema &schema, qint64 id, const Property &prop
     }
 }
 
-void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &property, const QVariant &value,
-                         Mode mode)
-{
+void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &property,
+                         const QVariant &value, Mode mode) {
     if (property.isList()) {
         setList(schema, id, property, resolveList(property, value, mode));
         return;
@@ -289,19 +283,19 @@ void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &
     update.bind(1, raw).bind(2, id);
     update.run();
     c.changes.recordModify(schema.className(), id, property.name);
-    if (property.isLink() && old.isValid() && !old.isNull()
-        && core.schemaFor(property.objectClass).primaryKeyName().isEmpty())
+    if (property.isLink() && old.isValid() && !old.isNull() &&
+        core.schemaFor(property.objectClass).primaryKeyName().isEmpty())
         deleteIfOrphan(property.objectClass, old.toLongLong());
 }
 
-bool Writer::isReferenced(const QString &className, qint64 id)
-{
+bool Writer::isReferenced(const QString &className, qint64 id) {
     for (const StoreCore::Backlink &link : core.backlinks.value(className)) {
-        const QString sql = link.property->isList()
-            ? QStringLiteral("SELECT 1 FROM %1 WHERE target = ? LIMIT 1")
-                  .arg(StoreCore::listTable(link.owner->className(), link.property->name))
-            : QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                  .arg(sqlite::quoted(link.owner->className()), sqlite::quoted(link.property->name));
+        const QString sql =
+            link.property->isList()
+                ? QStringLiteral("SELECT 1 FROM %1 WHERE target = ? LIMIT 1")
+                      .arg(StoreCore::listTable(link.owner->className(), link.property->name))
+                : QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+                      .arg(sqlite::quoted(link.owner->className()), sqlite::quoted(link.property->name));
         sqlite::Statement &st = c.db.prepare(sql);
         st.bind(1, id);
         const bool found = st.step();
@@ -312,14 +306,12 @@ bool Writer::isReferenced(const QString &className, qint64 id)
     return false;
 }
 
-void Writer::deleteIfOrphan(const QString &className, qint64 id)
-{
+void Writer::deleteIfOrphan(const QString &className, qint64 id) {
     if (!isReferenced(className, id) && rowExists(className, id))
         removeRow(core.schemaFor(className), id);
 }
 
-void Writer::removeRow(const ObjectSchema &schema, qint64 id)
-{
+void Writer::removeRow(const ObjectSchema &schema, qint64 id) {
     if (!rowExists(schema.className(), id))
         return;
     // Objects without a primary key belong to whoever links them: note the
@@ -328,14 +320,16 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
     for (const Property &p : schema.properties()) {
         if (!p.isLink() || !core.schemaFor(p.objectClass).primaryKeyName().isEmpty())
             continue;
-        sqlite::Statement &read = c.db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
-                                                   .arg(sqlite::quoted(p.name), sqlite::quoted(schema.className())));
+        sqlite::Statement &read =
+            c.db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
+                             .arg(sqlite::quoted(p.name), sqlite::quoted(schema.className())));
         read.bind(1, id);
         if (read.step() && !read.column(0).isNull())
             ownedLinks.append({p.objectClass, read.column(0).toLongLong()});
         read.reset();
     }
-    sqlite::Statement &del = c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(sqlite::quoted(schema.className())));
+    sqlite::Statement &del =
+        c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(sqlite::quoted(schema.className())));
     del.bind(1, id);
     del.run();
     QList<qint64> ownedElements;
@@ -343,8 +337,8 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
         if (!p.isList())
             continue;
         const QList<qint64> elements = readList(schema, id, p);
-        sqlite::Statement &drop =
-            c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE owner = ?").arg(StoreCore::listTable(schema.className(), p.name)));
+        sqlite::Statement &drop = c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE owner = ?")
+                                                   .arg(StoreCore::listTable(schema.className(), p.name)));
         drop.bind(1, id);
         drop.run();
         if (core.schemaFor(p.objectClass).primaryKeyName().isEmpty()) {
@@ -360,7 +354,8 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
         QList<qint64> owners;
         if (link.property->isList()) {
             const QString table = StoreCore::listTable(ownerClass, link.property->name);
-            sqlite::Statement &find = c.db.prepare(QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE target = ?").arg(table));
+            sqlite::Statement &find =
+                c.db.prepare(QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE target = ?").arg(table));
             find.bind(1, id);
             while (find.step())
                 owners.append(find.columnInt(0));
@@ -372,11 +367,13 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id)
         } else {
             const QString table = sqlite::quoted(ownerClass);
             const QString column = sqlite::quoted(link.property->name);
-            sqlite::Statement &find = c.db.prepare(QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?").arg(table, column));
+            sqlite::Statement &find =
+                c.db.prepare(QStringLiteral("SELECT _id FROM %1 WHERE %2 = ?").arg(table, column));
             find.bind(1, id);
             while (find.step())
                 owners.append(find.columnInt(0));
-            sqlite::Statement &unset = c.db.prepare(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE %2 = ?").arg(table, column));
+            sqlite::Statement &unset =
+                c.db.prepare(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE %2 = ?").arg(table, column));
             unset.bind(1, id);
             unset.run();
             for (qint64 owner : std::as_const(owners))

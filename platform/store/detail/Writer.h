@@ -15,8 +15,10 @@ public:
     explicit Writer(Connection &connection); // throws unless a write transaction is open here
 
     qint64 upsert(const ObjectSchema &schema, const QVariantMap &values, Mode mode);
-    void setProperty(const ObjectSchema &schema, qint64 id, const Property &property, const QVariant &value, Mode mode);
-    void setList(const ObjectSchema &schema, qint64 id, const Property &property, const QList<qint64> &targets);
+    void setProperty(const ObjectSchema &schema, qint64 id, const Property &property, const QVariant &value,
+                     Mode mode);
+    void setList(const ObjectSchema &schema, qint64 id, const Property &property,
+                 const QList<qint64> &targets);
     QList<qint64> readList(const ObjectSchema &schema, qint64 id, const Property &property);
     qint64 resolveLink(const Property &property, const QVariant &value, Mode mode);
     void removeRow(const ObjectSchema &schema, qint64 id);
@@ -36,14 +38,13 @@ private:
 
 // Runs a write operation; a failure dooms the whole transaction even when the
 // caller catches the exception, so that no half-made change is ever committed.
-template <typename F>
-auto guarded(Connection &connection, F &&operation) -> decltype(operation())
-{
+template <typename F> auto guarded(Connection &connection, F &&operation) -> decltype(operation()) {
     try {
         return operation();
     } catch (const StoreError &e) {
         if (!connection.failure)
-            connection.failure = Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message());
+            connection.failure =
+                Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message());
         throw;
     }
 }

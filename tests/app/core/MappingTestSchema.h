@@ -12,23 +12,20 @@ namespace mappingtest {
 using platform::ObjectSchema;
 using platform::PropertyType;
 
-inline ObjectSchema modeSchema()
-{
+inline ObjectSchema modeSchema() {
     return ObjectSchema(QStringLiteral("MMode"))
         .property(QStringLiteral("translation"), PropertyType::Bool)
         .property(QStringLiteral("translateWebSite"), PropertyType::Bool)
         .property(QStringLiteral("source"), PropertyType::String);
 }
 
-inline ObjectSchema voiceSchema()
-{
+inline ObjectSchema voiceSchema() {
     return ObjectSchema(QStringLiteral("MVoice"))
         .primaryKey(QStringLiteral("identifier"), PropertyType::String)
         .required(QStringLiteral("quality"), PropertyType::Int);
 }
 
-inline ObjectSchema languageSchema()
-{
+inline ObjectSchema languageSchema() {
     return ObjectSchema(QStringLiteral("MLanguage"))
         .primaryKey(QStringLiteral("localeIdentifier"), PropertyType::String)
         .property(QStringLiteral("languageName"), PropertyType::String)
@@ -37,8 +34,7 @@ inline ObjectSchema languageSchema()
 }
 
 // No tables of its own: snake-case keys.
-inline ObjectSchema translationSchema()
-{
+inline ObjectSchema translationSchema() {
     return ObjectSchema(QStringLiteral("MTranslation"))
         .primaryKey(QStringLiteral("idTranslation"), PropertyType::Int)
         .link(QStringLiteral("languageFrom"), QStringLiteral("MLanguage"))
@@ -49,8 +45,7 @@ inline ObjectSchema translationSchema()
         .list(QStringLiteral("tags"), QStringLiteral("MVoice"));
 }
 
-inline void declareOnce()
-{
+inline void declareOnce() {
     static bool declared = false;
     if (declared)
         return;
@@ -85,8 +80,7 @@ inline void declareOnce()
 
 class MappingTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         declareOnce();
         platform::StoreConfiguration config;
@@ -100,8 +94,7 @@ protected:
     }
     void TearDown() override { platform::ObjectStore::resetDefaultStore(); }
 
-    void write(const std::function<void(platform::Transaction &)> &block)
-    {
+    void write(const std::function<void(platform::Transaction &)> &block) {
         const platform::Error error = store.write(block);
         ASSERT_FALSE(error) << error.localizedDescription().toStdString();
     }

@@ -8,8 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(ObjectStoreReporting, ADamagedStoreFileReachesTheCrashReporter)
-{
+TEST(ObjectStoreReporting, ADamagedStoreFileReachesTheCrashReporter) {
     auto reporter = std::make_shared<RecordingCrashReporter>();
     const auto previous = platform::CrashReporter::shared();
     platform::CrashReporter::setShared(reporter);
@@ -24,7 +23,8 @@ TEST(ObjectStoreReporting, ADamagedStoreFileReachesTheCrashReporter)
     platform::StoreConfiguration config;
     config.path = path;
     config.schemaVersion = 112;
-    config.classes = {platform::ObjectSchema(QStringLiteral("Thing")).property(QStringLiteral("name"), platform::PropertyType::String)};
+    config.classes = {platform::ObjectSchema(QStringLiteral("Thing"))
+                          .property(QStringLiteral("name"), platform::PropertyType::String)};
     EXPECT_FALSE(platform::ObjectStore::open(config).isNull());
 
     platform::ObjectStore::setReporter({});
@@ -32,5 +32,8 @@ TEST(ObjectStoreReporting, ADamagedStoreFileReachesTheCrashReporter)
     ASSERT_EQ(reporter->records.size(), 1);
     EXPECT_EQ(reporter->records.first().domain, QString::fromLatin1(platform::ObjectStore::kErrorDomain));
     EXPECT_EQ(reporter->records.first().code, platform::ObjectStore::DamagedFile);
-    EXPECT_TRUE(reporter->records.first().userInfo.value(QStringLiteral("movedTo")).toString().contains(QStringLiteral("damaged")));
+    EXPECT_TRUE(reporter->records.first()
+                    .userInfo.value(QStringLiteral("movedTo"))
+                    .toString()
+                    .contains(QStringLiteral("damaged")));
 }

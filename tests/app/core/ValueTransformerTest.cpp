@@ -17,22 +17,22 @@ namespace {
 // A fixed zone (+05:30, no daylight saving) makes printed offsets predictable.
 class FixedTimeZone : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_previous = qgetenv("TZ");
         qputenv("TZ", "Asia/Kolkata");
         tzset();
         MCJSONDateTransformer::load();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_previous.isEmpty())
             qunsetenv("TZ");
         else
             qputenv("TZ", m_previous);
         tzset();
     }
-    static ValueTransformerPtr named(const char *name) { return ValueTransformer::valueTransformerForName(QString::fromLatin1(name)); }
+    static ValueTransformerPtr named(const char *name) {
+        return ValueTransformer::valueTransformerForName(QString::fromLatin1(name));
+    }
 
 private:
     QByteArray m_previous;
@@ -42,12 +42,12 @@ private:
 
 using DateTransformers = FixedTimeZone;
 
-TEST_F(DateTransformers, DateTimeReadsZeroOffsetAndPrintsTheLocalOffset)
-{
+TEST_F(DateTransformers, DateTimeReadsZeroOffsetAndPrintsTheLocalOffset) {
     const ValueTransformerPtr t = named(MCJSONDateTimeTransformerName);
     ASSERT_TRUE(t);
     const QDateTime date = t->transformedValue(QStringLiteral("2024-03-05T10:20:30Z")).toDateTime();
-    EXPECT_EQ(date.toMSecsSinceEpoch(), QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
+    EXPECT_EQ(date.toMSecsSinceEpoch(),
+              QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
     EXPECT_EQ(t->reverseTransformedValue(date).toString(), QStringLiteral("2024-03-05T15:50:30+05:30"));
     const QDateTime west = t->transformedValue(QStringLiteral("2024-03-05T10:20:30-08:00")).toDateTime();
     EXPECT_EQ(west.toMSecsSinceEpoch() - date.toMSecsSinceEpoch(), 8 * 3600 * 1000);
@@ -59,8 +59,7 @@ TEST_F(DateTransformers, DateTimeReadsZeroOffsetAndPrintsTheLocalOffset)
     EXPECT_FALSE(t->reverseTransformedValue(QVariant()).isValid());
 }
 
-TEST_F(DateTransformers, MillisecondsAndDateOnlyFormats)
-{
+TEST_F(DateTransformers, MillisecondsAndDateOnlyFormats) {
     const ValueTransformerPtr ms = named(MCJSONDateTimeMillisecondTransformerName);
     const QDateTime date = ms->transformedValue(QStringLiteral("2024-03-05T10:20:30.123Z")).toDateTime();
     EXPECT_EQ(date.time().msec(), 123);
@@ -68,18 +67,19 @@ TEST_F(DateTransformers, MillisecondsAndDateOnlyFormats)
 
     const ValueTransformerPtr day = named(MCJSONDateOnlyTransformerName);
     const QDateTime midnight = day->transformedValue(QStringLiteral("2024-03-05")).toDateTime();
-    EXPECT_EQ(midnight.toMSecsSinceEpoch(), QDateTime(QDate(2024, 3, 4), QTime(18, 30), QTimeZone::utc()).toMSecsSinceEpoch());
+    EXPECT_EQ(midnight.toMSecsSinceEpoch(),
+              QDateTime(QDate(2024, 3, 4), QTime(18, 30), QTimeZone::utc()).toMSecsSinceEpoch());
     EXPECT_EQ(day->reverseTransformedValue(midnight).toString(), QStringLiteral("2024-03-05"));
     EXPECT_FALSE(day->transformedValue(QStringLiteral("2024-02-30")).isValid());
 
     EXPECT_EQ(MCJSONDateTransformer::dateFormatForStyle(7), MCJSONDateTransformer::dateFormatForStyle(0));
-    const auto seven = std::static_pointer_cast<MCJSONDateTransformer>(MCJSONDateTransformer::valueTransformerWithDateStyle(7));
+    const auto seven = std::static_pointer_cast<MCJSONDateTransformer>(
+        MCJSONDateTransformer::valueTransformerWithDateStyle(7));
     EXPECT_EQ(seven->formatter().dateFormat(), QStringLiteral("yyyy-MM-dd'T'HH:mm:ssZZZZZ"));
     EXPECT_EQ(seven->formatter().localeIdentifier(), QStringLiteral("en_US_POSIX"));
 }
 
-TEST(OtherTransformers, NonNullStringAndMappingDictionary)
-{
+TEST(OtherTransformers, NonNullStringAndMappingDictionary) {
     const ValueTransformerPtr s = MCJSONNonNullStringTransformer::valueTransformer();
     EXPECT_EQ(s->transformedValue(QVariant::fromValue(nullptr)).toString(), QStringLiteral(""));
     EXPECT_EQ(s->transformedValue(QVariant()).typeId(), QMetaType::QString);
@@ -95,15 +95,13 @@ TEST(OtherTransformers, NonNullStringAndMappingDictionary)
 
 class MappedTransformers : public MappingTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_previous = qgetenv("TZ");
         qputenv("TZ", "Asia/Kolkata");
         tzset();
         MappingTest::SetUp();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         MappingTest::TearDown();
         if (m_previous.isEmpty())
             qunsetenv("TZ");
@@ -114,32 +112,42 @@ protected:
     QByteArray m_previous;
 };
 
-TEST_F(MappedTransformers, DatePropertiesUseTheDateTimeTransformerBothWays)
-{
+TEST_F(MappedTransformers, DatePropertiesUseTheDateTimeTransformerBothWays) {
     write([&](Transaction &tx) {
+        JSONMapping::createOrUpdateInRealm(
+            tx, QStringLiteral("MTranslation"),
+            {{QStringLiteral("id_translation"), 1},
+             {QStringLiteral("created_date"), QStringLiteral("2024-03-05T10:20:30Z")}});
         JSONMapping::createOrUpdateInRealm(tx, QStringLiteral("MTranslation"),
-                                           {{QStringLiteral("id_translation"), 1}, {QStringLiteral("created_date"), QStringLiteral("2024-03-05T10:20:30Z")}});
-        JSONMapping::createOrUpdateInRealm(tx, QStringLiteral("MTranslation"),
-                                           {{QStringLiteral("id_translation"), 2}, {QStringLiteral("created_date"), QStringLiteral("yesterday")}});
+                                           {{QStringLiteral("id_translation"), 2},
+                                            {QStringLiteral("created_date"), QStringLiteral("yesterday")}});
     });
     const Object t = store.objectForPrimaryKey(QStringLiteral("MTranslation"), 1);
     EXPECT_EQ(t.value(QStringLiteral("createdDate")).toDateTime().toMSecsSinceEpoch(),
               QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
     EXPECT_EQ(JSONMapping::JSONDictionary(t).toMap().value(QStringLiteral("created_date")).toString(),
               QStringLiteral("2024-03-05T15:50:30+05:30"));
-    EXPECT_FALSE(store.objectForPrimaryKey(QStringLiteral("MTranslation"), 2).value(QStringLiteral("createdDate")).isValid());
+    EXPECT_FALSE(store.objectForPrimaryKey(QStringLiteral("MTranslation"), 2)
+                     .value(QStringLiteral("createdDate"))
+                     .isValid());
 }
 
-TEST_F(MappedTransformers, PrimaryKeyTransformerFindsStoredObjectsOfModelClassesOnly)
-{
-    write([&](Transaction &tx) { tx.create(QStringLiteral("MLanguage"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}}); });
+TEST_F(MappedTransformers, PrimaryKeyTransformerFindsStoredObjectsOfModelClassesOnly) {
+    write([&](Transaction &tx) {
+        tx.create(QStringLiteral("MLanguage"),
+                  {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+    });
     const auto t = MCJSONPrimaryKeyTransformer::valueTransformerWithRealmClass(QStringLiteral("MLanguage"));
-    EXPECT_EQ(t->transformedValue(QStringLiteral("en_GB")).value<Object>().value(QStringLiteral("localeIdentifier")).toString(),
+    EXPECT_EQ(t->transformedValue(QStringLiteral("en_GB"))
+                  .value<Object>()
+                  .value(QStringLiteral("localeIdentifier"))
+                  .toString(),
               QStringLiteral("en_GB"));
     EXPECT_FALSE(t->transformedValue(QStringLiteral("xx")).isValid());
     EXPECT_FALSE(t->transformedValue(QVariant()).isValid());
     const auto noKey = MCJSONPrimaryKeyTransformer::valueTransformerWithRealmClass(QStringLiteral("MMode"));
     EXPECT_TRUE(std::static_pointer_cast<MCJSONPrimaryKeyTransformer>(noKey)->realmClassToMap().isEmpty());
-    const auto unknown = MCJSONPrimaryKeyTransformer::valueTransformerWithRealmClass(QStringLiteral("QString"));
+    const auto unknown =
+        MCJSONPrimaryKeyTransformer::valueTransformerWithRealmClass(QStringLiteral("QString"));
     EXPECT_FALSE(unknown->transformedValue(QStringLiteral("en_GB")).isValid());
 }
