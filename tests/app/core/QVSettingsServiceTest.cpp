@@ -10,6 +10,8 @@
 #include "platform/UserDefaults.h"
 
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 using namespace platform;
 
@@ -306,6 +308,21 @@ TEST_F(SettingsServiceTest, ChangesJoinTheCallersTransactionAndCommitOrRollBackW
     EXPECT_TRUE(aborted);
     EXPECT_EQ(QVSettingsService::defaultSettings().userId(), QStringLiteral("joined"));
     EXPECT_FALSE(QVSettingsService::defaultSettings().autoSpeak());
+}
+
+TEST_F(SettingsServiceTest, CountersChangedFromSeveralThreadsLoseNoUpdate) {
+    ASSERT_FALSE(QVSettingsService::countOfLaunchIncrease());
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 10; ++i)
+                QVSettingsService::increaseTranslateWithSymbolsCount(1);
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(QVSettingsService::defaultSettings().dayTranslationPassedCount(), 40);
+    EXPECT_EQ(count(kSettings), 1);
 }
 
 // The daily counter
