@@ -15,6 +15,7 @@
 #include "core/models/QVStringRealm.h"
 #include "core/models/QVTranslationRealm.h"
 #include "core/models/QVUnknownWord.h"
+#include "core/settings/QVTranslateSettings.h"
 
 #include <functional>
 
@@ -31,6 +32,7 @@ QList<platform::ObjectSchema> allSchemas() {
         QVRemoteSettings::schema(),
         QVCrossApp::schema(),
         QVStringRealm::schema(),
+        QVTranslateSettings::schema(),
         QVLexicalPart::schema(),
         QVPartOfSpeech::schema(),
         QVExample::schema(),
@@ -51,6 +53,7 @@ platform::Error declareMappings() {
         &JSONMapping::declare<QVRemoteSettings>,
         &JSONMapping::declare<QVCrossApp>,
         &JSONMapping::declare<QVStringRealm>,
+        &JSONMapping::declare<QVTranslateSettings>,
         &JSONMapping::declare<QVLexicalPart>,
         &JSONMapping::declare<QVPartOfSpeech>,
         &JSONMapping::declare<QVExample>,
