@@ -1,4 +1,6 @@
 #include "core/DevLogger.h"
+#include "core/mapping/MCJSONDateTransformer.h"
+#include "core/mapping/ObjectStoreReporting.h"
 #include "merovantia/MFDataManager.h"
 #include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
@@ -6,6 +8,9 @@
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
+    MCJSONDateTransformer::load();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
@@ -14,6 +19,7 @@ int main(int argc, char *argv[]) {
     // Problems the platform layers cannot hand to a caller become non-fatal reports.
     platform::setProblemHandler(
         [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
+    installObjectStoreReporter();
     MFDataManager::setFailureReporter(
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
