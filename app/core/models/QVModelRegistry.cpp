@@ -15,6 +15,8 @@
 #include "core/models/QVStringRealm.h"
 #include "core/models/QVTranslationRealm.h"
 #include "core/models/QVUnknownWord.h"
+#include "services/packages/QVLanguagePackageRealm.h"
+#include "services/packages/QVPackagesRealm.h"
 
 #include <functional>
 
@@ -39,6 +41,8 @@ QList<platform::ObjectSchema> allSchemas() {
         QVTranslationRealm::schema(),
         QVChatMessageRealm::schema(),
         QVUnknownWord::schema(),
+        QVLanguagePackageRealm::schema(),
+        QVPackagesRealm::schema(),
     };
 }
 
@@ -59,6 +63,8 @@ platform::Error declareMappings() {
         &JSONMapping::declare<QVTranslationRealm>,
         &JSONMapping::declare<QVChatMessageRealm>,
         &JSONMapping::declare<QVUnknownWord>,
+        &JSONMapping::declare<QVLanguagePackageRealm>,
+        &JSONMapping::declare<QVPackagesRealm>,
     };
     // clang-format on
     for (const auto &declare : declarations) {
