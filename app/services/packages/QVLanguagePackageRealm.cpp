@@ -46,7 +46,8 @@ QVariantMap QVLanguagePackageRealm::JSONInboundMappingDictionary() {
         {QStringLiteral("size"), QStringLiteral("packageSize")},
         {QStringLiteral("url"), QStringLiteral("packageUrl")},
     };
-    for (const char *key : {"compressedSize", "type", "updateCompressedSize", "updateSize", "updateUrl", "version"})
+    for (const char *key :
+         {"compressedSize", "type", "updateCompressedSize", "updateSize", "updateUrl", "version"})
         table.insert(QString::fromLatin1(key), QString::fromLatin1(key));
     return table;
 }
@@ -63,16 +64,18 @@ std::optional<QVariantMap> QVLanguagePackageRealm::preprocessedJSON(const QVaria
         return std::nullopt;
 
     QVariantMap item = json;
-    item.insert(QStringLiteral("size"),
-                static_cast<float>(QVPackageFolders::megabytesFromBytes(model.value(QStringLiteral("size")).toDouble())));
+    item.insert(QStringLiteral("size"), static_cast<float>(QVPackageFolders::megabytesFromBytes(
+                                            model.value(QStringLiteral("size")).toDouble())));
     item.insert(QStringLiteral("url"), staticFilesBase() + QStringLiteral("static/") + modelUrl);
     if (json.contains(QStringLiteral("compressedSize")))
-        item.insert(QStringLiteral("compressedSize"), modelvalues::text(json.value(QStringLiteral("compressedSize"))));
+        item.insert(QStringLiteral("compressedSize"),
+                    modelvalues::text(json.value(QStringLiteral("compressedSize"))));
 
     const QVariant update = json.value(QStringLiteral("update"));
     if (update.isValid() && !update.isNull() && update.canConvert<QVariantMap>()) {
         const QVariantMap fields = update.toMap();
-        item.insert(QStringLiteral("updateCompressedSize"), modelvalues::text(fields.value(QStringLiteral("compressedSize"))));
+        item.insert(QStringLiteral("updateCompressedSize"),
+                    modelvalues::text(fields.value(QStringLiteral("compressedSize"))));
         // In megabytes like the package's own size, so both read alike.
         item.insert(QStringLiteral("updateSize"), static_cast<float>(QVPackageFolders::megabytesFromBytes(
                                                       fields.value(QStringLiteral("size")).toDouble())));
@@ -103,8 +106,10 @@ uint QVLanguagePackageRealm::formatType() const {
 
 uint QVLanguagePackageRealm::formatTypeForType(const QString &type) {
     static const QHash<QString, uint> types = {
-        {QStringLiteral("mtplz"), Mtplz},         {QStringLiteral("opennmt-desktop"), OpennmtDesktop},
-        {QStringLiteral("opennmt-mobile"), OpennmtMobile}, {QStringLiteral("tesseract"), Tesseract},
+        {QStringLiteral("mtplz"), Mtplz},
+        {QStringLiteral("opennmt-desktop"), OpennmtDesktop},
+        {QStringLiteral("opennmt-mobile"), OpennmtMobile},
+        {QStringLiteral("tesseract"), Tesseract},
         {QStringLiteral("wordnet"), Wordnet},
     };
     return types.value(type, Unknown);

@@ -21,7 +21,14 @@ public:
     static std::optional<QVariantMap> preprocessedJSON(const QVariantMap &json);
 
     // Kinds of package, as formatType() numbers them.
-    enum FormatType : uint { Unknown = 0, Mtplz = 1, OpennmtDesktop = 2, OpennmtMobile = 3, Tesseract = 4, Wordnet = 5 };
+    enum FormatType : uint {
+        Unknown = 0,
+        Mtplz = 1,
+        OpennmtDesktop = 2,
+        OpennmtMobile = 3,
+        Tesseract = 4,
+        Wordnet = 5
+    };
 
     QV_STORE_PROPERTY(QString, languageCode, setLanguageCode)
     QV_STORE_PROPERTY(QString, localName, setLocalName)
@@ -38,9 +45,9 @@ public:
     // The QVPackagesRealm records whose packages list holds this package.
     platform::Results owners() const;
 
-    QString formatPackageSize() const;       // "%dmb"
-    QString formatUpdateSize() const;        // "%dmb" of the update; empty without one
+    QString formatPackageSize() const; // "%dmb"
+    QString formatUpdateSize() const;  // "%dmb" of the update; empty without one
     uint formatType() const;
     static uint formatTypeForType(const QString &type);
-    QString formattedName() const;           // the kind's interface name
+    QString formattedName() const; // the kind's interface name
 };

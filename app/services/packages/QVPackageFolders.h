@@ -19,11 +19,11 @@ inline constexpr const char *kTranslationType = "opennmt-desktop";
 inline constexpr const char *kOcrType = "tesseract";
 inline constexpr const char *kDictionaryType = "wordnet";
 
-QString languagePacksFolder();                       // Caches/LanguagePacks
-QString folderForType(const QString &type);          // Caches/LanguagePacks/<type>
-QString unpackFolderForType(const QString &type);    // as above, with "tessdata" for the OCR type
-QString ocrDataFolder();                             // Caches/LanguagePacks/tesseract
-QString dictionaryFolder();                          // Caches/LanguagePacks/wordnet
+QString languagePacksFolder();                             // Caches/LanguagePacks
+QString folderForType(const QString &type);                // Caches/LanguagePacks/<type>
+QString unpackFolderForType(const QString &type);          // as above, with "tessdata" for the OCR type
+QString ocrDataFolder();                                   // Caches/LanguagePacks/tesseract
+QString dictionaryFolder();                                // Caches/LanguagePacks/wordnet
 QString translationFolderFromEnglish(const QString &code); // .../opennmt-desktop/en-<code>
 QString translationFolderToEnglish(const QString &code);   // .../opennmt-desktop/<code>-en
 QString englishTokenizerIn(const QString &folder);         // <folder>/en.spm.model

@@ -31,7 +31,8 @@ platform::Error QVPackagesMapper::createRealmObject(const QVariantList &jsonArra
     return createRealmObject(store, jsonArray);
 }
 
-platform::Error QVPackagesMapper::createRealmObject(const platform::ObjectStore &store, const QVariantList &jsonArray) {
+platform::Error QVPackagesMapper::createRealmObject(const platform::ObjectStore &store,
+                                                    const QVariantList &jsonArray) {
     if (store.isNull())
         return platform::Error(QString::fromLatin1(platform::ObjectStore::kErrorDomain),
                                platform::ObjectStore::OpenFailed, QStringLiteral("The database is not open"));
@@ -66,12 +67,13 @@ platform::Error QVPackagesMapper::createRealmObject(const platform::ObjectStore 
             QVariantList list;
             for (const platform::Object &package : matching.toList())
                 list.append(QVariant::fromValue(package));
-            tx.createOrUpdate(QVPackagesRealm::storeClassName(), {
-                                                                    {QStringLiteral("languageCode"), code},
-                                                                    {QStringLiteral("imageUrl"), image},
-                                                                    {QStringLiteral("localName"), first.localName()},
-                                                                    {QStringLiteral("packages"), list},
-                                                                });
+            tx.createOrUpdate(QVPackagesRealm::storeClassName(),
+                              {
+                                  {QStringLiteral("languageCode"), code},
+                                  {QStringLiteral("imageUrl"), image},
+                                  {QStringLiteral("localName"), first.localName()},
+                                  {QStringLiteral("packages"), list},
+                              });
         }
     });
 }

@@ -18,6 +18,7 @@ public:
     // The flag picture of the first language whose languageString is the code; null when none.
     static QString imageUrlForLanguage(const QString &code);
 
-    static platform::Error createRealmObject(const platform::ObjectStore &store, const QVariantList &jsonArray);
+    static platform::Error createRealmObject(const platform::ObjectStore &store,
+                                             const QVariantList &jsonArray);
     static QString imageUrlForLanguage(const platform::ObjectStore &store, const QString &code);
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/ModelTestStore.h"
 #include "PackageCatalogueFixture.h"
+#include "app/core/ModelTestStore.h"
 
 #include "core/models/QVLanguageRealm.h"
 #include "services/packages/QVPackagesMapper.h"
@@ -24,13 +24,13 @@ protected:
         platform::BackendConfig::overrideHost("QV_API_HOST", QUrl(QStringLiteral("http://127.0.0.1:9")));
         write([](platform::Transaction &tx) {
             tx.createOrUpdate(QVLanguageRealm::storeClassName(), {{"localeIdentifier", "de_DE"},
-                                                                 {"languageName", "German"},
-                                                                 {"languageString", "de"},
-                                                                 {"imageFile", "flag_de"}});
+                                                                  {"languageName", "German"},
+                                                                  {"languageString", "de"},
+                                                                  {"imageFile", "flag_de"}});
             tx.createOrUpdate(QVLanguageRealm::storeClassName(), {{"localeIdentifier", "fr_FR"},
-                                                                 {"languageName", "French"},
-                                                                 {"languageString", "fr"},
-                                                                 {"imageFile", "flag_fr"}});
+                                                                  {"languageName", "French"},
+                                                                  {"languageString", "fr"},
+                                                                  {"imageFile", "flag_fr"}});
         });
     }
     void TearDown() override {
@@ -44,8 +44,9 @@ protected:
         ASSERT_FALSE(error) << error.localizedDescription().toStdString();
     }
     QVLanguagePackageRealm package(const QString &path) const {
-        return QVLanguagePackageRealm(store.objectForPrimaryKey(
-            QVLanguagePackageRealm::storeClassName(), QStringLiteral("http://127.0.0.1:9/v2/static/") + path));
+        return QVLanguagePackageRealm(
+            store.objectForPrimaryKey(QVLanguagePackageRealm::storeClassName(),
+                                      QStringLiteral("http://127.0.0.1:9/v2/static/") + path));
     }
     QVPackagesRealm language(const QString &code) const {
         return QVPackagesRealm(store.objectForPrimaryKey(QVPackagesRealm::storeClassName(), code));

@@ -20,17 +20,20 @@ TEST_F(PackageStoreTest, CatalogueStoresUsablePackagesOnly) {
     // Mobile models, object recognition for other languages than English and
     // items without an archive are left out.
     QStringList stored;
-    for (const platform::Object &o : store.objects(QVLanguagePackageRealm::storeClassName()).sorted("packageUrl").toList())
+    for (const platform::Object &o :
+         store.objects(QVLanguagePackageRealm::storeClassName()).sorted("packageUrl").toList())
         stored.append(QVLanguagePackageRealm(o).packageUrl().section(QLatin1Char('/'), -2));
-    EXPECT_EQ(stored, QStringList({"dict/fr.zip", "models/de.zip", "models/fr.zip", "models/it.zip", "objects/en.zip",
-                                   "ocr/deu.zip"}));
-    EXPECT_EQ(package("models/de.zip").packageUrl(), QStringLiteral("http://127.0.0.1:9/v2/static/models/de.zip"));
+    EXPECT_EQ(stored, QStringList({"dict/fr.zip", "models/de.zip", "models/fr.zip", "models/it.zip",
+                                   "objects/en.zip", "ocr/deu.zip"}));
+    EXPECT_EQ(package("models/de.zip").packageUrl(),
+              QStringLiteral("http://127.0.0.1:9/v2/static/models/de.zip"));
     EXPECT_FALSE(package("models/de.zip").isDownloaded());
     EXPECT_EQ(package("models/de.zip").version(), QStringLiteral("3"));
 }
 
 TEST_F(PackageStoreTest, CatalogueGroupsPackagesPerLanguageWithFlags) {
-    const QList<QVPackagesRealm> all = QVPackagesMapper::arrayPackagesForJSONArray(jsonArray(kPackageCatalogue));
+    const QList<QVPackagesRealm> all =
+        QVPackagesMapper::arrayPackagesForJSONArray(jsonArray(kPackageCatalogue));
     QStringList codes;
     for (const QVPackagesRealm &language : all)
         codes.append(language.languageCode());
@@ -127,10 +130,13 @@ TEST_F(PackageStoreTest, PackageKindsAndTheirNames) {
     EXPECT_EQ(package("objects/en.zip").formatType(), 0u);
     EXPECT_EQ(QVLanguagePackageRealm::formatTypeForType(QStringLiteral("opennmt-mobile")), 3u);
 
-    EXPECT_EQ(package("ocr/deu.zip").formattedName(), QVLocalizedString(QStringLiteral("_loc_image_translation")));
-    EXPECT_EQ(package("models/de.zip").formattedName(), QVLocalizedString(QStringLiteral("_loc_text_translation")));
+    EXPECT_EQ(package("ocr/deu.zip").formattedName(),
+              QVLocalizedString(QStringLiteral("_loc_image_translation")));
+    EXPECT_EQ(package("models/de.zip").formattedName(),
+              QVLocalizedString(QStringLiteral("_loc_text_translation")));
     EXPECT_EQ(package("dict/fr.zip").formattedName(), QVLocalizedString(QStringLiteral("_loc_dictionary")));
-    EXPECT_EQ(package("objects/en.zip").formattedName(), QVLocalizedString(QStringLiteral("_loc_object_translation")));
+    EXPECT_EQ(package("objects/en.zip").formattedName(),
+              QVLocalizedString(QStringLiteral("_loc_object_translation")));
     EXPECT_EQ(package("models/it.zip").formattedName(), QStringLiteral("mtplz"));
 }
 
@@ -138,8 +144,10 @@ TEST(QVLanguagePackageRealmTest, PreprocessingLeavesOutItemsItCannotUse) {
     EXPECT_FALSE(QVLanguagePackageRealm::preprocessedJSON(
         {{"type", "opennmt-mobile"}, {"lang", "de"}, {"model", QVariantMap{{"url", "a.zip"}, {"size", 1}}}}));
     EXPECT_FALSE(QVLanguagePackageRealm::preprocessedJSON({{"type", "opennmt-desktop"}, {"lang", "de"}}));
-    const auto french = QVLanguagePackageRealm::preprocessedJSON(
-        {{"type", "parseImageObjectIOS"}, {"lang", "fr"}, {"model", QVariantMap{{"url", "o.zip"}, {"size", 1}}}});
+    const auto french =
+        QVLanguagePackageRealm::preprocessedJSON({{"type", "parseImageObjectIOS"},
+                                                  {"lang", "fr"},
+                                                  {"model", QVariantMap{{"url", "o.zip"}, {"size", 1}}}});
     ASSERT_TRUE(french);
     EXPECT_TRUE(french->isEmpty());
 }
