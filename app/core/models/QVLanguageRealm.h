@@ -59,15 +59,15 @@ public:
 
     // Offline translation package of this language (code c = languageString),
     // under Caches/LanguagePacks; defined with the package records.
-    QString typePackage() const;                             // "opennmt-desktop"
-    QString folderPath() const;                              // Caches/LanguagePacks/<typePackage>
-    QString fullPatchFileName(const QString &name) const;    // folderPath/<name>
-    QString pathOfflinePackageDirFromEng() const;            // folderPath/en-c
-    QString pathOfflinePackageDirToEng() const;              // folderPath/c-en
-    QString pathOfflinePackageEngModelFrom() const;          // en-c/en.spm.model
-    QString pathOfflinePackageLangModelFrom() const;         // en-c/c.spm.model
-    QString pathOfflinePackageEngModelTo() const;            // c-en/en.spm.model
-    QString pathOfflinePackageLangModelTo() const;           // c-en/c.spm.model
+    QString typePackage() const;                          // "opennmt-desktop"
+    QString folderPath() const;                           // Caches/LanguagePacks/<typePackage>
+    QString fullPatchFileName(const QString &name) const; // folderPath/<name>
+    QString pathOfflinePackageDirFromEng() const;         // folderPath/en-c
+    QString pathOfflinePackageDirToEng() const;           // folderPath/c-en
+    QString pathOfflinePackageEngModelFrom() const;       // en-c/en.spm.model
+    QString pathOfflinePackageLangModelFrom() const;      // en-c/c.spm.model
+    QString pathOfflinePackageEngModelTo() const;         // c-en/en.spm.model
+    QString pathOfflinePackageLangModelTo() const;        // c-en/c.spm.model
     QString patchOfflinePackageFromEng() const;
     QString patchOfflinePackageToEng() const;
     QString patchOfflinePDictionaryFromEng() const;
