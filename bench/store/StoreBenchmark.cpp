@@ -112,6 +112,15 @@ void BM_ReadSortedNewestFirstWithTexts(benchmark::State &state)
     }
 }
 
+void BM_ReadSortedNewestFirstAsObjects(benchmark::State &state)
+{
+    Filled filled;
+    for (auto _ : state) {
+        const Results newest = filled.store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+        benchmark::DoNotOptimize(newest.toList().size());
+    }
+}
+
 void BM_OneInsertionNotifiedToObserverOfAll(benchmark::State &state)
 {
     Filled filled;
@@ -147,6 +156,7 @@ void BM_OneInsertionNotifiedToObserverOfAll(benchmark::State &state)
 
 BENCHMARK(BM_Insert10000InOneTransaction)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_ReadSortedNewestFirst)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadSortedNewestFirstAsObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadSortedNewestFirstWithTexts)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneInsertionNotifiedToObserverOfAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(50);
 

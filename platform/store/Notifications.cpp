@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/store/Query.h"
+#include "platform/store/StoreError.h"
 #include "platform/store/detail/StoreCore.h"
 
 #include <QCoreApplication>
@@ -214,12 +215,12 @@ void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes)
         }
     }
     const QSet<int> inOrder = longestIncreasing(keptOld);
-    const auto classChanges = changes.classes.value(observer.query->schema->className());
+    const QSet<qint64> modified = modifiedRows(*observer.query->schema, changes);
     for (int k = 0; k < keptNew.size(); ++k) {
         if (!inOrder.contains(k)) {
             change.deletions.append(keptOld.at(k));
             change.insertions.append(keptNew.at(k));
-        } else if (classChanges.modified.contains(now.at(keptNew.at(k)))) {
+        } else if (modified.contains(now.at(keptNew.at(k)))) {
             change.modifications.append(keptNew.at(k));
         }
     }
@@ -230,6 +231,42 @@ void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes)
         return;
     auto block = observer.block;
     block(change);
+}
+
+QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet &changes)
+{
+    QSet<qint64> rows;
+    const auto own = changes.classes.constFind(schema.className());
+    if (own != changes.classes.constEnd()) {
+        for (auto it = own->modified.cbegin(); it != own->modified.cend(); ++it)
+            rows.insert(it.key());
+    }
+    // A change in an object that a row links to directly counts as a change of the row.
+    Connection &c = connection();
+    for (const Property &p : schema.properties()) {
+        if (p.isScalar())
+            continue;
+        const auto target = changes.classes.constFind(p.objectClass);
+        if (target == changes.classes.constEnd() || target->modified.isEmpty())
+            continue;
+        QStringList ids;
+        for (auto it = target->modified.cbegin(); it != target->modified.cend(); ++it)
+            ids.append(QString::number(it.key()));
+        const QString sql = p.isLink()
+            ? QStringLiteral("SELECT _id FROM %1 WHERE %2 IN (%3)")
+                  .arg(sqlite::quoted(schema.className()), sqlite::quoted(p.name), ids.join(QLatin1Char(',')))
+            : QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE target IN (%2)")
+                  .arg(listTable(schema.className(), p.name), ids.join(QLatin1Char(',')));
+        try {
+            sqlite::Statement st(c.db.handle(), sql.toUtf8());
+            while (st.step())
+                rows.insert(st.columnInt(0));
+        } catch (const StoreError &e) {
+            report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+                   QStringLiteral("Object store notification failed"));
+        }
+    }
+    return rows;
 }
 
 void StoreCore::deliverObject(quint64 id, const ChangeSet &changes)

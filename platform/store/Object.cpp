@@ -163,10 +163,12 @@ void Object::set(Transaction &tx, const QString &property, const QVariant &value
         setValue(property, value);
         return;
     }
-    Writer writer(*tx.m_connection);
-    if (d->core.get() != tx.m_connection->core)
-        throw StoreError(QStringLiteral("The object belongs to another store"));
-    writer.setProperty(*d->schema, d->rowId, requireProperty(*d->schema, property), value, Writer::Mode::Update);
+    detail::guarded(*tx.m_connection, [&] {
+        Writer writer(*tx.m_connection);
+        if (d->core.get() != tx.m_connection->core)
+            throw StoreError(QStringLiteral("The object belongs to another store"));
+        writer.setProperty(*d->schema, d->rowId, requireProperty(*d->schema, property), value, Writer::Mode::Update);
+    });
 }
 
 void Object::setValue(const QString &property, const QVariant &value) const
@@ -321,26 +323,37 @@ void List::replace(Transaction &tx, const QList<Object> &objects) const
 
 Object Transaction::create(const QString &className, const QVariantMap &values)
 {
-    Writer writer(*m_connection);
-    const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Create);
-    return m_connection->core->makeObject(className, id);
+    return detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Create);
+        return m_connection->core->makeObject(className, id);
+    });
 }
 
 Object Transaction::createOrUpdate(const QString &className, const QVariantMap &values)
 {
-    Writer writer(*m_connection);
-    const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Update);
-    return m_connection->core->makeObject(className, id);
+    return detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Update);
+        return m_connection->core->makeObject(className, id);
+    });
 }
 
 Object Transaction::replace(const QString &className, const QVariantMap &values)
 {
-    Writer writer(*m_connection);
-    const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Replace);
-    return m_connection->core->makeObject(className, id);
+    return detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        const qint64 id = writer.upsert(m_connection->core->schemaFor(className), values, Writer::Mode::Replace);
+        return m_connection->core->makeObject(className, id);
+    });
 }
 
 Object Transaction::add(const Object &object)
+{
+    return detail::guarded(*m_connection, [&] { return addObject(object); });
+}
+
+Object Transaction::addObject(const Object &object)
 {
     if (object.isNull())
         throw StoreError(QStringLiteral("Cannot add a null object"));
@@ -364,10 +377,12 @@ void Transaction::remove(const Object &object)
 {
     if (object.isNull() || !object.isManaged())
         return;
-    Writer writer(*m_connection);
-    if (object.d->core.get() != m_connection->core)
-        throw StoreError(QStringLiteral("The object belongs to another store"));
-    writer.removeRow(*object.d->schema, object.d->rowId);
+    detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        if (object.d->core.get() != m_connection->core)
+            throw StoreError(QStringLiteral("The object belongs to another store"));
+        writer.removeRow(*object.d->schema, object.d->rowId);
+    });
 }
 
 void Transaction::removeAll(const Results &results)

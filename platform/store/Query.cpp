@@ -180,7 +180,10 @@ public:
             const Property *p = nullptr;
             terms.append(column(s.path, &p) + (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         }
-        terms.append(QStringLiteral("t0._id"));
+        // Ties follow insertion order in the direction of the last key, which lets
+        // SQLite walk an index on that key instead of sorting.
+        const bool descending = !sorts.isEmpty() && !sorts.last().ascending;
+        terms.append(descending ? QStringLiteral("t0._id DESC") : QStringLiteral("t0._id"));
         return terms.join(QStringLiteral(", "));
     }
 
@@ -337,7 +340,12 @@ QSet<QString> ResultsQuery::dependencies() const
         if (predicate)
             builder.whereClause(*predicate);
         builder.orderClause(sorts);
-        return builder.dependencies();
+        QSet<QString> classes = builder.dependencies();
+        for (const Property &p : schema->properties()) {
+            if (!p.isScalar())
+                classes.insert(p.objectClass); // linked objects' changes count as modifications
+        }
+        return classes;
     } catch (const StoreError &) {
         return {schema->className()};
     }

@@ -83,7 +83,9 @@ public:
 
     QString className() const;
     Results filter(const Predicate &predicate) const; // ANDed with the current one
-    Results sorted(const QString &keyPath, bool ascending = true) const; // adds a sort key
+    // Adds a sort key. Objects equal on every key keep their insertion order,
+    // reversed when the last key sorts descending (newest first).
+    Results sorted(const QString &keyPath, bool ascending = true) const;
 
     int count() const;
     bool isEmpty() const { return count() == 0; }

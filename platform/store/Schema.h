@@ -67,9 +67,10 @@ private:
     QHash<QString, qsizetype> m_index; // name -> position in m_properties
 };
 
-// Turns a value into the form stored for the property's type. Numbers, booleans
-// and numeric strings convert between each other; text never becomes a number
-// silently. Returns false (and leaves out untouched) when the value does not fit.
+// Turns a value into the form stored for the property's type. Numbers and
+// booleans convert between each other, numeric text ("5", "true") to numbers
+// and numbers to text; other text, lists and maps fit no scalar. Returns false
+// (and leaves out untouched) when the value does not fit.
 bool coerceValue(const Property &property, const QVariant &value, QVariant &out);
 
 QString propertyTypeName(PropertyType type);

@@ -41,12 +41,16 @@ public:
 
     ObjectStore store() const;
 
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
 private:
     friend class ObjectStore;
     friend class Object;
     friend class List;
     friend class Migration;
     friend struct detail::StoreCore;
+    Object addObject(const Object &object);
     explicit Transaction(detail::Connection *connection)
         : m_connection(connection)
     {

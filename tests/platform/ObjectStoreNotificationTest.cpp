@@ -82,6 +82,24 @@ TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndex
     EXPECT_EQ(received.size(), 4);
 }
 
+TEST_F(ObjectStoreNotifications, AChangeInALinkedObjectModifiesTheRowsLinkingIt)
+{
+    write([&](Transaction &tx) {
+        Object en = tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+        for (qint64 id : {1, 2, 3}) {
+            tx.create(QStringLiteral("Translation"),
+                      {{QStringLiteral("idTranslation"), id}, {QStringLiteral("createdDate"), static_cast<double>(id)},
+                       {QStringLiteral("languageFrom"), id == 2 ? QVariant() : QVariant::fromValue(en)}});
+        }
+    });
+    QList<CollectionChange> received;
+    NotificationToken token = store.objects(QStringLiteral("Translation"))
+                                  .observe([&](const CollectionChange &c) { received.append(c); });
+    next(received, 1);
+    write([&](Transaction &tx) { Language(language(QStringLiteral("en_GB"))).setLanguageName(tx, QStringLiteral("English")); });
+    EXPECT_EQ(next(received, 2).modifications, (QList<int>{0, 2}));
+}
+
 TEST_F(ObjectStoreNotifications, ReorderingIsReportedAsDeletionPlusInsertion)
 {
     write([&](Transaction &tx) {

@@ -78,6 +78,10 @@ TEST_F(ObjectStoreQueries, AndOrNotInAndKeyPathsThroughLinksCombine)
     EXPECT_EQ(ids(translations().filter(!english)), (QList<qint64>{2, 3, 5}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("idTranslation")).in({2, 5, 99}))), (QList<qint64>{2, 5}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("idTranslation")).in({}))), (QList<qint64>{}));
+    EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom"))
+                                            .in({QVariant::fromValue(language(QStringLiteral("de_DE"))),
+                                                 QVariant::fromValue(language(QStringLiteral("fr_FR")))}))),
+              (QList<qint64>{2, 3}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom.languageModes.translateWebSite")) == true)),
               (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("languageFrom.languageModes.translateWebSite")) != true)),
@@ -101,7 +105,8 @@ TEST_F(ObjectStoreQueries, ContainsIgnoresCaseAndDiacriticsUnlessAskedNotTo)
 TEST_F(ObjectStoreQueries, SortingCountFirstIndexAndOutOfRange)
 {
     const Results newest = translations().sorted(QStringLiteral("createdDate"), false);
-    EXPECT_EQ(ids(newest), (QList<qint64>{4, 1, 3, 5, 2})); // ties keep insertion order
+    EXPECT_EQ(ids(newest), (QList<qint64>{4, 1, 5, 3, 2})); // ties: later insertion first when descending
+    EXPECT_EQ(ids(translations().sorted(QStringLiteral("createdDate"))), (QList<qint64>{2, 3, 5, 1, 4}));
     const Results byLanguage = translations()
                                    .filter(Key(QStringLiteral("languageFrom")) != QVariant())
                                    .sorted(QStringLiteral("languageFrom.languageName"))
@@ -110,7 +115,7 @@ TEST_F(ObjectStoreQueries, SortingCountFirstIndexAndOutOfRange)
     EXPECT_EQ(newest.count(), 5);
     EXPECT_EQ(newest.first().value(QStringLiteral("idTranslation")).toLongLong(), 4);
     EXPECT_EQ(newest.last().value(QStringLiteral("idTranslation")).toLongLong(), 2);
-    EXPECT_EQ(newest.indexOf(store.objectForPrimaryKey(QStringLiteral("Translation"), 3)), 2);
+    EXPECT_EQ(newest.indexOf(store.objectForPrimaryKey(QStringLiteral("Translation"), 3)), 3);
     EXPECT_EQ(newest.indexOf(language(QStringLiteral("en_GB"))), -1);
     EXPECT_TRUE(newest.at(5).isNull());
     EXPECT_TRUE(newest.at(-1).isNull());

@@ -87,6 +87,24 @@ TEST_F(ObjectStoreTransactions, ExceptionsAndMisuseInsideABlockBecomeErrorsAndSt
     EXPECT_EQ(store.objects(QStringLiteral("Voice")).count(), 0);
 }
 
+TEST_F(ObjectStoreTransactions, AFailedOperationDoomsTheTransactionEvenWhenTheBlockCatchesIt)
+{
+    // The nested language is stored before the translation's insert meets its mistyped flag.
+    write([&](Transaction &tx) { tx.create(QStringLiteral("Translation"), translation(1, QStringLiteral("first"))); });
+    const Error error = store.write([&](Transaction &tx) {
+        try {
+            QVariantMap values = translation(2, QStringLiteral("again"), QVariantList{1, 2});
+            values.insert(QStringLiteral("languageFrom"), QVariantMap{{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+            tx.createOrUpdate(QStringLiteral("Translation"), values);
+        } catch (const StoreError &) {
+            // Swallowed on purpose: the store must still refuse to commit.
+        }
+    });
+    EXPECT_TRUE(error);
+    EXPECT_EQ(store.objects(QStringLiteral("Language")).count(), 0);
+    EXPECT_EQ(store.objects(QStringLiteral("Translation")).count(), 1);
+}
+
 TEST_F(ObjectStoreTransactions, WritersOnSeveralThreadsAreSerialisedWithoutLostUpdates)
 {
     write([&](Transaction &tx) { tx.create(QStringLiteral("Settings"), {{QStringLiteral("idSetting"), 1}}); });

@@ -446,8 +446,11 @@ QVariant JSONMapping::JSONDictionary(const Object &object)
         QVariant v = object.value(p->name);
         const bool isNil = p->isLink() ? v.value<Object>().isNull() : (!p->isList() && isNullValue(v));
         if (isNil) {
-            v = jsonNull();
-        } else if (const ValueTransformerPtr transformer = mc_transformerForPropertyKey(className, p->name)) {
+            // Null goes under the key path as it stands ("self" included).
+            setValueForKeyPath(result, keyPath.split(QLatin1Char('.')), 0, jsonNull());
+            continue;
+        }
+        if (const ValueTransformerPtr transformer = mc_transformerForPropertyKey(className, p->name)) {
             v = transformer->reverseTransformedValue(v);
         } else if (p->isLink()) {
             v = JSONDictionary(v.value<Object>());

@@ -133,24 +133,24 @@ platform::Error JSONMapping::declare()
     return declare(T::schema(), mapping);
 }
 
-// RLMRealm(SafeWrite): runs the block in a write transaction, joining one that
+// Runs the block in a write transaction, joining one that
 // is already open on this thread (the opener commits).
 platform::Error safeTransactionWithBlock(const platform::ObjectStore &store,
                                          const std::function<void(platform::Transaction &tx)> &block);
 
-// RLMResults(SafeIndex) and RLMArray(JSON).
+// Reading results and lists by index and as JSON.
 platform::Object safeObjectAtIndex(const platform::Results &results, qsizetype index);
 QList<platform::Object> array(const platform::Results &results);
 QVariantList JSONArray(const platform::Results &results);
 QList<platform::Object> NSArray(const platform::List &list);
 QVariantList JSONArray(const platform::List &list);
 
-// NSString(MCJSON): "idTranslation" -> "id_translation", "isRTL" -> "is",
+// Case conversion: "idTranslation" -> "id_translation", "isRTL" -> "is",
 // "messageUUID" -> "message"; "user_id" -> "userId".
 QString camelToSnakeCase(const QString &text);
 QString snakeToCamelCase(const QString &text);
 
-// RLMCollectionChange(IndexSet): ascending, without duplicates.
+// Index sets of a collection change: ascending, without duplicates.
 using IndexSet = QList<int>;
 IndexSet indexSetFromNumbersArray(const QVariantList &numbers);
 IndexSet deletionsSet(const platform::CollectionChange &change);

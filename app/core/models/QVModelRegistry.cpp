@@ -15,6 +15,7 @@
 #include "core/models/QVStringRealm.h"
 #include "core/models/QVTranslationRealm.h"
 #include "core/models/QVUnknownWord.h"
+#include "core/settings/QVTranslateSettings.h"
 #include "services/packages/QVLanguagePackageRealm.h"
 #include "services/packages/QVPackagesRealm.h"
 
@@ -33,6 +34,7 @@ QList<platform::ObjectSchema> allSchemas() {
         QVRemoteSettings::schema(),
         QVCrossApp::schema(),
         QVStringRealm::schema(),
+        QVTranslateSettings::schema(),
         QVLexicalPart::schema(),
         QVPartOfSpeech::schema(),
         QVExample::schema(),
@@ -55,6 +57,7 @@ platform::Error declareMappings() {
         &JSONMapping::declare<QVRemoteSettings>,
         &JSONMapping::declare<QVCrossApp>,
         &JSONMapping::declare<QVStringRealm>,
+        &JSONMapping::declare<QVTranslateSettings>,
         &JSONMapping::declare<QVLexicalPart>,
         &JSONMapping::declare<QVPartOfSpeech>,
         &JSONMapping::declare<QVExample>,

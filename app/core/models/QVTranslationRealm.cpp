@@ -71,8 +71,10 @@ QVTranslationRealm QVTranslationRealm::createNewInRealm(platform::Transaction &t
     if (!wanted) {
         bool ok = false;
         const double created = json.value(QStringLiteral("createdDate")).toDouble(&ok);
-        wanted = ok ? static_cast<qint64>(std::floor(created))
-                    : identifierForDate(QDateTime::currentDateTimeUtc());
+        // Only a creation time that is a plausible number of seconds names the identifier.
+        const bool usable = ok && std::isfinite(created) && std::fabs(created) < 1e15;
+        wanted = usable ? static_cast<qint64>(std::floor(created))
+                        : identifierForDate(QDateTime::currentDateTimeUtc());
     }
     QVariantMap record = json;
     record.insert(QStringLiteral("idTranslation"), nextFreeIdTranslation(tx, *wanted));

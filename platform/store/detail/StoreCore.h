@@ -201,6 +201,7 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     void deliverInitial(quint64 id);
     void deliverCollection(quint64 id, const ChangeSet &changes);
     void deliverObject(quint64 id, const ChangeSet &changes);
+    QSet<qint64> modifiedRows(const ObjectSchema &schema, const ChangeSet &changes);
 
     std::mutex pendingMutex;
     ChangeSet pending;

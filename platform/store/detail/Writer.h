@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/store/StoreError.h"
 #include "platform/store/detail/StoreCore.h"
 
 namespace platform::detail {
@@ -29,5 +30,19 @@ private:
     Connection &c;
     StoreCore &core;
 };
+
+// Runs a write operation; a failure dooms the whole transaction even when the
+// caller catches the exception, so that no half-made change is ever committed.
+template <typename F>
+auto guarded(Connection &connection, F &&operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const StoreError &e) {
+        if (!connection.failure)
+            connection.failure = Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message());
+        throw;
+    }
+}
 
 } // namespace platform::detail

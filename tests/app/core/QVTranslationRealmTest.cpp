@@ -169,7 +169,7 @@ TEST_F(QVTranslationRealmIds, ANewRecordWithoutIdentifierTakesItsCreationSecond)
     EXPECT_EQ(stored.idTranslation(), 818035200);
 
     record.insert(QStringLiteral("idTranslation"), QStringLiteral("not a number"));
-    record.remove(QStringLiteral("createdDate"));
+    record.insert(QStringLiteral("createdDate"), 1e300); // no usable creation time either
     const qint64 before = QVBaseTranslateModel::identifierForDate(QDateTime::currentDateTimeUtc());
     write([&](Transaction &tx) { stored = QVTranslationRealm::createNewInRealm(tx, record); });
     ASSERT_TRUE(stored.idTranslation().has_value());
