@@ -56,4 +56,23 @@ public:
     QV_STORE_PROPERTY(float, speed, setSpeed)
     QV_STORE_PROPERTY(float, pitch, setPitch)
     QV_STORE_PROPERTY(QString, countryCode, setCountryCode)
+
+    // Offline translation package of this language (code c = languageString),
+    // under Caches/LanguagePacks; defined with the package records.
+    QString typePackage() const;                          // "opennmt-desktop"
+    QString folderPath() const;                           // Caches/LanguagePacks/<typePackage>
+    QString fullPatchFileName(const QString &name) const; // folderPath/<name>
+    QString pathOfflinePackageDirFromEng() const;         // folderPath/en-c
+    QString pathOfflinePackageDirToEng() const;           // folderPath/c-en
+    QString pathOfflinePackageEngModelFrom() const;       // en-c/en.spm.model
+    QString pathOfflinePackageLangModelFrom() const;      // en-c/c.spm.model
+    QString pathOfflinePackageEngModelTo() const;         // c-en/en.spm.model
+    QString pathOfflinePackageLangModelTo() const;        // c-en/c.spm.model
+    QString patchOfflinePackageFromEng() const;
+    QString patchOfflinePackageToEng() const;
+    QString patchOfflinePDictionaryFromEng() const;
+    QString patchOfflinePDictionaryToEng() const;
+    // A downloaded translation package record for c is stored and both
+    // direction folders hold both tokenizer files (QVPackageFolders).
+    bool isOfflinePackage() const;
 };

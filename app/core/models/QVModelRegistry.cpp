@@ -16,6 +16,8 @@
 #include "core/models/QVTranslationRealm.h"
 #include "core/models/QVUnknownWord.h"
 #include "core/settings/QVTranslateSettings.h"
+#include "services/packages/QVLanguagePackageRealm.h"
+#include "services/packages/QVPackagesRealm.h"
 
 #include <functional>
 
@@ -41,6 +43,8 @@ QList<platform::ObjectSchema> allSchemas() {
         QVTranslationRealm::schema(),
         QVChatMessageRealm::schema(),
         QVUnknownWord::schema(),
+        QVLanguagePackageRealm::schema(),
+        QVPackagesRealm::schema(),
     };
 }
 
@@ -62,6 +66,8 @@ platform::Error declareMappings() {
         &JSONMapping::declare<QVTranslationRealm>,
         &JSONMapping::declare<QVChatMessageRealm>,
         &JSONMapping::declare<QVUnknownWord>,
+        &JSONMapping::declare<QVLanguagePackageRealm>,
+        &JSONMapping::declare<QVPackagesRealm>,
     };
     // clang-format on
     for (const auto &declare : declarations) {
