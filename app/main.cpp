@@ -1,12 +1,27 @@
+#include "core/DevLogger.h"
+#include "core/mapping/MCJSONDateTransformer.h"
+#include "core/mapping/ObjectStoreReporting.h"
+#include "merovantia/MFDataManager.h"
+#include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
+    MCJSONDateTransformer::load();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+
+    // Problems the platform layers cannot hand to a caller become non-fatal reports.
+    platform::setProblemHandler(
+        [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
+    installObjectStoreReporter();
+    MFDataManager::setFailureReporter(
+        [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
     QVGeneralWindowController controller;
     controller.showWindow();

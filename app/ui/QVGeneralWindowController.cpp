@@ -1,6 +1,8 @@
 #include "QVGeneralWindowController.h"
 
-#include <QCoreApplication>
+#include "QVMUtils.h"
+#include "platform/Format.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -27,8 +29,5 @@ void QVGeneralWindowController::close() {
 }
 
 QString QVGeneralWindowController::windowTitle() {
-    QString version = QCoreApplication::applicationVersion();
-    if (version.isEmpty())
-        version = QStringLiteral(QV_SHORT_VERSION);
-    return QStringLiteral("Quorvalde Translator v %1").arg(version);
+    return platform::format(QStringLiteral("Quorvalde Translator v %@"), QVMUtils::getAppVersionFromBundle());
 }

@@ -1,1 +1,3 @@
-extern "C" const char *merovantiaVersion() { return "1.0"; }
+extern "C" const char *merovantiaVersion() {
+    return "1.0";
+}

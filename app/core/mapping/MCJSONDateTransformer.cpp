@@ -1,0 +1,232 @@
+#include "core/mapping/MCJSONDateTransformer.h"
+
+#include <QTimeZone>
+
+#include <mutex>
+
+const char *const MCJSONDateTimeTransformerName = "MCJSONDateTimeTransformerName";
+const char *const MCJSONDateTimeMillisecondTransformerName = "MCJSONDateTimeMillisecondTransformerName";
+const char *const MCJSONDateOnlyTransformerName = "MCJSONDateOnlyTransformerName";
+
+namespace {
+
+struct Token {
+    QChar letter; // 0 for a literal
+    int count = 0;
+    QString literal;
+};
+
+QList<Token> tokenize(const QString &format) {
+    QList<Token> tokens;
+    for (int i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            const int end = format.indexOf(QLatin1Char('\''), i + 1);
+            const QString text = format.mid(i + 1, end < 0 ? -1 : end - i - 1);
+            tokens.append({QChar(), 0, text.isEmpty() ? QStringLiteral("'") : text});
+            i = end < 0 ? format.size() : end + 1;
+        } else if (c.isLetter()) {
+            int n = 1;
+            while (i + n < format.size() && format.at(i + n) == c)
+                ++n;
+            tokens.append({c, n, {}});
+            i += n;
+        } else {
+            tokens.append({QChar(), 0, QString(c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+bool readDigits(const QString &text, int &pos, int count, int &out) {
+    if (pos + count > text.size())
+        return false;
+    out = 0;
+    for (int k = 0; k < count; ++k) {
+        const QChar c = text.at(pos + k);
+        if (!c.isDigit() || c.unicode() > 127)
+            return false;
+        out = out * 10 + (c.unicode() - '0');
+    }
+    pos += count;
+    return true;
+}
+
+QString twoDigits(int v) {
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+MCJSONDateFormatter::MCJSONDateFormatter(QString format) : m_format(std::move(format)) {}
+
+QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millis = 0;
+    std::optional<int> offsetSeconds;
+    int pos = 0;
+    for (const Token &t : tokenize(m_format)) {
+        if (t.letter.isNull()) {
+            if (!text.mid(pos).startsWith(t.literal))
+                return {};
+            pos += static_cast<int>(t.literal.size());
+            continue;
+        }
+        bool ok = true;
+        switch (t.letter.unicode()) {
+        case 'y':
+            ok = readDigits(text, pos, t.count == 2 ? 2 : 4, year);
+            break;
+        case 'M':
+            ok = readDigits(text, pos, 2, month);
+            break;
+        case 'd':
+            ok = readDigits(text, pos, 2, day);
+            break;
+        case 'H':
+            ok = readDigits(text, pos, 2, hour);
+            break;
+        case 'm':
+            ok = readDigits(text, pos, 2, minute);
+            break;
+        case 's':
+            ok = readDigits(text, pos, 2, second);
+            break;
+        case 'S': {
+            int fraction = 0;
+            ok = readDigits(text, pos, t.count, fraction);
+            millis = fraction;
+            for (int k = t.count; k < 3; ++k)
+                millis *= 10;
+            for (int k = 3; k < t.count; ++k)
+                millis /= 10;
+            break;
+        }
+        case 'Z': {
+            if (pos < text.size() && text.at(pos) == QLatin1Char('Z')) {
+                offsetSeconds = 0;
+                ++pos;
+                break;
+            }
+            if (pos >= text.size() || (text.at(pos) != QLatin1Char('+') && text.at(pos) != QLatin1Char('-')))
+                return {};
+            const int sign = text.at(pos) == QLatin1Char('-') ? -1 : 1;
+            ++pos;
+            int h = 0, m = 0;
+            ok = readDigits(text, pos, 2, h);
+            if (ok && pos < text.size() && text.at(pos) == QLatin1Char(':'))
+                ++pos;
+            ok = ok && readDigits(text, pos, 2, m) && h < 24 && m < 60;
+            offsetSeconds = sign * (h * 3600 + m * 60);
+            break;
+        }
+        default:
+            return {}; // a pattern letter this formatter does not know
+        }
+        if (!ok)
+            return {};
+    }
+    if (pos != text.size())
+        return {};
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second, millis);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    const QDateTime result = offsetSeconds ? QDateTime(date, time, QTimeZone(*offsetSeconds))
+                                           : QDateTime(date, time, QTimeZone::systemTimeZone());
+    return result.isValid() ? result : QDateTime();
+}
+
+QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const {
+    if (!date.isValid())
+        return {};
+    const QDateTime local = date.toTimeZone(QTimeZone::systemTimeZone());
+    QString out;
+    for (const Token &t : tokenize(m_format)) {
+        if (t.letter.isNull()) {
+            out += t.literal;
+            continue;
+        }
+        switch (t.letter.unicode()) {
+        case 'y':
+            out += t.count == 2 ? twoDigits(local.date().year() % 100)
+                                : QStringLiteral("%1").arg(local.date().year(), 4, 10, QLatin1Char('0'));
+            break;
+        case 'M':
+            out += twoDigits(local.date().month());
+            break;
+        case 'd':
+            out += twoDigits(local.date().day());
+            break;
+        case 'H':
+            out += twoDigits(local.time().hour());
+            break;
+        case 'm':
+            out += twoDigits(local.time().minute());
+            break;
+        case 's':
+            out += twoDigits(local.time().second());
+            break;
+        case 'S':
+            out += QStringLiteral("%1").arg(local.time().msec(), 3, 10, QLatin1Char('0')).left(t.count);
+            break;
+        case 'Z': {
+            const int offset = local.offsetFromUtc();
+            if (offset == 0) {
+                out += QLatin1Char('Z');
+            } else {
+                const int magnitude = std::abs(offset);
+                out += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + twoDigits(magnitude / 3600) +
+                       QLatin1Char(':') + twoDigits((magnitude % 3600) / 60);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+void MCJSONDateTransformer::load() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        setValueTransformer(valueTransformerWithDateStyle(0),
+                            QString::fromLatin1(MCJSONDateTimeTransformerName));
+        setValueTransformer(valueTransformerWithDateStyle(1),
+                            QString::fromLatin1(MCJSONDateTimeMillisecondTransformerName));
+        setValueTransformer(valueTransformerWithDateStyle(2),
+                            QString::fromLatin1(MCJSONDateOnlyTransformerName));
+    });
+}
+
+QString MCJSONDateTransformer::dateFormatForStyle(int style) {
+    if (style == 2)
+        return QStringLiteral("yyyy-MM-dd");
+    if (style == 1)
+        return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ");
+    return QStringLiteral("yyyy-MM-dd'T'HH:mm:ssZZZZZ");
+}
+
+ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateStyle(int style) {
+    return valueTransformerWithDateFormat(dateFormatForStyle(style));
+}
+
+ValueTransformerPtr MCJSONDateTransformer::valueTransformerWithDateFormat(const QString &format) {
+    return std::make_shared<MCJSONDateTransformer>(format);
+}
+
+MCJSONDateTransformer::MCJSONDateTransformer(const QString &dateFormat) : m_formatter(dateFormat) {}
+
+QVariant MCJSONDateTransformer::transformedValue(const QVariant &value) const {
+    if (isNullValue(value) || value.typeId() != QMetaType::QString)
+        return {};
+    const QDateTime date = m_formatter.dateFromString(value.toString());
+    return date.isValid() ? QVariant(date) : QVariant();
+}
+
+QVariant MCJSONDateTransformer::reverseTransformedValue(const QVariant &value) const {
+    if (isNullValue(value) || value.typeId() != QMetaType::QDateTime)
+        return {};
+    return m_formatter.stringFromDate(value.toDateTime());
+}

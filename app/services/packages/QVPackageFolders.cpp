@@ -1,0 +1,103 @@
+#include "services/packages/QVPackageFolders.h"
+
+#include "platform/AppPaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cmath>
+
+namespace QVPackageFolders {
+
+namespace {
+
+QString join(const QString &folder, const QString &name) {
+    return QDir(folder).filePath(name);
+}
+
+bool isFile(const QString &path) {
+    return QFileInfo(path).isFile();
+}
+
+bool folderHasTokenizers(const QString &folder, const QString &code) {
+    return isFile(englishTokenizerIn(folder)) && isFile(languageTokenizerIn(folder, code));
+}
+
+} // namespace
+
+QString languagePacksFolder() {
+    return join(platform::AppPaths::caches(), QStringLiteral("LanguagePacks"));
+}
+
+QString folderForType(const QString &type) {
+    return join(languagePacksFolder(), type);
+}
+
+QString unpackFolderForType(const QString &type) {
+    const QString folder = folderForType(type);
+    return type == QLatin1String(kOcrType) ? join(folder, QStringLiteral("tessdata")) : folder;
+}
+
+QString ocrDataFolder() {
+    return folderForType(QString::fromLatin1(kOcrType));
+}
+
+QString dictionaryFolder() {
+    return folderForType(QString::fromLatin1(kDictionaryType));
+}
+
+QString translationFolderFromEnglish(const QString &code) {
+    return join(folderForType(QString::fromLatin1(kTranslationType)), QStringLiteral("en-%1").arg(code));
+}
+
+QString translationFolderToEnglish(const QString &code) {
+    return join(folderForType(QString::fromLatin1(kTranslationType)), QStringLiteral("%1-en").arg(code));
+}
+
+QString englishTokenizerIn(const QString &folder) {
+    return join(folder, QStringLiteral("en.spm.model"));
+}
+
+QString languageTokenizerIn(const QString &folder, const QString &code) {
+    return join(folder, QStringLiteral("%1.spm.model").arg(code));
+}
+
+QString archivePathForUrl(const QString &packageUrl) {
+    const QString name = QUrl(packageUrl).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('\\')))
+        return {};
+    return join(platform::AppPaths::caches(), name);
+}
+
+bool hasTranslationFiles(const QString &code) {
+    if (code.isEmpty())
+        return false;
+    return folderHasTokenizers(translationFolderFromEnglish(code), code) &&
+           folderHasTokenizers(translationFolderToEnglish(code), code);
+}
+
+bool isTranslationPackageInstalled(const platform::ObjectStore &store, const QString &code) {
+    if (store.isNull() || code.isEmpty())
+        return false;
+    using platform::Key;
+    const bool recorded = !store.objects(QStringLiteral("QVLanguagePackageRealm"))
+                               .filter(Key(QStringLiteral("languageCode")) == code &&
+                                       Key(QStringLiteral("type")) == QString::fromLatin1(kTranslationType) &&
+                                       Key(QStringLiteral("isDownloaded")) == true)
+                               .isEmpty();
+    return recorded && hasTranslationFiles(code);
+}
+
+double megabytesFromBytes(double bytes) {
+    return bytes * (1.0 / 1048576.0);
+}
+
+QString formatMegabytes(double megabytes) {
+    if (!std::isfinite(megabytes))
+        megabytes = 0;
+    return QStringLiteral("%1mb").arg(static_cast<long long>(std::llround(megabytes)));
+}
+
+} // namespace QVPackageFolders

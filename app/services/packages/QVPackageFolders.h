@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/store/Store.h"
+
+#include <QString>
+
+// Where downloaded packages live under the Caches folder, and the one test of
+// whether a language's translation package is usable.
+//
+//   Caches/<archive file name>                        an archive until it is unpacked
+//   Caches/LanguagePacks/<type>                       the package folder of one type
+//   Caches/LanguagePacks/tesseract/tessdata           where OCR archives are unpacked
+//   Caches/LanguagePacks/opennmt-desktop/en-<code>    English to the language
+//   Caches/LanguagePacks/opennmt-desktop/<code>-en    the language to English
+//   Caches/LanguagePacks/wordnet                      the dictionary database
+namespace QVPackageFolders {
+
+inline constexpr const char *kTranslationType = "opennmt-desktop";
+inline constexpr const char *kOcrType = "tesseract";
+inline constexpr const char *kDictionaryType = "wordnet";
+
+QString languagePacksFolder();                             // Caches/LanguagePacks
+QString folderForType(const QString &type);                // Caches/LanguagePacks/<type>
+QString unpackFolderForType(const QString &type);          // as above, with "tessdata" for the OCR type
+QString ocrDataFolder();                                   // Caches/LanguagePacks/tesseract
+QString dictionaryFolder();                                // Caches/LanguagePacks/wordnet
+QString translationFolderFromEnglish(const QString &code); // .../opennmt-desktop/en-<code>
+QString translationFolderToEnglish(const QString &code);   // .../opennmt-desktop/<code>-en
+QString englishTokenizerIn(const QString &folder);         // <folder>/en.spm.model
+QString languageTokenizerIn(const QString &folder, const QString &code); // <folder>/<code>.spm.model
+
+// Caches/<last path component of the address>; empty when the address names
+// no plain file (so an archive can never be written outside Caches).
+QString archivePathForUrl(const QString &packageUrl);
+
+// Both direction folders hold both tokenizer files.
+bool hasTranslationFiles(const QString &code);
+
+// The installed test every caller uses: a downloaded translation-package
+// record for the code is stored, and hasTranslationFiles(code).
+bool isTranslationPackageInstalled(const platform::ObjectStore &store, const QString &code);
+
+// Bytes as megabytes, and megabytes as the "%dmb" text shown to the user
+// (rounded to the nearest whole number, halves away from zero). The package
+// and its update both go through these.
+double megabytesFromBytes(double bytes);
+QString formatMegabytes(double megabytes);
+
+} // namespace QVPackageFolders

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <merovantia/KeychainStore.h>
+
+namespace merovantia {
+
+// Secrets in the Secret Service (libsecret), in the default collection, found
+// by the attributes "service" and "account" of our own schema.
+class SecretServiceKeychainStore : public KeychainStore {
+public:
+    QString name() const override;
+    int find(const QString &service, const QString &account, QByteArray *password) override;
+    int add(const KeychainItem &item) override;
+    int update(const QString &service, const QString &account, const QByteArray &password) override;
+    int remove(const QString &service, const QString &account) override;
+    int list(const QString &service, QList<KeychainItem> *items) override;
+
+    // True when a session bus is reachable and its Secret Service has an
+    // unlocked default collection. Never prompts, never waits for long:
+    // libsecret itself would open a password window (and wait for ever) on a
+    // locked keyring, or try to start a bus where there is none.
+    static bool isUsable(QString *reason = nullptr);
+};
+
+} // namespace merovantia

@@ -1,0 +1,144 @@
+#include "UserDefaults.h"
+
+#include "AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
+namespace platform {
+namespace {
+
+QString defaultFile() { return QDir(AppPaths::config()).filePath(QStringLiteral("user-defaults.ini")); }
+
+bool truthy(const QVariant &value) {
+    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("yes") || text == QLatin1String("true"))
+            return true;
+        return text.toDouble() != 0;
+    }
+    return value.toBool();
+}
+
+qint64 integer(const QVariant &value) {
+    bool ok = false;
+    const qint64 whole = value.toLongLong(&ok);
+    if (ok)
+        return whole;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1 : 0;
+    return static_cast<qint64>(value.toDouble());
+}
+
+} // namespace
+
+UserDefaults::UserDefaults(const QString &filePath, QObject *parent) : QObject(parent) { open(filePath); }
+
+UserDefaults::~UserDefaults() = default;
+
+UserDefaults &UserDefaults::standard() {
+    static UserDefaults *instance = [] {
+        auto *defaults = new UserDefaults(defaultFile());
+        // Receivers of changed() expect the main thread's object even when first used elsewhere.
+        if (QCoreApplication *app = QCoreApplication::instance())
+            defaults->moveToThread(app->thread());
+        return defaults;
+    }();
+    return *instance;
+}
+
+void UserDefaults::setStorageFile(const QString &path) {
+    standard().open(path.isEmpty() ? defaultFile() : path);
+}
+
+void UserDefaults::open(const QString &filePath) {
+    QMutexLocker lock(&m_mutex);
+    if (m_settings)
+        m_settings->sync();
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+}
+
+QString UserDefaults::filePath() const {
+    QMutexLocker lock(&m_mutex);
+    return m_settings->fileName();
+}
+
+void UserDefaults::registerDefaults(const QVariantMap &defaults) {
+    QStringList changedKeys;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
+            if (!m_settings->contains(it.key()) && m_registered.value(it.key()) != it.value())
+                changedKeys << it.key();
+            m_registered.insert(it.key(), it.value());
+        }
+    }
+    for (const QString &key : changedKeys)
+        emit changed(key);
+}
+
+QVariant UserDefaults::objectForKey(const QString &key) const {
+    QMutexLocker lock(&m_mutex);
+    if (m_settings->contains(key))
+        return m_settings->value(key);
+    return m_registered.value(key);
+}
+
+bool UserDefaults::boolForKey(const QString &key) const { return truthy(objectForKey(key)); }
+
+qint64 UserDefaults::integerForKey(const QString &key) const { return integer(objectForKey(key)); }
+
+double UserDefaults::doubleForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1 : 0;
+    return value.toDouble();
+}
+
+QString UserDefaults::stringForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    // Like the platform: only strings and numbers read as strings.
+    if (value.canConvert<QString>() && value.typeId() != QMetaType::QVariantMap &&
+        value.typeId() != QMetaType::QVariantList && value.typeId() != QMetaType::QStringList)
+        return value.toString();
+    return QString();
+}
+
+QVariantMap UserDefaults::dictionaryForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    return value.typeId() == QMetaType::QVariantMap ? value.toMap() : QVariantMap();
+}
+
+QVariantList UserDefaults::arrayForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    if (value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList)
+        return value.toList();
+    return QVariantList();
+}
+
+void UserDefaults::setObject(const QVariant &value, const QString &key) {
+    if (!value.isValid()) {
+        removeObject(key);
+        return;
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_settings->setValue(key, value);
+        m_settings->sync();
+    }
+    emit changed(key);
+}
+
+void UserDefaults::removeObject(const QString &key) {
+    {
+        QMutexLocker lock(&m_mutex);
+        m_settings->remove(key);
+        m_settings->sync();
+    }
+    emit changed(key);
+}
+
+} // namespace platform

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "platform/Error.h"
+#include "platform/store/Object.h"
+#include "platform/store/Query.h"
+#include "platform/store/Schema.h"
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class Migration;
+class Transaction;
+
+struct StoreConfiguration {
+    QString path; // empty: "default.sqlite" in AppPaths::state()
+    quint64 schemaVersion = 0;
+    QList<ObjectSchema> classes;
+    // Runs inside the opening transaction when the file's version is older
+    // (never for a new file). It reads old rows and writes new ones.
+    std::function<void(Migration &migration, quint64 oldSchemaVersion)> migration;
+};
+
+// The object store: one SQLite file (WAL) holding every declared class.
+//
+// Open once at launch (main thread), then use from any thread; each thread
+// reads and writes through its own connection and writers queue one after
+// another. Notifications always arrive on the main thread after commit.
+//
+//   platform::StoreConfiguration config;
+//   config.schemaVersion = 112;
+//   config.classes = {QVLanguageMode::schema(), QVLanguageRealm::schema()};
+//   config.migration = [](platform::Migration &m, quint64 old) { ... };
+//   platform::ObjectStore::setDefaultConfiguration(config);
+//   platform::ObjectStore store = platform::ObjectStore::defaultStore();
+//
+//   platform::Error error = store.write([&](platform::Transaction &tx) {
+//       platform::Object mode = tx.create("QVLanguageMode", {{"translation", true}});
+//       tx.createOrUpdate("QVLanguageRealm", {{"localeIdentifier", "en_GB"},
+//                                             {"languageName", "English"},
+//                                             {"languageModes", QVariant::fromValue(mode)}});
+//   });
+//
+//   platform::Results english = store.objects("QVLanguageRealm")
+//       .filter(platform::Key("languageModes.translation") == true).sorted("languageName");
+//   token = english.observe([](const platform::CollectionChange &change) { ... });
+class ObjectStore {
+public:
+    ObjectStore() = default;
+
+    // Opens (creating, migrating or recovering) the file. A damaged file is moved
+    // aside next to it, reported, and replaced by an empty store; a file written
+    // by a newer schema is refused and left untouched.
+    static ObjectStore open(const StoreConfiguration &configuration, Error *error = nullptr);
+
+    // The application's store: opened from this configuration on first use
+    // (null, with an error, until a configuration is set).
+    static void setDefaultConfiguration(const StoreConfiguration &configuration);
+    static ObjectStore defaultStore(Error *error = nullptr);
+    static void resetDefaultStore(); // tests
+
+    // Where the store reports problems it recovers from (damaged file, failed
+    // write). Defaults to qWarning; the application routes it to DevLogger.
+    using Reporter = std::function<void(const Error &error, const QString &message)>;
+    static void setReporter(Reporter reporter);
+
+    bool isNull() const { return !m_core; }
+    QString path() const;
+    quint64 schemaVersion() const;
+    const ObjectSchema *schemaFor(const QString &className) const;
+    QList<ObjectSchema> schema() const;
+
+    Results objects(const QString &className) const;
+    Object objectForPrimaryKey(const QString &className, const QVariant &key) const;
+
+    // Runs the block in a write transaction. A block that runs while this
+    // thread's transaction is open joins it: only the outermost call commits.
+    // Any error inside (a StoreError, any exception, or an error from a joined
+    // block) rolls back the whole outermost transaction; the error is returned
+    // by the call that met it and by the outermost one.
+    Error write(const std::function<void(Transaction &tx)> &block) const;
+    bool isInWriteTransaction() const;
+
+    bool operator==(const ObjectStore &other) const { return m_core == other.m_core; }
+
+    static constexpr const char *kErrorDomain = "platform.store";
+    enum ErrorCode { WriteFailed = 1, OpenFailed = 2, NewerSchema = 3, DamagedFile = 4, MigrationFailed = 5 };
+
+private:
+    friend class Object;
+    friend class Transaction;
+    friend class Results;
+    friend struct detail::StoreCore;
+    explicit ObjectStore(std::shared_ptr<detail::StoreCore> core) : m_core(std::move(core)) {}
+    std::shared_ptr<detail::StoreCore> m_core;
+};
+
+// Handed to the migration block.
+//
+//   config.migration = [](platform::Migration &m, quint64 old) {
+//       if (old <= 100)
+//           m.transaction().removeAll("QVTranslationRealm");
+//       m.enumerateObjects("QVLanguageRealm", [&](const QVariantMap &oldRow, platform::Object &object) {
+//           object.set(m.transaction(), "localeIdentifier", table.value(oldRow["idLanguage"].toString()));
+//       });
+//   };
+class Migration {
+public:
+    quint64 oldSchemaVersion() const { return m_oldVersion; }
+    Transaction &transaction() { return *m_transaction; }
+    ObjectStore store() const { return m_store; }
+    // Visits every stored object of the class with its old row (every column
+    // the file held, by name, including properties no longer declared).
+    void enumerateObjects(const QString &className,
+                          const std::function<void(const QVariantMap &oldRow, Object &object)> &block);
+
+private:
+    friend struct detail::StoreCore;
+    Migration(ObjectStore store, Transaction *transaction, quint64 oldVersion)
+        : m_store(std::move(store)), m_transaction(transaction), m_oldVersion(oldVersion) {}
+    ObjectStore m_store;
+    Transaction *m_transaction;
+    quint64 m_oldVersion;
+};
+
+} // namespace platform

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform::sqlite {
+
+// One prepared statement, reset on every use. Owned by its Database's cache.
+class Statement {
+public:
+    Statement(sqlite3 *db, const QByteArray &sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    Statement &reset();
+    Statement &bind(int index, const QVariant &value); // 1-based
+    bool step();                                       // true while a row is available
+    void run();                                        // steps to the end
+
+    int columnCount() const;
+    QString columnName(int i) const;
+    QVariant column(int i) const; // raw SQLite value: qint64, double, QString, QByteArray or null
+    qint64 columnInt(int i) const;
+    bool columnIsNull(int i) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+    QByteArray m_sql;
+};
+
+// RAII connection with a statement cache. Thread-confined by its owner.
+class Database {
+public:
+    // Throws StoreError (with the SQLite code) when the file cannot be opened.
+    explicit Database(const QString &path);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void exec(const QString &sql);
+    Statement &prepare(const QString &sql); // cached
+    qint64 lastInsertRowId() const;
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+    QHash<QString, std::shared_ptr<Statement>> m_cache;
+};
+
+QString quoted(const QString &identifier); // "identifier"
+
+// Folds text for case- and diacritic-insensitive comparison (decomposes, drops
+// combining marks, case-folds). Also registered in SQL as qv_fold(text, flags).
+enum FoldFlags { FoldCase = 1, FoldDiacritics = 2 };
+QString fold(const QString &text, int flags);
+
+} // namespace platform::sqlite

@@ -1,0 +1,118 @@
+#include "platform/Format.h"
+
+#include <QLocale>
+#include <QObject>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using platform::format;
+using platform::formatList;
+
+namespace {
+const QString kMissing = QString::fromLatin1(platform::kMissingArgument);
+}
+
+TEST(Format, ObjectDirectivePrintsStringsNumbersAndNil) {
+    EXPECT_EQ(format("[push] notifications granted: %@", QStringLiteral("YES")),
+              QStringLiteral("[push] notifications granted: YES"));
+    EXPECT_EQ(format("%@ %@ %@", 42, 0.4, true), QStringLiteral("42 0.4 1"));
+    EXPECT_EQ(format("a %@ b", nullptr), QStringLiteral("a (null) b"));
+    EXPECT_EQ(format("%@", QVariant()), QStringLiteral("(null)"));
+    EXPECT_EQ(format("%@", static_cast<const char *>(nullptr)), QStringLiteral("(null)"));
+    EXPECT_EQ(format("%@", QUrl(QStringLiteral("https://x.example/a?b=1"))),
+              QStringLiteral("https://x.example/a?b=1"));
+}
+
+TEST(Format, IntegerDirectivesWithFlagsAndWidth) {
+    EXPECT_EQ(format("%d|%i|%ld|%lld", -1, 2, 3L, 4LL), QStringLiteral("-1|2|3|4"));
+    EXPECT_EQ(format("%lu|%u|%zu", 5UL, 6U, size_t(7)), QStringLiteral("5|6|7"));
+    EXPECT_EQ(format("%5d|%-5d|%05d|%+d", 42, 42, 42, 42), QStringLiteral("   42|42   |00042|+42"));
+    EXPECT_EQ(format("%x %X %#x", 255, 255, 255), QStringLiteral("ff FF 0xff"));
+    EXPECT_EQ(format("%lld", Q_INT64_C(-9000000000)), QStringLiteral("-9000000000"));
+    // An int read as unsigned wraps as the platform does; a long one keeps 64 bits.
+    EXPECT_EQ(format("%u", -1), QStringLiteral("4294967295"));
+    EXPECT_EQ(format("%lu", -1L), QStringLiteral("18446744073709551615"));
+    EXPECT_EQ(format("%*d", 4, 7), QStringLiteral("   7"));
+}
+
+TEST(Format, FloatingDirectivesIgnoreTheLocale) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German));
+    EXPECT_EQ(format("%f", 3.5), QStringLiteral("3.500000"));
+    EXPECT_EQ(format("%.2f", 0.4), QStringLiteral("0.40"));
+    EXPECT_EQ(format("%.0f%%", 99.6), QStringLiteral("100%"));
+    EXPECT_EQ(format("%8.3f|", 3.14159), QStringLiteral("   3.142|"));
+    EXPECT_EQ(format("%.1f", 2), QStringLiteral("2.0"));
+    QLocale::setDefault(saved);
+}
+
+TEST(Format, TextDirectivesAndPercent) {
+    EXPECT_EQ(format("%s and %@", "bytes", QStringLiteral("text")), QStringLiteral("bytes and text"));
+    EXPECT_EQ(format("%s", std::string("std")), QStringLiteral("std"));
+    EXPECT_EQ(format("%-6s|%6@|", "ab", QStringLiteral("cd")), QStringLiteral("ab    |    cd|"));
+    EXPECT_EQ(format("%.3@", QStringLiteral("abcdef")), QStringLiteral("abc"));
+    EXPECT_EQ(format("100%% done"), QStringLiteral("100% done"));
+    EXPECT_EQ(format("%c", 65), QStringLiteral("A"));
+    EXPECT_EQ(format("Ünïcödé %@", QStringLiteral("ß")), QStringLiteral("Ünïcödé ß"));
+}
+
+TEST(Format, MissingArgumentsShowAMarkerAndExtraOnesAreIgnored) {
+    EXPECT_EQ(format("%@ and %@", QStringLiteral("one")), QStringLiteral("one and ") + kMissing);
+    EXPECT_EQ(format("%d%%"), kMissing + QStringLiteral("%"));
+    EXPECT_EQ(format("%.2f"), kMissing);
+    EXPECT_EQ(format("%*d", 3), kMissing);
+    EXPECT_EQ(format("%@", 1, 2, QStringLiteral("three")), QStringLiteral("1"));
+    EXPECT_EQ(format("no directives", 1), QStringLiteral("no directives"));
+}
+
+TEST(Format, PositionalArgumentsAndMalformedDirectives) {
+    EXPECT_EQ(format("%2$@ %1$@", QStringLiteral("a"), QStringLiteral("b")), QStringLiteral("b a"));
+    EXPECT_EQ(format("%3$@", 1), kMissing);
+    // Unknown or unfinished directives are copied, never used to read arguments.
+    EXPECT_EQ(format("50%", 1), QStringLiteral("50%"));
+    EXPECT_EQ(format("%y %@", QStringLiteral("x")), QStringLiteral("%y x"));
+    EXPECT_EQ(format("%-", 1), QStringLiteral("%-"));
+    // A huge width is capped rather than allocated.
+    EXPECT_LE(format("%999999999d", 1).size(), 5000);
+}
+
+TEST(Format, NumberDirectiveGivenTextShowsTheText) {
+    EXPECT_EQ(format("%d", QStringLiteral("12")), QStringLiteral("12"));
+    EXPECT_EQ(format("%d", QStringLiteral("abc")), QStringLiteral("abc"));
+    EXPECT_EQ(format("%ld", nullptr), QStringLiteral("(null)"));
+    EXPECT_EQ(format("%.1f", QVariant(2.25)), QStringLiteral("2.2"));
+}
+
+TEST(Format, CollectionsPrintLikeThePlatformsDescriptions) {
+    const QVariantMap map{{QStringLiteral("message"), QStringLiteral("hello world")},
+                          {QStringLiteral("code"), 7},
+                          {QStringLiteral("list"), QStringList{QStringLiteral("a"), QStringLiteral("b c")}},
+                          {QStringLiteral("none"), QVariant()}};
+    EXPECT_EQ(format("%@", map), QStringLiteral("{\n"
+                                                "    code = 7;\n"
+                                                "    list = (\n"
+                                                "        a,\n"
+                                                "        \"b c\"\n"
+                                                "    );\n"
+                                                "    message = \"hello world\";\n"
+                                                "    none = <null>;\n"
+                                                "}"));
+    EXPECT_EQ(format("%@", QVariantList{}), QStringLiteral("(\n)"));
+    EXPECT_EQ(format("%@", QJsonObject{{QStringLiteral("ok"), true}}), QStringLiteral("{\n    ok = 1;\n}"));
+    EXPECT_EQ(format("%@", QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7), Qt::UTC)),
+              QStringLiteral("2024-02-29 13:05:07 +0000"));
+    EXPECT_EQ(format("%@", QVariantMap{}), QStringLiteral("{\n}"));
+    EXPECT_EQ(format("%@", QVariantList{1, QStringLiteral("say \"hi\"")}),
+              QStringLiteral("(\n    1,\n    \"say \\\"hi\\\"\"\n)"));
+}
+
+TEST(Format, ErrorsAndObjectsHaveReadableDescriptions) {
+    const platform::Error error(QStringLiteral("com.translator"), -202, QStringLiteral("no package"));
+    const QString text = format("%@", error);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Error Domain=com.translator Code=-202 \"no package\"")));
+    EXPECT_EQ(format("%@", platform::Error()), QStringLiteral("(null)"));
+    QObject object;
+    EXPECT_TRUE(format("%@", &object).startsWith(QStringLiteral("<QObject: 0x")));
+    QObject *none = nullptr;
+    EXPECT_EQ(format("%@", none), QStringLiteral("(null)"));
+}

@@ -1,0 +1,201 @@
+#include "StoreTestSchema.h"
+
+#include "platform/MainQueue.h"
+#include "support/EventLoop.h"
+
+#include <thread>
+
+using namespace platform;
+using namespace storetest;
+
+namespace {
+
+class ObjectStoreNotifications : public StoreTest {
+protected:
+    void addTranslation(Transaction &tx, qint64 id, double created) {
+        tx.create(QStringLiteral("Translation"),
+                  {{QStringLiteral("idTranslation"), id},
+                   {QStringLiteral("createdDate"), created},
+                   {QStringLiteral("originalText"), QStringLiteral("t%1").arg(id)}});
+    }
+    Object translation(qint64 id) { return store.objectForPrimaryKey(QStringLiteral("Translation"), id); }
+
+    // Waits for the next delivery and returns it.
+    template <typename Change> Change next(QList<Change> &received, int count) {
+        EXPECT_TRUE(qvtest::waitUntil([&] { return received.size() >= count; }));
+        return received.size() >= count ? received.at(count - 1) : Change();
+    }
+};
+
+} // namespace
+
+TEST_F(ObjectStoreNotifications, CollectionObserverGetsInitialCallThenExactIndexSets) {
+    write([&](Transaction &tx) {
+        addTranslation(tx, 1, 10);
+        addTranslation(tx, 2, 20);
+        addTranslation(tx, 3, 30);
+    });
+    QList<CollectionChange> received;
+    const Results newest =
+        store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+    NotificationToken token = newest.observe([&](const CollectionChange &c) {
+        EXPECT_TRUE(isMainThread());
+        received.append(c);
+    });
+    EXPECT_TRUE(next(received, 1).isInitial());
+
+    write([&](Transaction &tx) { addTranslation(tx, 4, 40); }); // newest: 4 3 2 1
+    CollectionChange c = next(received, 2);
+    EXPECT_EQ(c.insertions, QList<int>{0});
+    EXPECT_TRUE(c.deletions.isEmpty());
+    EXPECT_TRUE(c.modifications.isEmpty());
+
+    write([&](Transaction &tx) {
+        translation(2).set(tx, QStringLiteral("originalText"), QStringLiteral("changed"));
+    });
+    c = next(received, 3);
+    EXPECT_EQ(c.modifications, QList<int>{2});
+    EXPECT_TRUE(c.insertions.isEmpty());
+
+    // One commit: delete 3 (old index 1), insert 5 (newest), modify 1.
+    write([&](Transaction &tx) {
+        tx.remove(translation(3));
+        addTranslation(tx, 5, 50);
+        translation(1).set(tx, QStringLiteral("isFavorite"), true);
+    });
+    c = next(received, 4); // now 5 4 2 1
+    EXPECT_EQ(c.deletions, QList<int>{1});
+    EXPECT_EQ(c.insertions, QList<int>{0});
+    EXPECT_EQ(c.modifications, QList<int>{3});
+
+    // A write that changes nothing the query sees, and an unchanged value, send nothing.
+    write([&](Transaction &tx) {
+        tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("xx")}});
+        translation(1).set(tx, QStringLiteral("isFavorite"), true);
+    });
+    qvtest::spin(50);
+    EXPECT_EQ(received.size(), 4);
+
+    token.invalidate();
+    write([&](Transaction &tx) { addTranslation(tx, 6, 60); });
+    qvtest::spin(50);
+    EXPECT_EQ(received.size(), 4);
+}
+
+TEST_F(ObjectStoreNotifications, AChangeInALinkedObjectModifiesTheRowsLinkingIt) {
+    write([&](Transaction &tx) {
+        Object en = tx.create(QStringLiteral("Language"),
+                              {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+        for (qint64 id : {1, 2, 3}) {
+            tx.create(QStringLiteral("Translation"),
+                      {{QStringLiteral("idTranslation"), id},
+                       {QStringLiteral("createdDate"), static_cast<double>(id)},
+                       {QStringLiteral("languageFrom"), id == 2 ? QVariant() : QVariant::fromValue(en)}});
+        }
+    });
+    QList<CollectionChange> received;
+    NotificationToken token =
+        store.objects(QStringLiteral("Translation")).observe([&](const CollectionChange &c) {
+            received.append(c);
+        });
+    next(received, 1);
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("en_GB"))).setLanguageName(tx, QStringLiteral("English"));
+    });
+    EXPECT_EQ(next(received, 2).modifications, (QList<int>{0, 2}));
+}
+
+TEST_F(ObjectStoreNotifications, ReorderingIsReportedAsDeletionPlusInsertion) {
+    write([&](Transaction &tx) {
+        addTranslation(tx, 1, 10);
+        addTranslation(tx, 2, 20);
+        addTranslation(tx, 3, 30);
+    });
+    QList<CollectionChange> received;
+    NotificationToken token = store.objects(QStringLiteral("Translation"))
+                                  .sorted(QStringLiteral("createdDate"))
+                                  .observe([&](const CollectionChange &c) { received.append(c); });
+    next(received, 1);
+    write([&](Transaction &tx) { translation(1).set(tx, QStringLiteral("createdDate"), 99.0); }); // 2 3 1
+    const CollectionChange c = next(received, 2);
+    EXPECT_EQ(c.deletions, QList<int>{0});
+    EXPECT_EQ(c.insertions, QList<int>{2});
+    EXPECT_TRUE(c.modifications.isEmpty());
+}
+
+TEST_F(ObjectStoreNotifications, CommitsOnWorkerThreadsAreDeliveredOnTheMainThread) {
+    QList<CollectionChange> received;
+    NotificationToken token =
+        store.objects(QStringLiteral("Translation")).observe([&](const CollectionChange &c) {
+            EXPECT_TRUE(isMainThread());
+            received.append(c);
+        });
+    next(received, 1);
+    std::thread worker([&] {
+        EXPECT_FALSE(store.write([&](Transaction &tx) {
+            addTranslation(tx, 1, 1);
+            addTranslation(tx, 2, 2);
+        }));
+    });
+    worker.join();
+    const CollectionChange c = next(received, 2);
+    EXPECT_EQ(c.insertions, (QList<int>{0, 1}));
+}
+
+TEST_F(ObjectStoreNotifications, ObjectObserverReportsChangedPropertiesAndDeletion) {
+    write([&](Transaction &tx) { addTranslation(tx, 1, 10); });
+    QList<ObjectChange> received;
+    NotificationToken token = translation(1).observe([&](const ObjectChange &c) { received.append(c); });
+    write([&](Transaction &tx) {
+        translation(1).set(tx, QStringLiteral("isFavorite"), true);
+        translation(1).set(tx, QStringLiteral("originalText"), QStringLiteral("x"));
+    });
+    ObjectChange c = next(received, 1);
+    EXPECT_FALSE(c.deleted);
+    EXPECT_EQ(c.properties, (QStringList{QStringLiteral("originalText"), QStringLiteral("isFavorite")}));
+    write([&](Transaction &tx) { tx.remove(translation(1)); });
+    c = next(received, 2);
+    EXPECT_TRUE(c.deleted);
+}
+
+TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedObjects) {
+    write([&](Transaction &tx) {
+        tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")},
+                                               {QStringLiteral("languageModes"),
+                                                QVariantMap{{QStringLiteral("translateWebSite"), false}}}});
+        tx.create(QStringLiteral("Language"), {{QStringLiteral("localeIdentifier"), QStringLiteral("de_DE")},
+                                               {QStringLiteral("languageModes"),
+                                                QVariantMap{{QStringLiteral("translateWebSite"), true}}}});
+        tx.create(QStringLiteral("Settings"),
+                  {{QStringLiteral("idSetting"), 1},
+                   {QStringLiteral("languageFrom"), QVariant::fromValue(language(QStringLiteral("en_GB")))}});
+    });
+    Settings settings(store.objectForPrimaryKey(QStringLiteral("Settings"), 1));
+    QList<ObjectChange> received;
+    NotificationToken token =
+        settings.observe([&](const ObjectChange &c) { received.append(c); },
+                         {QStringLiteral("languageFrom.languageModes.translateWebSite")});
+
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("en_GB"))).languageModes().setTranslateWebSite(tx, true);
+    });
+    EXPECT_EQ(next(received, 1).properties, QStringList{QStringLiteral("languageFrom")});
+
+    write(
+        [&](Transaction &tx) { settings.setLanguageFrom(tx, Language(language(QStringLiteral("de_DE")))); });
+    EXPECT_EQ(next(received, 2).properties, QStringList{QStringLiteral("languageFrom")});
+
+    // Off the path: the old language's flags, another property of the new language, another settings field.
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("en_GB"))).languageModes().setTranslateWebSite(tx, false);
+        Language(language(QStringLiteral("de_DE"))).setLanguageName(tx, QStringLiteral("Deutsch"));
+        settings.setCountOfLaunch(tx, 5);
+    });
+    qvtest::spin(50);
+    EXPECT_EQ(received.size(), 2);
+
+    write([&](Transaction &tx) {
+        Language(language(QStringLiteral("de_DE"))).languageModes().setTranslateWebSite(tx, false);
+    });
+    EXPECT_EQ(next(received, 3).properties, QStringList{QStringLiteral("languageFrom")});
+}

@@ -1,0 +1,113 @@
+#include "platform/UserDefaults.h"
+#include "support/EventLoop.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using platform::UserDefaults;
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    QString file() const { return dir.filePath(QStringLiteral("defaults.ini")); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(UserDefaultsTest, RegisteredDefaultsAnswerUntilAValueIsStored) {
+    UserDefaults defaults(file());
+    defaults.registerDefaults({{QStringLiteral("NSApplicationCrashOnExceptions"), true},
+                               {QStringLiteral("kUserDefaultAppLanguage"), QStringLiteral("en")}});
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("NSApplicationCrashOnExceptions")));
+    defaults.setBool(false, QStringLiteral("NSApplicationCrashOnExceptions"));
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("NSApplicationCrashOnExceptions")));
+    defaults.removeObject(QStringLiteral("NSApplicationCrashOnExceptions"));
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("NSApplicationCrashOnExceptions")));
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("kUserDefaultAppLanguage")), QStringLiteral("en"));
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("unknown")).isValid());
+}
+
+TEST_F(UserDefaultsTest, RegisteredDefaultsAreNeverWritten) {
+    {
+        UserDefaults defaults(file());
+        defaults.registerDefaults({{QStringLiteral("flag"), true}});
+        defaults.setObject(QStringLiteral("kept"), QStringLiteral("stored"));
+    }
+    UserDefaults reopened(file());
+    EXPECT_FALSE(reopened.objectForKey(QStringLiteral("flag")).isValid());
+    EXPECT_EQ(reopened.stringForKey(QStringLiteral("stored")), QStringLiteral("kept"));
+}
+
+TEST_F(UserDefaultsTest, TypedValuesSurviveAReopen) {
+    {
+        UserDefaults defaults(file());
+        defaults.setBool(true, QStringLiteral("TranslateByEnterSetting"));
+        defaults.setInteger(Q_INT64_C(5000000000), QStringLiteral("kUserDefaultLastShowedServerMessage"));
+        defaults.setDouble(0.4, QStringLiteral("speed"));
+        defaults.setObject(QVariantMap{{QStringLiteral("a"), 1}}, QStringLiteral("map"));
+        defaults.setObject(QStringList{QStringLiteral("en_GB"), QStringLiteral("de_DE")}, QStringLiteral("recent"));
+        defaults.setObject(QStringLiteral("YES"), QStringLiteral("textFlag"));
+    }
+    UserDefaults defaults(file());
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("TranslateByEnterSetting")));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("kUserDefaultLastShowedServerMessage")), Q_INT64_C(5000000000));
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey(QStringLiteral("speed")), 0.4);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("speed")), 0);
+    EXPECT_EQ(defaults.dictionaryForKey(QStringLiteral("map")).value(QStringLiteral("a")).toInt(), 1);
+    EXPECT_EQ(defaults.arrayForKey(QStringLiteral("recent")).size(), 2);
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("textFlag")));
+    // A collection is not a string, and a string is not a collection.
+    EXPECT_TRUE(defaults.stringForKey(QStringLiteral("map")).isEmpty());
+    EXPECT_TRUE(defaults.dictionaryForKey(QStringLiteral("textFlag")).isEmpty());
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("missing")), 0);
+}
+
+TEST_F(UserDefaultsTest, ChangedSignalNamesTheKeyForSetsRemovalsAndRegistrations) {
+    UserDefaults defaults(file());
+    QSignalSpy spy(&defaults, &UserDefaults::changed);
+    defaults.setObject(QStringLiteral("de"), QStringLiteral("kUserDefaultAppLanguage"));
+    defaults.removeObject(QStringLiteral("kUserDefaultAppLanguage"));
+    defaults.registerDefaults({{QStringLiteral("hardcodedShortcutEnabled"), true}});
+    // Registering the same value again, or under a stored value, changes nothing visible.
+    defaults.registerDefaults({{QStringLiteral("hardcodedShortcutEnabled"), true}});
+    defaults.setBool(false, QStringLiteral("customShortcutEnabled"));
+    defaults.registerDefaults({{QStringLiteral("customShortcutEnabled"), true}});
+    ASSERT_EQ(spy.count(), 4);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("kUserDefaultAppLanguage"));
+    EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("kUserDefaultAppLanguage"));
+    EXPECT_EQ(spy.at(2).at(0).toString(), QStringLiteral("hardcodedShortcutEnabled"));
+    EXPECT_EQ(spy.at(3).at(0).toString(), QStringLiteral("customShortcutEnabled"));
+}
+
+TEST_F(UserDefaultsTest, ChangeFromWorkerReachesMainThreadReceiver) {
+    UserDefaults defaults(file());
+    QObject receiver;
+    QString key;
+    bool onMain = false;
+    QObject::connect(&defaults, &UserDefaults::changed, &receiver, [&](const QString &changedKey) {
+        key = changedKey;
+        onMain = QThread::currentThread() == receiver.thread();
+    });
+    QThread *worker = QThread::create([&] { defaults.setInteger(3, QStringLiteral("launches")); });
+    worker->start();
+    worker->wait();
+    delete worker;
+    ASSERT_TRUE(qvtest::waitUntil([&] { return !key.isEmpty(); }));
+    EXPECT_EQ(key, QStringLiteral("launches"));
+    EXPECT_TRUE(onMain);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("launches")), 3);
+}
+
+TEST_F(UserDefaultsTest, StandardStoreMovesToTheInjectedFile) {
+    UserDefaults::setStorageFile(file());
+    UserDefaults::standard().setObject(QStringLiteral("token"), QStringLiteral("kUserDefaultsTokenKey"));
+    EXPECT_EQ(UserDefaults::standard().filePath(), file());
+    UserDefaults other(file());
+    EXPECT_EQ(other.stringForKey(QStringLiteral("kUserDefaultsTokenKey")), QStringLiteral("token"));
+    UserDefaults::setStorageFile(dir.filePath(QStringLiteral("second.ini")));
+    EXPECT_FALSE(UserDefaults::standard().objectForKey(QStringLiteral("kUserDefaultsTokenKey")).isValid());
+}
