@@ -36,7 +36,9 @@ struct TranslatorSlot {
 };
 
 TranslatorSlot &slotAt(int index) {
-    static TranslatorSlot slots[2];
+    // Never destroyed: at exit the layer's own statics may already be gone, so models still
+    // loaded then are left to the process teardown rather than released through it.
+    static auto *slots = new TranslatorSlot[2];
     return slots[index - 1];
 }
 
