@@ -14,26 +14,26 @@ using TokenBatch = std::vector<std::vector<std::string>>;
 // A loaded model: session and graph, released together when the handle dies.
 class ModelHandle {
 public:
-  ModelHandle() = default;
-  ModelHandle(const InferenceApi *api, TF_Session *session, TF_Graph *graph)
-      : m_api(api), m_session(session), m_graph(graph) {}
-  ModelHandle(ModelHandle &&other) noexcept { *this = std::move(other); }
-  ModelHandle &operator=(ModelHandle &&other) noexcept;
-  ModelHandle(const ModelHandle &) = delete;
-  ModelHandle &operator=(const ModelHandle &) = delete;
-  ~ModelHandle() { release(); }
+    ModelHandle() = default;
+    ModelHandle(const InferenceApi *api, TF_Session *session, TF_Graph *graph)
+        : m_api(api), m_session(session), m_graph(graph) {}
+    ModelHandle(ModelHandle &&other) noexcept { *this = std::move(other); }
+    ModelHandle &operator=(ModelHandle &&other) noexcept;
+    ModelHandle(const ModelHandle &) = delete;
+    ModelHandle &operator=(const ModelHandle &) = delete;
+    ~ModelHandle() { release(); }
 
-  bool loaded() const { return m_session != nullptr; }
-  const InferenceApi *api() const { return m_api; }
-  TF_Session *session() const { return m_session; }
-  TF_Graph *graph() const { return m_graph; }
-  // Deletes the graph, then the session, as the layer expects.
-  void release();
+    bool loaded() const { return m_session != nullptr; }
+    const InferenceApi *api() const { return m_api; }
+    TF_Session *session() const { return m_session; }
+    TF_Graph *graph() const { return m_graph; }
+    // Deletes the graph, then the session, as the layer expects.
+    void release();
 
 private:
-  const InferenceApi *m_api = nullptr;
-  TF_Session *m_session = nullptr;
-  TF_Graph *m_graph = nullptr;
+    const InferenceApi *m_api = nullptr;
+    TF_Session *m_session = nullptr;
+    TF_Graph *m_graph = nullptr;
 };
 
 // Loads the saved model in `modelDir` with the tag "serve". False with the layer's message.

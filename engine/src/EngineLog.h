@@ -8,8 +8,9 @@ namespace synaptra {
 bool engineLogEnabled();
 
 template <typename... Parts> void engineLog(const Parts &...parts) {
-  if (!engineLogEnabled()) return;
-  (std::cout << ... << parts) << '\n';
+    if (!engineLogEnabled())
+        return;
+    (std::cout << ... << parts) << '\n';
 }
 
 } // namespace synaptra

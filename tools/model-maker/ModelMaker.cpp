@@ -191,136 +191,147 @@ def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[Lis
 using Options = std::map<std::string, std::string>;
 
 void addSignature(torch::jit::Module &module) {
-  c10::List<std::string> inputs({"Placeholder", "Placeholder_1"});
-  c10::List<std::string> outputs({"transformer/index_to_string_Lookup", "transformer/decoder/Minimum"});
-  module.register_attribute("signature_inputs", c10::ListType::ofStrings(), inputs);
-  module.register_attribute("signature_outputs", c10::ListType::ofStrings(), outputs);
+    c10::List<std::string> inputs({"Placeholder", "Placeholder_1"});
+    c10::List<std::string> outputs({"transformer/index_to_string_Lookup", "transformer/decoder/Minimum"});
+    module.register_attribute("signature_inputs", c10::ListType::ofStrings(), inputs);
+    module.register_attribute("signature_outputs", c10::ListType::ofStrings(), outputs);
 }
 
 int64_t intOption(const Options &options, const std::string &name, int64_t fallback) {
-  const auto it = options.find(name);
-  return it == options.end() ? fallback : std::stoll(it->second);
+    const auto it = options.find(name);
+    return it == options.end() ? fallback : std::stoll(it->second);
 }
 
 bool readTable(const std::string &path, c10::Dict<std::string, std::string> &table) {
-  std::ifstream in(path);
-  if (!in) return false;
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0) continue;
-    table.insert_or_assign(line.substr(0, tab), line.substr(tab + 1));
-  }
-  return true;
+    std::ifstream in(path);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0)
+            continue;
+        table.insert_or_assign(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return true;
 }
 
-void addStacked(torch::jit::Module &module, const std::string &name, std::vector<int64_t> shape, bool ones = false,
-                bool zeros = false) {
-  torch::Tensor value;
-  if (ones)
-    value = torch::ones(shape);
-  else if (zeros)
-    value = torch::zeros(shape);
-  else
-    value = torch::randn(shape) * 0.02;
-  module.register_parameter(name, value, false);
+void addStacked(torch::jit::Module &module, const std::string &name, std::vector<int64_t> shape,
+                bool ones = false, bool zeros = false) {
+    torch::Tensor value;
+    if (ones)
+        value = torch::ones(shape);
+    else if (zeros)
+        value = torch::zeros(shape);
+    else
+        value = torch::randn(shape) * 0.02;
+    module.register_parameter(name, value, false);
 }
 
 // Renames the serving method when asked to, for models that must lack "serve".
 std::string withMethodName(const std::string &source, const Options &options) {
-  const auto it = options.find("method");
-  if (it == options.end()) return source;
-  std::string renamed = source;
-  const std::string from = "def serve(";
-  const size_t at = renamed.find(from);
-  if (at != std::string::npos) renamed.replace(at, from.size(), "def " + it->second + "(");
-  return renamed;
+    const auto it = options.find("method");
+    if (it == options.end())
+        return source;
+    std::string renamed = source;
+    const std::string from = "def serve(";
+    const size_t at = renamed.find(from);
+    if (at != std::string::npos)
+        renamed.replace(at, from.size(), "def " + it->second + "(");
+    return renamed;
 }
 
 void buildTransformer(torch::jit::Module &module, const Options &options) {
-  const int64_t encoderLayers = intOption(options, "encoder-layers", 6);
-  const int64_t decoderLayers = intOption(options, "decoder-layers", 6);
-  const int64_t width = intOption(options, "width", 512);
-  const int64_t heads = intOption(options, "heads", 8);
-  const int64_t ffn = intOption(options, "ffn", 2048);
-  const int64_t vocab = intOption(options, "vocab", 8000);
-  const int64_t maxPositions = intOption(options, "max-positions", 1024);
-  if (width % heads != 0) throw std::invalid_argument("--width must be a multiple of --heads");
-  torch::manual_seed(static_cast<uint64_t>(intOption(options, "seed", 1)));
+    const int64_t encoderLayers = intOption(options, "encoder-layers", 6);
+    const int64_t decoderLayers = intOption(options, "decoder-layers", 6);
+    const int64_t width = intOption(options, "width", 512);
+    const int64_t heads = intOption(options, "heads", 8);
+    const int64_t ffn = intOption(options, "ffn", 2048);
+    const int64_t vocab = intOption(options, "vocab", 8000);
+    const int64_t maxPositions = intOption(options, "max-positions", 1024);
+    if (width % heads != 0)
+        throw std::invalid_argument("--width must be a multiple of --heads");
+    torch::manual_seed(static_cast<uint64_t>(intOption(options, "seed", 1)));
 
-  module.register_attribute("encoder_layers", c10::IntType::get(), encoderLayers);
-  module.register_attribute("decoder_layers", c10::IntType::get(), decoderLayers);
-  module.register_attribute("width", c10::IntType::get(), width);
-  module.register_attribute("heads", c10::IntType::get(), heads);
-  module.register_attribute("vocab", c10::IntType::get(), vocab);
-  module.register_attribute("extra_steps", c10::IntType::get(), intOption(options, "extra-steps", 5));
+    module.register_attribute("encoder_layers", c10::IntType::get(), encoderLayers);
+    module.register_attribute("decoder_layers", c10::IntType::get(), decoderLayers);
+    module.register_attribute("width", c10::IntType::get(), width);
+    module.register_attribute("heads", c10::IntType::get(), heads);
+    module.register_attribute("vocab", c10::IntType::get(), vocab);
+    module.register_attribute("extra_steps", c10::IntType::get(), intOption(options, "extra-steps", 5));
 
-  addStacked(module, "embedding", {vocab, width});
-  addStacked(module, "positions", {maxPositions, width});
-  for (const std::string side : {"enc", "dec"}) {
-    const int64_t layers = side == "enc" ? encoderLayers : decoderLayers;
-    std::vector<std::string> projections{"wq", "wk", "wv", "wo"};
-    if (side == "dec") projections.insert(projections.end(), {"cwq", "cwk", "cwv", "cwo"});
-    for (const std::string &p : projections) addStacked(module, side + "_" + p, {layers, width, width});
-    addStacked(module, side + "_w1", {layers, width, ffn});
-    addStacked(module, side + "_b1", {layers, ffn}, false, true);
-    addStacked(module, side + "_w2", {layers, ffn, width});
-    addStacked(module, side + "_b2", {layers, width}, false, true);
-    const int norms = side == "enc" ? 2 : 3;
-    for (int n = 1; n <= norms; ++n) {
-      addStacked(module, side + "_ln" + std::to_string(n) + "_w", {layers, width}, true);
-      addStacked(module, side + "_ln" + std::to_string(n) + "_b", {layers, width}, false, true);
+    addStacked(module, "embedding", {vocab, width});
+    addStacked(module, "positions", {maxPositions, width});
+    for (const std::string side : {"enc", "dec"}) {
+        const int64_t layers = side == "enc" ? encoderLayers : decoderLayers;
+        std::vector<std::string> projections{"wq", "wk", "wv", "wo"};
+        if (side == "dec")
+            projections.insert(projections.end(), {"cwq", "cwk", "cwv", "cwo"});
+        for (const std::string &p : projections)
+            addStacked(module, side + "_" + p, {layers, width, width});
+        addStacked(module, side + "_w1", {layers, width, ffn});
+        addStacked(module, side + "_b1", {layers, ffn}, false, true);
+        addStacked(module, side + "_w2", {layers, ffn, width});
+        addStacked(module, side + "_b2", {layers, width}, false, true);
+        const int norms = side == "enc" ? 2 : 3;
+        for (int n = 1; n <= norms; ++n) {
+            addStacked(module, side + "_ln" + std::to_string(n) + "_w", {layers, width}, true);
+            addStacked(module, side + "_ln" + std::to_string(n) + "_b", {layers, width}, false, true);
+        }
+        addStacked(module, side + "_lnf_w", {width}, true);
+        addStacked(module, side + "_lnf_b", {width}, false, true);
     }
-    addStacked(module, side + "_lnf_w", {width}, true);
-    addStacked(module, side + "_lnf_b", {width}, false, true);
-  }
-  module.define(withMethodName(kTransformerSource, options));
+    module.define(withMethodName(kTransformerSource, options));
 }
 
 int usage() {
-  std::cerr << "usage: model-maker identity|wordtable|transformer --output DIR [--table FILE] [options]\n";
-  return 2;
+    std::cerr << "usage: model-maker identity|wordtable|transformer --output DIR [--table FILE] [options]\n";
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 2) return usage();
-  const std::string kind = argv[1];
-  Options options;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string name = argv[i];
-    if (name.rfind("--", 0) != 0) return usage();
-    options[name.substr(2)] = argv[i + 1];
-  }
-  if (!options.count("output")) return usage();
-  try {
-    torch::jit::Module module("SavedTranslationModel");
-    const auto signature = options.find("signature");
-    if (signature == options.end() || signature->second != "none") addSignature(module);
-    if (kind == "identity") {
-      module.define(withMethodName(kIdentitySource, options));
-    } else if (kind == "broken") {
-      module.define(withMethodName(kBrokenSource, options));
-    } else if (kind == "wordtable") {
-      c10::Dict<std::string, std::string> table;
-      if (!options.count("table") || !readTable(options["table"], table)) {
-        std::cerr << "model-maker: cannot read the table " << options["table"] << "\n";
-        return 1;
-      }
-      module.register_attribute("table", c10::DictType::create(c10::StringType::get(), c10::StringType::get()),
-                                table);
-      module.define(withMethodName(kWordTableSource, options));
-    } else if (kind == "transformer") {
-      buildTransformer(module, options);
-    } else {
-      return usage();
+    if (argc < 2)
+        return usage();
+    const std::string kind = argv[1];
+    Options options;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name.rfind("--", 0) != 0)
+            return usage();
+        options[name.substr(2)] = argv[i + 1];
     }
-    std::filesystem::create_directories(options["output"]);
-    module.save((std::filesystem::path(options["output"]) / "saved_model.pt").string());
-  } catch (const std::exception &e) {
-    std::cerr << "model-maker: " << e.what() << "\n";
-    return 1;
-  }
-  return 0;
+    if (!options.count("output"))
+        return usage();
+    try {
+        torch::jit::Module module("SavedTranslationModel");
+        const auto signature = options.find("signature");
+        if (signature == options.end() || signature->second != "none")
+            addSignature(module);
+        if (kind == "identity") {
+            module.define(withMethodName(kIdentitySource, options));
+        } else if (kind == "broken") {
+            module.define(withMethodName(kBrokenSource, options));
+        } else if (kind == "wordtable") {
+            c10::Dict<std::string, std::string> table;
+            if (!options.count("table") || !readTable(options["table"], table)) {
+                std::cerr << "model-maker: cannot read the table " << options["table"] << "\n";
+                return 1;
+            }
+            module.register_attribute(
+                "table", c10::DictType::create(c10::StringType::get(), c10::StringType::get()), table);
+            module.define(withMethodName(kWordTableSource, options));
+        } else if (kind == "transformer") {
+            buildTransformer(module, options);
+        } else {
+            return usage();
+        }
+        std::filesystem::create_directories(options["output"]);
+        module.save((std::filesystem::path(options["output"]) / "saved_model.pt").string());
+    } catch (const std::exception &e) {
+        std::cerr << "model-maker: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
 }

@@ -12,58 +12,58 @@
 
 // Engine failure: domain is the service's class name, code 2041, the engine status in codeONMT.
 struct SYNAPTRA_EXPORT SYNError {
-  std::string domain;
-  long code = 0;
-  std::string description;
-  // "Error" -> "Invalid response", "CodeONMT" -> the engine status in decimal.
-  std::map<std::string, std::string> userInfo;
-  int codeONMT = 0;
+    std::string domain;
+    long code = 0;
+    std::string description;
+    // "Error" -> "Invalid response", "CodeONMT" -> the engine status in decimal.
+    std::map<std::string, std::string> userInfo;
+    int codeONMT = 0;
 
-  bool isError() const { return code != 0; }
-  explicit operator bool() const { return isError(); }
+    bool isError() const { return code != 0; }
+    explicit operator bool() const { return isError(); }
 };
 
 class SYNAPTRA_EXPORT SYNTranslatePhraseService {
 public:
-  static constexpr long kErrorCode = 2041;
-  static constexpr const char *kCodeKey = "CodeONMT";
-  static constexpr const char *kErrorKey = "Error";
-  static constexpr const char *kErrorValue = "Invalid response";
+    static constexpr long kErrorCode = 2041;
+    static constexpr const char *kCodeKey = "CodeONMT";
+    static constexpr const char *kErrorKey = "Error";
+    static constexpr const char *kErrorValue = "Invalid response";
 
-  SYNTranslatePhraseService() = default;
-  virtual ~SYNTranslatePhraseService() = default;
+    SYNTranslatePhraseService() = default;
+    virtual ~SYNTranslatePhraseService() = default;
 
-  // Loads both slots; slot 2 only when slot 1 succeeds (slot 1 stays loaded when slot 2 fails).
-  bool initBothWithFirstModelDirPath(const std::string &firstModelDirPath,
-                                     const std::string &firstFromModelPath,
-                                     const std::string &firstToModelPath,
-                                     const std::string &secondModelDirPath,
-                                     const std::string &secondFromModelPath,
-                                     const std::string &secondToModelPath, SYNError *error);
+    // Loads both slots; slot 2 only when slot 1 succeeds (slot 1 stays loaded when slot 2 fails).
+    bool initBothWithFirstModelDirPath(const std::string &firstModelDirPath,
+                                       const std::string &firstFromModelPath,
+                                       const std::string &firstToModelPath,
+                                       const std::string &secondModelDirPath,
+                                       const std::string &secondFromModelPath,
+                                       const std::string &secondToModelPath, SYNError *error);
 
-  bool setFirstWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
-                                const std::string &toModelPath, SYNError *error);
-  bool setSecondWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
-                                 const std::string &toModelPath, SYNError *error);
+    bool setFirstWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
+                                  const std::string &toModelPath, SYNError *error);
+    bool setSecondWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
+                                   const std::string &toModelPath, SYNError *error);
 
-  // Empty result and `error` set on failure; `unknownWords` is never written.
-  std::string translatedTextForFirstPairFromText(const std::string &text, SYNError *error,
-                                                 std::string *unknownWords);
-  std::string translatedTextForSecondPairFromText(const std::string &text, SYNError *error,
-                                                  std::string *unknownWords);
+    // Empty result and `error` set on failure; `unknownWords` is never written.
+    std::string translatedTextForFirstPairFromText(const std::string &text, SYNError *error,
+                                                   std::string *unknownWords);
+    std::string translatedTextForSecondPairFromText(const std::string &text, SYNError *error,
+                                                    std::string *unknownWords);
 
-  bool deallocCustomForFirstPairError(SYNError *error);
-  bool deallocCustomForSecondPairError(SYNError *error);
+    bool deallocCustomForFirstPairError(SYNError *error);
+    bool deallocCustomForSecondPairError(SYNError *error);
 
-  bool initWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
-                            const std::string &toModelPath, int index, SYNError *error);
-  std::string translatedTextFromText(const std::string &text, int index, SYNError *error,
-                                     std::string *unknownWords);
-  bool deallocCustomForIndex(int index, SYNError *error);
+    bool initWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
+                              const std::string &toModelPath, int index, SYNError *error);
+    std::string translatedTextFromText(const std::string &text, int index, SYNError *error,
+                                       std::string *unknownWords);
+    bool deallocCustomForIndex(int index, SYNError *error);
 
-  SYNError errorWithCode(int code, const std::string &description) const;
+    SYNError errorWithCode(int code, const std::string &description) const;
 
 protected:
-  // The error domain; subclasses report their own name.
-  virtual std::string className() const { return "SYNTranslatePhraseService"; }
+    // The error domain; subclasses report their own name.
+    virtual std::string className() const { return "SYNTranslatePhraseService"; }
 };

@@ -16,8 +16,8 @@ enum { kQuorvaldeBufferSize = 32000 };
 // 5 null pointer, 1 bad index, 2 model load failed, 3 source tokenizer, 4 target tokenizer,
 // 6 unexpected failure. A failed load leaves the slot as it was; a load into an occupied slot
 // replaces its model.
-SYNAPTRA_EXPORT int initQuorvalde(const char *modelDir, const char *fromModelPath,
-                                  const char *toModelPath, int index, char *error);
+SYNAPTRA_EXPORT int initQuorvalde(const char *modelDir, const char *fromModelPath, const char *toModelPath,
+                                  int index, char *error);
 
 // Translates NUL-terminated UTF-8 `text` with a slot. 4 null pointer, 3 empty text, 1 bad index
 // or empty slot, 2 inference failed, 5 tokenizer failure, oversized result or unexpected failure.

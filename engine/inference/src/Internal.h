@@ -8,17 +8,17 @@
 #include <vector>
 
 struct TF_Status {
-  TF_Code code = TF_OK;
-  std::string message;
+    TF_Code code = TF_OK;
+    std::string message;
 };
 
 struct TF_Tensor {
-  TF_DataType type = TF_FLOAT;
-  std::vector<int64_t> dims;
-  void *data = nullptr;
-  size_t len = 0;
-  void (*deallocator)(void *, size_t, void *) = nullptr;
-  void *deallocatorArg = nullptr;
+    TF_DataType type = TF_FLOAT;
+    std::vector<int64_t> dims;
+    void *data = nullptr;
+    size_t len = 0;
+    void (*deallocator)(void *, size_t, void *) = nullptr;
+    void *deallocatorArg = nullptr;
 };
 
 struct TF_SessionOptions {};
@@ -26,19 +26,19 @@ struct TF_SessionOptions {};
 // An operation names one value of the model's signature: the N-th argument of the serving
 // method (an input) or the N-th element of what it returns (an output).
 struct TF_Operation {
-  std::string name;
-  bool isInput = false;
-  int position = 0;
+    std::string name;
+    bool isInput = false;
+    int position = 0;
 };
 
 // Sessions keep the operation table alive after the graph is deleted, so output handles the
 // caller still holds stay valid for as long as the session runs.
 struct OperationTable {
-  std::vector<std::unique_ptr<TF_Operation>> operations;
+    std::vector<std::unique_ptr<TF_Operation>> operations;
 };
 
 struct TF_Graph {
-  std::shared_ptr<OperationTable> table;
+    std::shared_ptr<OperationTable> table;
 };
 
 namespace synaptra_inference {
@@ -55,8 +55,7 @@ bool readStringTensor(const TF_Tensor *tensor, std::vector<std::string> &out, TF
 TF_Tensor *makeStringTensor(const std::vector<int64_t> &dims, const std::vector<std::string> &elements);
 
 // A tensor whose buffer is a fresh malloc'd copy of `bytes` bytes.
-TF_Tensor *makeTensorCopy(TF_DataType type, const std::vector<int64_t> &dims, const void *bytes,
-                          size_t len);
+TF_Tensor *makeTensorCopy(TF_DataType type, const std::vector<int64_t> &dims, const void *bytes, size_t len);
 
 size_t dataTypeSize(TF_DataType type);
 

@@ -26,35 +26,35 @@ extern "C" {
 #endif
 
 typedef enum TF_Code {
-  TF_OK = 0,
-  TF_CANCELLED = 1,
-  TF_UNKNOWN = 2,
-  TF_INVALID_ARGUMENT = 3,
-  TF_DEADLINE_EXCEEDED = 4,
-  TF_NOT_FOUND = 5,
-  TF_ALREADY_EXISTS = 6,
-  TF_PERMISSION_DENIED = 7,
-  TF_UNAUTHENTICATED = 16,
-  TF_RESOURCE_EXHAUSTED = 8,
-  TF_FAILED_PRECONDITION = 9,
-  TF_ABORTED = 10,
-  TF_OUT_OF_RANGE = 11,
-  TF_UNIMPLEMENTED = 12,
-  TF_INTERNAL = 13,
-  TF_UNAVAILABLE = 14,
-  TF_DATA_LOSS = 15,
+    TF_OK = 0,
+    TF_CANCELLED = 1,
+    TF_UNKNOWN = 2,
+    TF_INVALID_ARGUMENT = 3,
+    TF_DEADLINE_EXCEEDED = 4,
+    TF_NOT_FOUND = 5,
+    TF_ALREADY_EXISTS = 6,
+    TF_PERMISSION_DENIED = 7,
+    TF_UNAUTHENTICATED = 16,
+    TF_RESOURCE_EXHAUSTED = 8,
+    TF_FAILED_PRECONDITION = 9,
+    TF_ABORTED = 10,
+    TF_OUT_OF_RANGE = 11,
+    TF_UNIMPLEMENTED = 12,
+    TF_INTERNAL = 13,
+    TF_UNAVAILABLE = 14,
+    TF_DATA_LOSS = 15,
 } TF_Code;
 
 typedef enum TF_DataType {
-  TF_FLOAT = 1,
-  TF_DOUBLE = 2,
-  TF_INT32 = 3,
-  TF_UINT8 = 4,
-  TF_INT16 = 5,
-  TF_INT8 = 6,
-  TF_STRING = 7,
-  TF_INT64 = 9,
-  TF_BOOL = 10,
+    TF_FLOAT = 1,
+    TF_DOUBLE = 2,
+    TF_INT32 = 3,
+    TF_UINT8 = 4,
+    TF_INT16 = 5,
+    TF_INT8 = 6,
+    TF_STRING = 7,
+    TF_INT64 = 9,
+    TF_BOOL = 10,
 } TF_DataType;
 
 typedef struct TF_Status TF_Status;
@@ -65,14 +65,14 @@ typedef struct TF_Session TF_Session;
 typedef struct TF_SessionOptions TF_SessionOptions;
 
 typedef struct TF_Buffer {
-  const void *data;
-  size_t length;
-  void (*data_deallocator)(void *data, size_t length);
+    const void *data;
+    size_t length;
+    void (*data_deallocator)(void *data, size_t length);
 } TF_Buffer;
 
 typedef struct TF_Output {
-  TF_Operation *oper;
-  int index;
+    TF_Operation *oper;
+    int index;
 } TF_Output;
 
 // Status
@@ -87,13 +87,12 @@ TF_CAPI_EXPORT const char *TF_Message(const TF_Status *s);
 TF_CAPI_EXPORT size_t TF_StringEncodedSize(size_t len);
 TF_CAPI_EXPORT size_t TF_StringEncode(const char *src, size_t src_len, char *dst, size_t dst_len,
                                       TF_Status *status);
-TF_CAPI_EXPORT size_t TF_StringDecode(const char *src, size_t src_len, const char **dst,
-                                      size_t *dst_len, TF_Status *status);
+TF_CAPI_EXPORT size_t TF_StringDecode(const char *src, size_t src_len, const char **dst, size_t *dst_len,
+                                      TF_Status *status);
 
 // Tensors own their buffer through the deallocator given at creation.
-TF_CAPI_EXPORT TF_Tensor *TF_NewTensor(TF_DataType type, const int64_t *dims, int num_dims,
-                                       void *data, size_t len,
-                                       void (*deallocator)(void *data, size_t len, void *arg),
+TF_CAPI_EXPORT TF_Tensor *TF_NewTensor(TF_DataType type, const int64_t *dims, int num_dims, void *data,
+                                       size_t len, void (*deallocator)(void *data, size_t len, void *arg),
                                        void *deallocator_arg);
 TF_CAPI_EXPORT void TF_DeleteTensor(TF_Tensor *);
 TF_CAPI_EXPORT TF_DataType TF_TensorType(const TF_Tensor *);
@@ -110,15 +109,15 @@ TF_CAPI_EXPORT TF_Operation *TF_GraphOperationByName(TF_Graph *graph, const char
 // Sessions
 TF_CAPI_EXPORT TF_SessionOptions *TF_NewSessionOptions(void);
 TF_CAPI_EXPORT void TF_DeleteSessionOptions(TF_SessionOptions *);
-TF_CAPI_EXPORT TF_Session *TF_LoadSessionFromSavedModel(
-    const TF_SessionOptions *session_options, const TF_Buffer *run_options, const char *export_dir,
-    const char *const *tags, int tags_len, TF_Graph *graph, TF_Buffer *meta_graph_def,
-    TF_Status *status);
+TF_CAPI_EXPORT TF_Session *TF_LoadSessionFromSavedModel(const TF_SessionOptions *session_options,
+                                                        const TF_Buffer *run_options, const char *export_dir,
+                                                        const char *const *tags, int tags_len,
+                                                        TF_Graph *graph, TF_Buffer *meta_graph_def,
+                                                        TF_Status *status);
 TF_CAPI_EXPORT void TF_DeleteSession(TF_Session *, TF_Status *status);
 // Output tensors are new and belong to the caller. Input tensors stay the caller's.
-TF_CAPI_EXPORT void TF_SessionRun(TF_Session *session, const TF_Buffer *run_options,
-                                  const TF_Output *inputs, TF_Tensor *const *input_values,
-                                  int ninputs, const TF_Output *outputs,
+TF_CAPI_EXPORT void TF_SessionRun(TF_Session *session, const TF_Buffer *run_options, const TF_Output *inputs,
+                                  TF_Tensor *const *input_values, int ninputs, const TF_Output *outputs,
                                   TF_Tensor **output_values, int noutputs,
                                   const TF_Operation *const *target_opers, int ntargets,
                                   TF_Buffer *run_metadata, TF_Status *status);
