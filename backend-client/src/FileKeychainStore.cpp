@@ -10,6 +10,8 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <functional>
+
 #include <algorithm>
 
 namespace merovantia {
@@ -134,48 +136,49 @@ int FileKeychainStore::find(const QString &service, const QString &account, QByt
     return KeychainStatus::Success;
 }
 
-int FileKeychainStore::add(const KeychainItem &item) {
+int FileKeychainStore::modify(const std::function<int(QList<KeychainItem> &items)> &change) {
+    // Read, change and write under the lock so two processes never interleave.
     StoreLock lock(m_path);
     if (!lock.locked())
         return KeychainStatus::IOError;
     QList<KeychainItem> items;
     if (const int status = load(&items))
         return status;
-    if (std::any_of(items.cbegin(), items.cend(), matching(item.service, item.account)))
-        return KeychainStatus::DuplicateItem;
-    KeychainItem stored = item;
-    stored.created = stored.modified = QDateTime::currentDateTimeUtc();
-    items.append(stored);
+    if (const int status = change(items))
+        return status;
     return save(items);
+}
+
+int FileKeychainStore::add(const KeychainItem &item) {
+    return modify([&](QList<KeychainItem> &items) {
+        if (std::any_of(items.cbegin(), items.cend(), matching(item.service, item.account)))
+            return KeychainStatus::DuplicateItem;
+        KeychainItem stored = item;
+        stored.created = stored.modified = QDateTime::currentDateTimeUtc();
+        items.append(stored);
+        return KeychainStatus::Success;
+    });
 }
 
 int FileKeychainStore::update(const QString &service, const QString &account, const QByteArray &password) {
-    StoreLock lock(m_path);
-    if (!lock.locked())
-        return KeychainStatus::IOError;
-    QList<KeychainItem> items;
-    if (const int status = load(&items))
-        return status;
-    const auto it = std::find_if(items.begin(), items.end(), matching(service, account));
-    if (it == items.end())
-        return KeychainStatus::ItemNotFound;
-    it->password = password;
-    it->modified = QDateTime::currentDateTimeUtc();
-    return save(items);
+    return modify([&](QList<KeychainItem> &items) {
+        const auto it = std::find_if(items.begin(), items.end(), matching(service, account));
+        if (it == items.end())
+            return KeychainStatus::ItemNotFound;
+        it->password = password;
+        it->modified = QDateTime::currentDateTimeUtc();
+        return KeychainStatus::Success;
+    });
 }
 
 int FileKeychainStore::remove(const QString &service, const QString &account) {
-    StoreLock lock(m_path);
-    if (!lock.locked())
-        return KeychainStatus::IOError;
-    QList<KeychainItem> items;
-    if (const int status = load(&items))
-        return status;
-    const auto it = std::find_if(items.begin(), items.end(), matching(service, account));
-    if (it == items.end())
-        return KeychainStatus::ItemNotFound;
-    items.erase(it);
-    return save(items);
+    return modify([&](QList<KeychainItem> &items) {
+        const auto it = std::find_if(items.begin(), items.end(), matching(service, account));
+        if (it == items.end())
+            return KeychainStatus::ItemNotFound;
+        items.erase(it);
+        return KeychainStatus::Success;
+    });
 }
 
 int FileKeychainStore::list(const QString &service, QList<KeychainItem> *items) {

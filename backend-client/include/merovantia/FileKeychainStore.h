@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <merovantia/KeychainStore.h>
 
 namespace merovantia {
@@ -24,6 +26,7 @@ public:
 private:
     int load(QList<KeychainItem> *items) const;
     int save(const QList<KeychainItem> &items) const;
+    int modify(const std::function<int(QList<KeychainItem> &items)> &change);
 
     QString m_path;
 };
