@@ -129,6 +129,12 @@ platform::Error QVDataManager::updateTranslationRealm(const QVTranslationRealm &
         values.insert(QStringLiteral("idTranslation"), newId);
         values.insert(QStringLiteral("isFavorite"), true);
         values.insert(QStringLiteral("isSynch"), true);
+        // Saved like any history record: a missing transliteration is stored as "".
+        for (const QString &key :
+             {QStringLiteral("transliterationOriginalText"), QStringLiteral("transliterationTranslatedText")}) {
+            if (values.value(key).toString().isNull())
+                values.insert(key, QStringLiteral(""));
+        }
         stored = QVTranslationRealm(tx.replace(QVTranslationRealm::storeClassName(), values));
         tx.remove(record);
     });
@@ -302,9 +308,8 @@ platform::Results QVDataManager::getNotDeliveredMessagesForChat(const QString &c
         return {};
     return defaultStore
         .objects(QVChatMessageRealm::storeClassName())
-        // An unset flag reads as not confirmed.
-        .filter(Key(QStringLiteral("codeChat")) == chat && (Key(QStringLiteral("isConfirmed")) == false ||
-                                                            Key(QStringLiteral("isConfirmed")) == QVariant()))
+        // Only messages marked unconfirmed: those imported from the history carry no flag and were delivered.
+        .filter(Key(QStringLiteral("codeChat")) == chat && Key(QStringLiteral("isConfirmed")) == false)
         .sorted(QStringLiteral("messageTime"));
 }
 
