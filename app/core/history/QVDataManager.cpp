@@ -130,8 +130,8 @@ platform::Error QVDataManager::updateTranslationRealm(const QVTranslationRealm &
         values.insert(QStringLiteral("isFavorite"), true);
         values.insert(QStringLiteral("isSynch"), true);
         // Saved like any history record: a missing transliteration is stored as "".
-        for (const QString &key :
-             {QStringLiteral("transliterationOriginalText"), QStringLiteral("transliterationTranslatedText")}) {
+        for (const QString &key : {QStringLiteral("transliterationOriginalText"),
+                                   QStringLiteral("transliterationTranslatedText")}) {
             if (values.value(key).toString().isNull())
                 values.insert(key, QStringLiteral(""));
         }

@@ -142,8 +142,9 @@ TEST_F(HistoryStoreTest, RekeyingStoresMissingTransliterationsAsEmptyText) {
     // An online result is written by the mapping, without transliterations.
     QVTranslationRealm online;
     write([&](platform::Transaction &tx) {
-        online = QVTranslationRealm(tx.create(QVTranslationRealm::storeClassName(),
-                                              {{"idTranslation", 31}, {"originalText", "dog"}, {"translatedText", "Hund"}}));
+        online = QVTranslationRealm(
+            tx.create(QVTranslationRealm::storeClassName(),
+                      {{"idTranslation", 31}, {"originalText", "dog"}, {"translatedText", "Hund"}}));
     });
     QVTranslationRealm rekeyed;
     ASSERT_FALSE(
