@@ -2,7 +2,9 @@
 
 #include "EngineLog.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace synaptra {
 
@@ -31,10 +33,13 @@ int transformWordsToIds(std::string token) {
         return 1;
     if (token == "</s>")
         return 2;
-    // The prefix is dropped whatever it is; shorter tokens read as no digits.
+    // The prefix is dropped whatever it is; shorter tokens read as no digits. Numbers beyond int
+    // saturate (atoi would wrap them onto a real id) so the tokenizer rejects them as out of range.
     if (token.size() <= 4)
         return 0;
-    return std::atoi(token.c_str() + 4);
+    const long value = std::strtol(token.c_str() + 4, nullptr, 10);
+    return static_cast<int>(
+        std::clamp<long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 } // namespace synaptra

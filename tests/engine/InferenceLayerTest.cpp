@@ -171,6 +171,11 @@ TEST(Tensors, OwnTheirBufferAndCheckTheirSize) {
     // A buffer that does not match the shape is refused and stays the caller's.
     void *wrong = std::malloc(20);
     EXPECT_EQ(TF_NewTensor(TF_INT32, dims, 2, wrong, 20, freeBuffer, &freed), nullptr);
+    // So is a shape whose element count wraps around to fit a small buffer.
+    const int64_t huge[] = {int64_t(1) << 62, 4};
+    EXPECT_EQ(TF_NewTensor(TF_INT32, huge, 2, wrong, 0, freeBuffer, &freed), nullptr);
+    const int64_t hugeStrings[] = {int64_t(1) << 61, 8};
+    EXPECT_EQ(TF_NewTensor(TF_STRING, hugeStrings, 2, wrong, 20, freeBuffer, &freed), nullptr);
     std::free(wrong);
     EXPECT_EQ(freed, 1);
 }

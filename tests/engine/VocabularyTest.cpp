@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using synaptra::transformIdsToWords;
 using synaptra::transformWordsToIds;
 
@@ -25,6 +27,9 @@ TEST(Vocabulary, TokensBecomeIds) {
     EXPECT_EQ(transformWordsToIds("ab"), 0);
     EXPECT_EQ(transformWordsToIds(""), 0);
     EXPECT_EQ(transformWordsToIds("widx"), 0);
+    // A model token too large for an id must not wrap onto a real one (2^32 + 5 is not 5).
+    EXPECT_EQ(transformWordsToIds("widx4294967301"), std::numeric_limits<int>::max());
+    EXPECT_EQ(transformWordsToIds("widx-4294967301"), std::numeric_limits<int>::min());
 }
 
 TEST(Vocabulary, RoundTripsEveryId) {

@@ -197,14 +197,20 @@ TF_Tensor *TF_NewTensor(TF_DataType type, const int64_t *dims, int num_dims, voi
     if (num_dims < 0 || (num_dims > 0 && dims == nullptr))
         return nullptr;
     std::vector<int64_t> shape(dims, dims + num_dims);
+    // The element count and the bytes it needs must not wrap, or a huge shape would pass the
+    // size check below with a small buffer and every reader would run past it.
+    size_t count = 1;
     for (int64_t d : shape)
-        if (d < 0)
+        if (d < 0 || __builtin_mul_overflow(count, static_cast<uint64_t>(d), &count))
             return nullptr;
-    const size_t elementSize = dataTypeSize(type);
-    // Numeric buffers must hold exactly their elements; string buffers at least their offset table.
-    if (type != TF_STRING && elementCount(shape) * elementSize != len)
+    const size_t elementSize = type == TF_STRING ? sizeof(uint64_t) : dataTypeSize(type);
+    size_t needed = 0;
+    if (__builtin_mul_overflow(count, elementSize, &needed))
         return nullptr;
-    if (type == TF_STRING && elementCount(shape) * sizeof(uint64_t) > len)
+    // Numeric buffers must hold exactly their elements; string buffers at least their offset table.
+    if (type != TF_STRING && needed != len)
+        return nullptr;
+    if (type == TF_STRING && needed > len)
         return nullptr;
     auto *t = new TF_Tensor;
     t->type = type;
