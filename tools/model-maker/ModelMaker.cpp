@@ -249,8 +249,8 @@ void buildTransformer(torch::jit::Module &module, const Options &options) {
     const int64_t ffn = intOption(options, "ffn", 2048);
     const int64_t vocab = intOption(options, "vocab", 8000);
     const int64_t maxPositions = intOption(options, "max-positions", 1024);
-    if (width % heads != 0)
-        throw std::invalid_argument("--width must be a multiple of --heads");
+    if (heads <= 0 || width <= 0 || width % heads != 0)
+        throw std::invalid_argument("--width must be a positive multiple of --heads");
     torch::manual_seed(static_cast<uint64_t>(intOption(options, "seed", 1)));
 
     module.register_attribute("encoder_layers", c10::IntType::get(), encoderLayers);

@@ -87,9 +87,12 @@ TF_Tensor *makeTensorCopy(TF_DataType type, const std::vector<int64_t> &dims, co
         return nullptr;
     if (len > 0)
         std::memcpy(buffer, bytes, len);
-    return TF_NewTensor(
+    TF_Tensor *tensor = TF_NewTensor(
         type, dims.data(), static_cast<int>(dims.size()), buffer, len,
         [](void *data, size_t, void *) { std::free(data); }, nullptr);
+    if (tensor == nullptr)
+        std::free(buffer); // a refused tensor never takes ownership
+    return tensor;
 }
 
 TF_Tensor *makeStringTensor(const std::vector<int64_t> &dims, const std::vector<std::string> &elements) {
@@ -108,9 +111,12 @@ TF_Tensor *makeStringTensor(const std::vector<int64_t> &dims, const std::vector<
         offset += TF_StringEncode(elements[i].data(), elements[i].size(), buffer + tableSize + offset,
                                   total - tableSize - offset, &status);
     }
-    return TF_NewTensor(
+    TF_Tensor *tensor = TF_NewTensor(
         TF_STRING, dims.data(), static_cast<int>(dims.size()), buffer, total,
         [](void *data, size_t, void *) { std::free(data); }, nullptr);
+    if (tensor == nullptr)
+        std::free(buffer);
+    return tensor;
 }
 
 } // namespace synaptra_inference
