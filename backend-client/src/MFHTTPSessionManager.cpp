@@ -156,7 +156,8 @@ QString MFHTTPSessionManager::urlStringWithCommonQueryItemsWithURLString(const Q
     QUrlQuery query(url);
     query.addQueryItem(QStringLiteral("uuid"), uuid);
     url.setQuery(query);
-    return url.toString();
+    // Encoded, so the string parses back strictly into the same URL.
+    return url.toString(QUrl::FullyEncoded);
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
