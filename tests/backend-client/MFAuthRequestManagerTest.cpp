@@ -432,6 +432,15 @@ TEST_F(MFAuthRequestManagerTest, ExceptionWhileBuildingTheBodyFailsOnceWithoutSe
     EXPECT_EQ(failure.arg<1>().userInfo().value(QStringLiteral("exception")).toString(),
               QStringLiteral("file vanished"));
     EXPECT_EQ(m_backend.requestCount(), 0);
+
+    // Whatever the block throws stays inside the client.
+    EXPECT_EQ(client().POST(
+                  QStringLiteral("upload"), QVariant(), [](MFMultipartFormData &) { throw 7; },
+                  success.block(), failure.block()),
+              nullptr);
+    ASSERT_TRUE(qvtest::waitUntil([&] { return failure.count > 1; }));
+    EXPECT_EQ(failure.arg<1>().code(), 0);
+    EXPECT_EQ(success.count, 0);
 }
 
 } // namespace
