@@ -72,7 +72,7 @@ platform::Error transportError(QNetworkReply::NetworkError code, const QString &
 // A connection lost after the status line leaves a status and part of the body:
 // that is a failed exchange, not a reply.
 bool brokeOff(QNetworkReply::NetworkError code) {
-    return (code != QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied) ||
+    return (code != QNetworkReply::NoError && code <= QNetworkReply::UnknownNetworkError) ||
            code == QNetworkReply::ProtocolFailure;
 }
 
