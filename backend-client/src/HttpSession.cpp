@@ -69,6 +69,13 @@ platform::Error transportError(QNetworkReply::NetworkError code, const QString &
                             {QStringLiteral("NSDebugDescription"), message}});
 }
 
+// A connection lost after the status line leaves a status and part of the body:
+// that is a failed exchange, not a reply.
+bool brokeOff(QNetworkReply::NetworkError code) {
+    return (code != QNetworkReply::NoError && code <= QNetworkReply::UnknownNetworkError) ||
+           code == QNetworkReply::ProtocolFailure;
+}
+
 } // namespace
 
 QByteArray HttpResult::header(const QByteArray &name) const {
@@ -150,7 +157,7 @@ void HttpSession::start(const QNetworkRequest &request, const QByteArray &verb, 
                 const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
                 if (*timedOut) {
                     result.transportError = timeoutError(reply->url());
-                } else if (!status.isValid()) {
+                } else if (!status.isValid() || brokeOff(reply->error())) {
                     result.transportError =
                         transportError(reply->error(), reply->errorString(), reply->url());
                 } else {

@@ -116,7 +116,8 @@ MFURLSessionTaskPtr MFAuthRequestManager::getUserWithOsPlatform(const QString &o
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("platform"), osPlatform);
     url.setQuery(query);
-    return GET(url.toString(), QVariant(), dataSuccess(success, failure), errorFailure(failure));
+    return GET(url.toString(QUrl::FullyEncoded), QVariant(), dataSuccess(success, failure),
+               errorFailure(failure));
 }
 
 MFURLSessionTaskPtr MFAuthRequestManager::authViaFacebookWithParameters(const QVariantMap &parameters,

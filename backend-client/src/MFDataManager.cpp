@@ -91,7 +91,11 @@ void MFDataManager::saveAppKey(const QString &key, const std::function<void(cons
         const auto primary = merovantia::KeychainStore::shared();
         reportFailure(
             error, QStringLiteral("saving the installation identity in the %1 failed").arg(primary->name()));
-        if (const auto fallback = merovantia::KeychainStore::fallback()) {
+        // Bad arguments fail in every store: nothing to keep elsewhere.
+        const auto fallback = error.code() == merovantia::KeychainStatus::BadArguments
+                                  ? nullptr
+                                  : merovantia::KeychainStore::fallback();
+        if (fallback) {
             saved = saveInto(*fallback, appIdentifier(), identifier, key.toUtf8(), &error);
             if (saved)
                 qInfo("[keychain] installation identity kept in the %s instead",

@@ -56,6 +56,18 @@ QString queryString(const QVariantMap &parameters) {
     return parts.join(QLatin1Char('&'));
 }
 
+// A request that could not be prepared: logged, and its failure block runs later on the main thread.
+MFURLSessionTaskPtr failedToStart(const char *name, const QString &what,
+                                  const MFHTTPSessionManager::Failure &failure) {
+    merovantia::logCaught(name, what);
+    const platform::Error error(QString(), 0, QString(), {{QStringLiteral("exception"), what}});
+    platform::dispatchAsyncMain([failure, error, name] {
+        if (failure)
+            merovantia::runGuarded(name, [&] { failure(nullptr, error); });
+    });
+    return nullptr;
+}
+
 } // namespace
 
 void MFMultipartFormData::appendPartWithFormData(const QByteArray &data, const QString &name) {
@@ -156,7 +168,8 @@ QString MFHTTPSessionManager::urlStringWithCommonQueryItemsWithURLString(const Q
     QUrlQuery query(url);
     query.addQueryItem(QStringLiteral("uuid"), uuid);
     url.setQuery(query);
-    return url.toString();
+    // Encoded, so the string parses back strictly into the same URL.
+    return url.toString(QUrl::FullyEncoded);
 }
 
 MFURLSessionTaskPtr MFHTTPSessionManager::GET(const QString &urlString, const QVariant &parameters,
@@ -283,13 +296,8 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
             std::move(onProgress));
         return task;
     } catch (const std::exception &exception) {
-        const QString what = QString::fromUtf8(exception.what());
-        merovantia::logCaught(name, what);
-        const platform::Error error(QString(), 0, QString(), {{QStringLiteral("exception"), what}});
-        platform::dispatchAsyncMain([failure, error, name] {
-            if (failure)
-                merovantia::runGuarded(name, [&] { failure(nullptr, error); });
-        });
-        return nullptr;
+        return failedToStart(name, QString::fromUtf8(exception.what()), failure);
+    } catch (...) {
+        return failedToStart(name, QStringLiteral("unknown exception"), failure);
     }
 }

@@ -40,8 +40,8 @@ bool MFHTTPResponseSerializer::validateResponse(const MFHTTPResponse &response, 
         {QStringLiteral("MFNetworkingOperationFailingURLResponseStatusCode"), response.statusCode},
         {QStringLiteral("NSErrorFailingURLKey"), response.url.toString()}};
     platform::Error validation;
-    if (!m_acceptableContentTypes.isEmpty() && !m_acceptableContentTypes.contains(mime) &&
-        !(mime.isEmpty() && data.isEmpty())) {
+    // An empty body has nothing to decode, whatever type it claims.
+    if (!m_acceptableContentTypes.isEmpty() && !m_acceptableContentTypes.contains(mime) && !data.isEmpty()) {
         validation = platform::Error(
             QString::fromLatin1(kMFResponseSerializationErrorDomain), kCannotDecodeContentData,
             QStringLiteral("Request failed: unacceptable content-type: %1").arg(QString::fromLatin1(mime)),

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -81,6 +82,43 @@ int statusFor(GError *error, const char *operation) {
 QString attribute(GHashTable *attributes, const char *key) {
     const auto *value = static_cast<const char *>(g_hash_table_lookup(attributes, key));
     return value ? QString::fromUtf8(value) : QString();
+}
+
+// Items of our schema matching the service and account (each only when non-empty), without secrets.
+int search(const QString &service, const QString &account, QList<KeychainItem> *items) {
+    items->clear();
+    CallDeadline deadline(kCallDeadlineMs);
+    GHashTable *attributes = g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free);
+    if (!service.isEmpty())
+        g_hash_table_insert(attributes, const_cast<char *>("service"),
+                            g_strdup(service.toUtf8().constData()));
+    if (!account.isEmpty())
+        g_hash_table_insert(attributes, const_cast<char *>("account"),
+                            g_strdup(account.toUtf8().constData()));
+    GError *error = nullptr;
+    GList *found =
+        secret_password_searchv_sync(schema(), attributes, SECRET_SEARCH_ALL, deadline.cancellable(), &error);
+    g_hash_table_unref(attributes);
+    if (error)
+        return statusFor(error, "search");
+    for (GList *node = found; node; node = node->next) {
+        auto *retrievable = static_cast<SecretRetrievable *>(node->data);
+        GHashTable *itemAttributes = secret_retrievable_get_attributes(retrievable);
+        KeychainItem item;
+        item.service = attribute(itemAttributes, "service");
+        item.account = attribute(itemAttributes, "account");
+        gchar *label = secret_retrievable_get_label(retrievable);
+        item.label = QString::fromUtf8(label);
+        g_free(label);
+        item.created =
+            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_created(retrievable)), Qt::UTC);
+        item.modified =
+            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_modified(retrievable)), Qt::UTC);
+        g_hash_table_unref(itemAttributes);
+        items->append(item);
+    }
+    g_list_free_full(found, g_object_unref);
+    return KeychainStatus::Success;
 }
 
 QString sessionBusAddress() {
@@ -229,16 +267,23 @@ int SecretServiceKeychainStore::add(const KeychainItem &item) {
 
 int SecretServiceKeychainStore::update(const QString &service, const QString &account,
                                        const QByteArray &password) {
-    const int existing = find(service, account, nullptr);
-    if (existing != KeychainStatus::Success)
-        return existing;
-    // Storing under the same attributes replaces the secret of the existing item.
+    QList<KeychainItem> found;
+    if (const int status = search(service, account, &found))
+        return status;
+    const auto existing = std::find_if(found.cbegin(), found.cend(), [&](const KeychainItem &item) {
+        return item.service == service && item.account == account;
+    });
+    if (existing == found.cend())
+        return KeychainStatus::ItemNotFound;
+    // Storing under the same attributes replaces the secret of the existing item; its
+    // label goes with it, so the one it has is passed again.
+    const QString label = existing->label.isEmpty() ? service : existing->label;
     CallDeadline deadline(kCallDeadlineMs);
     SecretValue *value = secret_value_new(password.constData(), password.size(), "application/octet-stream");
     GError *error = nullptr;
-    secret_password_store_binary_sync(
-        schema(), SECRET_COLLECTION_DEFAULT, service.toUtf8().constData(), value, deadline.cancellable(),
-        &error, "service", service.toUtf8().constData(), "account", account.toUtf8().constData(), nullptr);
+    secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, label.toUtf8().constData(), value,
+                                      deadline.cancellable(), &error, "service", service.toUtf8().constData(),
+                                      "account", account.toUtf8().constData(), nullptr);
     secret_value_unref(value);
     return error ? statusFor(error, "update") : KeychainStatus::Success;
 }
@@ -255,35 +300,8 @@ int SecretServiceKeychainStore::remove(const QString &service, const QString &ac
 }
 
 int SecretServiceKeychainStore::list(const QString &service, QList<KeychainItem> *items) {
-    items->clear();
-    CallDeadline deadline(kCallDeadlineMs);
-    GHashTable *attributes = g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free);
-    if (!service.isEmpty())
-        g_hash_table_insert(attributes, const_cast<char *>("service"),
-                            g_strdup(service.toUtf8().constData()));
-    GError *error = nullptr;
-    GList *found =
-        secret_password_searchv_sync(schema(), attributes, SECRET_SEARCH_ALL, deadline.cancellable(), &error);
-    g_hash_table_unref(attributes);
-    if (error)
-        return statusFor(error, "search");
-    for (GList *node = found; node; node = node->next) {
-        auto *retrievable = static_cast<SecretRetrievable *>(node->data);
-        GHashTable *itemAttributes = secret_retrievable_get_attributes(retrievable);
-        KeychainItem item;
-        item.service = attribute(itemAttributes, "service");
-        item.account = attribute(itemAttributes, "account");
-        gchar *label = secret_retrievable_get_label(retrievable);
-        item.label = QString::fromUtf8(label);
-        g_free(label);
-        item.created =
-            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_created(retrievable)), Qt::UTC);
-        item.modified =
-            QDateTime::fromSecsSinceEpoch(qint64(secret_retrievable_get_modified(retrievable)), Qt::UTC);
-        g_hash_table_unref(itemAttributes);
-        items->append(item);
-    }
-    g_list_free_full(found, g_object_unref);
+    if (const int status = search(service, QString(), items))
+        return status;
     // The service keeps no order of its own: oldest first, then by account.
     std::sort(items->begin(), items->end(), [](const KeychainItem &a, const KeychainItem &b) {
         return a.created != b.created ? a.created < b.created : a.account < b.account;

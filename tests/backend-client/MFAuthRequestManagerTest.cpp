@@ -236,6 +236,43 @@ TEST_F(MFAuthRequestManagerTest, SoundAndDocumentRepliesComeBackAsRawData) {
     }
 }
 
+TEST_F(MFAuthRequestManagerTest, RawReplyCutShortFailsInsteadOfHandingOverPartOfIt) {
+    m_backend.route("POST", "/v2/api/auth/logout",
+                    FakeReply::bytes(QByteArray(5000, 'w'), "audio/wav").abortAfter(100));
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    FailureCalls failure;
+    client().logoutUserWithOsPlatform("macOS", success.block(), failure.block());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+    qvtest::spin(50);
+    EXPECT_EQ(success.count, 0);
+    ASSERT_EQ(failure.count, 1);
+    EXPECT_EQ(failure.arg<0>().domain(), QStringLiteral("NSURLErrorDomain"));
+    EXPECT_EQ(failure.arg<0>().code(), -1005);
+}
+
+TEST_F(MFAuthRequestManagerTest, EmptyReplyOfAnyContentTypeIsASuccessfulLogout) {
+    m_backend.route("POST", "/v2/api/auth/logout", FakeReply::bytes(QByteArray(), "application/json", 204));
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    FailureCalls failure;
+    client().logoutUserWithOsPlatform("macOS", success.block(), failure.block());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+    qvtest::spin(50);
+    EXPECT_EQ(failure.count, 0) << qPrintable(failure.arg<0>().localizedDescription());
+    ASSERT_EQ(success.count, 1);
+    EXPECT_EQ(success.arg<0>()->response.statusCode, 204);
+}
+
+TEST_F(MFAuthRequestManagerTest, EncodedUrlWithoutParametersKeepsItsQueryAndGainsTheIdentifier) {
+    m_backend.route("GET", "/v2/api/things", FakeReply::json(QJsonObject{{"data", 1}}));
+    CallRecord<const MFURLSessionTaskPtr &, const QVariant &> success;
+    CallRecord<const MFURLSessionTaskPtr &, const platform::Error &> failure;
+    client().GET(QStringLiteral("things?q=a%20b"), QVariant(), success.block(), failure.block());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+    EXPECT_EQ(failure.count, 0);
+    const QList<QPair<QString, QString>> expected{{"q", "a b"}, {"uuid", m_uuid}};
+    EXPECT_EQ(m_backend.lastRequest().queryItems, expected);
+}
+
 TEST_F(MFAuthRequestManagerTest, AuthorizationIsFixedWhenEachRequestStarts) {
     m_backend.route("POST", "/v2/api/auth/login", FakeReply::json(QJsonObject{{"data", 1}}).withDelay(50));
     DataCalls success;
@@ -395,6 +432,15 @@ TEST_F(MFAuthRequestManagerTest, ExceptionWhileBuildingTheBodyFailsOnceWithoutSe
     EXPECT_EQ(failure.arg<1>().userInfo().value(QStringLiteral("exception")).toString(),
               QStringLiteral("file vanished"));
     EXPECT_EQ(m_backend.requestCount(), 0);
+
+    // Whatever the block throws stays inside the client.
+    EXPECT_EQ(client().POST(
+                  QStringLiteral("upload"), QVariant(), [](MFMultipartFormData &) { throw 7; },
+                  success.block(), failure.block()),
+              nullptr);
+    ASSERT_TRUE(qvtest::waitUntil([&] { return failure.count > 1; }));
+    EXPECT_EQ(failure.arg<1>().code(), 0);
+    EXPECT_EQ(success.count, 0);
 }
 
 } // namespace

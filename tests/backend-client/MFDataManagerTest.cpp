@@ -106,6 +106,16 @@ TEST_F(FileKeychainTest, EmptyKeyIsReportedAndStoresNothing) {
     EXPECT_FALSE(savedIdentifier(QString()).isEmpty());
     EXPECT_EQ(reported, QList<qint64>{-1001});
     EXPECT_TRUE(MFDataManager::sharedDataManager().uuid().isNull());
+
+    // With a keyring in front of the file store, bad arguments are not a reason to fall back.
+    merovantia::KeychainStore::setShared(
+        std::make_shared<merovantia::FileKeychainStore>(m_dir.filePath(QStringLiteral("keyring.json"))));
+    merovantia::KeychainStore::setFallback(m_store);
+    reported.clear();
+    EXPECT_FALSE(savedIdentifier(QString()).isEmpty());
+    EXPECT_EQ(reported, QList<qint64>{-1001});
+    EXPECT_TRUE(MFDataManager::sharedDataManager().uuid().isNull());
+    EXPECT_FALSE(QFile::exists(m_store->path()));
     MFDataManager::setFailureReporter({});
 }
 

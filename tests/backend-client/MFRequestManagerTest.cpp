@@ -219,6 +219,19 @@ TEST_F(MFRequestManagerTest, TricklingReplyTimesOutAtTheResourceLimit) {
     EXPECT_EQ(calls.arg<1>().code(), -1001);
 }
 
+TEST_F(MFRequestManagerTest, ReplyCutShortIsATransportErrorEvenWhenItsStartParses) {
+    // The connection drops inside the padding: what arrived is valid JSON, but not the whole reply.
+    m_backend.route(
+        "POST", "/api/app/config",
+        FakeReply::bytes("{\"config\":1}" + QByteArray(200, ' '), "application/json").abortAfter(20));
+    ObjectCalls calls;
+    manager().getConfigInBackgroundWithBlock(calls.block());
+    settle(calls);
+    EXPECT_EQ(calls.arg<1>().domain(), QStringLiteral("NSURLErrorDomain"));
+    EXPECT_EQ(calls.arg<1>().code(), -1005);
+    EXPECT_FALSE(calls.arg<0>().isValid());
+}
+
 TEST_F(MFRequestManagerTest, UnreachableBackendReachesTheCallerAsATransportError) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));

@@ -118,6 +118,20 @@ TEST_F(SecretServiceStoreTest, ItemsAreAddedFoundUpdatedAndRemoved) {
     EXPECT_EQ(m_store->find(m_service, QStringLiteral("alice"), nullptr), KeychainStatus::ItemNotFound);
 }
 
+TEST_F(SecretServiceStoreTest, UpdateChangesThePasswordOnlyAndKeepsTheLabel) {
+    using namespace merovantia;
+    ASSERT_EQ(
+        m_store->add({m_service, QStringLiteral("alice"), QStringLiteral("Alice's key"), "one", {}, {}}), 0);
+    ASSERT_EQ(m_store->update(m_service, QStringLiteral("alice"), QByteArray("two")), 0);
+    QList<KeychainItem> items;
+    ASSERT_EQ(m_store->list(m_service, &items), 0);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].label, QStringLiteral("Alice's key"));
+    QByteArray password;
+    ASSERT_EQ(m_store->find(m_service, QStringLiteral("alice"), &password), 0);
+    EXPECT_EQ(password, QByteArray("two"));
+}
+
 TEST_F(SecretServiceStoreTest, AccountListingsFindItemsByServiceAndAll) {
     ASSERT_TRUE(SAMKeychain::setPassword(QStringLiteral("a"), m_service, QStringLiteral("alice")));
     ASSERT_TRUE(SAMKeychain::setPassword(QStringLiteral("b"), m_service, QStringLiteral("bob")));
