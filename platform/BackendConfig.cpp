@@ -9,6 +9,15 @@ namespace {
 QMutex g_mutex;
 QHash<QByteArray, QUrl> g_overrides;
 
+// Callers append paths that start with "/", so a base never ends with one.
+QUrl withoutTrailingSlash(QUrl url) {
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path);
+    return url;
+}
+
 QUrl resolve(const char *envName, const char *fallback) {
     {
         QMutexLocker lock(&g_mutex);
@@ -17,12 +26,7 @@ QUrl resolve(const char *envName, const char *fallback) {
             return *it;
     }
     const QByteArray env = qgetenv(envName);
-    QUrl url(QString::fromUtf8(env.isEmpty() ? QByteArray(fallback) : env));
-    QString path = url.path();
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    url.setPath(path);
-    return url;
+    return withoutTrailingSlash(QUrl(QString::fromUtf8(env.isEmpty() ? QByteArray(fallback) : env)));
 }
 
 } // namespace
@@ -39,7 +43,7 @@ void BackendConfig::overrideHost(const char *envName, const QUrl &url) {
     if (url.isEmpty())
         g_overrides.remove(envName);
     else
-        g_overrides.insert(envName, url);
+        g_overrides.insert(envName, withoutTrailingSlash(url));
 }
 
 } // namespace platform
