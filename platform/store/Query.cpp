@@ -410,12 +410,14 @@ QList<Object> Results::toList() const {
     if (!m_query)
         return out;
     // One query reads every row, so that reading the objects costs no more queries.
+    // The commit count is taken before reading: a commit landing in between
+    // must make these rows stale, not pass them off as current.
+    detail::Connection &c = m_query->core->connection();
+    const quint64 commits = m_query->core->commits.load();
     QList<QVariantList> rows;
     const QList<qint64> ids = m_query->evaluate(false, &rows);
     out.reserve(ids.size());
     const QString cls = className();
-    detail::Connection &c = m_query->core->connection();
-    const quint64 commits = m_query->core->commits.load();
     for (qsizetype i = 0; i < ids.size(); ++i) {
         Object object = m_query->core->makeObject(cls, ids.at(i));
         if (i < rows.size())

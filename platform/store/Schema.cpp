@@ -147,7 +147,9 @@ bool coerceValue(const Property &property, const QVariant &value, QVariant &out)
     case PropertyType::Int: {
         if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
             const double d = value.toDouble();
-            if (d != static_cast<double>(static_cast<qint64>(d)))
+            // Out of range (or NaN) the conversion itself would be undefined.
+            if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) ||
+                d != static_cast<double>(static_cast<qint64>(d)))
                 return false;
             out = QVariant::fromValue<qint64>(static_cast<qint64>(d));
             return true;

@@ -3,6 +3,10 @@
 #include "platform/MainQueue.h"
 #include "support/EventLoop.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <atomic>
 #include <thread>
 
 using namespace platform;
@@ -156,6 +160,77 @@ TEST_F(ObjectStoreNotifications, ObjectObserverReportsChangedPropertiesAndDeleti
     write([&](Transaction &tx) { tx.remove(translation(1)); });
     c = next(received, 2);
     EXPECT_TRUE(c.deleted);
+}
+
+TEST_F(ObjectStoreNotifications, AnObjectObservedBetweenItsCreationAndDeletionHearsItIsGone) {
+    // Both commits reach the main thread in one batch.
+    write([&](Transaction &tx) { addTranslation(tx, 1, 10); });
+    QList<ObjectChange> received;
+    NotificationToken token = translation(1).observe([&](const ObjectChange &c) { received.append(c); });
+    write([&](Transaction &tx) { tx.remove(translation(1)); });
+    EXPECT_TRUE(next(received, 1).deleted);
+}
+
+TEST_F(ObjectStoreNotifications, WorkersWriteAndReadWhileTheMainThreadObservesAndTheirConnectionsClose) {
+    constexpr int kWorkers = 4;
+    constexpr int kWrites = 25;
+    int mirrored = 0;
+    bool initial = false;
+    bool indexesInRange = true;
+    NotificationToken token = store.objects(QStringLiteral("Translation"))
+                                  .sorted(QStringLiteral("createdDate"), false)
+                                  .observe([&](const CollectionChange &c) {
+                                      initial = initial || c.isInitial();
+                                      for (int i : c.deletions)
+                                          indexesInRange = indexesInRange && i >= 0 && i < mirrored;
+                                      mirrored -= static_cast<int>(c.deletions.size());
+                                      mirrored += static_cast<int>(c.insertions.size());
+                                      for (int i : c.insertions + c.modifications)
+                                          indexesInRange = indexesInRange && i >= 0 && i < mirrored;
+                                  });
+    ASSERT_TRUE(qvtest::waitUntil([&] { return initial; }));
+    // Each connection holds the journal open (closed database files may be kept
+    // by SQLite for reuse, so those are not counted).
+    const QString journal = QFileInfo(path()).canonicalFilePath() + QStringLiteral("-wal");
+    const auto openFiles = [&] {
+        int n = 0;
+        const QDir fds(QStringLiteral("/proc/self/fd"));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System))
+            n += fd.symLinkTarget() == journal ? 1 : 0;
+        return n;
+    };
+    const auto filesBefore = openFiles();
+
+    std::atomic<int> failures{0};
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kWrites; ++i) {
+                const qint64 id = w * 1000 + i;
+                if (store.write([&](Transaction &tx) { addTranslation(tx, id, double(id)); }))
+                    ++failures;
+                const Results mine = store.objects(QStringLiteral("Translation"))
+                                         .filter(Key(QStringLiteral("idTranslation")) == id);
+                if (mine.count() != 1)
+                    ++failures;
+                if (i > 0 && translation(id - 1).value(QStringLiteral("originalText")).toString() !=
+                                 QStringLiteral("t%1").arg(id - 1))
+                    ++failures;
+            }
+            ++finished;
+        });
+    }
+    // The main thread keeps delivering while the workers run.
+    EXPECT_TRUE(qvtest::waitUntil([&] { return finished.load() == kWorkers; }, 60000));
+    for (auto &worker : workers)
+        worker.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_TRUE(qvtest::waitUntil([&] { return mirrored == kWorkers * kWrites; }));
+    EXPECT_TRUE(indexesInRange);
+    EXPECT_EQ(store.objects(QStringLiteral("Translation")).count(), kWorkers * kWrites);
+    // Finished workers leave no connection (and its files) open behind them.
+    EXPECT_EQ(openFiles(), filesBefore);
 }
 
 TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedObjects) {

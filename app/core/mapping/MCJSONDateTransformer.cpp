@@ -132,9 +132,19 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
     const QTime time(hour, minute, second, millis);
     if (!date.isValid() || !time.isValid())
         return {};
-    const QDateTime result = offsetSeconds ? QDateTime(date, time, QTimeZone(*offsetSeconds))
-                                           : QDateTime(date, time, QTimeZone::systemTimeZone());
-    return result.isValid() ? result : QDateTime();
+    if (offsetSeconds)
+        return QDateTime(date, time, QTimeZone(*offsetSeconds));
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime result(date, time, zone);
+    if (result.isValid())
+        return result;
+    // A wall time that a clock change skipped (midnight, in zones that move
+    // their clocks then): read it with the offset in force the day before, so
+    // that it lands just after the change instead of being lost.
+    const QDateTime dayBefore = QDateTime(date, time, QTimeZone::utc()).addDays(-1);
+    const QDateTime shifted =
+        QDateTime(date, time, QTimeZone(zone.offsetFromUtc(dayBefore))).toTimeZone(zone);
+    return shifted.isValid() ? shifted : QDateTime();
 }
 
 QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const {

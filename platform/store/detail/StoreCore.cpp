@@ -5,12 +5,15 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace platform::detail {
 
 void ChangeSet::recordDelete(const QString &cls, qint64 id) {
     ClassChanges &c = classes[cls];
-    if (c.inserted.remove(id))
-        return; // created and deleted in one batch: nobody saw it
+    // Created and deleted in one batch: still a deletion for an observer that
+    // picked the object up in between.
+    c.inserted.remove(id);
     c.deleted.insert(id);
     c.modified.remove(id);
 }
@@ -44,14 +47,61 @@ StoreCore::~StoreCore() {
     closeConnections();
 }
 
-Connection &StoreCore::connection() {
-    std::lock_guard<std::mutex> lock(connectionsMutex);
-    auto &slot = connections[std::this_thread::get_id()];
-    if (!slot) {
-        slot = std::make_unique<Connection>(this, path);
-        slot->db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+namespace {
+
+// Closes this thread's connections when the thread ends, so that finished
+// workers do not keep files open for as long as the store lives.
+struct ThreadConnections {
+    std::vector<std::weak_ptr<StoreCore>> cores;
+    ~ThreadConnections() {
+        for (const auto &weak : cores) {
+            if (auto core = weak.lock())
+                core->releaseConnection(std::this_thread::get_id());
+        }
     }
-    return *slot;
+};
+
+void noteThreadUses(const std::weak_ptr<StoreCore> &core) {
+    thread_local ThreadConnections threadConnections;
+    auto &cores = threadConnections.cores;
+    cores.erase(std::remove_if(cores.begin(), cores.end(),
+                               [&](const auto &w) {
+                                   return w.expired() || (!w.owner_before(core) && !core.owner_before(w));
+                               }),
+                cores.end());
+    cores.push_back(core);
+}
+
+} // namespace
+
+Connection &StoreCore::connection() {
+    bool created = false;
+    Connection *connection = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(connectionsMutex);
+        auto &slot = connections[std::this_thread::get_id()];
+        if (!slot) {
+            slot = std::make_unique<Connection>(this, path);
+            slot->db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            created = true;
+        }
+        connection = slot.get();
+    }
+    if (created)
+        noteThreadUses(weak_from_this());
+    return *connection;
+}
+
+void StoreCore::releaseConnection(std::thread::id thread) {
+    std::unique_ptr<Connection> released;
+    {
+        std::lock_guard<std::mutex> lock(connectionsMutex);
+        auto it = connections.find(thread);
+        if (it == connections.end())
+            return;
+        released = std::move(it->second);
+        connections.erase(it);
+    }
 }
 
 void StoreCore::closeConnections() {
@@ -249,6 +299,7 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
             Transaction tx(&c);
             Migration migration(ObjectStore(shared_from_this()), &tx, version);
             c.writeDepth = 1;
+            c.failure = Error();
             try {
                 configuration.migration(migration, version);
             } catch (const StoreError &e) {
@@ -265,6 +316,15 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
             }
             c.writeDepth = 0;
             c.changes = ChangeSet();
+            // A write the hook joined may have failed and been caught by the hook:
+            // its half-made changes must not be committed.
+            if (c.failure) {
+                const QString message = c.failure.localizedDescription();
+                c.failure = Error();
+                throw StoreError(
+                    QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(message),
+                    -ObjectStore::MigrationFailed);
+            }
         }
         createIndexes(c);
         if (version != schemaVersion)

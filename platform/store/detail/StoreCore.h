@@ -175,6 +175,7 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     ~StoreCore();
 
     Connection &connection();
+    void releaseConnection(std::thread::id thread); // the thread has ended
     void closeConnections();
     const ObjectSchema &schemaFor(const QString &className) const; // throws StoreError
     std::shared_ptr<const ObjectSchema> schemaPtr(const QString &className) const;

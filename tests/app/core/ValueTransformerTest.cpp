@@ -79,6 +79,18 @@ TEST_F(DateTransformers, MillisecondsAndDateOnlyFormats) {
     EXPECT_EQ(seven->formatter().localeIdentifier(), QStringLiteral("en_US_POSIX"));
 }
 
+TEST_F(DateTransformers, ADateWhoseMidnightWasSkippedByAClockChangeIsStillRead) {
+    // Clocks there went from 00:00 straight to 01:00 on that day.
+    qputenv("TZ", "America/Santiago");
+    tzset();
+    const ValueTransformerPtr day = named(MCJSONDateOnlyTransformerName);
+    const QDateTime date = day->transformedValue(QStringLiteral("2022-09-11")).toDateTime();
+    ASSERT_TRUE(date.isValid());
+    EXPECT_EQ(date.toMSecsSinceEpoch(),
+              QDateTime(QDate(2022, 9, 11), QTime(4, 0), QTimeZone::utc()).toMSecsSinceEpoch());
+    EXPECT_EQ(day->reverseTransformedValue(date).toString(), QStringLiteral("2022-09-11"));
+}
+
 TEST(OtherTransformers, NonNullStringAndMappingDictionary) {
     const ValueTransformerPtr s = MCJSONNonNullStringTransformer::valueTransformer();
     EXPECT_EQ(s->transformedValue(QVariant::fromValue(nullptr)).toString(), QStringLiteral(""));
