@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TemporaryStoreTest.h"
+
 #include "core/mapping/JSONMapping.h"
 
 #include <QTemporaryDir>
@@ -78,30 +80,14 @@ inline void declareOnce() {
     EXPECT_FALSE(JSONMapping::declare(voiceSchema()));
 }
 
-class MappingTest : public ::testing::Test {
+class MappingTest : public TemporaryStoreTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
         declareOnce();
-        platform::StoreConfiguration config;
-        config.path = dir.filePath(QStringLiteral("mapping.sqlite"));
-        config.schemaVersion = 112;
-        config.classes = {modeSchema(), voiceSchema(), languageSchema(), translationSchema()};
-        platform::ObjectStore::setDefaultConfiguration(config);
-        platform::Error error;
-        store = platform::ObjectStore::defaultStore(&error);
-        ASSERT_FALSE(store.isNull()) << error.localizedDescription().toStdString();
+        openStore(QStringLiteral("mapping.sqlite"),
+                  {modeSchema(), voiceSchema(), languageSchema(), translationSchema()});
     }
-    void TearDown() override { platform::ObjectStore::resetDefaultStore(); }
-
-    void write(const std::function<void(platform::Transaction &)> &block) {
-        const platform::Error error = store.write(block);
-        ASSERT_FALSE(error) << error.localizedDescription().toStdString();
-    }
-    int count(const char *className) { return store.objects(QString::fromLatin1(className)).count(); }
-
-    QTemporaryDir dir;
-    platform::ObjectStore store;
+    int count(const char *className) { return TemporaryStoreTest::count(QString::fromLatin1(className)); }
 };
 
 } // namespace mappingtest
