@@ -9,6 +9,8 @@
 //   model-maker broken --output DIR      (answers for the first row only: for failure tests)
 // Any kind takes --method NAME (serve under another name) and --signature none (no signature
 // attributes), to make models that do not follow the contract.
+#include "common/ToolOptions.h"
+
 #include <torch/script.h>
 
 #include <cstdlib>
@@ -188,7 +190,7 @@ def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[Lis
     return out, torch.tensor(out_lengths, dtype=3).reshape([batch, 1])
 )JIT";
 
-using Options = std::map<std::string, std::string>;
+using tools::Options;
 
 void addSignature(torch::jit::Module &module) {
     c10::List<std::string> inputs({"Placeholder", "Placeholder_1"});
@@ -295,13 +297,10 @@ int main(int argc, char **argv) {
     if (argc < 2)
         return usage();
     const std::string kind = argv[1];
-    Options options;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        if (name.rfind("--", 0) != 0)
-            return usage();
-        options[name.substr(2)] = argv[i + 1];
-    }
+    const std::optional<Options> parsed = tools::parseOptions(argc, argv);
+    if (!parsed)
+        return usage();
+    Options options = *parsed;
     if (!options.count("output"))
         return usage();
     try {

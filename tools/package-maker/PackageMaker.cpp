@@ -10,6 +10,8 @@
 //   The zip holds xx-en/ and en-xx/, each a saved model with en.spm.model and xx.spm.model.
 #include "synaptra/TokenizerCipher.h"
 
+#include "common/ToolOptions.h"
+
 #include <sentencepiece_processor.h>
 #include <sentencepiece_trainer.h>
 #include <zip.h>
@@ -28,7 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Options = std::map<std::string, std::string>;
+using tools::Options;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -251,13 +253,10 @@ int main(int argc, char **argv) {
     if (argc < 2)
         return usage();
     const std::string command = argv[1];
-    Options options;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        if (name.rfind("--", 0) != 0)
-            return usage();
-        options[name.substr(2)] = argv[i + 1];
-    }
+    const std::optional<Options> parsed = tools::parseOptions(argc, argv);
+    if (!parsed)
+        return usage();
+    Options options = *parsed;
     try {
         if (command == "tokenizer")
             return tokenizerCommand(options);
