@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 
 #include <cmath>
+#include <memory>
 
 QVMAutoGrowingTextField::QVMAutoGrowingTextField(QWidget *parent) : QTextEdit(parent) {
     setAcceptRichText(false);
@@ -21,9 +22,8 @@ QSize QVMAutoGrowingTextField::intrinsicContentSize() const {
         return QTextEdit::sizeHint();
     // The text laid out at the width the field has now, as tall as it needs.
     const QMargins margins = contentsMargins() + viewportMargins();
-    QTextDocument *text = document()->clone();
+    std::unique_ptr<QTextDocument> text(document()->clone());
     text->setTextWidth(std::max(0, width() - margins.left() - margins.right()));
     const qreal height = text->documentLayout()->documentSize().height();
-    delete text;
     return QSize(width(), int(std::ceil(height)) + margins.top() + margins.bottom());
 }

@@ -269,11 +269,15 @@ void QVMBaseVC::hideSpinner() {
 
 void QVMBaseVC::removeWindowButtonsAndTitle() {
     QWidget *window = view()->window();
+    // Changing the flags hides a shown window.
+    const bool visible = window->isVisible();
     window->setWindowFlags((window->windowFlags() &
                             ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                               Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint)) |
                            Qt::CustomizeWindowHint);
     window->setWindowTitle(QString());
+    if (visible)
+        window->show();
 }
 
 void QVMBaseVC::resizeToFitInSize(const QSizeF &size, const QMarginsF &additionalInsets) {
