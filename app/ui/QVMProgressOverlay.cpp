@@ -69,7 +69,16 @@ bool QVMProgressOverlay::hideHUDForView(QWidget *view) {
 
 void QVMProgressOverlay::setMode(Mode mode) {
     m_mode = mode;
+    updateSpinning();
     update();
+}
+
+void QVMProgressOverlay::updateSpinning() {
+    // Only the busy spinner moves; a progress display changes when its value does.
+    if (m_mode == Indeterminate && isVisible())
+        m_spinnerTimer->start();
+    else
+        m_spinnerTimer->stop();
 }
 
 void QVMProgressOverlay::setLabelText(const QString &text) {
@@ -163,7 +172,7 @@ void QVMProgressOverlay::resizeEvent(QResizeEvent *event) {
 
 void QVMProgressOverlay::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    m_spinnerTimer->start();
+    updateSpinning();
 }
 
 void QVMProgressOverlay::hideEvent(QHideEvent *event) {

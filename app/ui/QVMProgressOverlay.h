@@ -60,6 +60,7 @@ protected:
 
 private:
     QSizeF indicatorSize() const;
+    void updateSpinning();
     void ownerDestroyed(QObject *owner);
 
     Mode m_mode = Indeterminate;

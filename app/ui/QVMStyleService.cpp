@@ -40,10 +40,10 @@ QVMStyleService &QVMStyleService::shared() {
 }
 
 QVMStyleService::QVMStyleService() {
-    if (QCoreApplication *app = QCoreApplication::instance())
-        app->installEventFilter(this);
-    // The palette and the bus belong to the main thread.
+    // The palette, the application's events and the bus belong to the main thread.
     const auto start = [this] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            app->installEventFilter(this);
         m_paletteDark = paletteIsDark();
         m_announced = computeDarkMode();
         QDBusConnection bus = QDBusConnection::sessionBus();

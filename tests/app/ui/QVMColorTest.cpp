@@ -48,64 +48,6 @@ TEST(QVMColor, AdjustLightensWithinRangeAndKeepsAlpha) {
     EXPECT_NEAR(darker.alphaF(), 0.4f, 1e-4);
 }
 
-TEST(QVMColor, PaletteHasItsExactValues) {
-    const struct {
-        const char *name;
-        QColor colour;
-        const char *hex;
-        qreal alpha;
-    } cases[] = {
-        {"lexicalMeaningGrayColor", QVMColor::lexicalMeaningGrayColor(), "AFAA9F", 1},
-        {"lexicalMeaningBlueColor", QVMColor::lexicalMeaningBlueColor(), "318FB3", 1},
-        {"lexicalMeaningBrownColor", QVMColor::lexicalMeaningBrownColor(), "92693B", 1},
-        {"lexicalMeaningRedColor", QVMColor::lexicalMeaningRedColor(), "FF5E4B", 1},
-        {"lexicalMeaningGreenColor", QVMColor::lexicalMeaningGreenColor(), "438642", 1},
-        {"cellSelectionColor", QVMColor::cellSelectionColor(), "F4FCFF", 1},
-        {"cellSelectionDarkColor", QVMColor::cellSelectionDarkColor(), "0F0808", 1},
-        {"highlightedBlueColor", QVMColor::highlightedBlueColor(), "CEDEEF", 1},
-        {"customLightGrayColor", QVMColor::customLightGrayColor(), "FAFAFA", 1},
-        {"customDarkGrayColor", QVMColor::customDarkGrayColor(), "262626", 1},
-        {"customBlueColor", QVMColor::customBlueColor(), "489DCE", 1},
-        {"textSelectionDarkColor", QVMColor::textSelectionDarkColor(), "5484B0", 1},
-        {"customPinkColor", QVMColor::customPinkColor(), "ED486A", 1},
-        {"windowBackgroundLightColor", QVMColor::windowBackgroundLightColor(), "EBF0F5", 1},
-        {"windowBackgroundDarkColor", QVMColor::windowBackgroundDarkColor(), "454545", 1},
-        {"panelBackgroundDarkColor", QVMColor::panelBackgroundDarkColor(), "454648", 1},
-        {"tabBackgroundDarkColor", QVMColor::tabBackgroundDarkColor(), "2E2F31", 1},
-        {"tatoebaMainColor", QVMColor::tatoebaMainColor(), "3082CA", 1},
-        {"tatoebaSelectColor", QVMColor::tatoebaSelectColor(), "ED476B", 1},
-        {"tatoebaTranslateColor", QVMColor::tatoebaTranslateColor(), "808080", 1},
-        {"languageTextColor", QVMColor::languageTextColor(), "004080", 1},
-        {"languageSelectedTextColor", QVMColor::languageSelectedTextColor(), "F56D0A", 1},
-        {"languageSelectedBackgroundColor", QVMColor::languageSelectedBackgroundColor(), "FFFFD2", 1},
-        {"definitionColor", QVMColor::definitionColor(), "008000", 1},
-        {"customOrangeColor", QVMColor::customOrangeColor(), "FFA500", 1},
-        {"buttonDarkColor", QVMColor::buttonDarkColor(), "5A5A5A", 1},
-        {"buttonColor", QVMColor::buttonColor(), "F6F6F6", 1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(hexOf(c.colour), QString::fromLatin1(c.hex));
-        EXPECT_NEAR(c.colour.alphaF(), c.alpha, 1e-4);
-    }
-    const struct {
-        const char *name;
-        QColor colour;
-        float red, green, blue, alpha;
-    } fractions[] = {
-        {"spinerColor", QVMColor::spinerColor(), 0.43f, 0.46f, 0.5f, 0.7f},
-        {"pinkShadowColor", QVMColor::pinkShadowColor(), 0.92578125f, 0.28125f, 0.4140625f, 0.5f},
-        {"grayShadowColor", QVMColor::grayShadowColor(), 0.72265625f, 0.765625f, 0.8203125f, 0.5f},
-    };
-    for (const auto &c : fractions) {
-        SCOPED_TRACE(c.name);
-        EXPECT_NEAR(c.colour.redF(), c.red, 1e-4);
-        EXPECT_NEAR(c.colour.greenF(), c.green, 1e-4);
-        EXPECT_NEAR(c.colour.blueF(), c.blue, 1e-4);
-        EXPECT_NEAR(c.colour.alphaF(), c.alpha, 1e-4);
-    }
-}
-
 TEST(QVMColor, GradientBrushPaintsFromBottomToTop) {
     QImage canvas(4, 100, QImage::Format_ARGB32);
     QPainter painter(&canvas);
