@@ -179,8 +179,8 @@ void QVMRemoteImage::setRemoteImage(QObject *control, const Apply &apply, const 
         });
 }
 
-void QVMRemoteImage::getRemoteImage(QAbstractButton *button, const QUrl &url, bool round,
-                                    Completion completion) {
+void QVMRemoteImage::getRemoteImageForUrl(QAbstractButton *button, const QUrl &url, bool round,
+                                          Completion completion) {
     QPointer<QAbstractButton> target(button);
     setRemoteImage(
         button,
@@ -191,7 +191,8 @@ void QVMRemoteImage::getRemoteImage(QAbstractButton *button, const QUrl &url, bo
         url, round, completion);
 }
 
-void QVMRemoteImage::getRemoteImage(QLabel *imageView, const QUrl &url, bool round, Completion completion) {
+void QVMRemoteImage::getRemoteImageForUrl(QLabel *imageView, const QUrl &url, bool round,
+                                          Completion completion) {
     QPointer<QLabel> target(imageView);
     setRemoteImage(
         imageView,

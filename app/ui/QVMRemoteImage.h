@@ -19,7 +19,7 @@ class QNetworkAccessManager;
 // through a memory cache and a disk cache keyed by the absolute address. A
 // cached picture is used as it is; only a missing one is downloaded.
 //
-//   QVMRemoteImage::getRemoteImage(flagButton, url, true);   // round flag, placeholder meanwhile
+//   QVMRemoteImage::getRemoteImageForUrl(flagButton, url, true);   // round flag, placeholder meanwhile
 //   QImage cached = QVMRemoteImage::shared().imageFromDiskCacheForKey(url.toString(QUrl::FullyEncoded));
 class QVMRemoteImage : public QObject {
     Q_OBJECT
@@ -51,9 +51,10 @@ public:
     // picture (round when asked), or the placeholder again when loading fails.
     // The completion gets the picture that was set; it runs even when the
     // control went away meanwhile (which is then left alone).
-    static void getRemoteImage(QAbstractButton *button, const QUrl &url, bool round,
-                               Completion completion = {});
-    static void getRemoteImage(QLabel *imageView, const QUrl &url, bool round, Completion completion = {});
+    static void getRemoteImageForUrl(QAbstractButton *button, const QUrl &url, bool round,
+                                     Completion completion = {});
+    static void getRemoteImageForUrl(QLabel *imageView, const QUrl &url, bool round,
+                                     Completion completion = {});
     static QImage placeholderForUrl(const QUrl &url, bool round);
 
     static constexpr const char *kErrorDomain = "QVMRemoteImage";

@@ -136,7 +136,7 @@ TEST_F(RemoteImageTest, RoundButtonShowsARoundPlaceholderThenTheRoundPicture) {
     const QUrl url = m_backend.url(QStringLiteral("/static/flags/de_DE@2x.png?round=1"));
     m_backend.route("GET", QStringLiteral("/static/flags/de_DE@2x.png"),
                     qvtest::FakeReply::bytes(pngBytes(uitest::solidImage(40, 40, Qt::red)), "image/png"));
-    QVMRemoteImage::getRemoteImage(&button, url, true, [&](const QImage &image) {
+    QVMRemoteImage::getRemoteImageForUrl(&button, url, true, [&](const QImage &image) {
         delivered = image;
         done = true;
     });
@@ -158,11 +158,11 @@ TEST_F(RemoteImageTest, FailedLoadPutsThePlaceholderBackAndAGoneControlIsLeftAlo
     QLabel label;
     QImage delivered;
     bool done = false;
-    QVMRemoteImage::getRemoteImage(&label, m_backend.url(QStringLiteral("/static/missing.png")), false,
-                                   [&](const QImage &image) {
-                                       delivered = image;
-                                       done = true;
-                                   });
+    QVMRemoteImage::getRemoteImageForUrl(&label, m_backend.url(QStringLiteral("/static/missing.png")), false,
+                                         [&](const QImage &image) {
+                                             delivered = image;
+                                             done = true;
+                                         });
     ASSERT_TRUE(qvtest::waitUntil([&] { return done; }));
     EXPECT_EQ(delivered.pixelColor(5, 5), QColor(Qt::green));
     EXPECT_EQ(label.pixmap().toImage().pixelColor(5, 5).rgb(), QColor(Qt::green).rgb());
@@ -170,8 +170,8 @@ TEST_F(RemoteImageTest, FailedLoadPutsThePlaceholderBackAndAGoneControlIsLeftAlo
     // The completion still runs when the control was deleted during the load.
     auto *gone = new QLabel;
     bool ran = false;
-    QVMRemoteImage::getRemoteImage(gone, m_backend.url(QStringLiteral("/static/missing.png?again")), false,
-                                   [&](const QImage &) { ran = true; });
+    QVMRemoteImage::getRemoteImageForUrl(gone, m_backend.url(QStringLiteral("/static/missing.png?again")),
+                                         false, [&](const QImage &) { ran = true; });
     delete gone;
     EXPECT_TRUE(qvtest::waitUntil([&] { return ran; }));
 }
