@@ -4,8 +4,11 @@
 #include "merovantia/MFDataManager.h"
 #include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
+#include "ui/QVMInterfaceFactory.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char *argv[]) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
@@ -23,7 +26,12 @@ int main(int argc, char *argv[]) {
     MFDataManager::setFailureReporter(
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
-    QVGeneralWindowController controller;
-    controller.showWindow();
+    platform::Error error;
+    std::unique_ptr<QVGeneralWindowController> controller(
+        QVMInterfaceFactory::shared().instantiateController<QVGeneralWindowController>(
+            QStringLiteral("Main"), QStringLiteral("QVGeneralWindowController"), nullptr, &error));
+    if (!controller)
+        return 1;
+    controller->showWindow();
     return app.exec();
 }
