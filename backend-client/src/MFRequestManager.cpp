@@ -177,8 +177,10 @@ void MFRequestManager::startRequest(const QVariantMap &request, ObjectBlock call
 
 void MFRequestManager::startStandardTask(const QNetworkRequest &request, const QByteArray &verb,
                                          const QByteArray &body, ResultBlock callback) {
-    const merovantia::HttpTimeouts timeouts{m_requestTimeoutMs, m_resourceTimeoutMs};
-    m_session->start(request, verb, body, timeouts,
+    merovantia::HttpOptions options;
+    options.idleMs = m_requestTimeoutMs;
+    options.totalMs = m_resourceTimeoutMs;
+    m_session->start(m_nextRequestId++, request, verb, body, options,
                      [this, callback](const merovantia::HttpResult &result) { evaluate(result, callback); });
 }
 
