@@ -19,6 +19,9 @@ namespace merovantia {
 
 namespace {
 
+constexpr qint64 kReadAheadBytes = 1024 * 1024;
+constexpr int kMaxRedirects = 10;
+
 QMutex g_sessionsMutex;
 QList<QThread *> g_threads;
 
@@ -153,7 +156,9 @@ public:
         QString origin;
 
         QNetworkReply *reply = nullptr; // null while waiting for a connection
+        QObject *clock = nullptr;       // owns the timers, from launch to the end
         QTimer *idle = nullptr;
+        int redirects = 0;
         int failure = 0; // the error code the request was aborted with, 0 while none
         QString failureDetail;
         bool bodyDecided = false;
@@ -195,7 +200,7 @@ private:
     QNetworkAccessManager &manager() {
         if (!m_manager) {
             m_manager = new QNetworkAccessManager(this);
-            m_manager->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+            m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
         }
         return *m_manager;
     }
@@ -210,26 +215,51 @@ private:
         }
     }
 
+    QNetworkReply *send(const Pending &p) {
+        if (p.verb == "GET" && p.body.isEmpty())
+            return manager().get(p.request);
+        if (p.verb == "POST")
+            return manager().post(p.request, p.body);
+        if (p.verb == "PUT")
+            return manager().put(p.request, p.body);
+        if (p.verb == "DELETE" && p.body.isEmpty())
+            return manager().deleteResource(p.request);
+        if (p.verb == "HEAD")
+            return manager().head(p.request);
+        return manager().sendCustomRequest(p.request, p.verb, p.body);
+    }
+
     void launch(Pending &p) {
         const RequestId id = p.id;
-        p.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                               QNetworkRequest::UserVerifiedRedirectPolicy);
-        QNetworkReply *reply = manager().sendCustomRequest(p.request, p.verb, p.body);
-        p.reply = reply;
         ++m_active[p.origin];
-
         // The clocks start now: the request has a connection of its own.
-        p.idle = new QTimer(reply);
+        p.clock = new QObject(this);
+        p.idle = new QTimer(p.clock);
         p.idle->setSingleShot(true);
         connect(p.idle, &QTimer::timeout, this, [this, id] { abortWith(id, MFURLErrorTimedOut); });
         p.idle->start(p.options.idleMs);
-        auto *deadline = new QTimer(reply);
+        auto *deadline = new QTimer(p.clock);
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, this, [this, id] { abortWith(id, MFURLErrorTimedOut); });
         deadline->start(p.options.totalMs);
+        transmit(p);
+    }
 
-        connect(reply, &QNetworkReply::redirected, this,
-                [this, id](const QUrl &target) { onRedirect(id, target); });
+    void transmit(Pending &p) {
+        const RequestId id = p.id;
+        // Redirects are followed here, not by Qt: its own following loses POST replies
+        // after a 307, and every hop must be checked against the origin first.
+        p.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                               QNetworkRequest::ManualRedirectPolicy);
+        QNetworkReply *reply = send(p);
+        // Qt's network thread reads ahead only this far: memory stays bounded and a reply
+        // over the cap is stopped near it, not after all the server could send.
+        reply->setReadBufferSize(kReadAheadBytes);
+        p.reply = reply;
+        p.received.clear();
+        p.bytesReceived = 0;
+        p.bodyDecided = false;
+
         connect(reply, &QNetworkReply::metaDataChanged, this, [this, id] { onMetaData(id); });
         connect(reply, &QNetworkReply::readyRead, this, [this, id] {
             if (const auto p = find(id))
@@ -248,7 +278,7 @@ private:
         connect(reply, &QNetworkReply::downloadProgress, this,
                 [this, id, reportsUpload](qint64 received, qint64 total) {
                     const auto p = find(id);
-                    if (!p)
+                    if (!p || isRedirect(*p->reply))
                         return;
                     p->idle->start();
                     if (p->progress && !reportsUpload)
@@ -262,22 +292,42 @@ private:
         connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
     }
 
-    // Credentials and bodies stay with the origin they were meant for.
-    void onRedirect(RequestId id, const QUrl &target) {
-        const auto p = find(id);
-        if (!p)
-            return;
-        const QUrl from = p->request.url();
-        const QUrl to = from.resolved(target);
+    static bool isRedirect(const QNetworkReply &reply) {
+        return isRedirectStatus(reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
+               reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
+    }
+
+    // Credentials and bodies stay with the origin they were meant for. True when followed.
+    bool follow(Pending &p) {
+        QNetworkReply *reply = p.reply;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QUrl from = reply->url();
+        const QUrl to = from.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
         if (from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
             to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0) {
-            abortWith(*p, MFURLErrorInsecureRedirect, to.toString());
-        } else if (originOf(to) != p->origin) {
-            abortWith(*p, MFURLErrorRedirectRefused, to.toString());
-        } else {
-            p->idle->start();
-            emit p->reply->redirectAllowed();
+            finishWith(p, urlError(MFURLErrorInsecureRedirect, p.request.url(), to.toString()));
+            return false;
         }
+        if (!to.isValid() || originOf(to) != p.origin) {
+            finishWith(p, urlError(MFURLErrorRedirectRefused, p.request.url(), to.toString()));
+            return false;
+        }
+        if (++p.redirects > kMaxRedirects) {
+            finishWith(p, urlError(MFURLErrorHTTPTooManyRedirects, p.request.url(), to.toString()));
+            return false;
+        }
+        // As browsers do: 303, and 301/302 after a POST, continue as a GET without the body.
+        if (status == 303 || ((status == 301 || status == 302) && p.verb == "POST")) {
+            p.verb = "GET";
+            p.body.clear();
+            p.request.setHeader(QNetworkRequest::ContentTypeHeader, QVariant());
+        }
+        p.request.setUrl(to);
+        reply->disconnect(this);
+        reply->deleteLater();
+        p.idle->start();
+        transmit(p);
+        return true;
     }
 
     // A declared length over the cap fails before any of the body is read.
@@ -286,7 +336,7 @@ private:
         if (!p || !p->reply)
             return;
         const int status = p->reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (isRedirectStatus(status) || streamsToFile(*p, status))
+        if (isRedirect(*p->reply) || streamsToFile(*p, status))
             return;
         bool known = false;
         const qint64 length = p->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
@@ -304,7 +354,7 @@ private:
         QNetworkReply *reply = p.reply;
         if (p.failure || !reply)
             return;
-        if (reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()) {
+        if (isRedirect(*reply)) {
             reply->readAll(); // the body of a redirect is nobody's reply
             return;
         }
@@ -377,6 +427,10 @@ private:
             finishWith(*p, urlError(codeOf(reply->error()), reply->url(), reply->errorString()));
             return;
         }
+        if (isRedirect(*reply)) {
+            follow(*p);
+            return;
+        }
         result.status = status.toInt();
         result.headers = reply->rawHeaderPairs();
         if (result.status < 100 || result.status > 599) {
@@ -429,6 +483,8 @@ private:
         Done done = std::move(p.done);
         if (p.file)
             p.file->cancelWriting();
+        if (p.clock)
+            p.clock->deleteLater();
         if (QNetworkReply *reply = p.reply) {
             reply->disconnect(this);
             reply->deleteLater();
