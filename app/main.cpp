@@ -2,6 +2,7 @@
 #include "core/mapping/MCJSONDateTransformer.h"
 #include "core/mapping/ObjectStoreReporting.h"
 #include "merovantia/MFDataManager.h"
+#include "platform/BackendConfig.h"
 #include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -18,6 +19,8 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+
+    platform::BackendConfig::checkEnvironment();
 
     // Problems the platform layers cannot hand to a caller become non-fatal reports.
     platform::setProblemHandler(
