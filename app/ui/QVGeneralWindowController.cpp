@@ -28,6 +28,14 @@ namespace {
 
 constexpr const char *kCategoryMainScreen = "Main screen";
 
+// Calls an invokable the object may not have (controllers of other parts are reached by name).
+bool invokeIfPresent(QObject *object, const char *signature, const char *name,
+                     QGenericArgument argument = QGenericArgument()) {
+    if (!object || object->metaObject()->indexOfMethod(signature) < 0)
+        return false;
+    return QMetaObject::invokeMethod(object, name, argument);
+}
+
 QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
     auto *button = new QToolButton(toolbar);
     QVMLocalization::setLocKey(button, QString::fromLatin1(locKey));
@@ -73,8 +81,7 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent) : QObject(
 
 QVGeneralWindowController::~QVGeneralWindowController() {
     platform::NotificationCenter::defaultCenter().removeObserver(m_settingsObserver);
-    if (m_settings)
-        QMetaObject::invokeMethod(m_settings, "close");
+    invokeIfPresent(m_settings, "close()", "close");
     delete m_window;
 }
 
@@ -251,27 +258,30 @@ void QVGeneralWindowController::lazyUnknownWords() {
 }
 
 void QVGeneralWindowController::showSettingsScreenWithTab(int tab) {
-    if (m_settings)
-        QMetaObject::invokeMethod(m_settings, "close");
-    platform::Error error;
-    QObject *controller = QVMInterfaceFactory::shared().instantiateController(
-        QStringLiteral("Settings"), QStringLiteral("QVMSettingsWindowController"), this, &error);
+    invokeIfPresent(m_settings, "close()", "close");
+    const QString storyboard = QStringLiteral("Settings");
+    const QString identifier = QStringLiteral("QVMSettingsWindowController");
+    QObject *controller =
+        QVMInterfaceFactory::shared().hasController(storyboard, identifier)
+            ? QVMInterfaceFactory::shared().instantiateController(storyboard, identifier, this)
+            : nullptr;
     if (!controller) {
         QVMInterfaceHooks::notAvailable("QVMSettingsWindowController");
         return;
     }
     m_settings = controller;
-    QMetaObject::invokeMethod(controller, "setTabToOpen", Q_ARG(qint64, qint64(tab)));
-    QMetaObject::invokeMethod(controller, "showWindow");
+    invokeIfPresent(controller, "setTabToOpen(qint64)", "setTabToOpen", Q_ARG(qint64, qint64(tab)));
+    invokeIfPresent(controller, "showWindow()", "showWindow");
     QWidget *settingsWindow = nullptr;
-    QMetaObject::invokeMethod(controller, "window", Q_RETURN_ARG(QWidget *, settingsWindow));
+    if (controller->metaObject()->indexOfMethod("window()") >= 0)
+        QMetaObject::invokeMethod(controller, "window", Q_RETURN_ARG(QWidget *, settingsWindow));
     if (settingsWindow && m_window) {
         const QRect main = m_window->frameGeometry();
         const QSize size = settingsWindow->frameGeometry().size();
         settingsWindow->move(main.x() + main.width() / 2 - size.width() / 2,
                              main.y() + main.height() / 2 - size.height() / 2);
     }
-    QMetaObject::invokeMethod(controller, "selectTab", Q_ARG(qint64, qint64(tab)));
+    invokeIfPresent(controller, "selectTab(qint64)", "selectTab", Q_ARG(qint64, qint64(tab)));
 }
 
 void QVGeneralWindowController::trackEvent(const QString &action, const QVariantMap &params) {
@@ -345,17 +355,22 @@ void QVGeneralWindowController::onLanguageButton(QToolButton *sender) {
         return;
     }
     prepareForSegue(destination, sender);
-    if (!QMetaObject::invokeMethod(destination, "showRelativeToWidget", Q_ARG(QWidget *, sender)) &&
-        !QMetaObject::invokeMethod(destination, "showWindow"))
+    if (!invokeIfPresent(destination, "showRelativeToWidget(QWidget*)", "showRelativeToWidget",
+                         Q_ARG(QWidget *, sender)) &&
+        !invokeIfPresent(destination, "showWindow()", "showWindow"))
         QVMInterfaceHooks::notAvailable(kLanguagesControllerSegue);
 }
 
 void QVGeneralWindowController::prepareForSegue(QObject *destination, QObject *sender) {
-    if (qstrcmp(destination->metaObject()->className(), "QVMLanguagesViewController") != 0)
+    // Exactly the language list, whatever namespace holds it.
+    const QString className =
+        QString::fromLatin1(destination->metaObject()->className()).section(QStringLiteral("::"), -1);
+    if (className != QLatin1String("QVMLanguagesViewController"))
         return;
-    QMetaObject::invokeMethod(destination, "setDelegateLanguage", Q_ARG(QObject *, this));
+    invokeIfPresent(destination, "setDelegateLanguage(QObject*)", "setDelegateLanguage",
+                    Q_ARG(QObject *, this));
     const uint side = sender == m_fromLanguageButton ? 1u : 2u;
-    QMetaObject::invokeMethod(destination, "setSideIndex", Q_ARG(uint, side));
+    invokeIfPresent(destination, "setSideIndex(uint)", "setSideIndex", Q_ARG(uint, side));
     (side == 1 ? m_fromLanguageButton : m_toLanguageButton)->setEnabled(false);
 }
 

@@ -21,9 +21,11 @@ QWidget *QVMGeneralAndHistorySplitController::loadView() {
     m_general = new QVMGeneralViewController(this);
     m_split->addWidget(m_general->view());
     m_split->setStretchFactor(0, 1);
-    platform::Error error;
-    m_panel = QVMInterfaceFactory::shared().instantiateController(
-        QStringLiteral("Main"), QStringLiteral("HistoryAndLanguagesTabViewController"), this, &error);
+    // The right-hand panel is a part of its own; without it the view fills the window.
+    const QString panelName = QStringLiteral("HistoryAndLanguagesTabViewController");
+    if (QVMInterfaceFactory::shared().hasController(QStringLiteral("Main"), panelName))
+        m_panel =
+            QVMInterfaceFactory::shared().instantiateController(QStringLiteral("Main"), panelName, this);
     if (auto *panel = qobject_cast<QVMBaseVC *>(m_panel.data())) {
         m_panelView = panel->view();
         m_split->addWidget(m_panelView);

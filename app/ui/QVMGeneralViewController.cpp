@@ -234,9 +234,12 @@ void QVMGeneralViewController::viewDidAppear() {
     const QVTranslateSettings &record = settings();
     if (!record.wasIntroScreenShown() && record.remoteSettings().enableIntroScreen()) {
         QVSettingsService::setWasIntroScreenShown(true);
-        platform::Error error;
-        auto *intro = QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(
-            QStringLiteral("QVMIntro"), QStringLiteral("QVMIntroVC"), this, &error);
+        const QString storyboard = QStringLiteral("QVMIntro");
+        const QString identifier = QStringLiteral("QVMIntroVC");
+        auto *intro =
+            QVMInterfaceFactory::shared().hasController(storyboard, identifier)
+                ? QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(storyboard, identifier, this)
+                : nullptr;
         if (intro) {
             const QSize size = view()->window()->size();
             intro->resizeToFitInSize(QSizeF(size), QMarginsF(0, 32, 0, 0));
@@ -400,7 +403,7 @@ void QVMGeneralViewController::typingAttributesDidChange(PaddingTextView *textVi
     const bool source = textView == m_fromText;
     if (!source && textView != m_toText)
         return;
-    const QFont font = textView->currentFont();
+    const QFont font = textView->font();
     defaults().setObject(font.family(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontName
                                                                    : kUserDefaultTranslateToFontName));
     defaults().setDouble(font.pointSizeF(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontSize

@@ -94,7 +94,7 @@ public:
     uint saveDirection() const { return m_saveDirection; }
     void setSaveDirection(uint direction) { m_saveDirection = direction; }
     // A request is on its way (the spinner shows).
-    bool isTranslating() const { return !m_pending.isEmpty(); }
+    bool isTranslating() const { return m_pending.contains(m_generation); }
     bool hasDeferredTranslation() const { return m_deferredTimer.isActive(); }
 
     // Open photo and web-page windows take translation requests instead of

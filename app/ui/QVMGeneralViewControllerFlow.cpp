@@ -559,9 +559,12 @@ bool QVMGeneralViewController::showRegistrationOfferIfNeeded() {
     if (!record.isNeededShowRegistrationOffer() ||
         !checkIntervalWithValue(record.remoteSettings().showRegisterOfferInterval()))
         return false;
-    platform::Error error;
-    auto *offer = QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(
-        QStringLiteral("QVMIntro"), QStringLiteral("QVMRegistrationOfferViewController"), this, &error);
+    const QString storyboard = QStringLiteral("QVMIntro");
+    const QString identifier = QStringLiteral("QVMRegistrationOfferViewController");
+    auto *offer =
+        QVMInterfaceFactory::shared().hasController(storyboard, identifier)
+            ? QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(storyboard, identifier, this)
+            : nullptr;
     if (!offer) {
         QVMInterfaceHooks::notAvailable("QVMRegistrationOfferViewController");
         return false;
