@@ -6,6 +6,7 @@
 #include "MFLog.h"
 #include "platform/MainQueue.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrlQuery>
@@ -70,6 +71,27 @@ MFURLSessionTaskPtr failedToStart(const char *name, const QString &what,
 
 } // namespace
 
+// A request on its way: whichever of its reply and a cancel comes first ends it.
+struct MFHTTPSessionManager::Pending {
+    std::atomic<bool> done{false};
+    Failure failure;
+    const char *name = nullptr;
+};
+
+struct MFHTTPSessionManager::PendingRegistry {
+    QMutex mutex;
+    QHash<quint64, std::shared_ptr<Pending>> tasks;
+
+    void remove(quint64 identifier) {
+        QMutexLocker lock(&mutex);
+        tasks.remove(identifier);
+    }
+    std::shared_ptr<Pending> take(quint64 identifier) {
+        QMutexLocker lock(&mutex);
+        return tasks.take(identifier);
+    }
+};
+
 void MFMultipartFormData::appendPartWithFormData(const QByteArray &data, const QString &name) {
     m_parts.append({name, QString(), QByteArray(), data});
 }
@@ -106,9 +128,24 @@ QByteArray MFMultipartFormData::encode(QByteArray *contentType) const {
 MFHTTPSessionManager::MFHTTPSessionManager(std::function<QUrl()> baseURL)
     : m_baseURL(std::move(baseURL)),
       m_session(new merovantia::HttpSession(QStringLiteral("MFHTTPSessionManager"))),
-      m_serializer(std::make_shared<MFJSONResponseSerializer>()) {}
+      m_serializer(std::make_shared<MFJSONResponseSerializer>()),
+      m_pending(std::make_shared<PendingRegistry>()) {}
 
 MFHTTPSessionManager::~MFHTTPSessionManager() = default;
+
+void MFHTTPSessionManager::cancel(const MFURLSessionTaskPtr &task) {
+    if (!task)
+        return;
+    const std::shared_ptr<Pending> pending = m_pending->take(task->taskIdentifier);
+    if (!pending || pending->done.exchange(true))
+        return;
+    const platform::Error error(QString::fromLatin1(merovantia::kURLErrorDomain), -999,
+                                QStringLiteral("cancelled"));
+    platform::dispatchAsyncMain([task, pending, error] {
+        if (pending->failure)
+            merovantia::runGuarded(pending->name, [&] { pending->failure(task, error); });
+    });
+}
 
 QUrl MFHTTPSessionManager::baseURL() const {
     QUrl url = m_baseURL();
@@ -273,9 +310,18 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
             };
         }
         const MFURLSessionTask requested = *task;
+        auto pending = std::make_shared<Pending>();
+        pending->failure = failure;
+        pending->name = name;
+        {
+            QMutexLocker lock(&m_pending->mutex);
+            m_pending->tasks.insert(task->taskIdentifier, pending);
+        }
+        const std::weak_ptr<PendingRegistry> registry = m_pending;
         m_session->start(
             request, method, body, {m_timeoutMs, kResourceTimeoutMs},
-            [requested, serializer, success, failure, name](const merovantia::HttpResult &result) {
+            [requested, serializer, success, failure, name, pending,
+             registry](const merovantia::HttpResult &result) {
                 MFURLSessionTask answered = requested;
                 answered.response = {result.url, result.status, result.headers};
                 const auto done = std::make_shared<const MFURLSessionTask>(answered);
@@ -283,7 +329,11 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
                 QVariant object;
                 if (!error)
                     object = serializer->responseObjectForResponse(done->response, result.body, &error);
-                platform::dispatchAsyncMain([done, object, error, success, failure, name] {
+                platform::dispatchAsyncMain([done, object, error, success, failure, name, pending, registry] {
+                    if (pending->done.exchange(true))
+                        return; // cancelled meanwhile
+                    if (const auto alive = registry.lock())
+                        alive->remove(done->taskIdentifier);
                     // One request, one block: an exception in success never also runs failure.
                     if (error) {
                         if (failure)

@@ -72,8 +72,13 @@ public:
     MFURLSessionTaskPtr POST(const QString &urlString, const QVariant &parameters, ConstructingBody block,
                              Progress progress, Success success, Failure failure);
 
-    QVariantMap parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const;
-    QString urlStringWithCommonQueryItemsWithURLString(const QString &urlString) const;
+    // Ends a request still on its way: its failure block runs once, with NSURLErrorDomain -999.
+    // A finished or unknown task is left alone.
+    void cancel(const MFURLSessionTaskPtr &task);
+
+    // The common-field step; subclasses add their own fields.
+    virtual QVariantMap parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const;
+    virtual QString urlStringWithCommonQueryItemsWithURLString(const QString &urlString) const;
 
     QUrl baseURL() const;
 
@@ -95,6 +100,8 @@ protected:
                                  Progress progress, Success success, Failure failure);
 
 private:
+    struct Pending;
+    struct PendingRegistry;
     std::function<QUrl()> m_baseURL;
     std::unique_ptr<merovantia::HttpSession> m_session;
     mutable QMutex m_mutex;
@@ -102,4 +109,5 @@ private:
     std::shared_ptr<const MFResponseSerializer> m_serializer;
     std::atomic<int> m_timeoutMs{60000};
     std::atomic<quint64> m_nextTaskIdentifier{1};
+    std::shared_ptr<PendingRegistry> m_pending;
 };
