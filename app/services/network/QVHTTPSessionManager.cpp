@@ -85,8 +85,9 @@ QString QVHTTPSessionManager::requestLogLine(const QString &urlString, const QVa
     if (mark >= 0)
         target += QLatin1Char('?') + queryKeys(urlString.mid(mark + 1).section(QLatin1Char('#'), 0, 0));
     // QVariantMap keys come sorted, so the line does not depend on insertion order.
-    return platform::format(QStringLiteral("### POST. URLString: '%@' | parameters: %@"), target,
-                            QStringList(parameters.toMap().keys()));
+    const QString keys = QLatin1Char('(') +
+                         QStringList(parameters.toMap().keys()).join(QStringLiteral(", ")) + QLatin1Char(')');
+    return platform::format(QStringLiteral("### POST. URLString: '%@' | parameters: %@"), target, keys);
 }
 
 void QVHTTPSessionManager::logRequest(const QString &urlString, const QVariant &parameters) const {
