@@ -38,7 +38,8 @@ void QVMultimediaAudioPlayer::play(const QByteArray &audio, double volume, doubl
     buffer->setData(audio);
     buffer->open(QIODevice::ReadOnly);
     m_output->setVolume(float(volume));
-    m_player->setSourceDevice(buffer.get());
+    // Without a name the media backend cannot tell the stream's type and never loads it.
+    m_player->setSourceDevice(buffer.get(), QUrl(QStringLiteral("speech.wav")));
     m_buffer = std::move(buffer); // after the player let go of the previous one
     m_player->setPlaybackRate(rate);
     m_player->play();
