@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kResourceTimeoutMs = 7 * 24 * 3600 * 1000;
-
 const char *methodName(const QByteArray &method, bool progress, bool multipart) {
     if (multipart)
         return progress
@@ -183,6 +181,10 @@ void MFHTTPSessionManager::setTimeoutInterval(int ms) {
     m_timeoutMs = ms;
 }
 
+void MFHTTPSessionManager::setResourceTimeoutInterval(int ms) {
+    m_resourceTimeoutMs = ms;
+}
+
 void MFHTTPSessionManager::setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer) {
     QMutexLocker lock(&m_mutex);
     m_serializer = std::move(serializer);
@@ -319,7 +321,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         }
         const std::weak_ptr<PendingRegistry> registry = m_pending;
         m_session->start(
-            request, method, body, {m_timeoutMs, kResourceTimeoutMs},
+            request, method, body, {m_timeoutMs, m_resourceTimeoutMs},
             [requested, serializer, success, failure, name, pending,
              registry](const merovantia::HttpResult &result) {
                 MFURLSessionTask answered = requested;

@@ -91,6 +91,9 @@ public:
     // Time-out without traffic, in milliseconds.
     void setTimeoutInterval(int ms);
     int timeoutInterval() const { return m_timeoutMs; }
+    // Deadline for the whole exchange, in milliseconds.
+    void setResourceTimeoutInterval(int ms);
+    int resourceTimeoutInterval() const { return m_resourceTimeoutMs; }
 
     void setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer);
 
@@ -108,6 +111,7 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_headers;
     std::shared_ptr<const MFResponseSerializer> m_serializer;
     std::atomic<int> m_timeoutMs{60000};
+    std::atomic<int> m_resourceTimeoutMs{7 * 24 * 3600 * 1000};
     std::atomic<quint64> m_nextTaskIdentifier{1};
     std::shared_ptr<PendingRegistry> m_pending;
 };
