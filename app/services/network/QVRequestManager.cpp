@@ -91,6 +91,7 @@ QVRequestManager::QVRequestManager() : QVHTTPSessionManager(&QVRequestManager::a
     setValueForHTTPHeaderField("application/json", "Accept");
     setValueForHTTPHeaderField(kAuthorization, "Authorization");
     setTimeoutInterval(kTimeoutMs);
+    setResourceTimeoutInterval(kDeadlineMs);
     setDefaultResponseSerializer();
 }
 

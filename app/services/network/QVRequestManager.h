@@ -46,6 +46,8 @@ public:
 
     static constexpr const char *kAuthorization = "Bearer kfr8jxm61wzqtnb";
     static constexpr int kTimeoutMs = 120000;
+    // The whole exchange: uploads of pictures and documents and their conversion take time.
+    static constexpr int kDeadlineMs = 600000;
     static constexpr const char *kAPIPath = "/v2/api/v3/";
     static constexpr const char *kAutoDetection = "auto-detection";
     static constexpr const char *kResultKey = "result";
