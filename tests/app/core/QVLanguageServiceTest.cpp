@@ -125,7 +125,7 @@ TEST_F(QVLanguageServiceTest, RefreshKeepsEveryLinkedLanguageAndAutomaticDetecti
                            {"originalText", "Bonjour"},
                            {"languageFrom", QVariant::fromValue<platform::Object>(language("fr_FR"))}});
     });
-    ASSERT_FALSE(QVSettingsService::setLanguageFrom(language("en_GB")));
+    ASSERT_FALSE(QVSettingsService::setLanguageFrom(QVLanguageService::autoDetectionLanguageRealm()));
     ASSERT_FALSE(QVSettingsService::setLanguageTo(language("ja_JP")));
     write([&](platform::Transaction &tx) { language("de_DE").setVoiceIDMac(tx, "voice-de"); });
 
@@ -138,6 +138,7 @@ TEST_F(QVLanguageServiceTest, RefreshKeepsEveryLinkedLanguageAndAutomaticDetecti
     EXPECT_TRUE(language("fr_FR").isValid()) << "a stored translation links it";
     EXPECT_FALSE(language("nl_NL").isValid());
     EXPECT_FALSE(language("xx_XX").isValid());
+    EXPECT_EQ(QVSettingsService::languageFrom(), QStringLiteral("auto-detection"));
     EXPECT_EQ(QVSettingsService::languageTo(), QStringLiteral("ja_JP"));
     EXPECT_EQ(QVTranslationRealm(store.objectForPrimaryKey(QVTranslationRealm::storeClassName(), 1))
                   .languageFrom()
