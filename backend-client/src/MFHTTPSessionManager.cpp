@@ -6,7 +6,6 @@
 #include "MFLog.h"
 #include "platform/MainQueue.h"
 
-#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrlQuery>
@@ -25,6 +24,8 @@ const char *methodName(const QByteArray &method, bool progress, bool multipart) 
     if (method == "GET")
         return progress ? "-[MFHTTPSessionManager GET:parameters:progress:success:failure:]"
                         : "-[MFHTTPSessionManager GET:parameters:success:failure:]";
+    if (method == "DELETE")
+        return "-[MFHTTPSessionManager DELETE:parameters:success:failure:]";
     return progress ? "-[MFHTTPSessionManager POST:parameters:progress:success:failure:]"
                     : "-[MFHTTPSessionManager POST:parameters:success:failure:]";
 }
@@ -69,27 +70,6 @@ MFURLSessionTaskPtr failedToStart(const char *name, const QString &what,
 
 } // namespace
 
-// A request on its way: whichever of its reply and a cancel comes first ends it.
-struct MFHTTPSessionManager::Pending {
-    std::atomic<bool> done{false};
-    Failure failure;
-    const char *name = nullptr;
-};
-
-struct MFHTTPSessionManager::PendingRegistry {
-    QMutex mutex;
-    QHash<quint64, std::shared_ptr<Pending>> tasks;
-
-    void remove(quint64 identifier) {
-        QMutexLocker lock(&mutex);
-        tasks.remove(identifier);
-    }
-    std::shared_ptr<Pending> take(quint64 identifier) {
-        QMutexLocker lock(&mutex);
-        return tasks.take(identifier);
-    }
-};
-
 void MFMultipartFormData::appendPartWithFormData(const QByteArray &data, const QString &name) {
     m_parts.append({name, QString(), QByteArray(), data});
 }
@@ -126,24 +106,9 @@ QByteArray MFMultipartFormData::encode(QByteArray *contentType) const {
 MFHTTPSessionManager::MFHTTPSessionManager(std::function<QUrl()> baseURL)
     : m_baseURL(std::move(baseURL)),
       m_session(new merovantia::HttpSession(QStringLiteral("MFHTTPSessionManager"))),
-      m_serializer(std::make_shared<MFJSONResponseSerializer>()),
-      m_pending(std::make_shared<PendingRegistry>()) {}
+      m_serializer(std::make_shared<MFJSONResponseSerializer>()) {}
 
 MFHTTPSessionManager::~MFHTTPSessionManager() = default;
-
-void MFHTTPSessionManager::cancel(const MFURLSessionTaskPtr &task) {
-    if (!task)
-        return;
-    const std::shared_ptr<Pending> pending = m_pending->take(task->taskIdentifier);
-    if (!pending || pending->done.exchange(true))
-        return;
-    const platform::Error error(QString::fromLatin1(merovantia::kURLErrorDomain), -999,
-                                QStringLiteral("cancelled"));
-    platform::dispatchAsyncMain([task, pending, error] {
-        if (pending->failure)
-            merovantia::runGuarded(pending->name, [&] { pending->failure(task, error); });
-    });
-}
 
 QUrl MFHTTPSessionManager::baseURL() const {
     QUrl url = m_baseURL();
@@ -183,6 +148,11 @@ void MFHTTPSessionManager::setTimeoutInterval(int ms) {
 
 void MFHTTPSessionManager::setResourceTimeoutInterval(int ms) {
     m_resourceTimeoutMs = ms;
+}
+
+void MFHTTPSessionManager::cancel(const MFURLSessionTaskPtr &task) {
+    if (task)
+        m_session->cancel(task->taskIdentifier);
 }
 
 void MFHTTPSessionManager::setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer) {
@@ -248,18 +218,49 @@ MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const Q
                     std::move(success), std::move(failure));
 }
 
+MFURLSessionTaskPtr MFHTTPSessionManager::DELETE(const QString &urlString, const QVariant &parameters,
+                                                 Success success, Failure failure) {
+    TaskOptions options;
+    options.commonFields = false;
+    return dataTask("DELETE", urlString, parameters, {}, {}, std::move(success), std::move(failure), options);
+}
+
+MFURLSessionTaskPtr MFHTTPSessionManager::download(const QString &urlString, const QVariant &parameters,
+                                                   const QString &destinationPath, Progress progress,
+                                                   Success success, Failure failure) {
+    TaskOptions options;
+    options.downloadPath = destinationPath;
+    options.name = "-[MFHTTPSessionManager download:parameters:destination:progress:success:failure:]";
+    return dataTask("GET", urlString, parameters, {}, std::move(progress), std::move(success),
+                    std::move(failure), options);
+}
+
 MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
                                                    const QVariant &parameters,
                                                    const ConstructingBody &constructingBody,
                                                    Progress progress, Success success, Failure failure) {
-    const char *name = methodName(method, bool(progress), bool(constructingBody));
+    return dataTask(method, urlString, parameters, constructingBody, std::move(progress), std::move(success),
+                    std::move(failure), TaskOptions());
+}
+
+MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
+                                                   const QVariant &parameters,
+                                                   const ConstructingBody &constructingBody,
+                                                   Progress progress, Success success, Failure failure,
+                                                   const TaskOptions &options) {
+    const char *name =
+        options.name ? options.name : methodName(method, bool(progress), bool(constructingBody));
+    // As the session layer the client was designed against: these verbs carry parameters in the query.
+    const bool parametersInQuery = method == "GET" || method == "HEAD" || method == "DELETE";
     try {
         QString target = urlString;
         QVariant fields = parameters;
-        if (method == "GET" && !parameters.isValid())
-            target = urlStringWithCommonQueryItemsWithURLString(urlString);
-        else
-            fields = parametersWithCommonParametersFromDictionary(parameters.toMap());
+        if (options.commonFields) {
+            if (method == "GET" && !parameters.isValid())
+                target = urlStringWithCommonQueryItemsWithURLString(urlString);
+            else
+                fields = parametersWithCommonParametersFromDictionary(parameters.toMap());
+        }
 
         const QUrl relative(target, QUrl::StrictMode);
         if (!relative.isValid())
@@ -276,7 +277,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
                 form.appendPartWithFormData(it.value().toString().toUtf8(), it.key());
             constructingBody(form);
             body = form.encode(&contentType);
-        } else if (method == "GET") {
+        } else if (parametersInQuery) {
             if (fields.isValid() && !fields.toMap().isEmpty()) {
                 const QString query = url.query(QUrl::FullyEncoded);
                 const QString extra = queryString(fields.toMap());
@@ -297,7 +298,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         }
         if (!contentType.isEmpty())
             request.setRawHeader("Content-Type", contentType);
-        else if (method != "GET" && !request.hasRawHeader("Content-Type"))
+        else if (!body.isEmpty() && !request.hasRawHeader("Content-Type"))
             request.setRawHeader("Content-Type", "application/json");
         auto task = std::make_shared<MFURLSessionTask>();
         task->taskIdentifier = m_nextTaskIdentifier++;
@@ -312,30 +313,27 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
             };
         }
         const MFURLSessionTask requested = *task;
-        auto pending = std::make_shared<Pending>();
-        pending->failure = failure;
-        pending->name = name;
-        {
-            QMutexLocker lock(&m_pending->mutex);
-            m_pending->tasks.insert(task->taskIdentifier, pending);
-        }
-        const std::weak_ptr<PendingRegistry> registry = m_pending;
+        merovantia::HttpOptions httpOptions;
+        httpOptions.idleMs = m_timeoutMs;
+        httpOptions.totalMs = m_resourceTimeoutMs;
+        httpOptions.bodyFile = options.downloadPath;
         m_session->start(
-            request, method, body, {m_timeoutMs, m_resourceTimeoutMs},
-            [requested, serializer, success, failure, name, pending,
-             registry](const merovantia::HttpResult &result) {
+            task->taskIdentifier, request, method, body, httpOptions,
+            [requested, serializer, success, failure, name,
+             downloading = !options.downloadPath.isEmpty()](const merovantia::HttpResult &result) {
                 MFURLSessionTask answered = requested;
                 answered.response = {result.url, result.status, result.headers};
                 const auto done = std::make_shared<const MFURLSessionTask>(answered);
                 platform::Error error = result.transportError;
                 QVariant object;
-                if (!error)
+                if (!result.bodyFile.isEmpty())
+                    object = result.bodyFile; // a download: the body is in the file, not for the serializer
+                else if (!error)
                     object = serializer->responseObjectForResponse(done->response, result.body, &error);
-                platform::dispatchAsyncMain([done, object, error, success, failure, name, pending, registry] {
-                    if (pending->done.exchange(true))
-                        return; // cancelled meanwhile
-                    if (const auto alive = registry.lock())
-                        alive->remove(done->taskIdentifier);
+                // A download that wrote no file was answered with an error status, whatever the body.
+                if (downloading && result.bodyFile.isEmpty() && !error)
+                    MFHTTPResponseSerializer().validateResponse(done->response, result.body, &error);
+                platform::dispatchAsyncMain([done, object, error, success, failure, name] {
                     // One request, one block: an exception in success never also runs failure.
                     if (error) {
                         if (failure)
