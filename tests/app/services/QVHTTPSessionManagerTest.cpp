@@ -199,5 +199,21 @@ TEST_F(QVHTTPSessionManagerTest, CancelledRequestEndsOnceAndItsLateReplyIsDroppe
     EXPECT_EQ(success.count, 0);
     EXPECT_EQ(failure.arg<1>().domain(), QStringLiteral("NSURLErrorDomain"));
     EXPECT_EQ(failure.arg<1>().code(), -999);
-    EXPECT_EQ(failure.arg<0>(), task);
+    ASSERT_NE(failure.arg<0>(), nullptr);
+    EXPECT_EQ(failure.arg<0>()->taskIdentifier, task->taskIdentifier);
+}
+
+TEST_F(QVHTTPSessionManagerTest, DeleteCarriesNeitherPlatformNorIdentifier) {
+    TestSessionManager manager(QStringLiteral("id-1"));
+    Calls<MFURLSessionTaskPtr, QVariant> success;
+    manager.DELETE(QStringLiteral("favorite/42"), QVariant(), success.block(), Failure());
+    manager.DELETE(QStringLiteral("favorite"), QVariantMap{{"all", "1"}}, success.block(), Failure());
+    ASSERT_TRUE(settle(success, 2));
+    for (const qvtest::RecordedRequest &request : backend.requests()) {
+        EXPECT_EQ(request.method, "DELETE");
+        EXPECT_FALSE(request.query.hasQueryItem("platform")) << request.target.toStdString();
+        EXPECT_FALSE(request.query.hasQueryItem("uuid")) << request.target.toStdString();
+        EXPECT_TRUE(request.body.isEmpty() || !request.jsonObject().contains("uuid"));
+    }
+    EXPECT_EQ(backend.lastRequest().queryItems, (QList<QPair<QString, QString>>{{"all", "1"}}));
 }
