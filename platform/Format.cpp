@@ -155,8 +155,8 @@ private:
             if (w < 0)
                 d.flags += '-';
             // Negated only once known to be small: -INT64_MIN does not exist.
-            d.width =
-                w < -kMaxWidth ? kMaxWidth : static_cast<int>(std::min<qint64>(w < 0 ? -w : w, kMaxWidth));
+            const qint64 magnitude = w < -kMaxWidth ? kMaxWidth : (w < 0 ? -w : w);
+            d.width = static_cast<int>(std::min<qint64>(magnitude, kMaxWidth));
         }
         if (d.precisionFromArgument) {
             const FormatArg *arg = nextArg(0);
@@ -222,14 +222,13 @@ private:
             m_out += text(d, arg.description());
             return;
         case 'c':
-        case 'C':
-            if (!arg.isNumeric())
-                m_out += pad(firstCharacter(arg.description()), d);
-            else
-                m_out += pad(
-                    character(arg.isNonFinite() ? quint64(QChar::ReplacementCharacter) : arg.toUnsigned()),
-                    d);
+        case 'C': {
+            const QString one = !arg.isNumeric()    ? firstCharacter(arg.description())
+                                : arg.isNonFinite() ? QString(QChar::ReplacementCharacter)
+                                                    : character(arg.toUnsigned());
+            m_out += pad(one, d);
             return;
+        }
         default:
             break;
         }
