@@ -7,11 +7,13 @@
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMLocalization.h"
+#include "QVMRemoteImage.h"
 #include "QVMSegmentedControl.h"
 #include "QVMStyleService.h"
 #include "QVMUtils.h"
 
 #include "core/DevLog.h"
+#include "core/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
@@ -43,13 +45,6 @@ QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
     button->setFocusPolicy(Qt::NoFocus);
     toolbar->addWidget(button);
     return button;
-}
-
-// The part of the language's name before its country, as the catalogue spells it.
-QString titleWithoutCountry(const QVLanguageRealm &language) {
-    const QString name = language.languageName();
-    const qsizetype bracket = name.indexOf(QLatin1Char('('));
-    return bracket < 0 ? name : name.left(bracket);
 }
 
 } // namespace
@@ -241,8 +236,10 @@ void QVGeneralWindowController::updateToLanguageButton() {
 void QVGeneralWindowController::updateLanguageButton(QToolButton *button, bool source) {
     const QVTranslateSettings settings = QVSettingsService::defaultSettings();
     const QVLanguageRealm language = source ? settings.languageFrom() : settings.languageTo();
+    QVMRemoteImage::getRemoteImageForUrlString(button, language.imageFile(), true);
     button->setText(platform::format(QString::fromLatin1(kLanguageButtonFormat),
-                                     titleWithoutCountry(language), QString::fromUtf8(kLanguageButtonArrow)));
+                                     QVLanguageService::languageTitleWithoutCountryWithLanguage(language),
+                                     QString::fromUtf8(kLanguageButtonArrow)));
 }
 
 // Offline, the engine loads the pair's models before the first request.

@@ -1,27 +1,61 @@
 #include "QVMGeneralServices.h"
 #include "QVMInterfaceHooks.h"
 
+#include "core/analytics/QVAnalyticsManager.h"
 #include "platform/MainQueue.h"
+#include "services/network/QVRequestManager.h"
+#include "services/speech/QVMSpeechSynthesizerService.h"
+
+namespace {
+
+// One adapter over each service of the application.
+
+class RequestManagerOnline : public QVMOnlineTranslator {
+public:
+    void translate(const QString &text, const QString &fromLocale, const QString &toLocale,
+                   RecordSuccess success, Failure failure) override {
+        QVRequestManager::instance().translate(text, fromLocale, toLocale, std::move(success),
+                                               std::move(failure));
+    }
+};
+
+class SynthesizerSpeech : public QVMSpeech {
+public:
+    bool isSupportedLocaleForPlay(const QString &localeIdentifier) override {
+        return service().isSupportedLocaleForPlay(localeIdentifier);
+    }
+    void speechText(const QString &text, const QVLanguageRealm &language, Completion completion) override {
+        service().speechText(text, language, [completion](bool) {
+            if (completion)
+                completion();
+        });
+    }
+    bool speaking() override { return service().speaking(); }
+    void stopSpeaking() override { service().stopSpeaking(); }
+
+private:
+    static QVMSpeechSynthesizerService &service() { return QVMSpeechSynthesizerService::sharedInstance(); }
+};
+
+class ManagerAnalytics : public QVMAnalytics {
+public:
+    void trackEvent(const QString &category, const QString &action, const QVariantMap &params) override {
+        QVAnalyticsManager::trackEventWithCategory(category, action, params);
+    }
+    void trackEvent(const QString &category, const QString &action, const QString &name,
+                    const std::optional<double> &value) override {
+        QVAnalyticsManager::trackEventWithCategory(category, action, name, value);
+    }
+};
 
 // Stand-ins while a service has not arrived: each call writes its "not
 // available" line and fails or does nothing.
-
-namespace {
 
 platform::Error unavailable(const char *name) {
     QVMInterfaceHooks::notAvailable(name);
     return platform::Error(QStringLiteral("com.translator"), 400,
                            QStringLiteral("%1 is not available").arg(QString::fromLatin1(name)));
 }
-
-class MissingOnline : public QVMOnlineTranslator {
-public:
-    void translate(const QString &, const QString &, const QString &, RecordSuccess,
-                   Failure failure) override {
-        const platform::Error error = unavailable("QVRequestManager");
-        platform::dispatchAsyncMain([failure, error] { failure(error); });
-    }
-};
 
 class MissingOffline : public QVMOfflineTranslator {
 public:
@@ -49,25 +83,6 @@ public:
     QStringList partsOfSpeechTitlesArray() override { return {}; }
 };
 
-class MissingSpeech : public QVMSpeech {
-public:
-    bool isSupportedLocaleForPlay(const QString &) override { return false; }
-    void speechText(const QString &, const QVLanguageRealm &, Completion completion) override {
-        QVMInterfaceHooks::notAvailable("QVMSpeechSynthesizerService");
-        if (completion)
-            platform::dispatchAsyncMain(completion);
-    }
-    bool speaking() override { return false; }
-    void stopSpeaking() override {}
-};
-
-class MissingAnalytics : public QVMAnalytics {
-public:
-    void trackEvent(const QString &, const QString &, const QVariantMap &) override {}
-    void trackEvent(const QString &, const QString &, const QString &,
-                    const std::optional<double> &) override {}
-};
-
 class MissingLexicalMeaning : public QVMLexicalMeaningRelay {
 public:
     void showLexicalMeaningAndWordEntriesForText(const QString &, const QString &) override {}
@@ -76,7 +91,7 @@ public:
 } // namespace
 
 std::shared_ptr<QVMOnlineTranslator> QVMGeneralServices::makeOnline() {
-    return std::make_shared<MissingOnline>();
+    return std::make_shared<RequestManagerOnline>();
 }
 
 std::shared_ptr<QVMOfflineTranslator> QVMGeneralServices::makeOffline() {
@@ -88,11 +103,11 @@ std::shared_ptr<QVMTextAnalysis> QVMGeneralServices::makeAnalysis() {
 }
 
 std::shared_ptr<QVMSpeech> QVMGeneralServices::makeSpeech() {
-    return std::make_shared<MissingSpeech>();
+    return std::make_shared<SynthesizerSpeech>();
 }
 
 std::shared_ptr<QVMAnalytics> QVMGeneralServices::makeAnalytics() {
-    return std::make_shared<MissingAnalytics>();
+    return std::make_shared<ManagerAnalytics>();
 }
 
 std::shared_ptr<QVMLexicalMeaningRelay> QVMGeneralServices::makeLexicalMeaning() {

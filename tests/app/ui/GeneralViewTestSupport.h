@@ -199,12 +199,13 @@ public:
 
 // A store with a small catalogue and the settings record, user defaults in a
 // temporary file, fakes for every service, scripted alerts and the network
-// up. The main window is made on demand.
-class GeneralViewTest : public ModelStoreTest {
+// up. The main window is made on demand. Base is a store fixture
+// (ModelStoreTest, or one that also starts a loopback backend).
+template <typename Base> class GeneralViewFixture : public Base {
 protected:
     void SetUp() override {
-        ModelStoreTest::SetUp();
-        platform::UserDefaults::setStorageFile(dir.filePath(QStringLiteral("defaults.ini")));
+        Base::SetUp();
+        platform::UserDefaults::setStorageFile(this->dir.filePath(QStringLiteral("defaults.ini")));
         addLanguage("en_GB", "English (UK)", "en",
                     {{"speechSynthesis", true},
                      {"translateDocument", true},
@@ -234,11 +235,11 @@ protected:
         QVMInterfaceHooks::shared() = QVMInterfaceHooks();
         platform::NetworkStatus::shared().setOverride(std::nullopt);
         platform::UserDefaults::setStorageFile({});
-        ModelStoreTest::TearDown();
+        Base::TearDown();
     }
 
     void addLanguage(const char *locale, const char *name, const char *code, const QVariantMap &modes) {
-        write([&](platform::Transaction &tx) {
+        this->write([&](platform::Transaction &tx) {
             platform::Object flags = tx.create(QVLanguageMode::storeClassName(), modes);
             tx.createOrUpdate(QVLanguageRealm::storeClassName(),
                               {{"localeIdentifier", locale},
@@ -248,7 +249,7 @@ protected:
         });
     }
     QVLanguageRealm language(const QString &locale) const {
-        return QVLanguageRealm(store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), locale));
+        return QVLanguageRealm(this->store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), locale));
     }
     void setPair(const QString &from, const QString &to) {
         ASSERT_FALSE(QVSettingsService::setLanguageFrom(language(from)));
@@ -284,9 +285,9 @@ protected:
     }
     QString resultText() const { return general->toTranslateTextView()->toPlainText(); }
     QList<QVTranslationRealm> history() const {
-        return store.objects(QVTranslationRealm::storeClassName())
+        return this->store.objects(QVTranslationRealm::storeClassName())
             .sorted(QStringLiteral("idTranslation"))
-            .toList<QVTranslationRealm>();
+            .template toList<QVTranslationRealm>();
     }
 
     std::shared_ptr<FakeOnline> online = std::make_shared<FakeOnline>();
@@ -300,5 +301,7 @@ protected:
     QVGeneralWindowController *window = nullptr;
     QVMGeneralViewController *general = nullptr;
 };
+
+using GeneralViewTest = GeneralViewFixture<ModelStoreTest>;
 
 } // namespace uitest
