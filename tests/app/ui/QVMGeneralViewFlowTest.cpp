@@ -408,3 +408,95 @@ TEST_F(GeneralViewFlowTest, ParametersNameEachMissingValueNull) {
     EXPECT_EQ(shown.value("translated_text"), QStringLiteral("null"));
     EXPECT_EQ(shown.value("language_to"), QStringLiteral("de_DE"));
 }
+
+namespace {
+
+class CountingRatingPrompt : public QVMRatingPrompt {
+public:
+    void logEvent(bool deferPrompt) override {
+        ++count;
+        deferred = deferred && deferPrompt;
+    }
+    quint64 eventCount() const override { return count; }
+    void setEventCount(quint64 value) override { count = value; }
+    void promptIfAllCriteriaMet() override { ++prompts; }
+    quint64 count = 0;
+    int prompts = 0;
+    bool deferred = true;
+};
+
+class RecordingOffer : public QVMBaseVC {
+    Q_OBJECT
+public:
+    using QVMBaseVC::QVMBaseVC;
+};
+
+} // namespace
+
+TEST_F(GeneralViewFlowTest, PromptsAfterAnOnlineTranslationFollowTheRemoteSettings) {
+    write([](platform::Transaction &tx) {
+        QVRemoteSettings remote = QVRemoteSettings::createWithDefaults(tx);
+        remote.setUseRatingMessage(tx, true);
+        remote.setUseRatingMessageCount(tx, 2);
+        remote.setCrossPromoPopup(tx, true);
+        remote.setShowRegisterOfferInterval(tx, 2);
+        QVSettingsService::defaultSettings().setRemoteSettings(tx, remote);
+    });
+    auto rating = std::make_shared<CountingRatingPrompt>();
+    int crossPromos = 0;
+    QVMInterfaceHooks::shared().ratingPrompt = rating;
+    QVMInterfaceHooks::shared().crossPromoAction = [&] { ++crossPromos; };
+    QPointer<RecordingOffer> offer;
+    QVMInterfaceFactory::shared().registerController(QStringLiteral("QVMIntro"),
+                                                     QStringLiteral("QVMRegistrationOfferViewController"),
+                                                     [&](QObject *parent) {
+                                                         offer = new RecordingOffer(parent);
+                                                         return offer.data();
+                                                     });
+    QPointer<RecordingSettingsWindow> settingsWindow;
+    QVMInterfaceFactory::shared().registerController(
+        QStringLiteral("Settings"), QStringLiteral("QVMSettingsWindowController"), [&](QObject *parent) {
+            settingsWindow = new RecordingSettingsWindow(parent);
+            return settingsWindow.data();
+        });
+    int offerActions = 0;
+    const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(QVMGeneralViewController::kRegistrationOfferAction),
+        [&](const QVariantMap &) { ++offerActions; });
+    openWindow();
+    for (int i = 0; i < 2; ++i) {
+        advance(5000);
+        type(QStringLiteral("Text ") + QString::number(i));
+        general->translateOperation();
+        answer(i, QStringLiteral("Text"), 100 + i);
+    }
+    // The second translation reaches the rating count and the offer's interval.
+    EXPECT_EQ(rating->prompts, 1);
+    EXPECT_EQ(rating->count, 0u);
+    EXPECT_TRUE(rating->deferred);
+    EXPECT_EQ(crossPromos, 2);
+    ASSERT_TRUE(offer);
+    EXPECT_TRUE(general->presentedViewControllers().contains(offer.data()));
+    const QVMAction action = offer->property("registrationAction").value<QVMAction>();
+    ASSERT_TRUE(bool(action));
+    action();
+    ASSERT_TRUE(settingsWindow);
+    EXPECT_EQ(settingsWindow->selected, 2);
+    EXPECT_EQ(offerActions, 1);
+
+    // Offline translations ask no cross-promotion and no offer.
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    type(QStringLiteral("Offline"));
+    general->translateOperation();
+    offline->completions.at(0)(QStringLiteral("Offline"), {});
+    EXPECT_EQ(crossPromos, 2);
+    EXPECT_EQ(rating->count, 1u);
+
+    platform::NotificationCenter::defaultCenter().removeObserver(token);
+    QVMInterfaceFactory::shared().removeController(QStringLiteral("QVMIntro"),
+                                                   QStringLiteral("QVMRegistrationOfferViewController"));
+    QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
+                                                   QStringLiteral("QVMSettingsWindowController"));
+}
+
+#include "QVMGeneralViewFlowTest.moc"
