@@ -434,18 +434,25 @@ public:
         ConsoleReporter::Finalize();
         std::printf("\n%-16s %10s %12s %12s %8s\n", "what", "rows", "store ms", "raw ms", "ratio");
         for (const auto &[name, ms] : m_ms) {
-            // name: history/<what>/store/<rows>[/...]
-            const QStringList parts = QString::fromStdString(name).split(QLatin1Char('/'));
-            if (parts.size() < 4 || parts.at(2) != QLatin1String("store") ||
-                parts.at(3).endsWith(QLatin1String("_cv")) || parts.at(3).endsWith(QLatin1String("_stddev")))
+            // history/<what>/store/<rows>[/iterations:n][/manual_time][_<aggregate>]
+            QString base = QString::fromStdString(name);
+            const qsizetype underscore = base.lastIndexOf(QLatin1Char('_'));
+            const QString aggregate =
+                underscore > base.lastIndexOf(QLatin1Char('/')) ? base.mid(underscore + 1) : QString();
+            if (!aggregate.isEmpty() && aggregate != QLatin1String("median") &&
+                aggregate != QLatin1String("time"))
+                continue; // with repetitions, the medians are compared
+            const QStringList parts = base.split(QLatin1Char('/'));
+            if (parts.size() < 4 || parts.at(2) != QLatin1String("store"))
                 continue;
-            QStringList rawParts = parts;
-            rawParts[2] = QStringLiteral("raw");
-            const auto raw = m_ms.find(rawParts.join(QLatin1Char('/')).toStdString());
+            QString rawName = base;
+            rawName.replace(QStringLiteral("/store/"), QStringLiteral("/raw/"));
+            const auto raw = m_ms.find(rawName.toStdString());
             if (raw == m_ms.end())
                 continue;
-            std::printf("%-16s %10s %12.3f %12.3f %7.2fx\n", qPrintable(parts.at(1)), qPrintable(parts.at(3)),
-                        ms, raw->second, ms / raw->second);
+            std::printf("%-16s %10s %12.3f %12.3f %7.2fx\n", qPrintable(parts.at(1)),
+                        qPrintable(parts.at(3).section(QLatin1Char('_'), 0, 0)), ms, raw->second,
+                        ms / raw->second);
         }
     }
 

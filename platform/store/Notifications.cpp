@@ -71,7 +71,7 @@ namespace detail {
 
 namespace {
 
-constexpr int kPollMs = 200;
+constexpr int kPollMs = 500;
 // Past this many rows entering, leaving or moving, one re-run of the query is cheaper.
 constexpr int kIncrementalLimit = 256;
 

@@ -644,9 +644,12 @@ QString rowColumns(const ObjectSchema &schema, const QString &alias) {
 }
 
 void RowBatch::addRow(const sqlite::Statement &st, int firstColumn) {
-    if (m_rows % kChunkRows == 0)
-        m_chunks.emplace_back(new Cell[static_cast<size_t>(kChunkRows) * static_cast<size_t>(m_width)]);
-    Cell *cells = m_chunks.back().get() + (m_rows % kChunkRows) * m_width;
+    const int at = m_rows < kFirstChunkRows ? m_rows : (m_rows - kFirstChunkRows) % kChunkRows;
+    if (at == 0) {
+        const int rows = m_rows == 0 ? kFirstChunkRows : kChunkRows;
+        m_chunks.emplace_back(new Cell[static_cast<size_t>(rows) * static_cast<size_t>(m_width)]);
+    }
+    Cell *cells = m_chunks.back().get() + at * m_width;
     ++m_rows;
     for (int i = 0; i < m_width; ++i) {
         Cell &c = cells[i];
@@ -685,8 +688,9 @@ const char *RowBatch::keep(const char *bytes, int length) {
             std::swap(m_blocks[m_blocks.size() - 1], m_blocks[m_blocks.size() - 2]);
         return kept;
     }
-    if (m_blockUsed + length > kBlockBytes) {
-        m_blocks.emplace_back(new char[kBlockBytes]);
+    if (m_blocks.empty() || m_blockUsed + length > m_blockSize) {
+        m_blockSize = std::min(kBlockBytes, std::max({kFirstBlockBytes, m_blockSize * 2, qsizetype(length)}));
+        m_blocks.emplace_back(new char[static_cast<size_t>(m_blockSize)]);
         m_blockUsed = 0;
     }
     char *at = m_blocks.back().get() + m_blockUsed;

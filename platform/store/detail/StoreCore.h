@@ -164,10 +164,16 @@ private:
         quint32 length;
         quint8 type; // 0 null, else SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB
     };
+    // A small first chunk and block, so that a query of a few rows stays small.
+    static constexpr int kFirstChunkRows = 16;
     static constexpr int kChunkRows = 256;
+    static constexpr qsizetype kFirstBlockBytes = 1 << 12;
     static constexpr qsizetype kBlockBytes = 1 << 18;
     const Cell &cell(int row, int column) const {
-        return m_chunks[static_cast<size_t>(row / kChunkRows)][(row % kChunkRows) * m_width + column];
+        if (row < kFirstChunkRows)
+            return m_chunks[0][row * m_width + column];
+        row -= kFirstChunkRows;
+        return m_chunks[1 + static_cast<size_t>(row / kChunkRows)][(row % kChunkRows) * m_width + column];
     }
     const char *keep(const char *bytes, int length);
 
@@ -175,7 +181,8 @@ private:
     int m_rows = 0;
     std::vector<std::unique_ptr<Cell[]>> m_chunks;
     std::vector<std::unique_ptr<char[]>> m_blocks;
-    qsizetype m_blockUsed = kBlockBytes;
+    qsizetype m_blockSize = 0;
+    qsizetype m_blockUsed = 0;
 };
 
 struct ObjectData {
