@@ -3,6 +3,8 @@
 #include "platform/store/Sqlite.h"
 #include "support/EventLoop.h"
 
+#include <sqlite3.h>
+
 using namespace platform;
 using namespace storetest;
 
@@ -214,4 +216,34 @@ TEST_F(ObjectStoreSearch, RemovingManyAtOnceLeavesWhatRemovingOneByOneLeaves) {
               0);
     ASSERT_TRUE(qvtest::waitUntil([&] { return changes.size() >= 3; }));
     EXPECT_EQ(changes.at(2).deletions.size(), 10);
+}
+
+TEST(ObjectStoreSearchUpgrade, TextStoredBeforeItWasSearchableIsFoundAfterTheNextOpen) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.sqlite"));
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db,
+                         "CREATE TABLE Translation (_id INTEGER PRIMARY KEY AUTOINCREMENT, idTranslation "
+                         "INTEGER, originalText TEXT);"
+                         "INSERT INTO Translation (idTranslation, originalText) VALUES (1, 'Crème brûlée'), "
+                         "(2, 'plain'), (3, NULL); PRAGMA user_version = 112;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    ObjectStore store = ObjectStore::open(configuration(path));
+    ASSERT_FALSE(store.isNull());
+    for (const char *needle : {"CREME BRU", "crème", "ai"}) {
+        SCOPED_TRACE(needle);
+        const QList<Object> found =
+            store.objects(QStringLiteral("Translation"))
+                .filter(Key(QStringLiteral("originalText")).contains(QString::fromUtf8(needle)))
+                .toList();
+        ASSERT_EQ(found.size(), 1);
+        EXPECT_EQ(found.first().value(QStringLiteral("idTranslation")).toLongLong(),
+                  QByteArray(needle) == "ai" ? 2 : 1);
+    }
 }
