@@ -132,7 +132,8 @@ public:
                 binds.append(bindable(*p, v));
                 marks.append(QStringLiteral("?"));
             }
-            return QStringLiteral("coalesce(%1 IN (%2), 0)").arg(col, marks.join(QLatin1Char(',')));
+            // False rather than null for a null value, and still a term an index can answer.
+            return QStringLiteral("(%1 IN (%2) AND %1 IS NOT NULL)").arg(col, marks.join(QLatin1Char(',')));
         }
         case PredicateNode::Contains:
         case PredicateNode::BeginsWith: {
@@ -262,7 +263,9 @@ private:
         if (isNull)
             return QStringLiteral("0");
         binds.append(v);
-        return QStringLiteral("coalesce(%1 %2 ?, 0)").arg(col, node.op);
+        // False rather than null for a null value (so that negating it holds), and
+        // written so that SQLite can still answer the range from an index.
+        return QStringLiteral("(%1 %2 ? AND %1 IS NOT NULL)").arg(col, node.op);
     }
 
     QVariant bindable(const Property &p, const QVariant &value) {

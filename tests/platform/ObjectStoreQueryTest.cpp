@@ -70,6 +70,12 @@ TEST_F(ObjectStoreQueries, EqualityAndInequalityTreatNullAsAValue) {
         (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("createdDate")) > 20)), (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("createdDate")) <= 20)), (QList<qint64>{2, 3, 5}));
+    // A comparison with null is false, so its negation holds there.
+    EXPECT_EQ(ids(translations().filter(!(Key(QStringLiteral("isFavorite")) > false))),
+              (QList<qint64>{2, 3, 5}));
+    EXPECT_EQ(ids(translations().filter(
+                  !Key(QStringLiteral("languageFrom.localeIdentifier")).in({QStringLiteral("en_GB")}))),
+              (QList<qint64>{2, 3, 5}));
 }
 
 TEST_F(ObjectStoreQueries, AndOrNotInAndKeyPathsThroughLinksCombine) {
