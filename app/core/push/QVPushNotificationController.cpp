@@ -2,6 +2,8 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
+#include "core/push/QVDesktopNotifier.h"
+#include "services/network/QVRequestManager.h"
 
 #include "platform/Bundle.h"
 
@@ -26,6 +28,16 @@ QString text(const QVariant &value) {
 }
 
 } // namespace
+
+QVPushNotificationController &QVPushNotificationController::shared() {
+    static QVPushNotificationController *controller = new QVPushNotificationController(
+        std::make_shared<QVDormantPushTokenSource>(), std::make_shared<QVDesktopNotifier>(),
+        [](const QString &token, SendSuccess success, SendFailure failure) {
+            QVRequestManager::instance().addDeviceWithPushToken(
+                token, [success](bool) { success(); }, failure);
+        });
+    return *controller;
+}
 
 QVPushNotificationController::QVPushNotificationController(std::shared_ptr<QVPushTokenSource> source,
                                                            std::shared_ptr<QVNotificationPresenter> presenter,

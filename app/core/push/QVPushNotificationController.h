@@ -14,7 +14,9 @@
 // Push notifications: permission and registration at launch, every device
 // token sent to the push service, and incoming payloads shown on the desktop.
 //
-//   // A source of tokens, a presenter and the sender of the device registration:
+//   QVPushNotificationController::shared().lazyRemoteNotifications(); // launch
+//
+//   // Tests: a fake source, a recording presenter and their own sender.
 //   QVPushNotificationController push(source, presenter, sender);
 //   source->handlers().didRegister("<0a1b 2c3d>");    // sends "0a1b2c3d"
 //   push.didReceiveRemoteNotification({{"aps", QVariantMap{{"alert", "Hi"}}}});
@@ -37,6 +39,10 @@ public:
         "application:didFailToRegisterForRemoteNotificationsWithError:";
     static constexpr const char *kSendToProvider = "sendToProvider:";
     static constexpr const char *kDefaultSound = "default";
+
+    // The application's: the dormant source, desktop notifications, and the
+    // general API client's device registration.
+    static QVPushNotificationController &shared();
 
     QVPushNotificationController(std::shared_ptr<QVPushTokenSource> source,
                                  std::shared_ptr<QVNotificationPresenter> presenter, Sender sender);
