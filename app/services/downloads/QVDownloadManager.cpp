@@ -25,7 +25,7 @@ namespace {
 
 // A transfer that receives nothing for this long has failed.
 constexpr int kStallTimeoutMs = 60000;
-// Progress goes to the main thread at most this often (and once at the end).
+// Progress goes to the main thread at most this often; the whole file is reported with the outcome.
 constexpr qint64 kProgressIntervalMs = 50;
 
 const QString kPartSuffix = QStringLiteral(".part");
@@ -164,7 +164,7 @@ struct QVDownloadManager::Core {
     void restartFromZero(Transfer &transfer);
     void onReadyRead(quint64 run);
     void onFinished(quint64 run);
-    void reportProgress(Transfer &transfer, bool last);
+    void reportProgress(Transfer &transfer);
     void fail(quint64 run, const platform::Error &error);
     void stop(quint64 run, bool removePart);
     void detach(Transfer &transfer);
@@ -376,7 +376,7 @@ void QVDownloadManager::Core::onReadyRead(quint64 run) {
         return;
     }
     transfer->written += data.size();
-    reportProgress(*transfer, false);
+    reportProgress(*transfer);
 }
 
 void QVDownloadManager::Core::onFinished(quint64 run) {
@@ -402,7 +402,6 @@ void QVDownloadManager::Core::onFinished(quint64 run) {
         fail(run, downloadError(Incomplete, QStringLiteral("The download ended early.")));
         return;
     }
-    reportProgress(*transfer, true);
     detach(*transfer);
     DevLog(QStringLiteral("downloadTask didFinishDownloadingToURL %@"), transfer->url.toString());
 
@@ -422,11 +421,11 @@ void QVDownloadManager::Core::onFinished(quint64 run) {
     end(key, run, true, {});
 }
 
-void QVDownloadManager::Core::reportProgress(Transfer &transfer, bool last) {
+void QVDownloadManager::Core::reportProgress(Transfer &transfer) {
     if (transfer.expected <= 0)
         return;
     const qint64 elapsedMs = transfer.clock.elapsed();
-    if (!last && transfer.lastProgressMs >= 0 && elapsedMs - transfer.lastProgressMs < kProgressIntervalMs)
+    if (transfer.lastProgressMs >= 0 && elapsedMs - transfer.lastProgressMs < kProgressIntervalMs)
         return;
     transfer.lastProgressMs = elapsedMs;
     const double progress = double(transfer.written) / double(transfer.expected);
@@ -482,6 +481,7 @@ void QVDownloadManager::Core::stop(quint64 run, bool removePart) {
 void QVDownloadManager::Core::end(const QString &key, quint64 run, bool finished,
                                   const platform::Error &error) {
     CompletionBlock completion;
+    ProgressBlock progress;
     {
         QMutexLocker lock(&mutex);
         auto it = downloads.find(key);
@@ -494,10 +494,19 @@ void QVDownloadManager::Core::end(const QString &key, quint64 run, bool finished
             return;
         }
         completion = it->second.completionBlock;
+        if (finished)
+            progress = it->second.progressBlock;
         downloads.erase(it);
     }
-    if (completion)
-        platform::dispatchAsyncMain([completion, finished, error] { completion(finished, error); });
+    // The last progress report comes with the outcome, once the entry is gone.
+    if (completion || progress) {
+        platform::dispatchAsyncMain([progress, completion, finished, error] {
+            if (progress)
+                progress(1.0);
+            if (completion)
+                completion(finished, error);
+        });
+    }
 }
 
 // ---------------------------------------------------------------------------
