@@ -96,7 +96,14 @@ QString DJLocalizationSystem::language() const {
     QMutexLocker lock(&m_mutex);
     if (!m_customLanguage.isEmpty())
         return m_customLanguage;
-    return QLocale::system().name().section(QLatin1Char('_'), 0, 0);
+    return languageOfLocale(QLocale());
+}
+
+QString DJLocalizationSystem::languageOfLocale(const QLocale &locale) {
+    // The C and POSIX locales name no language; requests still need a real one.
+    if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
+        return QStringLiteral("en");
+    return locale.name().section(QLatin1Char('_'), 0, 0);
 }
 
 QString DJLocalizationSystem::customLanguage() const {

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace QVPackageFolders {
 
@@ -118,14 +120,22 @@ bool isPackageInstalled(const platform::ObjectStore &store, const QString &type,
            holdsSomething(unpackFolderForType(type));
 }
 
-double megabytesFromBytes(double bytes) {
-    return bytes * (1.0 / 1048576.0);
+float megabytesFromBytes(double bytes) {
+    const double megabytes = bytes * (1.0 / 1048576.0);
+    if (!(megabytes > 0)) // also NaN
+        return 0;
+    // Beyond the float range the conversion itself would be undefined.
+    return static_cast<float>(std::min<double>(megabytes, std::numeric_limits<float>::max()));
 }
 
 QString formatMegabytes(double megabytes) {
-    if (!std::isfinite(megabytes))
+    if (!(megabytes > 0)) // also NaN
         megabytes = 0;
-    return QStringLiteral("%1mb").arg(static_cast<long long>(std::llround(megabytes)));
+    // llround of anything from 2^63 on is undefined (in practice the most negative number).
+    constexpr double kTwoToThe63 = 9223372036854775808.0;
+    const long long whole =
+        megabytes < kTwoToThe63 ? std::llround(megabytes) : std::numeric_limits<long long>::max();
+    return QStringLiteral("%1mb").arg(whole);
 }
 
 } // namespace QVPackageFolders

@@ -50,8 +50,10 @@ bool isPackageInstalled(const platform::ObjectStore &store, const QString &type,
 
 // Bytes as megabytes, and megabytes as the "%dmb" text shown to the user
 // (rounded to the nearest whole number, halves away from zero). The package
-// and its update both go through these.
-double megabytesFromBytes(double bytes);
+// and its update both go through these. A size is never negative: a negative
+// or unreadable one counts as 0, one too large for the record or the text is
+// held at the largest it can show.
+float megabytesFromBytes(double bytes);
 QString formatMegabytes(double megabytes);
 
 } // namespace QVPackageFolders

@@ -73,12 +73,39 @@ TEST_F(Localization, UnknownLanguageResetsToMainBundleAndReportsOnce) {
     DJLocalizationSystem system;
     system.setLanguage(QStringLiteral("de"));
     const int before = nonFatalCount();
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
     system.setLanguage(QStringLiteral("xx"));
     EXPECT_TRUE(system.customLanguage().isEmpty());
-    EXPECT_EQ(system.language(), QLocale::system().name().section(QLatin1Char('_'), 0, 0));
+    EXPECT_EQ(system.language(), QStringLiteral("de"));
+    QLocale::setDefault(saved);
     EXPECT_EQ(nonFatalCount(), before + 1);
     // The storyboard table keeps what the last good language loaded.
     EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()), QStringLiteral("Haupt"));
+}
+
+TEST_F(Localization, AfterAFailedChangeTheLanguageIsTheLocalesOrEnglishWhenItHasNone) {
+    const struct {
+        QLocale locale;
+        const char *language;
+    } cases[] = {
+        {QLocale::c(), "en"},
+        {QLocale(QStringLiteral("C.UTF-8")), "en"},
+        {QLocale(QStringLiteral("POSIX")), "en"},
+        {QLocale(QStringLiteral("pt_BR")), "pt"},
+        {QLocale(QStringLiteral("fr_CA.UTF-8")), "fr"},
+    };
+    const QLocale saved;
+    DJLocalizationSystem system;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        QLocale::setDefault(c.locale);
+        system.setLanguage(QStringLiteral("de"));
+        system.setLanguage(QStringLiteral("xx"));
+        EXPECT_TRUE(system.customLanguage().isEmpty());
+        EXPECT_EQ(system.language(), QString::fromLatin1(c.language));
+    }
+    QLocale::setDefault(saved);
 }
 
 TEST_F(Localization, CodesThatAreNotLocaleIdentifiersNeverNameAFolder) {
