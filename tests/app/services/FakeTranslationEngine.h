@@ -8,11 +8,12 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 // An engine that records every call. A loaded slot "translates" by wrapping
-// the text in its model folder's name ("de-en(hallo)"); loads of listed
-// folders fail; translations can be held at a gate until the test opens it.
+// the text in its model folder's name ("de-en(hallo)"); the script makes
+// loads or translations fail and can hold translations at a gate.
 class FakeTranslationEngine : public QVTranslationEngine {
 public:
     struct Call {
@@ -29,7 +30,7 @@ public:
         const QString dir = QString::fromStdString(modelDirPath);
         m_calls.append(
             {"load", slot, dir, QString::fromStdString(fromModelPath), QString::fromStdString(toModelPath)});
-        if (m_failingLoads.contains(folderName(dir))) {
+        if (m_script.failingLoads.contains(folderName(dir))) {
             m_loaded[slot] = QString();
             error = failure(4, "cannot load");
             return false;
@@ -40,26 +41,24 @@ public:
 
     std::string translate(Slot slot, const std::string &text, SYNError &error,
                           std::string &unknownWords) override {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_calls.append({"translate", slot, QString::fromStdString(text), {}, {}});
-            ++m_waiting;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_gateOpen; });
-            --m_waiting;
-            unknownWords = m_unknownWords[slot].toStdString();
-            if (m_failingTranslations.contains(slot)) {
-                error = failure(5, "translation failed");
-                return {};
-            }
-            if (m_blankInputs.contains(QString::fromStdString(text)))
-                return "  ";
-            if (m_loaded[slot].isEmpty()) {
-                error = failure(3, "slot empty");
-                return {};
-            }
-            return (m_loaded[slot] + "(" + QString::fromStdString(text) + ")").toStdString();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_calls.append({"translate", slot, QString::fromStdString(text), {}, {}});
+        ++m_waiting;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_script.gateOpen; });
+        --m_waiting;
+        unknownWords = m_script.unknownWords[slot].toStdString();
+        if (m_script.failingTranslations.contains(slot)) {
+            error = failure(5, "translation failed");
+            return {};
         }
+        if (m_script.blankInputs.contains(QString::fromStdString(text)))
+            return "  ";
+        if (m_loaded[slot].isEmpty()) {
+            error = failure(3, "slot empty");
+            return {};
+        }
+        return (m_loaded[slot] + "(" + QString::fromStdString(text) + ")").toStdString();
     }
 
     bool release(Slot slot, SYNError &) override {
@@ -80,40 +79,22 @@ public:
                 QStringLiteral("%1 %2 %3").arg(call.kind).arg(call.slot).arg(folderName(call.argument)));
         return summary;
     }
+    // Changes the script under the lock; a change that opens the gate wakes waiting translations.
+    struct Script {
+        QSet<QString> failingLoads;    // model folder names
+        QSet<int> failingTranslations; // slots
+        QSet<QString> blankInputs;     // texts answered with spaces only
+        QString unknownWords[3];       // per slot
+        bool gateOpen = true;          // translations wait while it is closed
+    };
+    void script(const std::function<void(Script &)> &change) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        change(m_script);
+        m_changed.notify_all();
+    }
     void clearCalls() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_calls.clear();
-    }
-    void failLoadsOf(const QString &folder) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_failingLoads.insert(folder);
-    }
-    void allowLoadsOf(const QString &folder) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_failingLoads.remove(folder);
-    }
-    void failTranslationsOfSlot(int slot) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_failingTranslations.insert(slot);
-    }
-    void setUnknownWords(int slot, const QString &words) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_unknownWords[slot] = words;
-    }
-    // The engine answers this text with spaces only.
-    void answerBlankFor(const QString &text) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_blankInputs.insert(text);
-    }
-    // Translations wait until the gate opens again.
-    void closeGate() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_gateOpen = false;
-    }
-    void openGate() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_gateOpen = true;
-        m_changed.notify_all();
     }
     void waitForTranslationAtGate() {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -138,11 +119,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     QList<Call> m_calls;
-    QSet<QString> m_failingLoads;
-    QSet<int> m_failingTranslations;
-    QSet<QString> m_blankInputs;
+    Script m_script;
     QString m_loaded[3];
-    QString m_unknownWords[3];
-    bool m_gateOpen = true;
     int m_waiting = 0;
 };
