@@ -13,12 +13,14 @@ namespace {
 
 // Everyday words a sentence needs, which a dictionary of headwords ranks badly.
 const QList<QPair<QString, QString>> kGermanBasics = {
-    {"der", "the"}, {"die", "the"},   {"das", "the"},    {"ein", "a"},      {"eine", "a"},   {"ist", "is"},
-    {"und", "and"}, {"nicht", "not"}, {"ich", "I"},      {"du", "you"},     {"er", "he"},    {"sie", "she"},
-    {"es", "it"},   {"wir", "we"},    {"mit", "with"},   {"auf", "on"},     {"zu", "to"},    {"von", "of"},
-    {"für", "for"}, {"ja", "yes"},    {"nein", "no"},    {"gut", "good"},   {"sind", "are"}, {"hat", "has"},
-    {"in", "in"},   {"aus", "out"},   {"vor", "before"}, {"nach", "after"}, {"kann", "can"}, {"wird", "will"},
-    {"war", "was"},
+    {"der", "the"}, {"die", "the"},    {"das", "the"},    {"ein", "a"},     {"eine", "a"},
+    {"ist", "is"},  {"und", "and"},    {"nicht", "not"},  {"ich", "I"},     {"du", "you"},
+    {"er", "he"},   {"sie", "she"},    {"es", "it"},      {"wir", "we"},    {"mit", "with"},
+    {"auf", "on"},  {"zu", "to"},      {"von", "of"},     {"für", "for"},   {"ja", "yes"},
+    {"nein", "no"}, {"gut", "good"},   {"sind", "are"},   {"hat", "has"},   {"in", "in"},
+    {"aus", "out"}, {"vor", "before"}, {"nach", "after"}, {"kann", "can"},  {"wird", "will"},
+    {"war", "was"}, {"haben", "have"}, {"habe", "have"},  {"hier", "here"}, {"was", "what"},
+    {"wer", "who"}, {"wo", "where"},   {"wie", "how"},    {"sehr", "very"},
 };
 const QList<QPair<QString, QString>> kEnglishBasics = {
     {"the", "die"},   {"a", "ein"},    {"is", "ist"},   {"and", "und"},    {"not", "nicht"}, {"I", "ich"},
@@ -177,6 +179,11 @@ int write(const QString &dictionaryPath, const QString &folder, int wordsPerDire
     QStringList englishCorpus = englishWords.values();
     germanCorpus.sort();
     englishCorpus.sort();
+    // Punctuation and digits known to both tokenizers pass through unchanged.
+    const QStringList shared = {QStringLiteral(". , ! ? ; : - ( ) \" ' / % &"),
+                                QStringLiteral("0 1 2 3 4 5 6 7 8 9")};
+    germanCorpus += shared;
+    englishCorpus += shared;
     const QDir dir(folder);
     if (!QDir().mkpath(folder) ||
         !writeLines(dir.filePath(QStringLiteral("de-en.words")), deEnLines, error) ||
