@@ -182,7 +182,7 @@ void QVMSynaptraService::runLoad(Slot slot, const QString &code, const QString &
                                  const QString &fromModel, const QString &toModel,
                                  const LoadCompletion &completion) {
     const QString held = slotLanguage(slot);
-    if (held == code) {
+    if (!code.isEmpty() && held == code) {
         deliverLoad(completion, {});
         return;
     }
