@@ -3,6 +3,8 @@
 #include "services/offline/QVSynaptraEngine.h"
 #include "services/offline/QVTranslatorError.h"
 
+#include "services/network/QVRequestManager.h"
+
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
@@ -343,9 +345,13 @@ void QVMSynaptraService::uploadAllUnknownWords() {
     const platform::Results stored = store.objects(QVUnknownWord::storeClassName());
     if (stored.isEmpty())
         return;
-    const UnknownWordsUploader &upload = unknownWordsUploader();
-    if (!upload)
-        return;
+    UnknownWordsUploader upload = unknownWordsUploader();
+    if (!upload) {
+        upload = [](const QVariantList &words, std::function<void()> success, Failure failure) {
+            QVRequestManager::instance().sendUnknownWords(
+                words, [success = std::move(success)](bool) { success(); }, std::move(failure));
+        };
+    }
     const QVariantList words = JSONArray(stored);
     QVariantList sent;
     for (const QVariant &word : words)

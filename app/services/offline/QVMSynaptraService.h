@@ -87,8 +87,11 @@ public:
 
     // Stores each space-separated word as a QVUnknownWord for the code.
     void saveUnknownWords(const QString &words, const QString &toLang);
-    // Sends the stored words; on success removes the ones sent. Main thread.
+    // Sends the stored words ("sendUnknownWords" of QVRequestManager); on
+    // success removes the ones sent, on failure reports it and keeps them.
+    // Main thread.
     static void uploadAllUnknownWords();
+    // Another way to send them (tests); empty restores the request manager.
     static void setUnknownWordsUploader(UnknownWordsUploader uploader);
 
     // Losing the network loads the settings pair.

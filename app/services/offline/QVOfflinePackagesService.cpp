@@ -5,6 +5,7 @@
 #include "services/packages/QVPackagesRealm.h"
 
 #include "core/DevLog.h"
+#include "core/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/settings/QVSettingsService.h"
@@ -57,7 +58,7 @@ void QVOfflinePackagesService::setLanguageNameLookup(LanguageNameLookup lookup) 
 QString QVOfflinePackagesService::languageNameForCode(const QString &code) {
     if (const LanguageNameLookup &lookup = nameLookup())
         return lookup(code);
-    const QVLanguageRealm language = QVLanguageRealm::languageWithCode(code);
+    const QVLanguageRealm language = QVLanguageService::languageForLanguageString(code);
     return language.isNull() ? code : language.languageName();
 }
 

@@ -33,9 +33,10 @@ public:
     static platform::Error errorWithMessage(const QString &message); // -202
     static platform::Error errorWithMessage(const QString &message, qint64 code);
 
-    // The language name put into the messages, by two-letter code.
+    // The language name put into the messages, by two-letter code: the
+    // languageName of QVLanguageService::languageForLanguageString, else the code.
     using LanguageNameLookup = std::function<QString(const QString &code)>;
-    static void setLanguageNameLookup(LanguageNameLookup lookup); // empty: the catalogue's
+    static void setLanguageNameLookup(LanguageNameLookup lookup); // tests; empty restores the catalogue's
     static QString languageNameForCode(const QString &code);
 
     QVOfflinePackagesService() = delete;
