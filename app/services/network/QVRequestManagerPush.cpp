@@ -77,7 +77,7 @@ MFURLSessionTaskPtr QVRequestManager::addDeviceWithPushToken(const QString &toke
         [success = std::move(success)](const MFURLSessionTaskPtr &, const QVariant &reply) {
             const QString id = playerId(reply);
             if (!id.isEmpty()) {
-                DevLog(QStringLiteral("Push notification player id: %@"), id);
+                DevLog(QStringLiteral("Push notification OneSignal player id: %@"), id);
                 QVAnalyticsManager::trackEventWithCategory(
                     QStringLiteral("APP"), QStringLiteral("Main screen: Subscribe to push notifications"),
                     QVariantMap{{QStringLiteral("player_id"), id}});

@@ -171,7 +171,7 @@ TEST_F(QVRequestManagerMessagesTest, DeviceRegistrationGoesToThePushHostWithoutT
     EXPECT_EQ(body.value("timezone").toInteger(),
               QTimeZone::systemTimeZone().offsetFromUtc(QDateTime::currentDateTimeUtc()));
     EXPECT_EQ(body.value("uuid").toString(), uuid);
-    EXPECT_TRUE(loggedLines().contains(QStringLiteral("Push notification player id: player-1")));
+    EXPECT_TRUE(loggedLines().contains(QStringLiteral("Push notification OneSignal player id: player-1")));
     ASSERT_EQ(analytics.size(), 1);
     EXPECT_EQ(analytics.first().first, QStringLiteral("APP: Main screen: Subscribe to push notifications"));
     EXPECT_EQ(analytics.first().second.value("player_id").toString(), QStringLiteral("player-1"));
