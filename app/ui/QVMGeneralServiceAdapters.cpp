@@ -4,6 +4,8 @@
 #include "core/analytics/QVAnalyticsManager.h"
 #include "platform/MainQueue.h"
 #include "services/network/QVRequestManager.h"
+#include "services/offline/QVMSynaptraService.h"
+#include "services/offline/QVOfflinePackagesService.h"
 #include "services/speech/QVMSpeechSynthesizerService.h"
 
 namespace {
@@ -37,6 +39,26 @@ private:
     static QVMSpeechSynthesizerService &service() { return QVMSpeechSynthesizerService::sharedInstance(); }
 };
 
+class SynaptraOffline : public QVMOfflineTranslator {
+public:
+    // Null: the shared bridge, made when first needed (it starts the engine).
+    explicit SynaptraOffline(QVMSynaptraService *bridge = nullptr) : m_bridge(bridge) {}
+    platform::Error checkOfflinePackagesForSelectedLanguages() override {
+        return QVOfflinePackagesService::checkOfflinePackagesForSelectedLanguages();
+    }
+    void translatedTextFromText(const QString &text, Completion completion) override {
+        bridge().translatedTextFromText(text, completion);
+    }
+    void setFromLanguage(const QVLanguageRealm &from, const QVLanguageRealm &to) override {
+        bridge().setFromLanguage(from, to);
+    }
+    void uploadAllUnknownWords() override { QVMSynaptraService::uploadAllUnknownWords(); }
+
+private:
+    QVMSynaptraService &bridge() { return m_bridge ? *m_bridge : QVMSynaptraService::sharedInstance(); }
+    QVMSynaptraService *m_bridge;
+};
+
 class ManagerAnalytics : public QVMAnalytics {
 public:
     void trackEvent(const QString &category, const QString &action, const QVariantMap &params) override {
@@ -48,29 +70,7 @@ public:
     }
 };
 
-// Stand-ins while a service has not arrived: each call writes its "not
-// available" line and fails or does nothing.
-
-platform::Error unavailable(const char *name) {
-    QVMInterfaceHooks::notAvailable(name);
-    return platform::Error(QStringLiteral("com.translator"), 400,
-                           QStringLiteral("%1 is not available").arg(QString::fromLatin1(name)));
-}
-
-class MissingOffline : public QVMOfflineTranslator {
-public:
-    platform::Error checkOfflinePackagesForSelectedLanguages() override {
-        return unavailable("QVOfflinePackagesService");
-    }
-    void translatedTextFromText(const QString &, Completion completion) override {
-        const platform::Error error = unavailable("QVMSynaptraService");
-        platform::dispatchAsyncMain([completion, error] { completion(QString(), error); });
-    }
-    void setFromLanguage(const QVLanguageRealm &, const QVLanguageRealm &) override {
-        QVMInterfaceHooks::notAvailable("QVMSynaptraService");
-    }
-    void uploadAllUnknownWords() override { QVMInterfaceHooks::notAvailable("QVMSynaptraService"); }
-};
+// Stand-ins while a service has not arrived: nothing is coloured or looked up.
 
 class MissingAnalysis : public QVMTextAnalysis {
 public:
@@ -85,7 +85,9 @@ public:
 
 class MissingLexicalMeaning : public QVMLexicalMeaningRelay {
 public:
-    void showLexicalMeaningAndWordEntriesForText(const QString &, const QString &) override {}
+    void showLexicalMeaningAndWordEntriesForText(const QString &, const QString &) override {
+        QVMInterfaceHooks::notAvailable("QVMLexicalMeaningService");
+    }
 };
 
 } // namespace
@@ -95,7 +97,11 @@ std::shared_ptr<QVMOnlineTranslator> QVMGeneralServices::makeOnline() {
 }
 
 std::shared_ptr<QVMOfflineTranslator> QVMGeneralServices::makeOffline() {
-    return std::make_shared<MissingOffline>();
+    return std::make_shared<SynaptraOffline>();
+}
+
+std::shared_ptr<QVMOfflineTranslator> QVMGeneralServices::makeOffline(QVMSynaptraService &bridge) {
+    return std::make_shared<SynaptraOffline>(&bridge);
 }
 
 std::shared_ptr<QVMTextAnalysis> QVMGeneralServices::makeAnalysis() {

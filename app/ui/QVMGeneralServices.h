@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 
+class QVMSynaptraService;
+
 // The translation services the main window calls, each behind a small
 // interface: the application uses one adapter over each real service, tests
 // install fakes. Every callback runs once, on the main thread.
@@ -131,6 +133,8 @@ public:
     // The adapters over the application's services.
     static std::shared_ptr<QVMOnlineTranslator> makeOnline();
     static std::shared_ptr<QVMOfflineTranslator> makeOffline();
+    // The offline road through a bridge of the caller's (one with an engine of its own).
+    static std::shared_ptr<QVMOfflineTranslator> makeOffline(QVMSynaptraService &bridge);
     static std::shared_ptr<QVMTextAnalysis> makeAnalysis();
     static std::shared_ptr<QVMSpeech> makeSpeech();
     static std::shared_ptr<QVMAnalytics> makeAnalytics();

@@ -198,6 +198,7 @@ public:
     static constexpr qint64 kErrorPackageCanBeDownloaded = -204;
     static constexpr int kSettingsTabOfflinePackages = 1;
     static constexpr int kSettingsTabAccount = 2;
+    static constexpr qint64 kFavoritesLimit = 1000;
 
     // Text alignment as the defaults store it: 0 left, 1 right, 2 centre, 3 justified, 4 natural.
     static int storedAlignment(Qt::Alignment alignment);

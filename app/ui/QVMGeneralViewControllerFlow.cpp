@@ -19,6 +19,7 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
 #include "platform/UserDefaults.h"
+#include "services/favourites/QVQuorvaldeRequestManager.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -442,20 +443,20 @@ QVariantMap QVMGeneralViewController::parameters() const {
 }
 
 void QVMGeneralViewController::syncronizeBookmarks() {
-    QPointer<QWidget> target(m_toText);
-    QPointer<QVMGeneralViewController> self(this);
     // A claim of its own, so a translation's spinner is not ended by the sync's.
     auto *owner = new QObject(this);
     QVMSpinner::showSpinner(m_toText, owner);
-    const auto done = [target, owner, self] {
-        if (self && target)
-            QVMSpinner::hideSpinner(target, owner);
-        if (self)
-            owner->deleteLater();
+    QPointer<QWidget> target(m_toText);
+    QPointer<QObject> held(owner);
+    const auto done = [target, held] {
+        if (target && held)
+            QVMSpinner::hideSpinner(target, held);
+        if (held)
+            held->deleteLater();
     };
-    if (!QVMInterfaceHooks::call(QVMInterfaceHooks::shared().getFavorites, "getFavorites", qint64(1000), 0.0,
-                                 std::function<void()>(done)))
-        done();
+    // The client stores what it receives.
+    QVQuorvaldeRequestManager::instance().getFavoritesWithLimit(kFavoritesLimit, 0, done,
+                                                                [done](const platform::Error &) { done(); });
 }
 
 void QVMGeneralViewController::showInternetUnavailablePopup() {

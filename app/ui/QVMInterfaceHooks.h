@@ -58,8 +58,7 @@ struct QVMInterfaceHooks {
     std::function<void(QVMGeneralViewController *view)> startDictation;
     std::function<void()> openDictationSettings;
 
-    // Account, prompts and server messages.
-    std::function<void(qint64 limit, double lastItemTime, std::function<void()> done)> getFavorites;
+    // Prompts and server messages.
     std::function<void()> crossPromoAction;
     std::shared_ptr<QVMRatingPrompt> ratingPrompt;
     std::function<void(QVMGeneralAndHistorySplitController *split)> checkServerMessageIfNeed;

@@ -3,6 +3,8 @@
 #include "GeneralViewTestSupport.h"
 #include "app/services/OnlineServiceTest.h"
 
+#include "services/QVAuthService.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -89,4 +91,25 @@ TEST_F(GeneralViewServicesTest, ABackendErrorIsShownAndNothingIsStored) {
         EXPECT_EQ(analytics->withAction(QStringLiteral("Translate Error")).size(), 1);
         analytics->events.clear();
     }
+}
+
+TEST_F(GeneralViewServicesTest, ASignedInUserHasTheFavouritesFetchedWhenTheViewLoads) {
+    backend.route("GET", QStringLiteral("/v2/api/user/favorites"),
+                  qvtest::FakeReply::json(QJsonObject{{"data", QJsonObject{{"favorites", QJsonArray()}}}}));
+    QVAuthService::setAuthToken(QStringLiteral("account-token"));
+    openWindow();
+    ASSERT_TRUE(qvtest::waitUntil(
+        [&] { return backend.hitCount("GET", QStringLiteral("/v2/api/user/favorites")) == 1; }));
+    const qvtest::RecordedRequest request =
+        backend.requests("GET", QStringLiteral("/v2/api/user/favorites")).at(0);
+    EXPECT_EQ(request.queryItems.value(0), qMakePair(QStringLiteral("limit"), QStringLiteral("1000")));
+    EXPECT_EQ(request.queryItems.value(1), qMakePair(QStringLiteral("time"), QStringLiteral("0")));
+    QVAuthService::clearAuthToken();
+    delete window;
+    window = nullptr;
+
+    // Nobody signed in: nothing is fetched.
+    openWindow();
+    qvtest::spin(50);
+    EXPECT_EQ(backend.hitCount("GET", QStringLiteral("/v2/api/user/favorites")), 1);
 }
