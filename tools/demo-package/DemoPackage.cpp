@@ -122,17 +122,21 @@ int installCommand(const tools::Options &options) {
     if (!QFile::copy(archive, cached))
         return fail(QStringLiteral("cannot copy the archive to %1").arg(cached));
     int status = 1;
+    bool answered = false; // a refusal can come before the event loop runs
     QVPackageDownloadManager::sharedManager().savePackage(
         package, cached,
-        [&status](const QString &) {
+        [&](const QString &) {
             status = 0;
+            answered = true;
             QCoreApplication::exit(0);
         },
-        [](const platform::Error &error) {
+        [&](const platform::Error &error) {
             fail(error.localizedDescription());
+            answered = true;
             QCoreApplication::exit(1);
         });
-    QCoreApplication::exec();
+    if (!answered)
+        QCoreApplication::exec();
     if (status == 0)
         std::cout << "installed the English-German demo package\n";
     return status;
