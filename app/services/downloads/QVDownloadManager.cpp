@@ -262,8 +262,11 @@ void QVDownloadManager::Core::begin(quint64 run, const QString &key, const QStri
 
 void QVDownloadManager::Core::sendRequest(Transfer &transfer) {
     QNetworkAccessManager *&manager = transfer.background ? backgroundSession : session;
-    if (!manager)
+    if (!manager) {
         manager = new QNetworkAccessManager(context);
+        if (transfer.background)
+            manager->setObjectName(QString::fromLatin1(kBackgroundSessionIdentifier));
+    }
     QNetworkRequest request(transfer.url);
     request.setTransferTimeout(kStallTimeoutMs);
     if (transfer.background)

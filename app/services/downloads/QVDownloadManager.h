@@ -59,6 +59,8 @@ public:
     static constexpr qint64 kCancelledCode = -999;
     // HTTP refusals: the status as code.
     static constexpr const char *kResponseErrorDomain = "com.translator.network.response";
+    // The name of each manager's background session.
+    static constexpr const char *kBackgroundSessionIdentifier = "com.Tessaphyre.translatorDownloader";
 
     static QVDownloadManager &sharedManager();
 
