@@ -1,5 +1,3 @@
-#include "QtPrinting.h"
-
 #include "services/analysis/QVPartOfSpeechService.h"
 
 #include "core/localization/DJLocalizationSystem.h"

@@ -1,5 +1,3 @@
-#include "QtPrinting.h"
-
 #include "services/analysis/QVSynonyms.h"
 
 #include <gtest/gtest.h>
