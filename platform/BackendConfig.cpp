@@ -2,12 +2,28 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 
 namespace platform {
 namespace {
 
 QMutex g_mutex;
 QHash<QByteArray, QUrl> g_overrides;
+QSet<QString> g_reported;
+
+struct Host {
+    const char *envName;
+    const char *fallback;
+};
+
+const Host kHosts[] = {
+    {"QV_API_HOST", "https://api.quorvalde.example"},
+    {"QV_ACCOUNT_HOST", "https://account.quorvalde.example"},
+    {"QV_CLIENT_HOST", "https://client.quorvalde.example"},
+    {"QV_PUSH_HOST", "https://push.quorvalde.example"},
+    {"QV_ANALYTICS_HOST", "https://analytics.quorvalde.example"},
+    {"QV_MAKER_DOMAIN", "https://quorvalde.example"},
+};
 
 // Callers append paths that start with "/", so a base never ends with one.
 QUrl withoutTrailingSlash(QUrl url) {
@@ -18,6 +34,21 @@ QUrl withoutTrailingSlash(QUrl url) {
     return url;
 }
 
+// One line per bad value, however often it is read.
+void reportOnce(const char *envName, const QString &value, const QString &problem, const char *fallback) {
+    {
+        QMutexLocker lock(&g_mutex);
+        const QString key = QString::fromLatin1(envName) + QLatin1Char('=') + value;
+        if (g_reported.contains(key))
+            return;
+        g_reported.insert(key);
+    }
+    // A value with user info may carry a password: it is not repeated.
+    const QString shown = value.contains(QLatin1Char('@')) ? QStringLiteral("(hidden)") : value;
+    qWarning("[config] %s=\"%s\" is not a usable backend address (%s); using %s", envName, qPrintable(shown),
+             qPrintable(problem), fallback);
+}
+
 QUrl resolve(const char *envName, const char *fallback) {
     {
         QMutexLocker lock(&g_mutex);
@@ -25,18 +56,59 @@ QUrl resolve(const char *envName, const char *fallback) {
         if (it != g_overrides.constEnd())
             return *it;
     }
-    const QByteArray env = qgetenv(envName);
-    return withoutTrailingSlash(QUrl(QString::fromUtf8(env.isEmpty() ? QByteArray(fallback) : env)));
+    const QString value = qEnvironmentVariable(envName);
+    if (!value.isEmpty()) {
+        const QString problem = BackendConfig::problemWith(value);
+        if (problem.isEmpty())
+            return withoutTrailingSlash(QUrl(value, QUrl::StrictMode));
+        reportOnce(envName, value, problem, fallback);
+    }
+    return QUrl(QString::fromLatin1(fallback));
 }
 
 } // namespace
 
-QUrl BackendConfig::apiHost() { return resolve("QV_API_HOST", "https://api.quorvalde.example"); }
-QUrl BackendConfig::accountHost() { return resolve("QV_ACCOUNT_HOST", "https://account.quorvalde.example"); }
-QUrl BackendConfig::clientHost() { return resolve("QV_CLIENT_HOST", "https://client.quorvalde.example"); }
-QUrl BackendConfig::pushHost() { return resolve("QV_PUSH_HOST", "https://push.quorvalde.example"); }
-QUrl BackendConfig::analyticsHost() { return resolve("QV_ANALYTICS_HOST", "https://analytics.quorvalde.example"); }
-QUrl BackendConfig::makerDomain() { return resolve("QV_MAKER_DOMAIN", "https://quorvalde.example"); }
+QUrl BackendConfig::apiHost() {
+    return resolve(kHosts[0].envName, kHosts[0].fallback);
+}
+QUrl BackendConfig::accountHost() {
+    return resolve(kHosts[1].envName, kHosts[1].fallback);
+}
+QUrl BackendConfig::clientHost() {
+    return resolve(kHosts[2].envName, kHosts[2].fallback);
+}
+QUrl BackendConfig::pushHost() {
+    return resolve(kHosts[3].envName, kHosts[3].fallback);
+}
+QUrl BackendConfig::analyticsHost() {
+    return resolve(kHosts[4].envName, kHosts[4].fallback);
+}
+QUrl BackendConfig::makerDomain() {
+    return resolve(kHosts[5].envName, kHosts[5].fallback);
+}
+
+QString BackendConfig::problemWith(const QString &value) {
+    // Checked before anything edits the URL: setPath() on an invalid URL makes it valid again.
+    const QUrl url(value, QUrl::StrictMode);
+    if (!url.isValid())
+        return url.errorString();
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        return QStringLiteral("the scheme must be http or https");
+    if (url.host().isEmpty())
+        return QStringLiteral("no host");
+    if (!url.userInfo().isEmpty())
+        return QStringLiteral("user info is not allowed");
+    if (url.hasQuery())
+        return QStringLiteral("a query is not allowed");
+    if (url.hasFragment())
+        return QStringLiteral("a fragment is not allowed");
+    return {};
+}
+
+void BackendConfig::checkEnvironment() {
+    for (const Host &host : kHosts)
+        resolve(host.envName, host.fallback);
+}
 
 void BackendConfig::overrideHost(const char *envName, const QUrl &url) {
     QMutexLocker lock(&g_mutex);

@@ -12,7 +12,9 @@ namespace platform {
 //   QV_PUSH_HOST       push-device registration        (default https://push.quorvalde.example)
 //   QV_ANALYTICS_HOST  web and product analytics       (default https://analytics.quorvalde.example)
 //   QV_MAKER_DOMAIN    the maker's web site            (default https://quorvalde.example)
-// Values are base URLs (scheme, host, optional port), without a trailing slash.
+// Values are base URLs: scheme http or https, a host, an optional port and path, nothing
+// else; a trailing slash is dropped. A value that is not (a port beyond 65535, a query,
+// a fragment, user info, another scheme) is logged once and the default used instead.
 class BackendConfig {
 public:
     static QUrl apiHost();
@@ -24,6 +26,11 @@ public:
 
     // Tests may set a value for the rest of the process; an empty URL restores the default.
     static void overrideHost(const char *envName, const QUrl &url);
+
+    // Reads every host variable, logging a line for each unusable one. Called once at start-up.
+    static void checkEnvironment();
+    // Empty when the value is a usable base URL, else what is wrong with it.
+    static QString problemWith(const QString &value);
 };
 
 } // namespace platform
