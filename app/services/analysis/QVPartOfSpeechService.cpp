@@ -4,12 +4,11 @@
 #include "core/localization/QVLocalizedString.h"
 #include "services/dictionary/WNWorldNet.h"
 #include "services/packages/QVPackageFolders.h"
+#include "ui/QVMStyleService.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMutex>
-#include <QPalette>
 #include <QTextBoundaryFinder>
 
 namespace {
@@ -33,13 +32,6 @@ bool hasLetterOrDigit(QStringView text) {
             return true;
     }
     return false;
-}
-
-// The interface's theme: a dark window colour means a dark theme.
-bool isDarkTheme() {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return false;
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 }
 
 } // namespace
@@ -83,7 +75,8 @@ QVAttributedString QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(
                                                                                 const QString &language,
                                                                                 qint64 partOfSpeechType) {
     return attributedPartsOfSpeechStringWithText(text, language, partOfSpeechType,
-                                                 isDarkTheme() ? QColor(Qt::white) : QColor(Qt::black));
+                                                 QVMStyleService::isDarkMode() ? QColor(Qt::white)
+                                                                               : QColor(Qt::black));
 }
 
 QVAttributedString QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(const QString &text,

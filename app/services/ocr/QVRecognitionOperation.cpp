@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include <omp.h>
+
 namespace {
 
 // Pictures without a usable resolution are taken as screen pictures; the
@@ -146,6 +148,11 @@ platform::Error QVRecognitionOperation::recognize(QList<QVRecognizedBlock> &line
             LanguageDataMissing,
             QStringLiteral("No recognition data for \"%1\" in %2").arg(m_language, m_dataPath));
 
+    // The engine's parallel loops would otherwise start a spinning worker per core for
+    // each recognition: on a busy machine a picture then takes seconds instead of a
+    // fraction of one. Dynamic teams shrink with the load; plain loops run on this thread.
+    omp_set_dynamic(1);
+    omp_set_num_threads(1);
     // The data hold LSTM models only; the legacy engine would refuse to start.
     std::unique_ptr<tesseract::TessBaseAPI, ApiDeleter> api(new tesseract::TessBaseAPI);
     const QByteArray path = QFile::encodeName(QDir::cleanPath(m_dataPath));

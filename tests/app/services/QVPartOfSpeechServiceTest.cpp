@@ -1,9 +1,8 @@
 #include "services/analysis/QVPartOfSpeechService.h"
 
 #include "core/localization/DJLocalizationSystem.h"
+#include "ui/QVMStyleService.h"
 
-#include <QApplication>
-#include <QPalette>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <gtest/gtest.h>
@@ -91,18 +90,18 @@ TEST_F(PartOfSpeechTest, RangesAreUtf16PositionsOfTheWholeText) {
 }
 
 TEST_F(PartOfSpeechTest, ThemeColourFollowsTheInterface) {
-    const QPalette original = QApplication::palette();
+    QVMStyleService &style = QVMStyleService::shared();
+    const QVMStyleService::ColorScheme before = style.desktopColorScheme();
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
-        QPalette palette = original;
-        palette.setColor(QPalette::Window, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
-        QApplication::setPalette(palette);
+        style.setDesktopColorScheme(dark ? QVMStyleService::ColorScheme::Dark
+                                         : QVMStyleService::ColorScheme::Light);
         const QVAttributedString coloured = QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(
             QStringLiteral("He runs fast"), QStringLiteral("en"), QVPartOfSpeechService::Verb);
         EXPECT_EQ(coloured.foregroundColorAt(0), dark ? kWhite : kBlack);
         EXPECT_EQ(coloured.foregroundColorAt(3), kRed);
     }
-    QApplication::setPalette(original);
+    style.setDesktopColorScheme(before);
 }
 
 TEST_F(PartOfSpeechTest, OtherLanguagesAndMissingTextColourNothing) {
