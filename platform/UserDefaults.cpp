@@ -1,12 +1,14 @@
 #include "UserDefaults.h"
 
 #include "AppPaths.h"
+#include "IntegerValue.h"
 #include "ProblemReporter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <fcntl.h>
@@ -47,14 +49,16 @@ bool truthy(const QVariant &value) {
     return value.toBool();
 }
 
-qint64 integer(const QVariant &value) {
-    bool ok = false;
-    const qint64 whole = value.toLongLong(&ok);
-    if (ok)
-        return whole;
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool() ? 1 : 0;
-    return static_cast<qint64>(value.toDouble());
+// Says once per key that its stored number does not fit; the value itself may be user text and stays out.
+void warnOutOfRangeOnce(const QString &key) {
+    static QMutex mutex;
+    static QSet<QString> warned;
+    QMutexLocker lock(&mutex);
+    if (warned.contains(key))
+        return;
+    warned.insert(key);
+    qWarning("[defaults] \"%s\" holds a number outside the 64-bit range; reading its default",
+             qPrintable(key));
 }
 
 } // namespace
@@ -125,7 +129,17 @@ QVariant UserDefaults::objectForKey(const QString &key) const {
 
 bool UserDefaults::boolForKey(const QString &key) const { return truthy(objectForKey(key)); }
 
-qint64 UserDefaults::integerForKey(const QString &key) const { return integer(objectForKey(key)); }
+qint64 UserDefaults::integerForKey(const QString &key) const {
+    if (const std::optional<qint64> stored = integerFromValue(objectForKey(key)))
+        return *stored;
+    warnOutOfRangeOnce(key);
+    QVariant fallback;
+    {
+        QMutexLocker lock(&m_mutex);
+        fallback = m_registered.value(key);
+    }
+    return integerFromValue(fallback).value_or(0);
+}
 
 double UserDefaults::doubleForKey(const QString &key) const {
     const QVariant value = objectForKey(key);
