@@ -4,6 +4,8 @@
 #include <QMutex>
 #include <QSet>
 
+#include <optional>
+
 namespace platform {
 namespace {
 
@@ -49,7 +51,11 @@ void reportOnce(const char *envName, const QString &value, const QString &proble
              qPrintable(problem), fallback);
 }
 
-QUrl resolve(const char *envName, const char *fallback) {
+const char *const kSocketEnvName = "QV_DOCUMENT_SOCKET_HOST";
+
+// The configured value when there is a usable one (logged once otherwise).
+std::optional<QUrl> configured(const char *envName, QString (*problemWith)(const QString &),
+                               const char *fallbackText) {
     {
         QMutexLocker lock(&g_mutex);
         const auto it = g_overrides.constFind(envName);
@@ -58,12 +64,35 @@ QUrl resolve(const char *envName, const char *fallback) {
     }
     const QString value = qEnvironmentVariable(envName);
     if (!value.isEmpty()) {
-        const QString problem = BackendConfig::problemWith(value);
+        const QString problem = problemWith(value);
         if (problem.isEmpty())
             return withoutTrailingSlash(QUrl(value, QUrl::StrictMode));
-        reportOnce(envName, value, problem, fallback);
+        reportOnce(envName, value, problem, fallbackText);
     }
-    return QUrl(QString::fromLatin1(fallback));
+    return std::nullopt;
+}
+
+QUrl resolve(const char *envName, const char *fallback) {
+    return configured(envName, &BackendConfig::problemWith, fallback)
+        .value_or(QUrl(QString::fromLatin1(fallback)));
+}
+
+QString problemWithSchemes(const QString &value, const QString &plain, const QString &secure) {
+    // Checked before anything edits the URL: setPath() on an invalid URL makes it valid again.
+    const QUrl url(value, QUrl::StrictMode);
+    if (!url.isValid())
+        return url.errorString();
+    if (url.scheme() != plain && url.scheme() != secure)
+        return QStringLiteral("the scheme must be %1 or %2").arg(plain, secure);
+    if (url.host().isEmpty())
+        return QStringLiteral("no host");
+    if (!url.userInfo().isEmpty())
+        return QStringLiteral("user info is not allowed");
+    if (url.hasQuery())
+        return QStringLiteral("a query is not allowed");
+    if (url.hasFragment())
+        return QStringLiteral("a fragment is not allowed");
+    return {};
 }
 
 } // namespace
@@ -87,27 +116,27 @@ QUrl BackendConfig::makerDomain() {
     return resolve(kHosts[5].envName, kHosts[5].fallback);
 }
 
+QUrl BackendConfig::documentSocketHost() {
+    if (const auto socket = configured(kSocketEnvName, &BackendConfig::socketProblemWith, "the API host"))
+        return *socket;
+    // The API host's own address, over the socket scheme that matches its security.
+    QUrl url = apiHost();
+    url.setScheme(url.scheme() == QLatin1String("http") ? QStringLiteral("ws") : QStringLiteral("wss"));
+    return url;
+}
+
 QString BackendConfig::problemWith(const QString &value) {
-    // Checked before anything edits the URL: setPath() on an invalid URL makes it valid again.
-    const QUrl url(value, QUrl::StrictMode);
-    if (!url.isValid())
-        return url.errorString();
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        return QStringLiteral("the scheme must be http or https");
-    if (url.host().isEmpty())
-        return QStringLiteral("no host");
-    if (!url.userInfo().isEmpty())
-        return QStringLiteral("user info is not allowed");
-    if (url.hasQuery())
-        return QStringLiteral("a query is not allowed");
-    if (url.hasFragment())
-        return QStringLiteral("a fragment is not allowed");
-    return {};
+    return problemWithSchemes(value, QStringLiteral("http"), QStringLiteral("https"));
+}
+
+QString BackendConfig::socketProblemWith(const QString &value) {
+    return problemWithSchemes(value, QStringLiteral("ws"), QStringLiteral("wss"));
 }
 
 void BackendConfig::checkEnvironment() {
     for (const Host &host : kHosts)
         resolve(host.envName, host.fallback);
+    documentSocketHost();
 }
 
 void BackendConfig::overrideHost(const char *envName, const QUrl &url) {

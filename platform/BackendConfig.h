@@ -12,9 +12,11 @@ namespace platform {
 //   QV_PUSH_HOST       push-device registration        (default https://push.quorvalde.example)
 //   QV_ANALYTICS_HOST  web and product analytics       (default https://analytics.quorvalde.example)
 //   QV_MAKER_DOMAIN    the maker's web site            (default https://quorvalde.example)
-// Values are base URLs: scheme http or https, a host, an optional port and path, nothing
-// else; a trailing slash is dropped. A value that is not (a port beyond 65535, a query,
-// a fragment, user info, another scheme) is logged once and the default used instead.
+//   QV_DOCUMENT_SOCKET_HOST  document translation socket (default: the API host as "wss",
+//                      or "ws" for an "http" API host)
+// Values are base URLs: scheme http or https (ws or wss for the socket), a host, an optional port and path,
+// nothing else; a trailing slash is dropped. A value that is not (a port beyond 65535, a query, a fragment,
+// user info, another scheme) is logged once and the default used instead.
 class BackendConfig {
 public:
     static QUrl apiHost();
@@ -23,6 +25,8 @@ public:
     static QUrl pushHost();
     static QUrl analyticsHost();
     static QUrl makerDomain();
+    // Base of the document translation web socket (scheme ws or wss).
+    static QUrl documentSocketHost();
 
     // Tests may set a value for the rest of the process; an empty URL restores the default.
     static void overrideHost(const char *envName, const QUrl &url);
@@ -31,6 +35,8 @@ public:
     static void checkEnvironment();
     // Empty when the value is a usable base URL, else what is wrong with it.
     static QString problemWith(const QString &value);
+    // The same for the socket base, whose scheme is ws or wss.
+    static QString socketProblemWith(const QString &value);
 };
 
 } // namespace platform

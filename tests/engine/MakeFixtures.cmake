@@ -31,3 +31,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${OUT}/de.zip WORKING_DIRECTO
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cannot unpack de.zip")
 endif()
+# A second language, so that a translation can pass through English between two packages.
+run(${PACKAGE_MAKER} package --language fr --en-text ${DATA}/en.txt --xx-text ${DATA}/fr.txt
+    --model-maker ${MODEL_MAKER} --output ${OUT}/fr.zip --model wordtable
+    --xx-en-table ${DATA}/fr-en.words --en-xx-table ${DATA}/en-fr.words --vocab-size 120)

@@ -78,6 +78,49 @@ TEST(BackendConfig, UnusableHostValuesAreLoggedOnceAndTheDefaultUsed) {
     qunsetenv("QV_API_HOST");
 }
 
+TEST(BackendConfig, DocumentSocketFollowsTheApiHostUnlessItsOwnValueIsUsable) {
+    struct Case {
+        const char *apiHost;    // QV_API_HOST, or nothing
+        const char *socketHost; // QV_DOCUMENT_SOCKET_HOST, or nothing
+        const char *expected;
+        bool warns;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, "wss://api.quorvalde.example", false},
+        {"http://127.0.0.1:4567/base/", nullptr, "ws://127.0.0.1:4567/base", false},
+        {"https://api.example.org:8443", nullptr, "wss://api.example.org:8443", false},
+        {"http://127.0.0.1:4567", "ws://127.0.0.1:5678/", "ws://127.0.0.1:5678", false},
+        {nullptr, "wss://sockets.example.org", "wss://sockets.example.org", false},
+        // An HTTP address names the wrong protocol: the API host's socket is used instead.
+        {"http://127.0.0.1:4567", "http://127.0.0.1:5678", "ws://127.0.0.1:4567", true},
+        {nullptr, "ws://127.0.0.1:5678?x=1", "wss://api.quorvalde.example", true},
+    };
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.apiHost ? c.apiHost : "-") + " / " + (c.socketHost ? c.socketHost : "-"));
+        g_warnings.clear();
+        if (c.apiHost)
+            qputenv("QV_API_HOST", c.apiHost);
+        else
+            qunsetenv("QV_API_HOST");
+        if (c.socketHost)
+            qputenv("QV_DOCUMENT_SOCKET_HOST", c.socketHost);
+        else
+            qunsetenv("QV_DOCUMENT_SOCKET_HOST");
+        EXPECT_EQ(BackendConfig::documentSocketHost().toString(), QString::fromLatin1(c.expected));
+        EXPECT_EQ(g_warnings.size(), c.warns ? 1 : 0);
+    }
+    qInstallMessageHandler(previous);
+    qunsetenv("QV_API_HOST");
+    qunsetenv("QV_DOCUMENT_SOCKET_HOST");
+
+    // Tests point the socket at a fake endpoint like any other host.
+    BackendConfig::overrideHost("QV_DOCUMENT_SOCKET_HOST", QUrl(QStringLiteral("ws://127.0.0.1:7/")));
+    EXPECT_EQ(BackendConfig::documentSocketHost().toString(), QStringLiteral("ws://127.0.0.1:7"));
+    BackendConfig::overrideHost("QV_DOCUMENT_SOCKET_HOST", QUrl());
+    EXPECT_EQ(BackendConfig::documentSocketHost().scheme(), QStringLiteral("wss"));
+}
+
 TEST(AppPaths, RootPlacesEveryFolderBelowIt) {
     QTemporaryDir dir;
     AppPaths::setRoot(dir.path());

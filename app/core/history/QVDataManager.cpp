@@ -356,8 +356,10 @@ platform::Error QVDataManager::saveChatMessagesFromHistory(const QVariantList &m
             JSONMapping::createOrUpdateInRealm(tx, QVChatMessageRealm::storeClassName(), messages);
         // Identifiers only: the messages are the user's text.
         QStringList ids;
-        for (const Object &message : stored)
-            ids.append(QVChatMessageRealm(message).idMessage());
+        for (const Object &message : stored) {
+            if (!message.isNull())
+                ids.append(QVChatMessageRealm(message).idMessage());
+        }
         DevLog(QStringLiteral("__SAVED__%@"), ids.join(QStringLiteral(", ")));
     });
 }

@@ -3,15 +3,20 @@
 #include "services/network/QVHTTPSessionManager.h"
 
 #include "core/models/QVLexicalMeaning.h"
+#include "services/messages/QVServerMessage.h"
+#include "services/messages/QVVersionUpdateDTO.h"
 
 #include "platform/Error.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QTimeZone>
 #include <QUrl>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 // The client of the backend's general API: JSON on the API host under
 // "/v2/api/v3/" (read from platform::BackendConfig at every request), the fixed
@@ -125,6 +130,35 @@ public:
     // "result"."categories" flattened by QVPhraseParser.
     MFURLSessionTaskPtr getPhraseBookForLocale(const QString &locale, ListSuccess success,
                                                ErrorBlock failure);
+
+    // ---- Server messages and update notices (through the backend client) ----
+    using ServerMessagesSuccess = std::function<void(const QList<QVServerMessage> &messages)>;
+    using VersionUpdateSuccess = std::function<void(const std::optional<QVVersionUpdateDTO> &notice)>;
+    // Written by the main window with the id of the last message it showed.
+    static constexpr const char *kLastShowedServerMessageKey = "kUserDefaultLastShowedServerMessage";
+    static constexpr int kServerMessagesShown = 2;
+    static constexpr const char *kUpdateVersionMessage = "Merovantia getUpdateVersionWithLang";
+
+    // The news for the interface language, filtered by newsFilteredArrayWithArray.
+    void getServerMessagesForLanguage(const QString &language, ServerMessagesSuccess success,
+                                      ErrorBlock failure);
+    // Messages newer than the last one shown (0 when none was), newest first, at most two.
+    static QList<QVServerMessage> newsFilteredArrayWithArray(const QList<QVServerMessage> &messages);
+    // The update notice, or nothing when the reply holds none. Errors also go to DevLogger.
+    void getUpdateVersionUpdateAppWithLanguage(const QString &language, VersionUpdateSuccess success,
+                                               ErrorBlock failure);
+
+    // ---- Push-device registration ----
+    static constexpr const char *kPlayersPath = "/api/v1/players";
+    static constexpr int kPushDeviceType = 9;
+    // POST to the push host: "app_id", "device_type", "identifier", "language", "timezone"
+    // with "platform" and "uuid", without the general API's authorization. Success gets
+    // true when the reply names the player ("id"), which also goes to analytics.
+    MFURLSessionTaskPtr addDeviceWithPushToken(const QString &token, BoolSuccess success, ErrorBlock failure);
+    // The push application of the bundle; "" (and a diagnostic line) for an unknown one.
+    static QString pushAppIdForBundleIdentifier(const QString &bundleIdentifier);
+    // Seconds east of UTC.
+    static qint64 timezoneOffsetSeconds(const QTimeZone &zone, const QDateTime &at);
 
     // The error of a reply that lacks its payload or holds the wrong kind of value.
     static platform::Error badReplyError(const QString &request, const QString &description = {});

@@ -22,6 +22,20 @@ bool isFile(const QString &path) {
     return QFileInfo(path).isFile();
 }
 
+bool holdsSomething(const QString &folder) {
+    return !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+bool hasDownloadedRecord(const platform::ObjectStore &store, const QString &type, const QString &code) {
+    if (store.isNull() || code.isEmpty())
+        return false;
+    using platform::Key;
+    return !store.objects(QStringLiteral("QVLanguagePackageRealm"))
+                .filter(Key(QStringLiteral("languageCode")) == code && Key(QStringLiteral("type")) == type &&
+                        Key(QStringLiteral("isDownloaded")) == true)
+                .isEmpty();
+}
+
 bool folderHasTokenizers(const QString &folder, const QString &code) {
     return isFile(englishTokenizerIn(folder)) && isFile(languageTokenizerIn(folder, code));
 }
@@ -81,15 +95,29 @@ bool hasTranslationFiles(const QString &code) {
 }
 
 bool isTranslationPackageInstalled(const platform::ObjectStore &store, const QString &code) {
-    if (store.isNull() || code.isEmpty())
-        return false;
-    using platform::Key;
-    const bool recorded = !store.objects(QStringLiteral("QVLanguagePackageRealm"))
-                               .filter(Key(QStringLiteral("languageCode")) == code &&
-                                       Key(QStringLiteral("type")) == QString::fromLatin1(kTranslationType) &&
-                                       Key(QStringLiteral("isDownloaded")) == true)
-                               .isEmpty();
-    return recorded && hasTranslationFiles(code);
+    return hasDownloadedRecord(store, QString::fromLatin1(kTranslationType), code) &&
+           hasTranslationFiles(code);
+}
+
+bool isOcrPackageInstalled(const platform::ObjectStore &store, const QString &code) {
+    const QString type = QString::fromLatin1(kOcrType);
+    return hasDownloadedRecord(store, type, code) && holdsSomething(unpackFolderForType(type));
+}
+
+bool isDictionaryPackageInstalled(const platform::ObjectStore &store, const QString &code) {
+    const QString type = QString::fromLatin1(kDictionaryType);
+    return hasDownloadedRecord(store, type, code) && holdsSomething(dictionaryFolder());
+}
+
+bool isPackageInstalled(const platform::ObjectStore &store, const QString &type, const QString &code) {
+    if (type == QLatin1String(kTranslationType))
+        return isTranslationPackageInstalled(store, code);
+    if (type == QLatin1String(kOcrType))
+        return isOcrPackageInstalled(store, code);
+    if (type == QLatin1String(kDictionaryType))
+        return isDictionaryPackageInstalled(store, code);
+    return !type.isEmpty() && hasDownloadedRecord(store, type, code) &&
+           holdsSomething(unpackFolderForType(type));
 }
 
 float megabytesFromBytes(double bytes) {
