@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-
 // The WordNet 3.0 files of one folder (index.noun/verb/adj/adv, data.*, *.exc),
 // read-only. Lookups are binary searches over the sorted index files by byte
 // offset; synsets are read from the data files by their offsets. Immutable after
