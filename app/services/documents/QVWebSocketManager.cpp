@@ -20,6 +20,7 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <QUuid>
 #include <QWebSocket>
 
@@ -76,6 +77,14 @@ public:
         return urlString;
     }
 };
+
+// The text without its last character (grapheme cluster).
+QString withoutLastCharacter(const QString &text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.toEnd();
+    const qsizetype previous = finder.toPreviousBoundary();
+    return text.left(previous > 0 ? previous : 0);
+}
 
 // Moves the finished download to `name` in `folder`, or to "base (n).ext" when that
 // name is taken; the path it took, or empty.
@@ -364,15 +373,14 @@ QString QVWebSocketManager::safeFileName(const QString &suggested, const QString
     name = name.trimmed();
     if (name.isEmpty())
         return fallback;
-    while (name.toUtf8().size() > kMaxFileNameBytes) {
-        const QFileInfo info(name);
-        const QString suffix = info.suffix();
+    // Measured as the file system gets it, and cut by whole characters: half a
+    // surrogate pair would be written as a longer replacement character.
+    while (QFile::encodeName(name).size() > kMaxFileNameBytes) {
+        const QString suffix = QFileInfo(name).suffix();
         const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
-        if (base.size() <= 1) {
-            name.chop(1);
-            continue;
-        }
-        name = base.left(base.size() - 1) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+        const QString shorter = withoutLastCharacter(base);
+        name = shorter.isEmpty() || suffix.isEmpty() ? withoutLastCharacter(name)
+                                                     : shorter + QLatin1Char('.') + suffix;
     }
     return name;
 }

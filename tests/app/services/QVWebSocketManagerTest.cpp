@@ -360,6 +360,8 @@ TEST_F(QVWebSocketManagerTest, TransportFailuresReachTheFailureBlock) {
 }
 
 TEST(QVWebSocketManagerNames, SafeFileNameKeepsOnlyAPlainName) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x93\x84");
+    const QString accented = QStringLiteral("e\u0301");
     const QList<QPair<QString, QString>> cases = {
         {QStringLiteral("report.docx"), QStringLiteral("report.docx")},
         {QStringLiteral("../../etc/passwd"), QStringLiteral("passwd")},
@@ -370,10 +372,17 @@ TEST(QVWebSocketManagerNames, SafeFileNameKeepsOnlyAPlainName) {
         {QString(300, QLatin1Char('n')) + QStringLiteral(".docx"),
          QString(250, QLatin1Char('n')) + QStringLiteral(".docx")},
         {QString(), QStringLiteral("document")},
+        // Cut by whole characters to fit 255 bytes as written to disk: 62 four-byte
+        // emoji and 83 accented letters (with their combining accent) fit.
+        {emoji.repeated(100) + QStringLiteral(".docx"), emoji.repeated(62) + QStringLiteral(".docx")},
+        {accented.repeated(100) + QStringLiteral(".docx"), accented.repeated(83) + QStringLiteral(".docx")},
+        {QStringLiteral("a.") + emoji.repeated(70), QStringLiteral("a.") + emoji.repeated(63)},
     };
     for (const auto &[suggested, expected] : cases) {
         SCOPED_TRACE(suggested.toStdString());
-        EXPECT_EQ(QVWebSocketManager::safeFileName(suggested, QStringLiteral("document")), expected);
+        const QString name = QVWebSocketManager::safeFileName(suggested, QStringLiteral("document"));
+        EXPECT_EQ(name, expected);
+        EXPECT_LE(QFile::encodeName(name).size(), 255);
     }
 }
 
