@@ -172,6 +172,8 @@ void QVWebSocketManager::createSocket() {
     request.setRawHeader("Authorization", kAuthorization);
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    socket->setMaxAllowedIncomingMessageSize(quint64(kMaxIncomingMessageBytes));
+    socket->setMaxAllowedIncomingFrameSize(quint64(kMaxIncomingMessageBytes));
     m_webSocket = socket;
     const quint64 job = m_job;
     connect(socket, &QWebSocket::connected, this, [this, job] {
@@ -402,6 +404,15 @@ void QVWebSocketManager::onSocketError() {
 void QVWebSocketManager::onSocketClosed() {
     if (m_downloading) {
         dropSocket();
+        return;
+    }
+    // The socket itself closes on a message over the size limit.
+    if (m_webSocket && m_webSocket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+        const platform::Error error =
+            jobError(MessageTooLarge, QStringLiteral("The document service sent a message over %1 bytes")
+                                          .arg(kMaxIncomingMessageBytes));
+        DevLogger::logError(error, QString::fromLatin1(kDidFailWithError));
+        failJob(error);
         return;
     }
     // A socket that could not connect reports its error after the close.

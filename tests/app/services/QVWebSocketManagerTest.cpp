@@ -194,6 +194,13 @@ TEST_F(QVWebSocketManagerTest, TheSocketEndingBeforeTheResultFailsTheJobOnce) {
          QVWebSocketManager::ClosedBeforeResult, false},
         {"connection drops", [this] { backend.webSocket().abortAll(); },
          QString::fromLatin1(kMFURLErrorDomain), MFURLErrorNetworkConnectionLost, true},
+        // Frames are small JSON: one far larger is refused instead of held in memory.
+        {"oversized frame",
+         [this] {
+             backend.webSocket().sendText(
+                 QString(int(QVWebSocketManager::kMaxIncomingMessageBytes) + 1, QLatin1Char('x')));
+         },
+         QStringLiteral("QVWebSocketManager"), QVWebSocketManager::MessageTooLarge, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
