@@ -258,8 +258,16 @@ void QVWebSocketManager::sendData() {
 
 void QVWebSocketManager::onTextMessage(const QString &message) {
     const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8());
-    if (!document.isObject())
+    if (!document.isObject()) {
+        // Other text is ignored, but a final frame that cannot be read would leave the job waiting for ever.
+        if (!m_downloading && message.contains(QLatin1String("\"finalResponse\""))) {
+            DevLog(QString::fromLatin1(kUnexpectedFormatLine), message,
+                   QString::fromLatin1(kDidReceiveMessage));
+            failJob(jobError(UnexpectedResponse,
+                             QStringLiteral("The document service sent an unreadable result")));
+        }
         return;
+    }
     const QVariantMap frame = document.object().toVariantMap();
     const QString type = frame.value(QStringLiteral("type")).toString();
     if (type == QLatin1String("progressLog")) {

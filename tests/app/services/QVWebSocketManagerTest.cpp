@@ -155,16 +155,23 @@ TEST_F(QVWebSocketManagerTest, SendsOneOrderedFrameThenReportsProgressAndTheDown
 }
 
 TEST_F(QVWebSocketManagerTest, AFinalFrameWithoutAUsablePathFailsTheJobAndIsLogged) {
-    const QList<QJsonValue> results = {QStringLiteral("report.docx"), QStringLiteral("results/"),
-                                       QStringLiteral("results/\nreport.docx"), QJsonValue(42), QJsonValue()};
-    for (const QJsonValue &result : results) {
-        SCOPED_TRACE(QJsonDocument(QJsonArray{result}).toJson(QJsonDocument::Compact).toStdString());
+    const QStringList finals = {
+        frame("finalResponse", QStringLiteral("report.docx")),
+        frame("finalResponse", QStringLiteral("results/")),
+        frame("finalResponse", QStringLiteral("results/\nreport.docx")),
+        frame("finalResponse", QJsonValue(42)),
+        frame("finalResponse", QJsonValue()),
+        // Cut short: not JSON, but plainly the final frame.
+        QStringLiteral("{\"type\":\"finalResponse\",\"result\":\"results/rep"),
+    };
+    for (const QString &final : finals) {
+        SCOPED_TRACE(final.toStdString());
         {
             QMutexLocker lock(&reporter->mutex);
             reporter->lines.clear();
         }
         backend.clearRequests();
-        script({progressFrame(50), frame("finalResponse", result)});
+        script({progressFrame(50), QStringLiteral("not json"), final});
         Job job;
         start(job);
         ASSERT_TRUE(settled(job));
