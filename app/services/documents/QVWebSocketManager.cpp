@@ -375,7 +375,7 @@ QString QVWebSocketManager::suggestedFileName(const MFHTTPResponse &response) {
 QString QVWebSocketManager::safeFileName(const QString &suggested, const QString &fallback) {
     // Only the last part of anything that looks like a path, in either separator.
     QString name = suggested.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1);
-    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    name.remove(QRegularExpression(QStringLiteral("\\p{Cc}")));
     name = name.trimmed();
     // No hidden files, and neither "." nor "..".
     while (name.startsWith(QLatin1Char('.')))

@@ -383,6 +383,7 @@ TEST(QVWebSocketManagerNames, SafeFileNameKeepsOnlyAPlainName) {
         {QStringLiteral(".hidden"), QStringLiteral("hidden")},
         {QStringLiteral("a/"), QStringLiteral("document")},
         {QStringLiteral("line\nbreak\t.docx"), QStringLiteral("linebreak.docx")},
+        {QStringLiteral("next\u0085line\u009b.docx"), QStringLiteral("nextline.docx")},
         {QString(300, QLatin1Char('n')) + QStringLiteral(".docx"),
          QString(250, QLatin1Char('n')) + QStringLiteral(".docx")},
         {QString(), QStringLiteral("document")},
