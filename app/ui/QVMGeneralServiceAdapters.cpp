@@ -1,16 +1,17 @@
+// The adapters over the application's own services.
 #include "QVMGeneralServices.h"
-#include "QVMInterfaceHooks.h"
 
 #include "core/analytics/QVAnalyticsManager.h"
-#include "platform/MainQueue.h"
+#include "services/analysis/QVPartOfSpeechService.h"
+#include "services/dictionary/QVMLexicalMeaningService.h"
 #include "services/network/QVRequestManager.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "services/offline/QVOfflinePackagesService.h"
 #include "services/speech/QVMSpeechSynthesizerService.h"
 
-namespace {
+#include <QThreadPool>
 
-// One adapter over each service of the application.
+namespace {
 
 class RequestManagerOnline : public QVMOnlineTranslator {
 public:
@@ -70,23 +71,38 @@ public:
     }
 };
 
-// Stand-ins while a service has not arrived: nothing is coloured or looked up.
-
-class MissingAnalysis : public QVMTextAnalysis {
+class TaggerAnalysis : public QVMTextAnalysis {
 public:
-    QList<QVMColorSpan> partsOfSpeechColors(const QString &, const QString &, qint64,
-                                            const QColor &) override {
-        return {};
+    TaggerAnalysis() {
+        // The dictionary's indexes load once, off the interface thread, before the first keystroke asks.
+        QThreadPool::globalInstance()->start(
+            [] { QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(QStringLiteral("en")); });
     }
-    QList<QVSentenceDTO> sentences(const QString &) override { return {}; }
-    bool isPartOfSpeechDetectionAvailableForLanguage(const QString &) override { return false; }
-    QStringList partsOfSpeechTitlesArray() override { return {}; }
+    QList<QVMColorSpan> partsOfSpeechColors(const QString &text, const QString &language,
+                                            qint64 partOfSpeechType, const QColor &baseColor) override {
+        const QVAttributedString coloured = QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(
+            text, language, partOfSpeechType, baseColor);
+        QList<QVMColorSpan> spans;
+        for (const QVColorRun &run : coloured.runs())
+            spans.append({int(run.range.location), int(run.range.length), run.color});
+        return spans;
+    }
+    QList<QVSentenceDTO> sentences(const QString &text) override {
+        return QVPartOfSpeechService::sensencesDTOArrayfromText(text);
+    }
+    bool isPartOfSpeechDetectionAvailableForLanguage(const QString &language) override {
+        return QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(language);
+    }
+    QStringList partsOfSpeechTitlesArray() override {
+        return QVPartOfSpeechService::partsOfSpeechTitlesArray();
+    }
 };
 
-class MissingLexicalMeaning : public QVMLexicalMeaningRelay {
+class DictionaryRelay : public QVMLexicalMeaningRelay {
 public:
-    void showLexicalMeaningAndWordEntriesForText(const QString &, const QString &) override {
-        QVMInterfaceHooks::notAvailable("QVMLexicalMeaningService");
+    void showLexicalMeaningAndWordEntriesForText(const QString &word, const QString &languageCode) override {
+        QVMLexicalMeaningService::sharedInstance().showLexicalMeaningAndWordEntriesForText(word,
+                                                                                           languageCode);
     }
 };
 
@@ -105,7 +121,7 @@ std::shared_ptr<QVMOfflineTranslator> QVMGeneralServices::makeOffline(QVMSynaptr
 }
 
 std::shared_ptr<QVMTextAnalysis> QVMGeneralServices::makeAnalysis() {
-    return std::make_shared<MissingAnalysis>();
+    return std::make_shared<TaggerAnalysis>();
 }
 
 std::shared_ptr<QVMSpeech> QVMGeneralServices::makeSpeech() {
@@ -117,5 +133,5 @@ std::shared_ptr<QVMAnalytics> QVMGeneralServices::makeAnalytics() {
 }
 
 std::shared_ptr<QVMLexicalMeaningRelay> QVMGeneralServices::makeLexicalMeaning() {
-    return std::make_shared<MissingLexicalMeaning>();
+    return std::make_shared<DictionaryRelay>();
 }

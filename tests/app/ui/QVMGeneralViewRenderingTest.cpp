@@ -1,6 +1,7 @@
 #include "GeneralViewTestSupport.h"
 
 #include "core/history/QVDataManager.h"
+#include "services/dictionary/QVMLexicalMeaningService.h"
 #include "ui/QVMPartOfSpeechHighlighter.h"
 
 #include <QClipboard>
@@ -280,6 +281,19 @@ TEST_F(GeneralViewRenderingTest, SelectingOneWordAsksTheDictionaryWithTheWordOnl
         general->fromTranslateTextView()->setTextCursor(cursor);
         EXPECT_EQ(relay->asked, c.asked);
     }
+    // Through the application's relay, the dictionary pane's block gets the word.
+    QVMGeneralServices::shared().setLexicalMeaning(nullptr);
+    QStringList shown;
+    QVMLexicalMeaningService::sharedInstance().addUpdateBlock(
+        [&](const QString &word, const QString &code) { shown << code + ":" + word; });
+    setPair(QStringLiteral("en_GB"), QStringLiteral("de_DE"));
+    type(QStringLiteral("brown dog"));
+    QTextCursor cursor(general->fromTranslateTextView()->document());
+    cursor.setPosition(6);
+    cursor.setPosition(9, QTextCursor::KeepAnchor);
+    general->fromTranslateTextView()->setTextCursor(cursor);
+    EXPECT_EQ(shown, QStringList({"en_GB:dog"}));
+    QVMLexicalMeaningService::sharedInstance().addUpdateBlock({});
 }
 
 TEST_F(GeneralViewRenderingTest, SentencesHighlightInPairsWhenTheSettingIsOn) {
@@ -324,4 +338,24 @@ TEST_F(GeneralViewRenderingTest, EitherSpeakerStopsWhateverSpeaks) {
     general->clear();
     EXPECT_FALSE(speech->isSpeaking);
     EXPECT_FALSE(general->toSpeakerButton()->isChecked());
+}
+
+TEST_F(GeneralViewRenderingTest, TheApplicationsTaggerColoursTheVerbOfHeRunsFast) {
+    QVMGeneralServices::shared().setAnalysis(nullptr);
+    defaults().setInteger(3, QString::fromLatin1(QVMGeneralViewController::kUserDefaultPartOfSpeechTypeFrom));
+    openWindow();
+    type(QStringLiteral("He runs fast"));
+    EXPECT_EQ(general->partOfSpeechFromButton()->count(), 6);
+    EXPECT_TRUE(general->partOfSpeechFromButton()->isEnabled());
+    general->updateTranslateViewFrom();
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(redWords(general->fromTranslateTextView()), QStringList({"runs"}));
+
+    // German has no tagger: its pop-up stays off and nothing turns red.
+    setPair(QStringLiteral("de_DE"), QStringLiteral("en_GB"));
+    type(QStringLiteral("Er läuft schnell"));
+    EXPECT_FALSE(general->partOfSpeechFromButton()->isEnabled());
+    general->updateTranslateViewFrom();
+    ASSERT_TRUE(rendered());
+    EXPECT_TRUE(redWords(general->fromTranslateTextView()).isEmpty());
 }
