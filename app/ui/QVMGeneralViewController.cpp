@@ -87,7 +87,7 @@ QWidget *QVMGeneralViewController::toScrollView() const {
     return m_toText;
 }
 
-// The storyboard's part: two framed panels in a splitter, each with its buttons above the text.
+// Two framed panels in a splitter, each with its buttons above the text.
 QWidget *QVMGeneralViewController::loadView() {
     auto *root = new QWidget;
     root->setObjectName(QStringLiteral("QVMGeneralView"));
