@@ -6,6 +6,7 @@
 #include <torch/script.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -24,10 +25,10 @@ namespace {
 
 constexpr const char *kSavedModelFile = "saved_model.pt";
 
-// Compute threads, chosen once before the first model loads. libtorch hands matrix products
+// Compute threads, set up once before the first model loads. libtorch hands matrix products
 // to OpenBLAS, which (as Debian ships it) runs its own pthread pool beside libtorch's OpenMP
 // pool; with both pools busy, runs on a loaded machine took many times longer. So with such a
-// BLAS, OpenMP keeps one thread and the BLAS pool gets the run's threads.
+// BLAS, OpenMP keeps one thread and the BLAS pool gets each run's threads (see ThreadPolicy.h).
 class ComputeThreads {
 public:
     static ComputeThreads &instance() {
@@ -35,8 +36,10 @@ public:
         return threads;
     }
 
-    void beforeRun(size_t inputElements) {
-        const int n = threadsForRun(m_maxThreads.load(), m_fixed.load(), inputElements);
+    void beforeRun() {
+        const bool fixed = m_fixed.load();
+        const double othersBusy = fixed ? 0.0 : m_busy.othersBusy(BusyCpus::Clock::now());
+        const int n = threadsForRun(m_maxThreads.load(), fixed, othersBusy, m_onlineCpus, m_cores);
         if (m_current.exchange(n) == n)
             return;
         if (m_setBlasThreads != nullptr)
@@ -55,7 +58,9 @@ public:
 
 private:
     ComputeThreads() {
-        m_defaultThreads = defaultThreads(machineCores());
+        m_cores = std::max(1, machineCores());
+        m_onlineCpus = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+        m_defaultThreads = defaultThreads(m_cores);
         set(threadsFromSetting(std::getenv(kThreadsVariable)));
         using SetThreads = void (*)(int);
         using GetParallel = int (*)();
@@ -81,6 +86,10 @@ private:
     }
 
     int m_defaultThreads = 1;
+    int m_cores = 1;
+    int m_onlineCpus = 1;
+    // Runs are serialised by the engine; the sampler is only touched from beforeRun.
+    BusyCpus m_busy;
     std::atomic<bool> m_fixed{false};
     std::atomic<int> m_maxThreads{1};
     std::atomic<int> m_current{0};
@@ -322,10 +331,7 @@ bool runSession(TF_Session *session, const TF_Output *inputs, TF_Tensor *const *
         }
     }
 
-    size_t inputElements = 0;
-    for (int i = 0; i < ninputs; ++i)
-        inputElements = std::max(inputElements, elementCount(input_values[i]->dims));
-    ComputeThreads::instance().beforeRun(inputElements);
+    ComputeThreads::instance().beforeRun();
 
     c10::InferenceMode inference;
     const c10::IValue result = session->module.get_method(session->method)(std::move(arguments));

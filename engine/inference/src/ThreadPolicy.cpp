@@ -1,6 +1,7 @@
 #include "ThreadPolicy.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <utility>
 
 namespace synaptra_inference {
@@ -79,12 +81,99 @@ int defaultThreads(int cores) {
     return std::clamp(cores, 1, kMaxDefaultThreads);
 }
 
-int threadsForRun(int maxThreads, bool fixed, size_t inputElements) {
+int threadsForRun(int maxThreads, bool fixed, double othersBusy, int onlineCpus, int cores) {
     maxThreads = std::max(maxThreads, 1);
-    if (fixed)
+    if (fixed || onlineCpus <= 0)
         return maxThreads;
-    const size_t wanted = inputElements / kInputsPerThread;
-    return static_cast<int>(std::clamp<size_t>(wanted, 1, static_cast<size_t>(maxThreads)));
+    const double freeCpus = std::max(0.0, static_cast<double>(onlineCpus) - othersBusy);
+    const double freeCores = freeCpus * static_cast<double>(std::max(cores, 1)) / onlineCpus;
+    const int threads = static_cast<int>(std::lround(freeCores));
+    return std::clamp(threads, std::min(kBusyThreads, maxThreads), maxThreads);
+}
+
+bool parseCpuTicks(std::string_view procStat, CpuTicks &ticks) {
+    if (procStat.substr(0, 4) != "cpu ")
+        return false;
+    const std::string line(procStat.substr(4, procStat.find('\n') - 4));
+    char *at = const_cast<char *>(line.c_str());
+    // user nice system idle iowait irq softirq steal: idle and waiting count as free.
+    uint64_t fields[8] = {};
+    for (uint64_t &field : fields) {
+        char *end = nullptr;
+        field = std::strtoull(at, &end, 10);
+        if (end == at)
+            return false;
+        at = end;
+    }
+    ticks.total = 0;
+    for (uint64_t field : fields)
+        ticks.total += field;
+    ticks.idle = fields[3] + fields[4];
+    return true;
+}
+
+bool parseProcessTicks(std::string_view processStat, uint64_t &ticks) {
+    // The command name may hold spaces and parentheses: fields are counted after the last ')'.
+    const size_t close = processStat.rfind(')');
+    if (close == std::string_view::npos)
+        return false;
+    std::istringstream fields{std::string(processStat.substr(close + 1))};
+    std::string field;
+    uint64_t user = 0, system = 0;
+    // Field 3 (the state) comes first; utime and stime are fields 14 and 15.
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14)
+            user = std::strtoull(field.c_str(), nullptr, 10);
+        else if (number == 15) {
+            system = std::strtoull(field.c_str(), nullptr, 10);
+            ticks = user + system;
+            return true;
+        }
+    }
+    return false;
+}
+
+double othersBusyCpus(const CpuTicks &before, const CpuTicks &after, uint64_t ownBefore, uint64_t ownAfter,
+                      int onlineCpus) {
+    if (after.total <= before.total || after.idle < before.idle || onlineCpus <= 0)
+        return 0;
+    const double total = static_cast<double>(after.total - before.total);
+    const double busy = total - static_cast<double>(after.idle - before.idle);
+    const double own = ownAfter > ownBefore ? static_cast<double>(ownAfter - ownBefore) : 0.0;
+    return std::max(0.0, busy - own) / total * onlineCpus;
+}
+
+namespace {
+
+std::string readFile(const char *path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+double BusyCpus::othersBusy(Clock::time_point now) {
+    if (m_sampled && now - m_at < kSampleInterval)
+        return m_estimate;
+    CpuTicks cpu;
+    uint64_t own = 0;
+    if (!parseCpuTicks(readFile("/proc/stat"), cpu) || !parseProcessTicks(readFile("/proc/self/stat"), own))
+        return m_estimate;
+    const int online = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    if (m_sampled && now - m_at <= kLongestWindow) {
+        m_estimate = othersBusyCpus(m_cpu, cpu, m_own, own, online);
+    } else {
+        double load = 0;
+        std::istringstream(readFile("/proc/loadavg")) >> load;
+        m_estimate = load;
+    }
+    m_sampled = true;
+    m_at = now;
+    m_cpu = cpu;
+    m_own = own;
+    return m_estimate;
 }
 
 } // namespace synaptra_inference

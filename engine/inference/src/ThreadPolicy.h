@@ -1,22 +1,24 @@
-// How many threads model runs use. Pure functions, so the choice can be tested without torch.
+// How many threads model runs use, from pure functions that can be tested without torch.
 //
-// The compute of a run is matrix products, which libtorch hands to BLAS. Runs get
-// `maxThreads` BLAS threads, from the physical cores the process may use, capped at
-// kMaxDefaultThreads, or exactly QV_ENGINE_THREADS when that is set; runs over small inputs
-// (one typed sentence) get fewer, since waking a pool costs more than it saves there.
+// The compute of a run is matrix products, which libtorch hands to BLAS. By default a run gets
+// up to kMaxDefaultThreads BLAS threads, no more than the physical cores the process may use.
+// On a busy machine every thread of a split product must get a core before the product is done,
+// so a run only gets as many threads as other processes leave cores free, and never fewer than
+// kBusyThreads. QV_ENGINE_THREADS fixes the count instead.
 #pragma once
 
-#include <cstddef>
+#include <chrono>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace synaptra_inference {
 
 constexpr const char *kThreadsVariable = "QV_ENGINE_THREADS";
 constexpr int kMaxDefaultThreads = 4;
+constexpr int kBusyThreads = 2;
 constexpr int kMaxThreads = 64;
-// Input elements (tokens, padding included) that make one more thread worth waking.
-constexpr size_t kInputsPerThread = 64;
 
 // Distinct (package, core) pairs among `cpus`, read from `cpuRoot`/cpuN/topology; a CPU whose
 // topology cannot be read counts as its own core. Further capped by a cgroup v2 "cpu.max"
@@ -33,8 +35,40 @@ int threadsFromSetting(const char *value);
 // Threads when nothing is set: the cores, capped, at least one.
 int defaultThreads(int cores);
 
-// Threads for one run over `inputElements` input elements: `maxThreads` when fixed by the
-// user, otherwise one per kInputsPerThread elements, between 1 and `maxThreads`.
-int threadsForRun(int maxThreads, bool fixed, size_t inputElements);
+// Threads for one run: `maxThreads` when fixed by the user; otherwise the cores that other
+// processes leave free (`othersBusy` CPUs' worth of work on `onlineCpus` CPUs, scaled to the
+// process's `cores`), between kBusyThreads and `maxThreads`.
+int threadsForRun(int maxThreads, bool fixed, double othersBusy, int onlineCpus, int cores);
+
+// Clock ticks of all CPUs together, from the "cpu" line of /proc/stat.
+struct CpuTicks {
+    uint64_t total = 0;
+    uint64_t idle = 0;
+};
+bool parseCpuTicks(std::string_view procStat, CpuTicks &ticks);
+// User and system ticks of a process, from its /proc/PID/stat.
+bool parseProcessTicks(std::string_view processStat, uint64_t &ticks);
+// CPUs' worth of work done by other processes between two samples.
+double othersBusyCpus(const CpuTicks &before, const CpuTicks &after, uint64_t ownBefore, uint64_t ownAfter,
+                      int onlineCpus);
+
+// Samples the machine's load at most every kSampleInterval; after a pause longer than
+// kLongestWindow (the process idle meanwhile) the 1-minute load average stands in.
+class BusyCpus {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kSampleInterval = std::chrono::milliseconds(250);
+    static constexpr auto kLongestWindow = std::chrono::seconds(10);
+
+    // Other processes' CPUs' worth of work lately.
+    double othersBusy(Clock::time_point now);
+
+private:
+    bool m_sampled = false;
+    Clock::time_point m_at;
+    CpuTicks m_cpu;
+    uint64_t m_own = 0;
+    double m_estimate = 0;
+};
 
 } // namespace synaptra_inference

@@ -9,9 +9,9 @@
 //    become a rectangular TF_STRING tensor padded with "");
 //  - attributes signature_inputs and signature_outputs (List[str]) naming those values; they are
 //    the graph's operations, each used at index 0.
-// Runs happen under inference mode on the CPU. Compute threads are chosen once, before the first
-// load: the machine's physical cores capped at 4, or QV_ENGINE_THREADS (a positive number) when
-// set; runs over small inputs use fewer unless the variable fixes the count.
+// Runs happen under inference mode on the CPU. Compute threads are set up once, before the first
+// load: each run gets up to the machine's physical cores, at most 4, and as few as 2 when other
+// processes keep the cores busy; QV_ENGINE_THREADS (a positive number) fixes the count instead.
 #pragma once
 
 #include <stddef.h>
