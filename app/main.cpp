@@ -2,10 +2,14 @@
 #include "core/mapping/MCJSONDateTransformer.h"
 #include "core/mapping/ObjectStoreReporting.h"
 #include "merovantia/MFDataManager.h"
+#include "platform/BackendConfig.h"
 #include "platform/ProblemReporter.h"
 #include "ui/QVGeneralWindowController.h"
+#include "ui/QVMInterfaceFactory.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char *argv[]) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
@@ -16,6 +20,8 @@ int main(int argc, char *argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
 
+    platform::BackendConfig::checkEnvironment();
+
     // Problems the platform layers cannot hand to a caller become non-fatal reports.
     platform::setProblemHandler(
         [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
@@ -23,7 +29,12 @@ int main(int argc, char *argv[]) {
     MFDataManager::setFailureReporter(
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
-    QVGeneralWindowController controller;
-    controller.showWindow();
+    platform::Error error;
+    std::unique_ptr<QVGeneralWindowController> controller(
+        QVMInterfaceFactory::shared().instantiateController<QVGeneralWindowController>(
+            QStringLiteral("Main"), QStringLiteral("QVGeneralWindowController"), nullptr, &error));
+    if (!controller)
+        return 1;
+    controller->showWindow();
     return app.exec();
 }

@@ -15,7 +15,9 @@ QString Error::localizedDescription() const {
     const QString fromInfo = m_userInfo.value(kLocalizedDescriptionKey).toString();
     if (!fromInfo.isEmpty())
         return fromInfo;
-    return QStringLiteral("The operation couldn't be completed. (%1 error %2.)").arg(m_domain).arg(m_code);
+    // Concatenated, not QString::arg: a domain may itself hold "%2".
+    return QStringLiteral("The operation couldn't be completed. (") + m_domain + QStringLiteral(" error ") +
+           QString::number(m_code) + QStringLiteral(".)");
 }
 
 } // namespace platform

@@ -11,6 +11,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 FileCrashReporter::FileCrashReporter(QString filePath) : m_filePath(std::move(filePath)) {}
@@ -36,11 +42,38 @@ void FileCrashReporter::recordError(const QString &domain, qint64 code, const QV
 
     const QString path = m_filePath.isEmpty() ? filePath() : m_filePath;
     QDir().mkpath(QFileInfo(path).absolutePath());
+    append(path, QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n');
+}
+
+// Under an exclusive lock on "<file>.lock": one process at a time checks the size,
+// rotates and appends, so two never rotate the same file twice over.
+void FileCrashReporter::append(const QString &path, const QByteArray &line) {
+    const int lock = ::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(),
+                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock >= 0) {
+        while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
     rotateIfLarge(path);
-    QFile file(path);
-    if (!file.open(QIODevice::Append | QIODevice::WriteOnly))
-        return;
-    file.write(QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n');
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600); // a file left by an older version may be wider
+        const char *data = line.constData();
+        qsizetype left = line.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, size_t(left));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                break;
+            data += written;
+            left -= written;
+        }
+        ::close(fd);
+    }
+    if (lock >= 0)
+        ::close(lock); // releases the lock
 }
 
 void FileCrashReporter::setUserId(const QString &userId) {
@@ -64,12 +97,11 @@ QString FileCrashReporter::filePath() const {
     return QDir(AppPaths::state()).filePath(QString::fromLatin1(kFileName));
 }
 
-void FileCrashReporter::rotateIfLarge(const QString &path) const {
+// rename() replaces the previous ".1" in one step: there is no moment without it.
+void FileCrashReporter::rotateIfLarge(const QString &path) {
     if (QFileInfo(path).size() < kMaxFileBytes)
         return;
-    const QString previous = path + QStringLiteral(".1");
-    QFile::remove(previous);
-    QFile::rename(path, previous);
+    ::rename(QFile::encodeName(path).constData(), QFile::encodeName(path + QStringLiteral(".1")).constData());
 }
 
 } // namespace platform

@@ -10,7 +10,10 @@ namespace platform {
 // The crash reporter of this platform: keeps the latest breadcrumb lines in
 // memory and appends every recorded error as one JSON line, with the
 // breadcrumbs, user id and custom keys of the moment, to a file in the state
-// folder. The file is rotated once it grows past a limit.
+// folder. The file is readable by its owner only (0600). Once it grows past a
+// limit it is renamed to "<file>.1" (replacing the previous one); appends and
+// rotation of every process of the user are serialised by a lock file, so no
+// record is lost when several processes write at the limit.
 class FileCrashReporter : public CrashReporter {
 public:
     static constexpr int kMaxBreadcrumbs = 200;
@@ -30,7 +33,8 @@ public:
     QString filePath() const;
 
 private:
-    void rotateIfLarge(const QString &path) const;
+    static void rotateIfLarge(const QString &path);
+    static void append(const QString &path, const QByteArray &line);
 
     mutable QMutex m_mutex;
     QString m_filePath;

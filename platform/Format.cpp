@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <locale.h>
 
 namespace platform {
@@ -14,9 +14,9 @@ namespace {
 // Keeps a hostile width or precision from allocating without bound.
 constexpr int kMaxWidth = 4096;
 
-// Doubles go through the C library in the "C" locale, so rounding matches the
-// platform's printf and the decimal point is always '.' whatever the user's locale.
-QString cDouble(const QByteArray &spec, double value) {
+// Numbers go through the C library in the "C" locale, so every directive prints
+// exactly as printf does and the decimal point is '.' whatever the user's locale.
+template <typename T> QString cPrint(const QByteArray &spec, T value) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     const locale_t previous = uselocale(cLocale);
     char small[128];
@@ -34,9 +34,12 @@ QString cDouble(const QByteArray &spec, double value) {
 }
 
 struct Directive {
+    int position = 0; // 1-based for "%2$d", 0 for the next argument
     QByteArray flags;
     int width = -1;
+    bool widthFromArgument = false;
     int precision = -1;
+    bool precisionFromArgument = false;
     QByteArray length;
     char conversion = 0;
 };
@@ -55,28 +58,83 @@ public:
                 ++i;
                 continue;
             }
-            const qsizetype end = directive(i);
+            if (i + 1 < n && m_format.at(i + 1) == QLatin1Char('%')) {
+                m_out += c;
+                i += 2;
+                continue;
+            }
+            Directive d;
+            const qsizetype end = parse(i, d);
             if (end < 0) {
-                // Not a directive we know: copy the '%' and carry on after it.
+                // Not a conversion: copy the '%' as text and go on after it, using no argument.
                 m_out += c;
                 ++i;
-            } else {
-                i = end;
+                continue;
             }
+            print(d);
+            i = end;
         }
         return m_out;
     }
 
 private:
-    bool isDigit(qsizetype i) const { return i < m_format.size() && m_format.at(i).isDigit(); }
+    QChar at(qsizetype i) const { return i < m_format.size() ? m_format.at(i) : QChar(); }
+    bool isAsciiIn(qsizetype i, const char *set) const {
+        const QChar c = at(i);
+        return !c.isNull() && c.unicode() < 128 &&
+               QByteArrayView(set).contains(static_cast<char>(c.unicode()));
+    }
+    bool isDigit(qsizetype i) const { return isAsciiIn(i, "0123456789"); }
 
     int readNumber(qsizetype &i) const {
-        qint64 value = 0;
+        int value = 0;
         while (isDigit(i)) {
-            value = std::min<qint64>(value * 10 + m_format.at(i).digitValue(), kMaxWidth);
+            value = std::min(value * 10 + (at(i).unicode() - '0'), kMaxWidth);
             ++i;
         }
-        return static_cast<int>(value);
+        return value;
+    }
+
+    // Reads the directive at `start` (its '%') without touching any argument; returns
+    // the index after it, or -1 when the text there is no conversion.
+    qsizetype parse(qsizetype start, Directive &d) const {
+        qsizetype i = start + 1;
+        qsizetype probe = i;
+        const int number = readNumber(probe);
+        if (probe > i && at(probe) == QLatin1Char('$')) {
+            if (number == 0)
+                return -1;
+            d.position = number;
+            i = probe + 1;
+        }
+        while (isAsciiIn(i, "-+ 0#'")) {
+            if (at(i) != QLatin1Char('\''))
+                d.flags += static_cast<char>(at(i).unicode());
+            ++i;
+        }
+        if (at(i) == QLatin1Char('*')) {
+            d.widthFromArgument = true;
+            ++i;
+        } else if (isDigit(i)) {
+            d.width = readNumber(i);
+        }
+        if (at(i) == QLatin1Char('.')) {
+            ++i;
+            if (at(i) == QLatin1Char('*')) {
+                d.precisionFromArgument = true;
+                ++i;
+            } else {
+                d.precision = readNumber(i);
+            }
+        }
+        while (isAsciiIn(i, "hlqLzjt")) {
+            d.length += static_cast<char>(at(i).unicode());
+            ++i;
+        }
+        if (!isAsciiIn(i, "@dDiuUoOxXfFeEgGsScCp"))
+            return -1;
+        d.conversion = static_cast<char>(at(i).unicode());
+        return i + 1;
     }
 
     const FormatArg *nextArg(int position) {
@@ -86,74 +144,51 @@ private:
         return &m_args.at(index);
     }
 
-    // Parses the directive starting at `start` (the '%') and writes it; returns
-    // the index after it, or -1 when the text there is no directive.
-    qsizetype directive(qsizetype start) {
-        const qsizetype n = m_format.size();
-        qsizetype i = start + 1;
-        if (i < n && m_format.at(i) == QLatin1Char('%')) {
-            m_out += QLatin1Char('%');
-            return i + 1;
-        }
-        int position = 0;
-        qsizetype probe = i;
-        const int number = readNumber(probe);
-        if (probe > i && probe < n && m_format.at(probe) == QLatin1Char('$')) {
-            position = number;
-            i = probe + 1;
-        }
-        Directive d;
-        while (i < n && QByteArrayView("-+ 0#'").contains(m_format.at(i).toLatin1()) &&
-               m_format.at(i).unicode() < 128) {
-            if (m_format.at(i) != QLatin1Char('\''))
-                d.flags += m_format.at(i).toLatin1();
-            ++i;
-        }
+    // Arguments are taken only now that the directive is known to be one: "*" width,
+    // "*" precision, then the value, as printf takes them.
+    void print(Directive d) {
         bool missing = false;
-        if (i < n && m_format.at(i) == QLatin1Char('*')) {
+        if (d.widthFromArgument) {
             const FormatArg *arg = nextArg(0);
             missing |= !arg;
             const qint64 w = arg ? arg->toSigned() : 0;
             if (w < 0)
                 d.flags += '-';
-            d.width = static_cast<int>(std::min<qint64>(std::abs(w), kMaxWidth));
-            ++i;
-        } else if (isDigit(i)) {
-            d.width = readNumber(i);
+            // Negated only once known to be small: -INT64_MIN does not exist.
+            const qint64 magnitude = w < -kMaxWidth ? kMaxWidth : (w < 0 ? -w : w);
+            d.width = static_cast<int>(std::min<qint64>(magnitude, kMaxWidth));
         }
-        if (i < n && m_format.at(i) == QLatin1Char('.')) {
-            ++i;
-            if (i < n && m_format.at(i) == QLatin1Char('*')) {
-                const FormatArg *arg = nextArg(0);
-                missing |= !arg;
-                const qint64 p = arg ? arg->toSigned() : -1;
-                d.precision = p < 0 ? -1 : static_cast<int>(std::min<qint64>(p, kMaxWidth));
-                ++i;
-            } else {
-                d.precision = readNumber(i);
-            }
+        if (d.precisionFromArgument) {
+            const FormatArg *arg = nextArg(0);
+            missing |= !arg;
+            const qint64 p = arg ? arg->toSigned() : -1;
+            d.precision = p < 0 ? -1 : static_cast<int>(std::min<qint64>(p, kMaxWidth));
         }
-        while (i < n && QByteArrayView("hlqLzjt").contains(m_format.at(i).toLatin1()) &&
-               m_format.at(i).unicode() < 128) {
-            d.length += m_format.at(i).toLatin1();
-            ++i;
-        }
-        if (i >= n || m_format.at(i).unicode() >= 128)
-            return -1;
-        d.conversion = m_format.at(i).toLatin1();
-        if (!QByteArrayView("@dDiuUoOxXfFeEgGsScCp").contains(d.conversion))
-            return -1;
-        const FormatArg *arg = nextArg(position);
+        const FormatArg *arg = nextArg(d.position);
         if (!arg || missing)
             m_out += QLatin1String(kMissingArgument);
         else
             write(d, *arg);
-        return i + 1;
+    }
+
+    // The first `units` UTF-16 units of `text`, one fewer rather than half a surrogate pair.
+    static QString leftWhole(const QString &text, qsizetype units) {
+        if (units >= text.size())
+            return text;
+        if (units > 0 && text.at(units - 1).isHighSurrogate() && text.at(units).isLowSurrogate())
+            --units;
+        return text.left(units);
     }
 
     static QString character(quint64 code) {
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return QString(QChar::ReplacementCharacter);
         const char32_t c = static_cast<char32_t>(code);
         return QString::fromUcs4(&c, 1);
+    }
+
+    static QString firstCharacter(const QString &text) {
+        return leftWhole(text, text.size() > 1 && text.at(0).isHighSurrogate() ? 2 : 1);
     }
 
     static QString pad(const QString &text, const Directive &d) {
@@ -164,16 +199,19 @@ private:
     }
 
     QString text(const Directive &d, const QString &value) const {
-        return pad(d.precision >= 0 ? value.left(d.precision) : value, d);
+        return pad(d.precision >= 0 ? leftWhole(value, d.precision) : value, d);
     }
 
-    QByteArray spec(const Directive &d, const char *length, char conversion) const {
-        QByteArray out = "%" + d.flags;
+    static QByteArray spec(const Directive &d, const QByteArray &flags, const char *length, char conversion) {
+        QByteArray out = "%" + flags;
         if (d.width >= 0)
             out += QByteArray::number(d.width);
         if (d.precision >= 0)
             out += "." + QByteArray::number(d.precision);
         return out + length + conversion;
+    }
+    static QByteArray spec(const Directive &d, const char *length, char conversion) {
+        return spec(d, d.flags, length, conversion);
     }
 
     void write(const Directive &d, const FormatArg &arg) {
@@ -184,11 +222,13 @@ private:
             m_out += text(d, arg.description());
             return;
         case 'c':
-        case 'C':
-            m_out += pad(arg.isNumeric() ? character(arg.toUnsigned())
-                                         : arg.description().left(1),
-                         d);
+        case 'C': {
+            const QString one = !arg.isNumeric()    ? firstCharacter(arg.description())
+                                : arg.isNonFinite() ? QString(QChar::ReplacementCharacter)
+                                                    : character(arg.toUnsigned());
+            m_out += pad(one, d);
             return;
+        }
         default:
             break;
         }
@@ -197,17 +237,27 @@ private:
             m_out += text(d, arg.description());
             return;
         }
+        const bool integral = !QByteArrayView("fFeEgG").contains(d.conversion);
+        if (integral && arg.isNonFinite()) {
+            // No integer holds NaN or an infinity: print it as printf's floating directives do.
+            const char conversion = d.conversion == 'X' ? 'F' : 'f';
+            m_out += cPrint(spec(d, "", conversion), arg.toDouble());
+            return;
+        }
         switch (d.conversion) {
         case 'd':
         case 'D':
         case 'i':
-            m_out += QString::asprintf(spec(d, "ll", 'd').constData(), static_cast<long long>(arg.toSigned()));
+            m_out += cPrint(spec(d, "ll", 'd'), static_cast<long long>(arg.toSigned()));
             return;
-        case 'p':
-            m_out += QString::asprintf(spec(d, "ll", 'x').constData(),
-                                       static_cast<unsigned long long>(arg.toUnsigned()))
-                         .prepend(QStringLiteral("0x"));
+        case 'p': {
+            // printf pads the whole "0x..." of a pointer; '#' means nothing to it.
+            QByteArray flags = d.flags;
+            flags.replace('#', QByteArray());
+            const auto pointer = reinterpret_cast<void *>(static_cast<std::uintptr_t>(arg.toUnsigned()));
+            m_out += cPrint(spec(d, flags, "", 'p'), pointer);
             return;
+        }
         case 'u':
         case 'U':
         case 'o':
@@ -219,12 +269,11 @@ private:
             if (d.length.isEmpty() && arg.kind() != FormatArg::Kind::Unsigned && arg.toSigned() < 0)
                 value = static_cast<quint32>(value);
             const char conversion = (d.conversion == 'U') ? 'u' : (d.conversion == 'O') ? 'o' : d.conversion;
-            m_out += QString::asprintf(spec(d, "ll", conversion).constData(),
-                                       static_cast<unsigned long long>(value));
+            m_out += cPrint(spec(d, "ll", conversion), static_cast<unsigned long long>(value));
             return;
         }
         default:
-            m_out += cDouble(spec(d, "", d.conversion), arg.toDouble());
+            m_out += cPrint(spec(d, "", d.conversion), arg.toDouble());
             return;
         }
     }

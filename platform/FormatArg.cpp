@@ -1,6 +1,9 @@
 #include "FormatArg.h"
 
 #include "Describe.h"
+#include "IntegerValue.h"
+
+#include <cmath>
 
 namespace platform {
 namespace {
@@ -25,6 +28,13 @@ bool isNumberType(const QVariant &value) {
     default:
         return false;
     }
+}
+
+// Text that reads as a number; a literal beyond the double range reads as an infinity.
+bool parseNumber(const QString &text, double *number) {
+    bool ok = false;
+    *number = text.trimmed().toDouble(&ok);
+    return ok || std::isinf(*number);
 }
 
 } // namespace
@@ -80,9 +90,9 @@ void FormatArg::setQObject(const QObject *object) {
     if (!object)
         return;
     m_kind = Kind::String;
-    m_string = QStringLiteral("<%1: 0x%2>")
-                   .arg(QString::fromLatin1(object->metaObject()->className()))
-                   .arg(reinterpret_cast<quintptr>(object), 0, 16);
+    m_string = QLatin1Char('<') + QString::fromLatin1(object->metaObject()->className()) +
+               QStringLiteral(": 0x") + QString::number(reinterpret_cast<quintptr>(object), 16) +
+               QLatin1Char('>');
 }
 
 QString FormatArg::description() const {
@@ -110,13 +120,16 @@ bool FormatArg::isNumeric() const {
     case Kind::Double:
         return true;
     case Kind::String: {
-        bool ok = false;
-        m_string.trimmed().toDouble(&ok);
-        return ok;
+        double number = 0;
+        return parseNumber(m_string, &number);
     }
     default:
         return false;
     }
+}
+
+bool FormatArg::isNonFinite() const {
+    return (m_kind == Kind::Double || m_kind == Kind::String) && !std::isfinite(toDouble());
 }
 
 qint64 FormatArg::toSigned() const {
@@ -126,11 +139,11 @@ qint64 FormatArg::toSigned() const {
     case Kind::Unsigned:
         return static_cast<qint64>(m_unsigned);
     case Kind::Double:
-        return static_cast<qint64>(m_double);
+        return clampToInt64(m_double);
     case Kind::String: {
         bool ok = false;
         const qint64 whole = m_string.trimmed().toLongLong(&ok);
-        return ok ? whole : static_cast<qint64>(m_string.trimmed().toDouble());
+        return ok ? whole : clampToInt64(toDouble());
     }
     default:
         return 0;
@@ -138,9 +151,19 @@ qint64 FormatArg::toSigned() const {
 }
 
 quint64 FormatArg::toUnsigned() const {
-    if (m_kind == Kind::Unsigned)
+    switch (m_kind) {
+    case Kind::Unsigned:
         return m_unsigned;
-    return static_cast<quint64>(toSigned());
+    case Kind::Double:
+        return clampToUInt64(m_double);
+    case Kind::String: {
+        bool ok = false;
+        const quint64 whole = m_string.trimmed().toULongLong(&ok);
+        return ok ? whole : clampToUInt64(toDouble());
+    }
+    default:
+        return static_cast<quint64>(toSigned());
+    }
 }
 
 double FormatArg::toDouble() const {
@@ -151,8 +174,11 @@ double FormatArg::toDouble() const {
         return static_cast<double>(m_unsigned);
     case Kind::Double:
         return m_double;
-    case Kind::String:
-        return m_string.trimmed().toDouble();
+    case Kind::String: {
+        double number = 0;
+        parseNumber(m_string, &number);
+        return number;
+    }
     default:
         return 0;
     }

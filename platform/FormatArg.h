@@ -62,8 +62,11 @@ public:
     Kind kind() const { return m_kind; }
     // What "%@" prints; "(null)" for nothing.
     QString description() const;
-    // Numeric views; strings and objects parse as numbers when they hold one.
+    // Numeric views; strings parse as numbers when they hold one. Integer views of a
+    // floating value truncate toward zero and clamp to the 64-bit range (NaN is 0).
     bool isNumeric() const;
+    // A floating value (or text) that is NaN or infinite, which integer directives print as such.
+    bool isNonFinite() const;
     qint64 toSigned() const;
     quint64 toUnsigned() const;
     double toDouble() const;

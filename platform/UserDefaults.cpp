@@ -1,16 +1,43 @@
 #include "UserDefaults.h"
 
 #include "AppPaths.h"
+#include "IntegerValue.h"
+#include "ProblemReporter.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
 
 QString defaultFile() { return QDir(AppPaths::config()).filePath(QStringLiteral("user-defaults.ini")); }
+
+// Made (or narrowed) to 0600 before QSettings writes: its atomic saves keep the mode
+// of the file they replace, so the token never sits in a world-readable file.
+void restrictToOwner(const QString &filePath) {
+    const int fd =
+        ::open(QFile::encodeName(filePath).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    ::fchmod(fd, 0600);
+    ::close(fd);
+}
+
+// Called outside the lock: a reporter may well read the defaults.
+void reportUnwritable(const QString &path) {
+    if (path.isEmpty())
+        return;
+    qWarning("[defaults] cannot write %s: settings are kept in memory for this run only", qPrintable(path));
+    reportProblem(QStringLiteral("User defaults not saved"), {{QStringLiteral("path"), path}});
+}
 
 bool truthy(const QVariant &value) {
     if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray) {
@@ -22,14 +49,16 @@ bool truthy(const QVariant &value) {
     return value.toBool();
 }
 
-qint64 integer(const QVariant &value) {
-    bool ok = false;
-    const qint64 whole = value.toLongLong(&ok);
-    if (ok)
-        return whole;
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool() ? 1 : 0;
-    return static_cast<qint64>(value.toDouble());
+// Says once per key that its stored number does not fit; the value itself may be user text and stays out.
+void warnOutOfRangeOnce(const QString &key) {
+    static QMutex mutex;
+    static QSet<QString> warned;
+    QMutexLocker lock(&mutex);
+    if (warned.contains(key))
+        return;
+    warned.insert(key);
+    qWarning("[defaults] \"%s\" holds a number outside the 64-bit range; reading its default",
+             qPrintable(key));
 }
 
 } // namespace
@@ -58,7 +87,18 @@ void UserDefaults::open(const QString &filePath) {
     if (m_settings)
         m_settings->sync();
     QDir().mkpath(QFileInfo(filePath).absolutePath());
+    restrictToOwner(filePath);
     m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+    m_reportedUnwritable = false;
+}
+
+// Called with m_mutex held; the file that could not be written, the first time only.
+QString UserDefaults::syncAndCheck() {
+    m_settings->sync();
+    if (m_settings->status() != QSettings::AccessError || m_reportedUnwritable)
+        return {};
+    m_reportedUnwritable = true;
+    return m_settings->fileName();
 }
 
 QString UserDefaults::filePath() const {
@@ -89,7 +129,17 @@ QVariant UserDefaults::objectForKey(const QString &key) const {
 
 bool UserDefaults::boolForKey(const QString &key) const { return truthy(objectForKey(key)); }
 
-qint64 UserDefaults::integerForKey(const QString &key) const { return integer(objectForKey(key)); }
+qint64 UserDefaults::integerForKey(const QString &key) const {
+    if (const std::optional<qint64> stored = integerFromValue(objectForKey(key)))
+        return *stored;
+    warnOutOfRangeOnce(key);
+    QVariant fallback;
+    {
+        QMutexLocker lock(&m_mutex);
+        fallback = m_registered.value(key);
+    }
+    return integerFromValue(fallback).value_or(0);
+}
 
 double UserDefaults::doubleForKey(const QString &key) const {
     const QVariant value = objectForKey(key);
@@ -124,20 +174,24 @@ void UserDefaults::setObject(const QVariant &value, const QString &key) {
         removeObject(key);
         return;
     }
+    QString unwritable;
     {
         QMutexLocker lock(&m_mutex);
         m_settings->setValue(key, value);
-        m_settings->sync();
+        unwritable = syncAndCheck();
     }
+    reportUnwritable(unwritable);
     emit changed(key);
 }
 
 void UserDefaults::removeObject(const QString &key) {
+    QString unwritable;
     {
         QMutexLocker lock(&m_mutex);
         m_settings->remove(key);
-        m_settings->sync();
+        unwritable = syncAndCheck();
     }
+    reportUnwritable(unwritable);
     emit changed(key);
 }
 

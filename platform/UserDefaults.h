@@ -18,6 +18,10 @@ namespace platform {
 //
 // In an ini file numbers and booleans come back as text after a restart: read
 // them with the typed getters, which convert ("YES"/"true"/"1" are true).
+//
+// The file is readable by its owner only (0600): it holds the account token. When
+// it cannot be written (a read-only home), values live on in memory for the run and
+// the first failed write is reported once ("User defaults not saved").
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -53,10 +57,12 @@ signals:
 
 private:
     void open(const QString &filePath);
+    QString syncAndCheck();
 
     mutable QMutex m_mutex;
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_registered;
+    bool m_reportedUnwritable = false;
 };
 
 } // namespace platform

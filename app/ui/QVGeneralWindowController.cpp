@@ -13,7 +13,9 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent) : QObject(
         m_window->setGeometry(screen->availableGeometry());
 }
 
-QVGeneralWindowController::~QVGeneralWindowController() { delete m_window; }
+QVGeneralWindowController::~QVGeneralWindowController() {
+    delete m_window;
+}
 
 void QVGeneralWindowController::showWindow() {
     if (!m_window)

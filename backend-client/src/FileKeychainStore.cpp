@@ -1,25 +1,36 @@
 #include <merovantia/FileKeychainStore.h>
 
+#include "platform/ProblemReporter.h"
+
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QMutex>
+#include <QRecursiveMutex>
 #include <QSaveFile>
-
-#include <functional>
+#include <QSet>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace merovantia {
 namespace {
 
 constexpr QFileDevice::Permissions kFileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-constexpr QFileDevice::Permissions kFolderMode =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr mode_t kFolderMode = 0700;
 
 QJsonObject toJson(const KeychainItem &item) {
     QJsonObject object;
@@ -46,26 +57,37 @@ KeychainItem fromJson(const QJsonObject &object) {
     return item;
 }
 
-bool ensureFolder(const QString &path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return false;
-    return QFile::setPermissions(folder, kFolderMode);
+enum class Shape { Missing, Regular, Link, Directory, Other, Unknown };
+
+// What is at the path itself, a link not followed.
+Shape shapeOf(const QString &path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? Shape::Missing : Shape::Unknown;
+    if (S_ISLNK(st.st_mode))
+        return Shape::Link;
+    if (S_ISDIR(st.st_mode))
+        return Shape::Directory;
+    return S_ISREG(st.st_mode) ? Shape::Regular : Shape::Other;
 }
 
-// Serialises read-modify-write cycles between threads and processes.
-class StoreLock {
-public:
-    explicit StoreLock(const QString &path) : m_lock(path + QStringLiteral(".lock")) {
-        m_lock.setStaleLockTime(10000);
-        m_locked = ensureFolder(path) && m_lock.tryLock(5000);
-    }
-    bool locked() const { return m_locked; }
-
-private:
-    QLockFile m_lock;
-    bool m_locked = false;
+// The lock of one store file, shared by every store object of this process on that path,
+// so nested and parallel use inside the process never waits on its own lock file.
+struct PathLock {
+    QRecursiveMutex mutex;
+    int depth = 0;
+    std::unique_ptr<QLockFile> file;
 };
+
+std::shared_ptr<PathLock> pathLock(const QString &path) {
+    static QMutex mutex;
+    static QHash<QString, std::shared_ptr<PathLock>> locks;
+    QMutexLocker lock(&mutex);
+    std::shared_ptr<PathLock> &entry = locks[QFileInfo(path).absoluteFilePath()];
+    if (!entry)
+        entry = std::make_shared<PathLock>();
+    return entry;
+}
 
 auto matching(const QString &service, const QString &account) {
     return [service, account](const KeychainItem &item) {
@@ -81,29 +103,124 @@ QString FileKeychainStore::name() const {
     return QStringLiteral("file store");
 }
 
-int FileKeychainStore::load(QList<KeychainItem> *items) const {
+// Reported once per path: every request reads the identity.
+void FileKeychainStore::refuse(const QString &what) const {
+    static QMutex mutex;
+    static QSet<QString> reported;
+    {
+        QMutexLocker lock(&mutex);
+        if (reported.contains(what))
+            return;
+        reported.insert(what);
+    }
+    qWarning("[keychain] refusing %s: it is a symbolic link", qPrintable(what));
+    platform::reportProblem(
+        QStringLiteral("Keychain file refused"),
+        {{QStringLiteral("path"), what}, {QStringLiteral("reason"), QStringLiteral("symbolic link")}});
+}
+
+// The folder must be a real directory of ours; it is made (0700) when create is set.
+bool FileKeychainStore::folderIsSafe(bool create) const {
+    const QString folder = QFileInfo(m_path).absolutePath();
+    switch (shapeOf(folder)) {
+    case Shape::Link:
+        refuse(folder);
+        return false;
+    case Shape::Missing:
+        if (!create)
+            return false;
+        if (!QDir().mkpath(QFileInfo(folder).absolutePath()) ||
+            (::mkdir(QFile::encodeName(folder).constData(), kFolderMode) != 0 && errno != EEXIST))
+            return false;
+        return shapeOf(folder) == Shape::Directory;
+    case Shape::Directory: {
+        if (!create)
+            return true;
+        // Opened without following links, so the mode lands on this folder only.
+        const int fd =
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool changed = ::fchmod(fd, kFolderMode) == 0;
+        ::close(fd);
+        return changed;
+    }
+    default:
+        return false;
+    }
+}
+
+void FileKeychainStore::moveAside(const QString &reason) const {
+    const QString aside =
+        QStringLiteral("%1.damaged-%2")
+            .arg(m_path, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
+    const bool moved =
+        ::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) == 0;
+    qWarning("[keychain] %s is damaged (%s)%s", qPrintable(m_path), qPrintable(reason),
+             moved ? qPrintable(QStringLiteral("; moved to ") + aside) : "; it cannot be moved");
+    platform::reportProblem(QStringLiteral("Keychain file damaged"),
+                            {{QStringLiteral("path"), m_path},
+                             {QStringLiteral("reason"), reason},
+                             {QStringLiteral("movedTo"), moved ? aside : QString()}});
+}
+
+// Reads leave a damaged file where it is and see no items; a write (under the lock)
+// moves it aside first, so the next save starts a sound file.
+int FileKeychainStore::load(QList<KeychainItem> *items, Access access) const {
     items->clear();
-    QFile file(m_path);
-    if (!file.exists())
+    if (!folderIsSafe(false))
+        return shapeOf(QFileInfo(m_path).absolutePath()) == Shape::Missing ? KeychainStatus::Success
+                                                                           : KeychainStatus::IOError;
+    QString damage;
+    switch (shapeOf(m_path)) {
+    case Shape::Missing:
         return KeychainStatus::Success;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("[keychain] cannot read %s: %s", qPrintable(m_path), qPrintable(file.errorString()));
+    case Shape::Link:
+        refuse(m_path);
         return KeychainStatus::IOError;
+    case Shape::Regular:
+        break;
+    case Shape::Directory:
+        damage = QStringLiteral("a directory in place of the file");
+        break;
+    default:
+        damage = QStringLiteral("not a regular file");
+        break;
     }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        qWarning("[keychain] %s is damaged: %s", qPrintable(m_path), qPrintable(parseError.errorString()));
-        return KeychainStatus::IOError;
+    QByteArray data;
+    if (damage.isEmpty()) {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        QFile file;
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0)
+                ::close(fd);
+            qWarning("[keychain] cannot read %s", qPrintable(m_path));
+            return KeychainStatus::IOError;
+        }
+        data = file.readAll();
+        QJsonParseError parseError{};
+        const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+        const QJsonValue list = document.object().value(QStringLiteral("items"));
+        if (data.trimmed().isEmpty())
+            damage = QStringLiteral("empty");
+        else if (parseError.error != QJsonParseError::NoError)
+            damage = parseError.errorString();
+        else if (!document.isObject() || !list.isArray())
+            damage = QStringLiteral("no list of items");
+        else
+            for (const QJsonValue &value : list.toArray())
+                items->append(fromJson(value.toObject()));
     }
-    const QJsonArray array = document.object().value(QStringLiteral("items")).toArray();
-    for (const QJsonValue &value : array)
-        items->append(fromJson(value.toObject()));
+    if (damage.isEmpty())
+        return KeychainStatus::Success;
+    items->clear();
+    if (access == Access::Write)
+        moveAside(damage);
     return KeychainStatus::Success;
 }
 
 int FileKeychainStore::save(const QList<KeychainItem> &items) const {
-    if (!ensureFolder(m_path))
+    if (!folderIsSafe(true) || shapeOf(m_path) == Shape::Link)
         return KeychainStatus::IOError;
     QJsonArray array;
     for (const KeychainItem &item : items)
@@ -111,6 +228,7 @@ int FileKeychainStore::save(const QList<KeychainItem> &items) const {
     QJsonObject root;
     root.insert(QStringLiteral("items"), array);
 
+    // A new file beside the old one, renamed over it: the old one is never written through.
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kFileMode)) {
         qWarning("[keychain] cannot write %s: %s", qPrintable(m_path), qPrintable(file.errorString()));
@@ -124,9 +242,35 @@ int FileKeychainStore::save(const QList<KeychainItem> &items) const {
     return KeychainStatus::Success;
 }
 
+int FileKeychainStore::exclusively(const std::function<int()> &body) {
+    const std::shared_ptr<PathLock> lock = pathLock(m_path);
+    if (!lock->mutex.tryLock(kLockWaitMs))
+        return KeychainStatus::IOError;
+    if (lock->depth == 0) {
+        if (!folderIsSafe(true)) {
+            lock->mutex.unlock();
+            return KeychainStatus::IOError;
+        }
+        lock->file = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
+        lock->file->setStaleLockTime(10000);
+        if (!lock->file->tryLock(kLockWaitMs)) {
+            qWarning("[keychain] %s is locked by another process", qPrintable(m_path));
+            lock->file.reset();
+            lock->mutex.unlock();
+            return KeychainStatus::IOError;
+        }
+    }
+    ++lock->depth;
+    const int status = body();
+    if (--lock->depth == 0)
+        lock->file.reset(); // unlocks
+    lock->mutex.unlock();
+    return status;
+}
+
 int FileKeychainStore::find(const QString &service, const QString &account, QByteArray *password) {
     QList<KeychainItem> items;
-    if (const int status = load(&items))
+    if (const int status = load(&items, Access::Read))
         return status;
     const auto it = std::find_if(items.cbegin(), items.cend(), matching(service, account));
     if (it == items.cend())
@@ -138,15 +282,14 @@ int FileKeychainStore::find(const QString &service, const QString &account, QByt
 
 int FileKeychainStore::modify(const std::function<int(QList<KeychainItem> &items)> &change) {
     // Read, change and write under the lock so two processes never interleave.
-    StoreLock lock(m_path);
-    if (!lock.locked())
-        return KeychainStatus::IOError;
-    QList<KeychainItem> items;
-    if (const int status = load(&items))
-        return status;
-    if (const int status = change(items))
-        return status;
-    return save(items);
+    return exclusively([&] {
+        QList<KeychainItem> items;
+        if (const int status = load(&items, Access::Write))
+            return status;
+        if (const int status = change(items))
+            return status;
+        return save(items);
+    });
 }
 
 int FileKeychainStore::add(const KeychainItem &item) {
@@ -154,7 +297,9 @@ int FileKeychainStore::add(const KeychainItem &item) {
         if (std::any_of(items.cbegin(), items.cend(), matching(item.service, item.account)))
             return KeychainStatus::DuplicateItem;
         KeychainItem stored = item;
-        stored.created = stored.modified = QDateTime::currentDateTimeUtc();
+        stored.modified = QDateTime::currentDateTimeUtc();
+        if (!stored.created.isValid())
+            stored.created = stored.modified;
         items.append(stored);
         return KeychainStatus::Success;
     });
@@ -183,7 +328,7 @@ int FileKeychainStore::remove(const QString &service, const QString &account) {
 
 int FileKeychainStore::list(const QString &service, QList<KeychainItem> *items) {
     QList<KeychainItem> all;
-    if (const int status = load(&all))
+    if (const int status = load(&all, Access::Read))
         return status;
     items->clear();
     for (KeychainItem &item : all) {

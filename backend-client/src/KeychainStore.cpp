@@ -14,17 +14,19 @@ namespace {
 
 QMutex g_mutex;
 std::shared_ptr<KeychainStore> g_shared;
+bool g_forced = false;
 std::shared_ptr<KeychainStore> g_fallback;
-bool g_fallbackSet = false;
+bool g_fallbackKnown = false;
 
-std::shared_ptr<KeychainStore> probeStore() {
-    const QByteArray forced = qgetenv("QV_KEYCHAIN");
-    if (forced == "file") {
+std::shared_ptr<KeychainStore> probeStore(bool *forced) {
+    const QByteArray forcedStore = qgetenv("QV_KEYCHAIN");
+    *forced = forcedStore == "file" || forcedStore == "secret-service";
+    if (forcedStore == "file") {
         qInfo("[keychain] using the file store %s (QV_KEYCHAIN=file)",
               qPrintable(KeychainStore::defaultFilePath()));
         return std::make_shared<FileKeychainStore>(KeychainStore::defaultFilePath());
     }
-    if (forced == "secret-service") {
+    if (forcedStore == "secret-service") {
         qInfo("[keychain] using the Secret Service (QV_KEYCHAIN=secret-service)");
         return std::make_shared<SecretServiceKeychainStore>();
     }
@@ -38,36 +40,57 @@ std::shared_ptr<KeychainStore> probeStore() {
     return std::make_shared<FileKeychainStore>(KeychainStore::defaultFilePath());
 }
 
+// An identity kept in the keyring stays visible while the keyring is only locked.
+std::shared_ptr<KeychainStore> probeFallback(const std::shared_ptr<KeychainStore> &primary) {
+    if (!dynamic_cast<FileKeychainStore *>(primary.get()))
+        return std::make_shared<FileKeychainStore>(KeychainStore::defaultFilePath());
+    QString reason;
+    if (SecretServiceKeychainStore::isReachable(&reason)) {
+        qInfo("[keychain] the Secret Service is consulted for the installation identity too");
+        return std::make_shared<SecretServiceKeychainStore>();
+    }
+    return nullptr;
+}
+
 } // namespace
 
 KeychainStore::~KeychainStore() = default;
 
+int KeychainStore::exclusively(const std::function<int()> &body) {
+    return body();
+}
+
 std::shared_ptr<KeychainStore> KeychainStore::shared() {
     QMutexLocker lock(&g_mutex);
     if (!g_shared)
-        g_shared = probeStore();
+        g_shared = probeStore(&g_forced);
     return g_shared;
 }
 
 std::shared_ptr<KeychainStore> KeychainStore::fallback() {
     const std::shared_ptr<KeychainStore> primary = shared();
     QMutexLocker lock(&g_mutex);
-    if (g_fallbackSet)
-        return g_fallback;
-    if (dynamic_cast<FileKeychainStore *>(primary.get()))
-        return nullptr;
-    return std::make_shared<FileKeychainStore>(defaultFilePath());
+    if (!g_fallbackKnown) {
+        g_fallback = g_forced ? nullptr : probeFallback(primary);
+        g_fallbackKnown = true;
+    }
+    return g_fallback;
 }
 
 void KeychainStore::setShared(std::shared_ptr<KeychainStore> store) {
     QMutexLocker lock(&g_mutex);
+    g_forced = false;
+    if (!store) {
+        g_fallback.reset();
+        g_fallbackKnown = false;
+    }
     g_shared = std::move(store);
 }
 
 void KeychainStore::setFallback(std::shared_ptr<KeychainStore> store) {
     QMutexLocker lock(&g_mutex);
     g_fallback = std::move(store);
-    g_fallbackSet = g_fallback != nullptr;
+    g_fallbackKnown = true;
 }
 
 QString KeychainStore::defaultFilePath() {

@@ -1,7 +1,7 @@
 #include <merovantia/MFDataManager.h>
 
+#include <merovantia/FileKeychainStore.h>
 #include <merovantia/KeychainStore.h>
-#include <merovantia/SAMKeychain.h>
 #include <merovantia/SAMKeychainQuery.h>
 
 #include "platform/Bundle.h"
@@ -33,46 +33,96 @@ void reportFailure(const platform::Error &error, const QString &message) {
              qPrintable(error.domain()), static_cast<long long>(error.code()));
 }
 
+using merovantia::KeychainItem;
+using merovantia::KeychainStore;
+namespace KeychainStatus = merovantia::KeychainStatus;
+
+// The identity in use: the oldest item of the service across both stores.
 struct Identity {
     QString account;
-    std::shared_ptr<merovantia::KeychainStore> store;
+    QDateTime created;
 };
 
-// The oldest item wins, then the smallest account: the same answer on every call.
-QString oldestAccount(QList<merovantia::KeychainItem> items) {
-    if (items.isEmpty())
-        return {};
-    std::sort(items.begin(), items.end(),
-              [](const merovantia::KeychainItem &a, const merovantia::KeychainItem &b) {
-                  return a.created != b.created ? a.created < b.created : a.account < b.account;
-              });
-    return items.first().account;
-}
+struct Stores {
+    std::shared_ptr<KeychainStore> primary;
+    std::shared_ptr<KeychainStore> other;
 
-Identity findIdentity() {
-    const QString service = MFDataManager::appIdentifier();
-    QList<merovantia::KeychainItem> items;
-    for (const auto &store : {merovantia::KeychainStore::shared(), merovantia::KeychainStore::fallback()}) {
-        if (!store)
+    static Stores current() { return {KeychainStore::shared(), KeychainStore::fallback()}; }
+    QList<std::shared_ptr<KeychainStore>> all() const {
+        QList<std::shared_ptr<KeychainStore>> stores{primary};
+        if (other && other != primary)
+            stores.append(other);
+        return stores;
+    }
+    // The store whose lock serialises identity changes across processes: the file store.
+    KeychainStore &guard() const {
+        for (const auto &store : all()) {
+            if (dynamic_cast<merovantia::FileKeychainStore *>(store.get()))
+                return *store;
+        }
+        return *primary;
+    }
+};
+
+// The oldest item wins, then the smallest account: the same answer on every call,
+// whichever store happens to be up front.
+Identity findIdentity(const Stores &stores) {
+    QList<KeychainItem> found;
+    for (const auto &store : stores.all()) {
+        QList<KeychainItem> items;
+        if (store->list(MFDataManager::appIdentifier(), &items) != KeychainStatus::Success)
             continue;
-        if (store->list(service, &items) == merovantia::KeychainStatus::Success) {
-            const QString account = oldestAccount(items);
-            if (!account.isEmpty())
-                return {account, store};
+        for (const KeychainItem &item : std::as_const(items)) {
+            if (!item.account.isEmpty()) // a store that hides a locked item's attributes
+                found.append(item);
         }
     }
-    return {};
+    if (found.isEmpty())
+        return {};
+    const auto oldest =
+        std::min_element(found.cbegin(), found.cend(), [](const KeychainItem &a, const KeychainItem &b) {
+            if (a.created.isValid() != b.created.isValid())
+                return a.created.isValid();
+            return a.created != b.created ? a.created < b.created : a.account < b.account;
+        });
+    return {oldest->account, oldest->created};
 }
 
-bool saveInto(merovantia::KeychainStore &store, const QString &service, const QString &account,
-              const QByteArray &key, platform::Error *error) {
-    int status = store.find(service, account, nullptr);
-    if (status == merovantia::KeychainStatus::ItemNotFound)
-        status = store.add({service, account, {}, key, {}, {}});
-    else if (status == merovantia::KeychainStatus::Success)
-        status = store.update(service, account, key);
+bool saveInto(KeychainStore &store, const QString &service, const Identity &identity, const QByteArray &key,
+              platform::Error *error) {
+    int status = KeychainStatus::BadArguments;
+    if (!service.isEmpty() && !identity.account.isEmpty() && !key.isEmpty()) {
+        status = store.find(service, identity.account, nullptr);
+        if (status == KeychainStatus::ItemNotFound)
+            status = store.add({service, identity.account, {}, key, identity.created, {}});
+        else if (status == KeychainStatus::Success)
+            status = store.update(service, identity.account, key);
+    }
     *error = SAMKeychainQuery::errorWithCode(status);
-    return status == merovantia::KeychainStatus::Success;
+    return status == KeychainStatus::Success;
+}
+
+// Into the primary store (copying an identity found only in the other one); into the
+// other store when the primary refuses.
+bool saveIdentity(const Stores &stores, const Identity &identity, const QString &key) {
+    platform::Error error;
+    bool saved = saveInto(*stores.primary, MFDataManager::appIdentifier(), identity, key.toUtf8(), &error);
+    if (saved)
+        return true;
+    reportFailure(
+        error,
+        QStringLiteral("saving the installation identity in the %1 failed").arg(stores.primary->name()));
+    // Bad arguments fail in every store: nothing to keep elsewhere.
+    if (!stores.other || stores.other == stores.primary || error.code() == KeychainStatus::BadArguments)
+        return false;
+    saved = saveInto(*stores.other, MFDataManager::appIdentifier(), identity, key.toUtf8(), &error);
+    if (saved)
+        qInfo("[keychain] installation identity kept in the %s instead", qPrintable(stores.other->name()));
+    else
+        reportFailure(
+            error,
+            QStringLiteral("saving the installation identity in the %1 failed").arg(stores.other->name()));
+    return saved;
 }
 
 } // namespace
@@ -83,47 +133,47 @@ MFDataManager &MFDataManager::sharedDataManager() {
 }
 
 void MFDataManager::saveAppKey(const QString &key, const std::function<void(const QString &)> &block) {
-    const QString existing = uuid();
-    const QString identifier = existing.isEmpty() ? uuidGenerate() : existing;
-    platform::Error error;
-    bool saved = SAMKeychain::setPassword(key, appIdentifier(), identifier, &error);
-    if (!saved) {
-        const auto primary = merovantia::KeychainStore::shared();
+    const Stores stores = Stores::current();
+    Identity identity;
+    bool saved = false;
+    // Read-or-create as one step: two first launches at once end with one identity.
+    const int locked = stores.guard().exclusively([&] {
+        identity = findIdentity(stores);
+        if (identity.account.isEmpty())
+            identity.account = uuidGenerate();
+        saved = saveIdentity(stores, identity, key);
+        return KeychainStatus::Success;
+    });
+    if (locked != KeychainStatus::Success) {
         reportFailure(
-            error, QStringLiteral("saving the installation identity in the %1 failed").arg(primary->name()));
-        // Bad arguments fail in every store: nothing to keep elsewhere.
-        const auto fallback = error.code() == merovantia::KeychainStatus::BadArguments
-                                  ? nullptr
-                                  : merovantia::KeychainStore::fallback();
-        if (fallback) {
-            saved = saveInto(*fallback, appIdentifier(), identifier, key.toUtf8(), &error);
-            if (saved)
-                qInfo("[keychain] installation identity kept in the %s instead",
-                      qPrintable(fallback->name()));
-            else
-                reportFailure(error, QStringLiteral("saving the installation identity in the %1 failed")
-                                         .arg(fallback->name()));
-        }
+            SAMKeychainQuery::errorWithCode(locked),
+            QStringLiteral("the %1 stayed locked by another process; the installation identity was not saved")
+                .arg(stores.guard().name()));
+        identity = findIdentity(stores);
+        if (identity.account.isEmpty())
+            identity.account = uuidGenerate();
     }
     printLog(saved ? QStringLiteral("Yes") : QStringLiteral("No"));
     if (block)
-        block(identifier);
+        block(identity.account);
 }
 
 QString MFDataManager::appKey() const {
-    const Identity identity = findIdentity();
+    const Stores stores = Stores::current();
+    const Identity identity = findIdentity(stores);
     if (identity.account.isEmpty())
         return {};
-    QByteArray key;
-    if (identity.store->find(appIdentifier(), identity.account, &key) !=
-            merovantia::KeychainStatus::Success ||
-        key.isEmpty())
-        return {};
-    return QString::fromUtf8(key);
+    // The primary store's copy holds the latest key.
+    for (const auto &store : stores.all()) {
+        QByteArray key;
+        if (store->find(appIdentifier(), identity.account, &key) == KeychainStatus::Success && !key.isEmpty())
+            return QString::fromUtf8(key);
+    }
+    return {};
 }
 
 QString MFDataManager::uuid() const {
-    return findIdentity().account;
+    return findIdentity(Stores::current()).account;
 }
 
 QString MFDataManager::uuidGenerate() {

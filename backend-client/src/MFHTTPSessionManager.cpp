@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kResourceTimeoutMs = 7 * 24 * 3600 * 1000;
-
 const char *methodName(const QByteArray &method, bool progress, bool multipart) {
     if (multipart)
         return progress
@@ -26,6 +24,8 @@ const char *methodName(const QByteArray &method, bool progress, bool multipart) 
     if (method == "GET")
         return progress ? "-[MFHTTPSessionManager GET:parameters:progress:success:failure:]"
                         : "-[MFHTTPSessionManager GET:parameters:success:failure:]";
+    if (method == "DELETE")
+        return "-[MFHTTPSessionManager DELETE:parameters:success:failure:]";
     return progress ? "-[MFHTTPSessionManager POST:parameters:progress:success:failure:]"
                     : "-[MFHTTPSessionManager POST:parameters:success:failure:]";
 }
@@ -146,6 +146,15 @@ void MFHTTPSessionManager::setTimeoutInterval(int ms) {
     m_timeoutMs = ms;
 }
 
+void MFHTTPSessionManager::setResourceTimeoutInterval(int ms) {
+    m_resourceTimeoutMs = ms;
+}
+
+void MFHTTPSessionManager::cancel(const MFURLSessionTaskPtr &task) {
+    if (task)
+        m_session->cancel(task->taskIdentifier);
+}
+
 void MFHTTPSessionManager::setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer) {
     QMutexLocker lock(&m_mutex);
     m_serializer = std::move(serializer);
@@ -209,18 +218,49 @@ MFURLSessionTaskPtr MFHTTPSessionManager::POST(const QString &urlString, const Q
                     std::move(success), std::move(failure));
 }
 
+MFURLSessionTaskPtr MFHTTPSessionManager::DELETE(const QString &urlString, const QVariant &parameters,
+                                                 Success success, Failure failure) {
+    TaskOptions options;
+    options.commonFields = false;
+    return dataTask("DELETE", urlString, parameters, {}, {}, std::move(success), std::move(failure), options);
+}
+
+MFURLSessionTaskPtr MFHTTPSessionManager::download(const QString &urlString, const QVariant &parameters,
+                                                   const QString &destinationPath, Progress progress,
+                                                   Success success, Failure failure) {
+    TaskOptions options;
+    options.downloadPath = destinationPath;
+    options.name = "-[MFHTTPSessionManager download:parameters:destination:progress:success:failure:]";
+    return dataTask("GET", urlString, parameters, {}, std::move(progress), std::move(success),
+                    std::move(failure), options);
+}
+
 MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
                                                    const QVariant &parameters,
                                                    const ConstructingBody &constructingBody,
                                                    Progress progress, Success success, Failure failure) {
-    const char *name = methodName(method, bool(progress), bool(constructingBody));
+    return dataTask(method, urlString, parameters, constructingBody, std::move(progress), std::move(success),
+                    std::move(failure), TaskOptions());
+}
+
+MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, const QString &urlString,
+                                                   const QVariant &parameters,
+                                                   const ConstructingBody &constructingBody,
+                                                   Progress progress, Success success, Failure failure,
+                                                   const TaskOptions &options) {
+    const char *name =
+        options.name ? options.name : methodName(method, bool(progress), bool(constructingBody));
+    // As the session layer the client was designed against: these verbs carry parameters in the query.
+    const bool parametersInQuery = method == "GET" || method == "HEAD" || method == "DELETE";
     try {
         QString target = urlString;
         QVariant fields = parameters;
-        if (method == "GET" && !parameters.isValid())
-            target = urlStringWithCommonQueryItemsWithURLString(urlString);
-        else
-            fields = parametersWithCommonParametersFromDictionary(parameters.toMap());
+        if (options.commonFields) {
+            if (method == "GET" && !parameters.isValid())
+                target = urlStringWithCommonQueryItemsWithURLString(urlString);
+            else
+                fields = parametersWithCommonParametersFromDictionary(parameters.toMap());
+        }
 
         const QUrl relative(target, QUrl::StrictMode);
         if (!relative.isValid())
@@ -237,7 +277,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
                 form.appendPartWithFormData(it.value().toString().toUtf8(), it.key());
             constructingBody(form);
             body = form.encode(&contentType);
-        } else if (method == "GET") {
+        } else if (parametersInQuery) {
             if (fields.isValid() && !fields.toMap().isEmpty()) {
                 const QString query = url.query(QUrl::FullyEncoded);
                 const QString extra = queryString(fields.toMap());
@@ -258,7 +298,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         }
         if (!contentType.isEmpty())
             request.setRawHeader("Content-Type", contentType);
-        else if (method != "GET" && !request.hasRawHeader("Content-Type"))
+        else if (!body.isEmpty() && !request.hasRawHeader("Content-Type"))
             request.setRawHeader("Content-Type", "application/json");
         auto task = std::make_shared<MFURLSessionTask>();
         task->taskIdentifier = m_nextTaskIdentifier++;
@@ -273,16 +313,26 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
             };
         }
         const MFURLSessionTask requested = *task;
+        merovantia::HttpOptions httpOptions;
+        httpOptions.idleMs = m_timeoutMs;
+        httpOptions.totalMs = m_resourceTimeoutMs;
+        httpOptions.bodyFile = options.downloadPath;
         m_session->start(
-            request, method, body, {m_timeoutMs, kResourceTimeoutMs},
-            [requested, serializer, success, failure, name](const merovantia::HttpResult &result) {
+            task->taskIdentifier, request, method, body, httpOptions,
+            [requested, serializer, success, failure, name,
+             downloading = !options.downloadPath.isEmpty()](const merovantia::HttpResult &result) {
                 MFURLSessionTask answered = requested;
                 answered.response = {result.url, result.status, result.headers};
                 const auto done = std::make_shared<const MFURLSessionTask>(answered);
                 platform::Error error = result.transportError;
                 QVariant object;
-                if (!error)
+                if (!result.bodyFile.isEmpty())
+                    object = result.bodyFile; // a download: the body is in the file, not for the serializer
+                else if (!error)
                     object = serializer->responseObjectForResponse(done->response, result.body, &error);
+                // A download that wrote no file was answered with an error status, whatever the body.
+                if (downloading && result.bodyFile.isEmpty() && !error)
+                    MFHTTPResponseSerializer().validateResponse(done->response, result.body, &error);
                 platform::dispatchAsyncMain([done, object, error, success, failure, name] {
                     // One request, one block: an exception in success never also runs failure.
                     if (error) {

@@ -1,5 +1,6 @@
 #include <merovantia/MFJSONResponseSerializer.h>
 
+#include "JsonText.h"
 #include "MFLog.h"
 
 #include <QJsonArray>
@@ -84,11 +85,12 @@ QVariant MFJSONResponseSerializer::parse(const MFHTTPResponse &response, const Q
         }
     }
     *error = validation;
-    if (data.isEmpty() || data == " ")
+    const QByteArray text = merovantia::jsonText(data);
+    if (text.isEmpty() || text == " ")
         return {};
     // Fragments allowed: wrap the value so a bare string or number parses too.
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson("[" + data + "]", &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson("[" + text + "]", &parseError);
     if (parseError.error != QJsonParseError::NoError || document.array().size() != 1) {
         if (error->isNull())
             *error = platform::Error(

@@ -14,10 +14,10 @@ QString describe(const platform::Error &error) {
         return QStringLiteral("(null)");
     const QByteArray info =
         QJsonDocument(QJsonObject::fromVariantMap(error.userInfo())).toJson(QJsonDocument::Compact);
-    return QStringLiteral("Error Domain=%1 Code=%2 \"%3\" UserInfo=%4")
-        .arg(error.domain())
-        .arg(error.code())
-        .arg(error.localizedDescription(), QString::fromUtf8(info));
+    // Concatenated, not QString::arg: a domain or description may itself hold "%2".
+    return QStringLiteral("Error Domain=") + error.domain() + QStringLiteral(" Code=") +
+           QString::number(error.code()) + QStringLiteral(" \"") + error.localizedDescription() +
+           QStringLiteral("\" UserInfo=") + QString::fromUtf8(info);
 }
 
 } // namespace merovantia

@@ -3,6 +3,7 @@
 #include <merovantia/MFDataManager.h>
 
 #include "HttpSession.h"
+#include "JsonText.h"
 #include "MFLog.h"
 #include "platform/BackendConfig.h"
 #include "platform/Bundle.h"
@@ -177,8 +178,10 @@ void MFRequestManager::startRequest(const QVariantMap &request, ObjectBlock call
 
 void MFRequestManager::startStandardTask(const QNetworkRequest &request, const QByteArray &verb,
                                          const QByteArray &body, ResultBlock callback) {
-    const merovantia::HttpTimeouts timeouts{m_requestTimeoutMs, m_resourceTimeoutMs};
-    m_session->start(request, verb, body, timeouts,
+    merovantia::HttpOptions options;
+    options.idleMs = m_requestTimeoutMs;
+    options.totalMs = m_resourceTimeoutMs;
+    m_session->start(m_nextRequestId++, request, verb, body, options,
                      [this, callback](const merovantia::HttpResult &result) { evaluate(result, callback); });
 }
 
@@ -190,14 +193,15 @@ void MFRequestManager::evaluate(const merovantia::HttpResult &result, const Resu
         error = result.transportError;
     } else if (!result.body.isEmpty() && result.status == 200) {
         QJsonParseError parse{};
-        const QJsonDocument document = QJsonDocument::fromJson(result.body, &parse);
+        const QJsonDocument document = QJsonDocument::fromJson(merovantia::jsonText(result.body), &parse);
         if (parse.error != QJsonParseError::NoError) {
             error = parseError(parse);
         } else {
             object = document.toVariant();
             // Only an object can carry "status"; any other JSON value ends as "no value" at the caller.
             const QVariantMap reply = object.toMap();
-            if (document.isObject() && reply.contains(kStatusKey) && reply.value(kStatusKey).toInt() != 200) {
+            if (document.isObject() && reply.contains(kStatusKey) &&
+                !merovantia::isStatus200(reply.value(kStatusKey))) {
                 object.clear();
                 error = errorGenerateForData(result.body, true);
             }
@@ -215,7 +219,7 @@ platform::Error MFRequestManager::errorGenerateForData(const QByteArray &data, b
     QVariant detail = kInvalidResponse;
     if (!data.isEmpty() && hasResponse) {
         QJsonParseError parse{};
-        const QJsonDocument document = QJsonDocument::fromJson(data, &parse);
+        const QJsonDocument document = QJsonDocument::fromJson(merovantia::jsonText(data), &parse);
         if (parse.error == QJsonParseError::NoError)
             detail = document.toVariant();
     }

@@ -145,7 +145,7 @@ GVariant *callSync(GDBusConnection *bus, const char *destination, const char *pa
     return reply;
 }
 
-bool probe(QString *reason) {
+bool probe(QString *reason, bool requireUnlocked) {
     const QString address = sessionBusAddress();
     if (address.isEmpty()) {
         *reason = QStringLiteral("no session bus");
@@ -196,7 +196,8 @@ bool probe(QString *reason) {
                                 "(v)", deadline.cancellable(), &failure)) {
             GVariant *value = nullptr;
             g_variant_get(locked, "(v)", &value);
-            usable = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && !g_variant_get_boolean(value);
+            usable = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
+                     (!requireUnlocked || !g_variant_get_boolean(value));
             if (!usable)
                 *reason = QStringLiteral("the default collection is locked");
             g_variant_unref(value);
@@ -219,9 +220,17 @@ QString SecretServiceKeychainStore::name() const {
     return QStringLiteral("Secret Service");
 }
 
+bool SecretServiceKeychainStore::isReachable(QString *reason) {
+    QString why;
+    const bool reachable = probe(&why, false);
+    if (reason)
+        *reason = why;
+    return reachable;
+}
+
 bool SecretServiceKeychainStore::isUsable(QString *reason) {
     QString why;
-    const bool usable = probe(&why);
+    const bool usable = probe(&why, true);
     if (reason)
         *reason = why;
     return usable;

@@ -48,6 +48,7 @@ NotificationToken Results::observe(std::function<void(const CollectionChange &)>
     observer.query = m_query;
     observer.block = std::move(block);
     observer.dependencies = m_query->dependencies();
+    observer.shape = m_query->shape();
     const quint64 id = m_query->core->addCollectionObserver(std::move(observer));
     return m_query->core->token(id);
 }
@@ -70,6 +71,10 @@ namespace detail {
 
 namespace {
 
+constexpr int kPollMs = 500;
+// Past this many rows entering, leaving or moving, one re-run of the query is cheaper.
+constexpr int kIncrementalLimit = 256;
+
 // Positions (in `sequence`) of one longest strictly increasing subsequence.
 QSet<int> longestIncreasing(const QList<int> &sequence) {
     QList<int> tailIndex;
@@ -89,6 +94,68 @@ QSet<int> longestIncreasing(const QList<int> &sequence) {
     for (int i = tailIndex.isEmpty() ? -1 : tailIndex.last(); i >= 0; i = previous.at(i))
         kept.insert(i);
     return kept;
+}
+
+// A sorted set of ids: looking up every row of a large result costs a few
+// comparisons each, with nothing to hash.
+class IdSet {
+public:
+    void insert(qint64 id) { m_ids.push_back(id); }
+    void seal() {
+        std::sort(m_ids.begin(), m_ids.end());
+        m_ids.erase(std::unique(m_ids.begin(), m_ids.end()), m_ids.end());
+    }
+    bool contains(qint64 id) const { return std::binary_search(m_ids.begin(), m_ids.end(), id); }
+    bool isEmpty() const { return m_ids.empty(); }
+    size_t size() const { return m_ids.size(); }
+
+private:
+    std::vector<qint64> m_ids;
+};
+
+// SQLite's order of stored values: null, numbers, text (bytes), blobs.
+int compareRaw(const QVariant &a, const QVariant &b) {
+    const auto rank = [](const QVariant &v) {
+        if (!v.isValid() || v.isNull())
+            return 0;
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Double:
+            return 1;
+        case QMetaType::QString:
+            return 2;
+        default:
+            return 3;
+        }
+    };
+    const int ra = rank(a);
+    const int rb = rank(b);
+    if (ra != rb)
+        return ra < rb ? -1 : 1;
+    switch (ra) {
+    case 1:
+        if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong) {
+            const qint64 x = a.toLongLong();
+            const qint64 y = b.toLongLong();
+            return x < y ? -1 : (x > y ? 1 : 0);
+        } else {
+            const long double x = a.typeId() == QMetaType::LongLong ? static_cast<long double>(a.toLongLong())
+                                                                    : static_cast<long double>(a.toDouble());
+            const long double y = b.typeId() == QMetaType::LongLong ? static_cast<long double>(b.toLongLong())
+                                                                    : static_cast<long double>(b.toDouble());
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+    case 2: {
+        const int c = a.toString().toUtf8().compare(b.toString().toUtf8());
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    case 3: {
+        const int c = a.toByteArray().compare(b.toByteArray());
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -118,17 +185,52 @@ void StoreCore::flush() {
     }
     if (changes.isEmpty())
         return;
+    // Every change is worked out on one snapshot; the blocks run after it is
+    // released, so that what they write and then read is what they see.
+    Connection &c = connection();
+    bool reading = false;
+    if (!c.db.inTransaction()) {
+        try {
+            c.db.exec(QStringLiteral("BEGIN"));
+            reading = true;
+        } catch (const StoreError &) {
+            // Each query then reads on its own.
+        }
+    }
+    std::vector<std::pair<quint64, CollectionChange>> collections;
+    std::vector<std::pair<quint64, ObjectChange>> objects;
+    for (auto &[id, observer] : collectionObservers) {
+        CollectionChange change;
+        if (observer.ready && collectionChange(observer, changes, change))
+            collections.emplace_back(id, std::move(change));
+    }
+    for (auto &[id, observer] : objectObservers) {
+        ObjectChange change;
+        if (objectChange(observer, changes, change))
+            objects.emplace_back(id, std::move(change));
+    }
+    if (reading) {
+        try {
+            c.db.exec(QStringLiteral("COMMIT"));
+        } catch (const StoreError &) {
+            // A read transaction has nothing to lose.
+        }
+    }
     // Observers may add or remove observers from their blocks.
-    std::vector<quint64> collectionIds;
-    for (const auto &entry : collectionObservers)
-        collectionIds.push_back(entry.first);
-    std::vector<quint64> objectIds;
-    for (const auto &entry : objectObservers)
-        objectIds.push_back(entry.first);
-    for (quint64 id : collectionIds)
-        deliverCollection(id, changes);
-    for (quint64 id : objectIds)
-        deliverObject(id, changes);
+    for (const auto &[id, change] : collections) {
+        auto it = collectionObservers.find(id);
+        if (it == collectionObservers.end())
+            continue;
+        auto block = it->second.block;
+        block(change);
+    }
+    for (const auto &[id, change] : objects) {
+        auto it = objectObservers.find(id);
+        if (it == objectObservers.end())
+            continue;
+        auto block = it->second.block;
+        block(change);
+    }
 }
 
 quint64 StoreCore::addCollectionObserver(CollectionObserver observer) {
@@ -139,12 +241,15 @@ quint64 StoreCore::addCollectionObserver(CollectionObserver observer) {
         if (auto core = weak.lock())
             core->deliverInitial(id);
     });
+    schedulePoll();
     return id;
 }
 
 quint64 StoreCore::addObjectObserver(ObjectObserver observer) {
     const quint64 id = nextObserverId++;
+    observer.snapshot = snapshotOf(observer);
     objectObservers.emplace(id, std::move(observer));
+    schedulePoll();
     return id;
 }
 
@@ -165,58 +270,256 @@ void StoreCore::deliverInitial(quint64 id) {
     block(change);
 }
 
-void StoreCore::deliverCollection(quint64 id, const ChangeSet &changes) {
-    auto it = collectionObservers.find(id);
-    if (it == collectionObservers.end() || !it->second.ready || !changes.touches(it->second.dependencies))
+// Other processes (a second launch, the package installer) write the same
+// file; while anything is observed the writer connection is asked now and
+// then whether someone else committed.
+void StoreCore::schedulePoll() {
+    if (pollScheduled || (collectionObservers.empty() && objectObservers.empty()))
         return;
-    CollectionObserver &observer = it->second;
-    const QList<qint64> now = observer.query->evaluate(true);
+    pollScheduled = true;
+    std::weak_ptr<StoreCore> weak = weak_from_this();
+    dispatchAfterMain(kPollMs, [weak]() {
+        if (auto core = weak.lock())
+            core->poll();
+    });
+}
+
+void StoreCore::poll() {
+    pollScheduled = false;
+    if (collectionObservers.empty() && objectObservers.empty())
+        return;
+    bool outside = false;
+    {
+        std::unique_lock<std::mutex> lock(writerMutex, std::try_to_lock);
+        // A writer holding the lock notices outside commits itself.
+        if (lock.owns_lock() && writer) {
+            try {
+                outside = writerNoticesOutsideCommits();
+            } catch (const StoreError &) {
+                outside = false;
+            }
+        }
+    }
+    if (outside) {
+        ChangeSet changes;
+        changes.outside = true;
+        post(changes);
+    }
+    schedulePoll();
+}
+
+bool StoreCore::collectionChange(CollectionObserver &observer, const ChangeSet &changes,
+                                 CollectionChange &change) {
+    if (!changes.touches(observer.dependencies))
+        return false;
+    const QueryShape &shape = observer.shape;
+    const QString root = observer.query->schema->className();
+    const auto own = changes.classes.constFind(root);
+    const ChangeSet::ClassChanges none;
+    const ChangeSet::ClassChanges &rc = own != changes.classes.constEnd() ? *own : none;
+    bool incremental = shape.valid && !changes.outside && !rc.cleared && !changes.touches(shape.pathClasses);
+
+    // Rows that may enter, leave or move: gone ones, new ones, and changed ones
+    // whose change touches what the query filters or sorts on.
+    IdSet moved;
+    QList<qint64> candidates;
+    if (incremental) {
+        for (qint64 id : rc.deleted)
+            moved.insert(id);
+        for (auto it = rc.modified.cbegin(); it != rc.modified.cend() && incremental; ++it) {
+            if (it.value().intersects(shape.rootProperties)) {
+                moved.insert(it.key());
+                candidates.append(it.key());
+            }
+        }
+        candidates.append(QList<qint64>(rc.inserted.cbegin(), rc.inserted.cend()));
+        moved.seal();
+        incremental = moved.size() + static_cast<size_t>(candidates.size()) <= kIncrementalLimit;
+    }
+    const QSet<qint64> modified =
+        changes.outside ? QSet<qint64>() : modifiedRows(*observer.query->schema, changes);
+    Connection &c = connection();
+    QHash<qint64, QVariantList> keys;
+    QList<qint64> entering;
+    if (incremental && !candidates.isEmpty()) {
+        QStringList list;
+        for (qint64 id : std::as_const(candidates))
+            list.append(QString::number(id));
+        try {
+            sqlite::Statement st(c.db.handle(), shape.candidatesSql.arg(list.join(QLatin1Char(','))).toUtf8(),
+                                 &c.db);
+            for (int i = 0; i < shape.binds.size(); ++i)
+                st.bind(i + 1, shape.binds.at(i));
+            while (st.step()) {
+                QVariantList key;
+                for (int i = 1; i < st.columnCount(); ++i)
+                    key.append(st.column(i));
+                const qint64 id = st.columnInt(0);
+                if (!keys.contains(id))
+                    entering.append(id);
+                keys.insert(id, key);
+            }
+        } catch (const StoreError &) {
+            incremental = false;
+        }
+    }
+
+    if (!incremental) {
+        // Re-run the query and compare.
+        const QList<qint64> now = observer.query->evaluate(true);
+        const QList<qint64> &before = observer.lastIds;
+        QHash<qint64, int> oldIndex;
+        oldIndex.reserve(before.size());
+        for (int i = 0; i < before.size(); ++i)
+            oldIndex.insert(before.at(i), i);
+        QHash<qint64, int> newIndex;
+        newIndex.reserve(now.size());
+        for (int i = 0; i < now.size(); ++i)
+            newIndex.insert(now.at(i), i);
+        for (int i = 0; i < before.size(); ++i) {
+            if (!newIndex.contains(before.at(i)))
+                change.deletions.append(i);
+        }
+        // Objects kept in both states; those out of their relative order moved,
+        // and a move is reported as a deletion plus an insertion.
+        QList<int> keptNew;
+        QList<int> keptOld;
+        for (int j = 0; j < now.size(); ++j) {
+            auto o = oldIndex.constFind(now.at(j));
+            if (o == oldIndex.constEnd()) {
+                change.insertions.append(j);
+            } else {
+                keptNew.append(j);
+                keptOld.append(o.value());
+            }
+        }
+        const QSet<int> inOrder = longestIncreasing(keptOld);
+        for (int k = 0; k < keptNew.size(); ++k) {
+            if (!inOrder.contains(k)) {
+                change.deletions.append(keptOld.at(k));
+                change.insertions.append(keptNew.at(k));
+            } else if (changes.outside || modified.contains(now.at(keptNew.at(k)))) {
+                // After another process's commit which rows changed is unknown: all may have.
+                change.modifications.append(keptNew.at(k));
+            }
+        }
+        std::sort(change.deletions.begin(), change.deletions.end());
+        std::sort(change.insertions.begin(), change.insertions.end());
+        observer.lastIds = now;
+        return !change.isEmpty();
+    }
+
+    // From the change set alone: take the moved rows out, put those that still
+    // match back where their order keys place them.
     const QList<qint64> &before = observer.lastIds;
-
-    QHash<qint64, int> oldIndex;
-    oldIndex.reserve(before.size());
-    for (int i = 0; i < before.size(); ++i)
-        oldIndex.insert(before.at(i), i);
-    QHash<qint64, int> newIndex;
-    newIndex.reserve(now.size());
-    for (int i = 0; i < now.size(); ++i)
-        newIndex.insert(now.at(i), i);
-
-    CollectionChange change;
-    for (int i = 0; i < before.size(); ++i) {
-        if (!newIndex.contains(before.at(i)))
-            change.deletions.append(i);
+    IdSet stay;
+    for (qint64 id : modified) {
+        if (!moved.contains(id))
+            stay.insert(id);
     }
-    // Objects kept in both states; those out of their relative order moved,
-    // and a move is reported as a deletion plus an insertion.
-    QList<int> keptNew;
-    QList<int> keptOld;
-    for (int j = 0; j < now.size(); ++j) {
-        auto o = oldIndex.constFind(now.at(j));
-        if (o == oldIndex.constEnd()) {
-            change.insertions.append(j);
+    stay.seal();
+    QList<int> removedOld;             // old indexes, ascending
+    QHash<qint64, int> removedAt;      // id -> old index
+    QList<QPair<int, qint64>> stayOld; // old index, id
+    if (!moved.isEmpty() || !stay.isEmpty()) {
+        for (int i = 0; i < before.size(); ++i) {
+            const qint64 id = before.at(i);
+            if (!moved.isEmpty() && moved.contains(id)) {
+                removedOld.append(i);
+                removedAt.insert(id, i);
+            } else if (!stay.isEmpty() && stay.contains(id)) {
+                stayOld.append({i, id});
+            }
+        }
+    }
+    // The rows that stay, in place: the list is edited, never copied whole.
+    QList<qint64> &kept = observer.lastIds;
+    if (!removedOld.isEmpty())
+        kept.removeIf([&](qint64 id) { return removedAt.contains(id); });
+
+    const auto keyOf = [&](qint64 id) -> const QVariantList & {
+        auto it = keys.constFind(id);
+        if (it != keys.constEnd())
+            return it.value();
+        QVariantList key;
+        sqlite::Statement &st = c.db.prepare(shape.keySql);
+        st.bind(1, id);
+        if (st.step()) {
+            for (int i = 0; i < st.columnCount(); ++i)
+                key.append(st.column(i));
+        }
+        st.reset();
+        return keys.insert(id, key).value();
+    };
+    const auto before_ = [&](qint64 a, qint64 b) {
+        const QVariantList ka = keyOf(a); // copies: the next look-up may grow the table
+        const QVariantList kb = keyOf(b);
+        for (int i = 0; i < ka.size() && i < kb.size(); ++i) {
+            const int c = compareRaw(ka.at(i), kb.at(i));
+            if (c != 0)
+                return shape.ascending.value(i, true) ? c < 0 : c > 0;
+        }
+        return shape.idAscending ? a < b : a > b;
+    };
+    std::sort(entering.begin(), entering.end(), before_);
+    QList<int> gaps; // by entering row: insert before kept[gap]
+    int from = 0;
+    for (qint64 id : std::as_const(entering)) {
+        int lo = from;
+        int hi = static_cast<int>(kept.size());
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (before_(id, kept.at(mid)))
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        gaps.append(lo);
+        from = lo;
+    }
+
+    // Where each row ends: a kept row moves by the rows that left before it
+    // and the rows that entered before it.
+    QHash<qint64, int> enteredAt; // id -> final index
+    for (int m = 0; m < entering.size(); ++m)
+        enteredAt.insert(entering.at(m), gaps.at(m) + m);
+    const auto gapOfOld = [&](int oldIndex) {
+        return oldIndex - static_cast<int>(std::lower_bound(removedOld.begin(), removedOld.end(), oldIndex) -
+                                           removedOld.begin());
+    };
+    QHash<int, int> gapUse; // gap -> rows leaving or entering there
+    for (int oldIndex : std::as_const(removedOld))
+        ++gapUse[gapOfOld(oldIndex)];
+    for (int gap : std::as_const(gaps))
+        ++gapUse[gap];
+    for (auto it = removedAt.cbegin(); it != removedAt.cend(); ++it) {
+        const auto entered = enteredAt.constFind(it.key());
+        const int gap = gapOfOld(it.value());
+        // A changed row that stays between the same neighbours, alone there, is a modification.
+        if (entered != enteredAt.constEnd() && gaps.at(entering.indexOf(it.key())) == gap &&
+            gapUse.value(gap) == 2) {
+            change.modifications.append(entered.value());
+            enteredAt.erase(entered);
         } else {
-            keptNew.append(j);
-            keptOld.append(o.value());
+            change.deletions.append(it.value());
         }
     }
-    const QSet<int> inOrder = longestIncreasing(keptOld);
-    const QSet<qint64> modified = modifiedRows(*observer.query->schema, changes);
-    for (int k = 0; k < keptNew.size(); ++k) {
-        if (!inOrder.contains(k)) {
-            change.deletions.append(keptOld.at(k));
-            change.insertions.append(keptNew.at(k));
-        } else if (modified.contains(now.at(keptNew.at(k)))) {
-            change.modifications.append(keptNew.at(k));
-        }
+    for (auto it = enteredAt.cbegin(); it != enteredAt.cend(); ++it)
+        change.insertions.append(it.value());
+    for (const auto &[oldIndex, id] : std::as_const(stayOld)) {
+        Q_UNUSED(id)
+        const int keptIndex = gapOfOld(oldIndex);
+        const int enteredBefore =
+            static_cast<int>(std::upper_bound(gaps.begin(), gaps.end(), keptIndex) - gaps.begin());
+        change.modifications.append(keptIndex + enteredBefore);
     }
     std::sort(change.deletions.begin(), change.deletions.end());
     std::sort(change.insertions.begin(), change.insertions.end());
-    observer.lastIds = now;
-    if (change.isEmpty())
-        return;
-    auto block = observer.block;
-    block(change);
+    std::sort(change.modifications.begin(), change.modifications.end());
+
+    for (int m = 0; m < entering.size(); ++m)
+        kept.insert(gaps.at(m) + m, entering.at(m));
+    return !change.isEmpty();
 }
 
 QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet &changes) {
@@ -256,26 +559,99 @@ QSet<qint64> StoreCore::modifiedRows(const ObjectSchema &schema, const ChangeSet
     return rows;
 }
 
-void StoreCore::deliverObject(quint64 id, const ChangeSet &changes) {
-    auto it = objectObservers.find(id);
-    if (it == objectObservers.end() || it->second.gone)
-        return;
-    ObjectObserver &observer = it->second;
-    const auto own = changes.classes.constFind(observer.className);
-    ObjectChange change;
-    if (own != changes.classes.constEnd() && own->deleted.contains(observer.rowId)) {
+QList<QVariantList> StoreCore::snapshotOf(const ObjectObserver &observer) {
+    QList<QVariantList> snapshot;
+    const auto schema = classes.value(observer.className);
+    if (!schema)
+        return snapshot;
+    try {
+        Connection &c = connection();
+        const auto rowOf = [&](const ObjectSchema &s, qint64 id, QVariantList &row) {
+            sqlite::Statement &st = c.cached(&s, nullptr, Connection::SelectRow, [&] {
+                return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
+                    .arg(rowColumns(s, QString()), sqlite::quoted(s.className()));
+            });
+            st.bind(1, id);
+            const bool found = st.step();
+            if (found) {
+                for (int i = 0; i < st.columnCount(); ++i)
+                    row.append(st.column(i));
+            }
+            st.reset();
+            return found;
+        };
+        const auto listOf = [&](const ObjectSchema &s, qint64 id, const Property &p) {
+            QVariantList ids;
+            sqlite::Statement &st = c.cached(&s, &p, Connection::ReadList, [&] {
+                return QStringLiteral("SELECT target FROM %1 WHERE owner = ? ORDER BY pos")
+                    .arg(listTable(s.className(), p.name));
+            });
+            st.bind(1, id);
+            while (st.step())
+                ids.append(st.columnInt(0));
+            return ids;
+        };
+        QVariantList own;
+        if (!rowOf(*schema, observer.rowId, own))
+            return snapshot; // gone
+        for (const Property &p : schema->properties()) {
+            QVariantList values;
+            if (observer.keyPaths.isEmpty()) {
+                values.append(p.isList() ? QVariant(listOf(*schema, observer.rowId, p))
+                                         : own.value(schema->columnOf(p)));
+            } else {
+                for (const QString &path : observer.keyPaths) {
+                    if (path != p.name && !path.startsWith(p.name + QLatin1Char('.')))
+                        continue;
+                    // The values along the path: each link, then the last value.
+                    const ObjectSchema *at = schema.get();
+                    QVariantList row = own;
+                    qint64 id = observer.rowId;
+                    const QStringList components = path.split(QLatin1Char('.'));
+                    for (int i = 0; i < components.size(); ++i) {
+                        const Property *q = at->propertyNamed(components.at(i));
+                        if (!q)
+                            break;
+                        if (q->isList()) {
+                            values.append(QVariant(listOf(*at, id, *q)));
+                            break;
+                        }
+                        const QVariant value = row.value(at->columnOf(*q));
+                        values.append(value);
+                        if (!q->isLink() || value.isNull() || i + 1 == components.size())
+                            break;
+                        at = classes.value(q->objectClass).get();
+                        id = value.toLongLong();
+                        row.clear();
+                        if (!rowOf(*at, id, row))
+                            break;
+                    }
+                }
+            }
+            snapshot.append(values);
+        }
+    } catch (const StoreError &) {
+        snapshot.clear();
+        snapshot.append(QVariantList{QStringLiteral("unreadable")});
+    }
+    return snapshot;
+}
+
+bool StoreCore::objectChange(ObjectObserver &observer, const ChangeSet &changes, ObjectChange &change) {
+    if (observer.gone)
+        return false;
+    if (changes.isDeleted(observer.className, observer.rowId)) {
         observer.gone = true;
         change.deleted = true;
-        auto block = observer.block;
-        block(change);
-        return;
+        return true;
     }
     const ObjectSchema &schema = *classes.value(observer.className);
+    const auto own = changes.classes.constFind(observer.className);
     const QSet<QString> direct =
         own != changes.classes.constEnd() ? own->modified.value(observer.rowId) : QSet<QString>();
     const Object object = makeObject(observer.className, observer.rowId);
 
-    // Whether anything along `path` (starting at `from`) changed in this batch.
+    // Whether anything along `path` changed in this batch.
     auto pathChanged = [&](const QString &path) {
         const QStringList components = path.split(QLatin1Char('.'));
         Object current = object;
@@ -296,7 +672,18 @@ void StoreCore::deliverObject(quint64 id, const ChangeSet &changes) {
         return false;
     };
 
-    for (const Property &p : schema.properties()) {
+    // Another process's commit says nothing of what it changed: compare what
+    // was last seen with what is stored now.
+    const QList<QVariantList> seen = observer.snapshot;
+    observer.snapshot = snapshotOf(observer);
+    if (changes.outside && observer.snapshot.isEmpty()) {
+        observer.gone = true;
+        change.deleted = true;
+        return true;
+    }
+
+    for (int i = 0; i < schema.properties().size(); ++i) {
+        const Property &p = schema.properties().at(i);
         bool changed = false;
         if (observer.keyPaths.isEmpty()) {
             changed = direct.contains(p.name);
@@ -308,13 +695,12 @@ void StoreCore::deliverObject(quint64 id, const ChangeSet &changes) {
                 }
             }
         }
+        if (!changed && changes.outside && i < seen.size() && i < observer.snapshot.size())
+            changed = seen.at(i) != observer.snapshot.at(i);
         if (changed)
             change.properties.append(p.name);
     }
-    if (change.properties.isEmpty())
-        return;
-    auto block = observer.block;
-    block(change);
+    return !change.properties.isEmpty();
 }
 
 } // namespace detail

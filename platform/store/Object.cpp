@@ -99,14 +99,10 @@ QVariant Object::value(const QString &property) const {
         return d->values.value(property);
     if (p->isList())
         return QVariant::fromValue(list(property).toList());
+    if (p->isLink())
+        return QVariant::fromValue(link(property));
     try {
-        const QVariant raw = d->readColumn(*p);
-        if (p->isLink()) {
-            if (!raw.isValid() || raw.isNull())
-                return QVariant::fromValue(Object());
-            return QVariant::fromValue(d->core->makeObject(p->objectClass, raw.toLongLong()));
-        }
-        return detail::fromSql(*p, raw);
+        return detail::fromSql(*p, d->readColumn(*p));
     } catch (const StoreError &e) {
         detail::report(
             Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
@@ -116,7 +112,26 @@ QVariant Object::value(const QString &property) const {
 }
 
 Object Object::link(const QString &property) const {
-    return value(property).value<Object>();
+    if (!d)
+        return {};
+    const Property *p = d->schema->propertyNamed(property);
+    if (!p || !p->isLink() || !d->core)
+        return p && p->isLink() ? d->values.value(property).value<Object>() : value(property).value<Object>();
+    try {
+        std::shared_ptr<detail::ObjectData> linked;
+        const QVariant raw = d->readColumn(*p, &linked);
+        if (!raw.isValid()) // stored values: null is an invalid QVariant
+            return {};
+        // Read with this row (Results::toList): no query needed.
+        if (linked)
+            return Object(std::move(linked));
+        return d->core->makeObject(p->objectClass, raw.toLongLong());
+    } catch (const StoreError &e) {
+        detail::report(
+            Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+            QStringLiteral("Object store read failed"));
+        return {};
+    }
 }
 
 List Object::list(const QString &property) const {
@@ -343,7 +358,9 @@ Object Transaction::addObject(const Object &object) {
     const QString className = object.className();
     const qint64 id =
         writer.upsert(m_connection->core->schemaFor(className), object.d->values, Writer::Mode::Replace);
-    // The standalone handle becomes the stored object, as callers expect after adding.
+    // The standalone handle becomes the stored object, as callers expect after
+    // adding; a rollback turns it back (ObjectStore::write).
+    m_connection->added.push_back({object.d, object.d->schema, object.d->values});
     object.d->core = m_connection->core->shared_from_this();
     object.d->schema = m_connection->core->schemaPtr(className);
     object.d->rowId = id;
@@ -363,14 +380,24 @@ void Transaction::remove(const Object &object) {
 }
 
 void Transaction::removeAll(const Results &results) {
-    const QList<Object> objects = results.toList();
-    for (const Object &o : objects)
-        remove(o);
+    const std::shared_ptr<detail::ResultsQuery> &query = results.m_query;
+    if (!query || !query->schema)
+        return;
+    detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        if (query->core.get() != m_connection->core)
+            throw StoreError(QStringLiteral("The objects belong to another store"));
+        const bool everything = !query->predicate || query->predicate->kind == detail::PredicateNode::All;
+        writer.removeRows(*query->schema, everything ? QList<qint64>() : query->evaluateOrThrow(true),
+                          everything);
+    });
 }
 
 void Transaction::removeAll(const QString &className) {
-    m_connection->core->schemaFor(className);
-    removeAll(m_connection->core->makeResults(className));
+    detail::guarded(*m_connection, [&] {
+        Writer writer(*m_connection);
+        writer.removeRows(m_connection->core->schemaFor(className), {}, true);
+    });
 }
 
 ObjectStore Transaction::store() const {

@@ -149,7 +149,10 @@ template <typename T> struct ValueTraits<std::optional<T>> {
 };
 
 template <typename T> T Object::get(const QString &property) const {
-    return ValueTraits<T>::fromVariant(value(property));
+    if constexpr (std::is_base_of_v<Object, T>)
+        return T(link(property)); // no QVariant on the way
+    else
+        return ValueTraits<T>::fromVariant(value(property));
 }
 
 } // namespace platform

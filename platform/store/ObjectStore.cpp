@@ -3,6 +3,7 @@
 #include "platform/AppPaths.h"
 #include "platform/store/StoreError.h"
 #include "platform/store/Transaction.h"
+#include "platform/store/detail/Salvage.h"
 #include "platform/store/detail/StoreCore.h"
 
 #include <QDateTime>
@@ -11,7 +12,8 @@
 #include <QFileInfo>
 #include <QtDebug>
 
-#include <sqlite3.h>
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -25,25 +27,80 @@ ObjectStore g_defaultStore;
 std::mutex g_reporterMutex;
 ObjectStore::Reporter g_reporter;
 
-bool isDamage(int sqliteCode) {
-    return sqliteCode == SQLITE_CORRUPT || sqliteCode == SQLITE_NOTADB;
+using detail::storeError;
+
+QString errnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-Error storeError(int code, const QString &description) {
-    return Error(QString::fromLatin1(ObjectStore::kErrorDomain), code, description);
-}
-
-// Moves the file and its journal aside so that a fresh store can take its place.
-QString moveAside(const QString &path) {
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    const QString target = path + QStringLiteral(".damaged-") + stamp;
-    QFile::rename(path, target);
-    for (const char *suffix : {"-wal", "-shm"}) {
-        const QString side = path + QLatin1String(suffix);
-        if (QFile::exists(side))
-            QFile::rename(side, target + QLatin1String(suffix));
+// Renames the file with its journal files; false (and why) when the file
+// itself could not be moved. Nothing is copied: a failed rename moves nothing.
+bool renameWithJournal(const QString &from, const QString &to, QString *why) {
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        *why = errnoText();
+        return false;
     }
-    return target;
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const QString side = from + QLatin1String(suffix);
+        if (QFile::exists(side))
+            ::rename(QFile::encodeName(side).constData(),
+                     QFile::encodeName(to + QLatin1String(suffix)).constData());
+    }
+    return true;
+}
+
+void removeWithJournal(const QString &path) {
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+// Copies what can be read from the damaged file at `path` into a fresh file,
+// moves the damaged one aside and puts the fresh one in its place. Throws
+// StoreError (OpenFailed) when the files cannot be moved; the damaged file is
+// then left where it was.
+void salvageFile(detail::StoreCore &core, const QString &reason) {
+    const QString path = core.path;
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString movedTo = path + QStringLiteral(".damaged-") + stamp;
+    const QString fresh = path + QStringLiteral(".salvage");
+    core.closeConnections();
+    removeWithJournal(fresh);
+    detail::SalvageOutcome outcome;
+    try {
+        outcome = detail::salvage(core, path, fresh, movedTo);
+    } catch (const StoreError &e) {
+        removeWithJournal(fresh);
+        throw StoreError(
+            QStringLiteral("The object store %1 is damaged (%2) and nothing could be saved from it: %3")
+                .arg(path, reason, e.message()),
+            -ObjectStore::OpenFailed);
+    }
+    QString why;
+    if (!renameWithJournal(path, movedTo, &why)) {
+        removeWithJournal(fresh);
+        throw StoreError(
+            QStringLiteral("The object store %1 is damaged (%2) and could not be moved aside: %3")
+                .arg(path, reason, why),
+            -ObjectStore::OpenFailed);
+    }
+    if (!renameWithJournal(fresh, path, &why)) {
+        renameWithJournal(movedTo, path, &why);
+        throw StoreError(QStringLiteral("The object store %1 is damaged (%2) and its salvaged copy could not "
+                                        "take its place: %3")
+                             .arg(path, reason, why),
+                         -ObjectStore::OpenFailed);
+    }
+    QFile::remove(detail::StoreCore::checkMarkerPath(path));
+    Error damaged = storeError(ObjectStore::DamagedFile, reason);
+    damaged.setUserInfoValue(QStringLiteral("path"), path);
+    damaged.setUserInfoValue(QStringLiteral("movedTo"), movedTo);
+    damaged.setUserInfoValue(QStringLiteral("kept"), outcome.kept);
+    damaged.setUserInfoValue(QStringLiteral("lost"), outcome.lost);
+    damaged.setUserInfoValue(QStringLiteral("unreadable"), outcome.unreadable);
+    detail::report(damaged, QStringLiteral("Damaged object store moved aside to %1; %2 objects kept, %3 lost")
+                                .arg(movedTo)
+                                .arg(outcome.kept)
+                                .arg(outcome.lost));
 }
 
 } // namespace
@@ -68,11 +125,22 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
     QString path = configuration.path;
     if (path.isEmpty())
         path = QDir(AppPaths::ensure(AppPaths::state())).filePath(QStringLiteral("default.sqlite"));
+    path = QFileInfo(path).absoluteFilePath(); // one name per file, for the marks kept by file
     QDir().mkpath(QFileInfo(path).absolutePath());
 
     auto core = std::make_shared<detail::StoreCore>();
     core->path = path;
     core->schemaVersion = configuration.schemaVersion;
+    // Damage met while opening is salvaged right here, not left for the next launch.
+    core->damageNoted = true;
+    const auto fail = [&](int code, const QString &message) {
+        core->closeConnections();
+        const Error failure = storeError(code, message);
+        if (error)
+            *error = failure;
+        detail::report(failure, QStringLiteral("Object store not opened"));
+        return ObjectStore();
+    };
     try {
         core->setClasses(configuration.classes);
     } catch (const StoreError &e) {
@@ -81,35 +149,41 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
         return {};
     }
 
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // Damage met while the file was in use is checked now, before anything reads it.
+    bool salvaged = false;
+    try {
+        if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {
+            QString verdict;
+            if (detail::fileIsSound(path, &verdict)) {
+                QFile::remove(detail::StoreCore::checkMarkerPath(path));
+            } else {
+                salvageFile(*core, QStringLiteral("Integrity check failed: %1").arg(verdict));
+                salvaged = true;
+            }
+        }
+    } catch (const StoreError &e) {
+        return fail(static_cast<int>(-e.sqliteCode()), e.message());
+    }
+
+    for (;;) {
         try {
             core->openFile(configuration);
+            core->damageNoted = false;
             return ObjectStore(core);
         } catch (const StoreError &e) {
             core->closeConnections();
-            if (e.sqliteCode() == -NewerSchema || e.sqliteCode() == -MigrationFailed) {
-                const int code = static_cast<int>(-e.sqliteCode());
-                if (error)
-                    *error = storeError(code, e.message());
-                detail::report(storeError(code, e.message()), QStringLiteral("Object store not opened"));
-                return {};
+            if (e.sqliteCode() < 0)
+                return fail(static_cast<int>(-e.sqliteCode()), e.message());
+            if (salvaged || !sqlite::isDamage(e.sqliteCode()))
+                return fail(OpenFailed, e.message());
+            try {
+                salvageFile(*core, e.message());
+                salvaged = true;
+            } catch (const StoreError &s) {
+                return fail(static_cast<int>(-s.sqliteCode()), s.message());
             }
-            if (attempt == 0 && isDamage(e.sqliteCode())) {
-                const QString movedTo = moveAside(path);
-                Error damaged = storeError(DamagedFile, e.message());
-                damaged.setUserInfoValue(QStringLiteral("path"), path);
-                damaged.setUserInfoValue(QStringLiteral("movedTo"), movedTo);
-                detail::report(damaged,
-                               QStringLiteral("Damaged object store moved aside to %1").arg(movedTo));
-                continue;
-            }
-            if (error)
-                *error = storeError(OpenFailed, e.message());
-            detail::report(storeError(OpenFailed, e.message()), QStringLiteral("Object store not opened"));
-            return {};
         }
     }
-    return {};
 }
 
 void ObjectStore::setDefaultConfiguration(const StoreConfiguration &configuration) {
@@ -195,16 +269,15 @@ Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant
 }
 
 bool ObjectStore::isInWriteTransaction() const {
-    return m_core && m_core->connection().writeDepth > 0;
+    return m_core && m_core->writerThread.load() == std::this_thread::get_id();
 }
 
 Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) const {
     if (!m_core)
         return storeError(WriteFailed, QStringLiteral("The object store is not open"));
-    detail::Connection &c = m_core->connection();
-    Transaction tx(&c);
+    detail::StoreCore &core = *m_core;
     Error failure;
-    auto run = [&]() {
+    const auto run = [&](Transaction &tx) {
         try {
             block(tx);
         } catch (const StoreError &e) {
@@ -216,27 +289,44 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
         }
     };
 
-    if (c.writeDepth > 0) {
+    if (isInWriteTransaction()) {
+        detail::Connection &c = *core.writer;
+        Transaction tx(&c);
         ++c.writeDepth;
-        run();
+        run(tx);
         --c.writeDepth;
         if (failure && !c.failure)
             c.failure = failure;
         return failure;
     }
 
-    c.writerLock = std::unique_lock<std::mutex>(m_core->writerMutex);
+    std::unique_lock<std::mutex> lock(core.writerMutex);
+    detail::Connection &c = *core.writer;
+    bool outside = false;
+    detail::StoreCore::IdFloors floors;
     try {
         c.db.exec(QStringLiteral("BEGIN IMMEDIATE"));
     } catch (const StoreError &e) {
-        c.writerLock.unlock();
         return storeError(WriteFailed, e.message());
     }
+    core.writerThread = std::this_thread::get_id();
     c.writeDepth = 1;
     c.failure = Error();
     c.changes = detail::ChangeSet();
+    c.added.clear();
+    c.highestInserted.clear();
     ++c.localWrites;
-    run();
+    try {
+        outside = core.writerNoticesOutsideCommits();
+        floors = core.pendingIdFloors();
+        core.applyIdFloors(c, floors);
+    } catch (const StoreError &e) {
+        failure = storeError(WriteFailed, e.message());
+    }
+    if (!failure) {
+        Transaction tx(&c);
+        run(tx);
+    }
     c.writeDepth = 0;
     c.linkableRows.clear();
     if (!failure && c.failure)
@@ -248,27 +338,88 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
             failure = storeError(WriteFailed, e.message());
         }
     }
+    core.writerThread = std::thread::id();
     if (failure) {
         try {
             c.db.exec(QStringLiteral("ROLLBACK"));
         } catch (const StoreError &) {
             // The failed COMMIT may already have ended the transaction.
         }
+        core.restoreAdded(c);
+        core.keepIdFloors(c);
         c.changes = detail::ChangeSet();
         c.failure = Error();
         ++c.localWrites;
-        c.writerLock.unlock();
+        lock.unlock();
         detail::report(failure, QStringLiteral("Write transaction rolled back"));
+        if (outside) {
+            detail::ChangeSet changes;
+            changes.outside = true;
+            core.post(changes);
+        }
         return failure;
     }
-    ++m_core->commits;
+    core.settleIdFloors(floors);
+    c.added.clear();
+    c.highestInserted.clear();
+    ++core.commits;
     ++c.localWrites;
     detail::ChangeSet changes = std::move(c.changes);
     c.changes = detail::ChangeSet();
-    c.writerLock.unlock();
+    changes.outside = changes.outside || outside;
+    lock.unlock();
     if (!changes.isEmpty())
-        m_core->post(changes);
+        core.post(changes);
     return {};
+}
+
+QList<SalvageReport> ObjectStore::pendingSalvageReports() const {
+    QList<SalvageReport> reports;
+    if (!m_core)
+        return reports;
+    try {
+        detail::Connection &c = m_core->connection();
+        sqlite::Statement &exists =
+            c.db.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        exists.bind(1, QString::fromLatin1(detail::kSalvageTable));
+        const bool any = exists.step();
+        exists.reset();
+        if (!any)
+            return reports;
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("SELECT movedTo, kept, lost, unreadable, at FROM %1 ORDER BY at")
+                             .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
+        while (st.step()) {
+            SalvageReport report;
+            report.movedTo = st.column(0).toString();
+            report.kept = st.columnInt(1);
+            report.lost = st.columnInt(2);
+            const QString unreadable = st.column(3).toString();
+            report.unreadable = unreadable.isEmpty() ? QStringList() : unreadable.split(QLatin1Char('\n'));
+            report.when = QDateTime::fromMSecsSinceEpoch(st.columnInt(4), Qt::UTC);
+            reports.append(report);
+        }
+    } catch (const StoreError &e) {
+        detail::report(storeError(WriteFailed, e.message()), QStringLiteral("Object store read failed"));
+    }
+    return reports;
+}
+
+Error ObjectStore::acknowledgeSalvageReports() const {
+    return write([](Transaction &tx) {
+        tx.m_connection->db.exec(QStringLiteral("DROP TABLE IF EXISTS %1")
+                                     .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
+    });
+}
+
+Error ObjectStore::checkIntegrity() const {
+    if (!m_core)
+        return storeError(OpenFailed, QStringLiteral("The object store is not open"));
+    QString verdict;
+    if (detail::fileIsSound(m_core->path, &verdict))
+        return {};
+    m_core->noteDamage();
+    return storeError(DamagedFile, QStringLiteral("Integrity check failed: %1").arg(verdict));
 }
 
 void Migration::enumerateObjects(

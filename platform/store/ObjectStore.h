@@ -5,6 +5,9 @@
 #include "platform/store/Query.h"
 #include "platform/store/Schema.h"
 
+#include <QDateTime>
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -12,6 +15,15 @@ namespace platform {
 
 class Migration;
 class Transaction;
+
+// A damaged file found at open: what could be saved from it.
+struct SalvageReport {
+    QString movedTo;        // the damaged file, kept aside as it was
+    qint64 kept = 0;        // objects copied into the fresh file
+    qint64 lost = 0;        // objects known to have been stored that could not be read
+    QStringList unreadable; // classes of which nothing could be read nor counted
+    QDateTime when;
+};
 
 struct StoreConfiguration {
     QString path; // empty: "default.sqlite" in AppPaths::state()
@@ -49,9 +61,13 @@ class ObjectStore {
 public:
     ObjectStore() = default;
 
-    // Opens (creating, migrating or recovering) the file. A damaged file is moved
-    // aside next to it, reported, and replaced by an empty store; a file written
-    // by a newer schema is refused and left untouched.
+    // Opens (creating, migrating or salvaging) the file. Opening reads little:
+    // the file is checked whole only when SQLite reported damage in it before
+    // (see checkIntegrity()). A damaged file is salvaged: every object that can
+    // still be read is copied into a fresh file, the damaged one is kept aside
+    // next to it, and a SalvageReport waits for the user (pendingSalvageReports()).
+    // A file written by a newer schema is refused and left untouched; a file
+    // that cannot be written is refused at once (ReadOnly).
     static ObjectStore open(const StoreConfiguration &configuration, Error *error = nullptr);
 
     // The application's store: opened from this configuration on first use
@@ -82,10 +98,32 @@ public:
     Error write(const std::function<void(Transaction &tx)> &block) const;
     bool isInWriteTransaction() const;
 
+    // Salvages not yet told to the user, oldest first; they stay in the file
+    // (so that another process or the next launch can still tell) until
+    // acknowledged. At launch:
+    //
+    //   const auto reports = store.pendingSalvageReports();
+    //   if (!reports.isEmpty()) { showSalvageNotice(reports); store.acknowledgeSalvageReports(); }
+    QList<SalvageReport> pendingSalvageReports() const;
+    Error acknowledgeSalvageReports() const;
+
+    // Reads the whole file to check it (slow at scale: call it off the main
+    // thread, after launch). A damaged file is reported (DamagedFile) and
+    // salvaged at the next open; SQLite's own reports of damage while the
+    // store is used do the same.
+    Error checkIntegrity() const;
+
     bool operator==(const ObjectStore &other) const { return m_core == other.m_core; }
 
     static constexpr const char *kErrorDomain = "platform.store";
-    enum ErrorCode { WriteFailed = 1, OpenFailed = 2, NewerSchema = 3, DamagedFile = 4, MigrationFailed = 5 };
+    enum ErrorCode {
+        WriteFailed = 1,
+        OpenFailed = 2,
+        NewerSchema = 3,
+        DamagedFile = 4,
+        MigrationFailed = 5,
+        ReadOnly = 6
+    };
 
 private:
     friend class Object;

@@ -132,22 +132,27 @@ public:
                 binds.append(bindable(*p, v));
                 marks.append(QStringLiteral("?"));
             }
-            return QStringLiteral("coalesce(%1 IN (%2), 0)").arg(col, marks.join(QLatin1Char(',')));
+            // False rather than null for a null value, and still a term an index can answer.
+            return QStringLiteral("(%1 IN (%2) AND %1 IS NOT NULL)").arg(col, marks.join(QLatin1Char(',')));
         }
         case PredicateNode::Contains:
         case PredicateNode::BeginsWith: {
             const Property *p = nullptr;
-            QString col = column(node.path, &p);
+            QString alias;
+            QString col = column(node.path, &p, &alias);
             if (p->type != PropertyType::String)
                 throw StoreError(QStringLiteral("%1 is not text").arg(node.path));
             const int flags = (node.options & CaseInsensitive ? sqlite::FoldCase : 0) |
                               (node.options & DiacriticInsensitive ? sqlite::FoldDiacritics : 0);
+            const QString text = node.value.toString();
+            if (p->searchable && flags == (sqlite::FoldCase | sqlite::FoldDiacritics))
+                return searched(node, *p, alias, text);
             QString needle = QStringLiteral("?");
             if (flags) {
                 col = QStringLiteral("qv_fold(%1, %2)").arg(col).arg(flags);
                 needle = QStringLiteral("qv_fold(?, %1)").arg(flags);
             }
-            binds.append(node.value.toString());
+            binds.append(text);
             return node.kind == PredicateNode::Contains
                        ? QStringLiteral("coalesce(instr(%1, %2) > 0, 0)").arg(col, needle)
                        : QStringLiteral("coalesce(instr(%1, %2) = 1, 0)").arg(col, needle);
@@ -162,6 +167,8 @@ public:
             if (!p || !p->isList())
                 throw StoreError(QStringLiteral("%1 is not a list of %2").arg(node.path, owner->className()));
             m_dependencies.insert(p->objectClass);
+            if (dot < 0)
+                m_rootProperties.insert(p->name);
             const Object o = node.value.value<Object>();
             binds.append(QVariant::fromValue<qint64>(o.rowId()));
             return QStringLiteral("EXISTS (SELECT 1 FROM %1 l WHERE l.owner = %2._id AND l.target = ?)")
@@ -173,10 +180,12 @@ public:
 
     QString orderClause(const QList<SortKey> &sorts) {
         QStringList terms;
+        orderColumns.clear();
         for (const SortKey &s : sorts) {
             const Property *p = nullptr;
-            terms.append(column(s.path, &p) +
-                         (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+            const QString col = column(s.path, &p);
+            orderColumns.append(col);
+            terms.append(col + (s.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         }
         // Ties follow insertion order in the direction of the last key, which lets
         // SQLite walk an index on that key instead of sorting.
@@ -190,9 +199,50 @@ public:
     }
 
     QVariantList binds;
+    QStringList orderColumns;
     const QSet<QString> &dependencies() const { return m_dependencies; }
+    const QSet<QString> &rootProperties() const { return m_rootProperties; }
+    const QSet<QString> &joinedClasses() const { return m_joinedClasses; }
 
 private:
+    // Through the folded-text index: a substring of three characters or more
+    // is looked up by its trigrams, each hit then checked against the folded
+    // text; a shorter one is looked for in the folded column, row by row.
+    QString searched(const PredicateNode &node, const Property &p, const QString &alias,
+                     const QString &text) {
+        const QString folded = sqlite::fold(text, sqlite::FoldCase | sqlite::FoldDiacritics);
+        const QString column = sqlite::quoted(StoreCore::foldedColumn(p.name));
+        const QString check = node.kind == PredicateNode::Contains ? QStringLiteral("instr(%1, ?) > 0")
+                                                                   : QStringLiteral("instr(%1, ?) = 1");
+        const QList<uint> points = folded.toUcs4();
+        if (points.size() < 3) {
+            binds.append(folded);
+            return QStringLiteral("coalesce(%1, 0)").arg(check.arg(alias + QLatin1Char('.') + column));
+        }
+        QStringList trigrams;
+        for (qsizetype i = 0;; i += 3) {
+            const qsizetype at = std::min<qsizetype>(i, points.size() - 3);
+            QString gram = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + at), 3);
+            trigrams.append(QLatin1Char('"') + gram.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                            QLatin1Char('"'));
+            if (at == points.size() - 3)
+                break;
+        }
+        binds.append(trigrams.join(QStringLiteral(" AND ")));
+        binds.append(folded);
+        const QString search = StoreCore::searchTable(owningClass(alias));
+        const QString hits =
+            QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? AND %2").arg(search, check.arg(column));
+        // The root's id is never null, so its test needs no coalesce(), and
+        // without one SQLite drives the query from the index hits.
+        return alias == QLatin1String("t0") ? QStringLiteral("t0._id IN (%1)").arg(hits)
+                                            : QStringLiteral("coalesce(%1._id IN (%2), 0)").arg(alias, hits);
+    }
+
+    QString owningClass(const QString &alias) const {
+        return alias == QLatin1String("t0") ? m_root.className() : m_aliasClasses.value(alias);
+    }
+
     QString compare(const PredicateNode &node) {
         const Property *p = nullptr;
         const QString col = column(node.path, &p);
@@ -213,7 +263,9 @@ private:
         if (isNull)
             return QStringLiteral("0");
         binds.append(v);
-        return QStringLiteral("coalesce(%1 %2 ?, 0)").arg(col, node.op);
+        // False rather than null for a null value (so that negating it holds), and
+        // written so that SQLite can still answer the range from an index.
+        return QStringLiteral("(%1 %2 ? AND %1 IS NOT NULL)").arg(col, node.op);
     }
 
     QVariant bindable(const Property &p, const QVariant &value) {
@@ -244,13 +296,17 @@ private:
             if (!p || !p->isLink())
                 throw StoreError(
                     QStringLiteral("%1 is not a link of %2").arg(component, schema->className()));
+            if (prefix.isEmpty())
+                m_rootProperties.insert(component);
             prefix += (prefix.isEmpty() ? QString() : QStringLiteral(".")) + component;
             const ObjectSchema &target = m_core.schemaFor(p->objectClass);
             m_dependencies.insert(target.className());
+            m_joinedClasses.insert(target.className());
             QString next = m_aliases.value(prefix);
             if (next.isEmpty()) {
                 next = QStringLiteral("t%1").arg(m_aliases.size() + 1);
                 m_aliases.insert(prefix, next);
+                m_aliasClasses.insert(next, target.className());
                 m_joins.append(
                     QStringLiteral(" LEFT JOIN %1 %2 ON %2._id = %3.%4")
                         .arg(sqlite::quoted(target.className()), next, alias, sqlite::quoted(p->name)));
@@ -262,7 +318,7 @@ private:
         return alias;
     }
 
-    QString column(const QString &path, const Property **propertyOut) {
+    QString column(const QString &path, const Property **propertyOut, QString *aliasOut = nullptr) {
         const int dot = path.lastIndexOf(QLatin1Char('.'));
         const ObjectSchema *schema = &m_root;
         QString alias = QStringLiteral("t0");
@@ -272,62 +328,104 @@ private:
         if (!p)
             throw StoreError(
                 QStringLiteral("Class %1 has no property %2").arg(schema->className(), path.mid(dot + 1)));
+        if (dot < 0)
+            m_rootProperties.insert(p->name);
         *propertyOut = p;
+        if (aliasOut)
+            *aliasOut = alias;
         return QStringLiteral("%1.%2").arg(alias, sqlite::quoted(p->name));
     }
 
     StoreCore &m_core;
     const ObjectSchema &m_root;
     QHash<QString, QString> m_aliases;
+    QHash<QString, QString> m_aliasClasses; // alias -> class
     QStringList m_joins;
     QSet<QString> m_dependencies;
+    QSet<QString> m_rootProperties;
+    QSet<QString> m_joinedClasses;
 };
 
 } // namespace
 
-QList<qint64> ResultsQuery::evaluate(bool force, QList<QVariantList> *rows) const {
+QList<qint64> ResultsQuery::evaluate(bool force, const RowSink &rows, ReadStamp *stamp) const {
+    try {
+        return evaluateOrThrow(force, rows, stamp);
+    } catch (const StoreError &e) {
+        // Reported every time and never cached: the next read asks SQLite again.
+        report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+               QStringLiteral("Object store query failed"));
+        return {};
+    }
+}
+
+QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, ReadStamp *stamp) const {
     if (!core || !schema)
         return {};
     Connection &c = core->connection();
     std::lock_guard<std::mutex> lock(cacheMutex);
-    const quint64 commits = core->commits.load();
-    if (!force && !rows && cached && cacheConnection == &c && cacheCommits == commits &&
-        cacheLocalWrites == c.localWrites)
+    const ReadStamp now = core->stamp(c);
+    if (stamp)
+        *stamp = now;
+    if (!force && !rows && cached && cacheStamp == now)
         return cachedIds;
+    cached = false;
     QList<qint64> ids;
+    SqlBuilder builder(*core, *schema);
+    const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
+    const QString order = builder.orderClause(sorts);
+    const QString columns = rows ? QStringLiteral("t0._id,") + rowColumns(*schema, QStringLiteral("t0."))
+                                 : QStringLiteral("t0._id");
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                            .arg(columns, builder.fromClause(), where, order);
+    sqlite::Statement &st = c.db.prepare(sql);
+    for (int i = 0; i < builder.binds.size(); ++i)
+        st.bind(i + 1, builder.binds.at(i));
+    while (st.step()) {
+        const qint64 id = st.columnInt(0);
+        ids.append(id);
+        if (rows)
+            rows(id, st);
+    }
+    cached = true;
+    cacheStamp = now;
+    cachedIds = ids;
+    return ids;
+}
+
+QueryShape ResultsQuery::shape() const {
+    QueryShape shape;
+    if (!core || !schema)
+        return shape;
     try {
         SqlBuilder builder(*core, *schema);
         const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
-        const QString order = builder.orderClause(sorts);
-        const QString columns = rows ? QStringLiteral("t0._id,") + rowColumns(*schema, QStringLiteral("t0."))
-                                     : QStringLiteral("t0._id");
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
-                                .arg(columns, builder.fromClause(), where, order);
-        sqlite::Statement &st = c.db.prepare(sql);
-        for (int i = 0; i < builder.binds.size(); ++i)
-            st.bind(i + 1, builder.binds.at(i));
-        while (st.step()) {
-            ids.append(st.columnInt(0));
-            if (rows) {
-                QVariantList row;
-                const int n = st.columnCount();
-                row.reserve(n - 1);
-                for (int i = 1; i < n; ++i)
-                    row.append(st.column(i));
-                rows->append(std::move(row));
-            }
+        builder.orderClause(sorts);
+        const QString keys = builder.orderColumns.isEmpty() ? QStringLiteral("t0._id")
+                                                            : builder.orderColumns.join(QLatin1Char(','));
+        shape.keySql = QStringLiteral("SELECT %1 FROM %2 WHERE t0._id = ?").arg(keys, builder.fromClause());
+        shape.candidatesSql = QStringLiteral("SELECT t0._id, %1 FROM %2 WHERE (%3) AND t0._id IN (%4)")
+                                  .arg(keys, builder.fromClause(), where, QStringLiteral("%1"));
+        shape.binds = builder.binds;
+        for (const SortKey &s : sorts)
+            shape.ascending.append(s.ascending);
+        if (sorts.isEmpty())
+            shape.ascending.append(true); // the key is the id itself
+        shape.idAscending = sorts.isEmpty() || sorts.last().ascending;
+        shape.rootProperties = builder.rootProperties();
+        shape.pathClasses = builder.joinedClasses();
+        shape.pathClasses.remove(schema->className());
+        for (const Property &p : schema->properties()) {
+            if (!p.isScalar())
+                shape.linkedClasses.insert(p.objectClass);
         }
-    } catch (const StoreError &e) {
-        report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
-               QStringLiteral("Object store query failed"));
-        ids.clear();
+        // A list that the predicate looks into changes membership through its own
+        // rows only (recorded on the owner), so its class needs no re-run.
+        shape.valid = true;
+    } catch (const StoreError &) {
+        shape.valid = false;
     }
-    cached = true;
-    cacheConnection = &c;
-    cacheCommits = commits;
-    cacheLocalWrites = c.localWrites;
-    cachedIds = ids;
-    return ids;
+    return shape;
 }
 
 QSet<QString> ResultsQuery::dependencies() const {
@@ -407,22 +505,88 @@ int Results::indexOf(const Object &object) const {
 
 QList<Object> Results::toList() const {
     QList<Object> out;
-    if (!m_query)
+    if (!m_query || !m_query->schema)
         return out;
-    // One query reads every row, so that reading the objects costs no more queries.
-    // The commit count is taken before reading: a commit landing in between
-    // must make these rows stale, not pass them off as current.
-    detail::Connection &c = m_query->core->connection();
-    const quint64 commits = m_query->core->commits.load();
-    QList<QVariantList> rows;
-    const QList<qint64> ids = m_query->evaluate(false, &rows);
-    out.reserve(ids.size());
-    const QString cls = className();
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        Object object = m_query->core->makeObject(cls, ids.at(i));
-        if (i < rows.size())
-            object.d->setRow(c, commits, std::move(rows[i]));
-        out.append(object);
+    // One query reads every row, and one more per link the objects they name,
+    // so that reading the objects and their links costs no more queries.
+    detail::StoreCore &core = *m_query->core;
+    const ObjectSchema &schema = *m_query->schema;
+    std::vector<std::pair<int, QSet<qint64>>> targets;
+    int width = 0;
+    for (const Property &p : schema.properties()) {
+        if (p.isLink())
+            targets.emplace_back(schema.columnOf(p), QSet<qint64>());
+        if (!p.isList())
+            ++width;
+    }
+    auto batch = std::make_shared<detail::RowBatch>(width);
+    // The stamp of the query itself, taken before it ran (so that a commit
+    // landing meanwhile makes these rows stale rather than current) and set
+    // before the first row arrives.
+    detail::ReadStamp stamp;
+    // Rows are taken while they are warm in the cache: one pass builds the objects.
+    const auto sink = [&](qint64 id, const sqlite::Statement &row) {
+        batch->addRow(row, 1);
+        const int at = batch->rows() - 1;
+        for (auto &[column, ids] : targets) {
+            if (!batch->isNull(at, column))
+                ids.insert(batch->integer(at, column));
+        }
+        auto data = std::make_shared<detail::ObjectData>();
+        data->core = m_query->core;
+        data->schema = m_query->schema;
+        data->rowId = id;
+        data->rowStamp = stamp;
+        data->rowLoaded = true;
+        data->batch = batch;
+        data->batchRow = batch->rows() - 1;
+        out.append(Object(data));
+    };
+    m_query->evaluate(false, sink, &stamp);
+    if (targets.empty() || out.isEmpty())
+        return out;
+
+    detail::Connection &c = core.connection();
+    try {
+        for (const auto &[column, ids] : targets) {
+            if (ids.isEmpty())
+                continue;
+            const Property *p = nullptr;
+            for (const Property &q : schema.properties()) {
+                if (schema.columnOf(q) == column)
+                    p = &q;
+            }
+            const auto targetSchema = core.schemaPtr(p->objectClass);
+            QHash<qint64, std::shared_ptr<detail::ObjectData>> objects;
+            const QList<qint64> all(ids.cbegin(), ids.cend());
+            constexpr qsizetype kChunk = 500;
+            for (qsizetype start = 0; start < all.size(); start += kChunk) {
+                QStringList list;
+                for (qsizetype i = start; i < std::min(all.size(), start + kChunk); ++i)
+                    list.append(QString::number(all.at(i)));
+                sqlite::Statement st(c.db.handle(),
+                                     QStringLiteral("SELECT _id, %1 FROM %2 WHERE _id IN (%3)")
+                                         .arg(detail::rowColumns(*targetSchema, QString()),
+                                              sqlite::quoted(p->objectClass), list.join(QLatin1Char(',')))
+                                         .toUtf8(),
+                                     &c.db);
+                while (st.step()) {
+                    auto data = std::make_shared<detail::ObjectData>();
+                    data->core = m_query->core;
+                    data->schema = targetSchema;
+                    data->rowId = st.columnInt(0);
+                    QVariantList columns;
+                    columns.reserve(st.columnCount() - 1);
+                    for (int i = 1; i < st.columnCount(); ++i)
+                        columns.append(st.column(i));
+                    data->setRow(stamp, std::move(columns));
+                    objects.insert(data->rowId, data);
+                }
+            }
+            batch->linked.emplace_back(column, std::move(objects));
+        }
+    } catch (const StoreError &) {
+        batch->linked.clear(); // links are then read one by one
     }
     return out;
 }

@@ -58,7 +58,8 @@ public:
     Predicate operator==(const Object &object) const { return *this == QVariant::fromValue(object); }
     Predicate operator!=(const Object &object) const { return *this != QVariant::fromValue(object); }
     Predicate in(const QVariantList &values) const;
-    // Case- and diacritic-insensitive by default ("cafe" finds "Café").
+    // Case- and diacritic-insensitive by default ("cafe" finds "Café"); on a
+    // searchable property (Schema.h) that default is answered by its index.
     Predicate contains(const QString &text, int options = CaseInsensitive | DiacriticInsensitive) const;
     Predicate beginsWith(const QString &text, int options = CaseSensitive) const;
     // A list property holding the object.
@@ -70,7 +71,8 @@ private:
 };
 
 // A live query: each read sees the store as it is now (including this
-// thread's uncommitted writes). Default order: insertion order.
+// thread's uncommitted writes; another process's commits within a few
+// milliseconds). Default order: insertion order.
 class Results {
 public:
     Results() = default;

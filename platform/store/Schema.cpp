@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <functional>
+
 namespace platform {
 
 ObjectSchema::ObjectSchema(QString className) : m_className(std::move(className)) {}
@@ -78,9 +80,37 @@ ObjectSchema &ObjectSchema::indexed(const QString &name) {
     throw StoreError(QStringLiteral("%1 has no scalar property %2 to index").arg(m_className, name));
 }
 
+ObjectSchema &ObjectSchema::searchable(const QString &name) {
+    for (Property &p : m_properties) {
+        if (p.name == name && p.type == PropertyType::String) {
+            p.searchable = true;
+            return *this;
+        }
+    }
+    throw StoreError(QStringLiteral("%1 has no text property %2 to search").arg(m_className, name));
+}
+
+bool ObjectSchema::hasSearchable() const {
+    for (const Property &p : m_properties) {
+        if (p.searchable)
+            return true;
+    }
+    return false;
+}
+
+int ObjectSchema::columnOf(const Property &property) const {
+    const Property *begin = m_properties.constData();
+    const Property *end = begin + m_properties.size();
+    if (!std::less<const Property *>()(&property, begin) && std::less<const Property *>()(&property, end))
+        return m_columns.at(&property - begin);
+    const qsizetype named = indexOf(property.name);
+    return named < 0 ? -1 : m_columns.at(named);
+}
+
 ObjectSchema &ObjectSchema::add(Property property) {
     if (property.name.isEmpty() || property.name.startsWith(QLatin1Char('_')) ||
-        property.name.contains(QLatin1Char('.')) || property.name.contains(QLatin1Char('"')))
+        property.name.contains(QLatin1Char('.')) || property.name.contains(QLatin1Char('"')) ||
+        property.name.contains(QLatin1Char('$')))
         throw StoreError(QStringLiteral("Invalid property name '%1' in %2").arg(property.name, m_className));
     if (propertyNamed(property.name))
         throw StoreError(QStringLiteral("Class %1 declares %2 twice").arg(m_className, property.name));
@@ -91,7 +121,14 @@ ObjectSchema &ObjectSchema::add(Property property) {
                 QStringLiteral("Default of %1.%2 does not fit its type").arg(m_className, property.name));
         property.defaultValue = coerced;
     }
+    int column = -1;
+    if (!property.isList()) {
+        column = 0;
+        for (int c : std::as_const(m_columns))
+            column = std::max(column, c + 1);
+    }
     m_index.insert(property.name, m_properties.size());
+    m_columns.append(column);
     m_properties.append(std::move(property));
     return *this;
 }

@@ -16,6 +16,9 @@ struct Property {
     bool optional = true;
     bool primary = false;
     bool indexed = false; // an index speeds up sorting and filtering on it
+    // Text kept folded (case and diacritics) in a trigram index, so that the
+    // default contains()/beginsWith() finds it without reading every row.
+    bool searchable = false;
     QString objectClass;
     QVariant defaultValue; // applied when a new object is created without this property
 
@@ -34,7 +37,8 @@ struct Property {
 //           .required("quality", platform::PropertyType::Int, 0)
 //           .link("languageFrom", "QVLanguageRealm")
 //           .list("recentlyLanguages", "QVLanguageRealm")
-//           .indexed("userName");
+//           .indexed("userName")
+//           .searchable("userName");
 //   }
 //
 // Properties are optional unless declared with required(); links are always
@@ -51,7 +55,8 @@ public:
     ObjectSchema &required(const QString &name, PropertyType type, const QVariant &defaultValue = {});
     ObjectSchema &link(const QString &name, const QString &objectClass);
     ObjectSchema &list(const QString &name, const QString &objectClass);
-    ObjectSchema &indexed(const QString &name); // a property declared before
+    ObjectSchema &indexed(const QString &name);    // a property declared before
+    ObjectSchema &searchable(const QString &name); // a text property declared before
 
     const QString &className() const { return m_className; }
     const QList<Property> &properties() const { return m_properties; } // declaration order
@@ -59,6 +64,9 @@ public:
     qsizetype indexOf(const QString &name) const; // position in properties(), -1 when absent
     const Property *primaryKeyProperty() const;
     QString primaryKeyName() const;
+    bool hasSearchable() const;
+    // Position of the property's value in a stored row (lists have none: -1).
+    int columnOf(const Property &property) const;
 
 private:
     ObjectSchema &add(Property property);
@@ -66,6 +74,7 @@ private:
     QString m_className;
     QList<Property> m_properties;
     QHash<QString, qsizetype> m_index; // name -> position in m_properties
+    QList<int> m_columns;              // position in m_properties -> stored column, -1 for lists
 };
 
 // Turns a value into the form stored for the property's type. Numbers and

@@ -6,16 +6,23 @@
 
 namespace platform::sqlite {
 
-static void throwFor(sqlite3 *db, int rc, const QString &what) {
+bool isDamage(int sqliteCode) {
+    return sqliteCode == SQLITE_CORRUPT || sqliteCode == SQLITE_NOTADB;
+}
+
+static void throwFor(sqlite3 *db, const Database *owner, int rc, const QString &what) {
+    if (owner)
+        owner->noteError(rc);
     const QString message =
         QStringLiteral("%1: %2").arg(what, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
     throw StoreError(message, rc);
 }
 
-Statement::Statement(sqlite3 *db, const QByteArray &sql) : m_db(db), m_sql(sql) {
+Statement::Statement(sqlite3 *db, const QByteArray &sql, Database *owner)
+    : m_db(db), m_owner(owner), m_sql(sql) {
     const int rc = sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
-        throwFor(db, rc, QStringLiteral("prepare \"%1\"").arg(QString::fromUtf8(sql)));
+        throwFor(db, owner, rc, QStringLiteral("prepare \"%1\"").arg(QString::fromUtf8(sql)));
 }
 
 Statement::~Statement() {
@@ -62,7 +69,7 @@ Statement &Statement::bind(int index, const QVariant &value) {
         }
     }
     if (rc != SQLITE_OK)
-        throwFor(m_db, rc, QStringLiteral("bind"));
+        throwFor(m_db, m_owner, rc, QStringLiteral("bind"));
     return *this;
 }
 
@@ -73,7 +80,7 @@ bool Statement::step() {
     if (rc == SQLITE_DONE)
         return false;
     sqlite3_reset(m_stmt);
-    throwFor(m_db, rc, QStringLiteral("step \"%1\"").arg(QString::fromUtf8(m_sql)));
+    throwFor(m_db, m_owner, rc, QStringLiteral("step \"%1\"").arg(QString::fromUtf8(m_sql)));
     return false;
 }
 
@@ -93,7 +100,7 @@ QString Statement::columnName(int i) const {
 QVariant Statement::column(int i) const {
     switch (sqlite3_column_type(m_stmt, i)) {
     case SQLITE_INTEGER:
-        return QVariant::fromValue<qint64>(sqlite3_column_int64(m_stmt, i));
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_stmt, i)));
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(m_stmt, i));
     case SQLITE_TEXT:
@@ -110,6 +117,22 @@ QVariant Statement::column(int i) const {
 
 qint64 Statement::columnInt(int i) const {
     return sqlite3_column_int64(m_stmt, i);
+}
+
+int Statement::columnType(int i) const {
+    return sqlite3_column_type(m_stmt, i);
+}
+
+double Statement::columnDouble(int i) const {
+    return sqlite3_column_double(m_stmt, i);
+}
+
+const char *Statement::columnBytes(int i, int *length) const {
+    const char *bytes = sqlite3_column_type(m_stmt, i) == SQLITE_BLOB
+                            ? static_cast<const char *>(sqlite3_column_blob(m_stmt, i))
+                            : reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+    *length = sqlite3_column_bytes(m_stmt, i);
+    return bytes;
 }
 
 bool Statement::columnIsNull(int i) const {
@@ -147,9 +170,10 @@ static void sqlFold(sqlite3_context *context, int argc, sqlite3_value **argv) {
                           SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-Database::Database(const QString &path) {
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+Database::Database(const QString &path, bool readOnly) {
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString message =
             QStringLiteral("open %1: %2").arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
@@ -172,6 +196,7 @@ void Database::exec(const QString &sql) {
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
+        noteError(rc);
         const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
         sqlite3_free(message);
         throw StoreError(QStringLiteral("%1: %2").arg(sql, text), rc);
@@ -181,8 +206,32 @@ void Database::exec(const QString &sql) {
 Statement &Database::prepare(const QString &sql) {
     auto it = m_cache.find(sql);
     if (it == m_cache.end())
-        it = m_cache.insert(sql, std::make_shared<Statement>(m_db, sql.toUtf8()));
+        it = m_cache.insert(sql, std::make_shared<Statement>(m_db, sql.toUtf8(), this));
     return it.value()->reset();
+}
+
+void Database::forget(const QString &sql) {
+    m_cache.remove(sql);
+}
+
+qint64 Database::dataVersion() {
+    Statement &st = prepare(QStringLiteral("PRAGMA data_version"));
+    const qint64 version = st.step() ? st.columnInt(0) : 0;
+    st.reset();
+    return version;
+}
+
+bool Database::isReadOnly() const {
+    return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+bool Database::inTransaction() const {
+    return sqlite3_get_autocommit(m_db) == 0;
+}
+
+void Database::noteError(int code) const {
+    if (isDamage(code) && m_onDamage)
+        m_onDamage();
 }
 
 qint64 Database::lastInsertRowId() const {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -13,9 +14,11 @@ struct sqlite3_stmt;
 namespace platform::sqlite {
 
 // One prepared statement, reset on every use. Owned by its Database's cache.
+class Database;
+
 class Statement {
 public:
-    Statement(sqlite3 *db, const QByteArray &sql);
+    Statement(sqlite3 *db, const QByteArray &sql, Database *owner = nullptr);
     ~Statement();
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
@@ -30,9 +33,15 @@ public:
     QVariant column(int i) const; // raw SQLite value: qint64, double, QString, QByteArray or null
     qint64 columnInt(int i) const;
     bool columnIsNull(int i) const;
+    // Raw access without a QVariant: the type (SQLITE_INTEGER, ...), and the
+    // bytes of a text or blob, valid until the next step.
+    int columnType(int i) const;
+    double columnDouble(int i) const;
+    const char *columnBytes(int i, int *length) const;
 
 private:
     sqlite3 *m_db;
+    Database *m_owner;
     sqlite3_stmt *m_stmt = nullptr;
     QByteArray m_sql;
 };
@@ -41,20 +50,33 @@ private:
 class Database {
 public:
     // Throws StoreError (with the SQLite code) when the file cannot be opened.
-    explicit Database(const QString &path);
+    explicit Database(const QString &path, bool readOnly = false);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
     void exec(const QString &sql);
     Statement &prepare(const QString &sql); // cached
+    void forget(const QString &sql);        // drops a cached statement (its table is going away)
     qint64 lastInsertRowId() const;
     sqlite3 *handle() const { return m_db; }
+
+    // Changes whenever another connection commits (never for this one's own commits).
+    qint64 dataVersion();
+    bool isReadOnly() const;
+    bool inTransaction() const;
+
+    // Called whenever SQLite reports that the file is damaged (before the error is thrown).
+    void setDamageHandler(std::function<void()> handler) { m_onDamage = std::move(handler); }
+    void noteError(int code) const;
 
 private:
     sqlite3 *m_db = nullptr;
     QHash<QString, std::shared_ptr<Statement>> m_cache;
+    std::function<void()> m_onDamage;
 };
+
+bool isDamage(int sqliteCode); // SQLITE_CORRUPT or SQLITE_NOTADB
 
 QString quoted(const QString &identifier); // "identifier"
 

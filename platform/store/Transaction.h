@@ -32,10 +32,13 @@ public:
     // Create, or overwrite every property of the object with the same primary
     // key: properties not given are reset to their default or null.
     Object replace(const QString &className, const QVariantMap &values);
-    // Stores a standalone object (replace semantics); returns the stored handle.
+    // Stores a standalone object (replace semantics); returns the stored handle,
+    // and the object itself becomes that handle. If the transaction rolls back,
+    // the object is the standalone one it was, values and all, ready for a retry.
     Object add(const Object &object);
 
     void remove(const Object &object); // unsets links to it, drops it from lists
+    // The same for many objects, with a few statements rather than a few per object.
     void removeAll(const Results &results);
     void removeAll(const QString &className);
 

@@ -144,6 +144,34 @@ TEST_F(MFRequestManagerTest, StatusOtherThan200InTheReplyGivesError1101WithTheRe
     EXPECT_FALSE(calls.arg<0>().isValid());
 }
 
+TEST_F(MFRequestManagerTest, EnvelopeStatusCountsAsSuccessOnlyWhenItIs200) {
+    struct Case {
+        const char *status; // JSON text of the "status" value
+        bool success;
+    };
+    const Case cases[] = {
+        {"200", true},         {"200.0", true},           {"\"200\"", true},
+        {"4294967496", false}, {"-4294967096", false},    {"18446744073709551816", false},
+        {"1e20", false},       {"\"4294967496\"", false}, {"null", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.status);
+        m_backend.route(
+            "POST", "/api/app/config",
+            FakeReply::bytes("{\"status\":" + QByteArray(c.status) + ",\"config\":1}", "application/json"));
+        ObjectCalls calls;
+        manager().getConfigInBackgroundWithBlock(calls.block());
+        settle(calls);
+        if (c.success) {
+            EXPECT_TRUE(calls.arg<1>().isNull());
+            EXPECT_EQ(calls.arg<0>().toInt(), 1);
+        } else {
+            EXPECT_EQ(calls.arg<1>().code(), 1101);
+            EXPECT_FALSE(calls.arg<0>().isValid());
+        }
+    }
+}
+
 TEST_F(MFRequestManagerTest, HttpErrorWithJsonBodyCarriesTheBody) {
     m_backend.route("POST", "/api/app/config", FakeReply::json(QJsonObject{{"reason", "quota"}}, 429));
     ObjectCalls calls;

@@ -107,17 +107,22 @@ TEST_F(FileKeychainTest, FileStoreIsReadableByItsOwnerOnly) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
-TEST_F(FileKeychainTest, DamagedStoreFileFailsWithoutLosingIt) {
+TEST_F(FileKeychainTest, DamagedStoreFileIsSetAsideAndWritesWorkAgain) {
     QDir().mkpath(QFileInfo(m_store->path()).absolutePath());
     QFile file(m_store->path());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("{not json");
     file.close();
     platform::Error error;
-    EXPECT_FALSE(SAMKeychain::setPassword(QStringLiteral("a"), kService, QStringLiteral("alice"), &error));
-    EXPECT_EQ(error.code(), merovantia::KeychainStatus::IOError);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("{not json"));
+    EXPECT_TRUE(SAMKeychain::setPassword(QStringLiteral("a"), kService, QStringLiteral("alice"), &error));
+    EXPECT_TRUE(error.isNull());
+    EXPECT_EQ(SAMKeychain::passwordForService(kService, QStringLiteral("alice")), QStringLiteral("a"));
+    const QStringList aside =
+        QFileInfo(m_store->path()).dir().entryList({QStringLiteral("items.json.damaged-*")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(QFileInfo(m_store->path()).dir().filePath(aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("{not json"));
 }
 
 TEST_F(FileKeychainTest, QueryViewsOfPasswordData) {

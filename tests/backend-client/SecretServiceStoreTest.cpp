@@ -1,8 +1,10 @@
+#include <merovantia/FileKeychainStore.h>
 #include <merovantia/KeychainStore.h>
 #include <merovantia/MFDataManager.h>
 #include <merovantia/SAMKeychain.h>
 #include <merovantia/SecretServiceKeychainStore.h>
 
+#include "platform/AppPaths.h"
 #include "support/EventLoop.h"
 
 #include <QDir>
@@ -174,6 +176,49 @@ TEST_F(SecretServiceStoreTest, ProbeChoosesTheSecretServiceWhenItIsUnlocked) {
         dynamic_cast<merovantia::SecretServiceKeychainStore *>(merovantia::KeychainStore::shared().get()),
         nullptr);
     EXPECT_EQ(merovantia::KeychainStore::fallback()->name(), QStringLiteral("file store"));
+}
+
+// Last in this file: it locks the keyring, and nothing here can unlock it again without a prompt.
+TEST_F(SecretServiceStoreTest, IdentityInALockedKeyringIsFoundBehindTheFileStoreAndCopiedThere) {
+    QString first;
+    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-1"),
+                                                  [&](const QString &uuid) { first = uuid; });
+    ASSERT_EQ(first.size(), 36);
+
+    QProcess lock;
+    lock.start(QStringLiteral("gdbus"),
+               {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                QStringLiteral("org.freedesktop.secrets"), QStringLiteral("--object-path"),
+                QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
+                QStringLiteral("org.freedesktop.Secret.Service.Lock"),
+                QStringLiteral("['/org/freedesktop/secrets/aliases/default']")});
+    ASSERT_TRUE(lock.waitForFinished(5000));
+    ASSERT_EQ(lock.exitCode(), 0) << lock.readAllStandardError().constData();
+    QString reason;
+    ASSERT_FALSE(merovantia::SecretServiceKeychainStore::isUsable(&reason));
+    EXPECT_EQ(reason, QStringLiteral("the default collection is locked"));
+    EXPECT_TRUE(merovantia::SecretServiceKeychainStore::isReachable());
+
+    // A launch that finds the keyring locked works from the file store.
+    QTemporaryDir root;
+    platform::AppPaths::setRoot(root.path());
+    qunsetenv("QV_KEYCHAIN");
+    merovantia::KeychainStore::setShared(nullptr);
+    ASSERT_NE(dynamic_cast<merovantia::FileKeychainStore *>(merovantia::KeychainStore::shared().get()),
+              nullptr);
+    ASSERT_NE(merovantia::KeychainStore::fallback(), nullptr);
+    EXPECT_EQ(merovantia::KeychainStore::fallback()->name(), QStringLiteral("Secret Service"));
+
+    QString again;
+    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key-1"),
+                                                  [&](const QString &uuid) { again = uuid; });
+    EXPECT_EQ(again, first);
+    QList<merovantia::KeychainItem> copied;
+    ASSERT_EQ(merovantia::KeychainStore::shared()->list(MFDataManager::appIdentifier(), &copied), 0);
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_EQ(copied.first().account, first);
+    merovantia::KeychainStore::setShared(nullptr);
+    platform::AppPaths::setRoot({});
 }
 
 } // namespace

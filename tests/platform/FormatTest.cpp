@@ -3,7 +3,11 @@
 #include <QLocale>
 #include <QObject>
 #include <QUrl>
+
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <limits>
+#include <string>
 
 using platform::format;
 using platform::formatList;
@@ -115,4 +119,147 @@ TEST(Format, ErrorsAndObjectsHaveReadableDescriptions) {
     EXPECT_TRUE(format("%@", &object).startsWith(QStringLiteral("<QObject: 0x")));
     QObject *none = nullptr;
     EXPECT_EQ(format("%@", none), QStringLiteral("(null)"));
+}
+
+TEST(Format, RejectedDirectivePrintsAsTextAndConsumesNoArgument) {
+    struct Case {
+        const char *format;
+        QString expected;
+    };
+    const QString name = QStringLiteral("Ann");
+    const Case cases[] = {
+        {"Save 10% .*now* %@", QStringLiteral("Save 10% .*now* Ann")},
+        {"%*y %@", QStringLiteral("%*y Ann")},
+        {"%.*q%@", QStringLiteral("%.*qAnn")},
+        {"%-*.*k|%@", QStringLiteral("%-*.*k|Ann")},
+        {"%0$d %@", QStringLiteral("%0$d Ann")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(format(c.format, name), c.expected);
+    }
+}
+
+TEST(Format, CharacterAndPrecisionNeverSplitASurrogatePair) {
+    const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80"); // one code point, two UTF-16 units
+    struct Case {
+        const char *format;
+        QVariant arg;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"%c", grin + QStringLiteral("x"), grin},
+        {"%3c|", grin, QStringLiteral(" ") + grin + QStringLiteral("|")},
+        {"%c", 0x1F600, grin},
+        {"%c", 0xD800, QString(QChar(0xFFFD))},
+        {"%c", 0x110000, QString(QChar(0xFFFD))},
+        {"%.1@", grin, QString()},
+        {"%.2@", QStringLiteral("a") + grin, QStringLiteral("a")},
+        {"%.3@", QStringLiteral("a") + grin + QStringLiteral("b"), QStringLiteral("a") + grin},
+        {"%4.1s|", grin, QStringLiteral("    |")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(format(c.format, c.arg), c.expected);
+    }
+}
+
+// Runs clean under -fsanitize=undefined,float-cast-overflow: none of these may cast out of range.
+TEST(Format, NonFiniteAndHugeNumbersPrintAsTheCLibraryOrClamp) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char *format;
+        QVariant arg;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"%d", nan, QStringLiteral("nan")},
+        {"%5d|", inf, QStringLiteral("  inf|")},
+        {"%-5i|", -inf, QStringLiteral("-inf |")},
+        {"%x", QStringLiteral("nan"), QStringLiteral("nan")},
+        {"%d", 1e300, QStringLiteral("9223372036854775807")},
+        {"%lld", -1e300, QStringLiteral("-9223372036854775808")},
+        {"%d", 9223372036854775808.0, QStringLiteral("9223372036854775807")},
+        {"%d", -9223372036854775808.0, QStringLiteral("-9223372036854775808")},
+        {"%llu", 1e300, QStringLiteral("18446744073709551615")},
+        {"%llx", 1e19, QStringLiteral("8ac7230489e80000")},
+        {"%d", QStringLiteral("1e400"), QStringLiteral("inf")},
+        {"%d", QStringLiteral("9.3e18"), QStringLiteral("9223372036854775807")},
+        {"%d", QStringLiteral("-1e300"), QStringLiteral("-9223372036854775808")},
+        {"%d", -2.9, QStringLiteral("-2")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(format(c.format, c.arg), c.expected);
+    }
+    // A "*" width or precision taken from an extreme or non-finite value is capped, never cast blindly.
+    const QString left = format("%*d|", std::numeric_limits<qint64>::min(), 7);
+    EXPECT_TRUE(left.startsWith(QStringLiteral("7 ")));
+    EXPECT_TRUE(left.endsWith(QStringLiteral(" |")));
+    EXPECT_LE(left.size(), 5000);
+    EXPECT_EQ(format("%*d|", nan, 7), QStringLiteral("7|"));
+    EXPECT_EQ(format("%.*f", -inf, 0.5), QStringLiteral("0.500000"));
+    EXPECT_EQ(format("%.*s", 1e300, QStringLiteral("abc")), QStringLiteral("abc"));
+}
+
+TEST(Format, IntegerDirectivesFollowTheCLibrary) {
+    struct Case {
+        const char *format;
+        QVariant arg;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"%+u", 5U, QStringLiteral("5")},
+        {"% x", 255, QStringLiteral("ff")},
+        {"%#X", 255, QStringLiteral("0XFF")},
+        {"%#x", 0, QStringLiteral("0")},
+        {"%.0d", 0, QString()},
+        {"%#o", 8, QStringLiteral("010")},
+        {"%+5.3d", 7, QStringLiteral(" +007")},
+        {"%10p|", 255, QStringLiteral("      0xff|")},
+        {"%-10p|", 255, QStringLiteral("0xff      |")},
+        {"%010p", 255, QStringLiteral("0x000000ff")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(format(c.format, c.arg), c.expected);
+    }
+}
+
+// Every combination of flags, width and precision prints what snprintf prints for the same directive.
+TEST(Format, IntegerDirectivesMatchSnprintfForEveryFlagCombination) {
+    const char flagChars[] = "-+ 0#";
+    const char *const widths[] = {"", "1", "7"};
+    const char *const precisions[] = {"", ".0", ".3"};
+    const char conversions[] = "diuxXo";
+    const long long values[] = {
+        0, 1, -1, 255, 4096, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max()};
+    int compared = 0;
+    for (int mask = 0; mask < 32; ++mask) {
+        std::string flags;
+        for (int bit = 0; bit < 5; ++bit) {
+            if (mask & (1 << bit))
+                flags += flagChars[bit];
+        }
+        for (const char *width : widths) {
+            for (const char *precision : precisions) {
+                for (const char *conversion = conversions; *conversion; ++conversion) {
+                    const std::string spec = "%" + flags + width + precision + "ll" + *conversion;
+                    for (const long long value : values) {
+                        char expected[128];
+                        if (*conversion == 'd' || *conversion == 'i')
+                            std::snprintf(expected, sizeof expected, spec.c_str(), value);
+                        else
+                            std::snprintf(expected, sizeof expected, spec.c_str(),
+                                          static_cast<unsigned long long>(value));
+                        SCOPED_TRACE(spec + " of " + std::to_string(value));
+                        ASSERT_EQ(format(spec.c_str(), value), QString::fromLatin1(expected));
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, 32 * 3 * 3 * 6 * 7);
 }

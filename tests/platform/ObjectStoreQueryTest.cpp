@@ -70,6 +70,12 @@ TEST_F(ObjectStoreQueries, EqualityAndInequalityTreatNullAsAValue) {
         (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("createdDate")) > 20)), (QList<qint64>{1, 4}));
     EXPECT_EQ(ids(translations().filter(Key(QStringLiteral("createdDate")) <= 20)), (QList<qint64>{2, 3, 5}));
+    // A comparison with null is false, so its negation holds there.
+    EXPECT_EQ(ids(translations().filter(!(Key(QStringLiteral("isFavorite")) > false))),
+              (QList<qint64>{2, 3, 5}));
+    EXPECT_EQ(ids(translations().filter(
+                  !Key(QStringLiteral("languageFrom.localeIdentifier")).in({QStringLiteral("en_GB")}))),
+              (QList<qint64>{2, 3, 5}));
 }
 
 TEST_F(ObjectStoreQueries, AndOrNotInAndKeyPathsThroughLinksCombine) {
@@ -152,4 +158,65 @@ TEST_F(ObjectStoreQueries, ResultsAreLiveAcrossWrites) {
     write([&](Transaction &tx) { tx.removeAll(favourites); });
     EXPECT_EQ(favourites.count(), 0);
     EXPECT_EQ(translations().count(), 2);
+}
+
+TEST_F(ObjectStoreQueries, ListsReadEveryValueBackAndGoStaleOnlyWhenTheStoreChanges) {
+    // Many rows and values of every size: texts, blobs, nulls, dates, through links.
+    constexpr int kRows = 300;
+    const auto textOf = [](int i) {
+        if (i % 7 == 0)
+            return QVariant(); // null
+        return QVariant(QStringLiteral("ü%1").arg(i).repeated(i == 150     ? 20000
+                                                              : i == 3     ? 3000
+                                                              : i % 5 == 0 ? 500
+                                                                           : i % 9));
+    };
+    write([&](Transaction &tx) {
+        for (int i = 0; i < kRows; ++i) {
+            tx.create(
+                QStringLiteral("Translation"),
+                {{QStringLiteral("idTranslation"), 100 + i},
+                 {QStringLiteral("originalText"), textOf(i)},
+                 {QStringLiteral("languageFrom"), QVariant::fromValue(language(QStringLiteral("de_DE")))},
+                 {QStringLiteral("createdDate"), i * 0.5}});
+        }
+        tx.create(QStringLiteral("Settings"),
+                  {{QStringLiteral("idSetting"), 1},
+                   {QStringLiteral("startDate"), QDateTime::fromMSecsSinceEpoch(123456789)}});
+    });
+    for (const int limit : {1, 17, kRows}) {
+        SCOPED_TRACE(limit);
+        const QList<Object> rows = translations()
+                                       .filter(Key(QStringLiteral("idTranslation")) >= 100 &&
+                                               Key(QStringLiteral("idTranslation")) < 100 + limit)
+                                       .sorted(QStringLiteral("idTranslation"))
+                                       .toList();
+        ASSERT_EQ(rows.size(), limit);
+        for (int i = 0; i < limit; ++i) {
+            const QVariant text = rows.at(i).value(QStringLiteral("originalText"));
+            ASSERT_EQ(text, textOf(i)) << i;
+            ASSERT_DOUBLE_EQ(rows.at(i).value(QStringLiteral("createdDate")).toDouble(), i * 0.5);
+            ASSERT_EQ(rows.at(i)
+                          .link(QStringLiteral("languageFrom"))
+                          .value(QStringLiteral("languageName"))
+                          .toString(),
+                      QStringLiteral("Deutsch"));
+            ASSERT_FALSE(rows.at(i).value(QStringLiteral("isFavorite")).isValid());
+        }
+    }
+    const QList<Object> settings = store.objects(QStringLiteral("Settings")).toList();
+    ASSERT_EQ(settings.size(), 1);
+    EXPECT_EQ(settings.first().value(QStringLiteral("startDate")).toDateTime().toMSecsSinceEpoch(),
+              123456789);
+
+    // A list read before a write shows the write, in its rows and in the objects its links name.
+    const QList<Object> held = translations().filter(Key(QStringLiteral("idTranslation")) == 100).toList();
+    write([&](Transaction &tx) {
+        held.first().set(tx, QStringLiteral("originalText"), QStringLiteral("changed"));
+        language(QStringLiteral("de_DE")).set(tx, QStringLiteral("languageName"), QStringLiteral("German"));
+    });
+    EXPECT_EQ(held.first().value(QStringLiteral("originalText")).toString(), QStringLiteral("changed"));
+    EXPECT_EQ(
+        held.first().link(QStringLiteral("languageFrom")).value(QStringLiteral("languageName")).toString(),
+        QStringLiteral("German"));
 }

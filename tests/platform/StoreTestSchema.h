@@ -41,7 +41,8 @@ public:
             .primaryKey(QStringLiteral("localeIdentifier"), PropertyType::String)
             .property(QStringLiteral("languageName"), PropertyType::String)
             .link(QStringLiteral("languageModes"), QStringLiteral("Mode"))
-            .list(QStringLiteral("voices"), QStringLiteral("Voice"));
+            .list(QStringLiteral("voices"), QStringLiteral("Voice"))
+            .searchable(QStringLiteral("languageName"));
     }
     QV_STORE_PROPERTY(QString, localeIdentifier, setLocaleIdentifier)
     QV_STORE_PROPERTY(QString, languageName, setLanguageName)
@@ -57,7 +58,8 @@ inline ObjectSchema translationSchema() {
         .property(QStringLiteral("originalText"), PropertyType::String)
         .property(QStringLiteral("isFavorite"), PropertyType::Bool)
         .property(QStringLiteral("createdDate"), PropertyType::Double)
-        .property(QStringLiteral("learnCount"), PropertyType::Int, 0);
+        .property(QStringLiteral("learnCount"), PropertyType::Int, 0)
+        .searchable(QStringLiteral("originalText"));
 }
 
 class Settings : public platform::Object {

@@ -4,7 +4,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+
 #include <gtest/gtest.h>
+#include <limits>
 
 using platform::UserDefaults;
 
@@ -110,4 +112,78 @@ TEST_F(UserDefaultsTest, StandardStoreMovesToTheInjectedFile) {
     EXPECT_EQ(other.stringForKey(QStringLiteral("kUserDefaultsTokenKey")), QStringLiteral("token"));
     UserDefaults::setStorageFile(dir.filePath(QStringLiteral("second.ini")));
     EXPECT_FALSE(UserDefaults::standard().objectForKey(QStringLiteral("kUserDefaultsTokenKey")).isValid());
+}
+
+namespace {
+
+// Collects warnings while alive, so a test can count what was logged.
+class WarningLog {
+public:
+    WarningLog() {
+        s_lines.clear();
+        m_previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &line) {
+                if (type == QtWarningMsg)
+                    s_lines << line;
+            });
+    }
+    ~WarningLog() { qInstallMessageHandler(m_previous); }
+    QStringList lines() const { return s_lines; }
+
+private:
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+} // namespace
+
+// Runs clean under -fsanitize=undefined,float-cast-overflow: no stored text may be cast out of range.
+TEST_F(UserDefaultsTest, IntegerReadsKeepValuesInRangeAndTheDefaultOutside) {
+    constexpr qint64 kDefault = 7;
+    struct Case {
+        QVariant stored;
+        qint64 expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("1e400"), kDefault},
+        {QStringLiteral("-1e400"), kDefault},
+        {QStringLiteral("nan"), kDefault},
+        {QStringLiteral("inf"), kDefault},
+        {QStringLiteral("9223372036854775808"), kDefault},
+        {QStringLiteral("-9223372036854775809"), kDefault},
+        {QStringLiteral("1e19"), kDefault},
+        {1e300, kDefault},
+        {std::numeric_limits<double>::quiet_NaN(), kDefault},
+        {QVariant::fromValue(Q_UINT64_C(9223372036854775808)), kDefault},
+        {QStringLiteral("9223372036854775807"), std::numeric_limits<qint64>::max()},
+        {QStringLiteral("-9223372036854775808"), std::numeric_limits<qint64>::min()},
+        {QStringLiteral(" 42 "), 42},
+        {QStringLiteral("-3.9"), -3},
+        {QStringLiteral("1e3"), 1000},
+        {QStringLiteral("abc"), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored.toString().toStdString());
+        {
+            UserDefaults defaults(file());
+            defaults.setObject(c.stored, QStringLiteral("value"));
+            defaults.registerDefaults({{QStringLiteral("value"), kDefault}});
+            EXPECT_EQ(defaults.integerForKey(QStringLiteral("value")), c.expected) << "as stored";
+        }
+        UserDefaults reopened(file());
+        reopened.registerDefaults({{QStringLiteral("value"), kDefault}});
+        EXPECT_EQ(reopened.integerForKey(QStringLiteral("value")), c.expected) << "after a reopen";
+    }
+}
+
+TEST_F(UserDefaultsTest, OutOfRangeIntegerIsLoggedOnceWithoutItsValue) {
+    UserDefaults defaults(file());
+    defaults.setObject(QStringLiteral("92233720368547758070"), QStringLiteral("launchCount"));
+    WarningLog log;
+    // With no default registered the read is 0, as for any key without a value.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(defaults.integerForKey(QStringLiteral("launchCount")), 0);
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().at(0).contains(QStringLiteral("launchCount")));
+    EXPECT_FALSE(log.lines().at(0).contains(QStringLiteral("92233720368547758070")));
 }

@@ -7,6 +7,8 @@
 //   package-maker package --language xx --en-text FILE --xx-text FILE --model-maker PATH
 //       --output ZIP [--model identity|wordtable] [--vocab-size N]
 //       [--xx-en-table FILE] [--en-xx-table FILE]      (word tables: "source<TAB>target" lines)
+//       [--model-type unigram|bpe|word|char]           (both tokenizers; bpe keeps whole words of
+//                                                       the texts, so word tables can name them)
 //   The zip holds xx-en/ and en-xx/, each a saved model with en.spm.model and xx.spm.model.
 #include "synaptra/TokenizerCipher.h"
 
@@ -198,8 +200,9 @@ int packageCommand(const Options &options) {
     if (language.empty() || language.find('/') != std::string::npos)
         throw Failure("bad --language");
 
-    const std::string enModel = trainTokenizer(required(options, "en-text"), vocab);
-    const std::string xxModel = trainTokenizer(required(options, "xx-text"), vocab);
+    const std::string tokenizerType = options.count("model-type") ? options.at("model-type") : "unigram";
+    const std::string enModel = trainTokenizer(required(options, "en-text"), vocab, tokenizerType);
+    const std::string xxModel = trainTokenizer(required(options, "xx-text"), vocab, tokenizerType);
     TempDir staging;
     struct Direction {
         std::string folder, tableOption;

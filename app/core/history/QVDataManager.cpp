@@ -8,14 +8,15 @@
 
 #include "platform/MainQueue.h"
 
+#include <limits>
+#include <optional>
+
 using platform::Key;
 using platform::Object;
 
 namespace {
 
-QVariant objectValue(const platform::Object &object) {
-    return object.isNull() ? QVariant() : QVariant::fromValue(object);
-}
+const QString kLanguageLinks[] = {QStringLiteral("languageFrom"), QStringLiteral("languageTo")};
 
 platform::Error invalidRecord(const QString &what) {
     return platform::Error(QString::fromLatin1(QVDataManager::kErrorDomain), QVDataManager::InvalidRecord,
@@ -23,11 +24,84 @@ platform::Error invalidRecord(const QString &what) {
 }
 
 // The same translation: pair and both texts.
-bool sameTranslation(const QVTranslationRealm &stored, const QVLanguageRealm &from, const QVLanguageRealm &to,
+bool sameTranslation(const QVTranslationRealm &stored, const QString &from, const QString &to,
                      const QString &originalText, const QString &translatedText) {
-    return stored.languageFrom().localeIdentifier() == from.localeIdentifier() &&
-           stored.languageTo().localeIdentifier() == to.localeIdentifier() &&
+    return stored.languageFrom().localeIdentifier() == from && stored.languageTo().localeIdentifier() == to &&
            stored.originalText() == originalText && stored.translatedText() == translatedText;
+}
+
+bool sameTranslation(const QVTranslationRealm &a, const QVTranslationRealm &b) {
+    return sameTranslation(a, b.languageFrom().localeIdentifier(), b.languageTo().localeIdentifier(),
+                           b.originalText(), b.translatedText());
+}
+
+// The locale identifier a language value names: a record, a dictionary or the identifier itself.
+QString localeIdentifierOf(const QVariant &language) {
+    if (language.typeId() == qMetaTypeId<Object>())
+        return QVLanguageRealm(language.value<Object>()).localeIdentifier();
+    if (language.typeId() == QMetaType::QVariantMap)
+        return modelvalues::text(language.toMap().value(QVLanguageRealm::primaryKey()));
+    return modelvalues::text(language);
+}
+
+bool isUnset(const QVariant &value) {
+    if (value.typeId() == qMetaTypeId<Object>())
+        return value.value<Object>().isNull();
+    return isNullValue(value);
+}
+
+// Points each language link of `values` at the catalogue's stored record, so
+// that storing the values links the language rather than writing it.
+platform::Error linkCatalogueLanguages(const platform::ObjectStore &store, QVariantMap &values) {
+    for (const QString &link : kLanguageLinks) {
+        auto it = values.find(link);
+        if (it == values.end() || isUnset(it.value()))
+            continue;
+        const QString identifier = localeIdentifierOf(it.value());
+        const Object stored = identifier.isEmpty()
+                                  ? Object()
+                                  : store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), identifier);
+        if (stored.isNull())
+            return platform::Error(QString::fromLatin1(QVDataManager::kErrorDomain),
+                                   QVDataManager::NotInCatalogue,
+                                   QStringLiteral("Language \"%1\" is not in the catalogue").arg(identifier));
+        it.value() = QVariant::fromValue(stored);
+    }
+    return {};
+}
+
+// The identifier a translation saved under a clock identifier takes. Earlier
+// saves of that second went to `wanted` or, when it was taken, to the first
+// free identifier after it: the record of the same translation among them is
+// updated, found along the run of taken identifiers or, past a gap a deletion
+// left, by its creation time in that second. Otherwise the first free
+// identifier from `wanted`; nothing when every one up to the largest is taken.
+std::optional<qint64> identifierForClockSave(const platform::ObjectStore &store, qint64 wanted,
+                                             const QString &from, const QString &to,
+                                             const QString &originalText, const QString &translatedText) {
+    const QString className = QVTranslationRealm::storeClassName();
+    for (qint64 id = wanted;; ++id) {
+        const QVTranslationRealm holder(store.objectForPrimaryKey(className, id));
+        if (!holder.isNull() && sameTranslation(holder, from, to, originalText, translatedText))
+            return id;
+        if (holder.isNull()) {
+            const double second = static_cast<double>(wanted);
+            const QVTranslationRealm moved(
+                store.objects(className)
+                    .filter(Key(QStringLiteral("idTranslation")) > id &&
+                            Key(QStringLiteral("createdDate")) >= second &&
+                            Key(QStringLiteral("createdDate")) < second + 1 &&
+                            Key(QStringLiteral("languageFrom.localeIdentifier")) == from &&
+                            Key(QStringLiteral("languageTo.localeIdentifier")) == to &&
+                            Key(QStringLiteral("originalText")) == originalText &&
+                            Key(QStringLiteral("translatedText")) == translatedText)
+                    .sorted(QStringLiteral("idTranslation"))
+                    .first());
+            return moved.isNull() ? id : *moved.idTranslation();
+        }
+        if (id == std::numeric_limits<qint64>::max())
+            return std::nullopt;
+    }
 }
 
 } // namespace
@@ -54,29 +128,34 @@ platform::Error QVDataManager::write(const std::function<void(platform::Transact
 // Translations
 
 platform::Error QVDataManager::saveTranslationWithIdTranslation(
-    qint64 idTranslation, qint64 translationType, const QVLanguageRealm &languageFrom,
+    TranslationId idTranslation, qint64 translationType, const QVLanguageRealm &languageFrom,
     const QVLanguageRealm &languageTo, bool isFavorite, const QString &originalText,
     const QString &translatedText, const QString &originalTranslit, const QString &translatedTranslit,
     double createdDate, const TranslationCompletion &completion) {
     DevLog(QStringLiteral("create date %f"), createdDate);
     if (languageFrom.isNull() || languageTo.isNull() || originalText.isNull() || translatedText.isNull())
         return invalidRecord(QStringLiteral("A translation needs both languages and both texts"));
+    // Read once: the caller's languages may be unsaved copies or records of another store.
+    const QString from = languageFrom.localeIdentifier();
+    const QString to = languageTo.localeIdentifier();
 
     QVTranslationRealm stored;
+    platform::Error refused;
     const platform::Error error = write([&](platform::Transaction &tx) {
-        qint64 id = idTranslation;
-        const QVTranslationRealm holder(
-            tx.store().objectForPrimaryKey(QVTranslationRealm::storeClassName(), id));
-        if (!holder.isNull() &&
-            !sameTranslation(holder, languageFrom, languageTo, originalText, translatedText))
-            id = QVTranslationRealm::nextFreeIdTranslation(tx, id);
-
+        std::optional<qint64> id = idTranslation.value;
+        if (!idTranslation.fromBackend)
+            id = identifierForClockSave(tx.store(), idTranslation.value, from, to, originalText,
+                                        translatedText);
+        if (!id) {
+            refused = invalidRecord(QStringLiteral("No free translation identifier is left"));
+            return;
+        }
         const QVariantMap dictionary = {
-            {QStringLiteral("idTranslation"), id},
+            {QStringLiteral("idTranslation"), *id},
             {QStringLiteral("isSynch"), true},
             {QStringLiteral("translationType"), translationType},
-            {QStringLiteral("languageFrom"), objectValue(languageFrom)},
-            {QStringLiteral("languageTo"), objectValue(languageTo)},
+            {QStringLiteral("languageFrom"), from},
+            {QStringLiteral("languageTo"), to},
             {QStringLiteral("isFavorite"), isFavorite},
             {QStringLiteral("originalText"), originalText},
             {QStringLiteral("translatedText"), translatedText},
@@ -86,28 +165,39 @@ platform::Error QVDataManager::saveTranslationWithIdTranslation(
              translatedTranslit.isNull() ? QStringLiteral("") : translatedTranslit},
             {QStringLiteral("createdDate"), createdDate},
         };
-        const platform::Error saved = saveTranslationFromDictionary(
-            dictionary, [&](const QVTranslationRealm &record) { stored = record; });
-        if (saved)
-            throw platform::StoreError(saved.localizedDescription());
+        refused = storeTranslation(tx, dictionary, &stored);
     });
     if (error)
         return error;
+    if (refused)
+        return refused;
     if (completion)
         completion(stored);
     return {};
 }
 
-platform::Error QVDataManager::saveTranslationFromDictionary(const QVariantMap &dictionary,
-                                                             const TranslationCompletion &completion) {
-    const Object record = modelvalues::initWithValue(QVTranslationRealm::schema(), dictionary);
+platform::Error QVDataManager::storeTranslation(platform::Transaction &tx, const QVariantMap &dictionary,
+                                                QVTranslationRealm *stored) {
+    QVariantMap values = dictionary;
+    if (const platform::Error error = linkCatalogueLanguages(tx.store(), values))
+        return error;
+    const Object record = modelvalues::initWithValue(QVTranslationRealm::schema(), values);
     if (!record.primaryKeyValue().isValid())
         return invalidRecord(QStringLiteral("A translation needs its identifier"));
+    *stored = QVTranslationRealm(tx.add(record));
+    return {};
+}
+
+platform::Error QVDataManager::saveTranslationFromDictionary(const QVariantMap &dictionary,
+                                                             const TranslationCompletion &completion) {
     QVTranslationRealm stored;
+    platform::Error refused;
     const platform::Error error =
-        write([&](platform::Transaction &tx) { stored = QVTranslationRealm(tx.add(record)); });
+        write([&](platform::Transaction &tx) { refused = storeTranslation(tx, dictionary, &stored); });
     if (error)
         return error;
+    if (refused)
+        return refused;
     if (completion)
         completion(stored);
     return {};
@@ -118,6 +208,7 @@ platform::Error QVDataManager::updateTranslationRealm(const QVTranslationRealm &
     if (!record.isValid() || !record.isManaged())
         return invalidRecord(QStringLiteral("Only a stored translation can be re-keyed"));
     QVTranslationRealm stored;
+    platform::Error refused;
     const platform::Error error = write([&](platform::Transaction &tx) {
         if (record.idTranslation() == newId) {
             record.setIsFavorite(tx, true);
@@ -126,6 +217,21 @@ platform::Error QVDataManager::updateTranslationRealm(const QVTranslationRealm &
             return;
         }
         QVariantMap values = record.values();
+        const QVTranslationRealm holder(
+            tx.store().objectForPrimaryKey(QVTranslationRealm::storeClassName(), newId));
+        if (!holder.isNull()) {
+            if (!sameTranslation(holder, record)) {
+                refused = platform::Error(
+                    QString::fromLatin1(kErrorDomain), IdentifierTaken,
+                    QStringLiteral("Translation id %1 already belongs to another translation").arg(newId));
+                return;
+            }
+            const QVariantMap theirs = holder.values();
+            for (auto it = theirs.cbegin(); it != theirs.cend(); ++it) {
+                if (isUnset(values.value(it.key())))
+                    values.insert(it.key(), it.value());
+            }
+        }
         values.insert(QStringLiteral("idTranslation"), newId);
         values.insert(QStringLiteral("isFavorite"), true);
         values.insert(QStringLiteral("isSynch"), true);
@@ -140,6 +246,8 @@ platform::Error QVDataManager::updateTranslationRealm(const QVTranslationRealm &
     });
     if (error)
         return error;
+    if (refused)
+        return refused;
     if (completion)
         completion(stored);
     return {};
@@ -185,14 +293,26 @@ QVTranslationRealm QVDataManager::getNextFromObject(const QVTranslationRealm &re
 
 platform::Error QVDataManager::saveTranslations(const QList<QVTranslationRealm> &records,
                                                 const std::function<void()> &completion) {
+    platform::Error refused;
     const platform::Error error = write([&](platform::Transaction &tx) {
+        // Every language is resolved before anything is written, so a refusal writes nothing.
+        QList<QVariantMap> rows;
         for (const QVTranslationRealm &record : records) {
-            if (!record.isNull())
-                tx.add(record);
+            if (record.isNull() || (record.isManaged() && !record.isValid()))
+                continue;
+            QVariantMap values = record.values();
+            refused = linkCatalogueLanguages(tx.store(), values);
+            if (refused)
+                return;
+            rows.append(values);
         }
+        for (const QVariantMap &values : std::as_const(rows))
+            tx.replace(QVTranslationRealm::storeClassName(), values);
     });
     if (error)
         return error;
+    if (refused)
+        return refused;
     if (completion)
         completion();
     return {};
@@ -236,8 +356,10 @@ platform::Error QVDataManager::saveChatMessagesFromHistory(const QVariantList &m
             JSONMapping::createOrUpdateInRealm(tx, QVChatMessageRealm::storeClassName(), messages);
         // Identifiers only: the messages are the user's text.
         QStringList ids;
-        for (const Object &message : stored)
-            ids.append(QVChatMessageRealm(message).idMessage());
+        for (const Object &message : stored) {
+            if (!message.isNull())
+                ids.append(QVChatMessageRealm(message).idMessage());
+        }
         DevLog(QStringLiteral("__SAVED__%@"), ids.join(QStringLiteral(", ")));
     });
 }

@@ -15,6 +15,20 @@ namespace {
 const QString kLocalizable = QStringLiteral("Localizable");
 const QString kNoBundleEvent = QStringLiteral("Localization error: no bundle found, resetting!");
 
+// A damaged table still gives the entries before its fault; the fault itself is reported,
+// or a translated table would silently show untranslated text.
+platform::StringsFile::Entries readTable(const QString &path) {
+    if (!QFileInfo::exists(path))
+        return {};
+    QString error;
+    platform::StringsFile::Entries entries = platform::StringsFile::read(path, &error);
+    if (!error.isEmpty())
+        DevLogger::logNonFatal(
+            QStringLiteral("Localization table damaged"),
+            {{QStringLiteral("file"), QFileInfo(path).fileName()}, {QStringLiteral("error"), error}});
+    return entries;
+}
+
 QString lprojPath(const QString &root, const QString &code) {
     return QDir(root).filePath(code + QStringLiteral(".lproj"));
 }
@@ -90,13 +104,22 @@ void DJLocalizationSystem::setLanguage(const QString &code) {
         DevLogger::logNonFatal(kNoBundleEvent, {});
 }
 
-void DJLocalizationSystem::resetLocalization() { setLanguage(platform::Bundle::preferredLocalizations().value(0)); }
+void DJLocalizationSystem::resetLocalization() {
+    setLanguage(platform::Bundle::preferredLocalizations().value(0));
+}
 
 QString DJLocalizationSystem::language() const {
     QMutexLocker lock(&m_mutex);
     if (!m_customLanguage.isEmpty())
         return m_customLanguage;
-    return QLocale::system().name().section(QLatin1Char('_'), 0, 0);
+    return languageOfLocale(QLocale());
+}
+
+QString DJLocalizationSystem::languageOfLocale(const QLocale &locale) {
+    // The C and POSIX locales name no language; requests still need a real one.
+    if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
+        return QStringLiteral("en");
+    return locale.name().section(QLatin1Char('_'), 0, 0);
 }
 
 QString DJLocalizationSystem::customLanguage() const {
@@ -109,13 +132,14 @@ QString DJLocalizationSystem::bundlePath() const {
     return m_bundlePath;
 }
 
-const DJLocalizationSystem::Table &DJLocalizationSystem::table(const QString &folder, const QString &name) const {
+const DJLocalizationSystem::Table &DJLocalizationSystem::table(const QString &folder,
+                                                               const QString &name) const {
     const QString file = (name.isEmpty() ? kLocalizable : name) + QStringLiteral(".strings");
     const QString cacheKey = folder + QLatin1Char('/') + file;
     auto it = m_tables.find(cacheKey);
     if (it == m_tables.end()) {
         Table loaded;
-        for (const auto &entry : platform::StringsFile::read(QDir(folder).filePath(file)))
+        for (const auto &entry : readTable(QDir(folder).filePath(file)))
             loaded.insert(entry.first, entry.second);
         it = m_tables.insert(cacheKey, loaded);
     }
@@ -136,7 +160,8 @@ QString DJLocalizationSystem::localizedStringForKey(const QString &key, const QS
 }
 
 QString DJLocalizationSystem::localizedStringForKey(const QString &key, const QString &value,
-                                                    const QString &tableName, const QString &bundleRoot) const {
+                                                    const QString &tableName,
+                                                    const QString &bundleRoot) const {
     QMutexLocker lock(&m_mutex);
     QString folder = bundleRoot;
     if (!m_customLanguage.isEmpty() && isValidLanguageCode(m_customLanguage)) {
@@ -155,7 +180,8 @@ QString DJLocalizationSystem::englishStringForKey(const QString &key) const {
     return table(lprojPath(platform::Bundle::resourcePath(), QStringLiteral("en")), kLocalizable).value(key);
 }
 
-QString DJLocalizationSystem::localizedStoryboardStringForKey(const QString &key, const QString &value) const {
+QString DJLocalizationSystem::localizedStoryboardStringForKey(const QString &key,
+                                                              const QString &value) const {
     QMutexLocker lock(&m_mutex);
     return m_storyboardStrings.value(key, value);
 }
@@ -178,7 +204,7 @@ void DJLocalizationSystem::loadTablesLocked() {
     for (const QString &file : files) {
         if (file == QLatin1String("Localizable.strings") || file == QLatin1String("InfoPlist.strings"))
             continue;
-        for (const auto &entry : platform::StringsFile::read(dir.filePath(file)))
+        for (const auto &entry : readTable(dir.filePath(file)))
             merged.insert(entry.first, entry.second);
     }
     m_storyboardStrings = merged;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QLocale>
 #include <QMutex>
 #include <QString>
 
@@ -19,6 +20,8 @@ public:
 
     // The chosen code, or the current locale's language code when none is chosen.
     QString language() const;
+    // A locale's language code; "en" for a locale without a language (C, POSIX).
+    static QString languageOfLocale(const QLocale &locale);
     QString customLanguage() const;
     // The folder whose tables answer lookups: the chosen language's, else the main bundle's.
     QString bundlePath() const;

@@ -373,14 +373,14 @@ QList<Object> JSONMapping::createOrUpdateInRealm(Transaction &tx, const QString 
         const qsizetype end = std::min<qsizetype>(start + kChunkSize, jsonArray.size());
         for (qsizetype i = start; i < end; ++i) {
             const QVariant &item = jsonArray.at(i);
+            // A skipped item leaves a null in its place: result[i] answers jsonArray[i].
             if (item.typeId() != QMetaType::QVariantMap) {
                 diagnostic(className, QStringLiteral("*"),
                            QStringLiteral("array item of type %1 is not a dictionary").arg(typeName(item)));
+                stored.append(Object());
                 continue;
             }
-            const Object object = createOrUpdateInRealm(tx, className, item.toMap());
-            if (!object.isNull())
-                stored.append(object);
+            stored.append(createOrUpdateInRealm(tx, className, item.toMap()));
         }
     }
     return stored;

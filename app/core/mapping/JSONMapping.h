@@ -61,7 +61,8 @@ public:
 
     template <typename T> static platform::Error declare();
 
-    // Inbound (must run inside a write transaction).
+    // Inbound (must run inside a write transaction). The result has one entry
+    // per array item, in order: null where an item stored nothing.
     static QList<platform::Object> createOrUpdateInRealm(platform::Transaction &tx, const QString &className,
                                                          const QVariantList &jsonArray);
     // Null when the dictionary maps to nothing (hook yielded nothing, primary key missing).

@@ -2,7 +2,10 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
+#include <optional>
 
 const char *const MCJSONDateTimeTransformerName = "MCJSONDateTimeTransformerName";
 const char *const MCJSONDateTimeMillisecondTransformerName = "MCJSONDateTimeMillisecondTransformerName";
@@ -112,12 +115,19 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
                 return {};
             const int sign = text.at(pos) == QLatin1Char('-') ? -1 : 1;
             ++pos;
-            int h = 0, m = 0;
+            // "+HH:MM", "+HHMM", or "+HH:MM:SS" as the zones of local mean time need.
+            int h = 0, m = 0, sec = 0;
             ok = readDigits(text, pos, 2, h);
-            if (ok && pos < text.size() && text.at(pos) == QLatin1Char(':'))
+            const bool extended = ok && pos < text.size() && text.at(pos) == QLatin1Char(':');
+            if (extended)
                 ++pos;
-            ok = ok && readDigits(text, pos, 2, m) && h < 24 && m < 60;
-            offsetSeconds = sign * (h * 3600 + m * 60);
+            ok = ok && readDigits(text, pos, 2, m);
+            if (ok && extended && pos < text.size() && text.at(pos) == QLatin1Char(':')) {
+                ++pos;
+                ok = readDigits(text, pos, 2, sec);
+            }
+            ok = ok && h < 24 && m < 60 && sec < 60;
+            offsetSeconds = sign * (h * 3600 + m * 60 + sec);
             break;
         }
         default:
@@ -147,55 +157,90 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
     return shifted.isValid() ? shifted : QDateTime();
 }
 
-QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const {
-    if (!date.isValid())
-        return {};
-    const QDateTime local = date.toTimeZone(QTimeZone::systemTimeZone());
+namespace {
+
+bool hasFourDigitYear(const QDate &date) {
+    return date.year() >= 1 && date.year() <= 9999;
+}
+
+QString offsetText(int offset) {
+    if (offset == 0)
+        return QStringLiteral("Z");
+    const int magnitude = std::abs(offset);
+    QString out = (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + twoDigits(magnitude / 3600) +
+                  QLatin1Char(':') + twoDigits((magnitude % 3600) / 60);
+    // Local mean time before the zones were standardised has offsets with seconds.
+    if (magnitude % 60 != 0)
+        out += QLatin1Char(':') + twoDigits(magnitude % 60);
+    return out;
+}
+
+// `wall` holds the date and time as read on a clock `offset` seconds east of UTC.
+QString render(const QList<Token> &tokens, const QDateTime &wall, int offset) {
+    const QDate date = wall.date();
+    const QTime time = wall.time();
     QString out;
-    for (const Token &t : tokenize(m_format)) {
+    for (const Token &t : tokens) {
         if (t.letter.isNull()) {
             out += t.literal;
             continue;
         }
         switch (t.letter.unicode()) {
         case 'y':
-            out += t.count == 2 ? twoDigits(local.date().year() % 100)
-                                : QStringLiteral("%1").arg(local.date().year(), 4, 10, QLatin1Char('0'));
+            out += t.count == 2 ? twoDigits(date.year() % 100)
+                                : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
             break;
         case 'M':
-            out += twoDigits(local.date().month());
+            out += twoDigits(date.month());
             break;
         case 'd':
-            out += twoDigits(local.date().day());
+            out += twoDigits(date.day());
             break;
         case 'H':
-            out += twoDigits(local.time().hour());
+            out += twoDigits(time.hour());
             break;
         case 'm':
-            out += twoDigits(local.time().minute());
+            out += twoDigits(time.minute());
             break;
         case 's':
-            out += twoDigits(local.time().second());
+            out += twoDigits(time.second());
             break;
         case 'S':
-            out += QStringLiteral("%1").arg(local.time().msec(), 3, 10, QLatin1Char('0')).left(t.count);
+            out += QStringLiteral("%1").arg(time.msec(), 3, 10, QLatin1Char('0')).left(t.count);
             break;
-        case 'Z': {
-            const int offset = local.offsetFromUtc();
-            if (offset == 0) {
-                out += QLatin1Char('Z');
-            } else {
-                const int magnitude = std::abs(offset);
-                out += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + twoDigits(magnitude / 3600) +
-                       QLatin1Char(':') + twoDigits((magnitude % 3600) / 60);
-            }
+        case 'Z':
+            out += offsetText(offset);
             break;
-        }
         default:
             break;
         }
     }
     return out;
+}
+
+} // namespace
+
+QString MCJSONDateFormatter::stringFromDate(const QDateTime &date) const {
+    if (!date.isValid())
+        return {};
+    const QList<Token> tokens = tokenize(m_format);
+    const QDateTime local = date.toTimeZone(QTimeZone::systemTimeZone());
+    if (hasFourDigitYear(local.date()))
+        return render(tokens, local, local.offsetFromUtc());
+    // Near year 1 or 9999 the local clock can show year 0 or 10000, which no reader
+    // takes back. A format with a zone can name the same instant on another clock:
+    // UTC, else the farthest offsets that still read back (+14:00, -14:00).
+    const bool hasZone = std::any_of(tokens.cbegin(), tokens.cend(),
+                                     [](const Token &t) { return t.letter == QLatin1Char('Z'); });
+    if (!hasZone)
+        return {};
+    const QDateTime utc = date.toUTC();
+    for (const int offset : {0, 14 * 3600, -14 * 3600}) {
+        const QDateTime wall = utc.addSecs(offset);
+        if (hasFourDigitYear(wall.date()))
+            return render(tokens, wall, offset);
+    }
+    return {};
 }
 
 void MCJSONDateTransformer::load() {
@@ -238,5 +283,7 @@ QVariant MCJSONDateTransformer::transformedValue(const QVariant &value) const {
 QVariant MCJSONDateTransformer::reverseTransformedValue(const QVariant &value) const {
     if (isNullValue(value) || value.typeId() != QMetaType::QDateTime)
         return {};
-    return m_formatter.stringFromDate(value.toDateTime());
+    // Nothing, rather than text that could not be read back.
+    const QString text = m_formatter.stringFromDate(value.toDateTime());
+    return text.isEmpty() ? QVariant() : QVariant(text);
 }

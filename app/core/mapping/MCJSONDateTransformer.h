@@ -12,7 +12,11 @@ extern const char *const MCJSONDateOnlyTransformerName;            // "yyyy-MM-d
 // A fixed-format date formatter (locale "en_US_POSIX", the system's current
 // time zone): text to date forward, date to text in reverse. Supports the
 // pattern letters of the formats above: yyyy MM dd HH mm ss SSS ZZZZZ and
-// quoted literals.
+// quoted literals. ZZZZZ reads and writes "Z", "+HH:MM" or, for the offsets of
+// local mean time, "+HH:MM:SS". Every date it reads it writes back as text it
+// reads to the same instant: where the local year would leave 1-9999, a format
+// with a zone prints the date in UTC (or at +14:00 / -14:00); without a zone
+// such a date gives no text.
 class MCJSONDateFormatter {
 public:
     MCJSONDateFormatter() = default;
@@ -21,7 +25,7 @@ public:
     const QString &dateFormat() const { return m_format; }
     QString localeIdentifier() const { return QStringLiteral("en_US_POSIX"); }
     QDateTime dateFromString(const QString &text) const; // invalid unless the whole text matches
-    QString stringFromDate(const QDateTime &date) const;
+    QString stringFromDate(const QDateTime &date) const; // empty when no readable text exists
 
 private:
     QString m_format;

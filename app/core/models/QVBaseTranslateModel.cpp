@@ -15,7 +15,9 @@ platform::ObjectSchema QVBaseTranslateModel::baseSchema(const QString &className
         .property(QStringLiteral("detectedLanguage"), PropertyType::String)
         .property(QStringLiteral("translatedBy"), PropertyType::String)
         .property(QStringLiteral("createdDate"), PropertyType::Double)
-        .indexed(QStringLiteral("createdDate")); // the history lists newest first
+        .indexed(QStringLiteral("createdDate")) // the history lists newest first
+        .searchable(QStringLiteral("originalText"))
+        .searchable(QStringLiteral("translatedText"));
 }
 
 platform::ObjectSchema QVBaseTranslateModel::schema() {

@@ -6,6 +6,10 @@
 
 #include "platform/Format.h"
 
+#include <QLocale>
+
+#include <cmath>
+
 using platform::Object;
 using platform::PropertyType;
 
@@ -26,6 +30,32 @@ void fillReceived(const QVChatMessageRealm &message, const QString &chat) {
     assign(message, "incoming", true);
     assign(message, "codeChat", chat);
     assign(message, "isConfirmed", true);
+}
+
+// The decimal text of a message time: whole numbers as integers, others in
+// the shortest form that reads back as the same number; null when unusable.
+QString decimalTimeText(const QVariant &time) {
+    if (isNullValue(time) || time.typeId() == QMetaType::Bool)
+        return {};
+    if (const std::optional<qint64> whole = modelvalues::integer(time))
+        return QString::number(*whole);
+    const bool numeric = time.typeId() == QMetaType::Double || time.typeId() == QMetaType::Float ||
+                         time.typeId() == QMetaType::QString;
+    bool ok = false;
+    const double seconds = numeric ? time.toString().trimmed().toDouble(&ok) : 0;
+    if (!ok || !std::isfinite(seconds))
+        return {};
+    return QString::number(seconds, 'f', QLocale::FloatingPointShortest);
+}
+
+// The time for the whole-seconds field: a fraction is dropped (towards the past).
+QVariant wholeSeconds(const QVariant &time) {
+    if (decimalTimeText(time).isNull() || modelvalues::integer(time))
+        return time;
+    const double seconds = std::floor(time.toString().trimmed().toDouble());
+    if (!(seconds >= -9223372036854775808.0 && seconds < 9223372036854775808.0))
+        return {};
+    return QVariant::fromValue<qint64>(static_cast<qint64>(seconds));
 }
 
 } // namespace
@@ -67,25 +97,29 @@ QVariantMap QVChatMessageRealm::JSONOutboundMappingDictionary() {
 
 std::optional<QVariantMap> QVChatMessageRealm::preprocessedJSON(const QVariantMap &json) {
     QVariantMap copy = json;
-    if (json.contains(QStringLiteral("time"))) {
-        const QString id =
-            idMessageFor(json.value(QStringLiteral("time")), json.value(QStringLiteral("uuid")));
+    const QString timeKey = QStringLiteral("time");
+    if (json.contains(timeKey)) {
+        const QString id = idMessageFor(json.value(timeKey), json.value(QStringLiteral("uuid")));
         if (!id.isNull())
             copy.insert(QStringLiteral("idMessage"), id);
+        copy.insert(timeKey, wholeSeconds(json.value(timeKey)));
     }
     return copy;
 }
 
 QString QVChatMessageRealm::idMessageFor(const QVariant &time, const QVariant &uuid) {
-    const std::optional<qint64> seconds = modelvalues::integer(time);
+    const QString seconds = decimalTimeText(time);
     const QString text = modelvalues::text(uuid);
-    if (!seconds || text.isEmpty())
+    if (seconds.isNull() || text.isEmpty())
         return {};
-    return QString::number(*seconds) + text;
+    return seconds + text;
 }
 
-void QVChatMessageRealm::rebuildIdMessage() const {
-    const QString id = idMessageFor(value(QStringLiteral("messageTime")), messageUUID());
+void QVChatMessageRealm::setTimeAndRebuildIdMessage(const QVariant &time) const {
+    if (!isNullValue(time))
+        assign(*this, "messageTime", wholeSeconds(time));
+    const QString id =
+        idMessageFor(isNullValue(time) ? value(QStringLiteral("messageTime")) : time, messageUUID());
     if (!id.isNull())
         assign(*this, "idMessage", id);
 }
@@ -93,7 +127,7 @@ void QVChatMessageRealm::rebuildIdMessage() const {
 QVChatMessageRealm QVChatMessageRealm::initWithChatMessage(const QVariantMap &values, const QString &chat) {
     QVChatMessageRealm message = fromValues(values);
     fillReceived(message, chat);
-    message.rebuildIdMessage();
+    message.setTimeAndRebuildIdMessage(values.value(QStringLiteral("messageTime")));
     return message;
 }
 
@@ -110,7 +144,7 @@ QVChatMessageRealm QVChatMessageRealm::initWithChatActionMessage(const QVariantM
                name.isEmpty() ? notice : platform::format(QStringLiteral("%@ %@"), name, notice));
     }
     assign(message, "messageUserName", QString::fromLatin1(kSystemUserName));
-    message.rebuildIdMessage();
+    message.setTimeAndRebuildIdMessage(values.value(QStringLiteral("messageTime")));
     return message;
 }
 
@@ -119,11 +153,11 @@ QVChatMessageRealm QVChatMessageRealm::initWithUnconfirmedChatMessage(const QVar
     QVChatMessageRealm message = fromValues(values);
     assign(message, "codeChat", chat);
     assign(message, "isConfirmed", false);
-    if (!isNullValue(values.value(QStringLiteral("time"))))
-        assign(message, "messageTime", values.value(QStringLiteral("time")));
     if (!isNullValue(values.value(QStringLiteral("uuid"))))
         assign(message, "messageUUID", values.value(QStringLiteral("uuid")));
-    message.rebuildIdMessage();
+    const QVariant time = values.value(QStringLiteral("time"));
+    message.setTimeAndRebuildIdMessage(isNullValue(time) ? values.value(QStringLiteral("messageTime"))
+                                                         : time);
     return message;
 }
 

@@ -4,8 +4,9 @@
 
 #include <QVariantMap>
 
-// One conversation message. Its identifier is the decimal message time
-// followed directly by the message UUID.
+// One conversation message. Its identifier is the decimal text of the message
+// time followed directly by the message UUID ("1700000000.5" + "abc"); the
+// time field itself holds whole seconds.
 class QVChatMessageRealm : public platform::Object {
 public:
     QV_STORE_MODEL(QVChatMessageRealm)
@@ -33,9 +34,9 @@ public:
     static constexpr qint64 kTypeLeft = 11;
     static constexpr const char *kSystemUserName = "System";
 
-    // The identifier for a time (a whole number, or its text) and a UUID; a
-    // null string when either is missing or unusable, since such a message
-    // cannot be told apart from others.
+    // The identifier for a time (a number, or its text) and a UUID; a null
+    // string when either is missing or unusable, since such a message cannot
+    // be told apart from others.
     static QString idMessageFor(const QVariant &time, const QVariant &uuid);
 
     // Standalone messages from dictionaries keyed by the field names.
@@ -53,5 +54,6 @@ public:
                                         const QString &chat) const;
 
 private:
-    void rebuildIdMessage() const;
+    // Sets messageTime from `time` (when given) and the identifier from its decimal text.
+    void setTimeAndRebuildIdMessage(const QVariant &time) const;
 };

@@ -2,6 +2,10 @@
 
 #include "platform/BackendConfig.h"
 
+#include <QLocale>
+
+#include <cmath>
+
 using platform::PropertyType;
 
 namespace {
@@ -14,7 +18,6 @@ struct Field {
 
 const char *const kPrimaryKey = "admobBannerId";
 const char *const kPrimaryKeyJSON = "AdmobBanner";
-const char *const kThankPage = "installThankPageFirstOpen";
 
 // In declaration order.
 const QList<Field> &fields() {
@@ -94,10 +97,28 @@ QString makerHost() {
     return host;
 }
 
-bool isEmptyValue(const QVariant &value) {
-    if (!value.isValid() || value.isNull())
-        return true;
-    return value.typeId() == QMetaType::QString && value.toString().isEmpty();
+// The primary key as text: numbers and booleans by their text, anything
+// else (an object, an array, null) as "", so the configuration is kept.
+QString bannerKeyText(const QVariant &banner) {
+    switch (banner.typeId()) {
+    case QMetaType::QString:
+        return banner.toString();
+    case QMetaType::Bool:
+        return banner.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return banner.toString();
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = banner.toDouble();
+        return std::isfinite(d) ? QString::number(d, 'g', QLocale::FloatingPointShortest)
+                                : QString(QLatin1String(""));
+    }
+    default:
+        return QString(QLatin1String(""));
+    }
 }
 
 } // namespace
@@ -190,13 +211,10 @@ QVariantMap QVRemoteSettings::JSONInboundMappingDictionary() {
 }
 
 QVariantMap QVRemoteSettings::preprocessedJSON(const QVariantMap &json) {
-    const QString key = QString::fromLatin1(kPrimaryKeyJSON);
-    const QVariant banner = json.value(key);
-    if (banner.isValid() && !banner.isNull())
-        return json;
     // The store refuses a record without its key, which would lose the whole configuration.
+    const QString key = QString::fromLatin1(kPrimaryKeyJSON);
     QVariantMap out = json;
-    out.insert(key, QString(QLatin1String("")));
+    out.insert(key, bannerKeyText(json.value(key)));
     return out;
 }
 
@@ -216,13 +234,4 @@ QString QVRemoteSettings::defaultSparkleUpdateURL() {
 
 QVRemoteSettings QVRemoteSettings::createWithDefaults(platform::Transaction &tx) {
     return QVRemoteSettings(tx.createOrUpdate(storeClassName(), defaultSettignsValue()));
-}
-
-QVariant QVRemoteSettings::valueOrDefault(const QString &property) const {
-    const QVariant stored = value(property);
-    if (property == QLatin1String(kPrimaryKey) || property == QLatin1String(kThankPage) ||
-        !isEmptyValue(stored))
-        return stored;
-    const QVariant fallback = defaultSettignsValue().value(property);
-    return fallback.isValid() ? fallback : stored;
 }

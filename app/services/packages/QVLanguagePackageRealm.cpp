@@ -64,8 +64,8 @@ std::optional<QVariantMap> QVLanguagePackageRealm::preprocessedJSON(const QVaria
         return std::nullopt;
 
     QVariantMap item = json;
-    item.insert(QStringLiteral("size"), static_cast<float>(QVPackageFolders::megabytesFromBytes(
-                                            model.value(QStringLiteral("size")).toDouble())));
+    item.insert(QStringLiteral("size"),
+                QVPackageFolders::megabytesFromBytes(model.value(QStringLiteral("size")).toDouble()));
     item.insert(QStringLiteral("url"), staticFilesBase() + QStringLiteral("static/") + modelUrl);
     if (json.contains(QStringLiteral("compressedSize")))
         item.insert(QStringLiteral("compressedSize"),
@@ -77,8 +77,8 @@ std::optional<QVariantMap> QVLanguagePackageRealm::preprocessedJSON(const QVaria
         item.insert(QStringLiteral("updateCompressedSize"),
                     modelvalues::text(fields.value(QStringLiteral("compressedSize"))));
         // In megabytes like the package's own size, so both read alike.
-        item.insert(QStringLiteral("updateSize"), static_cast<float>(QVPackageFolders::megabytesFromBytes(
-                                                      fields.value(QStringLiteral("size")).toDouble())));
+        item.insert(QStringLiteral("updateSize"),
+                    QVPackageFolders::megabytesFromBytes(fields.value(QStringLiteral("size")).toDouble()));
         item.insert(QStringLiteral("updateUrl"), fields.value(QStringLiteral("url")));
     }
 

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace QVPackageFolders {
 
@@ -18,6 +20,20 @@ QString join(const QString &folder, const QString &name) {
 
 bool isFile(const QString &path) {
     return QFileInfo(path).isFile();
+}
+
+bool holdsSomething(const QString &folder) {
+    return !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+bool hasDownloadedRecord(const platform::ObjectStore &store, const QString &type, const QString &code) {
+    if (store.isNull() || code.isEmpty())
+        return false;
+    using platform::Key;
+    return !store.objects(QStringLiteral("QVLanguagePackageRealm"))
+                .filter(Key(QStringLiteral("languageCode")) == code && Key(QStringLiteral("type")) == type &&
+                        Key(QStringLiteral("isDownloaded")) == true)
+                .isEmpty();
 }
 
 bool folderHasTokenizers(const QString &folder, const QString &code) {
@@ -79,25 +95,47 @@ bool hasTranslationFiles(const QString &code) {
 }
 
 bool isTranslationPackageInstalled(const platform::ObjectStore &store, const QString &code) {
-    if (store.isNull() || code.isEmpty())
-        return false;
-    using platform::Key;
-    const bool recorded = !store.objects(QStringLiteral("QVLanguagePackageRealm"))
-                               .filter(Key(QStringLiteral("languageCode")) == code &&
-                                       Key(QStringLiteral("type")) == QString::fromLatin1(kTranslationType) &&
-                                       Key(QStringLiteral("isDownloaded")) == true)
-                               .isEmpty();
-    return recorded && hasTranslationFiles(code);
+    return hasDownloadedRecord(store, QString::fromLatin1(kTranslationType), code) &&
+           hasTranslationFiles(code);
 }
 
-double megabytesFromBytes(double bytes) {
-    return bytes * (1.0 / 1048576.0);
+bool isOcrPackageInstalled(const platform::ObjectStore &store, const QString &code) {
+    const QString type = QString::fromLatin1(kOcrType);
+    return hasDownloadedRecord(store, type, code) && holdsSomething(unpackFolderForType(type));
+}
+
+bool isDictionaryPackageInstalled(const platform::ObjectStore &store, const QString &code) {
+    const QString type = QString::fromLatin1(kDictionaryType);
+    return hasDownloadedRecord(store, type, code) && holdsSomething(dictionaryFolder());
+}
+
+bool isPackageInstalled(const platform::ObjectStore &store, const QString &type, const QString &code) {
+    if (type == QLatin1String(kTranslationType))
+        return isTranslationPackageInstalled(store, code);
+    if (type == QLatin1String(kOcrType))
+        return isOcrPackageInstalled(store, code);
+    if (type == QLatin1String(kDictionaryType))
+        return isDictionaryPackageInstalled(store, code);
+    return !type.isEmpty() && hasDownloadedRecord(store, type, code) &&
+           holdsSomething(unpackFolderForType(type));
+}
+
+float megabytesFromBytes(double bytes) {
+    const double megabytes = bytes * (1.0 / 1048576.0);
+    if (!(megabytes > 0)) // also NaN
+        return 0;
+    // Beyond the float range the conversion itself would be undefined.
+    return static_cast<float>(std::min<double>(megabytes, std::numeric_limits<float>::max()));
 }
 
 QString formatMegabytes(double megabytes) {
-    if (!std::isfinite(megabytes))
+    if (!(megabytes > 0)) // also NaN
         megabytes = 0;
-    return QStringLiteral("%1mb").arg(static_cast<long long>(std::llround(megabytes)));
+    // llround of anything from 2^63 on is undefined (in practice the most negative number).
+    constexpr double kTwoToThe63 = 9223372036854775808.0;
+    const long long whole =
+        megabytes < kTwoToThe63 ? std::llround(megabytes) : std::numeric_limits<long long>::max();
+    return QStringLiteral("%1mb").arg(whole);
 }
 
 } // namespace QVPackageFolders

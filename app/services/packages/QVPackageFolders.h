@@ -40,10 +40,20 @@ bool hasTranslationFiles(const QString &code);
 // record for the code is stored, and hasTranslationFiles(code).
 bool isTranslationPackageInstalled(const platform::ObjectStore &store, const QString &code);
 
+// The same test for the other kinds: a downloaded record of the kind for the
+// code is stored and the kind's folder holds something. OCR data of every
+// language shares "tessdata", dictionaries share the dictionary folder.
+bool isOcrPackageInstalled(const platform::ObjectStore &store, const QString &code);
+bool isDictionaryPackageInstalled(const platform::ObjectStore &store, const QString &code);
+// Chooses the test by type; any other type is tested against its unpack folder.
+bool isPackageInstalled(const platform::ObjectStore &store, const QString &type, const QString &code);
+
 // Bytes as megabytes, and megabytes as the "%dmb" text shown to the user
 // (rounded to the nearest whole number, halves away from zero). The package
-// and its update both go through these.
-double megabytesFromBytes(double bytes);
+// and its update both go through these. A size is never negative: a negative
+// or unreadable one counts as 0, one too large for the record or the text is
+// held at the largest it can show.
+float megabytesFromBytes(double bytes);
 QString formatMegabytes(double megabytes);
 
 } // namespace QVPackageFolders

@@ -40,8 +40,10 @@ platform::Error QVPackagesMapper::createRealmObject(const platform::ObjectStore 
         const QList<platform::Object> packages =
             JSONMapping::createOrUpdateInRealm(tx, QVLanguagePackageRealm::storeClassName(), jsonArray);
         QStringList urls;
-        for (const platform::Object &package : packages)
-            urls.append(QVLanguagePackageRealm(package).packageUrl());
+        for (const platform::Object &package : packages) {
+            if (!package.isNull())
+                urls.append(QVLanguagePackageRealm(package).packageUrl());
+        }
         DevLog(QStringLiteral("%@"), urls.join(QStringLiteral(", ")));
 
         QStringList names; // distinct, first-seen order

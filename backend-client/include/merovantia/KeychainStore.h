@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace merovantia {
@@ -45,17 +46,23 @@ public:
     // Items of one service (all items for an empty service), oldest first;
     // ItemNotFound when there is none. Passwords are not filled in.
     virtual int list(const QString &service, QList<KeychainItem> *items) = 0;
+    // Runs body while no other process can change this store, and returns its status
+    // (or the store's own failure to lock). Stores without such a lock run it at once.
+    virtual int exclusively(const std::function<int()> &body);
 
     // The store of this process, chosen once on first use by a probe that never
     // blocks: the Secret Service when a session bus answers with an unlocked
     // default collection, else the file store in the state folder.
     // QV_KEYCHAIN=file or QV_KEYCHAIN=secret-service forces the choice.
     static std::shared_ptr<KeychainStore> shared();
-    // Where identity writes go when the shared store refuses them (null when the
-    // shared store already is the file store).
+    // The other store: identity lookups look in it too, and identity writes go to it
+    // when the shared store refuses them. The file store behind the Secret Service;
+    // the Secret Service behind a probed file store when it is reachable at all (a
+    // locked keyring still lists its items); none when the choice was forced.
     static std::shared_ptr<KeychainStore> fallback();
 
-    // Tests: replace the stores (null restores the probed choice).
+    // Tests: replace the stores. setShared(nullptr) restores the probed choice of both;
+    // setFallback(nullptr) means no other store.
     static void setShared(std::shared_ptr<KeychainStore> store);
     static void setFallback(std::shared_ptr<KeychainStore> store);
 

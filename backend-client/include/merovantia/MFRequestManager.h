@@ -69,4 +69,5 @@ private:
     std::unique_ptr<merovantia::HttpSession> m_session;
     std::atomic<int> m_requestTimeoutMs{30000};
     std::atomic<int> m_resourceTimeoutMs{60000};
+    std::atomic<quint64> m_nextRequestId{1};
 };

@@ -20,6 +20,9 @@ public:
     // libsecret itself would open a password window (and wait for ever) on a
     // locked keyring, or try to start a bus where there is none.
     static bool isUsable(QString *reason = nullptr);
+    // True when a session bus answers and its Secret Service has a default collection,
+    // locked or not: its items can then be listed without a prompt.
+    static bool isReachable(QString *reason = nullptr);
 };
 
 } // namespace merovantia

@@ -4,8 +4,13 @@
 #include "platform/store/Transaction.h"
 
 #include <QDateTime>
+#include <QFile>
+
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
 
 namespace platform::detail {
 
@@ -18,24 +23,37 @@ void ChangeSet::recordDelete(const QString &cls, qint64 id) {
     c.modified.remove(id);
 }
 
+void ChangeSet::recordClear(const QString &cls) {
+    ClassChanges &c = classes[cls];
+    c.deleted.unite(c.inserted);
+    c.inserted.clear();
+    c.modified.clear();
+    c.cleared = true;
+}
+
 void ChangeSet::recordModify(const QString &cls, qint64 id, const QString &property) {
     classes[cls].modified[id].insert(property);
 }
 
 void ChangeSet::merge(const ChangeSet &other) {
+    outside = outside || other.outside;
     for (auto it = other.classes.cbegin(); it != other.classes.cend(); ++it) {
+        if (it.value().cleared)
+            recordClear(it.key());
+        for (qint64 id : it.value().deleted)
+            recordDelete(it.key(), id);
         for (qint64 id : it.value().inserted)
             recordInsert(it.key(), id);
         for (auto m = it.value().modified.cbegin(); m != it.value().modified.cend(); ++m) {
             for (const QString &p : m.value())
                 recordModify(it.key(), m.key(), p);
         }
-        for (qint64 id : it.value().deleted)
-            recordDelete(it.key(), id);
     }
 }
 
 bool ChangeSet::touches(const QSet<QString> &classNames) const {
+    if (outside)
+        return true;
     for (const QString &name : classNames) {
         if (classes.contains(name))
             return true;
@@ -43,11 +61,41 @@ bool ChangeSet::touches(const QSet<QString> &classNames) const {
     return false;
 }
 
-StoreCore::~StoreCore() {
-    closeConnections();
+bool ChangeSet::isDeleted(const QString &cls, qint64 id) const {
+    const auto it = classes.constFind(cls);
+    if (it == classes.constEnd())
+        return false;
+    return it->deleted.contains(id) || (it->cleared && !it->inserted.contains(id));
 }
 
 namespace {
+
+constexpr qint64 kOtherCommitsWindowNs = 1000000;
+
+// A clock read for every value read must be cheap: the coarse clock costs a
+// third of the precise one and ticks every few milliseconds.
+qint64 coarseNowNs() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec;
+#else
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
+std::atomic<quint64> g_nextSerial{1};
+
+// The connection this thread used last, so that reading values needs no lock.
+struct LastConnection {
+    const StoreCore *core = nullptr;
+    quint64 serial = 0;
+    quint64 generation = 0;
+    Connection *connection = nullptr;
+};
+thread_local LastConnection t_lastConnection;
 
 // Closes this thread's connections when the thread ends, so that finished
 // workers do not keep files open for as long as the store lives.
@@ -74,22 +122,77 @@ void noteThreadUses(const std::weak_ptr<StoreCore> &core) {
 
 } // namespace
 
+Connection::Connection(StoreCore *core, const QString &path, bool writer)
+    : core(core), db(path), isWriter(writer) {
+    std::weak_ptr<StoreCore> weak = core->weak_from_this();
+    db.setDamageHandler([weak]() {
+        if (auto strong = weak.lock())
+            strong->noteDamage();
+    });
+    if (writer && db.isReadOnly()) {
+        // One clear error at open rather than every write failing one by one.
+        throw StoreError(
+            QStringLiteral("The object store %1 is read-only: it cannot keep anything").arg(path),
+            -ObjectStore::ReadOnly);
+    }
+    if (writer)
+        db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    else
+        db.exec(QStringLiteral("PRAGMA query_only=1")); // every write goes through the writer
+}
+
+void Connection::noticeOtherCommits(bool force) {
+    // Inside a write nobody else can commit.
+    if (writeDepth > 0)
+        return;
+    const qint64 now = coarseNowNs();
+    if (!force && dataVersion >= 0 && now - versionCheckedAt < kOtherCommitsWindowNs)
+        return;
+    versionCheckedAt = now;
+    qint64 version = dataVersion;
+    try {
+        version = db.dataVersion();
+    } catch (const StoreError &) {
+        return; // the next read reports the failure
+    }
+    if (dataVersion >= 0 && version != dataVersion)
+        ++outsideEpoch;
+    dataVersion = version;
+}
+
+StoreCore::StoreCore() : serial(g_nextSerial.fetch_add(1)) {}
+
+StoreCore::~StoreCore() {
+    closeConnections();
+}
+
 Connection &StoreCore::connection() {
+    if (writerThread.load(std::memory_order_acquire) == std::this_thread::get_id())
+        return *writer;
+    const quint64 generation = connectionsGeneration.load(std::memory_order_acquire);
+    LastConnection &last = t_lastConnection;
+    if (last.core == this && last.serial == serial && last.generation == generation)
+        return *last.connection;
     bool created = false;
     Connection *connection = nullptr;
     {
         std::lock_guard<std::mutex> lock(connectionsMutex);
         auto &slot = connections[std::this_thread::get_id()];
         if (!slot) {
-            slot = std::make_unique<Connection>(this, path);
-            slot->db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            slot = std::make_unique<Connection>(this, path, false);
             created = true;
         }
         connection = slot.get();
     }
     if (created)
         noteThreadUses(weak_from_this());
+    last = {this, serial, generation, connection};
     return *connection;
+}
+
+ReadStamp StoreCore::stamp(Connection &c) {
+    c.noticeOtherCommits();
+    return {&c, commits.load(std::memory_order_acquire), c.localWrites, c.outsideEpoch};
 }
 
 void StoreCore::releaseConnection(std::thread::id thread) {
@@ -102,11 +205,15 @@ void StoreCore::releaseConnection(std::thread::id thread) {
         released = std::move(it->second);
         connections.erase(it);
     }
+    if (thread == std::this_thread::get_id() && t_lastConnection.core == this)
+        t_lastConnection = {};
 }
 
 void StoreCore::closeConnections() {
     std::lock_guard<std::mutex> lock(connectionsMutex);
+    connectionsGeneration.fetch_add(1, std::memory_order_acq_rel);
     connections.clear();
+    writer.reset();
 }
 
 const ObjectSchema &StoreCore::schemaFor(const QString &className) const {
@@ -124,9 +231,22 @@ QString StoreCore::listTable(const QString &className, const QString &property) 
     return sqlite::quoted(className + QLatin1Char('.') + property);
 }
 
+QString StoreCore::searchTable(const QString &className) {
+    return sqlite::quoted(className + QStringLiteral("$search"));
+}
+
+QString StoreCore::foldedColumn(const QString &property) {
+    return property + QStringLiteral("$folded");
+}
+
+QString StoreCore::checkMarkerPath(const QString &path) {
+    return path + QStringLiteral("-check");
+}
+
 void StoreCore::setClasses(const QList<ObjectSchema> &schemas) {
     for (const ObjectSchema &s : schemas) {
-        if (s.className().isEmpty() || s.className().startsWith(QLatin1String("sqlite")))
+        if (s.className().isEmpty() || s.className().startsWith(QLatin1String("sqlite")) ||
+            s.className().contains(QLatin1Char('$')))
             throw StoreError(QStringLiteral("Invalid class name '%1'").arg(s.className()));
         if (classes.contains(s.className()))
             throw StoreError(QStringLiteral("Class %1 declared twice").arg(s.className()));
@@ -212,6 +332,8 @@ void StoreCore::alignSchema(Connection &c) {
                 if (p.isList())
                     continue;
                 columns.append(sqlite::quoted(p.name) + QLatin1Char(' ') + sqlType(p.type));
+                if (p.searchable)
+                    columns.append(sqlite::quoted(foldedColumn(p.name)) + QStringLiteral(" TEXT"));
             }
             c.db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
                           .arg(sqlite::quoted(name), columns.join(QStringLiteral(", "))));
@@ -224,6 +346,19 @@ void StoreCore::alignSchema(Connection &c) {
                                    sqlLiteral(initialSqlValue(p))));
             }
         }
+        bool refolded = false;
+        for (const Property &p : schema.properties()) {
+            if (!p.searchable || existing.isEmpty() || existing.contains(foldedColumn(p.name)))
+                continue;
+            // Text stored before it was searchable: fold it once now.
+            c.db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                          .arg(sqlite::quoted(name), sqlite::quoted(foldedColumn(p.name))));
+            c.db.exec(
+                QStringLiteral("UPDATE %1 SET %2 = qv_fold(%3, %4)")
+                    .arg(sqlite::quoted(name), sqlite::quoted(foldedColumn(p.name)), sqlite::quoted(p.name))
+                    .arg(sqlite::FoldCase | sqlite::FoldDiacritics));
+            refolded = true;
+        }
         for (const Property &p : schema.properties()) {
             if (!p.isList())
                 continue;
@@ -232,7 +367,42 @@ void StoreCore::alignSchema(Connection &c) {
                                "target INTEGER NOT NULL, PRIMARY KEY (owner, pos))")
                     .arg(listTable(name, p.name)));
         }
+        alignSearch(c, schema, refolded);
     }
+}
+
+// Searchable text is kept folded (case and diacritics) in a column of its own
+// beside it, and an FTS5 index of trigrams over those columns (the table
+// itself holds the text: external content) finds a substring without reading
+// every row. Only row ids are indexed (detail=none): a query checks each hit
+// against the folded text.
+void StoreCore::alignSearch(Connection &c, const ObjectSchema &schema, bool rebuild) {
+    QStringList wanted;
+    for (const Property &p : schema.properties()) {
+        if (p.searchable)
+            wanted.append(foldedColumn(p.name));
+    }
+    QStringList existing;
+    {
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(searchTable(schema.className())));
+        while (st.step())
+            existing.append(st.column(1).toString());
+    }
+    if (existing == wanted && !rebuild)
+        return;
+    if (!existing.isEmpty())
+        c.db.exec(QStringLiteral("DROP TABLE %1").arg(searchTable(schema.className())));
+    if (wanted.isEmpty())
+        return;
+    QStringList columns;
+    for (const QString &name : std::as_const(wanted))
+        columns.append(sqlite::quoted(name));
+    c.db.exec(QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content = '%3', content_rowid = '_id', "
+                             "tokenize = 'trigram case_sensitive 1', detail = none, columnsize = 0)")
+                  .arg(searchTable(schema.className()), columns.join(QStringLiteral(", ")),
+                       QString(schema.className()).replace(QLatin1Char('\''), QLatin1String("''"))));
+    c.db.exec(QStringLiteral("INSERT INTO %1 (%1) VALUES ('rebuild')").arg(searchTable(schema.className())));
 }
 
 void StoreCore::createIndexes(Connection &c) {
@@ -256,78 +426,80 @@ void StoreCore::createIndexes(Connection &c) {
     }
 }
 
+static qint64 readVersion(Connection &c) {
+    sqlite::Statement &st = c.db.prepare(QStringLiteral("PRAGMA user_version"));
+    const qint64 version = st.step() ? st.columnInt(0) : 0;
+    st.reset();
+    return version;
+}
+
 void StoreCore::openFile(const StoreConfiguration &configuration) {
-    Connection &c = connection();
-    // Read before anything writes: a newer file must stay as it is.
-    quint64 version = 0;
-    {
-        sqlite::Statement &st = c.db.prepare(QStringLiteral("PRAGMA user_version"));
-        if (st.step())
-            version = static_cast<quint64>(st.columnInt(0));
-        st.reset();
-    }
-    if (version > schemaVersion) {
-        throw StoreError(QStringLiteral("The object store %1 was written by a newer version (schema %2, this "
-                                        "version reads up to %3)")
-                             .arg(path)
-                             .arg(version)
-                             .arg(schemaVersion),
-                         -ObjectStore::NewerSchema);
-    }
-    {
-        sqlite::Statement &st = c.db.prepare(QStringLiteral("PRAGMA quick_check"));
-        const QString verdict = st.step() ? st.column(0).toString() : QString();
-        st.reset();
-        if (verdict != QLatin1String("ok"))
-            throw StoreError(QStringLiteral("Integrity check failed: %1").arg(verdict),
-                             11 /* SQLITE_CORRUPT */);
-    }
-    bool hasTables = false;
-    {
-        sqlite::Statement &st =
-            c.db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
-        hasTables = st.step() && st.columnInt(0) > 0;
-        st.reset();
-    }
+    writer = std::make_unique<Connection>(this, path, true);
+    Connection &c = *writer;
+    // A newer file must stay exactly as it is: refuse it before anything writes.
+    const auto refuseNewer = [&](qint64 version) {
+        if (version > static_cast<qint64>(schemaVersion)) {
+            throw StoreError(QStringLiteral("The object store %1 was written by a newer version (schema %2, "
+                                            "this version reads up to %3)")
+                                 .arg(path)
+                                 .arg(version)
+                                 .arg(schemaVersion),
+                             -ObjectStore::NewerSchema);
+        }
+    };
+    refuseNewer(readVersion(c));
     c.db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
 
-    std::unique_lock<std::mutex> writer(writerMutex);
+    std::unique_lock<std::mutex> lock(writerMutex);
+    // The version is read again under the write lock: another process may have
+    // migrated the file in between, and the migration must run once.
     c.db.exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
+        const qint64 version = readVersion(c);
+        refuseNewer(version);
+        bool hasTables = false;
+        {
+            sqlite::Statement &st =
+                c.db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
+            hasTables = st.step() && st.columnInt(0) > 0;
+            st.reset();
+        }
         alignSchema(c);
-        if (hasTables && version < schemaVersion && configuration.migration) {
+        if (hasTables && version < static_cast<qint64>(schemaVersion) && configuration.migration) {
             Transaction tx(&c);
-            Migration migration(ObjectStore(shared_from_this()), &tx, version);
+            Migration migration(ObjectStore(shared_from_this()), &tx, static_cast<quint64>(version));
+            writerThread = std::this_thread::get_id();
             c.writeDepth = 1;
             c.failure = Error();
-            try {
-                configuration.migration(migration, version);
-            } catch (const StoreError &e) {
+            const auto failed = [&](const QString &message) {
                 c.writeDepth = 0;
-                throw StoreError(
-                    QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(e.message()),
+                writerThread = std::thread::id();
+                return StoreError(
+                    QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(message),
                     -ObjectStore::MigrationFailed);
+            };
+            try {
+                configuration.migration(migration, static_cast<quint64>(version));
+            } catch (const StoreError &e) {
+                throw failed(e.message());
             } catch (const std::exception &e) {
-                c.writeDepth = 0;
-                throw StoreError(QStringLiteral("Migration from schema %1 failed: %2")
-                                     .arg(version)
-                                     .arg(QString::fromUtf8(e.what())),
-                                 -ObjectStore::MigrationFailed);
+                throw failed(QString::fromUtf8(e.what()));
             }
             c.writeDepth = 0;
+            writerThread = std::thread::id();
             c.changes = ChangeSet();
+            c.added.clear();
+            c.highestInserted.clear();
             // A write the hook joined may have failed and been caught by the hook:
             // its half-made changes must not be committed.
             if (c.failure) {
                 const QString message = c.failure.localizedDescription();
                 c.failure = Error();
-                throw StoreError(
-                    QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(message),
-                    -ObjectStore::MigrationFailed);
+                throw failed(message);
             }
         }
         createIndexes(c);
-        if (version != schemaVersion)
+        if (version != static_cast<qint64>(schemaVersion))
             c.db.exec(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion));
         c.db.exec(QStringLiteral("COMMIT"));
     } catch (...) {
@@ -338,6 +510,109 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
         }
         throw;
     }
+    c.forgetStatements();
+    ++c.localWrites;
+    c.dataVersion = c.db.dataVersion();
+}
+
+namespace {
+std::mutex g_floorsMutex;
+std::map<QString, StoreCore::IdFloors> g_floors; // by file
+} // namespace
+
+StoreCore::IdFloors StoreCore::pendingIdFloors() const {
+    std::lock_guard<std::mutex> lock(g_floorsMutex);
+    const auto it = g_floors.find(path);
+    return it == g_floors.end() ? IdFloors() : it->second;
+}
+
+void StoreCore::settleIdFloors(const IdFloors &applied) {
+    std::lock_guard<std::mutex> lock(g_floorsMutex);
+    const auto it = g_floors.find(path);
+    if (it == g_floors.end())
+        return;
+    for (const auto &[className, floor] : applied) {
+        const auto pending = it->second.find(className);
+        if (pending != it->second.end() && pending->second <= floor)
+            it->second.erase(pending);
+    }
+    if (it->second.empty())
+        g_floors.erase(it);
+}
+
+void StoreCore::applyIdFloors(Connection &c, const IdFloors &floors) {
+    for (const auto &[className, floor] : floors) {
+        sqlite::Statement &raise =
+            c.db.prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = ?2 WHERE name = ?1 AND seq < ?2"));
+        raise.bind(1, className).bind(2, floor);
+        raise.run();
+        sqlite::Statement &add = c.db.prepare(
+            QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?1, ?2 WHERE NOT EXISTS "
+                           "(SELECT 1 FROM sqlite_sequence WHERE name = ?1)"));
+        add.bind(1, className).bind(2, floor);
+        add.run();
+    }
+}
+
+void StoreCore::restoreAdded(Connection &c) {
+    for (auto it = c.added.rbegin(); it != c.added.rend(); ++it) {
+        ObjectData &d = *it->data;
+        d.forgetRow();
+        d.core.reset();
+        d.schema = it->schema;
+        d.rowId = 0;
+        d.values = it->values;
+    }
+    c.added.clear();
+}
+
+// The ids a rolled-back transaction handed out came back with the rollback:
+// move the counter past them now, or at the latest in the next write.
+void StoreCore::keepIdFloors(Connection &c) {
+    {
+        std::lock_guard<std::mutex> lock(g_floorsMutex);
+        for (auto it = c.highestInserted.cbegin(); it != c.highestInserted.cend(); ++it) {
+            qint64 &floor = g_floors[path][it.key()];
+            floor = std::max(floor, it.value());
+        }
+    }
+    c.highestInserted.clear();
+    const IdFloors floors = pendingIdFloors();
+    if (floors.empty())
+        return;
+    try {
+        c.db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            applyIdFloors(c, floors);
+            c.db.exec(QStringLiteral("COMMIT"));
+            settleIdFloors(floors);
+        } catch (const StoreError &) {
+            c.db.exec(QStringLiteral("ROLLBACK"));
+        }
+    } catch (const StoreError &) {
+        // Kept: the next write applies them first.
+    }
+}
+
+bool StoreCore::writerNoticesOutsideCommits() {
+    Connection &w = *writer;
+    const qint64 version = w.db.dataVersion();
+    const bool changed = w.dataVersion >= 0 && version != w.dataVersion;
+    w.dataVersion = version;
+    if (changed)
+        ++w.outsideEpoch;
+    return changed;
+}
+
+void StoreCore::noteDamage() {
+    if (damageNoted.exchange(true))
+        return;
+    QFile marker(checkMarkerPath(path));
+    const bool marked = marker.open(QIODevice::WriteOnly);
+    report(storeError(ObjectStore::DamagedFile, QStringLiteral("SQLite reported damage in %1").arg(path)),
+           marked ? QStringLiteral("Object store damaged: it is checked and salvaged at the next launch")
+                  : QStringLiteral("Object store damaged, and the mark for a check at the next launch "
+                                   "could not be written"));
 }
 
 Object StoreCore::makeObject(const QString &className, qint64 rowId) {
@@ -353,8 +628,8 @@ Results StoreCore::makeResults(const QString &className) {
     query->core = shared_from_this();
     query->schema = classes.value(className);
     if (!query->schema)
-        report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed,
-                     QStringLiteral("Class %1 is not declared in the store").arg(className)),
+        report(storeError(ObjectStore::WriteFailed,
+                          QStringLiteral("Class %1 is not declared in the store").arg(className)),
                QStringLiteral("Object store query failed"));
     return Results(query);
 }
@@ -368,34 +643,120 @@ QString rowColumns(const ObjectSchema &schema, const QString &alias) {
     return columns.isEmpty() ? QStringLiteral("1") : columns.join(QLatin1Char(','));
 }
 
-int columnIndex(const ObjectSchema &schema, const Property &property) {
-    int index = 0;
-    for (const Property &p : schema.properties()) {
-        if (&p == &property || p.name == property.name)
-            return index;
-        if (!p.isList())
-            ++index;
+void RowBatch::addRow(const sqlite::Statement &st, int firstColumn) {
+    const int at = m_rows < kFirstChunkRows ? m_rows : (m_rows - kFirstChunkRows) % kChunkRows;
+    if (at == 0) {
+        const int rows = m_rows == 0 ? kFirstChunkRows : kChunkRows;
+        m_chunks.emplace_back(new Cell[static_cast<size_t>(rows) * static_cast<size_t>(m_width)]);
     }
-    return -1;
+    Cell *cells = m_chunks.back().get() + at * m_width;
+    ++m_rows;
+    for (int i = 0; i < m_width; ++i) {
+        Cell &c = cells[i];
+        const int type = st.columnType(firstColumn + i);
+        c.type = type == SQLITE_NULL ? 0 : static_cast<quint8>(type);
+        c.length = 0;
+        switch (type) {
+        case SQLITE_INTEGER:
+            c.integer = st.columnInt(firstColumn + i);
+            break;
+        case SQLITE_FLOAT:
+            c.real = st.columnDouble(firstColumn + i);
+            break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            int length = 0;
+            const char *bytes = st.columnBytes(firstColumn + i, &length);
+            c.bytes = keep(bytes, length);
+            c.length = static_cast<quint32>(length);
+            break;
+        }
+        default:
+            c.integer = 0;
+            break;
+        }
+    }
 }
 
-void ObjectData::setRow(const Connection &connection, quint64 commits, QVariantList columns) {
+const char *RowBatch::keep(const char *bytes, int length) {
+    if (length > kBlockBytes / 4) {
+        // A large value gets a block of its own; the open block stays the last one.
+        m_blocks.emplace_back(new char[static_cast<size_t>(length)]);
+        std::memcpy(m_blocks.back().get(), bytes, static_cast<size_t>(length));
+        const char *kept = m_blocks.back().get();
+        if (m_blocks.size() > 1)
+            std::swap(m_blocks[m_blocks.size() - 1], m_blocks[m_blocks.size() - 2]);
+        return kept;
+    }
+    if (m_blocks.empty() || m_blockUsed + length > m_blockSize) {
+        m_blockSize = std::min(kBlockBytes, std::max({kFirstBlockBytes, m_blockSize * 2, qsizetype(length)}));
+        m_blocks.emplace_back(new char[static_cast<size_t>(m_blockSize)]);
+        m_blockUsed = 0;
+    }
+    char *at = m_blocks.back().get() + m_blockUsed;
+    if (length > 0)
+        std::memcpy(at, bytes, static_cast<size_t>(length));
+    m_blockUsed += length;
+    return at;
+}
+
+QVariant RowBatch::value(int row, int column) const {
+    const Cell &c = cell(row, column);
+    switch (c.type) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(c.integer));
+    case SQLITE_FLOAT:
+        return QVariant(c.real);
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(c.bytes, static_cast<qsizetype>(c.length)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(c.bytes, static_cast<qsizetype>(c.length)));
+    default:
+        return QVariant();
+    }
+}
+
+std::shared_ptr<ObjectData> RowBatch::find(int column, qint64 id) const {
+    for (const auto &[at, objects] : linked) {
+        if (at == column)
+            return objects.value(id);
+    }
+    return {};
+}
+
+void ObjectData::setRow(const ReadStamp &stamp, QVariantList columns) {
     std::lock_guard<std::mutex> lock(rowMutex);
-    rowConnection = &connection;
-    rowCommits = commits;
-    rowLocalWrites = connection.localWrites;
+    rowStamp = stamp;
     rowLoaded = true;
     row = std::move(columns);
+    batch.reset();
+    batchRow = -1;
 }
 
-QVariant ObjectData::readColumn(const Property &property) {
+void ObjectData::forgetRow() {
+    std::lock_guard<std::mutex> lock(rowMutex);
+    rowLoaded = false;
+    row.clear();
+    batch.reset();
+    batchRow = -1;
+}
+
+QVariant ObjectData::readColumn(const Property &property, std::shared_ptr<ObjectData> *linkedOut) {
     Connection &c = core->connection();
-    const quint64 commits = core->commits.load();
-    const int index = columnIndex(*schema, property);
+    const ReadStamp now = core->stamp(c);
+    const int index = schema->columnOf(property);
     {
         std::lock_guard<std::mutex> lock(rowMutex);
-        if (rowLoaded && rowConnection == &c && rowCommits == commits && rowLocalWrites == c.localWrites)
+        if (rowLoaded && rowStamp == now) {
+            if (batch) {
+                if (index < 0)
+                    return {};
+                if (linkedOut && !batch->isNull(batchRow, index))
+                    *linkedOut = batch->find(index, batch->integer(batchRow, index));
+                return batch->value(batchRow, index);
+            }
             return row.value(index);
+        }
     }
     sqlite::Statement &st = c.cached(schema.get(), nullptr, Connection::SelectRow, [&] {
         return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
@@ -411,7 +772,7 @@ QVariant ObjectData::readColumn(const Property &property) {
     }
     st.reset();
     const QVariant value = columns.value(index);
-    setRow(c, commits, std::move(columns));
+    setRow(now, std::move(columns));
     return value;
 }
 
@@ -420,36 +781,36 @@ QVariant toSql(const Property &property, const QVariant &coerced) {
         return {};
     switch (property.type) {
     case PropertyType::Bool:
-        return QVariant::fromValue<qint64>(coerced.toBool() ? 1 : 0);
+        return QVariant(static_cast<qlonglong>(coerced.toBool() ? 1 : 0));
     case PropertyType::Int:
-        return QVariant::fromValue<qint64>(coerced.toLongLong());
+        return QVariant(static_cast<qlonglong>(coerced.toLongLong()));
     case PropertyType::Float:
         return QVariant(static_cast<double>(coerced.toFloat()));
     case PropertyType::Double:
         return QVariant(coerced.toDouble());
     case PropertyType::Date:
-        return QVariant::fromValue<qint64>(coerced.toDateTime().toMSecsSinceEpoch());
+        return QVariant(static_cast<qlonglong>(coerced.toDateTime().toMSecsSinceEpoch()));
     default:
         return coerced;
     }
 }
 
-QVariant fromSql(const Property &property, const QVariant &raw) {
-    if (!raw.isValid() || raw.isNull())
+QVariant fromSql(const Property &property, QVariant raw) {
+    if (!raw.isValid()) // stored values: null is an invalid QVariant (QVariant::isNull() is dear)
         return {};
     switch (property.type) {
     case PropertyType::Bool:
         return QVariant(raw.toLongLong() != 0);
     case PropertyType::Int:
-        return QVariant::fromValue<qint64>(raw.toLongLong());
+        return raw.typeId() == QMetaType::LongLong ? raw : QVariant(static_cast<qlonglong>(raw.toLongLong()));
     case PropertyType::Float:
         return QVariant(raw.toFloat());
     case PropertyType::Double:
-        return QVariant(raw.toDouble());
+        return raw.typeId() == QMetaType::Double ? raw : QVariant(raw.toDouble());
     case PropertyType::String:
-        return QVariant(raw.toString());
+        return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
     case PropertyType::Data:
-        return QVariant(raw.toByteArray());
+        return raw.typeId() == QMetaType::QByteArray ? raw : QVariant(raw.toByteArray());
     case PropertyType::Date:
         return QVariant(QDateTime::fromMSecsSinceEpoch(raw.toLongLong()));
     default:
@@ -468,6 +829,16 @@ QVariant coerceOrThrow(const ObjectSchema &schema, const Property &property, con
         throw StoreError(
             QStringLiteral("%1.%2 is required and cannot be null").arg(schema.className(), property.name));
     return out;
+}
+
+QVariant searchText(const QVariant &raw) {
+    if (!raw.isValid() || raw.isNull())
+        return {};
+    return sqlite::fold(raw.toString(), sqlite::FoldCase | sqlite::FoldDiacritics);
+}
+
+Error storeError(int code, const QString &description) {
+    return Error(QString::fromLatin1(ObjectStore::kErrorDomain), code, description);
 }
 
 } // namespace platform::detail

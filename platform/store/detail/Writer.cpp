@@ -2,6 +2,7 @@
 
 #include "platform/store/StoreError.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace platform::detail {
@@ -111,6 +112,11 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
             row.append(toSql(p, coerceOrThrow(schema, p, *value)));
         }
     }
+    QVariantList folded;
+    for (const Property &p : schema.properties()) {
+        if (p.searchable)
+            folded.append(searchText(row.at(schema.columnOf(p))));
+    }
     sqlite::Statement &st = c.cached(&schema, nullptr, Connection::Insert, [&] {
         QStringList columns;
         QStringList marks;
@@ -120,16 +126,29 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
             columns.append(sqlite::quoted(p.name));
             marks.append(QStringLiteral("?"));
         }
+        for (const Property &p : schema.properties()) {
+            if (p.searchable) {
+                columns.append(sqlite::quoted(StoreCore::foldedColumn(p.name)));
+                marks.append(QStringLiteral("?"));
+            }
+        }
         if (columns.isEmpty())
             return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlite::quoted(schema.className()));
         return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
             .arg(sqlite::quoted(schema.className()), columns.join(QLatin1Char(',')),
                  marks.join(QLatin1Char(',')));
     });
-    for (int i = 0; i < row.size(); ++i)
-        st.bind(i + 1, row.at(i));
+    int at = 1;
+    for (const QVariant &value : std::as_const(row))
+        st.bind(at++, value);
+    for (const QVariant &value : std::as_const(folded))
+        st.bind(at++, value);
     st.run();
     const qint64 id = c.db.lastInsertRowId();
+    qint64 &highest = c.highestInserted[schema.className()];
+    highest = std::max(highest, id);
+    if (!folded.isEmpty())
+        indexSearch(schema, id, folded, false);
     for (qsizetype i = 0; i < schema.properties().size(); ++i) {
         const Property &p = schema.properties().at(i);
         const QVariant *value = given[static_cast<size_t>(i)];
@@ -147,6 +166,50 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
     }
     c.changes.recordInsert(schema.className(), id);
     return id;
+}
+
+void Writer::indexSearch(const ObjectSchema &schema, qint64 id, const QVariantList &folded, bool remove) {
+    // External content: the index is told both what a row held (to forget it) and what it holds.
+    sqlite::Statement &st =
+        c.cached(&schema, nullptr, remove ? Connection::SearchDelete : Connection::SearchInsert, [&] {
+            const QString table = StoreCore::searchTable(schema.className());
+            QStringList columns;
+            QStringList marks;
+            for (const Property &p : schema.properties()) {
+                if (p.searchable) {
+                    columns.append(sqlite::quoted(StoreCore::foldedColumn(p.name)));
+                    marks.append(QStringLiteral("?"));
+                }
+            }
+            return remove ? QStringLiteral("INSERT INTO %1 (%1, rowid, %2) VALUES ('delete', ?, %3)")
+                                .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
+                          : QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (?, %3)")
+                                .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        });
+    st.bind(1, id);
+    for (int i = 0; i < folded.size(); ++i)
+        st.bind(i + 2, folded.at(i));
+    st.run();
+}
+
+QVariantList Writer::foldedOf(const ObjectSchema &schema, qint64 id) {
+    sqlite::Statement &st = c.cached(&schema, nullptr, Connection::SearchRead, [&] {
+        QStringList columns;
+        for (const Property &p : schema.properties()) {
+            if (p.searchable)
+                columns.append(sqlite::quoted(StoreCore::foldedColumn(p.name)));
+        }
+        return QStringLiteral("SELECT %1 FROM %2 WHERE _id = ?")
+            .arg(columns.join(QLatin1Char(',')), sqlite::quoted(schema.className()));
+    });
+    st.bind(1, id);
+    QVariantList folded;
+    if (st.step()) {
+        for (int i = 0; i < st.columnCount(); ++i)
+            folded.append(st.column(i));
+    }
+    st.reset();
+    return folded;
 }
 
 qint64 Writer::resolveLink(const Property &property, const QVariant &value, Mode mode) {
@@ -277,11 +340,32 @@ void Writer::setProperty(const ObjectSchema &schema, qint64 id, const Property &
     read.reset();
     if (sameRaw(old, raw))
         return;
+    QVariantList folded;
+    if (property.searchable) {
+        folded = foldedOf(schema, id);
+        indexSearch(schema, id, folded, true);
+    }
     sqlite::Statement &update = c.cached(&schema, &property, Connection::UpdateColumn, [&] {
+        if (property.searchable)
+            return QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE _id = ?")
+                .arg(table(), column(), sqlite::quoted(StoreCore::foldedColumn(property.name)));
         return QStringLiteral("UPDATE %1 SET %2 = ? WHERE _id = ?").arg(table(), column());
     });
-    update.bind(1, raw).bind(2, id);
-    update.run();
+    if (property.searchable) {
+        int position = 0;
+        for (const Property &p : schema.properties()) {
+            if (&p == &property || p.name == property.name)
+                break;
+            position += p.searchable ? 1 : 0;
+        }
+        folded[position] = searchText(raw);
+        update.bind(1, raw).bind(2, folded.at(position)).bind(3, id);
+        update.run();
+        indexSearch(schema, id, folded, false);
+    } else {
+        update.bind(1, raw).bind(2, id);
+        update.run();
+    }
     c.changes.recordModify(schema.className(), id, property.name);
     if (property.isLink() && old.isValid() && !old.isNull() &&
         core.schemaFor(property.objectClass).primaryKeyName().isEmpty())
@@ -328,6 +412,8 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id) {
             ownedLinks.append({p.objectClass, read.column(0).toLongLong()});
         read.reset();
     }
+    if (schema.hasSearchable())
+        indexSearch(schema, id, foldedOf(schema, id), true);
     sqlite::Statement &del =
         c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(sqlite::quoted(schema.className())));
     del.bind(1, id);
@@ -382,6 +468,112 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id) {
     }
     for (const auto &owned : std::as_const(ownedLinks))
         deleteIfOrphan(owned.first, owned.second);
+}
+
+void Writer::removeRows(const ObjectSchema &schema, const QList<qint64> &ids, bool everything) {
+    constexpr qsizetype kOneByOne = 16;
+    if (!everything && ids.size() <= kOneByOne) {
+        for (qint64 id : ids)
+            removeRow(schema, id);
+        return;
+    }
+    const QString cls = schema.className();
+    const QString table = sqlite::quoted(cls);
+    QString doomed = QStringLiteral("SELECT _id FROM %1").arg(table);
+    if (!everything) {
+        c.db.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS qv_doomed (id INTEGER PRIMARY KEY)"));
+        c.db.exec(QStringLiteral("DELETE FROM temp.qv_doomed"));
+        sqlite::Statement &add =
+            c.db.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.qv_doomed VALUES (?)"));
+        for (qint64 id : ids) {
+            add.reset();
+            add.bind(1, id);
+            add.run();
+        }
+        doomed = QStringLiteral("SELECT id FROM temp.qv_doomed");
+    }
+    const auto collect = [&](const QString &sql, QList<qint64> &into) {
+        sqlite::Statement st(c.db.handle(), sql.toUtf8(), &c.db);
+        while (st.step())
+            into.append(st.columnInt(0));
+    };
+
+    // Keyless objects these rows own go with them unless something else links them.
+    QList<QPair<QString, qint64>> owned;
+    for (const Property &p : schema.properties()) {
+        if (p.isScalar() || !core.schemaFor(p.objectClass).primaryKeyName().isEmpty())
+            continue;
+        QList<qint64> targets;
+        if (p.isLink())
+            collect(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE %1 IS NOT NULL%3")
+                        .arg(sqlite::quoted(p.name), table,
+                             everything ? QString() : QStringLiteral(" AND _id IN (%1)").arg(doomed)),
+                    targets);
+        else
+            collect(QStringLiteral("SELECT DISTINCT target FROM %1 WHERE owner IN (%2)")
+                        .arg(StoreCore::listTable(cls, p.name), doomed),
+                    targets);
+        for (qint64 t : std::as_const(targets))
+            owned.append({p.objectClass, t});
+    }
+    for (const Property &p : schema.properties()) {
+        if (p.isList())
+            c.db.exec(QStringLiteral("DELETE FROM %1%2")
+                          .arg(StoreCore::listTable(cls, p.name),
+                               everything ? QString() : QStringLiteral(" WHERE owner IN (%1)").arg(doomed)));
+    }
+
+    // Links to these rows become null and list entries naming them go.
+    for (const StoreCore::Backlink &link : core.backlinks.value(cls)) {
+        const QString ownerClass = link.owner->className();
+        if (everything && ownerClass == cls)
+            continue; // its rows go too
+        QList<qint64> owners;
+        if (link.property->isList()) {
+            const QString list = StoreCore::listTable(ownerClass, link.property->name);
+            const QString which =
+                everything ? QStringLiteral("1") : QStringLiteral("target IN (%1)").arg(doomed);
+            collect(QStringLiteral("SELECT DISTINCT owner FROM %1 WHERE %2").arg(list, which), owners);
+            c.db.exec(QStringLiteral("DELETE FROM %1 WHERE %2").arg(list, which));
+        } else {
+            const QString ownerTable = sqlite::quoted(ownerClass);
+            const QString column = sqlite::quoted(link.property->name);
+            const QString which = everything ? QStringLiteral("%1 IS NOT NULL").arg(column)
+                                             : QStringLiteral("%1 IN (%2)").arg(column, doomed);
+            collect(QStringLiteral("SELECT _id FROM %1 WHERE %2").arg(ownerTable, which), owners);
+            c.db.exec(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE %3").arg(ownerTable, column, which));
+        }
+        for (qint64 owner : std::as_const(owners))
+            c.changes.recordModify(ownerClass, owner, link.property->name);
+    }
+
+    if (schema.hasSearchable()) {
+        const QString search = StoreCore::searchTable(cls);
+        if (everything) {
+            c.db.exec(QStringLiteral("INSERT INTO %1 (%1) VALUES ('delete-all')").arg(search));
+        } else {
+            QStringList columns;
+            for (const Property &p : schema.properties()) {
+                if (p.searchable)
+                    columns.append(sqlite::quoted(StoreCore::foldedColumn(p.name)));
+            }
+            c.db.exec(QStringLiteral(
+                          "INSERT INTO %1 (%1, rowid, %2) SELECT 'delete', _id, %2 FROM %3 WHERE _id IN (%4)")
+                          .arg(search, columns.join(QLatin1Char(',')), table, doomed));
+        }
+    }
+    if (everything) {
+        c.db.exec(QStringLiteral("DELETE FROM %1").arg(table));
+        c.changes.recordClear(cls);
+    } else {
+        c.db.exec(QStringLiteral("DELETE FROM %1 WHERE _id IN (%2)").arg(table, doomed));
+        for (qint64 id : ids)
+            c.changes.recordDelete(cls, id);
+        c.db.exec(QStringLiteral("DELETE FROM temp.qv_doomed"));
+    }
+    c.linkableRows.clear();
+    for (const auto &o : std::as_const(owned))
+        deleteIfOrphan(o.first, o.second);
 }
 
 } // namespace platform::detail

@@ -22,8 +22,14 @@ public:
     QList<qint64> readList(const ObjectSchema &schema, qint64 id, const Property &property);
     qint64 resolveLink(const Property &property, const QVariant &value, Mode mode);
     void removeRow(const ObjectSchema &schema, qint64 id);
+    // Removes many rows with a few statements; `everything` removes every
+    // object of the class (ids are then not needed).
+    void removeRows(const ObjectSchema &schema, const QList<qint64> &ids, bool everything);
 
 private:
+    // Tells the folded-text index what a row holds (or, removing, held).
+    void indexSearch(const ObjectSchema &schema, qint64 id, const QVariantList &folded, bool remove);
+    QVariantList foldedOf(const ObjectSchema &schema, qint64 id);
     QList<qint64> resolveList(const Property &property, const QVariant &value, Mode mode);
     qint64 findByPrimaryKey(const ObjectSchema &schema, const QVariant &raw);
     using Given = std::vector<const QVariant *>; // by property position; null when not given

@@ -50,6 +50,37 @@ TEST_F(JSONMappingImport, ArraysStoreEveryItemInInputOrderAndAnEmptyArrayStoresN
               QStringLiteral("t0")); // absent key: unchanged
 }
 
+TEST_F(JSONMappingImport, ASkippedArrayItemLeavesANullInItsPlace) {
+    struct Case {
+        const char *name;
+        QByteArray json;
+        QList<qint64> expected; // stored key per position, 0 for a null
+    };
+    const QList<Case> cases = {
+        {"not a dictionary first", R"([7, {"id_translation": 1}, {"id_translation": 2}])", {0, 1, 2}},
+        {"null between", R"([{"id_translation": 3}, null, {"id_translation": 4}])", {3, 0, 4}},
+        {"no primary key last", R"([{"id_translation": 5}, {"original_text": "x"}])", {5, 0}},
+        {"nothing stored", R"(["a", [], {}])", {0, 0, 0}},
+        // Past one chunk of 100: positions hold across chunks.
+        {"across chunks", "[" + QByteArray("{},").repeated(120) + R"({"id_translation": 6}])",
+         QList<qint64>(120, 0) << 6},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<Object> stored;
+        write([&](Transaction &tx) {
+            stored = JSONMapping::createOrUpdateInRealm(tx, QStringLiteral("MTranslation"), jsonArray(c.json));
+        });
+        ASSERT_EQ(stored.size(), c.expected.size());
+        for (int i = 0; i < stored.size(); ++i) {
+            if (c.expected.at(i) == 0)
+                EXPECT_TRUE(stored.at(i).isNull()) << i;
+            else
+                EXPECT_EQ(stored.at(i).value(QStringLiteral("idTranslation")).toLongLong(), c.expected.at(i)) << i;
+        }
+    }
+}
+
 TEST_F(JSONMappingImport, ExplicitNullIsStoredButANullLinkLeavesTheLinkAlone) {
     write([&](Transaction &tx) {
         JSONMapping::createOrUpdateInRealm(
@@ -127,7 +158,7 @@ TEST_F(JSONMappingImport, BadValuesAreSkippedWithoutFailingTheTransaction) {
         const QList<Object> some = JSONMapping::createOrUpdateInRealm(
             tx, QStringLiteral("MLanguage"),
             jsonArray(R"([{"code": "de_DE"}, 3, {"code": "yy", "hidden": true}, null])"));
-        EXPECT_EQ(some.size(), 1);
+        EXPECT_EQ(some.size(), 4);
     });
     EXPECT_FALSE(error) << error.localizedDescription().toStdString();
     EXPECT_EQ(count("MTranslation"), 1);

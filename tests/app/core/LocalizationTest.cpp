@@ -16,7 +16,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         platform::UserDefaults::setStorageFile(m_dir.filePath(QStringLiteral("defaults.ini")));
-        write("en", "Localizable", "\"_loc_error\" = \"Something failed\";\n\"_loc_only_en\" = \"English only\";");
+        write("en", "Localizable",
+              "\"_loc_error\" = \"Something failed\";\n\"_loc_only_en\" = \"English only\";");
         write("de", "Localizable", "\"_loc_error\" = \"Fehler\";");
         write("pt-PT", "Localizable", "\"_loc_error\" = \"Erro\";");
         write("fa-IR", "Localizable", "\"_loc_error\" = \"خطا\";");
@@ -44,7 +45,8 @@ protected:
     int nonFatalCount() {
         int count = 0;
         for (const auto &record : m_reporter->records)
-            count += record.domain == QStringLiteral("NonFatal Localization error: no bundle found, resetting!");
+            count +=
+                record.domain == QStringLiteral("NonFatal Localization error: no bundle found, resetting!");
         return count;
     }
 
@@ -73,12 +75,40 @@ TEST_F(Localization, UnknownLanguageResetsToMainBundleAndReportsOnce) {
     DJLocalizationSystem system;
     system.setLanguage(QStringLiteral("de"));
     const int before = nonFatalCount();
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
     system.setLanguage(QStringLiteral("xx"));
     EXPECT_TRUE(system.customLanguage().isEmpty());
-    EXPECT_EQ(system.language(), QLocale::system().name().section(QLatin1Char('_'), 0, 0));
+    EXPECT_EQ(system.language(), QStringLiteral("de"));
+    QLocale::setDefault(saved);
     EXPECT_EQ(nonFatalCount(), before + 1);
     // The storyboard table keeps what the last good language loaded.
-    EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()), QStringLiteral("Haupt"));
+    EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()),
+              QStringLiteral("Haupt"));
+}
+
+TEST_F(Localization, AfterAFailedChangeTheLanguageIsTheLocalesOrEnglishWhenItHasNone) {
+    const struct {
+        QLocale locale;
+        const char *language;
+    } cases[] = {
+        {QLocale::c(), "en"},
+        {QLocale(QStringLiteral("C.UTF-8")), "en"},
+        {QLocale(QStringLiteral("POSIX")), "en"},
+        {QLocale(QStringLiteral("pt_BR")), "pt"},
+        {QLocale(QStringLiteral("fr_CA.UTF-8")), "fr"},
+    };
+    const QLocale saved;
+    DJLocalizationSystem system;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        QLocale::setDefault(c.locale);
+        system.setLanguage(QStringLiteral("de"));
+        system.setLanguage(QStringLiteral("xx"));
+        EXPECT_TRUE(system.customLanguage().isEmpty());
+        EXPECT_EQ(system.language(), QString::fromLatin1(c.language));
+    }
+    QLocale::setDefault(saved);
 }
 
 TEST_F(Localization, CodesThatAreNotLocaleIdentifiersNeverNameAFolder) {
@@ -96,7 +126,8 @@ TEST_F(Localization, SameLanguageTwiceDoesNothingTheSecondTime) {
     system.setLanguage(QStringLiteral("de"));
     write("de", "Main", "\"title\" = \"changed on disk\";");
     system.setLanguage(QStringLiteral("de"));
-    EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()), QStringLiteral("Haupt"));
+    EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()),
+              QStringLiteral("Haupt"));
     system.loadTables();
     EXPECT_EQ(system.localizedStoryboardStringForKey(QStringLiteral("title"), QString()),
               QStringLiteral("changed on disk"));
@@ -125,7 +156,8 @@ TEST_F(Localization, LookupFallsBackToEnglishThenToTheKeyWithoutSwitchingLanguag
 }
 
 TEST_F(Localization, StoredLanguageIsAppliedAtCreation) {
-    platform::UserDefaults::standard().setObject(QStringLiteral("pt"), QStringLiteral("kUserDefaultAppLanguage"));
+    platform::UserDefaults::standard().setObject(QStringLiteral("pt"),
+                                                 QStringLiteral("kUserDefaultAppLanguage"));
     DJLocalizationSystem system;
     EXPECT_EQ(system.customLanguage(), QStringLiteral("pt"));
     EXPECT_EQ(system.localizedStringForKey(QStringLiteral("_loc_error"), QString()), QStringLiteral("Erro"));
@@ -151,8 +183,20 @@ TEST_F(Localization, ForeignBundleUsesItsFolderOfTheChosenLanguage) {
     system.setLanguage(QStringLiteral("pt"));
     EXPECT_EQ(system.localizedStringForKey(QStringLiteral("k"), QString(), QString(), other.path()),
               QStringLiteral("base"));
-    EXPECT_EQ(system.localizedStringForKey(QStringLiteral("missing"), QStringLiteral("v"), QString(), other.path()),
-              QStringLiteral("v"));
+    EXPECT_EQ(
+        system.localizedStringForKey(QStringLiteral("missing"), QStringLiteral("v"), QString(), other.path()),
+        QStringLiteral("v"));
 }
 
 } // namespace
+
+TEST_F(Localization, DamagedTableKeepsEntriesBeforeTheFaultAndIsReported) {
+    write("pt-PT", "Localizable", "\"_loc_error\" = \"Erro\";\n\"_loc_ok\" = \"OK\" /* never closed");
+    DJLocalizationSystem system;
+    system.setLanguage(QStringLiteral("pt"));
+    EXPECT_EQ(system.localizedStringForKey(QStringLiteral("_loc_error"), QString()), QStringLiteral("Erro"));
+    int reports = 0;
+    for (const auto &record : m_reporter->records)
+        reports += record.domain == QStringLiteral("NonFatal Localization table damaged");
+    EXPECT_EQ(reports, 1);
+}

@@ -151,3 +151,68 @@ TEST_F(QVChatMessageRealmTest, SentMessagesWaitForTheirConfirmation) {
     EXPECT_FALSE(stored.type().has_value());
     EXPECT_EQ(stored.idMessage(), QStringLiteral("9new")); // the identifier does not change
 }
+
+TEST_F(QVChatMessageRealmTest, ATimeWithAFractionKeepsItsIdentifierOnEveryPath) {
+    const QString kId = QStringLiteral("1700000000.5abc");
+    const struct {
+        const char *path;
+        std::function<QVChatMessageRealm()> make;
+    } paths[] = {
+        {"imported",
+         [&] {
+             return QVChatMessageRealm(
+                 import(kChat, json(R"({"time": 1700000000.5, "uuid": "abc", "translatedText": "x"})")));
+         }},
+        {"received",
+         [] {
+             return QVChatMessageRealm::initWithChatMessage(
+                 json(R"({"messageTime": 1700000000.5, "messageUUID": "abc"})"), QStringLiteral("room"));
+         }},
+        {"action",
+         [] {
+             return QVChatMessageRealm::initWithChatActionMessage(
+                 json(R"({"type": 10, "messageTime": 1700000000.5, "messageUUID": "abc"})"),
+                 QStringLiteral("room"));
+         }},
+        {"sent",
+         [] {
+             return QVChatMessageRealm::initWithUnconfirmedChatMessage(
+                 json(R"({"time": 1700000000.5, "uuid": "abc"})"), QStringLiteral("room"));
+         }},
+    };
+    for (const auto &path : paths) {
+        SCOPED_TRACE(path.path);
+        const QVChatMessageRealm message = path.make();
+        ASSERT_FALSE(message.isNull());
+        EXPECT_EQ(message.idMessage(), kId);
+        EXPECT_EQ(message.messageTime(), 1700000000); // the whole-seconds field
+    }
+    EXPECT_EQ(count(kChat), 1);
+}
+
+TEST_F(QVChatMessageRealmTest, IdentifiersUseTheDecimalTextOfTheTime) {
+    const struct {
+        QVariant time;
+        const char *id; // null: no identifier
+    } cases[] = {
+        {QVariant::fromValue<qint64>(42), "42u"},
+        {42.0, "42u"},
+        {QStringLiteral("42"), "42u"},
+        {0.25, "0.25u"},
+        {QStringLiteral("1700000000.50"), "1700000000.5u"},
+        {-3.5, "-3.5u"},
+        {1e20, "100000000000000000000u"},
+        {true, nullptr},
+        {QStringLiteral("soon"), nullptr},
+        {QVariant(), nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.time.toString().toStdString());
+        const QString id = QVChatMessageRealm::idMessageFor(c.time, QStringLiteral("u"));
+        if (c.id) {
+            EXPECT_EQ(id, QString::fromLatin1(c.id));
+        } else {
+            EXPECT_TRUE(id.isNull());
+        }
+    }
+}

@@ -57,7 +57,10 @@ TEST_F(QVCrossAppRecord, MalformedEntriesAreCoercedOrSkipped) {
         {"title": "no index"},
         "app",
         {"index": "c", "order": "first"}])"));
-    ASSERT_EQ(stored.size(), 2);
+    // One entry per item, null where an item was skipped.
+    ASSERT_EQ(stored.size(), 4);
+    EXPECT_TRUE(stored.at(1).isNull());
+    EXPECT_TRUE(stored.at(2).isNull());
     const QVCrossApp four(store.objectForPrimaryKey(kCrossApp, QStringLiteral("4")));
     EXPECT_EQ(four.order(), 7);
     EXPECT_TRUE(four.showInTable());

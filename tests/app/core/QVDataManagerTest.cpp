@@ -51,6 +51,161 @@ TEST_F(HistoryStoreTest, TwoTranslationsInTheSameSecondAreBothKept) {
     EXPECT_EQ(byId(902).translatedText(), QStringLiteral("Baum"));
 }
 
+TEST_F(HistoryStoreTest, ResavingATranslationMovedToTheNextFreeIdUpdatesItWhereverItIsStored) {
+    save(900, "hello", "hallo", 900.1);
+    save(900, "good night", "gute Nacht", 900.7); // moved to 901
+    save(900, "tree", "Baum", 900.9);             // moved to 902
+    const struct {
+        const char *original;
+        const char *translated;
+        qint64 storedAt;
+    } resaves[] = {{"good night", "gute Nacht", 901}, {"tree", "Baum", 902}, {"hello", "hallo", 900}};
+    for (const auto &resave : resaves) {
+        SCOPED_TRACE(resave.original);
+        const QVTranslationRealm again =
+            save(900, resave.original, resave.translated, 900.95, true, "t", "u");
+        EXPECT_EQ(again.idTranslation(), resave.storedAt);
+        EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 3);
+        EXPECT_EQ(byId(resave.storedAt).isFavorite(), true);
+        EXPECT_EQ(byId(resave.storedAt).transliterationTranslatedText(), QStringLiteral("u"));
+    }
+
+    // Past the gap a deletion leaves, the moved record is still the one updated.
+    ASSERT_FALSE(manager().removeObjectFromHistory(byId(900)));
+    const QVTranslationRealm pastGap = save(900, "tree", "Baum", 900.99);
+    EXPECT_EQ(pastGap.idTranslation(), 902);
+    EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 2);
+    // A new translation of that second takes the free identifier.
+    EXPECT_EQ(save(900, "moon", "Mond", 900.2).idTranslation(), 900);
+}
+
+TEST_F(HistoryStoreTest, SavingUnderABackendIdUpdatesThatRecordNeverAnother) {
+    using Id = QVDataManager::TranslationId;
+    save(42, "cat", "Katze", 42);
+    const auto saveFavourite = [&](const char *original, const char *translated) {
+        QVTranslationRealm stored;
+        EXPECT_FALSE(manager().saveTranslationWithIdTranslation(
+            Id::backend(42), 1, english, german, true, original, translated, {}, {}, 500,
+            [&](const QVTranslationRealm &r) { stored = r; }));
+        return stored;
+    };
+    // The favourite the backend knows as 42 is stored as 42, whatever held it.
+    EXPECT_EQ(saveFavourite("dog", "Hund").idTranslation(), 42);
+    EXPECT_EQ(saveFavourite("dog", "Hund!").idTranslation(), 42);
+    EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 1);
+    EXPECT_EQ(byId(42).translatedText(), QStringLiteral("Hund!"));
+    EXPECT_EQ(byId(42).isFavorite(), true);
+    EXPECT_TRUE(byId(43).isNull());
+}
+
+TEST_F(HistoryStoreTest, HistorySavesLinkTheCatalogueLanguageAndNeverRewriteIt) {
+    write([&](platform::Transaction &tx) {
+        english.set(tx, "imageFile", "gb.png");
+        english.set(
+            tx, "languageModes",
+            QVariantMap{{"translation", true}, {"offlineTranslate", true}, {"speechSynthesis", true}});
+    });
+    // What a caller may hold: a copy made outside the store, with none of the catalogue's details.
+    const auto unsavedEnglish = [] {
+        return QVLanguageRealm(platform::Object::unmanaged(
+            QVLanguageRealm::schema(), {{"localeIdentifier", "en_GB"}, {"languageName", "Copy"}}));
+    };
+    const struct {
+        const char *path;
+        std::function<platform::Error()> save;
+    } paths[] = {
+        {"with arguments",
+         [&] {
+             return manager().saveTranslationWithIdTranslation(1, 1, unsavedEnglish(), german, false, "a",
+                                                               "b", {}, {}, 1);
+         }},
+        {"from a dictionary with a record",
+         [&] {
+             return manager().saveTranslationFromDictionary(
+                 {{"idTranslation", 2},
+                  {"originalText", "c"},
+                  {"languageFrom", QVariant::fromValue<platform::Object>(unsavedEnglish())}},
+                 {});
+         }},
+        {"from a dictionary with a nested dictionary",
+         [&] {
+             return manager().saveTranslationFromDictionary(
+                 {{"idTranslation", 3},
+                  {"originalText", "d"},
+                  {"languageFrom", QVariantMap{{"localeIdentifier", "en_GB"}, {"languageName", "Map"}}}},
+                 {});
+         }},
+        {"in bulk",
+         [&] {
+             return manager().saveTranslations(
+                 {QVTranslationRealm(platform::Object::unmanaged(
+                     QVTranslationRealm::schema(),
+                     {{"idTranslation", 4},
+                      {"originalText", "e"},
+                      {"languageFrom", QVariant::fromValue<platform::Object>(unsavedEnglish())}}))},
+                 {});
+         }},
+    };
+    for (const auto &path : paths) {
+        SCOPED_TRACE(path.path);
+        const platform::Error error = path.save();
+        ASSERT_FALSE(error) << error.localizedDescription().toStdString();
+        EXPECT_EQ(count(QVLanguageRealm::storeClassName()), 2);
+        EXPECT_EQ(english.languageName(), QStringLiteral("English"));
+        EXPECT_EQ(english.value("imageFile"), QVariant(QStringLiteral("gb.png")));
+        ASSERT_FALSE(english.languageModes().isNull());
+        EXPECT_TRUE(english.languageModes().offlineTranslate());
+        EXPECT_EQ(count(QVLanguageMode::storeClassName()), 1);
+    }
+    for (qint64 id = 1; id <= 4; ++id)
+        EXPECT_EQ(byId(id).languageFrom(), english) << id;
+}
+
+TEST_F(HistoryStoreTest, SavesNamingALanguageOutsideTheCatalogueAreRefusedWhole) {
+    save(7, "kept", "behalten", 7);
+    const QVLanguageRealm klingon(platform::Object::unmanaged(
+        QVLanguageRealm::schema(), {{"localeIdentifier", "tlh_XX"}, {"languageName", "Klingon"}}));
+    const QVLanguageRealm nameless(platform::Object::unmanaged(QVLanguageRealm::schema()));
+    const struct {
+        const char *path;
+        std::function<platform::Error()> save;
+    } paths[] = {
+        {"with arguments",
+         [&] {
+             return manager().saveTranslationWithIdTranslation(8, 1, english, klingon, false, "a", "b", {},
+                                                               {}, 8);
+         }},
+        {"with a language without identifier",
+         [&] {
+             return manager().saveTranslationWithIdTranslation(8, 1, nameless, german, false, "a", "b", {},
+                                                               {}, 8);
+         }},
+        {"from a dictionary",
+         [&] {
+             return manager().saveTranslationFromDictionary({{"idTranslation", 7}, {"languageTo", "tlh_XX"}},
+                                                            {});
+         }},
+        {"in bulk, after a good record",
+         [&] {
+             const auto record = [&](qint64 id, const QVLanguageRealm &to) {
+                 return QVTranslationRealm(platform::Object::unmanaged(
+                     QVTranslationRealm::schema(),
+                     {{"idTranslation", id}, {"languageTo", QVariant::fromValue<platform::Object>(to)}}));
+             };
+             return manager().saveTranslations({record(9, german), record(10, klingon)}, {});
+         }},
+    };
+    for (const auto &path : paths) {
+        SCOPED_TRACE(path.path);
+        const platform::Error error = path.save();
+        EXPECT_EQ(error.domain(), QString::fromLatin1(QVDataManager::kErrorDomain));
+        EXPECT_EQ(error.code(), QVDataManager::NotInCatalogue);
+        EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 1);
+        EXPECT_EQ(byId(7).originalText(), QStringLiteral("kept"));
+        EXPECT_EQ(count(QVLanguageRealm::storeClassName()), 2);
+    }
+}
+
 TEST_F(HistoryStoreTest, SaveRefusesMissingLanguageOrTextAndStoresNothing) {
     bool called = false;
     const platform::Error error =
@@ -174,6 +329,42 @@ TEST_F(HistoryStoreTest, RekeyingARemovedRecordFailsWithoutWriting) {
         manager().updateTranslationRealm(local, 77, [&](const QVTranslationRealm &) { called = true; }));
     EXPECT_FALSE(called);
     EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 0);
+}
+
+TEST_F(HistoryStoreTest, RekeyingOntoTheSameTranslationMergesIntoOneRecord) {
+    // The favourite was downloaded under the backend's id and also saved locally.
+    const QVTranslationRealm downloaded = save(77, "owl", "Eule", 10, true);
+    write([&](platform::Transaction &tx) {
+        downloaded.setLearnCount(tx, 6);
+        downloaded.setDetectedLanguage(tx, "en");
+    });
+    const QVTranslationRealm local = save(700000, "owl", "Eule", 700000.5, false, "aʊl", "ɔʏlə");
+    QVTranslationRealm merged;
+    ASSERT_FALSE(
+        manager().updateTranslationRealm(local, 77, [&](const QVTranslationRealm &r) { merged = r; }));
+    EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 1);
+    EXPECT_EQ(merged, byId(77));
+    EXPECT_FALSE(local.isValid());
+    EXPECT_EQ(merged.isFavorite(), true);
+    EXPECT_EQ(merged.transliterationTranslatedText(), QStringLiteral("ɔʏlə")); // the re-keyed record's
+    EXPECT_DOUBLE_EQ(*merged.createdDate(), 700000.5);
+    EXPECT_EQ(merged.learnCount(), 6); // empty in the re-keyed record: the other's kept
+    EXPECT_EQ(merged.detectedLanguage(), QStringLiteral("en"));
+}
+
+TEST_F(HistoryStoreTest, RekeyingOntoAnIdHeldByAnotherTranslationIsRefusedAndWritesNothing) {
+    const QVTranslationRealm other = save(88, "fox", "Fuchs", 88, true);
+    const QVTranslationRealm local = save(800000, "wolf", "Wolf", 800000);
+    bool called = false;
+    const platform::Error error =
+        manager().updateTranslationRealm(local, 88, [&](const QVTranslationRealm &) { called = true; });
+    EXPECT_EQ(error.domain(), QString::fromLatin1(QVDataManager::kErrorDomain));
+    EXPECT_EQ(error.code(), QVDataManager::IdentifierTaken);
+    EXPECT_FALSE(called);
+    EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 2);
+    EXPECT_EQ(byId(88).originalText(), QStringLiteral("fox"));
+    EXPECT_EQ(byId(800000).originalText(), QStringLiteral("wolf"));
+    EXPECT_EQ(byId(800000).isFavorite(), false);
 }
 
 // Favourites, lookup, order

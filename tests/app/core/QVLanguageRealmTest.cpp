@@ -117,7 +117,10 @@ TEST_F(QVLanguageRealmMapping, MalformedItemsAreCoercedOrSkipped) {
         17,
         {"localeIdentifier": "pl_PL", "modes": "all", "imageFile": ["a"]},
         {"localeIdentifier": "nl_NL", "modes": [true, false]}])"));
-    ASSERT_EQ(stored.size(), 3);
+    // One entry per item, null where an item was skipped.
+    ASSERT_EQ(stored.size(), 7);
+    for (int skipped : {1, 2, 3, 4})
+        EXPECT_TRUE(stored.at(skipped).isNull()) << skipped;
     EXPECT_EQ(count(kLanguage), 3);
 
     const QVLanguageRealm it = language(store, "it_IT");

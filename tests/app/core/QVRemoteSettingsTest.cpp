@@ -111,7 +111,6 @@ TEST_F(QVRemoteSettingsRecord, EveryConfigurationKeyFillsItsProperty) {
     ASSERT_TRUE(settings.isValid());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         EXPECT_EQ(settings.storedValue(it.key()), it.value()) << it.key().toStdString();
-        EXPECT_EQ(settings.valueOrDefault(it.key()), it.value()) << it.key().toStdString();
     }
     EXPECT_EQ(settings.onlineSpeechCharacterLimit(),
               configuration.value(QStringLiteral("TTSRequestLimit")).toLongLong());
@@ -119,7 +118,7 @@ TEST_F(QVRemoteSettingsRecord, EveryConfigurationKeyFillsItsProperty) {
     EXPECT_EQ(settings.fbNativeAd(), QStringLiteral("value of InterstitialNative"));
 }
 
-TEST_F(QVRemoteSettingsRecord, AbsentKeysAreStoredEmptyWhileReadersGetTheBuiltInDefault) {
+TEST_F(QVRemoteSettingsRecord, AbsentKeysAreStoredAndReadEmptyNeverAsTheBuiltInDefault) {
     write([&](Transaction &tx) { QVRemoteSettings::createWithDefaults(tx); });
     // The whole record is replaced by the configuration.
     QVRemoteSettings settings;
@@ -133,17 +132,52 @@ TEST_F(QVRemoteSettingsRecord, AbsentKeysAreStoredEmptyWhileReadersGetTheBuiltIn
     EXPECT_EQ(count(kRemote), 1);
     EXPECT_EQ(settings.admobBannerId(), QStringLiteral("banner-1"));
     EXPECT_TRUE(settings.useRatingMessage());
-
-    EXPECT_FALSE(settings.storedValue(QStringLiteral("onlineSpeechCharacterLimit")).isValid());
-    EXPECT_EQ(settings.onlineSpeechCharacterLimit(), 100);
-    EXPECT_FALSE(settings.storedValue(QStringLiteral("showTranslateSiteButton")).isValid());
-    EXPECT_TRUE(settings.showTranslateSiteButton());
-    EXPECT_FALSE(settings.storedValue(QStringLiteral("showUpdateVersion")).isValid());
-    EXPECT_FALSE(settings.showUpdateVersion());
-    EXPECT_TRUE(settings.appStoreLink().isNull());
-    EXPECT_EQ(settings.storedValue(QStringLiteral("sparkleUpdateURL")), QVariant(QStringLiteral("")));
-    EXPECT_EQ(settings.sparkleUpdateURL(), QVRemoteSettings::defaultSparkleUpdateURL());
     EXPECT_EQ(settings.installThankPageFirstOpen(), QStringLiteral("https://thanks.example/page"));
+
+    // Every reader whose property has a built-in default gives the empty value:
+    // the backend turns a feature off by leaving its key out.
+    const struct {
+        const char *property;
+        std::function<QVariant(const QVRemoteSettings &)> read;
+        QVariant empty;
+    } readers[] = {
+        {"crossPromoPopup", [](const QVRemoteSettings &s) { return QVariant(s.crossPromoPopup()); }, false},
+        {"showPushNotification", [](const QVRemoteSettings &s) { return QVariant(s.showPushNotification()); },
+         false},
+        {"showLocalNotification",
+         [](const QVRemoteSettings &s) { return QVariant(s.showLocalNotification()); }, false},
+        {"showTranslateSiteButton",
+         [](const QVRemoteSettings &s) { return QVariant(s.showTranslateSiteButton()); }, false},
+        {"useRemoteConfig", [](const QVRemoteSettings &s) { return QVariant(s.useRemoteConfig()); }, false},
+        {"onlineSpeechCharacterLimit",
+         [](const QVRemoteSettings &s) { return QVariant(s.onlineSpeechCharacterLimit()); }, qint64(0)},
+        {"useRatingMessageCount",
+         [](const QVRemoteSettings &s) { return QVariant(s.useRatingMessageCount()); }, qint64(0)},
+        {"localNotificationFireTime",
+         [](const QVRemoteSettings &s) { return QVariant(s.localNotificationFireTime()); }, qint64(0)},
+        {"fileTranslationCharacterLimitRequest",
+         [](const QVRemoteSettings &s) { return QVariant(s.fileTranslationCharacterLimitRequest()); },
+         qint64(0)},
+        {"showBusinessOfferInterval",
+         [](const QVRemoteSettings &s) { return QVariant(s.showBusinessOfferInterval()); }, qint64(0)},
+        // An empty feed address turns update checks off.
+        {"sparkleUpdateURL", [](const QVRemoteSettings &s) { return QVariant(s.sparkleUpdateURL()); },
+         QString()},
+        {"showUpdateVersion", [](const QVRemoteSettings &s) { return QVariant(s.showUpdateVersion()); },
+         false},
+    };
+    for (const auto &reader : readers) {
+        SCOPED_TRACE(reader.property);
+        const QString property = QString::fromLatin1(reader.property);
+        const QVariant stored = settings.storedValue(property);
+        EXPECT_TRUE(!stored.isValid() || stored == QVariant(QStringLiteral("")));
+        EXPECT_EQ(reader.read(settings).toString(), reader.empty.toString());
+        const QVariant builtIn = QVRemoteSettings::defaultSettignsValue().value(property);
+        if (builtIn.isValid()) {
+            EXPECT_NE(reader.read(settings).toString(), builtIn.toString());
+        }
+    }
+    EXPECT_TRUE(settings.appStoreLink().isNull());
 
     // Without the thank-you address a synced record must not read as unsynced.
     write([&](Transaction &tx) {
@@ -162,14 +196,38 @@ TEST_F(QVRemoteSettingsRecord, ConfigurationWithoutBannerOrWithBadValuesIsStillS
     ASSERT_TRUE(settings.isValid());
     EXPECT_EQ(settings.admobBannerId(), QStringLiteral(""));
     EXPECT_EQ(settings.onlineSpeechCharacterLimit(), 300);
+    // A value that does not fit is left empty, as if the key were absent.
     EXPECT_FALSE(settings.storedValue(QStringLiteral("useRatingMessageCount")).isValid());
-    EXPECT_EQ(settings.useRatingMessageCount(), 15);
+    EXPECT_EQ(settings.useRatingMessageCount(), 0);
     EXPECT_FALSE(settings.useRemoteConfig());
-    EXPECT_EQ(settings.supportEmail(), QStringLiteral(""));
+    EXPECT_EQ(settings.supportEmail(), QString());
     EXPECT_TRUE(settings.showServerMessages());
-    EXPECT_EQ(settings.fileTranslationCharacterLimitRequest(), 50000);
+    EXPECT_EQ(settings.fileTranslationCharacterLimitRequest(), 0);
     EXPECT_FALSE(settings.crossPromoRepeat());
 
     EXPECT_FALSE(import(kRemote, json(R"({"AdsType": 2})")).isNull());
     EXPECT_EQ(count(kRemote), 1); // the same empty key: updated in place
+}
+
+TEST_F(QVRemoteSettingsRecord, BannerOfAnyJsonTypeKeepsTheWholeConfiguration) {
+    const struct {
+        const char *banner; // JSON text of the "AdmobBanner" value; null: key absent
+        const char *key;
+    } cases[] = {
+        {R"("ca-app-1")", "ca-app-1"}, {"false", "false"}, {"true", "true"}, {"42", "42"},  {"2.5", "2.5"},
+        {R"({"id": "x"})", ""},        {"[1, 2]", ""},     {"null", ""},     {nullptr, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.banner ? c.banner : "absent");
+        write([&](Transaction &tx) { tx.removeAll(kRemote); });
+        const QByteArray text =
+            c.banner ? QByteArray(R"({"AdmobBanner": )") + c.banner + R"(, "AdsType": 3, "ShowNews": true})"
+                     : QByteArray(R"({"AdsType": 3, "ShowNews": true})");
+        const QVRemoteSettings settings(import(kRemote, json(text.constData())));
+        ASSERT_TRUE(settings.isValid());
+        EXPECT_EQ(settings.admobBannerId(), QString::fromLatin1(c.key));
+        EXPECT_EQ(settings.adsType(), 3);
+        EXPECT_TRUE(settings.showServerMessages());
+        EXPECT_EQ(count(kRemote), 1);
+    }
 }

@@ -68,6 +68,40 @@ TEST_F(PackageStoreTest, SizesAreMegabytesRoundedHalfAwayFromZero) {
     EXPECT_EQ(language("it").formatTypes(), QList<uint>({1}));
 }
 
+TEST_F(PackageStoreTest, SizesOutOfRangeAreClampedNeverShownNegative) {
+    const struct {
+        const char *size; // the catalogue's "model"."size" in bytes, as JSON
+        const char *shown;
+    } cases[] = {
+        {"1e30", "9223372036854775807mb"},
+        {"1e300", "9223372036854775807mb"},
+        {"9.7e24", "9223372036854775807mb"},
+        {"-5242880", "0mb"},
+        {"-1e30", "0mb"},
+        {"\"big\"", "0mb"},
+        {"524288", "1mb"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.size);
+        const QByteArray item =
+            QByteArray(R"([{"lang": "de", "local_lang": "Deutsch", "type": "opennmt-desktop",
+            "model": {"size": )") +
+            c.size + R"(, "url": "big/de.zip"}, "update": {"size": )" + c.size +
+            R"(, "url": "big/de-2.zip"}}])";
+        ASSERT_FALSE(QVPackagesMapper::createRealmObject(jsonArray(item.constData())));
+        const QVLanguagePackageRealm stored = package("big/de.zip");
+        ASSERT_TRUE(stored.isValid());
+        EXPECT_EQ(stored.formatPackageSize(), QString::fromLatin1(c.shown));
+        EXPECT_EQ(stored.formatUpdateSize(), QString::fromLatin1(c.shown));
+        EXPECT_EQ(language("de").formatPackageSize(), QString::fromLatin1(c.shown));
+    }
+    // Two packages at the largest size still add up to the largest shown, not to a negative one.
+    ASSERT_FALSE(QVPackagesMapper::createRealmObject(jsonArray(R"([
+        {"lang": "de", "local_lang": "Deutsch", "type": "opennmt-desktop", "model": {"size": 1e300, "url": "big/de.zip"}},
+        {"lang": "de", "local_lang": "Deutsch", "type": "wordnet", "model": {"size": 1e300, "url": "big/wn.zip"}}])")));
+    EXPECT_EQ(language("de").formatPackageSize(), QStringLiteral("9223372036854775807mb"));
+}
+
 TEST_F(PackageStoreTest, UpdateFieldsAreStoredInMegabytesLikeThePackage) {
     storeCatalogue();
     const QVLanguagePackageRealm german = package("models/de.zip");

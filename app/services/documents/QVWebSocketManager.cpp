@@ -1,0 +1,453 @@
+#include "services/documents/QVWebSocketManager.h"
+
+#include "core/DevLog.h"
+#include "core/DevLogger.h"
+#include "core/settings/QVSettingsService.h"
+
+#include "platform/AppPaths.h"
+#include "platform/BackendConfig.h"
+#include "platform/MainQueue.h"
+
+#include <merovantia/MFHTTPSessionManager.h>
+#include <merovantia/MFURLError.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUuid>
+#include <QWebSocket>
+
+#include <stdexcept>
+
+namespace {
+
+const char *const kDidReceiveMessage = "webSocket:didReceiveMessage:";
+const char *const kDidFailWithError = "webSocket:didFailWithError:";
+// Characters a URL query may hold unencoded, besides letters, digits and "-._~".
+const QByteArray kQueryAllowed = "!$&'()*+,/:;=?@";
+constexpr int kMaxFileNameBytes = 255;
+
+platform::Error jobError(QVWebSocketManager::ErrorCode code, const QString &description) {
+    return platform::Error(QString::fromLatin1(QVWebSocketManager::kErrorDomain), code, description);
+}
+
+// A JSON string literal with its quotes.
+QString jsonString(const QString &value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// Transport failures keep the codes callers already tell apart for HTTP requests.
+qint64 urlErrorCode(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return MFURLErrorCannotConnectToHost;
+    case QAbstractSocket::HostNotFoundError:
+        return MFURLErrorCannotFindHost;
+    case QAbstractSocket::RemoteHostClosedError:
+        return MFURLErrorNetworkConnectionLost;
+    case QAbstractSocket::SocketTimeoutError:
+        return MFURLErrorTimedOut;
+    case QAbstractSocket::SslHandshakeFailedError:
+        return MFURLErrorServerCertificateUntrusted;
+    default:
+        return MFURLErrorUnknown;
+    }
+}
+
+// The document download: a plain GET, without the API's common fields.
+class PlainDownloader : public MFHTTPSessionManager {
+public:
+    PlainDownloader() : MFHTTPSessionManager([] { return QUrl(); }) {
+        setResourceTimeoutInterval(QVWebSocketManager::kDownloadDeadlineMs);
+        // Any type of document; a failed status is an error that names it.
+        setResponseSerializer(std::make_shared<MFHTTPResponseSerializer>(QSet<QByteArray>{}));
+    }
+    QVariantMap parametersWithCommonParametersFromDictionary(const QVariantMap &parameters) const override {
+        return parameters;
+    }
+    QString urlStringWithCommonQueryItemsWithURLString(const QString &urlString) const override {
+        return urlString;
+    }
+};
+
+// Moves the finished download to `name` in `folder`, or to "base (n).ext" when that
+// name is taken; the path it took, or empty.
+QString moveToFreeName(const QString &temporaryPath, const QString &folder, const QString &name) {
+    const QFileInfo info(name);
+    const QString suffix = info.suffix();
+    const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+    QDir dir(folder);
+    for (int n = 0; n < 10000; ++n) {
+        const QString candidate = n == 0 ? name
+                                         : QStringLiteral("%1 (%2)%3")
+                                               .arg(base)
+                                               .arg(n)
+                                               .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+        const QString path = dir.filePath(candidate);
+        // rename() never replaces an existing file, so a name taken meanwhile is skipped too.
+        if (QFile::rename(temporaryPath, path))
+            return path;
+        if (!QFileInfo::exists(path))
+            return {};
+    }
+    return {};
+}
+
+} // namespace
+
+QVWebSocketManager &QVWebSocketManager::sharedInstance() {
+    static QVWebSocketManager *manager = new QVWebSocketManager; // lives for the whole process
+    return *manager;
+}
+
+QVWebSocketManager::QVWebSocketManager(QObject *parent) : QObject(parent) {
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, [this] {
+        const platform::Error error(QString::fromLatin1(kMFURLErrorDomain), MFURLErrorTimedOut,
+                                    QStringLiteral("The document service did not answer in time"));
+        DevLogger::logError(error, QString::fromLatin1(kDidFailWithError));
+        failJob(error);
+    });
+}
+
+QVWebSocketManager::~QVWebSocketManager() {
+    m_progressBlock = nullptr;
+    m_successBlock = nullptr;
+    m_failureBlock = nullptr;
+    dropSocket();
+}
+
+void QVWebSocketManager::translateFileWithUrl(const QUrl &fileUrl, const QString &fileName,
+                                              const QString &type, const QString &translateLimit,
+                                              ProgressBlock progress, SuccessBlock success,
+                                              FailureBlock failure) {
+    translateFileWithUrl(fileUrl, fileName, type, translateLimit, QVSettingsService::languageFrom(),
+                         QVSettingsService::languageTo(), QString::fromLatin1(kPlatform), std::move(progress),
+                         std::move(success), std::move(failure));
+}
+
+void QVWebSocketManager::translateFileWithUrl(const QUrl &fileUrl, const QString &fileName,
+                                              const QString &type, const QString &translateLimit,
+                                              const QString &fromLanguage, const QString &toLanguage,
+                                              const QString & /*platform*/, ProgressBlock progress,
+                                              SuccessBlock success, FailureBlock failure) {
+    // The socket of an earlier job still carries that job's frames: it is never reused.
+    if (hasJob())
+        failJob(jobError(Superseded, QStringLiteral("Another document translation was started")));
+    resetData();
+
+    ++m_job;
+    m_progressBlock = std::move(progress);
+    m_successBlock = std::move(success);
+    m_failureBlock = std::move(failure);
+    m_fileUrl = fileUrl;
+    m_fileType = type;
+    m_translateLimit = translateLimit;
+    m_fromLanguage = fromLanguage;
+    m_toLanguage = toLanguage;
+    m_fileName = fileName;
+    createSocket();
+}
+
+void QVWebSocketManager::createSocket() {
+    QUrl url = platform::BackendConfig::documentSocketHost();
+    url.setPath(url.path() + QString::fromLatin1(kSocketPath));
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization", kAuthorization);
+
+    auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    m_webSocket = socket;
+    const quint64 job = m_job;
+    connect(socket, &QWebSocket::connected, this, [this, job] {
+        if (job != m_job)
+            return;
+        m_openTimer.stop();
+        // A job without a document fails here rather than waiting on an open socket.
+        if (hasJob())
+            sendData();
+    });
+    connect(socket, &QWebSocket::textMessageReceived, this, [this, job](const QString &message) {
+        if (job == m_job)
+            onTextMessage(message);
+    });
+    connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, [this, job] {
+        if (job == m_job)
+            onSocketError();
+    });
+    connect(socket, &QWebSocket::disconnected, this, [this, job] {
+        if (job == m_job)
+            onSocketClosed();
+    });
+    m_openTimer.start(m_openTimeoutMs);
+    socket->open(request);
+}
+
+bool QVWebSocketManager::clientFrame(const QString &filePath, const QString &fileName,
+                                     const QString &fileType, const QString &translateLimit,
+                                     const QString &from, const QString &to, QString *frame,
+                                     QString *problem) {
+    frame->clear();
+    const QList<QPair<const char *, const QString *>> values = {
+        {"fileName", &fileName},
+        {"extension", &fileType},
+        {"translateLimit", &translateLimit},
+        {"from", &from},
+        {"to", &to},
+    };
+    for (const auto &[key, value] : values) {
+        if (value->isNull()) {
+            *problem = QStringLiteral("no %1").arg(QString::fromLatin1(key));
+            return false;
+        }
+    }
+    QFile file(filePath);
+    if (filePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("the document cannot be read");
+        return false;
+    }
+    // Base64 needs no escaping: it goes into the text as it is.
+    const QByteArray image = file.readAll().toBase64();
+    if (file.error() != QFileDevice::NoError) {
+        *problem = QStringLiteral("the document cannot be read");
+        return false;
+    }
+    frame->reserve(image.size() + 512);
+    *frame += QStringLiteral("{\"image\":\"");
+    *frame += QString::fromLatin1(image);
+    *frame += QStringLiteral("\",\"fileName\":") + jsonString(fileName + QLatin1Char('.') + fileType);
+    *frame += QStringLiteral(",\"extension\":") + jsonString(fileType);
+    *frame += QStringLiteral(",\"translateLimit\":") + jsonString(translateLimit);
+    *frame += QStringLiteral(",\"from\":") + jsonString(from);
+    *frame += QStringLiteral(",\"to\":") + jsonString(to);
+    *frame += QStringLiteral(",\"platform\":") + jsonString(QString::fromLatin1(kPlatform));
+    *frame += QLatin1Char('}');
+    return true;
+}
+
+void QVWebSocketManager::sendData() {
+    QString frame;
+    QString problem;
+    if (!clientFrame(m_fileUrl.toLocalFile(), m_fileName, m_fileType, m_translateLimit, m_fromLanguage,
+                     m_toLanguage, &frame, &problem)) {
+        DevLogger::logException(std::runtime_error(problem.toStdString()),
+                                QString::fromLatin1(kBuildFailedMessage));
+        failJob(jobError(RequestNotBuilt, QStringLiteral("The document could not be sent: %1").arg(problem)));
+        return;
+    }
+    if (m_webSocket)
+        m_webSocket->sendTextMessage(frame);
+}
+
+void QVWebSocketManager::onTextMessage(const QString &message) {
+    const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8());
+    if (!document.isObject())
+        return;
+    const QVariantMap frame = document.object().toVariantMap();
+    const QString type = frame.value(QStringLiteral("type")).toString();
+    if (type == QLatin1String("progressLog")) {
+        const QVariant result = frame.value(QStringLiteral("result"));
+        if (m_progressBlock && !m_downloading && result.typeId() == QMetaType::QVariantMap)
+            m_progressBlock(result.toMap().value(QStringLiteral("data")));
+    } else if (type == QLatin1String("finalResponse") && !m_downloading) {
+        onFinalResponse(frame.value(QStringLiteral("result")));
+    }
+}
+
+QString QVWebSocketManager::resultPath(const QString &result) {
+    const QStringList parts = result.split(QLatin1Char('/'));
+    if (parts.size() < 2)
+        return {};
+    return parts.at(1).split(QLatin1Char('\n')).first();
+}
+
+QUrl QVWebSocketManager::downloadURL(const QString &path) {
+    const QString address =
+        platform::BackendConfig::apiHost().toString() + QString::fromLatin1(kStaticPath) + path;
+    return QUrl::fromEncoded(QUrl::toPercentEncoding(address, kQueryAllowed), QUrl::StrictMode);
+}
+
+void QVWebSocketManager::onFinalResponse(const QVariant &result) {
+    const QString text = result.typeId() == QMetaType::QString ? result.toString() : QString();
+    const QString path = resultPath(text);
+    const QUrl url = path.isEmpty() ? QUrl() : downloadURL(path);
+    if (!url.isValid()) {
+        DevLog(QString::fromLatin1(kUnexpectedFormatLine), result, QString::fromLatin1(kDidReceiveMessage));
+        failJob(jobError(UnexpectedResponse, QStringLiteral("The document service sent no translated file")));
+        return;
+    }
+    startDownload(url);
+}
+
+void QVWebSocketManager::startDownload(const QUrl &url) {
+    const QString folder = platform::AppPaths::ensure(platform::AppPaths::documents());
+    const QString temporaryPath = QDir(folder).filePath(
+        QStringLiteral(".quorvalde-%1.download").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    if (!m_downloader)
+        m_downloader = std::make_unique<PlainDownloader>();
+    m_downloading = true;
+    const quint64 job = m_job;
+    QPointer<QVWebSocketManager> self(this);
+    m_downloadTask = m_downloader->download(
+        url.toString(QUrl::FullyEncoded), QVariant(), temporaryPath, {},
+        [self, job, temporaryPath](const MFURLSessionTaskPtr &task, const QVariant &) {
+            if (self)
+                self->onDownloaded(job, task, temporaryPath);
+            else
+                QFile::remove(temporaryPath);
+        },
+        [self, job](const MFURLSessionTaskPtr &, const platform::Error &error) {
+            if (self && job == self->m_job)
+                self->failJob(error);
+        });
+}
+
+void QVWebSocketManager::onDownloaded(quint64 job, const MFURLSessionTaskPtr &task,
+                                      const QString &temporaryPath) {
+    if (job != m_job) {
+        QFile::remove(temporaryPath);
+        return;
+    }
+    const QString folder = QFileInfo(temporaryPath).absolutePath();
+    const QString name = safeFileName(suggestedFileName(task->response), QStringLiteral("document"));
+    const QString path = moveToFreeName(temporaryPath, folder, name);
+    if (path.isEmpty()) {
+        QFile::remove(temporaryPath);
+        failJob(jobError(SaveFailed,
+                         QStringLiteral("The translated document could not be saved in %1").arg(folder)));
+        return;
+    }
+    succeedJob(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+}
+
+QString QVWebSocketManager::suggestedFileName(const MFHTTPResponse &response) {
+    const QString disposition = QString::fromUtf8(response.header("Content-Disposition"));
+    // RFC 6266: filename* (percent-encoded UTF-8) wins over filename.
+    static const QRegularExpression extended(QStringLiteral("filename\\*\\s*=\\s*([^;]+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression plain(QStringLiteral("filename\\s*=\\s*(\"([^\"]*)\"|[^;]+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch ext = extended.match(disposition);
+    if (ext.hasMatch()) {
+        const QString value = ext.captured(1).trimmed();
+        const int quote = value.indexOf(QStringLiteral("''"));
+        if (quote >= 0) {
+            const QString name = QUrl::fromPercentEncoding(value.mid(quote + 2).toUtf8());
+            if (!name.isEmpty())
+                return name;
+        }
+    }
+    const QRegularExpressionMatch match = plain.match(disposition);
+    if (match.hasMatch()) {
+        const QString name = match.captured(2).isNull() ? match.captured(1).trimmed() : match.captured(2);
+        if (!name.isEmpty())
+            return name;
+    }
+    return QUrl::fromPercentEncoding(
+        response.url.path(QUrl::FullyEncoded).section(QLatin1Char('/'), -1).toUtf8());
+}
+
+QString QVWebSocketManager::safeFileName(const QString &suggested, const QString &fallback) {
+    // Only the last part of anything that looks like a path, in either separator.
+    QString name = suggested.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1);
+    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    name = name.trimmed();
+    // No hidden files, and neither "." nor "..".
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    name = name.trimmed();
+    if (name.isEmpty())
+        return fallback;
+    while (name.toUtf8().size() > kMaxFileNameBytes) {
+        const QFileInfo info(name);
+        const QString suffix = info.suffix();
+        const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+        if (base.size() <= 1) {
+            name.chop(1);
+            continue;
+        }
+        name = base.left(base.size() - 1) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+    }
+    return name;
+}
+
+void QVWebSocketManager::onSocketError() {
+    if (m_downloading) {
+        // The result has arrived: the socket is no longer needed.
+        dropSocket();
+        return;
+    }
+    const QAbstractSocket::SocketError code =
+        m_webSocket ? m_webSocket->error() : QAbstractSocket::UnknownSocketError;
+    const platform::Error error(QString::fromLatin1(kMFURLErrorDomain), urlErrorCode(code),
+                                m_webSocket ? m_webSocket->errorString() : QStringLiteral("socket error"));
+    DevLogger::logError(error, QString::fromLatin1(kDidFailWithError));
+    failJob(error);
+}
+
+void QVWebSocketManager::onSocketClosed() {
+    if (m_downloading) {
+        dropSocket();
+        return;
+    }
+    // A socket that could not connect reports its error after the close.
+    if (m_webSocket && m_webSocket->error() != QAbstractSocket::UnknownSocketError) {
+        onSocketError();
+        return;
+    }
+    if (hasJob())
+        failJob(jobError(ClosedBeforeResult,
+                         QStringLiteral("The document service closed the connection before the result")));
+    else
+        resetData();
+}
+
+void QVWebSocketManager::failJob(const platform::Error &error) {
+    const FailureBlock failure = m_failureBlock;
+    resetData();
+    if (failure)
+        failure(error);
+}
+
+void QVWebSocketManager::succeedJob(const QString &fileURL) {
+    const SuccessBlock success = m_successBlock;
+    resetData();
+    if (success)
+        success(fileURL);
+}
+
+void QVWebSocketManager::dropSocket() {
+    m_openTimer.stop();
+    if (!m_webSocket)
+        return;
+    QWebSocket *socket = m_webSocket;
+    m_webSocket = nullptr;
+    socket->disconnect(this);
+    socket->close();
+    socket->deleteLater();
+}
+
+void QVWebSocketManager::resetData() {
+    // A new number first: events of the old job that are already queued are ignored.
+    ++m_job;
+    m_progressBlock = nullptr;
+    m_successBlock = nullptr;
+    m_failureBlock = nullptr;
+    m_fileUrl.clear();
+    m_fileType.clear();
+    m_translateLimit.clear();
+    m_fromLanguage.clear();
+    m_toLanguage.clear();
+    m_fileName.clear();
+    m_downloading = false;
+    if (m_downloadTask && m_downloader)
+        m_downloader->cancel(m_downloadTask);
+    m_downloadTask.reset();
+    dropSocket();
+}

@@ -1,0 +1,49 @@
+#include "QVMProgressHUD.h"
+
+#include "QVMImage.h"
+
+#include <QFontMetricsF>
+
+namespace {
+
+constexpr qreal kNarrowLabel = 128;
+constexpr qreal kAboveCentre = 40;
+
+} // namespace
+
+QVMProgressHUD::QVMProgressHUD(QWidget *view) : QVMProgressOverlay(view), m_button(new QPushButton(this)) {
+    const QImage close = QVMImage::imageNamed(QString::fromLatin1(kCloseImageName));
+    const QSize side = close.isNull() ? QSize(48, 48) : close.deviceIndependentSize().toSize();
+    m_button->setFlat(true);
+    m_button->setIcon(QIcon(QPixmap::fromImage(close)));
+    m_button->setIconSize(side);
+    m_button->setFixedSize(side);
+    m_button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+    m_button->setCursor(Qt::PointingHandCursor);
+    connect(m_button, &QPushButton::clicked, this, &QVMProgressHUD::buttonHandler);
+    setMargin(kMargin);
+    setOffset(QPointF(0, 0));
+}
+
+QVMProgressHUD *QVMProgressHUD::showHUDAddedTo(QWidget *view) {
+    return static_cast<QVMProgressHUD *>(attach(new QVMProgressHUD(view)));
+}
+
+void QVMProgressHUD::buttonHandler() {
+    if (m_buttonAction)
+        m_buttonAction();
+}
+
+void QVMProgressHUD::layoutOverlay() {
+    if (!m_button)
+        return;
+    const qreal labelWidth = QFontMetricsF(labelFont()).horizontalAdvance(labelText());
+    const bool narrow = labelWidth < kNarrowLabel;
+    const qreal half = narrow ? 64 : labelWidth / 2;
+    const qreal inset = narrow ? 20 : 16;
+    const QSizeF button = m_button->size();
+    const qreal x = margin() + half - inset + (width() - button.width()) / 2;
+    // Above the centre line: the label's box ends about there.
+    const qreal y = (height() - button.height()) / 2 - kAboveCentre;
+    m_button->move(qRound(x), qRound(y));
+}

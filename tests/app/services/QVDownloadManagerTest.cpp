@@ -1,0 +1,376 @@
+#include "support/EventLoop.h"
+#include "support/FakeBackend.h"
+
+#include "services/downloads/QVDownloadManager.h"
+
+#include "platform/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct Outcome {
+    int count = 0;
+    bool finished = false;
+    platform::Error error;
+    QList<double> progress;
+    QList<quint64> remaining;
+};
+
+QByteArray bodyOf(int size) {
+    QByteArray body(size, '\0');
+    for (int i = 0; i < size; ++i)
+        body[i] = char((i * 7 + i / 251) & 0xff);
+    return body;
+}
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A download manager writing into a private Caches folder, fed by a loopback backend.
+class DownloadManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        platform::AppPaths::setRoot(home.path());
+        manager = std::make_unique<QVDownloadManager>();
+    }
+    void TearDown() override {
+        manager.reset();
+        platform::AppPaths::setRoot(QString());
+    }
+
+    QString url(const QString &path) const { return backend.url(path).toString(); }
+    QString caches(const QString &relative) const {
+        return QDir(platform::AppPaths::caches()).filePath(relative);
+    }
+    QVDownloadManager::ProgressBlock progressInto(const std::shared_ptr<Outcome> &outcome) {
+        return [outcome](double value) { outcome->progress.append(value); };
+    }
+    QVDownloadManager::RemainingTimeBlock remainingInto(const std::shared_ptr<Outcome> &outcome) {
+        return [outcome](quint64 seconds) { outcome->remaining.append(seconds); };
+    }
+    QVDownloadManager::CompletionBlock completionInto(const std::shared_ptr<Outcome> &outcome) {
+        return [outcome](bool finished, const platform::Error &error) {
+            ++outcome->count;
+            outcome->finished = finished;
+            outcome->error = error;
+        };
+    }
+    std::shared_ptr<Outcome> start(const QString &address, const QString &name = {},
+                                   const QString &folder = {}) {
+        auto outcome = std::make_shared<Outcome>();
+        handle = manager->downloadFileForURL(address, name, folder, progressInto(outcome),
+                                             remainingInto(outcome), completionInto(outcome), false);
+        return outcome;
+    }
+    static bool ended(const std::shared_ptr<Outcome> &outcome, int timeoutMs = 10000) {
+        return qvtest::waitUntil([&] { return outcome->count > 0; }, timeoutMs);
+    }
+    static bool progressed(const std::shared_ptr<Outcome> &outcome, double beyond) {
+        return qvtest::waitUntil(
+            [&] { return !outcome->progress.isEmpty() && outcome->progress.last() > beyond; }, 10000);
+    }
+
+    QTemporaryDir home;
+    qvtest::FakeBackend backend;
+    std::unique_ptr<QVDownloadManager> manager;
+    quint64 handle = 0;
+};
+
+TEST_F(DownloadManagerTest, FinishedFileLandsInItsCachesFolderWithProgress) {
+    struct Case {
+        const char *name;
+        const char *folder;
+        const char *expected;
+    };
+    const QList<Case> cases = {
+        {"", "", "pack.bin"},
+        {"named.bin", "", "named.bin"},
+        {"", "results/pictures", "results/pictures/pack.bin"},
+    };
+    const QByteArray body = bodyOf(48 * 1024);
+    backend.route("GET", "/files/pack.bin", qvtest::FakeReply::bytes(body).throttled(4096, 5));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expected);
+        const auto outcome = start(url("/files/pack.bin"), c.name, c.folder);
+        EXPECT_NE(handle, 0u);
+        EXPECT_EQ(manager->currentDownloads(), QStringList{url("/files/pack.bin")});
+        ASSERT_TRUE(ended(outcome));
+        EXPECT_TRUE(outcome->finished);
+        EXPECT_TRUE(outcome->error.isNull()) << outcome->error.localizedDescription().toStdString();
+        EXPECT_EQ(readFile(caches(c.expected)), body);
+        EXPECT_FALSE(QFileInfo::exists(caches(c.expected) + ".part"));
+        EXPECT_TRUE(manager->currentDownloads().isEmpty());
+        ASSERT_FALSE(outcome->progress.isEmpty());
+        EXPECT_TRUE(std::is_sorted(outcome->progress.begin(), outcome->progress.end()));
+        EXPECT_DOUBLE_EQ(outcome->progress.last(), 1.0);
+        EXPECT_FALSE(outcome->remaining.isEmpty());
+        EXPECT_EQ(outcome->count, 1);
+        ASSERT_TRUE(QFile::remove(caches(c.expected)));
+    }
+}
+
+TEST_F(DownloadManagerTest, RemainingTimeIsTheBytesLeftAtTheAverageRate) {
+    struct Case {
+        double seconds;
+        qint64 written;
+        qint64 expected;
+        std::optional<quint64> remaining;
+    };
+    const qint64 mb = 1024 * 1024;
+    const QList<Case> cases = {
+        {10, 25 * mb, 100 * mb, 30},
+        {1, 3, 10, 2},
+        {4, 50, 50, 0},
+        {10, 0, 100, std::nullopt}, // nothing yet: no rate
+        {0, 5, 10, std::nullopt},
+        {3, 20, 10, std::nullopt}, // more than the whole: nonsense
+        {2, 10, -1, std::nullopt}, // size unknown
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(
+            QStringLiteral("%1 s, %2 of %3").arg(c.seconds).arg(c.written).arg(c.expected).toStdString());
+        EXPECT_EQ(QVDownloadManager::remainingTimeForDownload(c.seconds, c.written, c.expected), c.remaining);
+    }
+}
+
+TEST_F(DownloadManagerTest, PauseKeepsThePartialFileAndResumeFetchesTheRest) {
+    struct Case {
+        const char *name;
+        bool serverHonoursRange;
+    };
+    for (const Case &c : {Case{"range", true}, Case{"whole file again", false}}) {
+        SCOPED_TRACE(c.name);
+        const QByteArray body = bodyOf(160 * 1024);
+        qvtest::FakeReply reply = qvtest::FakeReply::bytes(body).throttled(2048, 5);
+        if (!c.serverHonoursRange)
+            reply.withoutRangeSupport();
+        backend.route("GET", "/big.bin", reply);
+        backend.clearRequests();
+        const QString address = url("/big.bin");
+        const auto first = start(address);
+        ASSERT_TRUE(progressed(first, 0.2));
+
+        int paused = 0;
+        manager->pauseDownloadForUrl(address, [&](bool ok) { paused += ok ? 1 : 100; });
+        manager->pauseDownloadForUrl(address, [&](bool ok) { paused += ok ? 1 : 100; });
+        EXPECT_EQ(paused, 2);
+        manager->waitForTransferThread();
+        const qint64 kept = QFileInfo(caches("big.bin.part")).size();
+        EXPECT_GT(kept, 0);
+        EXPECT_LT(kept, body.size());
+        qvtest::spin(100);
+        EXPECT_EQ(QFileInfo(caches("big.bin.part")).size(), kept); // nothing more arrives
+        EXPECT_EQ(manager->currentDownloads(), QStringList{address});
+
+        const auto resumed = std::make_shared<Outcome>();
+        EXPECT_NE(manager->downloadOrResumeFileForURL(address, {}, {}, progressInto(resumed),
+                                                      completionInto(resumed), false),
+                  0u);
+        ASSERT_TRUE(ended(resumed));
+        EXPECT_TRUE(resumed->finished);
+        EXPECT_EQ(readFile(caches("big.bin")), body);
+        EXPECT_EQ(first->count, 0); // its blocks went with the pause
+        ASSERT_EQ(backend.requests().size(), 2);
+        EXPECT_EQ(backend.requests().last().header("Range"), "bytes=" + QByteArray::number(kept) + "-");
+        ASSERT_TRUE(QFile::remove(caches("big.bin")));
+    }
+}
+
+TEST_F(DownloadManagerTest, ServerFailuresEndWithTheirErrorAndLeaveNothing) {
+    struct Case {
+        const char *name;
+        qvtest::FakeReply reply;
+        QString domain;
+        qint64 code;
+    };
+    const QByteArray body = bodyOf(64 * 1024);
+    const QList<Case> cases = {
+        {"cut mid-stream", qvtest::FakeReply::bytes(body).throttled(4096, 2).abortAfter(20000), "", 0},
+        {"not found", qvtest::FakeReply::withStatus(404), "com.translator.network.response", 404},
+        {"server error", qvtest::FakeReply::text("broken", 500), "com.translator.network.response", 500},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.route("GET", "/failing.bin", c.reply);
+        const auto outcome = start(url("/failing.bin"));
+        ASSERT_TRUE(ended(outcome));
+        qvtest::spin(50);
+        EXPECT_EQ(outcome->count, 1);
+        EXPECT_FALSE(outcome->finished);
+        ASSERT_FALSE(outcome->error.isNull());
+        if (!c.domain.isEmpty()) {
+            EXPECT_EQ(outcome->error.domain(), c.domain);
+            EXPECT_EQ(outcome->error.code(), c.code);
+        }
+        EXPECT_TRUE(manager->fileDownloadCompletedForUrl(url("/failing.bin")));
+        EXPECT_FALSE(QFileInfo::exists(caches("failing.bin")));
+        EXPECT_FALSE(QFileInfo::exists(caches("failing.bin.part")));
+    }
+    // The address is free again for a new attempt.
+    backend.route("GET", "/failing.bin", qvtest::FakeReply::bytes(body));
+    const auto retry = start(url("/failing.bin"));
+    ASSERT_TRUE(ended(retry));
+    EXPECT_TRUE(retry->finished);
+    EXPECT_EQ(readFile(caches("failing.bin")), body);
+}
+
+TEST_F(DownloadManagerTest, CancelAnswersNoAtOnceAndRemovesThePartialFile) {
+    const QByteArray body = bodyOf(160 * 1024);
+    backend.route("GET", "/cancel.bin", qvtest::FakeReply::bytes(body).throttled(2048, 5));
+    const QString address = url("/cancel.bin");
+    struct Case {
+        const char *name;
+        bool pauseFirst;
+    };
+    for (const Case &c : {Case{"running", false}, Case{"paused", true}}) {
+        SCOPED_TRACE(c.name);
+        const auto outcome = start(address);
+        ASSERT_TRUE(progressed(outcome, 0.1));
+        if (c.pauseFirst)
+            manager->pauseDownloadForUrl(address, [](bool) {});
+        const auto fresh = std::make_shared<Outcome>();
+        if (c.pauseFirst) { // a paused download cancels through the blocks it was given back
+            ASSERT_TRUE(manager->isFileDownloadingForUrl(address, {}, completionInto(fresh)));
+        }
+        manager->cancelDownloadForUrl(address);
+        const auto &told = c.pauseFirst ? fresh : outcome;
+        EXPECT_EQ(told->count, 1); // before the call returned
+        EXPECT_FALSE(told->finished);
+        EXPECT_TRUE(QVDownloadManager::isCancellation(told->error));
+        manager->waitForTransferThread();
+        qvtest::spin(50);
+        EXPECT_FALSE(QFileInfo::exists(caches("cancel.bin.part")));
+        EXPECT_FALSE(QFileInfo::exists(caches("cancel.bin")));
+        EXPECT_TRUE(manager->currentDownloads().isEmpty());
+        EXPECT_EQ(told->count, 1);
+    }
+    // A later start of the address is a new transfer.
+    backend.route("GET", "/cancel.bin", qvtest::FakeReply::bytes(body));
+    const auto again = start(address);
+    ASSERT_TRUE(ended(again));
+    EXPECT_EQ(readFile(caches("cancel.bin")), body);
+}
+
+TEST_F(DownloadManagerTest, ExistingFileOrRunningAddressStartsNothing) {
+    QDir().mkpath(platform::AppPaths::caches());
+    QFile existing(caches("there.bin"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("old");
+    existing.close();
+    backend.route("GET", "/there.bin", qvtest::FakeReply::bytes("new"));
+    const auto refused = start(url("/there.bin"));
+    EXPECT_EQ(handle, 0u);
+    EXPECT_EQ(refused->count, 1); // before the call returned
+    EXPECT_FALSE(refused->finished);
+    EXPECT_EQ(refused->error.code(), QVDownloadManager::FileExists);
+    qvtest::spin(50);
+    EXPECT_EQ(backend.requestCount(), 0);
+    EXPECT_EQ(readFile(caches("there.bin")), QByteArray("old"));
+
+    const QByteArray body = bodyOf(64 * 1024);
+    backend.route("GET", "/busy.bin", qvtest::FakeReply::bytes(body).throttled(2048, 5));
+    const auto first = start(url("/busy.bin"));
+    const auto second = start(url("/busy.bin"));
+    EXPECT_EQ(handle, 0u);
+    ASSERT_TRUE(ended(first));
+    qvtest::spin(50);
+    EXPECT_EQ(second->count, 0);
+    EXPECT_EQ(backend.requests("GET", "/busy.bin").size(), 1);
+}
+
+TEST_F(DownloadManagerTest, ReattachingMovesReportsToTheNewBlocks) {
+    const QByteArray body = bodyOf(96 * 1024);
+    backend.route("GET", "/attach.bin", qvtest::FakeReply::bytes(body).throttled(2048, 5));
+    const QString address = url("/attach.bin");
+    EXPECT_FALSE(manager->isFileDownloadingForUrl(address, {}, {}));
+    const auto first = start(address);
+    ASSERT_TRUE(progressed(first, 0.05));
+    const auto second = std::make_shared<Outcome>();
+    ASSERT_TRUE(manager->isFileDownloadingForUrl(address, progressInto(second), completionInto(second)));
+    const int firstReports = first->progress.size();
+    ASSERT_TRUE(ended(second));
+    qvtest::spin(50);
+    EXPECT_TRUE(second->finished);
+    EXPECT_FALSE(second->progress.isEmpty());
+    EXPECT_EQ(first->count, 0);
+    EXPECT_LE(first->progress.size(), firstReports + 1); // at most one report already on its way
+    EXPECT_FALSE(first->remaining.isEmpty());            // the remaining-time block stays with the entry
+}
+
+TEST_F(DownloadManagerTest, CancellingByHandleOrAllTouchesOnlyWhatItNames) {
+    const QByteArray body = bodyOf(128 * 1024);
+    backend.route("GET", "/one.bin", qvtest::FakeReply::bytes(body).throttled(2048, 10));
+    backend.route("GET", "/two.bin", qvtest::FakeReply::bytes(body).throttled(2048, 10));
+    const auto one = start(url("/one.bin"));
+    const quint64 oneHandle = handle;
+    const auto two = start(url("/two.bin"));
+    manager->cancelDownload(oneHandle + 1000); // unknown handle
+    manager->cancelDownload(oneHandle);
+    EXPECT_EQ(one->count, 1);
+    EXPECT_EQ(two->count, 0);
+    EXPECT_EQ(manager->currentDownloads(), QStringList{url("/two.bin")});
+    manager->cancelAllDownloads();
+    EXPECT_EQ(two->count, 1);
+    EXPECT_TRUE(QVDownloadManager::isCancellation(two->error));
+    EXPECT_TRUE(manager->currentDownloads().isEmpty());
+
+    int pauses = 0;
+    manager->pauseDownloadForUrl(url("/unknown.bin"), [&](bool) { ++pauses; });
+    EXPECT_EQ(pauses, 0);
+}
+
+TEST_F(DownloadManagerTest, UnusableTargetsEndWithAnError) {
+    QDir().mkpath(platform::AppPaths::caches());
+    QFile blocker(caches("blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where a folder must go
+    blocker.close();
+    backend.route("GET", "/file.bin", qvtest::FakeReply::bytes("data"));
+    struct Case {
+        const char *name;
+        QString address;
+        QString folder;
+        qint64 code;
+    };
+    const QList<Case> cases = {
+        {"folder cannot be made", url("/file.bin"), "blocked", QVDownloadManager::WriteFailed},
+        {"no file name", url("/"), "", QVDownloadManager::BadName},
+        {"folder leaves Caches", url("/file.bin"), "../outside", QVDownloadManager::BadName},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto outcome = start(c.address, {}, c.folder);
+        ASSERT_TRUE(ended(outcome));
+        EXPECT_FALSE(outcome->finished);
+        EXPECT_EQ(outcome->error.domain(), QStringLiteral("QVDownloadManager"));
+        EXPECT_EQ(outcome->error.code(), c.code);
+        EXPECT_TRUE(manager->currentDownloads().isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(QDir(home.path()).filePath("outside")));
+}
+
+TEST_F(DownloadManagerTest, LocalFilesAreFoundAndDeletedByNameOrAddress) {
+    QDir().mkpath(caches("folder"));
+    QFile file(caches("folder/a.zip"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(QVDownloadManager::localPathForFile("x/y/a.zip", "folder"), caches("folder/a.zip"));
+    EXPECT_EQ(QVDownloadManager::localPathForFile("a.zip"), caches("a.zip"));
+    EXPECT_TRUE(QVDownloadManager::fileExistsForUrl("http://h/p/a.zip", "folder"));
+    EXPECT_FALSE(QVDownloadManager::fileExistsForUrl("http://h/p/a.zip"));
+    EXPECT_TRUE(QVDownloadManager::deleteFileForUrl("http://h/p/a.zip", "folder"));
+    EXPECT_FALSE(QFileInfo::exists(caches("folder/a.zip")));
+    EXPECT_TRUE(QVDownloadManager::deleteFileWithName("a.zip", "folder")); // nothing left to delete
+    EXPECT_EQ(QVDownloadManager::cachesDirectoryUrlPath(), QUrl::fromLocalFile(platform::AppPaths::caches()));
+}

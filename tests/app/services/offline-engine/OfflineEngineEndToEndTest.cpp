@@ -1,0 +1,193 @@
+// The whole offline road with the real engine: packages made by the package
+// maker, installed through the package download manager into a store opened
+// with the application's configuration, then translated through the bridge.
+#include "support/EventLoop.h"
+
+#include "services/offline/QVMSynaptraService.h"
+#include "services/offline/QVOfflinePackagesService.h"
+#include "services/offline/QVSynaptraEngine.h"
+#include "services/packages/QVPackageDownloadManager.h"
+#include "services/packages/QVPackageFolders.h"
+#include "services/packages/QVPackagesMapper.h"
+
+#include "core/QVStoreConfiguration.h"
+#include "core/models/QVLanguageRealm.h"
+#include "core/settings/QVSettingsService.h"
+
+#include "platform/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct Answer {
+    int count = 0;
+    QString text;
+    platform::Error error;
+};
+
+QStringList tableLines(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class OfflineEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        platform::AppPaths::setRoot(home.path());
+    }
+    void TearDown() override {
+        bridge.reset();
+        platform::ObjectStore::resetDefaultStore();
+        platform::AppPaths::setRoot(QString());
+    }
+
+    void openStore() {
+        const platform::Error error = QVStoreConfiguration::configureDefaultStore();
+        ASSERT_FALSE(error) << error.localizedDescription().toStdString();
+        store = platform::ObjectStore::defaultStore();
+        ASSERT_EQ(store.schemaVersion(), 112u);
+        ASSERT_FALSE(store.write([](platform::Transaction &tx) {
+            for (const auto &[locale, name, code] :
+                 {std::tuple{"en_GB", "English", "en"}, std::tuple{"de_DE", "German", "de"},
+                  std::tuple{"fr_FR", "French", "fr"}})
+                tx.createOrUpdate(
+                    QVLanguageRealm::storeClassName(),
+                    {{"localeIdentifier", locale}, {"languageName", name}, {"languageString", code}});
+        }));
+    }
+    QVLanguageRealm lang(const char *locale) const {
+        return QVLanguageRealm(
+            store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), QString::fromLatin1(locale)));
+    }
+    // Lists the package in the catalogue and installs the made archive the way a download does.
+    void install(const QString &code, const QString &madeArchive) {
+        const QVariantMap item{{"lang", code},
+                               {"local_lang", code},
+                               {"type", "opennmt-desktop"},
+                               {"version", "1"},
+                               {"model", QVariantMap{{"size", 1048576}, {"url", "models/" + code + ".zip"}}}};
+        ASSERT_FALSE(QVPackagesMapper::createRealmObject({item}));
+        const QVLanguagePackageRealm package(store.objects(QVLanguagePackageRealm::storeClassName())
+                                                 .filter(platform::Key("languageCode") == code)
+                                                 .first());
+        ASSERT_FALSE(package.isNull());
+        const QString archive = QVPackageFolders::archivePathForUrl(package.packageUrl());
+        QDir().mkpath(QFileInfo(archive).absolutePath());
+        ASSERT_TRUE(QFile::copy(madeArchive, archive));
+        bool done = false;
+        platform::Error failure;
+        QVPackageDownloadManager::sharedManager().savePackage(
+            package, archive, [&](const QString &) { done = true; },
+            [&](const platform::Error &error) {
+                failure = error;
+                done = true;
+            });
+        ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
+        ASSERT_TRUE(failure.isNull()) << failure.localizedDescription().toStdString();
+    }
+    std::shared_ptr<Answer> translate(const QString &text, const char *from, const char *to) {
+        auto answer = std::make_shared<Answer>();
+        bridge->translateFromText(text, lang(from), lang(to),
+                                  [answer](const QString &t, const platform::Error &e) {
+                                      ++answer->count;
+                                      answer->text = t;
+                                      answer->error = e;
+                                  });
+        // A busy machine runs a model slowly: allow for it.
+        EXPECT_TRUE(qvtest::waitUntil([&] { return answer->count > 0; }, 120000));
+        EXPECT_TRUE(answer->error.isNull()) << answer->error.localizedDescription().toStdString();
+        return answer;
+    }
+
+    QTemporaryDir home;
+    platform::ObjectStore store;
+    std::unique_ptr<QVMSynaptraService> bridge;
+};
+
+TEST_F(OfflineEngineTest, InstalledPackagesTranslateThroughBothSlots) {
+    openStore();
+    install("de", QStringLiteral(ENGINE_FIXTURES "/de.zip"));
+    install("fr", QStringLiteral(ENGINE_FIXTURES "/fr.zip"));
+    EXPECT_TRUE(lang("de_DE").isOfflinePackage());
+    EXPECT_TRUE(lang("fr_FR").isOfflinePackage());
+
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge->setFromLanguage(lang("de_DE"), lang("fr_FR"));
+    EXPECT_EQ(translate("hallo welt. katze", "de_DE", "fr_FR")->text, QStringLiteral("bonjour monde. chat"));
+    EXPECT_EQ(bridge->firstPairLang(), QStringLiteral("de"));
+    EXPECT_EQ(bridge->secondPairLang(), QStringLiteral("fr"));
+    // Each slot also serves the one-step pairs it holds.
+    EXPECT_EQ(translate("hund", "de_DE", "en_GB")->text, QStringLiteral("dog"));
+    EXPECT_EQ(translate("hello world", "en_GB", "fr_FR")->text, QStringLiteral("bonjour monde"));
+
+    // The reverse pair reloads both slots.
+    bridge->setFromLanguage(lang("fr_FR"), lang("de_DE"));
+    EXPECT_EQ(translate("chien chat", "fr_FR", "de_DE")->text, QStringLiteral("hund katze"));
+}
+
+TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
+    const QString made = QStringLiteral(DEMO_FIXTURE "/de.zip");
+    auto runInstaller = [&] {
+        QProcess installer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QV_HOME", home.path());
+        installer.setProcessEnvironment(environment);
+        installer.start(QStringLiteral(DEMO_TOOL), {"install", "--archive", made});
+        EXPECT_TRUE(installer.waitForFinished(120000));
+        EXPECT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        return QString::fromUtf8(installer.readAllStandardOutput());
+    };
+    EXPECT_TRUE(runInstaller().contains("installed the English-German demo package"));
+    EXPECT_TRUE(QFile::exists(made)); // the made package stays for the next run
+    EXPECT_TRUE(runInstaller().contains("installed already"));
+
+    openStore();
+    const QVLanguageRealm german = lang("de_DE");
+    EXPECT_TRUE(german.isOfflinePackage());
+    ASSERT_FALSE(QVSettingsService::setLanguageFrom(lang("en_GB")));
+    ASSERT_FALSE(QVSettingsService::setLanguageTo(german));
+    const platform::Error check = QVOfflinePackagesService::checkOfflinePackagesForSelectedLanguages();
+    EXPECT_TRUE(check.isNull()) << check.localizedDescription().toStdString();
+    const QVLanguagePackageRealm package(store.objects(QVLanguagePackageRealm::storeClassName()).first());
+    EXPECT_TRUE(package.version().contains("demo"));
+    EXPECT_TRUE(package.localName().contains("Demo"));
+
+    // Three entries of each table make a sentence that translates word by word.
+    auto sentence = [](const QString &table) {
+        QStringList source, target;
+        for (const QString &line : tableLines(table).mid(0, 3)) {
+            source.append(line.section('\t', 0, 0));
+            target.append(line.section('\t', 1, 1));
+        }
+        return std::make_pair(source.join(' '), target.join(' '));
+    };
+    const auto [german3, english3] = sentence(QStringLiteral(DEMO_FIXTURE "/words/de-en.words"));
+    const auto [english4, german4] = sentence(QStringLiteral(DEMO_FIXTURE "/words/en-de.words"));
+    ASSERT_FALSE(german3.isEmpty());
+    ASSERT_FALSE(english4.isEmpty());
+
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge->setFromLanguage(lang("de_DE"), lang("en_GB"));
+    EXPECT_EQ(translate(german3, "de_DE", "en_GB")->text, english3);
+    bridge->setFromLanguage(lang("en_GB"), german);
+    auto answer = std::make_shared<Answer>();
+    bridge->translatedTextFromText(english4, [answer](const QString &t, const platform::Error &e) {
+        ++answer->count;
+        answer->text = t;
+        answer->error = e;
+    });
+    ASSERT_TRUE(qvtest::waitUntil([&] { return answer->count > 0; }, 120000));
+    EXPECT_EQ(answer->text, german4) << answer->error.localizedDescription().toStdString();
+}
