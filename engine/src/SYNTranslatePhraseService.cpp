@@ -19,6 +19,10 @@ void report(SYNError *out, const SYNError &error) {
 // Pieces are halved no further than this when a translation outgrows the buffer.
 constexpr size_t kSmallestPieceBytes = 256;
 
+std::optional<std::string> translatePieces(const SYNTranslatePhraseService &service,
+                                           const std::vector<synaptra::TextPiece> &pieces, int index,
+                                           SYNError *error);
+
 // One engine call; a result too large for the engine's buffer is retried as two halves.
 std::optional<std::string> translatePiece(const SYNTranslatePhraseService &service, std::string_view text,
                                           int index, SYNError *error) {
@@ -34,21 +38,27 @@ std::optional<std::string> translatePiece(const SYNTranslatePhraseService &servi
     // A translation longer than the buffer: the two halves fit where the whole did not.
     const bool tooLarge =
         code == 5 && std::string_view(errorBuffer.data()).rfind(synaptra::kResultTooLarge, 0) == 0;
-    if (tooLarge && text.size() >= 2 * kSmallestPieceBytes) {
-        std::string joined;
-        const std::vector<synaptra::TextPiece> halves = synaptra::splitIntoPieces(text, text.size() / 2 + 1);
-        for (size_t i = 0; i < halves.size(); ++i) {
-            const std::optional<std::string> part = translatePiece(service, halves[i].text, index, error);
-            if (!part)
-                return std::nullopt;
-            joined += *part;
-            if (i + 1 < halves.size())
-                joined += halves[i].after;
-        }
-        return joined;
-    }
+    if (tooLarge && text.size() >= 2 * kSmallestPieceBytes)
+        return translatePieces(service, synaptra::splitIntoPieces(text, text.size() / 2 + 1), index, error);
     report(error, service.errorWithCode(code, errorBuffer.data()));
     return std::nullopt;
+}
+
+// The pieces' translations joined by the whitespace between them; like the engine's result,
+// the whole does not end with the whitespace that ended the text.
+std::optional<std::string> translatePieces(const SYNTranslatePhraseService &service,
+                                           const std::vector<synaptra::TextPiece> &pieces, int index,
+                                           SYNError *error) {
+    std::string joined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::optional<std::string> part = translatePiece(service, pieces[i].text, index, error);
+        if (!part)
+            return std::nullopt;
+        joined += *part;
+        if (i + 1 < pieces.size())
+            joined += pieces[i].after;
+    }
+    return joined;
 }
 
 } // namespace
@@ -115,21 +125,12 @@ std::string SYNTranslatePhraseService::translatedTextFromText(const std::string 
     if (source.size() <= kPieceBytes)
         return translatePiece(*this, source, index, error).value_or(std::string());
 
-    // A long text goes piece by piece, each piece's result within the engine's buffer.
+    // A long text goes piece by piece, each piece's result within the engine's buffer. A blank
+    // one still goes to the engine, which reports it as empty.
     const std::vector<synaptra::TextPiece> pieces = synaptra::splitIntoPieces(source, kPieceBytes);
     if (pieces.empty())
         return translatePiece(*this, {}, index, error).value_or(std::string());
-    std::string result;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        const std::optional<std::string> translated = translatePiece(*this, pieces[i].text, index, error);
-        if (!translated)
-            return {};
-        result += *translated;
-        // Like the engine, the result does not end with the whitespace that ended the text.
-        if (i + 1 < pieces.size())
-            result += pieces[i].after;
-    }
-    return result;
+    return translatePieces(*this, pieces, index, error).value_or(std::string());
 }
 
 bool SYNTranslatePhraseService::deallocCustomForIndex(int index, SYNError *error) {

@@ -86,7 +86,7 @@ TEST(ThreadPolicy, RunsGetTheCoresOthersLeaveFreeUnlessFixed) {
         const char *name;
         int maxThreads;
         bool fixed;
-        double othersBusy;
+        double othersRunnable;
         int onlineCpus, cores, threads;
     };
     const std::vector<Case> cases = {
@@ -95,32 +95,29 @@ TEST(ThreadPolicy, RunsGetTheCoresOthersLeaveFreeUnlessFixed) {
         {"FiveBusy", 4, false, 5.2, 8, 8, 3},
         {"OverloadedKeepsTwo", 4, false, 20, 8, 8, 2},
         {"SiblingsHalveTheFreeCpus", 4, false, 2, 8, 4, 3},
-        {"OneCore", 1, false, 0, 1, 1, 1},
+        {"OneCore", 1, false, 3, 1, 1, 1},
         {"FixedIgnoresLoad", 3, true, 20, 8, 8, 3},
         {"FixedAboveTheCores", 16, true, 0, 8, 8, 16},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(threadsForRun(c.maxThreads, c.fixed, c.othersBusy, c.onlineCpus, c.cores), c.threads);
+        EXPECT_EQ(threadsForRun(c.maxThreads, c.fixed, c.othersRunnable, c.onlineCpus, c.cores), c.threads);
     }
 }
 
-TEST(ThreadPolicy, OthersWorkIsTheBusyTimeThatIsNotOurs) {
-    CpuTicks before, after;
-    ASSERT_TRUE(parseCpuTicks("cpu  100 5 50 800 20 0 5 20 0 0\ncpu0 1 2 3 4 5 6 7 8 9 10\n", before));
-    EXPECT_EQ(before.total, 1000u);
-    EXPECT_EQ(before.idle, 820u);
-    // 800 more ticks over 8 CPUs: 400 idle, 400 busy of which 100 ours, so 3 CPUs' worth others'.
-    ASSERT_TRUE(parseCpuTicks("cpu  400 5 150 1200 20 0 5 20 0 0\n", after));
-    uint64_t own = 0, ownLater = 0;
-    ASSERT_TRUE(parseProcessTicks("42 (a) b (c)) S 1 1 1 0 -1 0 0 0 0 0 30 20 0 0 20 0 1 0", own));
-    EXPECT_EQ(own, 50u) << "utime and stime, counted after the last parenthesis";
-    ASSERT_TRUE(parseProcessTicks("42 (x) S 1 1 1 0 -1 0 0 0 0 0 110 40 0 0", ownLater));
-    EXPECT_DOUBLE_EQ(othersBusyCpus(before, after, own, ownLater, 8), 3.0);
-    EXPECT_EQ(othersBusyCpus(after, before, own, ownLater, 8), 0.0) << "a counter going back reads as idle";
-    for (const char *damaged : {"", "intr 1 2 3", "cpu  1 2 x"})
-        EXPECT_FALSE(parseCpuTicks(damaged, before)) << damaged;
-    EXPECT_FALSE(parseProcessTicks("42 (short) S 1 2", own));
+TEST(ThreadPolicy, ReadsTheLoadAndThreadStates) {
+    double load = 0;
+    int runnable = 0;
+    ASSERT_TRUE(parseLoadAverage("18.54 17.02 15.16 20/297 13814\n", load, runnable));
+    EXPECT_DOUBLE_EQ(load, 18.54);
+    EXPECT_EQ(runnable, 20);
+    for (const char *damaged : {"", "1.0 2.0", "1.0 2.0 3.0 x/297 1", "1.0 2.0 3.0 4 297 1"})
+        EXPECT_FALSE(parseLoadAverage(damaged, load, runnable)) << damaged;
+
+    EXPECT_EQ(parseThreadState("42 (bench) R 1 1 1 0"), 'R');
+    EXPECT_EQ(parseThreadState("43 (a (b)) c) S 1 1"), 'S') << "the state follows the last parenthesis";
+    EXPECT_EQ(parseThreadState("44 (cut"), 0);
+    EXPECT_EQ(parseThreadState("45 (x)"), 0);
 }
 
 } // namespace

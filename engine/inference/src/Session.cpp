@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 using namespace synaptra_inference;
 
@@ -37,9 +38,10 @@ public:
     }
 
     void beforeRun() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         const bool fixed = m_fixed.load();
-        const double othersBusy = fixed ? 0.0 : m_busy.othersBusy(BusyCpus::Clock::now());
-        const int n = threadsForRun(m_maxThreads.load(), fixed, othersBusy, m_onlineCpus, m_cores);
+        const double others = fixed ? 0.0 : m_others.runnable(OthersLoad::Clock::now());
+        const int n = threadsForRun(m_maxThreads.load(), fixed, others, m_onlineCpus, m_cores);
         if (m_current.exchange(n) == n)
             return;
         if (m_setBlasThreads != nullptr)
@@ -88,8 +90,8 @@ private:
     int m_defaultThreads = 1;
     int m_cores = 1;
     int m_onlineCpus = 1;
-    // Runs are serialised by the engine; the sampler is only touched from beforeRun.
-    BusyCpus m_busy;
+    std::mutex m_mutex; // the engine serialises runs; other callers of the layer need not
+    OthersLoad m_others;
     std::atomic<bool> m_fixed{false};
     std::atomic<int> m_maxThreads{1};
     std::atomic<int> m_current{0};

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -81,98 +82,68 @@ int defaultThreads(int cores) {
     return std::clamp(cores, 1, kMaxDefaultThreads);
 }
 
-int threadsForRun(int maxThreads, bool fixed, double othersBusy, int onlineCpus, int cores) {
+int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores) {
     maxThreads = std::max(maxThreads, 1);
     if (fixed || onlineCpus <= 0)
         return maxThreads;
-    const double freeCpus = std::max(0.0, static_cast<double>(onlineCpus) - othersBusy);
+    const double freeCpus = std::max(0.0, static_cast<double>(onlineCpus) - othersRunnable);
     const double freeCores = freeCpus * static_cast<double>(std::max(cores, 1)) / onlineCpus;
     const int threads = static_cast<int>(std::lround(freeCores));
     return std::clamp(threads, std::min(kBusyThreads, maxThreads), maxThreads);
 }
 
-bool parseCpuTicks(std::string_view procStat, CpuTicks &ticks) {
-    if (procStat.substr(0, 4) != "cpu ")
+bool parseLoadAverage(std::string_view loadavg, double &oneMinute, int &runnable) {
+    std::istringstream in{std::string(loadavg)};
+    double five = 0, fifteen = 0;
+    char slash = 0;
+    int total = 0;
+    if (!(in >> oneMinute >> five >> fifteen >> runnable >> slash >> total) || slash != '/' || runnable < 0)
         return false;
-    const std::string line(procStat.substr(4, procStat.find('\n') - 4));
-    char *at = const_cast<char *>(line.c_str());
-    // user nice system idle iowait irq softirq steal: idle and waiting count as free.
-    uint64_t fields[8] = {};
-    for (uint64_t &field : fields) {
-        char *end = nullptr;
-        field = std::strtoull(at, &end, 10);
-        if (end == at)
-            return false;
-        at = end;
-    }
-    ticks.total = 0;
-    for (uint64_t field : fields)
-        ticks.total += field;
-    ticks.idle = fields[3] + fields[4];
     return true;
 }
 
-bool parseProcessTicks(std::string_view processStat, uint64_t &ticks) {
-    // The command name may hold spaces and parentheses: fields are counted after the last ')'.
-    const size_t close = processStat.rfind(')');
-    if (close == std::string_view::npos)
-        return false;
-    std::istringstream fields{std::string(processStat.substr(close + 1))};
-    std::string field;
-    uint64_t user = 0, system = 0;
-    // Field 3 (the state) comes first; utime and stime are fields 14 and 15.
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14)
-            user = std::strtoull(field.c_str(), nullptr, 10);
-        else if (number == 15) {
-            system = std::strtoull(field.c_str(), nullptr, 10);
-            ticks = user + system;
-            return true;
-        }
-    }
-    return false;
-}
-
-double othersBusyCpus(const CpuTicks &before, const CpuTicks &after, uint64_t ownBefore, uint64_t ownAfter,
-                      int onlineCpus) {
-    if (after.total <= before.total || after.idle < before.idle || onlineCpus <= 0)
+char parseThreadState(std::string_view stat) {
+    // The command name may hold spaces and parentheses: the state follows the last ')'.
+    const size_t close = stat.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= stat.size() || stat[close + 1] != ' ')
         return 0;
-    const double total = static_cast<double>(after.total - before.total);
-    const double busy = total - static_cast<double>(after.idle - before.idle);
-    const double own = ownAfter > ownBefore ? static_cast<double>(ownAfter - ownBefore) : 0.0;
-    return std::max(0.0, busy - own) / total * onlineCpus;
+    return stat[close + 2];
 }
 
 namespace {
 
-std::string readFile(const char *path) {
+std::string readFile(const std::string &path) {
     std::ifstream in(path);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
+int ownRunnableThreads() {
+    int runnable = 0;
+    std::error_code error;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/self/task", error))
+        if (parseThreadState(readFile(task.path().string() + "/stat")) == 'R')
+            ++runnable;
+    return runnable;
+}
+
 } // namespace
 
-double BusyCpus::othersBusy(Clock::time_point now) {
+double OthersLoad::runnable(Clock::time_point now) {
     if (m_sampled && now - m_at < kSampleInterval)
         return m_estimate;
-    CpuTicks cpu;
-    uint64_t own = 0;
-    if (!parseCpuTicks(readFile("/proc/stat"), cpu) || !parseProcessTicks(readFile("/proc/self/stat"), own))
+    double oneMinute = 0;
+    int runnableNow = 0;
+    if (!parseLoadAverage(readFile("/proc/loadavg"), oneMinute, runnableNow))
         return m_estimate;
-    const int online = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-    if (m_sampled && now - m_at <= kLongestWindow) {
-        m_estimate = othersBusyCpus(m_cpu, cpu, m_own, own, online);
-    } else {
-        double load = 0;
-        std::istringstream(readFile("/proc/loadavg")) >> load;
-        m_estimate = load;
-    }
+    const double others = std::max(0, runnableNow - ownRunnableThreads());
+    if (m_sampled && now - m_at <= kLongestPause)
+        m_estimate = 0.7 * m_estimate + 0.3 * others;
+    else
+        m_estimate = (oneMinute + others) / 2;
     m_sampled = true;
     m_at = now;
-    m_cpu = cpu;
-    m_own = own;
     return m_estimate;
 }
 

@@ -2,13 +2,14 @@
 //
 // The compute of a run is matrix products, which libtorch hands to BLAS. By default a run gets
 // up to kMaxDefaultThreads BLAS threads, no more than the physical cores the process may use.
-// On a busy machine every thread of a split product must get a core before the product is done,
-// so a run only gets as many threads as other processes leave cores free, and never fewer than
-// kBusyThreads. QV_ENGINE_THREADS fixes the count instead.
+// A product split over threads is done only when its slowest thread is, and on a busy machine a
+// thread waits for a core: a run gets the cores other programs' runnable threads leave free, and
+// never fewer than kBusyThreads, which measured best or close to it at every load seen (one
+// thread leaves the other cores' share to other programs). QV_ENGINE_THREADS fixes the count.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,39 +36,30 @@ int threadsFromSetting(const char *value);
 // Threads when nothing is set: the cores, capped, at least one.
 int defaultThreads(int cores);
 
-// Threads for one run: `maxThreads` when fixed by the user; otherwise the cores that other
-// processes leave free (`othersBusy` CPUs' worth of work on `onlineCpus` CPUs, scaled to the
-// process's `cores`), between kBusyThreads and `maxThreads`.
-int threadsForRun(int maxThreads, bool fixed, double othersBusy, int onlineCpus, int cores);
+// Threads for one run: `maxThreads` when fixed by the user; otherwise the cores other programs
+// leave free (`othersRunnable` threads wanting the `onlineCpus` CPUs, scaled to the process's
+// `cores`), between kBusyThreads and `maxThreads`.
+int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores);
 
-// Clock ticks of all CPUs together, from the "cpu" line of /proc/stat.
-struct CpuTicks {
-    uint64_t total = 0;
-    uint64_t idle = 0;
-};
-bool parseCpuTicks(std::string_view procStat, CpuTicks &ticks);
-// User and system ticks of a process, from its /proc/PID/stat.
-bool parseProcessTicks(std::string_view processStat, uint64_t &ticks);
-// CPUs' worth of work done by other processes between two samples.
-double othersBusyCpus(const CpuTicks &before, const CpuTicks &after, uint64_t ownBefore, uint64_t ownAfter,
-                      int onlineCpus);
+// From /proc/loadavg: the 1-minute load and the threads runnable right now. False if damaged.
+bool parseLoadAverage(std::string_view loadavg, double &oneMinute, int &runnable);
+// The state letter of a thread from its /proc/.../stat ('R' runnable), or 0 if damaged.
+char parseThreadState(std::string_view stat);
 
-// Samples the machine's load at most every kSampleInterval; after a pause longer than
-// kLongestWindow (the process idle meanwhile) the 1-minute load average stands in.
-class BusyCpus {
+// Other programs' runnable threads lately: the machine's runnable threads less this process's,
+// sampled at most every kSampleInterval and smoothed; after a pause longer than kLongestPause
+// the 1-minute load average (this process idle meanwhile) is blended in.
+class OthersLoad {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto kSampleInterval = std::chrono::milliseconds(250);
-    static constexpr auto kLongestWindow = std::chrono::seconds(10);
+    static constexpr auto kLongestPause = std::chrono::seconds(10);
 
-    // Other processes' CPUs' worth of work lately.
-    double othersBusy(Clock::time_point now);
+    double runnable(Clock::time_point now);
 
 private:
     bool m_sampled = false;
     Clock::time_point m_at;
-    CpuTicks m_cpu;
-    uint64_t m_own = 0;
     double m_estimate = 0;
 };
 

@@ -10,8 +10,8 @@
 //  - attributes signature_inputs and signature_outputs (List[str]) naming those values; they are
 //    the graph's operations, each used at index 0.
 // Runs happen under inference mode on the CPU. Compute threads are set up once, before the first
-// load: each run gets up to the machine's physical cores, at most 4, and as few as 2 when other
-// processes keep the cores busy; QV_ENGINE_THREADS (a positive number) fixes the count instead.
+// load: each run gets up to the machine's physical cores, at most 4, and down to 2 while other
+// programs keep the cores busy. QV_ENGINE_THREADS (a positive number) fixes the count instead.
 #pragma once
 
 #include <stddef.h>
