@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtDebug>
 
 #include <cerrno>
@@ -97,10 +99,13 @@ void salvageFile(detail::StoreCore &core, const QString &reason) {
     damaged.setUserInfoValue(QStringLiteral("kept"), outcome.kept);
     damaged.setUserInfoValue(QStringLiteral("lost"), outcome.lost);
     damaged.setUserInfoValue(QStringLiteral("unreadable"), outcome.unreadable);
-    detail::report(damaged, QStringLiteral("Damaged object store moved aside to %1; %2 objects kept, %3 lost")
-                                .arg(movedTo)
-                                .arg(outcome.kept)
-                                .arg(outcome.lost));
+    damaged.setUserInfoValue(QStringLiteral("uncounted"), outcome.uncounted);
+    detail::report(damaged,
+                   QStringLiteral("Damaged object store moved aside to %1; %2 objects kept, %3%4 lost")
+                       .arg(movedTo)
+                       .arg(outcome.kept)
+                       .arg(outcome.lost)
+                       .arg(outcome.uncounted.isEmpty() ? QString() : QStringLiteral(" or more")));
 }
 
 } // namespace
@@ -386,9 +391,9 @@ QList<SalvageReport> ObjectStore::pendingSalvageReports() const {
         exists.reset();
         if (!any)
             return reports;
-        sqlite::Statement &st =
-            c.db.prepare(QStringLiteral("SELECT movedTo, kept, lost, unreadable, at FROM %1 ORDER BY at")
-                             .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
+        sqlite::Statement &st = c.db.prepare(
+            QStringLiteral("SELECT movedTo, kept, lost, unreadable, at, classes FROM %1 ORDER BY at")
+                .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
         while (st.step()) {
             SalvageReport report;
             report.movedTo = st.column(0).toString();
@@ -397,6 +402,11 @@ QList<SalvageReport> ObjectStore::pendingSalvageReports() const {
             const QString unreadable = st.column(3).toString();
             report.unreadable = unreadable.isEmpty() ? QStringList() : unreadable.split(QLatin1Char('\n'));
             report.when = QDateTime::fromMSecsSinceEpoch(st.columnInt(4), Qt::UTC);
+            const QJsonObject classes = QJsonDocument::fromJson(st.column(5).toString().toUtf8()).object();
+            for (auto it = classes.constBegin(); it != classes.constEnd(); ++it) {
+                if (it.value().toObject().value(QStringLiteral("uncounted")).toBool())
+                    report.uncounted.append(it.key());
+            }
             reports.append(report);
         }
     } catch (const StoreError &e) {
