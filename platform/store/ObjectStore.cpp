@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QtDebug>
 
+#include <sqlite3.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -179,6 +181,11 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
             core->closeConnections();
             if (e.sqliteCode() < 0)
                 return fail(static_cast<int>(-e.sqliteCode()), e.message());
+            // A file SQLite may write, in a folder where it may not make its WAL files beside it.
+            if (e.sqliteCode() == SQLITE_READONLY)
+                return fail(ReadOnly,
+                            QStringLiteral("The object store %1 is read-only: it cannot keep anything (%2)")
+                                .arg(path, e.message()));
             if (salvaged || !sqlite::isDamage(e.sqliteCode()))
                 return fail(OpenFailed, e.message());
             try {
