@@ -19,6 +19,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 namespace {
@@ -58,16 +63,59 @@ void removeWithJournal(const QString &path) {
         QFile::remove(path + QLatin1String(suffix));
 }
 
+// Which file a path names: a salvage replaces it with another.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity &o) const { return device == o.device && inode == o.inode; }
+};
+
+FileIdentity identityOf(const QString &path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino};
+}
+
+// Held exclusively while a file is salvaged and shared while it is opened:
+// two launches finding the same damaged file salvage it once, and none opens
+// it while it is being replaced. It is taken on the folder, which leaves no
+// file of its own behind.
+class SalvageLock {
+public:
+    SalvageLock(const QString &path, bool exclusive)
+        : m_fd(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~SalvageLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    SalvageLock(const SalvageLock &) = delete;
+    SalvageLock &operator=(const SalvageLock &) = delete;
+
+private:
+    int m_fd;
+};
+
 // Copies what can be read from the damaged file at `path` into a fresh file,
-// moves the damaged one aside and puts the fresh one in its place. Throws
-// StoreError (OpenFailed) when the files cannot be moved; the damaged file is
-// then left where it was.
-void salvageFile(detail::StoreCore &core, const QString &reason) {
+// moves the damaged one aside and puts the fresh one in its place. Returns
+// false, having done nothing, when the file is no longer the one found damaged
+// (another launch salvaged it meanwhile). Throws StoreError (OpenFailed) when
+// the files cannot be moved; the damaged file is then left where it was.
+bool salvageFile(detail::StoreCore &core, const QString &reason, const FileIdentity &damagedFile) {
     const QString path = core.path;
+    core.closeConnections();
+    const SalvageLock lock(path, true);
+    if (!(identityOf(path) == damagedFile))
+        return false;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const QString movedTo = path + QStringLiteral(".damaged-") + stamp;
     const QString fresh = path + QStringLiteral(".salvage");
-    core.closeConnections();
     removeWithJournal(fresh);
     detail::SalvageOutcome outcome;
     try {
@@ -108,6 +156,7 @@ void salvageFile(detail::StoreCore &core, const QString &reason) {
                        .arg(outcome.kept)
                        .arg(outcome.lost)
                        .arg(outcome.uncounted.isEmpty() ? QString() : QStringLiteral(" or more")));
+    return true;
 }
 
 } // namespace
@@ -158,15 +207,23 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
 
     // Damage met while the file was in use is checked now, before anything reads it.
     bool salvaged = false;
+    FileIdentity opened;
     try {
-        if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {
+        QString damage;
+        {
+            const SalvageLock shared(path, false);
+            opened = identityOf(path);
             QString verdict;
-            if (detail::fileIsSound(path, &verdict)) {
-                QFile::remove(detail::StoreCore::checkMarkerPath(path));
-            } else {
-                salvageFile(*core, QStringLiteral("Integrity check failed: %1").arg(verdict));
-                salvaged = true;
+            if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {
+                if (detail::fileIsSound(path, &verdict))
+                    QFile::remove(detail::StoreCore::checkMarkerPath(path));
+                else
+                    damage = QStringLiteral("Integrity check failed: %1").arg(verdict);
             }
+        }
+        if (!damage.isEmpty()) {
+            salvageFile(*core, damage, opened);
+            salvaged = true;
         }
     } catch (const StoreError &e) {
         return fail(static_cast<int>(-e.sqliteCode()), e.message());
@@ -174,6 +231,8 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
 
     for (;;) {
         try {
+            const SalvageLock shared(path, false);
+            opened = identityOf(path);
             core->openFile(configuration);
             core->damageNoted = false;
             return ObjectStore(core);
@@ -189,7 +248,8 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
             if (salvaged || !sqlite::isDamage(e.sqliteCode()))
                 return fail(OpenFailed, e.message());
             try {
-                salvageFile(*core, e.message());
+                // Salvaged here, or by another launch meanwhile: either way it is opened once more.
+                salvageFile(*core, e.message(), opened);
                 salvaged = true;
             } catch (const StoreError &s) {
                 return fail(static_cast<int>(-s.sqliteCode()), s.message());

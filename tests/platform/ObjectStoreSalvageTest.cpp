@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sqlite3.h>
 
@@ -305,4 +306,28 @@ TEST(ObjectStoreSalvage, TheUserIsToldOnceEvenAcrossLaunches) {
     EXPECT_TRUE(store.pendingSalvageReports().isEmpty());
     // Only one damaged file was moved aside.
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 1);
+}
+
+TEST(ObjectStoreSalvage, TwoLaunchesFindingTheSameDamagedFileSalvageItOnce) {
+    QTemporaryDir dir;
+    const QString path = filledStore(dir);
+    overwritePage(path, 1, 21);
+    QList<QProcess *> launches;
+    for (int i = 0; i < 3; ++i) {
+        auto *child = new QProcess;
+        child->start(QStringLiteral(QV_STORE_TEST_CHILD), {QStringLiteral("open"), path});
+        launches.append(child);
+    }
+    for (QProcess *child : std::as_const(launches)) {
+        ASSERT_TRUE(child->waitForFinished(60000));
+        EXPECT_EQ(child->readAllStandardOutput().trimmed().toStdString(), "ok");
+        delete child;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 1);
+    ObjectStore store = ObjectStore::open(configuration(path));
+    ASSERT_FALSE(store.isNull());
+    EXPECT_EQ(store.pendingSalvageReports().size(), 1);
+    EXPECT_EQ(store.objects(QStringLiteral("Translation")).count(), kTranslations);
+    EXPECT_EQ(Settings(store.objectForPrimaryKey(QStringLiteral("Settings"), 1)).recentlyLanguages().size(),
+              3);
 }
