@@ -211,17 +211,17 @@ QList<PageFile::Row> PageFile::rows(qint64 number, bool withValues) const {
         row.rowid = static_cast<qint64>(rowid);
         row.complete = local == static_cast<qint64>(payload);
         bool ok = true;
-        qint64 body = 0;
-        while (cursor < headerEnd) {
+        quint64 body = 0;
+        while (ok && cursor < headerEnd) {
             quint64 type = 0;
-            if (!readVarint(cursor, headerEnd, type) || bodySize(type) < 0) {
-                ok = false;
-                break;
+            ok = readVarint(cursor, headerEnd, type) && bodySize(type) >= 0;
+            if (ok) {
+                row.types.append(static_cast<qint64>(type));
+                body += static_cast<quint64>(bodySize(type));
+                ok = body <= payload;
             }
-            row.types.append(static_cast<qint64>(type));
-            body += bodySize(type);
         }
-        if (!ok || cursor != headerEnd || qint64(headerSize) + body != static_cast<qint64>(payload))
+        if (!ok || cursor != headerEnd || headerSize + body != payload)
             continue;
         if (withValues && row.complete) {
             const uchar *value = headerEnd;
