@@ -212,6 +212,10 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
         QString damage;
         {
             const SalvageLock shared(path, false);
+            // Nobody salvages while the lock is shared: copies found now were left by a
+            // salvage that was cut short, and each is as large as the store.
+            removeWithJournal(path + QStringLiteral(".salvage"));
+            removeWithJournal(path + QStringLiteral(".salvage-probe"));
             opened = identityOf(path);
             QString verdict;
             if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {

@@ -331,3 +331,15 @@ TEST(ObjectStoreSalvage, TwoLaunchesFindingTheSameDamagedFileSalvageItOnce) {
     EXPECT_EQ(Settings(store.objectForPrimaryKey(QStringLiteral("Settings"), 1)).recentlyLanguages().size(),
               3);
 }
+
+TEST(ObjectStoreSalvage, CopiesLeftByASalvageCutShortAreRemovedAtTheNextOpen) {
+    QTemporaryDir dir;
+    const QString path = filledStore(dir);
+    for (const char *left : {".salvage", ".salvage-journal", ".salvage-probe", ".salvage-probe-wal"})
+        ASSERT_TRUE(QFile::copy(path, path + QLatin1String(left)));
+    ObjectStore store = ObjectStore::open(configuration(path));
+    ASSERT_FALSE(store.isNull());
+    EXPECT_EQ(store.objects(QStringLiteral("Translation")).count(), kTranslations);
+    EXPECT_TRUE(store.pendingSalvageReports().isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.salvage*")}, QDir::Files).isEmpty());
+}
