@@ -152,7 +152,8 @@ void QVMSpeechSynthesizerService::onlinePlayTextToSpeech(const QString &text,
                                                          const QString &localeIdentifier) {
     const QVRemoteSettings remote = QVSettingsService::defaultSettings().remoteSettings();
     const qint64 limit = remote.isValid() ? remote.onlineSpeechCharacterLimit() : 0;
-    if (text.isEmpty() || localeIdentifier.isEmpty() || limit <= 0 || text.size() > limit) {
+    // Compared as unsigned numbers, so a negative limit sets none.
+    if (text.isEmpty() || localeIdentifier.isEmpty() || quint64(text.size()) > quint64(limit)) {
         complete(false);
         return;
     }

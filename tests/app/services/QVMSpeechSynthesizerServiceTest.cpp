@@ -160,12 +160,21 @@ TEST_F(QVMSpeechSynthesizerServiceTest, BackendAudioIsAskedAtTheSpeedsRateAndPla
 TEST_F(QVMSpeechSynthesizerServiceTest, TextsOverTheOnlineLimitEndAtOnceWithoutARequest) {
     struct Case {
         const char *name;
+        qint64 limit;
         int length;
         bool sent;
     };
-    const QList<Case> cases = {{"at the limit", 100, true}, {"one over", 101, false}};
+    // Lengths and the limit compare as unsigned numbers: a negative limit sets none.
+    const QList<Case> cases = {{"at the limit", 100, 100, true},
+                               {"one over", 100, 101, false},
+                               {"a zero limit", 0, 1, false},
+                               {"a negative limit", -1, 5000, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_FALSE(QVSettingsService::changeSettings(
+            [&](platform::Transaction &tx, const QVTranslateSettings &settings) {
+                settings.remoteSettings().setOnlineSpeechCharacterLimit(tx, c.limit);
+            }));
         backend.clearRequests();
         Calls<bool> completion;
         service->speechText(QString(c.length, 'a'), language("fr_FR"), completion.block());
