@@ -89,6 +89,28 @@ TEST_F(PartOfSpeechTest, RangesAreUtf16PositionsOfTheWholeText) {
     EXPECT_EQ(cursor.charFormat().foreground().color(), kRed);
 }
 
+TEST_F(PartOfSpeechTest, ADocumentColoursTheSameWordsWhateverTheLineBreaks) {
+    // A document keeps one position for "\r\n", where the text has two.
+    for (const char *lineBreak : {"\n", "\r\n", "\r", "\r\n\r\n", "\n\r"}) {
+        SCOPED_TRACE(QString::fromLatin1(lineBreak).toUtf8().toPercentEncoding().toStdString());
+        const QString text =
+            QStringLiteral("Birds sing.%1He runs fast.%1Cats eat").arg(QLatin1String(lineBreak));
+        const QVAttributedString coloured = QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(
+            text, QStringLiteral("en"), QVPartOfSpeechService::Verb, kBlack);
+        QTextDocument document;
+        coloured.applyTo(&document);
+        QStringList red;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().foreground().color() == kRed)
+                    red.append(it.fragment().text());
+            }
+        }
+        EXPECT_EQ(red, coloured.stretchesWithColor(kRed));
+        EXPECT_EQ(red, (QStringList{"sing", "runs", "eat"}));
+    }
+}
+
 TEST_F(PartOfSpeechTest, ThemeColourFollowsTheInterface) {
     QVMStyleService &style = QVMStyleService::shared();
     const QVMStyleService::ColorScheme before = style.desktopColorScheme();
