@@ -30,16 +30,17 @@ QVariant unwrapped(QVariant value) {
 } // namespace
 
 QVMStyleService &QVMStyleService::shared() {
-    static QVMStyleService *service = [] {
-        auto *created = new QVMStyleService;
-        if (QCoreApplication *app = QCoreApplication::instance())
-            created->moveToThread(app->thread());
-        return created;
-    }();
+    static QVMStyleService *service = new QVMStyleService;
     return *service;
 }
 
 QVMStyleService::QVMStyleService() {
+    // Moved before anything can reach the main thread, which may start using it at once.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        moveToThread(app->thread());
+    // The first answer already follows the desktop; the portal answers in milliseconds,
+    // and a slow one is caught up with by the asynchronous read below.
+    readDesktopColorScheme(kFirstReadTimeoutMs);
     // The palette, the application's events and the bus belong to the main thread.
     const auto start = [this] {
         if (QCoreApplication *app = QCoreApplication::instance())
@@ -88,15 +89,32 @@ void QVMStyleService::setDesktopColorScheme(ColorScheme scheme) {
         platform::dispatchAsyncMain([this] { announceIfChanged(); });
 }
 
-void QVMStyleService::refreshDesktopColorScheme() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
+QDBusMessage QVMStyleService::colorSchemeReadCall() {
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(kPortalService), QString::fromLatin1(kPortalPath),
                                        QString::fromLatin1(kPortalSettingsInterface), QStringLiteral("Read"));
     call << QString::fromLatin1(kAppearanceNamespace) << QString::fromLatin1(kColorSchemeKey);
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    return call;
+}
+
+bool QVMStyleService::readDesktopColorScheme(int timeoutMs) {
+    if (!QCoreApplication::instance())
+        return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QDBusMessage reply = bus.call(colorSchemeReadCall(), QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    applySchemeValue(reply.arguments().first());
+    return true;
+}
+
+void QVMStyleService::refreshDesktopColorScheme() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(colorSchemeReadCall()), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusMessage reply = finished->reply();

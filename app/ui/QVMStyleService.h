@@ -27,12 +27,16 @@ public:
     void setDesktopColorScheme(ColorScheme scheme);
     // Asks the portal again (asynchronously); an unreachable portal leaves the scheme as it is.
     void refreshDesktopColorScheme();
+    // Asks the portal and waits at most the time given; false when no answer came.
+    bool readDesktopColorScheme(int timeoutMs);
 
     static constexpr const char *kPortalService = "org.freedesktop.portal.Desktop";
     static constexpr const char *kPortalPath = "/org/freedesktop/portal/desktop";
     static constexpr const char *kPortalSettingsInterface = "org.freedesktop.portal.Settings";
     static constexpr const char *kAppearanceNamespace = "org.freedesktop.appearance";
     static constexpr const char *kColorSchemeKey = "color-scheme";
+    // How long the first answer may wait for the portal.
+    static constexpr int kFirstReadTimeoutMs = 250;
 
 signals:
     void darkModeChanged(bool dark);
@@ -46,6 +50,7 @@ protected:
 
 private:
     QVMStyleService();
+    static QDBusMessage colorSchemeReadCall();
     bool computeDarkMode() const;
     void paletteChanged();
     void announceIfChanged();

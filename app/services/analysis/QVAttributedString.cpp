@@ -1,5 +1,7 @@
 #include "services/analysis/QVAttributedString.h"
 
+#include <algorithm>
+
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -92,12 +94,23 @@ QList<QTextLayout::FormatRange> QVAttributedString::formatRanges() const {
 void QVAttributedString::applyTo(QTextDocument *document) const {
     if (!document)
         return;
-    // A document counts a line break as one position, as the text does.
+    // A document keeps one position for "\r\n", where the text has two: positions
+    // after each such pair move back by one.
+    QList<quint64> pairEnds;
+    for (qsizetype i = 1; i < m_text.size(); ++i) {
+        if (m_text.at(i) == QLatin1Char('\n') && m_text.at(i - 1) == QLatin1Char('\r'))
+            pairEnds.append(static_cast<quint64>(i));
+    }
+    const auto documentPosition = [&pairEnds](quint64 position) {
+        const auto before =
+            std::lower_bound(pairEnds.cbegin(), pairEnds.cend(), position) - pairEnds.cbegin();
+        return static_cast<int>(position - static_cast<quint64>(before));
+    };
     document->setPlainText(m_text);
     QTextCursor cursor(document);
     for (const QVColorRun &run : m_runs) {
-        cursor.setPosition(static_cast<int>(run.range.location));
-        cursor.setPosition(static_cast<int>(run.range.location + run.range.length), QTextCursor::KeepAnchor);
+        cursor.setPosition(documentPosition(run.range.location));
+        cursor.setPosition(documentPosition(run.range.location + run.range.length), QTextCursor::KeepAnchor);
         QTextCharFormat format;
         format.setForeground(run.color);
         cursor.mergeCharFormat(format);

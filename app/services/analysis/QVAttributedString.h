@@ -43,7 +43,8 @@ public:
 
     // For QTextLayout / QPlainTextEdit extra formats.
     QList<QTextLayout::FormatRange> formatRanges() const;
-    // Replaces the document's text and colours it.
+    // Replaces the document's text and colours it (a document holds "\r\n" as one
+    // line break: the colours stay on their characters).
     void applyTo(QTextDocument *document) const;
 
 private:

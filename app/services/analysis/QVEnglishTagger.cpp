@@ -1,6 +1,7 @@
 #include "services/analysis/QVEnglishTagger.h"
 
 #include <QHash>
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 namespace {
@@ -41,7 +42,12 @@ QHash<QString, QString> buildClosedClasses() {
     add(QVLexicalClass::kNumber,
         {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten", "eleven",
          "twelve", "twenty", "thirty", "hundred", "thousand", "million", "billion"});
-    add(QVLexicalClass::kAdverb, {"not", "there", "how", "when", "where", "why"});
+    // Adverbs WordNet mostly counts as adjectives or nouns ("very", "now").
+    add(QVLexicalClass::kAdverb,
+        {"not",     "there",   "how",     "when",   "where",    "why",       "very",   "too",
+         "also",    "quite",   "rather",  "really", "always",   "never",     "often",  "sometimes",
+         "usually", "seldom",  "already", "soon",   "again",    "almost",    "here",   "now",
+         "ever",    "perhaps", "maybe",   "today",  "tomorrow", "yesterday", "tonight"});
     add(QVLexicalClass::kInterjection,
         {"oh", "ah", "hello", "hi", "hey", "wow", "yes", "please", "thanks", "ok"});
     // Auxiliaries and modals: WordNet knows "can" and "will" mostly as nouns.
@@ -87,16 +93,49 @@ bool hasLetterOrDigit(QStringView text) {
     return false;
 }
 
+QString normalised(const QString &word) {
+    QString lower = word.toLower();
+    lower.replace(QChar(0x2019), QLatin1Char('\'')); // typographic apostrophe
+    return lower;
+}
+
+bool isTag(const QVTaggedToken &token, const char *tag) {
+    return token.tag == QLatin1String(tag);
+}
+
+// Words after which the next one is a verb ("I love", "should study"): subject
+// pronouns that are never objects, and modals.
+bool leadsToVerb(const QString &lower) {
+    static const QSet<QString> words = {
+        QStringLiteral("i"),        QStringLiteral("he"),        QStringLiteral("she"),
+        QStringLiteral("we"),       QStringLiteral("they"),      QStringLiteral("can"),
+        QStringLiteral("could"),    QStringLiteral("will"),      QStringLiteral("would"),
+        QStringLiteral("shall"),    QStringLiteral("should"),    QStringLiteral("may"),
+        QStringLiteral("might"),    QStringLiteral("must"),      QStringLiteral("do"),
+        QStringLiteral("does"),     QStringLiteral("did"),       QStringLiteral("don't"),
+        QStringLiteral("doesn't"),  QStringLiteral("didn't"),    QStringLiteral("won't"),
+        QStringLiteral("can't"),    QStringLiteral("cannot"),    QStringLiteral("couldn't"),
+        QStringLiteral("wouldn't"), QStringLiteral("shouldn't"), QStringLiteral("mustn't")};
+    return words.contains(lower);
+}
+
+// Determiners after which the next word is no verb ("their work").
+bool leadsToNoun(const QString &lower) {
+    static const QSet<QString> words = {
+        QStringLiteral("the"),   QStringLiteral("a"),     QStringLiteral("an"),  QStringLiteral("my"),
+        QStringLiteral("your"),  QStringLiteral("his"),   QStringLiteral("its"), QStringLiteral("our"),
+        QStringLiteral("their"), QStringLiteral("every"), QStringLiteral("each")};
+    return words.contains(lower);
+}
+
 // "her" before a noun or an adjective is a determiner ("her car"), else a pronoun ("saw her").
 void resolvePossessive(QList<QVTaggedToken> &tokens) {
-    if (tokens.size() < 2)
-        return;
-    QVTaggedToken &previous = tokens[tokens.size() - 2];
-    if (previous.text.compare(QLatin1String("her"), Qt::CaseInsensitive) != 0)
-        return;
-    const QString &tag = tokens.last().tag;
-    if (tag == QLatin1String(QVLexicalClass::kNoun) || tag == QLatin1String(QVLexicalClass::kAdjective))
-        previous.tag = QString::fromLatin1(QVLexicalClass::kDeterminer);
+    for (qsizetype i = 0; i + 1 < tokens.size(); ++i) {
+        if (tokens[i].text.compare(QLatin1String("her"), Qt::CaseInsensitive) != 0)
+            continue;
+        if (isTag(tokens[i + 1], QVLexicalClass::kNoun) || isTag(tokens[i + 1], QVLexicalClass::kAdjective))
+            tokens[i].tag = QString::fromLatin1(QVLexicalClass::kDeterminer);
+    }
 }
 
 } // namespace
@@ -109,9 +148,23 @@ QString QVEnglishTagger::closedClassOfWord(const QString &lowerCaseWord) {
     return classes.value(lowerCaseWord);
 }
 
+bool QVEnglishTagger::canBe(const QString &word, QVWordNetDatabase::Pos pos, bool seenInTaggedText) const {
+    if (!m_wordnet)
+        return false;
+    for (const QString &base : m_wordnet->baseForms(pos, normalised(word))) {
+        if (!seenInTaggedText || m_wordnet->indexEntry(pos, base)->taggedSenseCount > 0)
+            return true;
+    }
+    return false;
+}
+
+bool QVEnglishTagger::isOpenClassWord(const QString &word) {
+    const QString lower = normalised(word);
+    return !isNumber(lower) && closedClassOfWord(lower).isNull() && !lower.endsWith(QLatin1String("n't"));
+}
+
 QString QVEnglishTagger::lexicalClassOfWord(const QString &word) const {
-    QString lower = word.toLower();
-    lower.replace(QChar(0x2019), QLatin1Char('\'')); // typographic apostrophe
+    QString lower = normalised(word);
     if (isNumber(lower))
         return QString::fromLatin1(QVLexicalClass::kNumber);
     if (const QString closed = closedClassOfWord(lower); !closed.isNull())
@@ -145,8 +198,10 @@ QString QVEnglishTagger::lexicalClassOfWord(const QString &word) const {
 
 QList<QVTaggedToken> QVEnglishTagger::tagWords(const QString &text) const {
     QList<QVTaggedToken> tokens;
+    QList<bool> followsDirectly; // only spaces between a word and the one before it
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
     qsizetype start = 0;
+    qsizetype previousEnd = -1;
     for (qsizetype next = finder.toNextBoundary(); next >= 0; next = finder.toNextBoundary()) {
         const QStringView piece = QStringView(text).mid(start, next - start);
         if (hasLetterOrDigit(piece)) {
@@ -155,9 +210,37 @@ QList<QVTaggedToken> QVEnglishTagger::tagWords(const QString &text) const {
             token.text = piece.toString();
             token.tag = lexicalClassOfWord(token.text);
             tokens.append(token);
-            resolvePossessive(tokens);
+            followsDirectly.append(
+                previousEnd >= 0 &&
+                QStringView(text).mid(previousEnd, start - previousEnd).trimmed().isEmpty());
+            previousEnd = next;
         }
         start = next;
     }
+    applyContext(tokens, followsDirectly);
+    resolvePossessive(tokens);
     return tokens;
+}
+
+// A word's own most frequent class gives way to what its neighbours call for, when
+// WordNet knows the word in that class too.
+void QVEnglishTagger::applyContext(QList<QVTaggedToken> &tokens, const QList<bool> &followsDirectly) const {
+    for (qsizetype i = 1; i < tokens.size(); ++i) {
+        QVTaggedToken &token = tokens[i];
+        if (!followsDirectly[i] || !isOpenClassWord(token.text))
+            continue;
+        const QString previous = normalised(tokens[i - 1].text);
+        if (leadsToVerb(previous) && !isTag(token, QVLexicalClass::kVerb) && canBe(token.text, Pos::Verb))
+            token.tag = QString::fromLatin1(QVLexicalClass::kVerb);
+        else if (leadsToNoun(previous) && isTag(token, QVLexicalClass::kVerb) && canBe(token.text, Pos::Noun))
+            token.tag = QString::fromLatin1(QVLexicalClass::kNoun);
+    }
+    // A noun right before another noun is its adjective when it commonly is one
+    // ("red car", not the rare adjective of "chicken soup").
+    for (qsizetype i = 0; i + 1 < tokens.size(); ++i) {
+        if (followsDirectly[i + 1] && isTag(tokens[i], QVLexicalClass::kNoun) &&
+            isTag(tokens[i + 1], QVLexicalClass::kNoun) && isOpenClassWord(tokens[i].text) &&
+            isOpenClassWord(tokens[i + 1].text) && canBe(tokens[i].text, Pos::Adjective, true))
+            tokens[i].tag = QString::fromLatin1(QVLexicalClass::kAdjective);
+    }
 }

@@ -31,12 +31,15 @@ struct QVTaggedToken {
     QString tag;
 };
 
-// Parts of speech of English words without context: closed classes (pronouns,
-// determiners, prepositions, conjunctions, auxiliaries...) from fixed lists
-// first; then the WordNet index, where each part of speech the word (or a base
-// form of it, by the exception lists and suffix rules) has is scored by its
-// tagged-sense count, then its sense count, and the highest wins ("runs": verb
-// 29 against noun 7). Words WordNet lacks are taken as nouns (names mostly).
+// Parts of speech of English words: closed classes (pronouns, determiners,
+// prepositions, conjunctions, auxiliaries...) from fixed lists first; then the
+// WordNet index, where each part of speech the word (or a base form of it, by the
+// exception lists and suffix rules) has is scored by its tagged-sense count, then
+// its sense count, and the highest wins ("runs": verb 29 against noun 7). Words
+// WordNet lacks are taken as nouns (names mostly). In a text, the neighbours then
+// choose among the classes WordNet gives a word: a verb after a subject pronoun or
+// a modal ("I love"), a noun after a determiner ("their work"), an adjective before
+// a noun ("red car").
 class QVEnglishTagger {
 public:
     explicit QVEnglishTagger(std::shared_ptr<const QVWordNetDatabase> wordnet);
@@ -49,5 +52,11 @@ public:
     static QString closedClassOfWord(const QString &lowerCaseWord);
 
 private:
+    // Whether WordNet knows the word (or a base form) in that class; with
+    // seenInTaggedText, only as a sense found in its tagged texts.
+    bool canBe(const QString &word, QVWordNetDatabase::Pos pos, bool seenInTaggedText = false) const;
+    static bool isOpenClassWord(const QString &word);
+    void applyContext(QList<QVTaggedToken> &tokens, const QList<bool> &followsDirectly) const;
+
     std::shared_ptr<const QVWordNetDatabase> m_wordnet;
 };

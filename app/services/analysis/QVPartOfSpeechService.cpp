@@ -34,6 +34,40 @@ bool hasLetterOrDigit(QStringView text) {
     return false;
 }
 
+// Titles and Latin abbreviations: their stop rarely ends a sentence ("Mr. Smith").
+const QStringList &abbreviations() {
+    static const QStringList words = {
+        QStringLiteral("Mr"),   QStringLiteral("Mrs"),  QStringLiteral("Ms"),   QStringLiteral("Mx"),
+        QStringLiteral("Dr"),   QStringLiteral("Prof"), QStringLiteral("St"),   QStringLiteral("Mt"),
+        QStringLiteral("Capt"), QStringLiteral("Col"),  QStringLiteral("Gen"),  QStringLiteral("Lt"),
+        QStringLiteral("Sgt"),  QStringLiteral("Rev"),  QStringLiteral("Hon"),  QStringLiteral("Gov"),
+        QStringLiteral("Sen"),  QStringLiteral("Rep"),  QStringLiteral("Pres"), QStringLiteral("Messrs"),
+        QStringLiteral("Mme"),  QStringLiteral("Mlle"), QStringLiteral("e.g"),  QStringLiteral("E.g"),
+        QStringLiteral("i.e"),  QStringLiteral("I.e"),  QStringLiteral("vs"),   QStringLiteral("cf"),
+        QStringLiteral("viz")};
+    return words;
+}
+
+// Whether a stretch that the boundary finder ends after "<abbreviation>. " goes on
+// into the next one: an abbreviation above or an initial ("J. R. Tolkien"), followed
+// by spaces on the same line.
+bool endsWithAbbreviation(QStringView stretch) {
+    qsizetype end = stretch.size();
+    while (end > 0 && (stretch.at(end - 1) == QLatin1Char(' ') || stretch.at(end - 1) == QLatin1Char('\t') ||
+                       stretch.at(end - 1) == QChar(0x00A0)))
+        --end;
+    if (end == stretch.size() || end == 0 || stretch.at(end - 1) != QLatin1Char('.'))
+        return false;
+    qsizetype begin = end - 1;
+    while (begin > 0 && !stretch.at(begin - 1).isSpace() && stretch.at(begin - 1) != QLatin1Char('(') &&
+           stretch.at(begin - 1) != QLatin1Char('"'))
+        --begin;
+    const QStringView word = stretch.mid(begin, end - 1 - begin);
+    if (word.size() == 1 && word.at(0).isUpper())
+        return true;
+    return abbreviations().contains(word);
+}
+
 } // namespace
 
 QString QVPartOfSpeechService::wordNetFolder() {
@@ -109,6 +143,8 @@ QList<QVSentenceDTO> QVPartOfSpeechService::sensencesDTOArrayfromText(const QStr
     qsizetype start = 0;
     for (qsizetype next = finder.toNextBoundary(); next >= 0; next = finder.toNextBoundary()) {
         const QStringView sentence = QStringView(text).mid(start, next - start);
+        if (next < text.size() && endsWithAbbreviation(sentence))
+            continue;
         // Stretches without a word (blank lines, stray punctuation) are no sentences.
         if (hasLetterOrDigit(sentence)) {
             sentences.append(QVSentenceDTO::initWithTag(

@@ -11,6 +11,8 @@
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <omp.h>
@@ -22,19 +24,37 @@ namespace {
 constexpr int kDefaultDpi = 96;
 constexpr int kMinDpi = 70;
 constexpr int kMaxDpi = 2400;
+// The engine refuses a side over 32767 pixels, and its working copies of a
+// picture past about 100 megapixels take gigabytes: larger pictures are read
+// smaller, their boxes scaled back.
+constexpr int kMaxSide = 32767;
+constexpr double kMaxPixels = 100e6;
 
 int dotsPerInch(const QImage &image) {
     const int dpi = qRound(image.dotsPerMeterX() * 0.0254);
     return dpi >= kMinDpi && dpi <= kMaxDpi ? dpi : kDefaultDpi;
 }
 
+// The factor (at most 1) that brings the picture within the engine's limits.
+double engineScale(QSize size) {
+    const double side = std::min(double(kMaxSide) / size.width(), double(kMaxSide) / size.height());
+    const double area = std::sqrt(kMaxPixels / (double(size.width()) * size.height()));
+    return std::min({1.0, side, area});
+}
+
 // Transparent parts become white (text over a transparent background reads as
 // text on paper), and the engine gets tightly typed RGB rows.
-QImage preparedPicture(const QImage &image) {
-    QImage flat(image.size(), QImage::Format_RGB888);
+QImage preparedPicture(const QImage &image, double scale) {
+    const QSize size =
+        scale < 1.0 ? QSize(std::max(1, int(image.width() * scale)), std::max(1, int(image.height() * scale)))
+                    : image.size();
+    QImage flat(size, QImage::Format_RGB888);
     flat.fill(Qt::white);
     QPainter painter(&flat);
-    painter.drawImage(0, 0, image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QImage source = image;
+    source.setDevicePixelRatio(1);
+    painter.drawImage(QRect(QPoint(), size), source);
     painter.end();
     return flat;
 }
@@ -163,10 +183,13 @@ platform::Error QVRecognitionOperation::recognize(QList<QVRecognizedBlock> &line
     // Automatic segmentation finds and reads the lines; layout-only modes read nothing.
     api->SetPageSegMode(tesseract::PSM_AUTO);
 
-    const QImage picture = preparedPicture(m_image);
+    const double scale = engineScale(m_image.size());
+    const QImage picture = preparedPicture(m_image, scale);
+    if (picture.isNull())
+        return errorWithCode(EngineFailed, QStringLiteral("The picture is too large to read"));
     api->SetImage(picture.constBits(), picture.width(), picture.height(), 3,
                   static_cast<int>(picture.bytesPerLine()));
-    api->SetSourceResolution(dotsPerInch(m_image));
+    api->SetSourceResolution(std::max(kMinDpi, qRound(dotsPerInch(m_image) * scale)));
 
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &QVRecognitionMonitor::shouldCancel;
@@ -191,7 +214,7 @@ platform::Error QVRecognitionOperation::recognize(QList<QVRecognizedBlock> &line
         iterator->BoundingBox(level, &left, &top, &right, &bottom);
         QVRecognizedBlock line;
         line.text = QString::fromUtf8(text.get());
-        line.boundingBox = QRectF(left, top, right - left, bottom - top);
+        line.boundingBox = QRectF(left / scale, top / scale, (right - left) / scale, (bottom - top) / scale);
         line.confidence = iterator->Confidence(level);
         line.level = kTextLineLevel;
         lines.append(line);

@@ -163,8 +163,11 @@ QByteArray QVPhotoService::dataPreProcessingImage(const QImage &picture) {
     QImage opaque(picture.size(), QImage::Format_RGB32);
     opaque.fill(Qt::white);
     {
+        // Pixel for pixel: a double-density picture would otherwise be drawn at half size.
+        QImage source = picture;
+        source.setDevicePixelRatio(1);
         QPainter painter(&opaque);
-        painter.drawImage(0, 0, picture);
+        painter.drawImage(0, 0, source);
     }
     if (!opaque.save(&buffer, "JPG", kJpegQuality))
         return {};

@@ -59,6 +59,8 @@ QImage QVRecognizedTextDrawing::drawRecognizedText(const QImage &picture,
     QImage drawn = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (drawn.isNull())
         return drawn;
+    // The boxes are in pixels: the painter must not scale them by the picture's density.
+    drawn.setDevicePixelRatio(1);
     QPainter painter(&drawn);
     painter.setRenderHint(QPainter::TextAntialiasing);
     for (const QVRecognizedBlock &line : lines) {

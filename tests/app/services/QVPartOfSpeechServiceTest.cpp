@@ -40,6 +40,18 @@ TEST_F(PartOfSpeechTest, ColoursOnlyTheWordsOfTheChosenTypeInRed) {
         {"She gave them her old books quickly.", QVPartOfSpeechService::Adverb, {"quickly"}},
         {"Children were running to the houses", QVPartOfSpeechService::Verb, {"were", "running"}},
         {"Children were running to the houses", QVPartOfSpeechService::Noun, {"Children", "houses"}},
+        // A word's neighbours decide between its parts of speech.
+        {"I love you", QVPartOfSpeechService::Verb, {"love"}},
+        {"We should study harder", QVPartOfSpeechService::Verb, {"should", "study"}},
+        {"They have finished their work", QVPartOfSpeechService::Noun, {"work"}},
+        {"They have finished their work", QVPartOfSpeechService::Verb, {"have", "finished"}},
+        {"He drives a red car", QVPartOfSpeechService::Adjective, {"red"}},
+        {"He drives a red car", QVPartOfSpeechService::Noun, {"car"}},
+        {"He was very happy", QVPartOfSpeechService::Adverb, {"very"}},
+        {"The chicken soup is hot", QVPartOfSpeechService::Adjective, {"hot"}},
+        {"Give it back to me", QVPartOfSpeechService::Verb, {"Give"}},
+        {"I went to school", QVPartOfSpeechService::Noun, {"school"}},
+        {"We did. Books sell well.", QVPartOfSpeechService::Noun, {"Books"}},
         {"He runs fast", QVPartOfSpeechService::None, {}},
         {"He runs fast", 6, {}},
         {"He runs fast", -1, {}},
@@ -87,6 +99,28 @@ TEST_F(PartOfSpeechTest, RangesAreUtf16PositionsOfTheWholeText) {
     EXPECT_EQ(cursor.charFormat().foreground().color(), kBlack);
     cursor.setPosition(20);
     EXPECT_EQ(cursor.charFormat().foreground().color(), kRed);
+}
+
+TEST_F(PartOfSpeechTest, ADocumentColoursTheSameWordsWhateverTheLineBreaks) {
+    // A document keeps one position for "\r\n", where the text has two.
+    for (const char *lineBreak : {"\n", "\r\n", "\r", "\r\n\r\n", "\n\r"}) {
+        SCOPED_TRACE(QString::fromLatin1(lineBreak).toUtf8().toPercentEncoding().toStdString());
+        const QString text =
+            QStringLiteral("Birds sing.%1He runs fast.%1Cats eat").arg(QLatin1String(lineBreak));
+        const QVAttributedString coloured = QVPartOfSpeechService::attributedPartsOfSpeechStringWithText(
+            text, QStringLiteral("en"), QVPartOfSpeechService::Verb, kBlack);
+        QTextDocument document;
+        coloured.applyTo(&document);
+        QStringList red;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().foreground().color() == kRed)
+                    red.append(it.fragment().text());
+            }
+        }
+        EXPECT_EQ(red, coloured.stretchesWithColor(kRed));
+        EXPECT_EQ(red, (QStringList{"sing", "runs", "eat"}));
+    }
 }
 
 TEST_F(PartOfSpeechTest, ThemeColourFollowsTheInterface) {
@@ -147,6 +181,14 @@ TEST(PartOfSpeechSentencesTest, NumbersSentencesInTextOrder) {
         {QStringLiteral("One sentence only"), {"One sentence only"}},
         {QStringLiteral("First line\nSecond line"), {"First line\n", "Second line"}},
         {QStringLiteral("Done. ... \n\n Next."), {"Done. ... \n", " Next."}},
+        // Titles, initials and Latin abbreviations end with a stop but not the sentence.
+        {QStringLiteral("Mr. Smith went to Washington. He stayed."),
+         {"Mr. Smith went to Washington. ", "He stayed."}},
+        {QStringLiteral("Dr. J. R. Tolkien wrote it. Yes."), {"Dr. J. R. Tolkien wrote it. ", "Yes."}},
+        {QStringLiteral("Cities, e.g. Paris, are big. I agree."),
+         {"Cities, e.g. Paris, are big. ", "I agree."}},
+        {QStringLiteral("Ask the Dr.\nShe knows."), {"Ask the Dr.\n", "She knows."}},
+        {QStringLiteral("Goodbye Mrs. "), {"Goodbye Mrs. "}},
         {QStringLiteral("   \n "), {}},
         {QStringLiteral(""), {}},
         {QString(), {}},

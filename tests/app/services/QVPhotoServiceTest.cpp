@@ -106,6 +106,15 @@ TEST(PhotoServiceScalingTest, UploadEncodingIsFullQualityJpegWithTransparencyOnW
     picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 75);
     EXPECT_GT(data.size(), lower.size()) << "not a lower default quality";
     EXPECT_TRUE(QVPhotoService::dataPreProcessingImage(QImage()).isEmpty());
+
+    // A double-density picture (a "@2x" file, a screen grab) is sent whole, pixel for pixel.
+    QImage dense(80, 60, QImage::Format_RGB32);
+    dense.fill(QColor(30, 60, 200));
+    dense.setDevicePixelRatio(2);
+    const QImage denseDecoded = QImage::fromData(QVPhotoService::dataPreProcessingImage(dense), "JPG");
+    ASSERT_EQ(denseDecoded.size(), QSize(80, 60));
+    EXPECT_LT(denseDecoded.pixelColor(75, 55).lightness(), 200)
+        << "the picture, not white, in its far corner";
 }
 
 // Offline: real recognition with Debian's English data, the bridge over an

@@ -44,15 +44,18 @@ TEST_F(RecognizedTextDrawingTest, TranslatedLinesReplaceTheOriginalsWhereTheySto
         const char *name;
         QColor background;
         QColor expectedText;
+        qreal devicePixelRatio; // boxes are in pixels whatever the picture's density
     };
     const QList<Case> cases = {
-        {"light background, dark text", QColor(200, 225, 255), Qt::black},
-        {"dark background, light text", QColor(20, 40, 90), Qt::white},
+        {"light background, dark text", QColor(200, 225, 255), Qt::black, 1},
+        {"dark background, light text", QColor(20, 40, 90), Qt::white, 1},
+        {"double-density picture", QColor(200, 225, 255), Qt::black, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         qvtest::TextPicture picture =
             qvtest::renderTextLines({QStringLiteral("Good morning friends")}, QSize(800, 160), c.background);
+        picture.image.setDevicePixelRatio(c.devicePixelRatio);
         const QRect box = picture.lineRects.first();
         const QImage drawn = QVRecognizedTextDrawing::drawRecognizedText(
             picture.image, {block(QStringLiteral("Guten Morgen\n"), box)});

@@ -106,6 +106,51 @@ TEST_F(TesseractManagerTest, TransparentPicturesAreReadAsTextOnWhite) {
     EXPECT_EQ(trimmed(outcome.lines[0].text), QStringLiteral("Transparent background"));
 }
 
+TEST_F(TesseractManagerTest, BoxesAreInThePicturesOwnPixelsWhateverItsSizeOrDensity) {
+    // The engine refuses a side over 32767 pixels: such a picture is read smaller.
+    // A double-density picture (a screen grab) is read at its full pixel size.
+    const QString written = QStringLiteral("Panorama words");
+    struct Case {
+        const char *name;
+        QSize size;
+        QPoint textAt;
+        qreal devicePixelRatio;
+    };
+    const QList<Case> cases = {
+        {"very wide", QSize(40000, 120), QPoint(30000, 20), 1},
+        {"very tall", QSize(700, 36000), QPoint(60, 30000), 1},
+        {"double density", QSize(900, 400), QPoint(300, 250), 2},
+    };
+    QVTesseractManager manager;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage picture(c.size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(60);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        const QRect drawn(c.textAt, QFontMetrics(font).size(0, written));
+        painter.drawText(drawn, Qt::AlignLeft | Qt::AlignVCenter, written);
+        painter.end();
+        picture.setDevicePixelRatio(c.devicePixelRatio);
+
+        Outcome outcome;
+        recognize(manager, picture, QStringLiteral("eng"), outcome);
+        finish(manager, outcome);
+        EXPECT_EQ(outcome.successes, 1) << outcome.error.localizedDescription().toStdString();
+        EXPECT_EQ(outcome.lines.size(), 1);
+        if (outcome.lines.size() != 1)
+            continue;
+        EXPECT_EQ(trimmed(outcome.lines[0].text), written);
+        const QRectF box = outcome.lines[0].boundingBox;
+        EXPECT_TRUE(QRectF(drawn).adjusted(-10, -10, 10, 10).contains(box))
+            << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
+        EXPECT_GT(box.width(), drawn.width() * 0.8);
+    }
+}
+
 TEST_F(TesseractManagerTest, EachFailureCallsFailureOnceOnTheMainThread) {
     QImage blank(400, 200, QImage::Format_RGB32);
     blank.fill(Qt::white);

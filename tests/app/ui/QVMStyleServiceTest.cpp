@@ -1,4 +1,5 @@
 #include "ui/QVMStyleService.h"
+#include "support/ChildProcess.h"
 #include "support/EventLoop.h"
 
 #include <QApplication>
@@ -130,6 +131,62 @@ TEST_F(StyleServiceTest, FollowsTheSettingsPortalOnTheSessionBus) {
     bus.unregisterService(QString::fromLatin1(QVMStyleService::kPortalService));
     bus.unregisterObject(QString::fromLatin1(QVMStyleService::kPortalPath));
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
+}
+
+// The first answer of a fresh process, for the test below: the palette's window colour
+// comes from QV_TEST_WINDOW; prints "dark=1" or "dark=0".
+TEST(StyleServiceChild, DISABLED_FirstAnswer) {
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, QColor(qEnvironmentVariable("QV_TEST_WINDOW")));
+    QApplication::setPalette(palette);
+    printf("dark=%d\n", QVMStyleService::isDarkMode() ? 1 : 0);
+}
+
+TEST(StyleServiceFirstAnswerTest, TheDesktopSchemeDecidesFromTheFirstCall) {
+    // A bus of this test's own: tests running beside it put their own portals on the shared one.
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--print-address=1")});
+    if (!daemon.waitForStarted(5000))
+        GTEST_SKIP() << "no dbus-daemon";
+    ASSERT_TRUE(qvtest::waitUntil([&] { return daemon.canReadLine(); }, 5000));
+    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+    const QString name = QStringLiteral("fake-portal-first");
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        ASSERT_TRUE(bus.isConnected());
+        FakeSettingsPortal portal;
+        ASSERT_TRUE(bus.registerObject(QString::fromLatin1(QVMStyleService::kPortalPath), &portal,
+                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        ASSERT_TRUE(bus.registerService(QString::fromLatin1(QVMStyleService::kPortalService)));
+        const struct {
+            const char *name;
+            uint scheme;
+            const char *window;
+            const char *output;
+        } cases[] = {
+            {"dark desktop, light palette", 1, "#fafafa", "dark=1"},
+            {"light desktop, dark palette", 2, "#1e1e1e", "dark=0"},
+            {"no preference, dark palette", 0, "#1e1e1e", "dark=1"},
+            {"no preference, light palette", 0, "#fafafa", "dark=0"},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.name);
+            portal.scheme = c.scheme;
+            auto child = qvtest::startChildTest(
+                QStringLiteral("StyleServiceChild.DISABLED_FirstAnswer"),
+                {{"QV_TEST_WINDOW", QString::fromLatin1(c.window)}, {"DBUS_SESSION_BUS_ADDRESS", address}});
+            // The portal answers from this thread: keep its events flowing while the child runs.
+            ASSERT_TRUE(qvtest::waitUntil([&] { return child->state() == QProcess::NotRunning; }, 30000));
+            EXPECT_EQ(child->exitCode(), 0);
+            EXPECT_TRUE(child->readAllStandardOutput().contains(c.output));
+        }
+        bus.unregisterService(QString::fromLatin1(QVMStyleService::kPortalService));
+        bus.unregisterObject(QString::fromLatin1(QVMStyleService::kPortalPath));
+    }
+    QDBusConnection::disconnectFromBus(name);
+    daemon.terminate();
+    daemon.waitForFinished(5000);
 }
 
 #include "QVMStyleServiceTest.moc"
