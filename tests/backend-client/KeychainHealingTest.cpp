@@ -15,6 +15,8 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 namespace {
@@ -132,14 +134,22 @@ TEST_F(KeychainHealingTest, LinkedFileOrFolderIsRefusedAndItsTargetLeftAlone) {
     struct Case {
         const char *name;
         bool linkFolder;
+        bool dangling;
     };
-    for (const Case &c : {Case{"the file is a link", false}, Case{"the folder is a link", true}}) {
+    const Case cases[] = {{"the file is a link", false, false},
+                          {"the file is a dangling link", false, true},
+                          {"the folder is a link", true, false}};
+    QStringList reported;
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QDir(folder()).removeRecursively();
         QFile::remove(folder());
-        write(target, planted);
-        ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QFile::remove(target);
+        if (!c.dangling) {
+            write(target, planted);
+            ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                          QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
         if (c.linkFolder) {
             QDir().mkpath(QFileInfo(folder()).absolutePath());
             ASSERT_TRUE(QFile::link(QFileInfo(target).absolutePath(), folder()));
@@ -148,19 +158,62 @@ TEST_F(KeychainHealingTest, LinkedFileOrFolderIsRefusedAndItsTargetLeftAlone) {
             ASSERT_TRUE(QFile::link(target, m_store->path()));
         }
         m_failures.clear();
+        m_problems.clear();
 
         EXPECT_TRUE(MFDataManager::sharedDataManager().uuid().isEmpty()) << "nothing is read through a link";
-        EXPECT_EQ(saveAppKey().size(), 36);
-        EXPECT_FALSE(m_failures.isEmpty()) << "the refused save is reported";
-        EXPECT_EQ(read(target), planted);
-        struct stat info {};
-        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0644u);
-        ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info), 0);
-        EXPECT_NE(info.st_mode & 0777, 0700u) << "the linked folder's mode is not changed";
-        EXPECT_TRUE(QFileInfo(c.linkFolder ? folder() : m_store->path()).isSymLink());
+        const QString identity = saveAppKey();
+        EXPECT_EQ(identity.size(), 36);
+        reported << problemNames();
+        if (c.dangling) {
+            EXPECT_FALSE(QFileInfo::exists(target)) << "nothing is created through a link";
+        } else {
+            EXPECT_EQ(read(target), planted);
+            struct stat info {};
+            ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0644u);
+            ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info), 0);
+            EXPECT_NE(info.st_mode & 0777, 0700u) << "the linked folder's mode is not changed";
+        }
+        if (c.linkFolder) {
+            EXPECT_FALSE(m_failures.isEmpty()) << "the refused save is reported";
+            EXPECT_TRUE(QFileInfo(folder()).isSymLink());
+            continue;
+        }
+        // A linked file is moved aside, link and all, and a file of the store's own holds the
+        // identity from then on: the next launch finds the same one.
+        EXPECT_TRUE(m_failures.isEmpty());
+        ASSERT_FALSE(m_problems.isEmpty());
+        const QString aside = m_problems.last().second.value("movedTo").toString();
+        EXPECT_TRUE(QFileInfo(aside).isSymLink()) << qPrintable(aside);
+        EXPECT_FALSE(QFileInfo(m_store->path()).isSymLink());
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), identity);
+        EXPECT_EQ(saveAppKey(), identity);
     }
-    EXPECT_TRUE(problemNames().contains(QStringLiteral("Keychain file refused")));
+    EXPECT_TRUE(reported.contains(QStringLiteral("Keychain file refused")));
+}
+
+// Nothing in the lock's place may keep every save out: a link or a folder there is moved aside.
+TEST_F(KeychainHealingTest, OddThingInPlaceOfTheLockFileIsMovedAside) {
+    struct Case {
+        const char *name;
+        std::function<bool(const QString &)> plant;
+    };
+    const Case cases[] = {
+        {"a dangling link",
+         [](const QString &lock) { return QFile::link(QStringLiteral("/nonexistent/x"), lock); }},
+        {"a folder", [](const QString &lock) { return QDir().mkpath(lock + QStringLiteral("/inside")); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder()).removeRecursively();
+        QDir().mkpath(folder());
+        ASSERT_TRUE(c.plant(m_store->path() + QStringLiteral(".lock")));
+        m_failures.clear();
+        const QString identity = saveAppKey();
+        EXPECT_TRUE(m_failures.isEmpty());
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), identity);
+        EXPECT_TRUE(problemNames().contains(QStringLiteral("Keychain file damaged")));
+    }
 }
 
 TEST_F(KeychainHealingTest, IdentityIsLookedUpInBothStoresOldestFirstAndKeptInThePrimary) {
