@@ -243,11 +243,23 @@ TEST_F(KeychainHealingTest, IdentityIsLookedUpInBothStoresOldestFirstAndKeptInTh
 
         EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected);
         EXPECT_EQ(saveAppKey(QStringLiteral("new-key")), c.expected);
-        // Copied to the primary store with its age, so the primary alone gives the same answer.
+        // Copied with its age to the primary store, and to the other one where that held an
+        // identity of its own: whichever store is up alone at the next launch gives the same answer.
         merovantia::KeychainStore::setFallback(nullptr);
         EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected);
         EXPECT_EQ(MFDataManager::sharedDataManager().appKey(), QStringLiteral("new-key"));
+        merovantia::KeychainStore::setShared(std::make_shared<FileKeychainStore>(otherPath));
+        merovantia::KeychainStore::setFallback(nullptr);
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected) << "the other store alone";
+        merovantia::KeychainStore::setShared(m_store);
     }
+    // A store that never held an identity is not given one.
+    QFile::remove(m_store->path());
+    QFile::remove(otherPath);
+    write(m_store->path(), storeFile({{"AAAA", older}}));
+    merovantia::KeychainStore::setFallback(std::make_shared<FileKeychainStore>(otherPath));
+    EXPECT_EQ(saveAppKey(), QStringLiteral("AAAA"));
+    EXPECT_FALSE(QFile::exists(otherPath));
 }
 
 TEST_F(KeychainHealingTest, LockKeptByAnotherProcessDoesNotHoldTheCallerLong) {
