@@ -15,6 +15,7 @@
 #include "services/packages/QVPackageDownloadManager.h"
 #include "services/packages/QVPackageFolders.h"
 #include "services/packages/QVPackagesMapper.h"
+#include "services/packages/QVPackagesRealm.h"
 
 #include "platform/ProblemReporter.h"
 
@@ -64,6 +65,31 @@ QVariantList demoCatalogue(qint64 archiveSize) {
     return {item};
 }
 
+// Maps the one-item catalogue. A catalogue fetched earlier keeps its German
+// packages and name: the demo joins them instead of replacing them.
+platform::Error addToCatalogue(const platform::ObjectStore &store, const QVariantList &catalogue) {
+    const QString code = QString::fromLatin1(kLanguage);
+    const QVPackagesRealm before(store.objectForPrimaryKey(QVPackagesRealm::storeClassName(), code));
+    const QList<platform::Object> earlier =
+        before.isNull() ? QList<platform::Object>() : before.packages().toList();
+    const QString earlierName = before.isNull() ? QString() : before.localName();
+    if (const platform::Error error = QVPackagesMapper::createRealmObject(catalogue))
+        return error;
+    if (earlier.isEmpty())
+        return {};
+    return store.write([&](platform::Transaction &tx) {
+        const QVPackagesRealm language(store.objectForPrimaryKey(QVPackagesRealm::storeClassName(), code));
+        if (language.isNull())
+            return;
+        language.setLocalName(tx, earlierName);
+        int at = 0;
+        for (const platform::Object &package : earlier) {
+            if (language.packages().indexOf(package) < 0)
+                language.packages().insert(tx, at++, package);
+        }
+    });
+}
+
 int installCommand(const tools::Options &options) {
     if (!options.count("archive"))
         return fail(QStringLiteral("install needs --archive"));
@@ -79,8 +105,7 @@ int installCommand(const tools::Options &options) {
         std::cout << "a German package is installed already\n";
         return 0;
     }
-    if (const platform::Error error =
-            QVPackagesMapper::createRealmObject(demoCatalogue(QFileInfo(archive).size())))
+    if (const platform::Error error = addToCatalogue(store, demoCatalogue(QFileInfo(archive).size())))
         return fail(error.localizedDescription());
     const QVLanguagePackageRealm package(
         store.objects(QVLanguagePackageRealm::storeClassName())
@@ -97,17 +122,21 @@ int installCommand(const tools::Options &options) {
     if (!QFile::copy(archive, cached))
         return fail(QStringLiteral("cannot copy the archive to %1").arg(cached));
     int status = 1;
+    bool answered = false; // a refusal can come before the event loop runs
     QVPackageDownloadManager::sharedManager().savePackage(
         package, cached,
-        [&status](const QString &) {
+        [&](const QString &) {
             status = 0;
+            answered = true;
             QCoreApplication::exit(0);
         },
-        [](const platform::Error &error) {
+        [&](const platform::Error &error) {
             fail(error.localizedDescription());
+            answered = true;
             QCoreApplication::exit(1);
         });
-    QCoreApplication::exec();
+    if (!answered)
+        QCoreApplication::exec();
     if (status == 0)
         std::cout << "installed the English-German demo package\n";
     return status;

@@ -166,7 +166,8 @@ QVariantList QVLanguageService::processingLanguageArray(const QVariantList &item
         if (fullCode.trimmed().isEmpty())
             continue;
         QString name = QVLocalizedString(fullCode);
-        if (name.contains(QLatin1Char('_'))) {
+        // The lookup gives the key back when it has no text, also for a code without "_".
+        if (name.contains(QLatin1Char('_')) || name == fullCode) {
             const QString english = stringValue(item, "englishName");
             name = english.isEmpty() ? fullCode : english;
         }

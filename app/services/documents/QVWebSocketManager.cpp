@@ -20,6 +20,7 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <QUuid>
 #include <QWebSocket>
 
@@ -76,6 +77,14 @@ public:
         return urlString;
     }
 };
+
+// The text without its last character (grapheme cluster).
+QString withoutLastCharacter(const QString &text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.toEnd();
+    const qsizetype previous = finder.toPreviousBoundary();
+    return text.left(previous > 0 ? previous : 0);
+}
 
 // Moves the finished download to `name` in `folder`, or to "base (n).ext" when that
 // name is taken; the path it took, or empty.
@@ -163,6 +172,8 @@ void QVWebSocketManager::createSocket() {
     request.setRawHeader("Authorization", kAuthorization);
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    socket->setMaxAllowedIncomingMessageSize(quint64(kMaxIncomingMessageBytes));
+    socket->setMaxAllowedIncomingFrameSize(quint64(kMaxIncomingMessageBytes));
     m_webSocket = socket;
     const quint64 job = m_job;
     connect(socket, &QWebSocket::connected, this, [this, job] {
@@ -247,8 +258,16 @@ void QVWebSocketManager::sendData() {
 
 void QVWebSocketManager::onTextMessage(const QString &message) {
     const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8());
-    if (!document.isObject())
+    if (!document.isObject()) {
+        // Other text is ignored, but a final frame that cannot be read would leave the job waiting for ever.
+        if (!m_downloading && message.contains(QLatin1String("\"finalResponse\""))) {
+            DevLog(QString::fromLatin1(kUnexpectedFormatLine), message,
+                   QString::fromLatin1(kDidReceiveMessage));
+            failJob(jobError(UnexpectedResponse,
+                             QStringLiteral("The document service sent an unreadable result")));
+        }
         return;
+    }
     const QVariantMap frame = document.object().toVariantMap();
     const QString type = frame.value(QStringLiteral("type")).toString();
     if (type == QLatin1String("progressLog")) {
@@ -356,7 +375,7 @@ QString QVWebSocketManager::suggestedFileName(const MFHTTPResponse &response) {
 QString QVWebSocketManager::safeFileName(const QString &suggested, const QString &fallback) {
     // Only the last part of anything that looks like a path, in either separator.
     QString name = suggested.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1);
-    name.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    name.remove(QRegularExpression(QStringLiteral("\\p{Cc}")));
     name = name.trimmed();
     // No hidden files, and neither "." nor "..".
     while (name.startsWith(QLatin1Char('.')))
@@ -364,15 +383,14 @@ QString QVWebSocketManager::safeFileName(const QString &suggested, const QString
     name = name.trimmed();
     if (name.isEmpty())
         return fallback;
-    while (name.toUtf8().size() > kMaxFileNameBytes) {
-        const QFileInfo info(name);
-        const QString suffix = info.suffix();
+    // Measured as the file system gets it, and cut by whole characters: half a
+    // surrogate pair would be written as a longer replacement character.
+    while (QFile::encodeName(name).size() > kMaxFileNameBytes) {
+        const QString suffix = QFileInfo(name).suffix();
         const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
-        if (base.size() <= 1) {
-            name.chop(1);
-            continue;
-        }
-        name = base.left(base.size() - 1) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+        const QString shorter = withoutLastCharacter(base);
+        name = shorter.isEmpty() || suffix.isEmpty() ? withoutLastCharacter(name)
+                                                     : shorter + QLatin1Char('.') + suffix;
     }
     return name;
 }
@@ -394,6 +412,15 @@ void QVWebSocketManager::onSocketError() {
 void QVWebSocketManager::onSocketClosed() {
     if (m_downloading) {
         dropSocket();
+        return;
+    }
+    // The socket itself closes on a message over the size limit.
+    if (m_webSocket && m_webSocket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+        const platform::Error error =
+            jobError(MessageTooLarge, QStringLiteral("The document service sent a message over %1 bytes")
+                                          .arg(kMaxIncomingMessageBytes));
+        DevLogger::logError(error, QString::fromLatin1(kDidFailWithError));
+        failJob(error);
         return;
     }
     // A socket that could not connect reports its error after the close.

@@ -30,8 +30,9 @@ class MFHTTPSessionManager;
 //
 // Main thread only. One job at a time, and every job ends in exactly one of
 // success or failure unless it is reset: a frame that cannot be built, a
-// malformed final frame, a socket closed before the result and a later job
-// all fail the job with an error of kErrorDomain. The downloaded file takes the
+// malformed final frame, a message over kMaxIncomingMessageBytes, a socket
+// closed before the result and a later job all fail the job with an error of
+// kErrorDomain. The downloaded file takes the
 // name the server suggests, reduced to a plain file name, and never replaces a
 // file already in the folder ("name (1).docx" instead).
 class QVWebSocketManager : public QObject {
@@ -60,7 +61,10 @@ public:
         ClosedBeforeResult = 3, // the server closed the socket before the final frame
         Superseded = 4,         // a later job replaced this one
         SaveFailed = 5,         // the downloaded file could not be put in the Documents folder
+        MessageTooLarge = 6,    // the server sent a message beyond kMaxIncomingMessageBytes
     };
+    // The server's frames are small JSON objects; anything far larger is refused unread.
+    static constexpr qint64 kMaxIncomingMessageBytes = 1024 * 1024;
 
     static QVWebSocketManager &sharedInstance();
     // A manager of its own (tests); the application uses sharedInstance().

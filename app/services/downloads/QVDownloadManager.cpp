@@ -262,8 +262,11 @@ void QVDownloadManager::Core::begin(quint64 run, const QString &key, const QStri
 
 void QVDownloadManager::Core::sendRequest(Transfer &transfer) {
     QNetworkAccessManager *&manager = transfer.background ? backgroundSession : session;
-    if (!manager)
+    if (!manager) {
         manager = new QNetworkAccessManager(context);
+        if (transfer.background)
+            manager->setObjectName(QString::fromLatin1(kBackgroundSessionIdentifier));
+    }
     QNetworkRequest request(transfer.url);
     request.setTransferTimeout(kStallTimeoutMs);
     if (transfer.background)
@@ -627,6 +630,7 @@ quint64 QVDownloadManager::start(const QString &logFormat, const QString &url, c
     const QString fileName = lastPathComponent(name.isEmpty() ? nameFromUrl(url) : name);
     quint64 handle = 0;
     QString destination;
+    bool inUse = false;
     {
         QMutexLocker lock(&m_core->mutex);
         if (m_core->downloads.count(url)) {
@@ -635,7 +639,11 @@ quint64 QVDownloadManager::start(const QString &logFormat, const QString &url, c
         }
         if (isPlainName(fileName) && isPlainFolder(directory)) {
             destination = localPathForFile(fileName, directory);
-            if (!QFileInfo::exists(destination)) {
+            // Another address with the same file would share its partial file.
+            for (const auto &other : m_core->downloads)
+                inUse = inUse ||
+                        localPathForFile(other.second.fileName, other.second.directoryName) == destination;
+            if (!inUse && !QFileInfo::exists(destination)) {
                 QVDownloadObject entry;
                 entry.handle = entry.run = m_core->nextRun++;
                 entry.progressBlock = progress;
@@ -654,6 +662,13 @@ quint64 QVDownloadManager::start(const QString &logFormat, const QString &url, c
         if (completion)
             completion(false,
                        downloadError(BadName, QStringLiteral("The download has no usable file name.")));
+        return 0;
+    }
+    if (inUse) {
+        DevLog(QString::fromLatin1(kDownloadingMessage));
+        if (completion)
+            completion(false,
+                       downloadError(FileInUse, QString::fromLatin1(kDownloadingMessage), destination));
         return 0;
     }
     if (handle == 0) {

@@ -23,11 +23,12 @@
 //       [](quint64 seconds) { label->setText(left(seconds)); },
 //       [](bool finished, const platform::Error &error) { ... }, false);
 //
-// A transfer that fails (network, server refusal, a full disk, a failed
-// move) ends with NO and its error and leaves the table; a cancel ends with
-// NO and a cancellation error (isCancellation). Pausing keeps the partial
-// file; resuming asks for the rest ("Range"), and a server that sends the
-// whole file again (200) starts it afresh.
+// Another address whose file would land at the same place is refused at
+// once (NO, FileInUse). A transfer that fails (network, server refusal, a
+// full disk, a failed move) ends with NO and its error and leaves the table;
+// a cancel ends with NO and a cancellation error (isCancellation). Pausing
+// keeps the partial file; resuming asks for the rest ("Range"), and a server
+// that sends the whole file again (200) starts it afresh.
 //
 // Transfers run on the manager's own thread with its own network access. The
 // background flag picks the second of the manager's two network sessions,
@@ -45,12 +46,21 @@ public:
     static constexpr const char *kMoveErrorMessage = "Error move item";
     static constexpr const char *kDeleteErrorMessage = "Error deleting file";
     static constexpr const char *kErrorDomain = "QVDownloadManager";
-    enum ErrorCode { FileExists = 1, BadName = 2, WriteFailed = 3, MoveFailed = 4, Incomplete = 5 };
+    enum ErrorCode {
+        FileExists = 1,
+        BadName = 2,
+        WriteFailed = 3,
+        MoveFailed = 4,
+        Incomplete = 5,
+        FileInUse = 6
+    };
     // Transport failures and cancellation use the URL-loading domain and codes.
     static constexpr const char *kURLErrorDomain = "NSURLErrorDomain";
     static constexpr qint64 kCancelledCode = -999;
     // HTTP refusals: the status as code.
     static constexpr const char *kResponseErrorDomain = "com.translator.network.response";
+    // The name of each manager's background session.
+    static constexpr const char *kBackgroundSessionIdentifier = "com.Tessaphyre.translatorDownloader";
 
     static QVDownloadManager &sharedManager();
 

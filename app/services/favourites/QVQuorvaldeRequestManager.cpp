@@ -275,6 +275,11 @@ QVQuorvaldeRequestManager::deleteFavoriteTranslationObject(const QVTranslationRe
 MFURLSessionTaskPtr QVQuorvaldeRequestManager::deleteFavoriteTranslationById(const QString &identifier,
                                                                              ReplySuccess success,
                                                                              ErrorBlock failure) {
+    // An empty or dot segment would resolve to "user/favorite/" (every favourite) or the folder above.
+    const QString segment = identifier.trimmed();
+    if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String(".."))
+        return failWithoutRequest(failure,
+                                  clientError(RequestNotBuilt, QStringLiteral("The favourite has no id")));
     setAuthorizationHeader();
     DevLog(QStringLiteral("DELETE FAVOURITE AT: %@"), identifier);
     // The identifier is one path segment, whatever it holds.

@@ -72,7 +72,8 @@ public:
                                                      RecordSuccess success, ErrorBlock failure);
     MFURLSessionTaskPtr deleteFavoriteTranslationObject(const QVTranslationRealm &translation,
                                                         ReplySuccess success, ErrorBlock failure);
-    // DELETE "user/favorite/<id>", without "platform" and "uuid".
+    // DELETE "user/favorite/<id>", without "platform" and "uuid". An empty, "." or
+    // ".." identifier fails with RequestNotBuilt and sends nothing.
     MFURLSessionTaskPtr deleteFavoriteTranslationById(const QString &identifier, ReplySuccess success,
                                                       ErrorBlock failure);
     // DELETE "user/favorite": "data"."result" (false when null).

@@ -20,7 +20,10 @@ bool isSuccessStatus(int status) {
 }
 
 // Fragments allowed: a bare string or number parses too. Empty data is no object and no error.
-QVariant parseJSON(const QByteArray &data, platform::Error *error) {
+// A UTF-8 byte order mark before the text is read past, as JSON readers do.
+QVariant parseJSON(const QByteArray &body, platform::Error *error) {
+    static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+    const QByteArray data = body.startsWith(kByteOrderMark) ? body.mid(kByteOrderMark.size()) : body;
     if (data.trimmed().isEmpty())
         return {};
     QJsonParseError parseError{};

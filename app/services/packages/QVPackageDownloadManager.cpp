@@ -23,6 +23,17 @@ bool isTranslationType(const QString &type) {
     return type == QLatin1String(QVPackageFolders::kTranslationType);
 }
 
+// A package whose type (or, for translations, language code) cannot stand as
+// a folder name would send its files, or a deletion, outside the package folders.
+platform::Error folderNameError(const QVLanguagePackageRealm &package) {
+    const QString type = package.type();
+    if (QVPackageFolders::isFolderName(type) &&
+        (!isTranslationType(type) || QVPackageFolders::isFolderName(package.languageCode())))
+        return {};
+    return packageError(QVPackageDownloadManager::BadFolderName,
+                        QStringLiteral("The package names no usable folder."));
+}
+
 void logFolderContents(const QString &folder) {
     const QDir dir(folder);
     if (!dir.exists()) {
@@ -146,6 +157,11 @@ void QVPackageDownloadManager::downloadPackage(const QVLanguagePackageRealm &pac
             failure(packageError(BadAddress, QStringLiteral("The package has no archive address.")));
         return;
     }
+    if (const platform::Error error = folderNameError(package)) {
+        if (failure)
+            failure(error);
+        return;
+    }
     const QString name = QFileInfo(archivePath).fileName();
     if (!fileDownloadCompletedForUrl(url)) {
         // A paused download resumes with these blocks; a running one takes them over.
@@ -178,6 +194,13 @@ void QVPackageDownloadManager::savePackage(const QVLanguagePackageRealm &package
             failure(packageError(MissingArchive, QStringLiteral("The downloaded archive is missing.")));
         return;
     }
+    if (const platform::Error error = folderNameError(package)) {
+        QFile::remove(archivePath);
+        DevLogger::logError(error, QString::fromLatin1(kUnzipError));
+        if (failure)
+            failure(error);
+        return;
+    }
     const QString destination = createPackagePathIfNeed(package);
     DevLog(QString::fromLatin1(kDestinationFormat), destination, archivePath);
     DevLog(QString::fromLatin1(kStartUnzip));
@@ -203,6 +226,10 @@ void QVPackageDownloadManager::pauseDownloadForPackage(const QVLanguagePackageRe
 }
 
 bool QVPackageDownloadManager::deletePackage(const QVLanguagePackageRealm &package) {
+    if (const platform::Error error = folderNameError(package)) {
+        DevLogger::logError(error, QStringLiteral("deletePackage"));
+        return false;
+    }
     const QString type = package.type();
     const QString code = package.languageCode();
     bool removed = true;

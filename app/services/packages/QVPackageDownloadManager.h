@@ -30,7 +30,7 @@ public:
     static constexpr const char *kSavedFormat = "__FILE__SAVED__%@";
     static constexpr const char *kUnzipError = "UNZIP ERROR";
     static constexpr const char *kErrorDomain = "QVPackageDownloadManager";
-    enum ErrorCode { MissingArchive = 1, NoRecord = 2, BadAddress = 3 };
+    enum ErrorCode { MissingArchive = 1, NoRecord = 2, BadAddress = 3, BadFolderName = 4 };
 
     static QVPackageDownloadManager &sharedManager();
 

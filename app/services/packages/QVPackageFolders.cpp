@@ -42,6 +42,11 @@ bool folderHasTokenizers(const QString &folder, const QString &code) {
 
 } // namespace
 
+bool isFolderName(const QString &name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
+}
+
 QString languagePacksFolder() {
     return join(platform::AppPaths::caches(), QStringLiteral("LanguagePacks"));
 }
@@ -88,7 +93,7 @@ QString archivePathForUrl(const QString &packageUrl) {
 }
 
 bool hasTranslationFiles(const QString &code) {
-    if (code.isEmpty())
+    if (!isFolderName(code))
         return false;
     return folderHasTokenizers(translationFolderFromEnglish(code), code) &&
            folderHasTokenizers(translationFolderToEnglish(code), code);
@@ -110,14 +115,15 @@ bool isDictionaryPackageInstalled(const platform::ObjectStore &store, const QStr
 }
 
 bool isPackageInstalled(const platform::ObjectStore &store, const QString &type, const QString &code) {
+    if (!isFolderName(type))
+        return false;
     if (type == QLatin1String(kTranslationType))
         return isTranslationPackageInstalled(store, code);
     if (type == QLatin1String(kOcrType))
         return isOcrPackageInstalled(store, code);
     if (type == QLatin1String(kDictionaryType))
         return isDictionaryPackageInstalled(store, code);
-    return !type.isEmpty() && hasDownloadedRecord(store, type, code) &&
-           holdsSomething(unpackFolderForType(type));
+    return hasDownloadedRecord(store, type, code) && holdsSomething(unpackFolderForType(type));
 }
 
 float megabytesFromBytes(double bytes) {

@@ -19,6 +19,11 @@ inline constexpr const char *kTranslationType = "opennmt-desktop";
 inline constexpr const char *kOcrType = "tesseract";
 inline constexpr const char *kDictionaryType = "wordnet";
 
+// A package type or language code that can stand as one folder name: not
+// empty, no separator, not "." or "..". Catalogue values that are not are
+// never used as paths.
+bool isFolderName(const QString &name);
+
 QString languagePacksFolder();                             // Caches/LanguagePacks
 QString folderForType(const QString &type);                // Caches/LanguagePacks/<type>
 QString unpackFolderForType(const QString &type);          // as above, with "tessdata" for the OCR type

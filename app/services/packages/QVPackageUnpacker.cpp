@@ -98,6 +98,29 @@ QString safePath(const QString &name) {
     return path;
 }
 
+// Every file's name names nothing else: no second file, and no folder, of
+// its own or above another entry (the unpack could only fail half-way).
+platform::Error checkNames(const std::vector<Entry> &entries) {
+    QSet<QString> files;
+    QSet<QString> folders;
+    for (const Entry &entry : entries) {
+        if (entry.isFolder)
+            folders.insert(entry.path);
+        else if (files.contains(entry.path))
+            return unsafe(QStringLiteral("%1 appears twice").arg(entry.path));
+        else
+            files.insert(entry.path);
+        for (int slash = entry.path.indexOf(QLatin1Char('/')); slash > 0;
+             slash = entry.path.indexOf(QLatin1Char('/'), slash + 1))
+            folders.insert(entry.path.left(slash));
+    }
+    for (const QString &file : files) {
+        if (folders.contains(file))
+            return unsafe(QStringLiteral("%1 is both a file and a folder").arg(file));
+    }
+    return {};
+}
+
 platform::Error readEntries(zip_t *archive, std::vector<Entry> &entries, zip_uint64_t &totalSize) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count <= 0)
@@ -129,7 +152,7 @@ platform::Error readEntries(zip_t *archive, std::vector<Entry> &entries, zip_uin
         totalSize += stat.size;
         entries.push_back({i, path, isFolder, stat.size});
     }
-    return {};
+    return checkNames(entries);
 }
 
 platform::Error checkLayout(const std::vector<Entry> &entries, const QString &type, const QString &code) {

@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(QVLanguageServiceTest, BackendItemsBecomeCatalogueItemsWithFlagTableModeKeys) {
-    const QVariantList items = jsonArray(R"([
+    const QVariantList items = jsonArray(R"json([
         {"full_code": "de_DE", "englishName": "German", "flagPath": "flags/de.png", "code_alpha_1": "de",
          "code_alpha_3": "deu", "testWordForSyntezis": "Hallo",
          "modes": [{"name": "phrase book", "value": true}, {"name": "Phrase Book", "value": false},
@@ -77,10 +77,11 @@ TEST_F(QVLanguageServiceTest, BackendItemsBecomeCatalogueItemsWithFlagTableModeK
                    {"name": "brand new feature", "value": true}, {"value": true}, {"name": "speech synthesis"}]},
         {"englishName": "No code"},
         "not an item",
-        {"full_code": "tlh_XX", "code_alpha_1": "tlh"}
-    ])");
+        {"full_code": "tlh_XX", "code_alpha_1": "tlh"},
+        {"full_code": "en-scotland", "englishName": "English (Scotland)", "code_alpha_1": "en"}
+    ])json");
     const QVariantList out = QVLanguageService::processingLanguageArray(items);
-    ASSERT_EQ(out.size(), 2);
+    ASSERT_EQ(out.size(), 3);
     const QVariantMap german = out.at(0).toMap();
     EXPECT_EQ(german.value("localeIdentifier").toString(), QStringLiteral("de_DE"));
     EXPECT_EQ(german.value("imageFile").toString(), QStringLiteral("flags/de.png"));
@@ -99,6 +100,8 @@ TEST_F(QVLanguageServiceTest, BackendItemsBecomeCatalogueItemsWithFlagTableModeK
                                   {"BrandNewFeature", true}}));
     // Without an English name the code itself names the language.
     EXPECT_EQ(out.at(1).toMap().value("localeName").toString(), QStringLiteral("tlh_XX"));
+    // A code without "_" given back by the lookup is no display name either.
+    EXPECT_EQ(out.at(2).toMap().value("localeName").toString(), QStringLiteral("English (Scotland)"));
 }
 
 TEST_F(QVLanguageServiceTest, ModeNamesMatchTheFlagTableIgnoringCaseAndSpaces) {

@@ -281,13 +281,23 @@ TEST_F(DownloadManagerTest, ExistingFileOrRunningAddressStartsNothing) {
 
     const QByteArray body = bodyOf(64 * 1024);
     backend.route("GET", "/busy.bin", qvtest::FakeReply::bytes(body).throttled(2048, 5));
+    backend.route("GET", "/other/busy.bin", qvtest::FakeReply::bytes(bodyOf(1000)));
     const auto first = start(url("/busy.bin"));
     const auto second = start(url("/busy.bin"));
     EXPECT_EQ(handle, 0u);
+    // Another address writing the same file would mix the two into one.
+    const auto sameName = start(url("/other/busy.bin"));
+    EXPECT_EQ(handle, 0u);
+    EXPECT_EQ(sameName->count, 1); // before the call returned
+    EXPECT_FALSE(sameName->finished);
+    EXPECT_EQ(sameName->error.code(), QVDownloadManager::FileInUse);
     ASSERT_TRUE(ended(first));
     qvtest::spin(50);
+    EXPECT_TRUE(first->finished);
+    EXPECT_EQ(readFile(caches("busy.bin")), body);
     EXPECT_EQ(second->count, 0);
     EXPECT_EQ(backend.requests("GET", "/busy.bin").size(), 1);
+    EXPECT_EQ(backend.requests("GET", "/other/busy.bin").size(), 0);
 }
 
 TEST_F(DownloadManagerTest, ReattachingMovesReportsToTheNewBlocks) {

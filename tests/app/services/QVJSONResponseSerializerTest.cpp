@@ -44,6 +44,17 @@ TEST_F(QVJSONResponseSerializerTest, EveryReplyShapeGivesItsObjectAndError) {
     const QList<Case> cases = {
         {"json reply", 200, "application/json", R"({"result":["Hallo"]})", Object::Parsed, {}, 0, {}},
         {"json fragment", 200, "application/json", R"("text")", Object::Parsed, {}, 0, {}},
+        // JSON readers take a UTF-8 byte order mark; so does the backend client's serializer.
+        {"json after a byte order mark",
+         200,
+         "application/json",
+         "\xEF\xBB\xBF{\"result\":1}",
+         Object::Parsed,
+         {},
+         0,
+         {}},
+        {"error body after a byte order mark", 500, "application/json", "\xEF\xBB\xBF{\"err\":\"Broken\"}",
+         Object::Parsed, network, 500, QStringLiteral("Broken")},
         {"speech audio", 200, "audio/wav", "RIFF....WAVE", Object::Raw, {}, 0, {}},
         {"rtf document", 200, "text/rtf; charset=utf-8", "{\\rtf1}", Object::Raw, {}, 0, {}},
         {"word document", 200, ooxml, "PK..", Object::Raw, {}, 0, {}},

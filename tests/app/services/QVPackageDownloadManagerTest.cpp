@@ -250,3 +250,62 @@ TEST_F(PackageDownloadManagerTest, DeletingClearsTheInstalledFlagOfWhatWentWithT
     EXPECT_FALSE(QFileInfo::exists(QVPackageDownloadManager::filePathForPackage(ocr)));
     EXPECT_FALSE(ocr.isDownloaded());
 }
+
+TEST_F(PackageDownloadManagerTest, PackagesWhoseNamesLeaveTheirFolderTouchNothing) {
+    // The catalogue's type and language code become folder names: a hostile
+    // one must never reach folders outside the package folders.
+    const QString victim = scratch.filePath("victim");
+    const QString outsideCaches = QDir(home.path()).filePath("victim");
+    struct Case {
+        const char *name;
+        QString type;
+        QString code;
+    };
+    const QList<Case> cases = {
+        {"type climbs out", "../../victim", "de"},
+        {"type is absolute", victim, "de"},
+        {"code climbs out", "opennmt-desktop", "../../../victim"},
+        {"code is absolute", "opennmt-desktop", victim},
+        {"type is empty", "", "de"},
+    };
+    int served = 0;
+    backend.route("GET", "/v2/static/hostile.zip", qvtest::FakeReply::bytes(german));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &folder : {victim, outsideCaches, victim + "-en", outsideCaches + "-en"})
+            touch(QDir(folder).filePath("keep"));
+        const QString url = backend.url("/v2/static/hostile.zip").toString();
+        write([&](platform::Transaction &tx) {
+            tx.createOrUpdate(
+                QVLanguagePackageRealm::storeClassName(),
+                {{"packageUrl", url}, {"type", c.type}, {"languageCode", c.code}, {"isDownloaded", true}});
+        });
+        const QVLanguagePackageRealm package(
+            store.objectForPrimaryKey(QVLanguagePackageRealm::storeClassName(), url));
+        ASSERT_FALSE(package.isNull());
+
+        EXPECT_FALSE(manager->isDownloadedPackage(package));
+        EXPECT_FALSE(manager->deletePackage(package));
+
+        QDir().mkpath(platform::AppPaths::caches());
+        const QString archive = inCaches("hostile.zip");
+        ASSERT_TRUE(makeZip(archive, {{"keep", "replaced"}}));
+        const auto saved = std::make_shared<Install>();
+        manager->savePackage(package, archive, successOf(saved), failureOf(saved));
+        ASSERT_TRUE(finished(saved));
+        EXPECT_EQ(saved->failures, 1);
+
+        const auto downloaded = download(package);
+        ASSERT_TRUE(finished(downloaded));
+        EXPECT_EQ(downloaded->failures, 1);
+        qvtest::spin(20);
+        served += backend.requests("GET", "/v2/static/hostile.zip").size();
+
+        for (const QString &folder : {victim, outsideCaches, victim + "-en", outsideCaches + "-en"}) {
+            QFile kept(QDir(folder).filePath("keep"));
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << folder.toStdString();
+            EXPECT_EQ(kept.readAll(), QByteArray("spm")) << folder.toStdString();
+        }
+    }
+    EXPECT_EQ(served, 0); // refused before anything was downloaded
+}

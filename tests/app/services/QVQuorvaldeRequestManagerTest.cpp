@@ -292,6 +292,19 @@ TEST_F(QVQuorvaldeRequestManagerTest, DeletesAreBareAndNameTheFavouriteInThePath
     ASSERT_TRUE(settle(odd));
     EXPECT_EQ(backend.lastRequest().path, kFavorite + QStringLiteral("/../../auth/logout"));
 
+    // Without a segment of its own the path would name every favourite, or the folder above.
+    backend.clearRequests();
+    for (const QString &identifier :
+         {QString(), QStringLiteral(" "), QStringLiteral("."), QStringLiteral("..")}) {
+        SCOPED_TRACE(identifier.toStdString());
+        ErrorCalls refused;
+        client.deleteFavoriteTranslationById(identifier, {}, refused.block());
+        ASSERT_TRUE(settle(refused));
+        EXPECT_EQ(refused.arg<0>().code(), QVQuorvaldeRequestManager::RequestNotBuilt);
+    }
+    qvtest::spin(50);
+    EXPECT_EQ(backend.requestCount(), 0);
+
     const QList<QPair<QJsonValue, bool>> results = {{true, true}, {false, false}, {QJsonValue(), false}};
     for (const auto &[result, expected] : results) {
         SCOPED_TRACE(QJsonDocument(QJsonArray{result}).toJson(QJsonDocument::Compact).toStdString());

@@ -155,16 +155,23 @@ TEST_F(QVWebSocketManagerTest, SendsOneOrderedFrameThenReportsProgressAndTheDown
 }
 
 TEST_F(QVWebSocketManagerTest, AFinalFrameWithoutAUsablePathFailsTheJobAndIsLogged) {
-    const QList<QJsonValue> results = {QStringLiteral("report.docx"), QStringLiteral("results/"),
-                                       QStringLiteral("results/\nreport.docx"), QJsonValue(42), QJsonValue()};
-    for (const QJsonValue &result : results) {
-        SCOPED_TRACE(QJsonDocument(QJsonArray{result}).toJson(QJsonDocument::Compact).toStdString());
+    const QStringList finals = {
+        frame("finalResponse", QStringLiteral("report.docx")),
+        frame("finalResponse", QStringLiteral("results/")),
+        frame("finalResponse", QStringLiteral("results/\nreport.docx")),
+        frame("finalResponse", QJsonValue(42)),
+        frame("finalResponse", QJsonValue()),
+        // Cut short: not JSON, but plainly the final frame.
+        QStringLiteral("{\"type\":\"finalResponse\",\"result\":\"results/rep"),
+    };
+    for (const QString &final : finals) {
+        SCOPED_TRACE(final.toStdString());
         {
             QMutexLocker lock(&reporter->mutex);
             reporter->lines.clear();
         }
         backend.clearRequests();
-        script({progressFrame(50), frame("finalResponse", result)});
+        script({progressFrame(50), QStringLiteral("not json"), final});
         Job job;
         start(job);
         ASSERT_TRUE(settled(job));
@@ -194,6 +201,13 @@ TEST_F(QVWebSocketManagerTest, TheSocketEndingBeforeTheResultFailsTheJobOnce) {
          QVWebSocketManager::ClosedBeforeResult, false},
         {"connection drops", [this] { backend.webSocket().abortAll(); },
          QString::fromLatin1(kMFURLErrorDomain), MFURLErrorNetworkConnectionLost, true},
+        // Frames are small JSON: one far larger is refused instead of held in memory.
+        {"oversized frame",
+         [this] {
+             backend.webSocket().sendText(
+                 QString(int(QVWebSocketManager::kMaxIncomingMessageBytes) + 1, QLatin1Char('x')));
+         },
+         QStringLiteral("QVWebSocketManager"), QVWebSocketManager::MessageTooLarge, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -360,6 +374,8 @@ TEST_F(QVWebSocketManagerTest, TransportFailuresReachTheFailureBlock) {
 }
 
 TEST(QVWebSocketManagerNames, SafeFileNameKeepsOnlyAPlainName) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x93\x84");
+    const QString accented = QStringLiteral("e\u0301");
     const QList<QPair<QString, QString>> cases = {
         {QStringLiteral("report.docx"), QStringLiteral("report.docx")},
         {QStringLiteral("../../etc/passwd"), QStringLiteral("passwd")},
@@ -367,13 +383,21 @@ TEST(QVWebSocketManagerNames, SafeFileNameKeepsOnlyAPlainName) {
         {QStringLiteral(".hidden"), QStringLiteral("hidden")},
         {QStringLiteral("a/"), QStringLiteral("document")},
         {QStringLiteral("line\nbreak\t.docx"), QStringLiteral("linebreak.docx")},
+        {QStringLiteral("next\u0085line\u009b.docx"), QStringLiteral("nextline.docx")},
         {QString(300, QLatin1Char('n')) + QStringLiteral(".docx"),
          QString(250, QLatin1Char('n')) + QStringLiteral(".docx")},
         {QString(), QStringLiteral("document")},
+        // Cut by whole characters to fit 255 bytes as written to disk: 62 four-byte
+        // emoji and 83 accented letters (with their combining accent) fit.
+        {emoji.repeated(100) + QStringLiteral(".docx"), emoji.repeated(62) + QStringLiteral(".docx")},
+        {accented.repeated(100) + QStringLiteral(".docx"), accented.repeated(83) + QStringLiteral(".docx")},
+        {QStringLiteral("a.") + emoji.repeated(70), QStringLiteral("a.") + emoji.repeated(63)},
     };
     for (const auto &[suggested, expected] : cases) {
         SCOPED_TRACE(suggested.toStdString());
-        EXPECT_EQ(QVWebSocketManager::safeFileName(suggested, QStringLiteral("document")), expected);
+        const QString name = QVWebSocketManager::safeFileName(suggested, QStringLiteral("document"));
+        EXPECT_EQ(name, expected);
+        EXPECT_LE(QFile::encodeName(name).size(), 255);
     }
 }
 

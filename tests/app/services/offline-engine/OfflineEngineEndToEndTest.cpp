@@ -9,6 +9,7 @@
 #include "services/packages/QVPackageDownloadManager.h"
 #include "services/packages/QVPackageFolders.h"
 #include "services/packages/QVPackagesMapper.h"
+#include "services/packages/QVPackagesRealm.h"
 
 #include "core/QVStoreConfiguration.h"
 #include "core/models/QVLanguageRealm.h"
@@ -111,6 +112,19 @@ protected:
         return answer;
     }
 
+    // Runs the demo installer on the made demo package; its standard output.
+    QString runInstaller(const QString &root = {}) {
+        QProcess installer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QV_HOME", root.isEmpty() ? home.path() : root);
+        installer.setProcessEnvironment(environment);
+        installer.start(QStringLiteral(DEMO_TOOL),
+                        {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
+        EXPECT_TRUE(installer.waitForFinished(120000));
+        EXPECT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        return QString::fromUtf8(installer.readAllStandardOutput());
+    }
+
     QTemporaryDir home;
     platform::ObjectStore store;
     std::unique_ptr<QVMSynaptraService> bridge;
@@ -139,16 +153,6 @@ TEST_F(OfflineEngineTest, InstalledPackagesTranslateThroughBothSlots) {
 
 TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
     const QString made = QStringLiteral(DEMO_FIXTURE "/de.zip");
-    auto runInstaller = [&] {
-        QProcess installer;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QV_HOME", home.path());
-        installer.setProcessEnvironment(environment);
-        installer.start(QStringLiteral(DEMO_TOOL), {"install", "--archive", made});
-        EXPECT_TRUE(installer.waitForFinished(120000));
-        EXPECT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
-        return QString::fromUtf8(installer.readAllStandardOutput());
-    };
     EXPECT_TRUE(runInstaller().contains("installed the English-German demo package"));
     EXPECT_TRUE(QFile::exists(made)); // the made package stays for the next run
     EXPECT_TRUE(runInstaller().contains("installed already"));
@@ -190,4 +194,62 @@ TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
     });
     ASSERT_TRUE(qvtest::waitUntil([&] { return answer->count > 0; }, 120000));
     EXPECT_EQ(answer->text, german4) << answer->error.localizedDescription().toStdString();
+}
+
+TEST_F(OfflineEngineTest, DemoInstallerJoinsTheCatalogueAndNeverReplacesARealPackage) {
+    struct Case {
+        const char *name;
+        bool realInstalled;
+    };
+    for (const Case &c :
+         {Case{"catalogue fetched, nothing installed", false}, Case{"real package installed", true}}) {
+        SCOPED_TRACE(c.name);
+        const QString root = home.filePath(c.realInstalled ? "real" : "catalogue");
+        platform::AppPaths::setRoot(root);
+        openStore();
+        const auto item = [](const char *type, const char *url) {
+            return QVariantMap{{"lang", "de"},
+                               {"local_lang", "Deutsch"},
+                               {"type", type},
+                               {"version", "1"},
+                               {"model", QVariantMap{{"size", 1048576}, {"url", url}}}};
+        };
+        QByteArray realModel;
+        if (c.realInstalled) {
+            install("de", QStringLiteral(ENGINE_FIXTURES "/de.zip"));
+            QFile model(QDir(QVPackageFolders::translationFolderToEnglish("de")).filePath("en.spm.model"));
+            ASSERT_TRUE(model.open(QIODevice::ReadOnly));
+            realModel = model.readAll();
+        }
+        ASSERT_FALSE(QVPackagesMapper::createRealmObject(
+            {item("opennmt-desktop", "models/de.zip"), item("tesseract", "ocr/deu.zip")}));
+        platform::ObjectStore::resetDefaultStore();
+
+        const QString said = runInstaller(root);
+        EXPECT_TRUE(said.contains(c.realInstalled ? "installed already"
+                                                  : "installed the English-German demo package"))
+            << said.toStdString();
+
+        openStore();
+        const QVPackagesRealm german(store.objectForPrimaryKey(QVPackagesRealm::storeClassName(), "de"));
+        ASSERT_FALSE(german.isNull());
+        EXPECT_EQ(german.localName().toStdString(), "Deutsch");
+        QStringList types;
+        for (const platform::Object &object : german.packages().toList()) {
+            const QVLanguagePackageRealm package(object);
+            types.append(package.type() + (package.version().contains("demo") ? "+demo" : ""));
+        }
+        EXPECT_EQ(types.join(' ').toStdString(), c.realInstalled
+                                                     ? "opennmt-desktop tesseract"
+                                                     : "opennmt-desktop tesseract opennmt-desktop+demo");
+        EXPECT_TRUE(QVOfflinePackagesService::checkOfflinePackageForLanguage("de").isNull());
+        // The OCR package is listed and not installed: the check still says so.
+        EXPECT_EQ(QVOfflinePackagesService::checkTesseractPackageForLanguage("de").code(), -202);
+        if (c.realInstalled) {
+            QFile model(QDir(QVPackageFolders::translationFolderToEnglish("de")).filePath("en.spm.model"));
+            ASSERT_TRUE(model.open(QIODevice::ReadOnly));
+            EXPECT_EQ(model.readAll(), realModel);
+        }
+        platform::ObjectStore::resetDefaultStore();
+    }
 }
