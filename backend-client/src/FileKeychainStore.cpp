@@ -198,14 +198,24 @@ int FileKeychainStore::load(QList<KeychainItem> *items, Access access) const {
     QByteArray data;
     if (damage.isEmpty()) {
         const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int openError = errno;
         QFile file;
-        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            if (fd >= 0)
-                ::close(fd);
+        if (fd >= 0 && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
             qWarning("[keychain] cannot read %s", qPrintable(m_path));
             return KeychainStatus::IOError;
         }
-        data = file.readAll();
+        if (fd < 0 && openError != EACCES && openError != EPERM) {
+            qWarning("[keychain] cannot read %s", qPrintable(m_path));
+            return KeychainStatus::IOError;
+        }
+        // A file the store may not read fails every save as surely as a damaged one.
+        if (fd < 0)
+            damage = QStringLiteral("not readable");
+        else
+            data = file.readAll();
+    }
+    if (damage.isEmpty()) {
         QJsonParseError parseError{};
         const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
         const QJsonValue list = document.object().value(QStringLiteral("items"));
