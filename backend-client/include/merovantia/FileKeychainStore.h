@@ -14,10 +14,10 @@ namespace merovantia {
 // The store never follows a symbolic link, so nothing outside the folder is read,
 // overwritten or chmod-ed: a linked folder is refused (IOError) and reported; a linked
 // file is reported, read as holding nothing and, like a damaged file, moved aside by the
-// next write. A
-// damaged file (empty, not our JSON, a directory in its place) is moved aside as
-// "<file>.damaged-<time>" on the next write, reported, and a new file is started;
-// reads treat it as holding nothing. So is anything but a plain file in the lock's place.
+// next write. A damaged file (empty, not our JSON, unreadable, a directory in its place)
+// is moved aside as "<file>.damaged-<time>" on the next write, reported, and a new file
+// is started; reads treat it as holding nothing. So is anything but a plain file in the
+// lock's place.
 class FileKeychainStore : public KeychainStore {
 public:
     explicit FileKeychainStore(QString path);
