@@ -27,7 +27,8 @@ NetworkStatus::NetworkStatus() {
         m_monitor = g_object_ref(monitor);
         m_systemAvailable = g_network_monitor_get_network_available(monitor);
         // The monitor emits from the default main context, which Qt's main loop runs.
-        m_handler = g_signal_connect(monitor, "network-changed", G_CALLBACK(&NetworkStatus::onNetworkChanged), this);
+        m_handler =
+            g_signal_connect(monitor, "network-changed", G_CALLBACK(&NetworkStatus::onNetworkChanged), this);
     }
     m_announced = currentStatus();
 }
@@ -69,6 +70,13 @@ NetworkStatus::Status NetworkStatus::currentStatus() const {
 bool NetworkStatus::isReachable() const {
     const Status status = currentStatus();
     return status == ReachableViaWiFi || status == ReachableViaOther;
+}
+
+bool NetworkStatus::isForced() const {
+    if (m_override.load() >= 0)
+        return true;
+    const QByteArray forced = qgetenv(kEnvironmentVariable).trimmed().toLower();
+    return forced == "online" || forced == "offline";
 }
 
 void NetworkStatus::setOverride(std::optional<Status> status) {

@@ -27,6 +27,8 @@ public:
     Status currentStatus() const;
     // Status 1 or 2.
     bool isReachable() const;
+    // The answer is fixed by setOverride or QV_NETWORK_STATUS, not read from the system.
+    bool isForced() const;
 
     void setOverride(std::optional<Status> status);
 

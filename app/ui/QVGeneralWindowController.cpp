@@ -1,20 +1,140 @@
 #include "QVGeneralWindowController.h"
 
+#include "QVMColor.h"
+#include "QVMGeneralAndHistorySplitController.h"
+#include "QVMGeneralServices.h"
+#include "QVMGeneralViewController.h"
+#include "QVMInterfaceFactory.h"
+#include "QVMInterfaceHooks.h"
+#include "QVMLocalization.h"
+#include "QVMRemoteImage.h"
+#include "QVMSegmentedControl.h"
+#include "QVMStyleService.h"
 #include "QVMUtils.h"
-#include "platform/Format.h"
 
+#include "core/DevLog.h"
+#include "core/languages/QVLanguageService.h"
+#include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVSettingsService.h"
+#include "platform/Format.h"
+#include "platform/UserDefaults.h"
+
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+constexpr const char *kCategoryMainScreen = "Main screen";
+
+// Calls an invokable the object may not have (controllers of other parts are reached by name).
+bool invokeIfPresent(QObject *object, const char *signature, const char *name,
+                     QGenericArgument argument = QGenericArgument()) {
+    if (!object || object->metaObject()->indexOfMethod(signature) < 0)
+        return false;
+    return QMetaObject::invokeMethod(object, name, argument);
+}
+
+QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
+    auto *button = new QToolButton(toolbar);
+    QVMLocalization::setLocKey(button, QString::fromLatin1(locKey));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setFocusPolicy(Qt::NoFocus);
+    toolbar->addWidget(button);
+    return button;
+}
+
+} // namespace
 
 QVGeneralWindowController::QVGeneralWindowController(QObject *parent) : QObject(parent) {
     m_window = new QMainWindow;
     m_window->setWindowTitle(windowTitle());
+    m_window->setProperty(kWindowControllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
     if (QScreen *screen = QGuiApplication::primaryScreen())
         m_window->setGeometry(screen->availableGeometry());
+    buildToolbar();
+
+    updateLanguages();
+    lazyUnknownWords();
+    QPointer<QVGeneralWindowController> self(this);
+    m_settingsObserver = platform::NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(kSettingsDidChangedNotification), [self](const QVariantMap &) {
+            if (self)
+                self->updateLanguages();
+        });
+    initialMainWindow();
+    lazyMainWindow();
+    QPalette palette = m_window->palette();
+    palette.setColor(QPalette::Window, QVMStyleService::isDarkMode()
+                                           ? QVMColor::windowBackgroundDarkColor()
+                                           : QVMColor::windowBackgroundLightColor());
+    m_window->setPalette(palette);
 }
 
 QVGeneralWindowController::~QVGeneralWindowController() {
+    platform::NotificationCenter::defaultCenter().removeObserver(m_settingsObserver);
+    invokeIfPresent(m_settings, "close()", "close");
     delete m_window;
+}
+
+void QVGeneralWindowController::buildToolbar() {
+    m_toolbar = new QToolBar(m_window);
+    m_toolbar->setObjectName(QStringLiteral("QVGeneralToolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->toggleViewAction()->setEnabled(false);
+    m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+
+    m_fromLanguageButton = new QToolButton(m_toolbar);
+    m_fromLanguageButton->setObjectName(QStringLiteral("fromLanguageButton"));
+    m_fromLanguageButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolbar->addWidget(m_fromLanguageButton);
+    m_swapButton = makeToolbarButton(m_toolbar, "_loc_toolbar_swap");
+    m_swapButton->setText(QStringLiteral("\u21C4"));
+    m_toLanguageButton = new QToolButton(m_toolbar);
+    m_toLanguageButton->setObjectName(QStringLiteral("toLanguageButton"));
+    m_toLanguageButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolbar->addWidget(m_toLanguageButton);
+    m_translateButton = makeToolbarButton(m_toolbar, "_loc_toolbar_translate");
+    m_toolbar->addSeparator();
+
+    m_panelsState =
+        new QVMSegmentedControl(QVMSegmentedControl::SelectAny,
+                                {QVLocalizedString(QStringLiteral("_loc_toolbar_hide_translation")),
+                                 QVLocalizedString(QStringLiteral("_loc_toolbar_hide_original")),
+                                 QVLocalizedString(QStringLiteral("_loc_toolbar_hide_history"))},
+                                m_toolbar);
+    m_toolbar->addWidget(m_panelsState);
+    m_viewsDirection =
+        new QVMSegmentedControl(QVMSegmentedControl::SelectOne,
+                                {QVLocalizedString(QStringLiteral("_loc_toolbar_side_by_side")),
+                                 QVLocalizedString(QStringLiteral("_loc_toolbar_one_above"))},
+                                m_toolbar);
+    m_toolbar->addWidget(m_viewsDirection);
+
+    auto *spacer = new QWidget(m_toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolbar->addWidget(spacer);
+    m_agentButton = makeToolbarButton(m_toolbar, "_loc_toolbar_agent");
+    m_settingsButton = makeToolbarButton(m_toolbar, "_loc_settings_title");
+    m_moreAppsButton = makeToolbarButton(m_toolbar, "_loc_toolbar_more_apps");
+
+    connect(m_translateButton, &QToolButton::clicked, this, &QVGeneralWindowController::onTranslate);
+    connect(m_swapButton, &QToolButton::clicked, this, &QVGeneralWindowController::onSwitchButton);
+    connect(m_agentButton, &QToolButton::clicked, this, &QVGeneralWindowController::onAgent);
+    connect(m_settingsButton, &QToolButton::clicked, this, &QVGeneralWindowController::onSettings);
+    connect(m_moreAppsButton, &QToolButton::clicked, this, &QVGeneralWindowController::onMoreApps);
+    connect(m_fromLanguageButton, &QToolButton::clicked, this,
+            [this] { onLanguageButton(m_fromLanguageButton); });
+    connect(m_toLanguageButton, &QToolButton::clicked, this,
+            [this] { onLanguageButton(m_toLanguageButton); });
+    connect(m_panelsState, &QVMSegmentedControl::segmentClicked, this,
+            &QVGeneralWindowController::onPanelsState);
+    connect(m_viewsDirection, &QVMSegmentedControl::segmentClicked, this,
+            &QVGeneralWindowController::segmentSwitch);
 }
 
 void QVGeneralWindowController::showWindow() {
@@ -32,4 +152,238 @@ void QVGeneralWindowController::close() {
 
 QString QVGeneralWindowController::windowTitle() {
     return platform::format(QStringLiteral("Quorvalde Translator v %@"), QVMUtils::getAppVersionFromBundle());
+}
+
+QVMGeneralViewController *QVGeneralWindowController::generalViewController() const {
+    return m_split ? m_split->generalViewController() : nullptr;
+}
+
+void QVGeneralWindowController::initialMainWindow() {
+    m_toolbar->setVisible(true);
+    platform::Error error;
+    m_split = QVMInterfaceFactory::shared().instantiateController<QVMGeneralAndHistorySplitController>(
+        QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"), this, &error);
+    if (!m_split) {
+        DevLog(QStringLiteral("[ui] main window content: %@"), error.localizedDescription());
+        return;
+    }
+    m_window->setCentralWidget(m_split->view());
+}
+
+void QVGeneralWindowController::lazyMainWindow() {
+    platform::UserDefaults &defaults = QVMUtils::sharedDefaults();
+    QVMGeneralViewController *general = generalViewController();
+    switch (defaults.integerForKey(QString::fromLatin1(kUserDefaultTranslateViewsShowState))) {
+    case 2:
+        m_panelsState->setSelected(false, 0);
+        m_panelsState->setSelected(true, 1);
+        if (general)
+            general->collapseOriginalPanel();
+        break;
+    case 1:
+        m_panelsState->setSelected(true, 0);
+        m_panelsState->setSelected(false, 1);
+        if (general)
+            general->collapseTranslatePanel();
+        break;
+    case 0:
+        m_panelsState->setSelected(false, 0);
+        m_panelsState->setSelected(false, 1);
+        break;
+    default:
+        break;
+    }
+    switch (defaults.integerForKey(QString::fromLatin1(kUserDefaultHistoryViewShow))) {
+    case 1:
+        m_panelsState->setSelected(true, 2);
+        break;
+    case 0:
+        m_panelsState->setSelected(false, 2);
+        break;
+    default:
+        break;
+    }
+    switch (defaults.integerForKey(QString::fromLatin1(kUserDefaultTranslateViewsDirection))) {
+    case 1:
+        m_viewsDirection->setSelected(true, 0);
+        break;
+    case 0:
+        m_viewsDirection->setSelected(true, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void QVGeneralWindowController::updateLanguages() {
+    updateLanguagesButtons();
+    changeLanguageForSynaptraService();
+}
+
+void QVGeneralWindowController::updateLanguagesButtons() {
+    updateFromLanguageButton();
+    updateToLanguageButton();
+}
+
+void QVGeneralWindowController::updateFromLanguageButton() {
+    updateLanguageButton(m_fromLanguageButton, true);
+}
+
+void QVGeneralWindowController::updateToLanguageButton() {
+    updateLanguageButton(m_toLanguageButton, false);
+}
+
+void QVGeneralWindowController::updateLanguageButton(QToolButton *button, bool source) {
+    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+    const QVLanguageRealm language = source ? settings.languageFrom() : settings.languageTo();
+    QVMRemoteImage::getRemoteImageForUrlString(button, language.imageFile(), true);
+    button->setText(platform::format(QString::fromLatin1(kLanguageButtonFormat),
+                                     QVLanguageService::languageTitleWithoutCountryWithLanguage(language),
+                                     QString::fromUtf8(kLanguageButtonArrow)));
+}
+
+// Offline, the engine loads the pair's models before the first request.
+void QVGeneralWindowController::changeLanguageForSynaptraService() {
+    if (QVMUtils::isNetworkAvailable())
+        return;
+    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+    QVMGeneralServices::shared().offline().setFromLanguage(settings.languageFrom(), settings.languageTo());
+}
+
+void QVGeneralWindowController::lazyUnknownWords() {
+    QVMGeneralServices::shared().offline().uploadAllUnknownWords();
+}
+
+void QVGeneralWindowController::showSettingsScreenWithTab(int tab) {
+    invokeIfPresent(m_settings, "close()", "close");
+    const QString storyboard = QStringLiteral("Settings");
+    const QString identifier = QStringLiteral("QVMSettingsWindowController");
+    QObject *controller =
+        QVMInterfaceFactory::shared().hasController(storyboard, identifier)
+            ? QVMInterfaceFactory::shared().instantiateController(storyboard, identifier, this)
+            : nullptr;
+    if (!controller) {
+        QVMInterfaceHooks::notAvailable("QVMSettingsWindowController");
+        return;
+    }
+    m_settings = controller;
+    invokeIfPresent(controller, "setTabToOpen(qint64)", "setTabToOpen", Q_ARG(qint64, qint64(tab)));
+    invokeIfPresent(controller, "showWindow()", "showWindow");
+    QWidget *settingsWindow = nullptr;
+    if (controller->metaObject()->indexOfMethod("window()") >= 0)
+        QMetaObject::invokeMethod(controller, "window", Q_RETURN_ARG(QWidget *, settingsWindow));
+    if (settingsWindow && m_window) {
+        const QRect main = m_window->frameGeometry();
+        const QSize size = settingsWindow->frameGeometry().size();
+        settingsWindow->move(main.x() + main.width() / 2 - size.width() / 2,
+                             main.y() + main.height() / 2 - size.height() / 2);
+    }
+    invokeIfPresent(controller, "selectTab(qint64)", "selectTab", Q_ARG(qint64, qint64(tab)));
+}
+
+void QVGeneralWindowController::trackEvent(const QString &action, const QVariantMap &params) {
+    QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategoryMainScreen), action,
+                                                        params);
+}
+
+void QVGeneralWindowController::onTranslate() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->translateOperation();
+    trackEvent(QStringLiteral("Click Translate button"),
+               {{QStringLiteral("language_from"), QVSettingsService::languageFrom()},
+                {QStringLiteral("language_to"), QVSettingsService::languageTo()}});
+}
+
+// The pair is read once, before the swap, so the event names the pair that was reversed.
+void QVGeneralWindowController::onSwitchButton() {
+    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+    if (settings.languageFrom().isAuto())
+        return;
+    const QVariantMap pair{{QStringLiteral("language_from"), settings.languageFrom().localeIdentifier()},
+                           {QStringLiteral("language_to"), settings.languageTo().localeIdentifier()}};
+    if (const platform::Error error = QVSettingsService::changeLanguages()) {
+        DevLog(QStringLiteral("[ui] swap refused: %@"), error.localizedDescription());
+        return;
+    }
+    updateLanguages();
+    if (QVMGeneralViewController *general = generalViewController()) {
+        general->updateTextViewRightToLeftIfNeeded();
+        general->replaceTextsAfterSwitch();
+        general->translateOperation();
+    }
+    trackEvent(QStringLiteral("Click Reverse language"), pair);
+}
+
+void QVGeneralWindowController::onAgent() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->showAgent();
+    trackEvent(QStringLiteral("Click Agent button"));
+}
+
+void QVGeneralWindowController::onSettings() {
+    trackEvent(QStringLiteral("Click Settings button"));
+    showSettingsScreenWithTab(0);
+}
+
+void QVGeneralWindowController::onMoreApps() {
+    const QUrl url(QVSettingsService::defaultSettings().remoteSettings().moreAppsURL(), QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty())
+        QDesktopServices::openUrl(url);
+    trackEvent(QStringLiteral("Click More apps button"));
+}
+
+void QVGeneralWindowController::segmentSwitch() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->segmentSwitch(m_viewsDirection->selectedSegment());
+}
+
+void QVGeneralWindowController::onPanelsState() {
+    if (m_split)
+        m_split->onCollapseHistoryController(m_panelsState);
+}
+
+void QVGeneralWindowController::onLanguageButton(QToolButton *sender) {
+    QVMInterfaceFactory::SegueKind kind = QVMInterfaceFactory::SegueKind::Show;
+    platform::Error error;
+    QObject *destination = QVMInterfaceFactory::shared().instantiateSegueDestination(
+        QString::fromLatin1(kLanguagesControllerSegue), this, &kind, &error);
+    if (!destination) {
+        QVMInterfaceHooks::notAvailable(kLanguagesControllerSegue);
+        return;
+    }
+    prepareForSegue(destination, sender);
+    if (!invokeIfPresent(destination, "showRelativeToWidget(QWidget*)", "showRelativeToWidget",
+                         Q_ARG(QWidget *, sender)) &&
+        !invokeIfPresent(destination, "showWindow()", "showWindow"))
+        QVMInterfaceHooks::notAvailable(kLanguagesControllerSegue);
+}
+
+void QVGeneralWindowController::prepareForSegue(QObject *destination, QObject *sender) {
+    // Exactly the language list, whatever namespace holds it.
+    const QString className =
+        QString::fromLatin1(destination->metaObject()->className()).section(QStringLiteral("::"), -1);
+    if (className != QLatin1String("QVMLanguagesViewController"))
+        return;
+    invokeIfPresent(destination, "setDelegateLanguage(QObject*)", "setDelegateLanguage",
+                    Q_ARG(QObject *, this));
+    const uint side = sender == m_fromLanguageButton ? 1u : 2u;
+    invokeIfPresent(destination, "setSideIndex(uint)", "setSideIndex", Q_ARG(uint, side));
+    (side == 1 ? m_fromLanguageButton : m_toLanguageButton)->setEnabled(false);
+}
+
+void QVGeneralWindowController::languageDidUpdate(QObject *controller) {
+    Q_UNUSED(controller)
+    updateLanguages();
+    if (QVMGeneralViewController *general = generalViewController()) {
+        general->updateTextViewRightToLeftIfNeeded();
+        general->translateOperation();
+    }
+}
+
+void QVGeneralWindowController::languageControllerWillDismiss(QObject *controller) {
+    const uint side = controller ? controller->property("sideIndex").toUInt() : 0;
+    if (side == 1)
+        m_fromLanguageButton->setEnabled(true);
+    else if (side == 2)
+        m_toLanguageButton->setEnabled(true);
 }

@@ -1,10 +1,30 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
-// Owns the main window. For now the window only carries its title; the
-// translation view arrives with the interface work.
+class QToolBar;
+class QToolButton;
+class QVMGeneralAndHistorySplitController;
+class QVMGeneralViewController;
+class QVMSegmentedControl;
+
+// The main window: its toolbar (language buttons, swap, translate, panel and
+// layout segments, quick translator, settings, more apps) and its content, the
+// split view whose item 0 is the main translation view. It keeps the language
+// buttons in step with the settings record and, without a network, the
+// offline engine's pair too. It holds no translation state: text actions go
+// to the main view.
+//
+//   auto *controller = QVMInterfaceFactory::shared().instantiateController<QVGeneralWindowController>(
+//       "Main", "QVGeneralWindowController");
+//   controller->showWindow();
+//   controller->showSettingsScreenWithTab(1);   // the offline packages
+//
+// A new controller is made for each main window (the interface language
+// changes rebuild it), so every observer lives and dies with it.
 class QVGeneralWindowController : public QObject {
     Q_OBJECT
 public:
@@ -18,6 +38,77 @@ public:
     // "Quorvalde Translator v %@" with the short version.
     static QString windowTitle();
 
+    QVMGeneralAndHistorySplitController *splitController() const { return m_split; }
+    // Item 0 of the window's split view.
+    QVMGeneralViewController *generalViewController() const;
+
+    QToolButton *fromLanguageButton() const { return m_fromLanguageButton; }
+    QToolButton *toLanguageButton() const { return m_toLanguageButton; }
+    QToolButton *swapButton() const { return m_swapButton; }
+    QToolButton *translateButton() const { return m_translateButton; }
+    QToolButton *agentButton() const { return m_agentButton; }
+    QToolButton *settingsButton() const { return m_settingsButton; }
+    QToolButton *moreAppsButton() const { return m_moreAppsButton; }
+    QVMSegmentedControl *panelsStateSegmentedControl() const { return m_panelsState; }
+    QVMSegmentedControl *viewsDirectionSegmentedControl() const { return m_viewsDirection; }
+    // The settings window opened last, while it is open.
+    QObject *settingsController() const { return m_settings; }
+
+    // Buttons and the offline pair after a change of languages.
+    Q_INVOKABLE void updateLanguages();
+    void updateLanguagesButtons();
+    void updateFromLanguageButton();
+    void updateToLanguageButton();
+    void changeLanguageForSynaptraService();
+    void lazyUnknownWords();
+    void initialMainWindow();
+    void lazyMainWindow();
+    // 0 general, 1 offline packages, 2 account, 3 info, 4 about; one settings window at a time.
+    Q_INVOKABLE void showSettingsScreenWithTab(int tab);
+
+    // Toolbar actions.
+    void onTranslate();
+    void onSwitchButton();
+    void onAgent();
+    void onSettings();
+    void onMoreApps();
+    void onLanguageButton(QToolButton *sender);
+    void segmentSwitch();
+    void onPanelsState();
+
+    // The language list's delegate (its "sideIndex": 1 source, 2 target).
+    Q_INVOKABLE void languageDidUpdate(QObject *controller);
+    Q_INVOKABLE void languageControllerWillDismiss(QObject *controller);
+    void prepareForSegue(QObject *destination, QObject *sender);
+
+    static constexpr const char *kSettingsDidChangedNotification = "kSettingsDidChangedNotification";
+    static constexpr const char *kUserDefaultTranslateViewsShowState = "kUserDefaultTranslateViewsShowState";
+    static constexpr const char *kUserDefaultHistoryViewShow = "kUserDefaultHistoryViewShow";
+    static constexpr const char *kUserDefaultTranslateViewsDirection = "kUserDefaultTranslateViewsDirection";
+    // The language list's segue from the toolbar's language buttons.
+    static constexpr const char *kLanguagesControllerSegue = "kLanguagesControllerSegue";
+    static constexpr const char *kLanguageButtonFormat = "%@ %@";
+    static constexpr const char *kLanguageButtonArrow = "\u25BE";
+    // The window's property naming its controller, for views that reach it.
+    static constexpr const char *kWindowControllerProperty = "qvWindowController";
+
 private:
+    void buildToolbar();
+    void updateLanguageButton(QToolButton *button, bool source);
+    void trackEvent(const QString &action, const QVariantMap &params = {});
+
     QPointer<QMainWindow> m_window;
+    QToolBar *m_toolbar = nullptr;
+    QToolButton *m_fromLanguageButton = nullptr;
+    QToolButton *m_toLanguageButton = nullptr;
+    QToolButton *m_swapButton = nullptr;
+    QToolButton *m_translateButton = nullptr;
+    QToolButton *m_agentButton = nullptr;
+    QToolButton *m_settingsButton = nullptr;
+    QToolButton *m_moreAppsButton = nullptr;
+    QVMSegmentedControl *m_panelsState = nullptr;
+    QVMSegmentedControl *m_viewsDirection = nullptr;
+    QVMGeneralAndHistorySplitController *m_split = nullptr;
+    QPointer<QObject> m_settings;
+    platform::NotificationCenter::Token m_settingsObserver = 0;
 };

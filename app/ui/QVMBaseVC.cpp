@@ -3,6 +3,7 @@
 #include "QVMInterfaceFactory.h"
 #include "QVMSpinner.h"
 #include "QVMStyleService.h"
+#include "QVMUtils.h"
 #include "core/DevLog.h"
 #include "core/QVScreenPresentManager.h"
 #include "core/settings/QVSettingsService.h"
@@ -104,7 +105,7 @@ void QVMBaseVC::applicationStateChanged(Qt::ApplicationState state) {
 }
 
 bool QVMBaseVC::isNetworkAvailableNoMessage() const {
-    return isReachable(platform::NetworkStatus::shared().currentStatus());
+    return QVMUtils::isNetworkAvailable();
 }
 
 bool QVMBaseVC::eventFilter(QObject *watched, QEvent *event) {

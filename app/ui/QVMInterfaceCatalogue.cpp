@@ -1,10 +1,13 @@
 #include "QVMInterfaceFactory.h"
 
 #include "QVGeneralWindowController.h"
+#include "QVMGeneralAndHistorySplitController.h"
 
 // Every window and view controller the program makes by name. A class that
 // arrives later adds its line here.
 void QVMInterfaceFactory::registerBuiltInInterfaces() {
     registerController<QVGeneralWindowController>(QStringLiteral("Main"),
                                                   QStringLiteral("QVGeneralWindowController"));
+    registerController<QVMGeneralAndHistorySplitController>(
+        QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"));
 }

@@ -1,5 +1,7 @@
 #include "QVMRemoteImage.h"
 
+#include "services/network/QVUrlForPatch.h"
+
 #include "QVMImage.h"
 #include "QVMUtils.h"
 #include "platform/AppPaths.h"
@@ -164,8 +166,7 @@ QImage QVMRemoteImage::placeholderForUrl(const QUrl &url, bool round) {
 }
 
 void QVMRemoteImage::setRemoteImage(QObject *control, const Apply &apply, const QUrl &url, bool round,
-                                    const Completion &completion) {
-    const QImage placeholder = placeholderForUrl(url, round);
+                                    const QImage &placeholder, const Completion &completion) {
     apply(placeholder);
     QPointer<QObject> held(control);
     shared().loadImage(
@@ -179,26 +180,67 @@ void QVMRemoteImage::setRemoteImage(QObject *control, const Apply &apply, const 
         });
 }
 
+QVMRemoteImage::Apply QVMRemoteImage::buttonSetter(QAbstractButton *button) {
+    QPointer<QAbstractButton> target(button);
+    return [target](const QImage &image) {
+        if (target)
+            target->setIcon(QIcon(QPixmap::fromImage(image)));
+    };
+}
+
+QVMRemoteImage::Apply QVMRemoteImage::imageViewSetter(QLabel *imageView) {
+    QPointer<QLabel> target(imageView);
+    return [target](const QImage &image) {
+        if (target)
+            target->setPixmap(QPixmap::fromImage(image));
+    };
+}
+
 void QVMRemoteImage::getRemoteImageForUrl(QAbstractButton *button, const QUrl &url, bool round,
                                           Completion completion) {
-    QPointer<QAbstractButton> target(button);
-    setRemoteImage(
-        button,
-        [target](const QImage &image) {
-            if (target)
-                target->setIcon(QIcon(QPixmap::fromImage(image)));
-        },
-        url, round, completion);
+    setRemoteImage(button, buttonSetter(button), url, round, placeholderForUrl(url, round), completion);
 }
 
 void QVMRemoteImage::getRemoteImageForUrl(QLabel *imageView, const QUrl &url, bool round,
                                           Completion completion) {
-    QPointer<QLabel> target(imageView);
-    setRemoteImage(
-        imageView,
-        [target](const QImage &image) {
-            if (target)
-                target->setPixmap(QPixmap::fromImage(image));
-        },
-        url, round, completion);
+    setRemoteImage(imageView, imageViewSetter(imageView), url, round, placeholderForUrl(url, round),
+                   completion);
+}
+
+QImage QVMRemoteImage::placeholderForPath(const QString &path, bool round) {
+    const QImage placeholder = QVMImage::imageNamed(QFileInfo(path).completeBaseName());
+    return round && !placeholder.isNull() ? QVMUtils::roundedImageWithImage(placeholder) : placeholder;
+}
+
+void QVMRemoteImage::getRemoteImageForUrlString(QAbstractButton *button, const QString &path, bool round,
+                                                Completion completion) {
+    if (path.isEmpty()) {
+        // Nothing to ask the backend for.
+        const QImage placeholder = placeholderForPath(path, round);
+        buttonSetter(button)(placeholder);
+        if (completion)
+            completion(placeholder);
+        return;
+    }
+    setRemoteImage(button, buttonSetter(button), qvUrlForPatch(path), round, placeholderForPath(path, round),
+                   completion);
+}
+
+void QVMRemoteImage::getRemoteImageForUrlString(QLabel *imageView, const QString &path, bool round,
+                                                Completion completion) {
+    if (path.isEmpty()) {
+        const QImage placeholder = placeholderForPath(path, round);
+        imageViewSetter(imageView)(placeholder);
+        if (completion)
+            completion(placeholder);
+        return;
+    }
+    setRemoteImage(imageView, imageViewSetter(imageView), qvUrlForPatch(path), round,
+                   placeholderForPath(path, round), completion);
+}
+
+QImage QVMRemoteImage::qvImageFromCacheForPatch(const QString &path) {
+    if (path.isEmpty())
+        return {};
+    return shared().imageFromDiskCacheForKey(cacheKeyForUrl(qvUrlForPatch(path)));
 }

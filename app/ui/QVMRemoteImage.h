@@ -57,6 +57,19 @@ public:
                                      Completion completion = {});
     static QImage placeholderForUrl(const QUrl &url, bool round);
 
+    // The same by a backend picture's path ("flags/gb.png"): loaded from the
+    // address qvUrlForPatch makes of it, with the application image named
+    // after the path's last component without extension ("gb") meanwhile.
+    //
+    //   QVMRemoteImage::getRemoteImageForUrlString(fromButton, language.imageFile(), true);
+    static void getRemoteImageForUrlString(QAbstractButton *button, const QString &path, bool round,
+                                           Completion completion = {});
+    static void getRemoteImageForUrlString(QLabel *imageView, const QString &path, bool round,
+                                           Completion completion = {});
+    static QImage placeholderForPath(const QString &path, bool round);
+    // The disk cache's picture for the path (keyed by qvUrlForPatch's address); null when not cached.
+    static QImage qvImageFromCacheForPatch(const QString &path);
+
     static constexpr const char *kErrorDomain = "QVMRemoteImage";
     enum ErrorCode { BadAddress = 1, DownloadFailed = 2, TooLarge = 3, NotAnImage = 4 };
     static constexpr qint64 kMaximumBytes = 20 * 1024 * 1024;
@@ -65,7 +78,9 @@ public:
 private:
     using Apply = std::function<void(const QImage &image)>;
     static void setRemoteImage(QObject *control, const Apply &apply, const QUrl &url, bool round,
-                               const Completion &completion);
+                               const QImage &placeholder, const Completion &completion);
+    static Apply buttonSetter(QAbstractButton *button);
+    static Apply imageViewSetter(QLabel *imageView);
     QString cachePathForKey(const QString &key) const;
     void download(const QUrl &url, const QString &key);
     void finish(const QString &key, const QImage &image, const platform::Error &error);

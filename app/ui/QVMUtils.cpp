@@ -1,7 +1,9 @@
 #include "QVMUtils.h"
 
 #include "QVMAlertPresenter.h"
+#include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
+#include "platform/BackendConfig.h"
 #include "platform/Bundle.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkStatus.h"
@@ -15,6 +17,9 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QVersionNumber>
+
+#include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -44,8 +49,27 @@ platform::UserDefaults &QVMUtils::sharedDefaults() {
 }
 
 bool QVMUtils::isNetworkAvailable() {
-    const int status = platform::NetworkStatus::shared().currentStatus();
+    const platform::NetworkStatus &network = platform::NetworkStatus::shared();
+    if (!network.isForced() && !isBackendConfigured())
+        return false;
+    const int status = network.currentStatus();
     return status == 1 || status == 2;
+}
+
+bool QVMUtils::isBackendConfigured() {
+    using platform::BackendConfig;
+    const QList<QUrl> hosts = {BackendConfig::apiHost(),       BackendConfig::accountHost(),
+                               BackendConfig::clientHost(),    BackendConfig::pushHost(),
+                               BackendConfig::analyticsHost(), BackendConfig::makerDomain()};
+    const bool configured = std::any_of(hosts.begin(), hosts.end(), [](const QUrl &host) {
+        const QString name = host.host().toLower();
+        return !name.isEmpty() && !name.endsWith(QLatin1String(".example")) &&
+               name != QLatin1String("example");
+    });
+    static std::atomic<bool> logged{false};
+    if (!configured && !logged.exchange(true))
+        DevLog(QString::fromLatin1(kNoBackendLog));
+    return configured;
 }
 
 QString QVMUtils::getAppVersionFromBundle() {

@@ -2,6 +2,8 @@
 // built before the clock starts: the model's own time, without the engine around it.
 #include <torch/script.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 
 namespace {
@@ -52,4 +54,14 @@ extern "C" __attribute__((visibility("default"))) double directRun() {
     } catch (const std::exception &) {
         return -1.0;
     }
+}
+
+// The BLAS threads of the next runs, as the engine's layer sets them for a batch.
+extern "C" __attribute__((visibility("default"))) void directThreads(int threads) {
+    void *blas = dlopen("libopenblas.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (blas == nullptr)
+        return;
+    if (const auto set = reinterpret_cast<void (*)(int)>(dlsym(blas, "openblas_set_num_threads")))
+        set(threads);
+    dlclose(blas);
 }

@@ -191,7 +191,7 @@ bool LoadModel(const std::string &modelDir, ModelHandle &model, std::string &err
                                                             graph.get(), nullptr, status.get());
     if (api->TF_GetCode(status.get()) != TF_OK || session == nullptr) {
         error = api->TF_Message(status.get());
-        engineLog("Can't load session and graph from saved model", error);
+        engineError("Can't load session and graph from saved model: ", error);
         if (session != nullptr)
             api->TF_DeleteSession(session, status.get());
         return false;

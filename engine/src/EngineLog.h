@@ -1,4 +1,5 @@
-// Diagnostic lines of the engine: off unless QV_ENGINE_LOG=1, since they carry user text.
+// Diagnostic lines of the engine. engineLog is off unless QV_ENGINE_LOG=1, since its lines carry
+// user text; engineError always writes to standard error and must never be given user text.
 #pragma once
 
 #include <iostream>
@@ -11,6 +12,10 @@ template <typename... Parts> void engineLog(const Parts &...parts) {
     if (!engineLogEnabled())
         return;
     (std::cout << ... << parts) << '\n';
+}
+
+template <typename... Parts> void engineError(const Parts &...parts) {
+    (std::cerr << ... << parts) << std::endl;
 }
 
 } // namespace synaptra

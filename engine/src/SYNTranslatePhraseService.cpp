@@ -1,8 +1,12 @@
 #include "synaptra/SYNTranslatePhraseService.h"
 
 #include "EngineLog.h"
+#include "EngineMessages.h"
+#include "TextPieces.h"
 #include "synaptra/quorvalde_c_translator.h"
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -10,6 +14,51 @@ namespace {
 void report(SYNError *out, const SYNError &error) {
     if (out != nullptr)
         *out = error;
+}
+
+// Pieces are halved no further than this when a translation outgrows the buffer.
+constexpr size_t kSmallestPieceBytes = 256;
+
+std::optional<std::string> translatePieces(const SYNTranslatePhraseService &service,
+                                           const std::vector<synaptra::TextPiece> &pieces, int index,
+                                           SYNError *error);
+
+// One engine call; a result too large for the engine's buffer is retried as two halves.
+std::optional<std::string> translatePiece(const SYNTranslatePhraseService &service, std::string_view text,
+                                          int index, SYNError *error) {
+    std::vector<char> source(text.begin(), text.end());
+    source.push_back('\0');
+    std::vector<char> result(kQuorvaldeBufferSize, '\0');
+    std::vector<char> errorBuffer(kQuorvaldeBufferSize, '\0');
+    const int code = translateQuorvalde(source.data(), result.data(), index, errorBuffer.data());
+    synaptra::engineLog("translate = ", code);
+    if (code == 0)
+        return std::string(result.data());
+
+    // A translation longer than the buffer: the two halves fit where the whole did not.
+    const bool tooLarge =
+        code == 5 && std::string_view(errorBuffer.data()).rfind(synaptra::kResultTooLarge, 0) == 0;
+    if (tooLarge && text.size() >= 2 * kSmallestPieceBytes)
+        return translatePieces(service, synaptra::splitIntoPieces(text, text.size() / 2 + 1), index, error);
+    report(error, service.errorWithCode(code, errorBuffer.data()));
+    return std::nullopt;
+}
+
+// The pieces' translations joined by the whitespace between them; like the engine's result,
+// the whole does not end with the whitespace that ended the text.
+std::optional<std::string> translatePieces(const SYNTranslatePhraseService &service,
+                                           const std::vector<synaptra::TextPiece> &pieces, int index,
+                                           SYNError *error) {
+    std::string joined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::optional<std::string> part = translatePiece(service, pieces[i].text, index, error);
+        if (!part)
+            return std::nullopt;
+        joined += *part;
+        if (i + 1 < pieces.size())
+            joined += pieces[i].after;
+    }
+    return joined;
 }
 
 } // namespace
@@ -72,17 +121,16 @@ bool SYNTranslatePhraseService::initWithModelDirPath(const std::string &modelDir
 std::string SYNTranslatePhraseService::translatedTextFromText(const std::string &text, int index,
                                                               SYNError *error, std::string *) {
     // The engine reads a NUL-terminated string: text with inner NULs ends at the first one.
-    std::vector<char> source(text.begin(), text.end());
-    source.push_back('\0');
-    std::vector<char> result(kQuorvaldeBufferSize, '\0');
-    std::vector<char> errorBuffer(kQuorvaldeBufferSize, '\0');
-    const int code = translateQuorvalde(source.data(), result.data(), index, errorBuffer.data());
-    synaptra::engineLog("translate = ", code);
-    if (code != 0) {
-        report(error, errorWithCode(code, errorBuffer.data()));
-        return {};
-    }
-    return result.data();
+    const std::string_view source(text.c_str());
+    if (source.size() <= kPieceBytes)
+        return translatePiece(*this, source, index, error).value_or(std::string());
+
+    // A long text goes piece by piece, each piece's result within the engine's buffer. A blank
+    // one still goes to the engine, which reports it as empty.
+    const std::vector<synaptra::TextPiece> pieces = synaptra::splitIntoPieces(source, kPieceBytes);
+    if (pieces.empty())
+        return translatePiece(*this, {}, index, error).value_or(std::string());
+    return translatePieces(*this, pieces, index, error).value_or(std::string());
 }
 
 bool SYNTranslatePhraseService::deallocCustomForIndex(int index, SYNError *error) {

@@ -47,6 +47,14 @@ size_t clauseMarkAt(std::string_view s, size_t i) {
     return 0;
 }
 
+// Only spaces, tabs and other ASCII blanks: a line with nothing for the model.
+bool isBlank(std::string_view line) {
+    for (char c : line)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\v' && c != '\f')
+            return false;
+    return true;
+}
+
 void appendToLastSeparator(std::vector<std::string> &symbolsBatch, std::string_view text) {
     if (symbolsBatch.empty())
         symbolsBatch.emplace_back();
@@ -134,18 +142,34 @@ int SplitByNewLine(const char *text, std::vector<std::string> &sentenceBatch,
         return 1;
     const std::string_view all(text, std::strlen(text));
     size_t start = 0;
+    size_t lastBreak = 1;
     while (start < all.size()) {
         size_t end = all.find('\n', start);
         if (end == std::string_view::npos)
             end = all.size();
-        const std::string_view line = all.substr(start, end - start);
+        std::string_view line = all.substr(start, end - start);
+        // A CRLF line keeps its "\r" out of the sentence, in the text that follows it.
+        std::string_view lineBreak = "\n";
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+            lineBreak = "\r\n";
+        }
         engineLog("sentence - ", line);
-        SplitLongBlock(line, sentenceBatch, symbolsBatch);
+        if (isBlank(line)) {
+            // Nothing to translate: the line's own bytes stay where they were.
+            if (!symbolsBatch.empty())
+                symbolsBatch.back().append(line);
+        } else {
+            SplitLongBlock(line, sentenceBatch, symbolsBatch);
+        }
         if (!symbolsBatch.empty())
-            symbolsBatch.back().push_back('\n');
+            symbolsBatch.back().append(lineBreak);
+        lastBreak = lineBreak.size();
         start = end + 1;
     }
-    dropLastSeparatorChar(symbolsBatch);
+    // The result never ends with the line break that ended the text.
+    for (size_t i = 0; i < lastBreak; ++i)
+        dropLastSeparatorChar(symbolsBatch);
     return 0;
 }
 

@@ -4,11 +4,14 @@
 #include "BatchInference.h"
 #include "EncryptedTokenizer.h"
 #include "EngineLog.h"
+#include "EngineMessages.h"
 #include "Segmentation.h"
+#include "SubBatches.h"
 #include "Vocabulary.h"
 
 #include <sentencepiece_processor.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -86,57 +89,123 @@ int loadSlot(const char *modelDir, const char *fromModelPath, const char *toMode
     return 0;
 }
 
+bool isWhitespace(const std::string &text) {
+    return text.find_first_not_of(" \t\r\v\f") == std::string::npos;
+}
+
+// True for ids whose piece begins a word ("\u2581" prefix): good places to cut a long row.
+bool startsWord(const sentencepiece::SentencePieceProcessor &encoder, int id) {
+    static const std::string kWordStart = "\xE2\x96\x81";
+    return encoder.IdToPiece(id).compare(0, kWordStart.size(), kWordStart) == 0;
+}
+
+// The rows one sentence became: [first, first + count) of the text's rows.
+struct SentenceRows {
+    size_t first = 0;
+    size_t count = 0;
+};
+
+// Runs every row through the model in length-sorted sub-batches; `outputs[i]` receives the
+// ids of row i's translation. False with `message` when a run fails.
+bool runSubBatches(const TranslatorSlot &slot, const std::vector<std::vector<int>> &rows,
+                   std::vector<std::vector<int>> &outputs, std::string &message) {
+    std::vector<size_t> lengths;
+    lengths.reserve(rows.size());
+    for (const auto &row : rows)
+        lengths.push_back(row.size());
+    outputs.assign(rows.size(), {});
+    TokenBatch batch, outputBatch;
+    for (const std::vector<size_t> &run : planSubBatches(lengths)) {
+        batch.clear();
+        for (size_t index : run) {
+            std::vector<std::string> &tokens = batch.emplace_back();
+            tokens.reserve(rows[index].size());
+            for (int id : rows[index])
+                tokens.push_back(transformIdsToWords(id));
+        }
+        if (!TranslateBatch(slot.model, std::move(batch), outputBatch, message))
+            return false;
+        for (size_t k = 0; k < run.size(); ++k) {
+            std::vector<int> &ids = outputs[run[k]];
+            ids.reserve(outputBatch[k].size());
+            for (const std::string &token : outputBatch[k])
+                ids.push_back(transformWordsToIds(token));
+        }
+        batch = TokenBatch();
+    }
+    return true;
+}
+
+// Decodes one sentence's output ids. Ids the target tokenizer does not know are left out, so
+// a stray id costs one piece of one sentence rather than the whole text.
+std::string decodeSentence(const sentencepiece::SentencePieceProcessor &decoder, std::vector<int> ids) {
+    const int vocabulary = decoder.GetPieceSize();
+    const auto unknown =
+        std::remove_if(ids.begin(), ids.end(), [&](int id) { return id < 0 || id >= vocabulary; });
+    if (unknown != ids.end()) {
+        engineLog("Skipped ", ids.end() - unknown, " ids outside the target vocabulary");
+        ids.erase(unknown, ids.end());
+    }
+    std::string line;
+    if (const auto status = decoder.Decode(ids, &line); !status.ok()) {
+        engineError("A sentence could not be detokenised: ", status.ToString());
+        line.clear();
+    }
+    return line;
+}
+
 int translateWithSlot(const TranslatorSlot &slot, const std::vector<std::string> &sentenceBatch,
                       const std::vector<std::string> &symbolsBatch, char *result, char *error) {
-    TokenBatch batch;
-    batch.reserve(sentenceBatch.size());
-    // Rows run from the last sentence to the first; detokenising walks them back into text order.
+    // Blank sentences keep their text and never reach the model; long ones become several rows.
+    std::vector<std::vector<int>> rows;
+    std::vector<SentenceRows> sentenceRows(sentenceBatch.size());
     std::vector<int> ids;
-    for (auto it = sentenceBatch.rbegin(); it != sentenceBatch.rend(); ++it) {
-        engineLog("line - ", *it);
+    for (size_t i = 0; i < sentenceBatch.size(); ++i) {
+        const std::string &sentence = sentenceBatch[i];
+        engineLog("line - ", sentence);
+        if (isWhitespace(sentence))
+            continue;
         ids.clear();
-        if (const auto status = slot.encoder->Encode(*it, &ids); !status.ok()) {
+        if (const auto status = slot.encoder->Encode(sentence, &ids); !status.ok()) {
             writeMessage(error, "Cannot tokenise the text: " + status.ToString());
             return 5;
         }
-        std::vector<std::string> row;
-        row.reserve(ids.size());
-        for (int id : ids)
-            row.push_back(transformIdsToWords(id));
-        batch.push_back(std::move(row));
+        sentenceRows[i].first = rows.size();
+        for (std::vector<int> &row :
+             splitLongRow(ids, kMaxRowTokens, [&](int id) { return startsWord(*slot.encoder, id); })) {
+            rows.push_back(std::move(row));
+            ++sentenceRows[i].count;
+        }
     }
 
-    TokenBatch outputBatch;
+    std::vector<std::vector<int>> outputs;
     std::string message;
-    if (!TranslateBatch(slot.model, batch, outputBatch, message)) {
-        engineLog("TranslateBatch failed: ", message);
-        writeMessage(error, message);
+    if (!rows.empty() && !runSubBatches(slot, rows, outputs, message)) {
+        // The caller's buffer stays untouched: a failed run reports its status alone.
+        engineError("TranslateBatch failed: ", message);
         return 2;
     }
-    engineLog("output_batch_tokens len - ", outputBatch.size(), " ", symbolsBatch.size());
+    engineLog("output_batch_tokens len - ", outputs.size(), " ", symbolsBatch.size());
 
     std::string outputText;
-    size_t iter = 0;
-    std::string detokenizedLine;
-    while (!outputBatch.empty()) {
-        ids.clear();
-        for (const std::string &token : outputBatch.back())
-            ids.push_back(transformWordsToIds(token));
-        detokenizedLine.clear();
-        if (const auto status = slot.decoder->Decode(ids, &detokenizedLine); !status.ok()) {
-            writeMessage(error, "Cannot detokenise the translation: " + status.ToString());
+    for (size_t i = 0; i < sentenceBatch.size(); ++i) {
+        const SentenceRows &span = sentenceRows[i];
+        if (span.count == 0) {
+            if (isWhitespace(sentenceBatch[i]))
+                outputText += sentenceBatch[i];
+        } else {
+            ids.clear();
+            for (size_t r = span.first; r < span.first + span.count; ++r)
+                ids.insert(ids.end(), outputs[r].begin(), outputs[r].end());
+            outputText += decodeSentence(*slot.decoder, std::move(ids));
+            ids = {};
+        }
+        outputText += symbolsBatch.at(i);
+        if (outputText.size() >= kQuorvaldeBufferSize) {
+            writeMessage(error,
+                         std::string(kResultTooLarge) + std::to_string(kQuorvaldeBufferSize) + " bytes");
             return 5;
         }
-        outputText += detokenizedLine;
-        outputText += symbolsBatch.at(iter);
-        outputBatch.pop_back();
-        ++iter;
-    }
-    if (outputText.size() >= kQuorvaldeBufferSize) {
-        writeMessage(error, "The translation needs " + std::to_string(outputText.size() + 1) +
-                                " bytes, more than the result buffer's " +
-                                std::to_string(kQuorvaldeBufferSize));
-        return 5;
     }
     std::memcpy(result, outputText.c_str(), outputText.size() + 1);
     return 0;
@@ -179,6 +248,12 @@ int translateQuorvalde(char *text, char *result, int index, char *error) {
     if (error == nullptr || text == nullptr || result == nullptr) {
         writeMessage(error, kBadPointers);
         return 4;
+    }
+    // Longer texts are refused before any work: their result could not come back in one buffer.
+    if (const size_t length = strnlen(text, kQuorvaldeBufferSize); length >= kQuorvaldeBufferSize) {
+        writeMessage(error, std::string(kTextTooLong) + std::to_string(kQuorvaldeBufferSize - 1) +
+                                " bytes in one call");
+        return 5;
     }
     try {
         std::vector<std::string> sentenceBatch, symbolsBatch;

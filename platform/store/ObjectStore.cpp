@@ -10,10 +10,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtDebug>
+
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -54,16 +63,59 @@ void removeWithJournal(const QString &path) {
         QFile::remove(path + QLatin1String(suffix));
 }
 
+// Which file a path names: a salvage replaces it with another.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity &o) const { return device == o.device && inode == o.inode; }
+};
+
+FileIdentity identityOf(const QString &path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino};
+}
+
+// Held exclusively while a file is salvaged and shared while it is opened:
+// two launches finding the same damaged file salvage it once, and none opens
+// it while it is being replaced. It is taken on the folder, which leaves no
+// file of its own behind.
+class SalvageLock {
+public:
+    SalvageLock(const QString &path, bool exclusive)
+        : m_fd(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~SalvageLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    SalvageLock(const SalvageLock &) = delete;
+    SalvageLock &operator=(const SalvageLock &) = delete;
+
+private:
+    int m_fd;
+};
+
 // Copies what can be read from the damaged file at `path` into a fresh file,
-// moves the damaged one aside and puts the fresh one in its place. Throws
-// StoreError (OpenFailed) when the files cannot be moved; the damaged file is
-// then left where it was.
-void salvageFile(detail::StoreCore &core, const QString &reason) {
+// moves the damaged one aside and puts the fresh one in its place. Returns
+// false, having done nothing, when the file is no longer the one found damaged
+// (another launch salvaged it meanwhile). Throws StoreError (OpenFailed) when
+// the files cannot be moved; the damaged file is then left where it was.
+bool salvageFile(detail::StoreCore &core, const QString &reason, const FileIdentity &damagedFile) {
     const QString path = core.path;
+    core.closeConnections();
+    const SalvageLock lock(path, true);
+    if (!(identityOf(path) == damagedFile))
+        return false;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const QString movedTo = path + QStringLiteral(".damaged-") + stamp;
     const QString fresh = path + QStringLiteral(".salvage");
-    core.closeConnections();
     removeWithJournal(fresh);
     detail::SalvageOutcome outcome;
     try {
@@ -97,10 +149,14 @@ void salvageFile(detail::StoreCore &core, const QString &reason) {
     damaged.setUserInfoValue(QStringLiteral("kept"), outcome.kept);
     damaged.setUserInfoValue(QStringLiteral("lost"), outcome.lost);
     damaged.setUserInfoValue(QStringLiteral("unreadable"), outcome.unreadable);
-    detail::report(damaged, QStringLiteral("Damaged object store moved aside to %1; %2 objects kept, %3 lost")
-                                .arg(movedTo)
-                                .arg(outcome.kept)
-                                .arg(outcome.lost));
+    damaged.setUserInfoValue(QStringLiteral("uncounted"), outcome.uncounted);
+    detail::report(damaged,
+                   QStringLiteral("Damaged object store moved aside to %1; %2 objects kept, %3%4 lost")
+                       .arg(movedTo)
+                       .arg(outcome.kept)
+                       .arg(outcome.lost)
+                       .arg(outcome.uncounted.isEmpty() ? QString() : QStringLiteral(" or more")));
+    return true;
 }
 
 } // namespace
@@ -151,15 +207,27 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
 
     // Damage met while the file was in use is checked now, before anything reads it.
     bool salvaged = false;
+    FileIdentity opened;
     try {
-        if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {
+        QString damage;
+        {
+            const SalvageLock shared(path, false);
+            // Nobody salvages while the lock is shared: copies found now were left by a
+            // salvage that was cut short, and each is as large as the store.
+            removeWithJournal(path + QStringLiteral(".salvage"));
+            removeWithJournal(path + QStringLiteral(".salvage-probe"));
+            opened = identityOf(path);
             QString verdict;
-            if (detail::fileIsSound(path, &verdict)) {
-                QFile::remove(detail::StoreCore::checkMarkerPath(path));
-            } else {
-                salvageFile(*core, QStringLiteral("Integrity check failed: %1").arg(verdict));
-                salvaged = true;
+            if (QFile::exists(detail::StoreCore::checkMarkerPath(path))) {
+                if (detail::fileIsSound(path, &verdict))
+                    QFile::remove(detail::StoreCore::checkMarkerPath(path));
+                else
+                    damage = QStringLiteral("Integrity check failed: %1").arg(verdict);
             }
+        }
+        if (!damage.isEmpty()) {
+            salvageFile(*core, damage, opened);
+            salvaged = true;
         }
     } catch (const StoreError &e) {
         return fail(static_cast<int>(-e.sqliteCode()), e.message());
@@ -167,6 +235,8 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
 
     for (;;) {
         try {
+            const SalvageLock shared(path, false);
+            opened = identityOf(path);
             core->openFile(configuration);
             core->damageNoted = false;
             return ObjectStore(core);
@@ -174,10 +244,16 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
             core->closeConnections();
             if (e.sqliteCode() < 0)
                 return fail(static_cast<int>(-e.sqliteCode()), e.message());
+            // A file SQLite may write, in a folder where it may not make its WAL files beside it.
+            if (e.sqliteCode() == SQLITE_READONLY)
+                return fail(ReadOnly,
+                            QStringLiteral("The object store %1 is read-only: it cannot keep anything (%2)")
+                                .arg(path, e.message()));
             if (salvaged || !sqlite::isDamage(e.sqliteCode()))
                 return fail(OpenFailed, e.message());
             try {
-                salvageFile(*core, e.message());
+                // Salvaged here, or by another launch meanwhile: either way it is opened once more.
+                salvageFile(*core, e.message(), opened);
                 salvaged = true;
             } catch (const StoreError &s) {
                 return fail(static_cast<int>(-s.sqliteCode()), s.message());
@@ -386,9 +462,9 @@ QList<SalvageReport> ObjectStore::pendingSalvageReports() const {
         exists.reset();
         if (!any)
             return reports;
-        sqlite::Statement &st =
-            c.db.prepare(QStringLiteral("SELECT movedTo, kept, lost, unreadable, at FROM %1 ORDER BY at")
-                             .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
+        sqlite::Statement &st = c.db.prepare(
+            QStringLiteral("SELECT movedTo, kept, lost, unreadable, at, classes FROM %1 ORDER BY at")
+                .arg(sqlite::quoted(QString::fromLatin1(detail::kSalvageTable))));
         while (st.step()) {
             SalvageReport report;
             report.movedTo = st.column(0).toString();
@@ -397,6 +473,11 @@ QList<SalvageReport> ObjectStore::pendingSalvageReports() const {
             const QString unreadable = st.column(3).toString();
             report.unreadable = unreadable.isEmpty() ? QStringList() : unreadable.split(QLatin1Char('\n'));
             report.when = QDateTime::fromMSecsSinceEpoch(st.columnInt(4), Qt::UTC);
+            const QJsonObject classes = QJsonDocument::fromJson(st.column(5).toString().toUtf8()).object();
+            for (auto it = classes.constBegin(); it != classes.constEnd(); ++it) {
+                if (it.value().toObject().value(QStringLiteral("uncounted")).toBool())
+                    report.uncounted.append(it.key());
+            }
             reports.append(report);
         }
     } catch (const StoreError &e) {

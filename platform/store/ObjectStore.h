@@ -22,6 +22,9 @@ struct SalvageReport {
     qint64 kept = 0;        // objects copied into the fresh file
     qint64 lost = 0;        // objects known to have been stored that could not be read
     QStringList unreadable; // classes of which nothing could be read nor counted
+    // Classes whose lost objects could not all be counted (their table and every
+    // index of it were damaged): `lost` is then the least that was lost.
+    QStringList uncounted;
     QDateTime when;
 };
 

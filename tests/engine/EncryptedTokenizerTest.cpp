@@ -6,7 +6,13 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
 
 using enginetest::fixture;
 using enginetest::readBytes;
@@ -141,6 +147,51 @@ TEST_F(EncryptedTokenizer, LengthFieldBeyondTheFileIsRejected) {
         const auto status = synaptra::loadEncryptedTokenizer(p, write("lying-length", encryptRaw(plain)));
         EXPECT_EQ(status.code(), StatusCode::kDataLoss) << lie;
     }
+}
+
+TEST_F(EncryptedTokenizer, OnlyRegularFilesAreRead) {
+    const std::string fifo = dir + "/fifo.spm.model";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir + "/folder.spm.model";
+    std::filesystem::create_directory(folder);
+    for (const std::string &path : {fifo, folder}) {
+        SCOPED_TRACE(path);
+        // Run apart, so that a load stuck on the FIFO fails the test instead of hanging it.
+        auto load = std::async(std::launch::async, [path] {
+            SentencePieceProcessor p;
+            return synaptra::loadEncryptedTokenizer(p, path);
+        });
+        if (load.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+            FAIL() << "the load waited on the path";
+        }
+        const auto status = load.get();
+        EXPECT_EQ(status.code(), StatusCode::kInvalidArgument);
+        EXPECT_NE(status.ToString().find("is not a regular file"), std::string::npos) << status.ToString();
+    }
+}
+
+TEST_F(EncryptedTokenizer, OnlyTheBlocksHoldingTheModelAreRead) {
+    // Fill after the model is never read: a model followed by gigabytes of (sparse) fill loads.
+    const std::string path = write("huge-fill", readBytes(fixture("en.spm.model")));
+    ASSERT_EQ(::truncate(path.c_str(), off_t{3} << 30), 0);
+    SentencePieceProcessor p;
+    const auto status = synaptra::loadEncryptedTokenizer(p, path);
+    ASSERT_TRUE(status.ok()) << status.ToString();
+    EXPECT_EQ(encodeToText(p, "good morning"), "good morning");
+
+    // A length field larger than any tokenizer is refused from the first block alone.
+    std::string plain = plaintext(plainModel, std::string(12, '\0'));
+    const uint32_t lie = 200u << 20;
+    for (int i = 0; i < 4; ++i)
+        plain[static_cast<size_t>(i)] = static_cast<char>(lie >> (8 * i));
+    const std::string lying = write("huge-length", encryptRaw(plain));
+    ASSERT_EQ(::truncate(lying.c_str(), off_t{300} << 20), 0);
+    SentencePieceProcessor q;
+    const auto refused = synaptra::loadEncryptedTokenizer(q, lying);
+    EXPECT_EQ(refused.code(), StatusCode::kResourceExhausted) << refused.ToString();
 }
 
 TEST_F(EncryptedTokenizer, FileEncryptedWithAnotherKeyDoesNotLoad) {

@@ -87,13 +87,24 @@ TEST(EntryPointGuards, ServiceReportsEngineCodesAsErrors) {
     EXPECT_FALSE(service.deallocCustomForIndex(0, nullptr));
 }
 
-TEST(EntryPointGuards, LongTextsStayInsideTheCallersBuffers) {
-    // A huge text with a bad index fails after segmentation; nothing is written past the buffers.
-    std::string big(200000, 'a');
-    for (size_t i = 50; i < big.size(); i += 51)
-        big[i] = ' ';
-    Buffers b;
-    EXPECT_EQ(translateQuorvalde(big.data(), b.result.data(), 9, b.error.data()), 1);
+TEST(EntryPointGuards, TextsTooLongForOneCallAreRefusedFirst) {
+    // Refused before segmentation, the index check or any model: the result could not fit.
+    struct Case {
+        size_t bytes;
+        int code;
+    };
+    for (const Case c : {Case{31999, 1}, Case{32000, 5}, Case{200000, 5}}) {
+        SCOPED_TRACE(c.bytes);
+        std::string big(c.bytes, 'a');
+        for (size_t i = 50; i < big.size(); i += 51)
+            big[i] = ' ';
+        Buffers b;
+        EXPECT_EQ(translateQuorvalde(big.data(), b.result.data(), 9, b.error.data()), c.code);
+        if (c.code == 5) {
+            EXPECT_EQ(b.message(),
+                      "The text is too long to translate at once: at most 31999 bytes in one call");
+        }
+    }
 }
 
 } // namespace

@@ -31,6 +31,10 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${OUT}/de.zip WORKING_DIRECTO
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cannot unpack de.zip")
 endif()
+run(${MODEL_MAKER} checked --output ${OUT}/checked --max-row-tokens 128)
+# Position tables too short for long rows: runs over them fail inside the interpreter.
+run(${MODEL_MAKER} transformer --output ${OUT}/transformer-16 --encoder-layers 1 --decoder-layers 1
+    --width 16 --heads 2 --ffn 32 --vocab 60 --max-positions 16)
 # A second language, so that a translation can pass through English between two packages.
 run(${PACKAGE_MAKER} package --language fr --en-text ${DATA}/en.txt --xx-text ${DATA}/fr.txt
     --model-maker ${MODEL_MAKER} --output ${OUT}/fr.zip --model wordtable

@@ -73,7 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"RunOfStops", "Wait... what", {"Wait...", "what"}, {" ", ""}},
         Case{"MixedTerminators", "Really?! Yes.", {"Really?!", "Yes."}, {" ", ""}},
         Case{"TabIsOrdinary", "A.\tB.", {"A.\tB."}, {""}},
-        Case{"CarriageReturnIsOrdinary", "A.\r\nB.", {"A.\r", "B."}, {"\n", ""}},
+        Case{"CarriageReturnEndsTheLineWithItsBreak", "A.\r\nB.", {"A.", "B."}, {"\r\n", ""}},
+        Case{"CarriageReturnInsideALineIsOrdinary", "A.\rB.", {"A.\rB."}, {""}},
+        Case{"FinalCrLfDropped", "A.\r\n", {"A."}, {""}},
+        Case{"BlankLinesKeepTheirBytesBetweenSentences",
+             "A.\r\n\r\n \t\r\nB.\r\n",
+             {"A.", "B."},
+             {"\r\n\r\n \t\r\n", ""}},
         Case{"IdeographicFullStop",
              "\xE4\xBD\xA0" + kIdeographicStop + " \xE5\xA5\xBD",
              {"\xE4\xBD\xA0" + kIdeographicStop, "\xE5\xA5\xBD"},
@@ -88,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
 TEST(Segmentation, EmptyTextsYieldNoSentence) {
-    for (const std::string text : {"", "\n", "\n\n", "\n\n\n"}) {
+    for (const std::string text : {"", "\n", "\n\n", "\n\n\n", "\r\n\r\n", "   ", " \t\r\n\r", "\r"}) {
         const Segments s = split(text);
-        EXPECT_TRUE(s.sentences.empty()) << "text of " << text.size() << " line breaks";
+        EXPECT_TRUE(s.sentences.empty()) << "text of " << text.size() << " blank bytes";
         EXPECT_TRUE(s.separators.empty());
     }
 }

@@ -222,30 +222,52 @@ TEST(ObjectStoreOpenFaults, ARenameThatFailsIsReportedAsSuchAndTheDamagedFileSta
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
-TEST(ObjectStoreOpenFaults, AReadOnlyFileIsOneClearErrorAtOpen) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("store.sqlite"));
-    {
-        ObjectStore store = ObjectStore::open(configuration(path));
-        ASSERT_FALSE(store.write([](Transaction &tx) {
-            tx.create(QStringLiteral("Language"),
-                      {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
-        }));
+TEST(ObjectStoreOpenFaults, AStoreThatCannotBeWrittenIsOneClearErrorAtOpen) {
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions everyone = readOnly | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const QFile::Permissions openFolder =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    const QFile::Permissions closedFolder =
+        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    const struct {
+        const char *name;
+        QFile::Permissions file;
+        QFile::Permissions folder; // a WAL store writes files of its own beside the store
+    } cases[] = {
+        {"a read-only file", readOnly, openFolder},
+        {"a writable file in a read-only folder", everyone, closedFolder},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("state")));
+        const QString folder = dir.filePath(QStringLiteral("state"));
+        const QString path = folder + QStringLiteral("/store.sqlite");
+        {
+            ObjectStore store = ObjectStore::open(configuration(path));
+            ASSERT_FALSE(store.write([](Transaction &tx) {
+                tx.create(QStringLiteral("Language"),
+                          {{QStringLiteral("localeIdentifier"), QStringLiteral("en_GB")}});
+            }));
+        }
+        ASSERT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("store.sqlite")});
+        ASSERT_TRUE(QFile::setPermissions(path, c.file));
+        ASSERT_TRUE(QFile::setPermissions(folder, c.folder));
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), openFolder));
+        // Root writes any file: the store is opened by a process that cannot.
+        QProcess child;
+        QStringList arguments{QStringLiteral("open"), path};
+        if (geteuid() == 0)
+            arguments.prepend(QStringLiteral("--as-nobody"));
+        child.start(QStringLiteral(QV_STORE_TEST_CHILD), arguments);
+        ASSERT_TRUE(child.waitForFinished(30000));
+        const QString output = QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+        EXPECT_EQ(output.section(QLatin1Char(' '), 0, 1),
+                  QStringLiteral("error %1").arg(ObjectStore::ReadOnly))
+            << output.toStdString() << child.readAllStandardError().toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("read-only")));
+        QFile::setPermissions(folder, openFolder);
     }
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                      QFile::ReadOther | QFile::ExeOther));
-    // Root writes any file: the store is opened by a process that cannot.
-    QProcess child;
-    QStringList arguments{QStringLiteral("open"), path};
-    if (geteuid() == 0)
-        arguments.prepend(QStringLiteral("--as-nobody"));
-    child.start(QStringLiteral(QV_STORE_TEST_CHILD), arguments);
-    ASSERT_TRUE(child.waitForFinished(30000));
-    const QString output = QString::fromUtf8(child.readAllStandardOutput()).trimmed();
-    EXPECT_EQ(output.section(QLatin1Char(' '), 0, 1), QStringLiteral("error %1").arg(ObjectStore::ReadOnly))
-        << output.toStdString() << child.readAllStandardError().toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("read-only")));
 }
 
 TEST_F(ObjectStoreFaults, AQueryErrorIsReportedEveryTimeAndNeverServedFromACache) {

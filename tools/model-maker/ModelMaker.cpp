@@ -7,6 +7,8 @@
 //   model-maker transformer --output DIR [--encoder-layers 6] [--decoder-layers 6] [--width 512]
 //               [--heads 8] [--ffn 2048] [--vocab 8000] [--extra-steps 5] [--seed 1]
 //   model-maker broken --output DIR      (answers for the first row only: for failure tests)
+//   model-maker checked --output DIR [--max-row-tokens 128]
+//       identity that fails the run on a row without tokens or with more than the maximum
 // Any kind takes --method NAME (serve under another name) and --signature none (no signature
 // attributes), to make models that do not follow the contract.
 #include "common/ToolOptions.h"
@@ -40,6 +42,23 @@ def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[Lis
 const char *const kBrokenSource = R"JIT(
 def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[List[str]]], Tensor]:
     return [[["</s>"]]], torch.tensor([[1]], dtype=3)
+)JIT";
+
+const char *const kCheckedSource = R"JIT(
+def serve(self, tokens: List[List[str]], lengths: Tensor) -> Tuple[List[List[List[str]]], Tensor]:
+    out: List[List[List[str]]] = []
+    out_lengths: List[int] = []
+    for i in range(len(tokens)):
+        n = min(int(lengths[i]), len(tokens[i]))
+        assert n > 0, "a row without tokens reached the model"
+        assert n <= self.max_row_tokens, "a row of " + str(n) + " tokens is longer than " + str(self.max_row_tokens)
+        row: List[str] = []
+        for j in range(n):
+            row.append(tokens[i][j])
+        row.append("</s>")
+        out.append([row])
+        out_lengths.append(len(row))
+    return out, torch.tensor(out_lengths, dtype=3).reshape([len(tokens), 1])
 )JIT";
 
 const char *const kWordTableSource = R"JIT(
@@ -287,7 +306,9 @@ void buildTransformer(torch::jit::Module &module, const Options &options) {
 }
 
 int usage() {
-    std::cerr << "usage: model-maker identity|wordtable|transformer --output DIR [--table FILE] [options]\n";
+    std::cerr
+        << "usage: model-maker identity|wordtable|transformer|checked|broken --output DIR [--table FILE] "
+           "[options]\n";
     return 2;
 }
 
@@ -310,6 +331,10 @@ int main(int argc, char **argv) {
             addSignature(module);
         if (kind == "identity") {
             module.define(withMethodName(kIdentitySource, options));
+        } else if (kind == "checked") {
+            module.register_attribute("max_row_tokens", c10::IntType::get(),
+                                      intOption(options, "max-row-tokens", 128));
+            module.define(withMethodName(kCheckedSource, options));
         } else if (kind == "broken") {
             module.define(withMethodName(kBrokenSource, options));
         } else if (kind == "wordtable") {

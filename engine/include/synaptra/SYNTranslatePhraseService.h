@@ -7,6 +7,7 @@
 
 #include "synaptra/Export.h"
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -29,6 +30,8 @@ public:
     static constexpr const char *kCodeKey = "CodeONMT";
     static constexpr const char *kErrorKey = "Error";
     static constexpr const char *kErrorValue = "Invalid response";
+    // Longest text given to the engine in one call: its translation must fit the engine's buffer.
+    static constexpr size_t kPieceBytes = 8000;
 
     SYNTranslatePhraseService() = default;
     virtual ~SYNTranslatePhraseService() = default;
@@ -46,7 +49,9 @@ public:
     bool setSecondWithModelDirPath(const std::string &modelDirPath, const std::string &fromModelPath,
                                    const std::string &toModelPath, SYNError *error);
 
-    // Empty result and `error` set on failure; `unknownWords` is never written.
+    // Empty result and `error` set on failure; `unknownWords` is never written. Texts of any
+    // length: longer ones are translated in pieces of at most kPieceBytes, cut at paragraph
+    // breaks where possible, and joined with the whitespace that separated them.
     std::string translatedTextForFirstPairFromText(const std::string &text, SYNError *error,
                                                    std::string *unknownWords);
     std::string translatedTextForSecondPairFromText(const std::string &text, SYNError *error,

@@ -1,9 +1,17 @@
 // Sessions over TorchScript saved models. The only translation unit of the layer that sees torch.
 #include "Internal.h"
+#include "ThreadPolicy.h"
 
+#include <ATen/Parallel.h>
 #include <torch/script.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 using namespace synaptra_inference;
 
@@ -18,15 +26,91 @@ namespace {
 
 constexpr const char *kSavedModelFile = "saved_model.pt";
 
+// Compute threads, set up once before the first model loads. libtorch hands matrix products
+// to OpenBLAS, which (as Debian ships it) runs its own pthread pool beside libtorch's OpenMP
+// pool; with both pools busy, runs on a loaded machine took many times longer. So with such a
+// BLAS, OpenMP keeps one thread and the BLAS pool gets each run's threads (see ThreadPolicy.h).
+class ComputeThreads {
+public:
+    static ComputeThreads &instance() {
+        static ComputeThreads threads;
+        return threads;
+    }
+
+    void beforeRun() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const bool fixed = m_fixed.load();
+        const double others = fixed ? 0.0 : m_others.runnable(OthersLoad::Clock::now());
+        const int n = threadsForRun(m_maxThreads.load(), fixed, others, m_onlineCpus, m_cores);
+        if (m_current.exchange(n) == n)
+            return;
+        if (m_setBlasThreads != nullptr)
+            m_setBlasThreads(n);
+        if (!m_blasOwnPool)
+            at::set_num_threads(n);
+    }
+
+    // threads > 0 fixes the count of every run; 0 gives the built-in choice, even over the variable.
+    int set(int threads) {
+        m_fixed = threads > 0;
+        m_maxThreads = threads > 0 ? threads : m_defaultThreads;
+        m_current = 0;
+        return m_maxThreads;
+    }
+
+private:
+    ComputeThreads() {
+        m_cores = std::max(1, machineCores());
+        m_onlineCpus = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+        m_defaultThreads = defaultThreads(m_cores);
+        set(threadsFromSetting(std::getenv(kThreadsVariable)));
+        using SetThreads = void (*)(int);
+        using GetParallel = int (*)();
+        for (const char *library : {"libopenblas.so.0", "libblas.so.3"}) {
+            void *handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+            if (handle == nullptr)
+                continue;
+            m_setBlasThreads = reinterpret_cast<SetThreads>(dlsym(handle, "openblas_set_num_threads"));
+            const auto parallel = reinterpret_cast<GetParallel>(dlsym(handle, "openblas_get_parallel"));
+            // 1: OpenBLAS built on pthreads; with OpenMP it shares libtorch's pool.
+            m_blasOwnPool = m_setBlasThreads != nullptr && parallel != nullptr && parallel() == 1;
+            dlclose(handle); // the library stays loaded through libtorch
+            if (m_setBlasThreads != nullptr)
+                break;
+        }
+        try {
+            // TorchScript only uses the inter-op pool for fork(), which the models never call.
+            at::set_num_interop_threads(1);
+        } catch (const std::exception &) {
+            // Already started by another user of libtorch in this process: keep its size.
+        }
+        at::set_num_threads(m_blasOwnPool ? 1 : m_maxThreads.load());
+    }
+
+    int m_defaultThreads = 1;
+    int m_cores = 1;
+    int m_onlineCpus = 1;
+    std::mutex m_mutex; // the engine serialises runs; other callers of the layer need not
+    OthersLoad m_others;
+    std::atomic<bool> m_fixed{false};
+    std::atomic<int> m_maxThreads{1};
+    std::atomic<int> m_current{0};
+    void (*m_setBlasThreads)(int) = nullptr;
+    bool m_blasOwnPool = false;
+};
+
 std::string firstLine(const std::string &text) {
     const size_t end = text.find('\n');
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
-std::string errorText(const std::exception &e) {
+// The interpreter's first line alone says little ("The following operation failed in the
+// TorchScript interpreter."); runs keep every line, loads only the first.
+std::string errorText(const std::exception &e, bool everyLine) {
+    std::string text = e.what();
     if (const auto *c10 = dynamic_cast<const c10::Error *>(&e))
-        return firstLine(c10->what_without_backtrace());
-    return firstLine(e.what());
+        text = c10->what_without_backtrace();
+    return everyLine ? text : firstLine(text);
 }
 
 bool readNameList(const torch::jit::Module &module, const char *attribute, std::vector<std::string> &names,
@@ -249,6 +333,8 @@ bool runSession(TF_Session *session, const TF_Output *inputs, TF_Tensor *const *
         }
     }
 
+    ComputeThreads::instance().beforeRun();
+
     c10::InferenceMode inference;
     const c10::IValue result = session->module.get_method(session->method)(std::move(arguments));
     std::vector<c10::IValue> values;
@@ -302,12 +388,13 @@ TF_Session *TF_LoadSessionFromSavedModel(const TF_SessionOptions *, const TF_Buf
                   std::string("No saved model in ") + export_dir + ": " + kSavedModelFile + " is missing");
         return nullptr;
     }
+    ComputeThreads::instance();
     auto session = std::make_unique<TF_Session>();
     try {
         session->module = torch::jit::load(file.string(), torch::kCPU);
     } catch (const std::exception &e) {
         setStatus(status, TF_DATA_LOSS,
-                  "Unreadable saved model archive " + file.string() + ": " + errorText(e));
+                  "Unreadable saved model archive " + file.string() + ": " + errorText(e, false));
         return nullptr;
     }
     session->method = tags[0];
@@ -333,6 +420,10 @@ TF_Session *TF_LoadSessionFromSavedModel(const TF_SessionOptions *, const TF_Buf
     session->table = table;
     session->inputCount = inputNames.size();
     return session.release();
+}
+
+int SYN_SetComputeThreads(int threads) {
+    return ComputeThreads::instance().set(threads);
 }
 
 void TF_DeleteSession(TF_Session *session, TF_Status *status) {
@@ -361,7 +452,7 @@ void TF_SessionRun(TF_Session *session, const TF_Buffer *, const TF_Output *inpu
             TF_DeleteTensor(output_values[i]);
             output_values[i] = nullptr;
         }
-        setStatus(status, TF_INTERNAL, "Model run failed: " + errorText(e));
+        setStatus(status, TF_INTERNAL, "Model run failed: " + errorText(e, true));
     }
 }
 

@@ -16,6 +16,7 @@ struct SalvageOutcome {
     qint64 kept = 0;
     qint64 lost = 0;
     QStringList unreadable;
+    QStringList uncounted;                        // classes that may have lost more than `lost` counts
     QMap<QString, QPair<qint64, qint64>> classes; // class -> (kept, lost)
 };
 

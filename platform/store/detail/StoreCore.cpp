@@ -315,6 +315,26 @@ QVariant initialSqlValue(const Property &p) {
     }
 }
 
+QString StoreCore::createTableSql(const ObjectSchema &schema) {
+    // Row ids are never reused, so a handle to a deleted object never sees another one.
+    QStringList columns{QStringLiteral("_id INTEGER PRIMARY KEY AUTOINCREMENT")};
+    for (const Property &p : schema.properties()) {
+        if (p.isList())
+            continue;
+        columns.append(sqlite::quoted(p.name) + QLatin1Char(' ') + sqlType(p.type));
+        if (p.searchable)
+            columns.append(sqlite::quoted(foldedColumn(p.name)) + QStringLiteral(" TEXT"));
+    }
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(sqlite::quoted(schema.className()), columns.join(QStringLiteral(", ")));
+}
+
+QString StoreCore::createListTableSql(const QString &className, const QString &property) {
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (owner INTEGER NOT NULL, pos INTEGER NOT NULL, "
+                          "target INTEGER NOT NULL, PRIMARY KEY (owner, pos))")
+        .arg(listTable(className, property));
+}
+
 void StoreCore::alignSchema(Connection &c) {
     for (const QString &name : std::as_const(classOrder)) {
         const ObjectSchema &schema = *classes.value(name);
@@ -326,17 +346,7 @@ void StoreCore::alignSchema(Connection &c) {
                 existing.insert(st.column(1).toString());
         }
         if (existing.isEmpty()) {
-            // Row ids are never reused, so a handle to a deleted object never sees another one.
-            QStringList columns{QStringLiteral("_id INTEGER PRIMARY KEY AUTOINCREMENT")};
-            for (const Property &p : schema.properties()) {
-                if (p.isList())
-                    continue;
-                columns.append(sqlite::quoted(p.name) + QLatin1Char(' ') + sqlType(p.type));
-                if (p.searchable)
-                    columns.append(sqlite::quoted(foldedColumn(p.name)) + QStringLiteral(" TEXT"));
-            }
-            c.db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                          .arg(sqlite::quoted(name), columns.join(QStringLiteral(", "))));
+            c.db.exec(createTableSql(schema));
         } else {
             for (const Property &p : schema.properties()) {
                 if (p.isList() || existing.contains(p.name))
@@ -360,12 +370,8 @@ void StoreCore::alignSchema(Connection &c) {
             refolded = true;
         }
         for (const Property &p : schema.properties()) {
-            if (!p.isList())
-                continue;
-            c.db.exec(
-                QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (owner INTEGER NOT NULL, pos INTEGER NOT NULL, "
-                               "target INTEGER NOT NULL, PRIMARY KEY (owner, pos))")
-                    .arg(listTable(name, p.name)));
+            if (p.isList())
+                c.db.exec(createListTableSql(name, p.name));
         }
         alignSearch(c, schema, refolded);
     }

@@ -324,6 +324,9 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     static QString listTable(const QString &className, const QString &property);
     static QString searchTable(const QString &className);
     static QString foldedColumn(const QString &property); // unquoted
+    // The statements that make a class's table and the table of one of its lists.
+    static QString createTableSql(const ObjectSchema &schema);
+    static QString createListTableSql(const QString &className, const QString &property);
 
     void setClasses(const QList<ObjectSchema> &schemas);
     void openFile(const StoreConfiguration &configuration);

@@ -2,6 +2,7 @@
 #include "UiTestSupport.h"
 #include "support/EventLoop.h"
 #include "support/FakeBackend.h"
+#include "support/ScopedBackendHosts.h"
 
 #include <QBuffer>
 #include <QLabel>
@@ -174,4 +175,37 @@ TEST_F(RemoteImageTest, FailedLoadPutsThePlaceholderBackAndAGoneControlIsLeftAlo
                                          false, [&](const QImage &) { ran = true; });
     delete gone;
     EXPECT_TRUE(qvtest::waitUntil([&] { return ran; }));
+}
+
+TEST_F(RemoteImageTest, ABackendPictureByNameLoadsFromItsAddressAndIsThenInTheDiskCache) {
+    uitest::ScopedImageResources resources;
+    resources.add(QStringLiteral("gb.png"), uitest::solidImage(30, 30, Qt::blue));
+    qvtest::ScopedBackendHosts hosts(m_backend.baseUrl());
+    m_backend.route("GET", QStringLiteral("/v2/flags/gb.png@2x.png"),
+                    qvtest::FakeReply::bytes(pngBytes(uitest::solidImage(40, 40, Qt::green)), "image/png"));
+    EXPECT_TRUE(QVMRemoteImage::qvImageFromCacheForPatch(QStringLiteral("flags/gb.png")).isNull());
+
+    QPushButton button;
+    QImage delivered;
+    bool done = false;
+    QVMRemoteImage::getRemoteImageForUrlString(&button, QStringLiteral("flags/gb.png"), true,
+                                               [&](const QImage &image) {
+                                                   delivered = image;
+                                                   done = true;
+                                               });
+    // The application's own picture named after the path stands in meanwhile.
+    EXPECT_EQ(button.icon().pixmap(QSize(30, 30)).toImage().pixelColor(15, 15).rgb(), QColor(Qt::blue).rgb());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return done; }));
+    EXPECT_EQ(delivered.pixelColor(20, 20), QColor(Qt::green));
+    EXPECT_EQ(delivered.pixelColor(1, 1).alpha(), 0);
+    EXPECT_EQ(QVMRemoteImage::qvImageFromCacheForPatch(QStringLiteral("flags/gb.png")).pixelColor(1, 1),
+              QColor(Qt::green));
+
+    // An empty path asks nothing of the backend.
+    const int before = m_backend.requestCount();
+    bool emptyDone = false;
+    QVMRemoteImage::getRemoteImageForUrlString(&button, QString(), true,
+                                               [&](const QImage &) { emptyDone = true; });
+    EXPECT_TRUE(emptyDone);
+    EXPECT_EQ(m_backend.requestCount(), before);
 }

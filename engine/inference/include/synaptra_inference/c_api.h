@@ -9,7 +9,9 @@
 //    become a rectangular TF_STRING tensor padded with "");
 //  - attributes signature_inputs and signature_outputs (List[str]) naming those values; they are
 //    the graph's operations, each used at index 0.
-// Runs happen under inference mode on the CPU with libtorch's default intra-op threads.
+// Runs happen under inference mode on the CPU. Compute threads are set up once, before the first
+// load: each run gets up to the machine's physical cores, at most 4, and down to 2 while other
+// programs keep the cores busy. QV_ENGINE_THREADS (a positive number) fixes the count instead.
 #pragma once
 
 #include <stddef.h>
@@ -121,6 +123,11 @@ TF_CAPI_EXPORT void TF_SessionRun(TF_Session *session, const TF_Buffer *run_opti
                                   TF_Tensor **output_values, int noutputs,
                                   const TF_Operation *const *target_opers, int ntargets,
                                   TF_Buffer *run_metadata, TF_Status *status);
+
+// Not part of the TF_* interface: fixes the compute threads of later runs (threads > 0) or
+// returns to the built-in choice (0), whatever QV_ENGINE_THREADS says. Returns the most threads a
+// run may now use. For benchmarks and tests.
+TF_CAPI_EXPORT int SYN_SetComputeThreads(int threads);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,548 @@
+#include "QVMGeneralViewController.h"
+
+#include "PaddingTextView.h"
+#include "QVMColor.h"
+#include "QVMControls.h"
+#include "QVMImage.h"
+#include "QVMInterfaceFactory.h"
+#include "QVMInterfaceHooks.h"
+#include "QVMLocalization.h"
+#include "QVMPartOfSpeechHighlighter.h"
+#include "QVMSpinner.h"
+#include "QVMStyleService.h"
+#include "QVMUtils.h"
+
+#include "core/DevLog.h"
+#include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVSettingsService.h"
+#include "platform/UserDefaults.h"
+#include "services/QVAuthService.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+platform::UserDefaults &defaults() {
+    return QVMUtils::sharedDefaults();
+}
+
+QToolButton *makeButton(QWidget *parent, const char *locKey, bool checkable = false) {
+    auto *button = new QToolButton(parent);
+    QVMLocalization::setLocKey(button, QString::fromLatin1(locKey));
+    button->setCheckable(checkable);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QComboBox *makePartOfSpeechPopUp(QWidget *parent) {
+    auto *popUp = new QComboBox(parent);
+    popUp->setFocusPolicy(Qt::NoFocus);
+    popUp->setToolTip(QVLocalizedString(QStringLiteral("_loc_main_parts_of_speech")));
+    popUp->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return popUp;
+}
+
+} // namespace
+
+QVMGeneralViewController::QVMGeneralViewController(QObject *parent) : QVMBaseVC(parent) {
+    m_deferredTimer.setSingleShot(true);
+    connect(&m_deferredTimer, &QTimer::timeout, this, &QVMGeneralViewController::sendDeferredTranslation);
+    m_pbTimer.setInterval(kPasteBoardPollMs);
+    connect(&m_pbTimer, &QTimer::timeout, this, &QVMGeneralViewController::checkPasteBoard);
+    m_unhighlightTimer.setSingleShot(true);
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, [this] { ++m_clipboardChanges; });
+}
+
+QVMGeneralViewController::~QVMGeneralViewController() {
+    m_settingsTokens.clear();
+    for (const platform::NotificationCenter::Token token : std::as_const(m_observers))
+        platform::NotificationCenter::defaultCenter().removeObserver(token);
+    m_historyToken.invalidate();
+}
+
+void QVMGeneralViewController::setClock(Clock clock) {
+    m_clock = std::move(clock);
+}
+
+QDateTime QVMGeneralViewController::now() const {
+    return m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
+}
+
+QWidget *QVMGeneralViewController::toScrollView() const {
+    return m_toText;
+}
+
+// Two framed panels in a splitter, each with its buttons above the text.
+QWidget *QVMGeneralViewController::loadView() {
+    auto *root = new QWidget;
+    root->setObjectName(QStringLiteral("QVMGeneralView"));
+    auto *layout = new QVBoxLayout(root);
+    layout->setContentsMargins(12, 12, 12, 12);
+    m_splitView = new QSplitter(Qt::Vertical, root);
+    m_splitView->setChildrenCollapsible(false);
+    m_splitView->setHandleWidth(0);
+    m_fromContainer = makePanel(true);
+    m_toContainer = makePanel(false);
+    m_splitView->addWidget(m_fromContainer);
+    m_splitView->addWidget(m_toContainer);
+    layout->addWidget(m_splitView);
+    return root;
+}
+
+QWidget *QVMGeneralViewController::makePanel(bool source) {
+    auto *container = new QWidget;
+    auto *containerLayout = new QVBoxLayout(container);
+    containerLayout->setContentsMargins(0, 0, 0, 0);
+    auto *box = new QFrame(container);
+    box->setObjectName(source ? QStringLiteral("fromBox") : QStringLiteral("toBox"));
+    box->setFrameShape(QFrame::NoFrame);
+    box->setAutoFillBackground(true);
+    containerLayout->addWidget(box);
+
+    auto *boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(6, 6, 6, 6);
+    boxLayout->setSpacing(4);
+    auto *bar = new QHBoxLayout;
+    bar->setSpacing(2);
+    auto *text = new PaddingTextView(box);
+    text->setObjectName(source ? QStringLiteral("fromTranslateTextView")
+                               : QStringLiteral("toTranslateTextView"));
+    text->setFrameShape(QFrame::NoFrame);
+    text->setAcceptRichText(false);
+    QFont font = text->font();
+    font.setPointSizeF(15.0);
+    text->setFont(font);
+    if (source) {
+        m_fromBox = box;
+        m_fromText = text;
+        m_partOfSpeechFrom = makePartOfSpeechPopUp(box);
+        m_fromSpeakerButton = makeButton(box, "_loc_main_speak", true);
+        m_micButton = makeButton(box, "_loc_main_dictation");
+        m_pasteButton = makeButton(box, "_loc_main_paste");
+        m_photoButton = makeButton(box, "_loc_main_photo");
+        m_webPageButton = makeButton(box, "_loc_main_web_page");
+        m_fileButton = makeButton(box, "_loc_main_file");
+        m_clearButton = makeButton(box, "_loc_main_clear");
+        for (QWidget *widget :
+             {static_cast<QWidget *>(m_partOfSpeechFrom), static_cast<QWidget *>(m_fromSpeakerButton),
+              static_cast<QWidget *>(m_micButton), static_cast<QWidget *>(m_pasteButton)})
+            bar->addWidget(widget);
+        bar->addStretch(1);
+        for (QWidget *widget : {m_photoButton, m_webPageButton, m_fileButton, m_clearButton})
+            bar->addWidget(widget);
+    } else {
+        m_toBox = box;
+        m_toText = text;
+        m_partOfSpeechTo = makePartOfSpeechPopUp(box);
+        m_toSpeakerButton = makeButton(box, "_loc_main_speak", true);
+        m_favoriteButton = makeButton(box, "_loc_main_favorite", true);
+        m_toPasteboardButton = makeButton(box, "_loc_main_copy");
+        m_shareButton = makeButton(box, "_loc_main_share");
+        bar->addWidget(m_partOfSpeechTo);
+        bar->addWidget(m_toSpeakerButton);
+        bar->addStretch(1);
+        for (QWidget *widget : {m_favoriteButton, m_toPasteboardButton, m_shareButton})
+            bar->addWidget(widget);
+    }
+    boxLayout->addLayout(bar);
+    boxLayout->addWidget(text, 1);
+    if (!source) {
+        auto *via = new QHBoxLayout;
+        m_translatedViaImage = new QLabel(box);
+        m_translatedViaField = new QLabel(box);
+        via->addWidget(m_translatedViaImage);
+        via->addWidget(m_translatedViaField);
+        via->addStretch(1);
+        boxLayout->addLayout(via);
+    }
+    return container;
+}
+
+void QVMGeneralViewController::viewDidLoad() {
+    observeChanges();
+    QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
+    QVMInterfaceHooks::call(hooks.setServicesMenuDelegate, "setServicesMenuDelegate", this);
+    QVMInterfaceHooks::call(hooks.lozyMenuBarItem, "lozyMenuBarItem", this);
+    lozyTextView();
+    lozyNotificationCenter();
+    lozyBind();
+    lazyDirection();
+    lazyPartOfSpeech();
+    showSpinner(false);
+    m_saveDirection = 1;
+    if (!QVAuthService::authToken().isEmpty())
+        syncronizeBookmarks();
+    QVSettingsService::setTranslationMode(0);
+    m_fromText->setFocus();
+    observeThemeColor();
+    viewDidLayout();
+
+    connect(m_pasteButton, &QToolButton::clicked, this, &QVMGeneralViewController::opPasteToOriginal);
+    connect(m_clearButton, &QToolButton::clicked, this, &QVMGeneralViewController::onClear);
+    connect(m_toPasteboardButton, &QToolButton::clicked, this,
+            &QVMGeneralViewController::onCopyFromTranslated);
+    connect(m_fromSpeakerButton, &QToolButton::clicked, this,
+            &QVMGeneralViewController::onSpeechSynthesisFrom);
+    connect(m_toSpeakerButton, &QToolButton::clicked, this, &QVMGeneralViewController::onSpeechSynthesisTo);
+    connect(m_micButton, &QToolButton::clicked, this, &QVMGeneralViewController::onMicrophone);
+    connect(m_favoriteButton, &QToolButton::clicked, this, [this] {
+        // The favourite's state is the record's, which the favourites part sets.
+        m_favoriteButton->setChecked(!m_favoriteButton->isChecked());
+        QVMInterfaceHooks::call(QVMInterfaceHooks::shared().onFavorite, "onFavorite", this);
+    });
+    connect(m_shareButton, &QToolButton::clicked, this, [this] {
+        QVMInterfaceHooks::call(QVMInterfaceHooks::shared().onShare, "onShare", this,
+                                static_cast<QAbstractButton *>(m_shareButton));
+    });
+    const auto hookButton = [this](QToolButton *button, std::function<void(QVMGeneralViewController *)> *hook,
+                                   const char *name) {
+        connect(button, &QToolButton::clicked, this,
+                [this, hook, name] { QVMInterfaceHooks::call(*hook, name, this); });
+    };
+    QVMInterfaceHooks &hooksForButtons = QVMInterfaceHooks::shared();
+    hookButton(m_photoButton, &hooksForButtons.onOpenPhoto, "onOpenPhoto");
+    hookButton(m_webPageButton, &hooksForButtons.onOpenTranslateWebPages, "onOpenTranslateWebPages");
+    hookButton(m_fileButton, &hooksForButtons.onOpenFile, "onOpenFile");
+    connect(m_partOfSpeechFrom, qOverload<int>(&QComboBox::activated), this,
+            &QVMGeneralViewController::onPartOfSpeechFrom);
+    connect(m_partOfSpeechTo, qOverload<int>(&QComboBox::activated), this,
+            &QVMGeneralViewController::onPartOfSpeechTo);
+    // Dictation exists only where a provider offers it.
+    m_micButton->setVisible(bool(QVMInterfaceHooks::shared().startDictation));
+}
+
+void QVMGeneralViewController::viewWillAppear() {
+    m_pbTimer.start();
+}
+
+void QVMGeneralViewController::viewDidAppear() {
+    const QVTranslateSettings &record = settings();
+    if (!record.wasIntroScreenShown() && record.remoteSettings().enableIntroScreen()) {
+        QVSettingsService::setWasIntroScreenShown(true);
+        const QString storyboard = QStringLiteral("QVMIntro");
+        const QString identifier = QStringLiteral("QVMIntroVC");
+        auto *intro =
+            QVMInterfaceFactory::shared().hasController(storyboard, identifier)
+                ? QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(storyboard, identifier, this)
+                : nullptr;
+        if (intro) {
+            const QSize size = view()->window()->size();
+            intro->resizeToFitInSize(QSizeF(size), QMarginsF(0, 32, 0, 0));
+            showModalViewController(intro);
+        } else {
+            QVMInterfaceHooks::notAvailable("QVMIntroVC");
+        }
+    }
+    trackMainScreenOpen();
+}
+
+void QVMGeneralViewController::viewWillDisappear() {
+    m_pbTimer.stop();
+}
+
+void QVMGeneralViewController::trackMainScreenOpen() {
+    trackEvent(QStringLiteral("Open"),
+               {{QStringLiteral("is_authorized"),
+                 QVAuthService::authToken().isEmpty() ? QStringLiteral("no") : QStringLiteral("yes")}});
+}
+
+void QVMGeneralViewController::trackEvent(const QString &action, const QVariantMap &params) {
+    QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategoryMainScreen), action,
+                                                        params);
+}
+
+void QVMGeneralViewController::didChangeColorTheme(bool dark) {
+    Q_UNUSED(dark)
+    viewDidLayout();
+    updateTranslateViewFrom();
+    updateTranslateViewToWithUseTrans(m_isToTextViewWithTrans);
+}
+
+// Panel frames and text in the colours of the appearance.
+void QVMGeneralViewController::viewDidLayout() {
+    const bool dark = QVMStyleService::isDarkMode();
+    const QColor background = dark ? QVMColor::panelBackgroundDarkColor() : QColor(Qt::white);
+    for (QWidget *box : {static_cast<QWidget *>(m_fromBox), static_cast<QWidget *>(m_toBox)}) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window, background);
+        box->setPalette(palette);
+    }
+    for (PaddingTextView *text : {m_fromText, m_toText}) {
+        QPalette palette = text->palette();
+        palette.setColor(QPalette::Base, background);
+        text->setPalette(palette);
+        setPanelTextColor(text);
+    }
+}
+
+QColor QVMGeneralViewController::themeTextColor() const {
+    return QVMStyleService::isDarkMode() ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+void QVMGeneralViewController::setPanelTextColor(PaddingTextView *view) {
+    QPalette palette = view->palette();
+    const QColor colour = themeTextColor();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Text, colour);
+    view->setPalette(palette);
+}
+
+// Deleting the record on screen from the history clears the panels.
+void QVMGeneralViewController::observeChanges() {
+    const platform::ObjectStore store = platform::ObjectStore::defaultStore();
+    if (store.isNull())
+        return;
+    QPointer<QVMGeneralViewController> self(this);
+    m_historyToken = store.objects(QVTranslationRealm::storeClassName())
+                         .observe([self](const platform::CollectionChange &change) {
+                             if (!self || change.isInitial() || change.deletions.isEmpty())
+                                 return;
+                             const QVTranslationRealm &shown = self->m_translateObject;
+                             // Nothing of the history on screen: the user's own text stays.
+                             if (shown.isNull() || !shown.isManaged() || shown.isValid())
+                                 return;
+                             self->clear();
+                         });
+}
+
+void QVMGeneralViewController::lozyNotificationCenter() {
+    platform::NotificationCenter &center = platform::NotificationCenter::defaultCenter();
+    QPointer<QVMGeneralViewController> self(this);
+    m_observers << center.addObserver(
+        QString::fromLatin1(kActionHistoryNotification), [self](const QVariantMap &info) {
+            const auto object = info.value(QString::fromLatin1(kObjectKey));
+            if (self && object.canConvert<platform::Object>())
+                self->showHistory(QVTranslationRealm(object.value<platform::Object>()));
+        });
+    m_observers << center.addObserver(
+        QString::fromLatin1(kActionHistoryBookmarkNotification), [self](const QVariantMap &info) {
+            const auto object = info.value(QString::fromLatin1(kObjectKey));
+            if (self && object.canConvert<platform::Object>())
+                self->bookmarkStatusChanged(QVTranslationRealm(object.value<platform::Object>()));
+        });
+    m_observers << center.addObserver(
+        QString::fromLatin1(PaddingTextView::kPasteNotification), [self](const QVariantMap &info) {
+            if (self)
+                self->textPasteHandler(
+                    info.value(QString::fromLatin1(PaddingTextView::kObjectKey)).value<QObject *>());
+        });
+    // Typing attributes: a font or alignment change of either panel is kept for the next launch.
+    for (PaddingTextView *text : {m_fromText, m_toText}) {
+        connect(text, &QTextEdit::currentCharFormatChanged, this,
+                [this, text] { typingAttributesDidChange(text); });
+        text->installEventFilter(this);
+    }
+}
+
+void QVMGeneralViewController::lozyTextView() {
+    for (PaddingTextView *text : {m_fromText, m_toText}) {
+        connect(text, &QTextEdit::textChanged, this, [this, text] { textDidChange(text); });
+        connect(text, &QTextEdit::selectionChanged, this, [this, text] { selectionDidChange(text); });
+        connect(text, &QTextEdit::cursorPositionChanged, this, [this, text] { cursorDidMove(text); });
+        connect(text, &PaddingTextView::textViewDidBecomeFirstResponder, this, [this](PaddingTextView *view) {
+            m_saveDirection = view == m_fromText ? 1 : 2;
+            if (view == m_toText)
+                updateTranslateViewToWithUseTrans(false);
+        });
+        connect(text, &PaddingTextView::textViewWasDraggedFile, this, [this](const QString &path) {
+            QVMInterfaceHooks::call(QVMInterfaceHooks::shared().openDroppedFile, "openDroppedFile", this,
+                                    path);
+        });
+    }
+    m_fromHighlighter = new QVMPartOfSpeechHighlighter(m_fromText->document());
+    m_toHighlighter = new QVMPartOfSpeechHighlighter(m_toText->document());
+    restoreFont(m_fromText, kUserDefaultTranslateFromFontName, kUserDefaultTranslateFromFontSize,
+                kUserDefaultTranslateFromAligment, true);
+    restoreFont(m_toText, kUserDefaultTranslateToFontName, kUserDefaultTranslateToFontSize,
+                kUserDefaultTranslateToAligment, false);
+    for (QLabel *label : {m_translatedViaField, m_translatedViaImage}) {
+        auto *opacity = new QGraphicsOpacityEffect(label);
+        opacity->setOpacity(0.5);
+        label->setGraphicsEffect(opacity);
+    }
+}
+
+void QVMGeneralViewController::restoreFont(PaddingTextView *view, const char *nameKey, const char *sizeKey,
+                                           const char *alignKey, bool alignmentWithoutFont) {
+    const QString name = defaults().stringForKey(QString::fromLatin1(nameKey));
+    if (name.isEmpty())
+        return;
+    const bool exists = QFontDatabase::families().contains(name, Qt::CaseInsensitive);
+    if (exists) {
+        QFont font = view->font();
+        font.setFamily(name);
+        const double size = defaults().doubleForKey(QString::fromLatin1(sizeKey));
+        if (size > 0)
+            font.setPointSizeF(size);
+        view->setFont(font);
+    }
+    // The source panel keeps its stored alignment even when the font is gone; the result panel does not.
+    if (exists || alignmentWithoutFont) {
+        QTextOption option = view->document()->defaultTextOption();
+        option.setAlignment(alignmentFromStored(defaults().integerForKey(QString::fromLatin1(alignKey))));
+        view->document()->setDefaultTextOption(option);
+    }
+}
+
+void QVMGeneralViewController::typingAttributesDidChange(PaddingTextView *textView) {
+    const bool source = textView == m_fromText;
+    if (!source && textView != m_toText)
+        return;
+    const QFont font = textView->font();
+    defaults().setObject(font.family(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontName
+                                                                   : kUserDefaultTranslateToFontName));
+    defaults().setDouble(font.pointSizeF(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontSize
+                                                                       : kUserDefaultTranslateToFontSize));
+    defaults().setInteger(
+        storedAlignment(textView->document()->defaultTextOption().alignment()),
+        QString::fromLatin1(source ? kUserDefaultTranslateFromAligment : kUserDefaultTranslateToAligment));
+}
+
+int QVMGeneralViewController::storedAlignment(Qt::Alignment alignment) {
+    const Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
+    if (horizontal == Qt::AlignRight)
+        return 1;
+    if (horizontal == Qt::AlignHCenter)
+        return 2;
+    if (horizontal == Qt::AlignJustify)
+        return 3;
+    if (horizontal == Qt::AlignLeft && (alignment & Qt::AlignAbsolute))
+        return 0;
+    return 4; // leading: the language's own direction
+}
+
+Qt::Alignment QVMGeneralViewController::alignmentFromStored(qint64 stored) {
+    switch (stored) {
+    case 0:
+        return Qt::AlignLeft | Qt::AlignAbsolute;
+    case 1:
+        return Qt::AlignRight | Qt::AlignAbsolute;
+    case 2:
+        return Qt::AlignHCenter;
+    case 3:
+        return Qt::AlignJustify;
+    default:
+        return Qt::AlignLeading;
+    }
+}
+
+// Buttons that follow the languages' capabilities, one observation per group of key paths.
+void QVMGeneralViewController::lozyBind() {
+    const QVTranslateSettings record = settings();
+    QPointer<QVMGeneralViewController> self(this);
+    const auto observe = [&](const QStringList &keyPaths, std::function<void()> react) {
+        if (record.isNull() || !record.isManaged())
+            return;
+        m_settingsTokens.push_back(record.observe(
+            [self, react](const platform::ObjectChange &change) {
+                if (self && !change.deleted)
+                    react();
+            },
+            keyPaths));
+    };
+    const auto updatePhotoButton = [this] {
+        const QVTranslateSettings current = settings();
+        m_photoButton->setEnabled(current.isValid() &&
+                                  current.languageFrom().languageModes().imageRecognition());
+    };
+    observe({QStringLiteral("languageFrom.languageModes.imageRecognition")}, updatePhotoButton);
+    observe({QStringLiteral("languageFrom.languageModes.translateWebSite"),
+             QStringLiteral("languageTo.languageModes.translateWebSite")},
+            [this] { updateWebPageButton(); });
+    observe({QStringLiteral("languageFrom.languageModes.translateDocument"),
+             QStringLiteral("languageTo.languageModes.translateDocument")},
+            [this] { updateFileButton(); });
+    observe({QStringLiteral("languageFrom"), QStringLiteral("languageTo")},
+            [this] { updatePartsOfSpeechButtonsState(); });
+    updatePhotoButton();
+    updateWebPageButton();
+    updateFileButton();
+    for (QToolButton *button : {m_shareButton, m_toPasteboardButton, m_toSpeakerButton, m_favoriteButton,
+                                m_clearButton, m_fromSpeakerButton})
+        button->setEnabled(false);
+}
+
+void QVMGeneralViewController::lazyDirection() {
+    const qint64 direction =
+        defaults().integerForKey(QString::fromLatin1(kUserDefaultTranslateViewsDirection));
+    if (direction == 0)
+        applyVertical(false);
+    else if (direction == 1)
+        applyVertical(true);
+}
+
+// Vertical: dividers vertical, the panels side by side.
+void QVMGeneralViewController::applyVertical(bool vertical) {
+    m_splitView->setOrientation(vertical ? Qt::Horizontal : Qt::Vertical);
+    m_firstBottom = vertical ? 12 : 6;
+    m_secondLeft = vertical ? 6 : 12;
+    m_secondTop = vertical ? 12 : 6;
+    // The gap between the panels comes from the first panel's bottom or the second's left and top.
+    m_fromContainer->layout()->setContentsMargins(0, 0, vertical ? 6 : 0, vertical ? 0 : m_firstBottom - 6);
+    m_toContainer->layout()->setContentsMargins(vertical ? m_secondLeft - 6 : 0, vertical ? 0 : m_secondTop,
+                                                0, 0);
+}
+
+// One tick of the clipboard poll: one comparison unless the clipboard changed.
+void QVMGeneralViewController::checkPasteBoard() {
+    if (m_clipboardChanges == m_pbChangeCount)
+        return;
+    m_pbChangeCount = m_clipboardChanges;
+    const QMimeData *mime = QGuiApplication::clipboard() ? QGuiApplication::clipboard()->mimeData() : nullptr;
+    const bool text = mime && (mime->hasText() || mime->hasFormat(QStringLiteral("text/rtf")) ||
+                               mime->hasFormat(QStringLiteral("application/rtf")) || mime->hasHtml());
+    if (m_pasteButton->isEnabled() != text)
+        m_pasteButton->setEnabled(text);
+}
+
+bool QVMGeneralViewController::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_fromText || watched == m_toText) {
+        auto *view = static_cast<PaddingTextView *>(watched);
+        if (event->type() == QEvent::KeyPress && handleKeyCommand(view, static_cast<QKeyEvent *>(event)))
+            return true;
+        if (event->type() == QEvent::FontChange)
+            typingAttributesDidChange(view);
+    }
+    return QVMBaseVC::eventFilter(watched, event);
+}
+
+void QVMGeneralViewController::collapseOriginalPanel() {
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().collapseOriginalPanel, "collapseOriginalPanel", this);
+}
+
+void QVMGeneralViewController::collapseTranslatePanel() {
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().collapseTranslatePanel, "collapseTranslatePanel",
+                            this);
+}
+
+void QVMGeneralViewController::segmentSwitch(int segment) {
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().segmentSwitch, "segmentSwitch", this, segment);
+}
+
+void QVMGeneralViewController::segmentZoom(int segment) {
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().segmentZoom, "segmentZoom", this, segment);
+}
+
+void QVMGeneralViewController::showAgent() {
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().showAgent, "showAgent", this);
+}
+
+void QVMGeneralViewController::onClear() {
+    trackEvent(QStringLiteral("Clear Cell (Translate from)"));
+    clear();
+}
