@@ -62,7 +62,8 @@ std::optional<QUrl> configured(const char *envName, QString (*problemWith)(const
         if (it != g_overrides.constEnd())
             return *it;
     }
-    const QString value = qEnvironmentVariable(envName);
+    // Surrounding blanks are a slip of the shell or an env file, not part of an address.
+    const QString value = qEnvironmentVariable(envName).trimmed();
     if (!value.isEmpty()) {
         const QString problem = problemWith(value);
         if (problem.isEmpty())
@@ -79,15 +80,20 @@ QUrl resolve(const char *envName, const char *fallback) {
 
 QString problemWithSchemes(const QString &value, const QString &plain, const QString &secure) {
     // Checked before anything edits the URL: setPath() on an invalid URL makes it valid again.
-    const QUrl url(value, QUrl::StrictMode);
-    if (!url.isValid())
-        return url.errorString();
+    const QUrl url(value.trimmed(), QUrl::StrictMode);
+    if (!url.isValid()) {
+        // Qt's message repeats the whole value, which may hold a password: only its reason is kept.
+        const QString reason = url.errorString();
+        return reason.left(reason.indexOf(QLatin1String("; source was")));
+    }
     if (url.scheme() != plain && url.scheme() != secure)
         return QStringLiteral("the scheme must be %1 or %2").arg(plain, secure);
     if (url.host().isEmpty())
         return QStringLiteral("no host");
     if (!url.userInfo().isEmpty())
         return QStringLiteral("user info is not allowed");
+    if (url.port() == 0)
+        return QStringLiteral("port 0 cannot be connected to");
     if (url.hasQuery())
         return QStringLiteral("a query is not allowed");
     if (url.hasFragment())

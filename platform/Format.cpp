@@ -38,8 +38,10 @@ struct Directive {
     QByteArray flags;
     int width = -1;
     bool widthFromArgument = false;
+    int widthPosition = 0; // "*2$": the width is argument 2
     int precision = -1;
     bool precisionFromArgument = false;
+    int precisionPosition = 0;
     QByteArray length;
     char conversion = 0;
 };
@@ -95,6 +97,19 @@ private:
         return value;
     }
 
+    // After a '*': an optional "N$" naming the argument, as in "%1$*2$d". False for "0$".
+    bool readArgumentPosition(qsizetype &i, int &position) const {
+        qsizetype probe = i;
+        const int number = readNumber(probe);
+        if (probe == i || at(probe) != QLatin1Char('$'))
+            return true;
+        if (number == 0)
+            return false;
+        position = number;
+        i = probe + 1;
+        return true;
+    }
+
     // Reads the directive at `start` (its '%') without touching any argument; returns
     // the index after it, or -1 when the text there is no conversion.
     qsizetype parse(qsizetype start, Directive &d) const {
@@ -114,7 +129,8 @@ private:
         }
         if (at(i) == QLatin1Char('*')) {
             d.widthFromArgument = true;
-            ++i;
+            if (!readArgumentPosition(++i, d.widthPosition))
+                return -1;
         } else if (isDigit(i)) {
             d.width = readNumber(i);
         }
@@ -122,7 +138,8 @@ private:
             ++i;
             if (at(i) == QLatin1Char('*')) {
                 d.precisionFromArgument = true;
-                ++i;
+                if (!readArgumentPosition(++i, d.precisionPosition))
+                    return -1;
             } else {
                 d.precision = readNumber(i);
             }
@@ -149,7 +166,7 @@ private:
     void print(Directive d) {
         bool missing = false;
         if (d.widthFromArgument) {
-            const FormatArg *arg = nextArg(0);
+            const FormatArg *arg = nextArg(d.widthPosition);
             missing |= !arg;
             const qint64 w = arg ? arg->toSigned() : 0;
             if (w < 0)
@@ -159,7 +176,7 @@ private:
             d.width = static_cast<int>(std::min<qint64>(magnitude, kMaxWidth));
         }
         if (d.precisionFromArgument) {
-            const FormatArg *arg = nextArg(0);
+            const FormatArg *arg = nextArg(d.precisionPosition);
             missing |= !arg;
             const qint64 p = arg ? arg->toSigned() : -1;
             d.precision = p < 0 ? -1 : static_cast<int>(std::min<qint64>(p, kMaxWidth));
@@ -247,9 +264,16 @@ private:
         switch (d.conversion) {
         case 'd':
         case 'D':
-        case 'i':
-            m_out += cPrint(spec(d, "ll", 'd'), static_cast<long long>(arg.toSigned()));
+        case 'i': {
+            long long value = arg.toSigned();
+            // "h" and "hh" print the value as a short or a char, as printf converts it.
+            if (d.length == "h")
+                value = static_cast<short>(value);
+            else if (d.length == "hh")
+                value = static_cast<signed char>(value);
+            m_out += cPrint(spec(d, "ll", 'd'), value);
             return;
+        }
         case 'p': {
             // printf pads the whole "0x..." of a pointer; '#' means nothing to it.
             QByteArray flags = d.flags;
@@ -268,6 +292,10 @@ private:
             // Without a long modifier the value is an unsigned int, as the platform reads it.
             if (d.length.isEmpty() && arg.kind() != FormatArg::Kind::Unsigned && arg.toSigned() < 0)
                 value = static_cast<quint32>(value);
+            else if (d.length == "h")
+                value = static_cast<unsigned short>(value);
+            else if (d.length == "hh")
+                value = static_cast<unsigned char>(value);
             const char conversion = (d.conversion == 'U') ? 'u' : (d.conversion == 'O') ? 'o' : d.conversion;
             m_out += cPrint(spec(d, "ll", conversion), static_cast<unsigned long long>(value));
             return;

@@ -13,12 +13,13 @@ namespace platform {
 //   %x %X %o   unsigned hex / octal              %f %e %g %.Nf     doubles (always with a '.')
 //   %s %S      text                              %c                one character (never half an emoji)
 //   %p         a pointer, as printf prints it    %%                a percent sign
-//   %1$@, %2$d ...  positional arguments
+//   %1$@, %2$d, %1$*2$d ...  positional arguments, also for a "*" width or precision
 // Numbers print exactly as the C library's printf prints the same directive and flags
 // ("-+ 0#", width, precision; "*" takes them from the arguments). Values keep their
-// 64 bits; an integer directive given NaN or an infinity prints "nan" / "inf", and a
-// floating value beyond 64 bits clamps. "%.N@" cuts text at N UTF-16 units, one fewer
-// rather than through a surrogate pair.
+// 64 bits, but "h" and "hh" narrow to a short or a char as printf does; an integer
+// directive given NaN or an infinity prints "nan" / "inf", and a floating value beyond
+// 64 bits clamps. "%.N@" cuts text at N UTF-16 units, one fewer rather than through a
+// surrogate pair.
 // A directive without its argument prints kMissingArgument instead; extra arguments are
 // ignored. Text after a '%' that is no conversion ("10% off") is copied as it is and
 // uses no argument.

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,6 +20,11 @@ std::optional<qint64> fromDouble(double value) {
     if (!fitsInt64(value)) // also false for NaN
         return std::nullopt;
     return static_cast<qint64>(value);
+}
+
+bool isDigits(const QString &text) {
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 bool isWholeNumberText(const QString &text) {
@@ -40,6 +46,12 @@ std::optional<qint64> fromText(const QString &text) {
     // Digits that do not fit: read as a double, "-9223372036854775809" would round into range.
     if (isWholeNumberText(text))
         return std::nullopt;
+    // A decimal fraction is cut off before the whole part could round out of range as a double
+    // ("9223372036854775807.0" fits).
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    if (point > 0 && isWholeNumberText(text.left(point)) &&
+        (point + 1 == text.size() || isDigits(text.mid(point + 1))))
+        return fromText(text.left(point));
     const double number = text.toDouble(&ok);
     // Qt answers inf and not-ok for a literal beyond the double range ("1e400").
     if (!ok && !std::isinf(number))

@@ -53,7 +53,8 @@ qsizetype firstInvalidUtf8(const QByteArray &data, qsizetype from) {
     return -1;
 }
 
-Decoded decodeUtf16(const QByteArray &data, bool bigEndian) {
+// `start` is 2 after a byte-order mark, 0 without one.
+Decoded decodeUtf16(const QByteArray &data, bool bigEndian, qsizetype start) {
     Decoded out;
     out.encoding = "UTF-16";
     const qsizetype n = data.size();
@@ -62,8 +63,8 @@ Decoded decodeUtf16(const QByteArray &data, bool bigEndian) {
         const auto second = static_cast<unsigned char>(data.at(i + 1));
         return static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
     };
-    out.text.reserve((n - 2) / 2);
-    qsizetype i = 2;
+    out.text.reserve((n - start) / 2);
+    qsizetype i = start;
     while (i < n) {
         if (i + 1 >= n) {
             out.badByte = i; // a trailing odd byte
@@ -92,9 +93,13 @@ Decoded decodeUtf16(const QByteArray &data, bool bigEndian) {
 
 Decoded decode(const QByteArray &data) {
     if (data.startsWith("\xFF\xFE"))
-        return decodeUtf16(data, false);
+        return decodeUtf16(data, false, 2);
     if (data.startsWith("\xFE\xFF"))
-        return decodeUtf16(data, true);
+        return decodeUtf16(data, true, 2);
+    // UTF-16 saved without a mark: a table's first character is ASCII, so one of its two
+    // bytes is zero, which no UTF-8 table starts with.
+    if (data.size() >= 2 && (data.at(0) == '\0') != (data.at(1) == '\0'))
+        return decodeUtf16(data, data.at(0) == '\0', 0);
     Decoded out;
     const qsizetype start = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     out.badByte = firstInvalidUtf8(data, start);
@@ -122,8 +127,7 @@ public:
         StringsFile::Entries entries;
         while (skipSpaceAndComments() && !atEnd()) {
             QString key, value;
-            if (!readToken(&key) || !expect(QLatin1Char('=')) || !readToken(&value) ||
-                !expect(QLatin1Char(';'))) {
+            if (!readEntry(&key, &value)) {
                 if (m_failure.isEmpty())
                     m_failure = QStringLiteral("malformed entry near offset ") + QString::number(m_pos);
                 break;
@@ -166,6 +170,17 @@ private:
             }
         }
         return true;
+    }
+
+    // "key" = "value"; or "key"; alone, short for "key" = "key";
+    bool readEntry(QString *key, QString *value) {
+        if (!readToken(key))
+            return false;
+        if (expect(QLatin1Char(';'))) {
+            *value = *key;
+            return true;
+        }
+        return expect(QLatin1Char('=')) && readToken(value) && expect(QLatin1Char(';'));
     }
 
     bool expect(QChar c) {

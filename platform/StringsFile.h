@@ -7,9 +7,11 @@
 
 namespace platform {
 
-// Reader of ".strings" tables: lines of "key" = "value"; with /* */ and // comments and
-// the escapes \" \\ \n \t \r and \UXXXX (exactly four hex digits; a surrogate pair as two
-// escapes). Files are UTF-8, or UTF-16 with a byte-order mark; a UTF-8 mark is skipped too.
+// Reader of ".strings" tables: lines of "key" = "value"; ("key"; alone maps the key to
+// itself) with /* */ and // comments and the escapes \" \\ \n \t \r and \UXXXX (exactly
+// four hex digits; a surrogate pair as two escapes). Files are UTF-8 or UTF-16, big- or
+// little-endian, told by the byte-order mark or, without one, by the zero byte of the
+// first character; a UTF-8 mark is skipped too.
 //
 //   QString error;
 //   for (const auto &[key, value] : StringsFile::read(path, &error)) ...

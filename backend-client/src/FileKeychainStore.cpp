@@ -151,15 +151,19 @@ bool FileKeychainStore::folderIsSafe(bool create) const {
 }
 
 void FileKeychainStore::moveAside(const QString &reason) const {
+    moveAside(m_path, reason);
+}
+
+void FileKeychainStore::moveAside(const QString &path, const QString &reason) {
     const QString aside =
         QStringLiteral("%1.damaged-%2")
-            .arg(m_path, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
+            .arg(path, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
     const bool moved =
-        ::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) == 0;
-    qWarning("[keychain] %s is damaged (%s)%s", qPrintable(m_path), qPrintable(reason),
+        ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
+    qWarning("[keychain] %s is damaged (%s)%s", qPrintable(path), qPrintable(reason),
              moved ? qPrintable(QStringLiteral("; moved to ") + aside) : "; it cannot be moved");
     platform::reportProblem(QStringLiteral("Keychain file damaged"),
-                            {{QStringLiteral("path"), m_path},
+                            {{QStringLiteral("path"), path},
                              {QStringLiteral("reason"), reason},
                              {QStringLiteral("movedTo"), moved ? aside : QString()}});
 }
@@ -176,8 +180,12 @@ int FileKeychainStore::load(QList<KeychainItem> *items, Access access) const {
     case Shape::Missing:
         return KeychainStatus::Success;
     case Shape::Link:
+        // Nothing is read through it; a write renames the link itself, never its target,
+        // and starts a file of the store's own instead of failing every save for ever.
         refuse(m_path);
-        return KeychainStatus::IOError;
+        if (access == Access::Write)
+            moveAside(QStringLiteral("a symbolic link"));
+        return KeychainStatus::Success;
     case Shape::Regular:
         break;
     case Shape::Directory:
@@ -190,14 +198,24 @@ int FileKeychainStore::load(QList<KeychainItem> *items, Access access) const {
     QByteArray data;
     if (damage.isEmpty()) {
         const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int openError = errno;
         QFile file;
-        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            if (fd >= 0)
-                ::close(fd);
+        if (fd >= 0 && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
             qWarning("[keychain] cannot read %s", qPrintable(m_path));
             return KeychainStatus::IOError;
         }
-        data = file.readAll();
+        if (fd < 0 && openError != EACCES && openError != EPERM) {
+            qWarning("[keychain] cannot read %s", qPrintable(m_path));
+            return KeychainStatus::IOError;
+        }
+        // A file the store may not read fails every save as surely as a damaged one.
+        if (fd < 0)
+            damage = QStringLiteral("not readable");
+        else
+            data = file.readAll();
+    }
+    if (damage.isEmpty()) {
         QJsonParseError parseError{};
         const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
         const QJsonValue list = document.object().value(QStringLiteral("items"));
@@ -251,7 +269,13 @@ int FileKeychainStore::exclusively(const std::function<int()> &body) {
             lock->mutex.unlock();
             return KeychainStatus::IOError;
         }
-        lock->file = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
+        const QString lockPath = m_path + QStringLiteral(".lock");
+        // A link, folder or other odd thing in the lock's place would never look stale, and
+        // would keep every save out for ever.
+        const Shape lockShape = shapeOf(lockPath);
+        if (lockShape != Shape::Missing && lockShape != Shape::Regular)
+            moveAside(lockPath, QStringLiteral("not a regular lock file"));
+        lock->file = std::make_unique<QLockFile>(lockPath);
         lock->file->setStaleLockTime(10000);
         if (!lock->file->tryLock(kLockWaitMs)) {
             qWarning("[keychain] %s is locked by another process", qPrintable(m_path));

@@ -414,8 +414,12 @@ private:
         if (!p)
             return;
         QNetworkReply *reply = p->reply;
-        if (!p->failure)
+        if (!p->failure) {
             consume(*p);
+            // A failure met while reading the last bytes has ended the request already.
+            if (!find(id))
+                return;
+        }
         if (p->failure) {
             finishWith(*p, urlError(p->failure, p->request.url(), p->failureDetail));
             return;

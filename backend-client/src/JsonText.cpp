@@ -6,7 +6,12 @@ namespace merovantia {
 
 QByteArray jsonText(const QByteArray &body) {
     static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
-    return body.startsWith(kByteOrderMark) ? body.mid(kByteOrderMark.size()) : body;
+    // Every mark, not just one: the JSON reader skips one more by itself, so both clients
+    // would otherwise disagree about a doubled mark.
+    qsizetype start = 0;
+    while (body.mid(start, kByteOrderMark.size()) == kByteOrderMark)
+        start += kByteOrderMark.size();
+    return start ? body.mid(start) : body;
 }
 
 bool isStatus200(const QVariant &status) {

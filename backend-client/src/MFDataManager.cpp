@@ -125,6 +125,26 @@ bool saveIdentity(const Stores &stores, const Identity &identity, const QString 
     return saved;
 }
 
+// A store that holds another identity of its own would answer with it whenever it is the
+// only store reachable (the keyring down at one launch, up at the next): it gets the one in
+// use too, which is older, so every store alone gives the same answer. A store without any
+// identity item is left as it is.
+void alignOtherStore(const Stores &stores, const Identity &identity, const QString &key) {
+    if (!stores.other || stores.other == stores.primary)
+        return;
+    QList<KeychainItem> items;
+    if (stores.other->list(MFDataManager::appIdentifier(), &items) != KeychainStatus::Success)
+        return;
+    const bool holdsIt = std::any_of(items.cbegin(), items.cend(), [&](const KeychainItem &item) {
+        return item.account == identity.account;
+    });
+    if (holdsIt)
+        return;
+    platform::Error error;
+    if (!saveInto(*stores.other, MFDataManager::appIdentifier(), identity, key.toUtf8(), &error))
+        qInfo("[keychain] the %s keeps another installation identity", qPrintable(stores.other->name()));
+}
+
 } // namespace
 
 MFDataManager &MFDataManager::sharedDataManager() {
@@ -142,6 +162,8 @@ void MFDataManager::saveAppKey(const QString &key, const std::function<void(cons
         if (identity.account.isEmpty())
             identity.account = uuidGenerate();
         saved = saveIdentity(stores, identity, key);
+        if (saved)
+            alignOtherStore(stores, identity, key);
         return KeychainStatus::Success;
     });
     if (locked != KeychainStatus::Success) {

@@ -189,11 +189,13 @@ void MFRequestManager::startStandardTask(const QNetworkRequest &request, const Q
 void MFRequestManager::evaluate(const merovantia::HttpResult &result, const ResultBlock &callback) const {
     QVariant object;
     platform::Error error;
+    // A body that is only a byte-order mark is as empty as the session manager takes it.
+    const QByteArray text = merovantia::jsonText(result.body);
     if (result.transportError) {
         error = result.transportError;
-    } else if (!result.body.isEmpty() && result.status == 200) {
+    } else if (!text.isEmpty() && result.status == 200) {
         QJsonParseError parse{};
-        const QJsonDocument document = QJsonDocument::fromJson(merovantia::jsonText(result.body), &parse);
+        const QJsonDocument document = QJsonDocument::fromJson(text, &parse);
         if (parse.error != QJsonParseError::NoError) {
             error = parseError(parse);
         } else {

@@ -7,6 +7,7 @@
 #include "support/EventLoop.h"
 
 #include <QDateTime>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -15,9 +16,15 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
+#include <functional>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// The unprivileged user a root test run becomes for checks of file permissions.
+constexpr uid_t kNobody = 65534;
 
 using merovantia::FileKeychainStore;
 using merovantia::KeychainItem;
@@ -132,14 +139,22 @@ TEST_F(KeychainHealingTest, LinkedFileOrFolderIsRefusedAndItsTargetLeftAlone) {
     struct Case {
         const char *name;
         bool linkFolder;
+        bool dangling;
     };
-    for (const Case &c : {Case{"the file is a link", false}, Case{"the folder is a link", true}}) {
+    const Case cases[] = {{"the file is a link", false, false},
+                          {"the file is a dangling link", false, true},
+                          {"the folder is a link", true, false}};
+    QStringList reported;
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QDir(folder()).removeRecursively();
         QFile::remove(folder());
-        write(target, planted);
-        ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QFile::remove(target);
+        if (!c.dangling) {
+            write(target, planted);
+            ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                          QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
         if (c.linkFolder) {
             QDir().mkpath(QFileInfo(folder()).absolutePath());
             ASSERT_TRUE(QFile::link(QFileInfo(target).absolutePath(), folder()));
@@ -148,19 +163,62 @@ TEST_F(KeychainHealingTest, LinkedFileOrFolderIsRefusedAndItsTargetLeftAlone) {
             ASSERT_TRUE(QFile::link(target, m_store->path()));
         }
         m_failures.clear();
+        m_problems.clear();
 
         EXPECT_TRUE(MFDataManager::sharedDataManager().uuid().isEmpty()) << "nothing is read through a link";
-        EXPECT_EQ(saveAppKey().size(), 36);
-        EXPECT_FALSE(m_failures.isEmpty()) << "the refused save is reported";
-        EXPECT_EQ(read(target), planted);
-        struct stat info {};
-        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0644u);
-        ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info), 0);
-        EXPECT_NE(info.st_mode & 0777, 0700u) << "the linked folder's mode is not changed";
-        EXPECT_TRUE(QFileInfo(c.linkFolder ? folder() : m_store->path()).isSymLink());
+        const QString identity = saveAppKey();
+        EXPECT_EQ(identity.size(), 36);
+        reported << problemNames();
+        if (c.dangling) {
+            EXPECT_FALSE(QFileInfo::exists(target)) << "nothing is created through a link";
+        } else {
+            EXPECT_EQ(read(target), planted);
+            struct stat info {};
+            ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0644u);
+            ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info), 0);
+            EXPECT_NE(info.st_mode & 0777, 0700u) << "the linked folder's mode is not changed";
+        }
+        if (c.linkFolder) {
+            EXPECT_FALSE(m_failures.isEmpty()) << "the refused save is reported";
+            EXPECT_TRUE(QFileInfo(folder()).isSymLink());
+            continue;
+        }
+        // A linked file is moved aside, link and all, and a file of the store's own holds the
+        // identity from then on: the next launch finds the same one.
+        EXPECT_TRUE(m_failures.isEmpty());
+        ASSERT_FALSE(m_problems.isEmpty());
+        const QString aside = m_problems.last().second.value("movedTo").toString();
+        EXPECT_TRUE(QFileInfo(aside).isSymLink()) << qPrintable(aside);
+        EXPECT_FALSE(QFileInfo(m_store->path()).isSymLink());
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), identity);
+        EXPECT_EQ(saveAppKey(), identity);
     }
-    EXPECT_TRUE(problemNames().contains(QStringLiteral("Keychain file refused")));
+    EXPECT_TRUE(reported.contains(QStringLiteral("Keychain file refused")));
+}
+
+// Nothing in the lock's place may keep every save out: a link or a folder there is moved aside.
+TEST_F(KeychainHealingTest, OddThingInPlaceOfTheLockFileIsMovedAside) {
+    struct Case {
+        const char *name;
+        std::function<bool(const QString &)> plant;
+    };
+    const Case cases[] = {
+        {"a dangling link",
+         [](const QString &lock) { return QFile::link(QStringLiteral("/nonexistent/x"), lock); }},
+        {"a folder", [](const QString &lock) { return QDir().mkpath(lock + QStringLiteral("/inside")); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder()).removeRecursively();
+        QDir().mkpath(folder());
+        ASSERT_TRUE(c.plant(m_store->path() + QStringLiteral(".lock")));
+        m_failures.clear();
+        const QString identity = saveAppKey();
+        EXPECT_TRUE(m_failures.isEmpty());
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), identity);
+        EXPECT_TRUE(problemNames().contains(QStringLiteral("Keychain file damaged")));
+    }
 }
 
 TEST_F(KeychainHealingTest, IdentityIsLookedUpInBothStoresOldestFirstAndKeptInThePrimary) {
@@ -190,11 +248,23 @@ TEST_F(KeychainHealingTest, IdentityIsLookedUpInBothStoresOldestFirstAndKeptInTh
 
         EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected);
         EXPECT_EQ(saveAppKey(QStringLiteral("new-key")), c.expected);
-        // Copied to the primary store with its age, so the primary alone gives the same answer.
+        // Copied with its age to the primary store, and to the other one where that held an
+        // identity of its own: whichever store is up alone at the next launch gives the same answer.
         merovantia::KeychainStore::setFallback(nullptr);
         EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected);
         EXPECT_EQ(MFDataManager::sharedDataManager().appKey(), QStringLiteral("new-key"));
+        merovantia::KeychainStore::setShared(std::make_shared<FileKeychainStore>(otherPath));
+        merovantia::KeychainStore::setFallback(nullptr);
+        EXPECT_EQ(MFDataManager::sharedDataManager().uuid(), c.expected) << "the other store alone";
+        merovantia::KeychainStore::setShared(m_store);
     }
+    // A store that never held an identity is not given one.
+    QFile::remove(m_store->path());
+    QFile::remove(otherPath);
+    write(m_store->path(), storeFile({{"AAAA", older}}));
+    merovantia::KeychainStore::setFallback(std::make_shared<FileKeychainStore>(otherPath));
+    EXPECT_EQ(saveAppKey(), QStringLiteral("AAAA"));
+    EXPECT_FALSE(QFile::exists(otherPath));
 }
 
 TEST_F(KeychainHealingTest, LockKeptByAnotherProcessDoesNotHoldTheCallerLong) {
@@ -211,6 +281,53 @@ TEST_F(KeychainHealingTest, LockKeptByAnotherProcessDoesNotHoldTheCallerLong) {
     held.unlock();
     EXPECT_NE(saveAppKey(), QString());
     EXPECT_EQ(m_failures.size(), 1);
+}
+
+// Two launches as an unprivileged user (root reads every file, so it drops to "nobody"
+// first), with a store file that user may not read under QV_TEST_ROOT: prints both identities.
+TEST(KeychainChild, DISABLED_SaveBesideAnUnreadableFile) {
+    const QString root = qEnvironmentVariable("QV_TEST_ROOT");
+    ASSERT_FALSE(root.isEmpty());
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::setgid(kNobody), 0);
+        ASSERT_EQ(::setuid(kNobody), 0);
+    }
+    platform::AppPaths::setRoot(root);
+    auto store = std::make_shared<FileKeychainStore>(merovantia::KeychainStore::defaultFilePath());
+    ASSERT_NE(::access(QFile::encodeName(store->path()).constData(), R_OK), 0) << "the file is readable";
+    merovantia::KeychainStore::setShared(store);
+    merovantia::KeychainStore::setFallback(nullptr);
+    QString first;
+    MFDataManager::sharedDataManager().saveAppKey(QStringLiteral("key"),
+                                                  [&](const QString &uuid) { first = uuid; });
+    printf("FIRST=%s\nSTORED=%s\n", qPrintable(first), qPrintable(MFDataManager::sharedDataManager().uuid()));
+}
+
+TEST_F(KeychainHealingTest, UnreadableStoreFileIsMovedAsideAndTheIdentityKept) {
+    write(m_store->path(), storeFile({{"HIDDEN", "2020-01-01T00:00:00.000Z"}}));
+    ASSERT_EQ(::chmod(QFile::encodeName(m_store->path()).constData(), 0), 0);
+    if (::geteuid() == 0) {
+        // The unprivileged child must own everything below the root, as a user owns their home.
+        for (QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            ASSERT_EQ(::lchown(QFile::encodeName(it.next()).constData(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(m_dir.path()).constData(), kNobody, kNobody), 0);
+    }
+    auto child = qvtest::startChildTest(QStringLiteral("KeychainChild.DISABLED_SaveBesideAnUnreadableFile"),
+                                        {{"QV_TEST_ROOT", m_dir.path()}});
+    const QString output = QString::fromLatin1(qvtest::finishChild(*child));
+    const QRegularExpressionMatch first = QRegularExpression(QStringLiteral("FIRST=(\\S+)")).match(output);
+    const QRegularExpressionMatch stored = QRegularExpression(QStringLiteral("STORED=(\\S*)")).match(output);
+    ASSERT_TRUE(first.hasMatch() && stored.hasMatch()) << qPrintable(output);
+    EXPECT_EQ(first.captured(1).size(), 36);
+    EXPECT_EQ(stored.captured(1), first.captured(1)) << "the identity is kept for the next launch";
+    const QStringList aside =
+        QDir(folder()).entryList({QStringLiteral("items.json.damaged-*")}, QDir::Files | QDir::System);
+    ASSERT_EQ(aside.size(), 1) << "what was there is kept for inspection";
+    ::chmod(QFile::encodeName(QDir(folder()).filePath(aside.first())).constData(), 0600);
+    EXPECT_EQ(read(QDir(folder()).filePath(aside.first())),
+              storeFile({{"HIDDEN", "2020-01-01T00:00:00.000Z"}}));
 }
 
 // One "launch" for the test below: mints (or finds) the identity under QV_TEST_ROOT once

@@ -227,14 +227,17 @@ TEST(Format, IntegerDirectivesFollowTheCLibrary) {
     }
 }
 
-// Every combination of flags, width and precision prints what snprintf prints for the same directive.
+// Every combination of flags, width, precision and length prints what snprintf prints for the same
+// directive, given the value as printf's caller would pass it (an int for no length, "h" and "hh").
 TEST(Format, IntegerDirectivesMatchSnprintfForEveryFlagCombination) {
     const char flagChars[] = "-+ 0#";
     const char *const widths[] = {"", "1", "7"};
     const char *const precisions[] = {"", ".0", ".3"};
+    const char *const lengths[] = {"ll", "h", "hh"};
     const char conversions[] = "diuxXo";
     const long long values[] = {
         0, 1, -1, 255, 4096, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max()};
+    const int shortValues[] = {0, 1, -1, 127, 128, 255, 256, -129, 32768, 65535, 70000, -32769};
     int compared = 0;
     for (int mask = 0; mask < 32; ++mask) {
         std::string flags;
@@ -245,21 +248,55 @@ TEST(Format, IntegerDirectivesMatchSnprintfForEveryFlagCombination) {
         for (const char *width : widths) {
             for (const char *precision : precisions) {
                 for (const char *conversion = conversions; *conversion; ++conversion) {
-                    const std::string spec = "%" + flags + width + precision + "ll" + *conversion;
-                    for (const long long value : values) {
+                    const bool isSigned = *conversion == 'd' || *conversion == 'i';
+                    for (const char *length : lengths) {
+                        const std::string spec = "%" + flags + width + precision + length + *conversion;
                         char expected[128];
-                        if (*conversion == 'd' || *conversion == 'i')
-                            std::snprintf(expected, sizeof expected, spec.c_str(), value);
-                        else
-                            std::snprintf(expected, sizeof expected, spec.c_str(),
-                                          static_cast<unsigned long long>(value));
-                        SCOPED_TRACE(spec + " of " + std::to_string(value));
-                        ASSERT_EQ(format(spec.c_str(), value), QString::fromLatin1(expected));
-                        ++compared;
+                        if (std::string(length) == "ll") {
+                            for (const long long value : values) {
+                                if (isSigned)
+                                    std::snprintf(expected, sizeof expected, spec.c_str(), value);
+                                else
+                                    std::snprintf(expected, sizeof expected, spec.c_str(),
+                                                  static_cast<unsigned long long>(value));
+                                SCOPED_TRACE(spec + " of " + std::to_string(value));
+                                ASSERT_EQ(format(spec.c_str(), value), QString::fromLatin1(expected));
+                                ++compared;
+                            }
+                            continue;
+                        }
+                        for (const int value : shortValues) {
+                            if (isSigned)
+                                std::snprintf(expected, sizeof expected, spec.c_str(), value);
+                            else
+                                std::snprintf(expected, sizeof expected, spec.c_str(),
+                                              static_cast<unsigned>(value));
+                            SCOPED_TRACE(spec + " of " + std::to_string(value));
+                            ASSERT_EQ(format(spec.c_str(), value), QString::fromLatin1(expected));
+                            ++compared;
+                        }
                     }
                 }
             }
         }
     }
-    EXPECT_EQ(compared, 32 * 3 * 3 * 6 * 7);
+    EXPECT_EQ(compared, 32 * 3 * 3 * 6 * (7 + 2 * 12));
+}
+
+TEST(Format, PositionalWidthAndPrecisionTakeTheNamedArguments) {
+    struct Case {
+        const char *format;
+        QString expected;
+    };
+    // Arguments: 5, 8, "abcdef", 2
+    const Case cases[] = {
+        {"%1$*2$d|", QStringLiteral("       5|")}, {"%1$-*2$d|", QStringLiteral("5       |")},
+        {"%3$.*4$s|", QStringLiteral("ab|")},      {"%3$*2$.*4$@|", QStringLiteral("      ab|")},
+        {"%2$d %1$d", QStringLiteral("8 5")},      {"%1$*9$d|", kMissing + QStringLiteral("|")},
+        {"%1$*0$d|", QStringLiteral("%1$*0$d|")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(format(c.format, 5, 8, "abcdef", 2), c.expected);
+    }
 }

@@ -30,6 +30,16 @@ TEST(StringsFile, DecodesUtf16WithByteOrderMark) {
     EXPECT_EQ(entries[0].second, QString::fromUtf8("Grüße"));
 }
 
+TEST(StringsFile, KeyAloneMapsToItself) {
+    QString error;
+    const auto entries = StringsFile::parse("\"Cancel\";\nOK ;\n\"b\" = \"2\";\n", &error);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    const StringsFile::Entries expected{{QStringLiteral("Cancel"), QStringLiteral("Cancel")},
+                                        {QStringLiteral("OK"), QStringLiteral("OK")},
+                                        {QStringLiteral("b"), QStringLiteral("2")}};
+    EXPECT_EQ(entries, expected);
+}
+
 TEST(StringsFile, MalformedEntryStopsWithAnErrorAndKeepsEarlierEntries) {
     QString error;
     const auto entries = StringsFile::parse("\"a\" = \"1\";\n\"b\" = \"unterminated;\n", &error);
@@ -76,6 +86,10 @@ TEST(StringsFile, ByteOrderMarkIsSkippedInEveryEncoding) {
         {"UTF-8 without mark", text.toUtf8()},
         {"UTF-16 little-endian", QByteArray("\xFF\xFE", 2) + utf16(text, false)},
         {"UTF-16 big-endian", QByteArray("\xFE\xFF", 2) + utf16(text, true)},
+        {"UTF-16 little-endian without mark", utf16(text, false)},
+        {"UTF-16 big-endian without mark", utf16(text, true)},
+        {"UTF-16 without mark, CRLF lines",
+         utf16(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")), false)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

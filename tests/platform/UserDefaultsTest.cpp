@@ -51,12 +51,14 @@ TEST_F(UserDefaultsTest, TypedValuesSurviveAReopen) {
         defaults.setInteger(Q_INT64_C(5000000000), QStringLiteral("kUserDefaultLastShowedServerMessage"));
         defaults.setDouble(0.4, QStringLiteral("speed"));
         defaults.setObject(QVariantMap{{QStringLiteral("a"), 1}}, QStringLiteral("map"));
-        defaults.setObject(QStringList{QStringLiteral("en_GB"), QStringLiteral("de_DE")}, QStringLiteral("recent"));
+        defaults.setObject(QStringList{QStringLiteral("en_GB"), QStringLiteral("de_DE")},
+                           QStringLiteral("recent"));
         defaults.setObject(QStringLiteral("YES"), QStringLiteral("textFlag"));
     }
     UserDefaults defaults(file());
     EXPECT_TRUE(defaults.boolForKey(QStringLiteral("TranslateByEnterSetting")));
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("kUserDefaultLastShowedServerMessage")), Q_INT64_C(5000000000));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("kUserDefaultLastShowedServerMessage")),
+              Q_INT64_C(5000000000));
     EXPECT_DOUBLE_EQ(defaults.doubleForKey(QStringLiteral("speed")), 0.4);
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("speed")), 0);
     EXPECT_EQ(defaults.dictionaryForKey(QStringLiteral("map")).value(QStringLiteral("a")).toInt(), 1);
@@ -159,6 +161,9 @@ TEST_F(UserDefaultsTest, IntegerReadsKeepValuesInRangeAndTheDefaultOutside) {
         {QStringLiteral("-9223372036854775808"), std::numeric_limits<qint64>::min()},
         {QStringLiteral(" 42 "), 42},
         {QStringLiteral("-3.9"), -3},
+        {QStringLiteral("9223372036854775807.0"), std::numeric_limits<qint64>::max()},
+        {QStringLiteral("-9223372036854775808.9"), std::numeric_limits<qint64>::min()},
+        {QStringLiteral("9223372036854775808.0"), kDefault},
         {QStringLiteral("1e3"), 1000},
         {QStringLiteral("abc"), 0},
     };

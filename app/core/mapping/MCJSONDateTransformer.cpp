@@ -68,7 +68,9 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millis = 0;
     std::optional<int> offsetSeconds;
     int pos = 0;
-    for (const Token &t : tokenize(m_format)) {
+    const QList<Token> tokens = tokenize(m_format);
+    for (qsizetype index = 0; index < tokens.size(); ++index) {
+        const Token &t = tokens.at(index);
         if (t.letter.isNull()) {
             if (!text.mid(pos).startsWith(t.literal))
                 return {};
@@ -96,13 +98,25 @@ QDateTime MCJSONDateFormatter::dateFromString(const QString &text) const {
             ok = readDigits(text, pos, 2, second);
             break;
         case 'S': {
+            // Unless another number follows at once, the fraction takes as many digits as
+            // the text has, as date formatters read it: ".5" is 500 ms, ".123456" 123 ms.
+            const bool abutting = index + 1 < tokens.size() && !tokens.at(index + 1).letter.isNull() &&
+                                  tokens.at(index + 1).letter != QLatin1Char('Z');
+            int digits = t.count;
+            if (!abutting) {
+                digits = 0;
+                while (pos + digits < text.size() && text.at(pos + digits).unicode() >= '0' &&
+                       text.at(pos + digits).unicode() <= '9')
+                    ++digits;
+                if (digits == 0)
+                    return {};
+            }
             int fraction = 0;
-            ok = readDigits(text, pos, t.count, fraction);
+            ok = readDigits(text, pos, std::min(digits, 3), fraction);
+            pos += std::max(digits - 3, 0);
             millis = fraction;
-            for (int k = t.count; k < 3; ++k)
+            for (int k = std::min(digits, 3); k < 3; ++k)
                 millis *= 10;
-            for (int k = 3; k < t.count; ++k)
-                millis /= 10;
             break;
         }
         case 'Z': {

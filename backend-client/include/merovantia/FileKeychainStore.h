@@ -11,11 +11,13 @@ namespace merovantia {
 // the application and the framework see each other's writes; writes are atomic
 // and serialised across processes by a lock file.
 //
-// The store never follows a symbolic link: a linked file or folder is refused
-// (IOError) and reported, so nothing outside the folder is read, overwritten or
-// chmod-ed. A damaged file (empty, not our JSON, a directory in its place) is moved
-// aside as "<file>.damaged-<time>" on the next write, reported, and a new file is
-// started; reads treat it as holding nothing.
+// The store never follows a symbolic link, so nothing outside the folder is read,
+// overwritten or chmod-ed: a linked folder is refused (IOError) and reported; a linked
+// file is reported, read as holding nothing and, like a damaged file, moved aside by the
+// next write. A damaged file (empty, not our JSON, unreadable, a directory in its place)
+// is moved aside as "<file>.damaged-<time>" on the next write, reported, and a new file
+// is started; reads treat it as holding nothing. So is anything but a plain file in the
+// lock's place.
 class FileKeychainStore : public KeychainStore {
 public:
     explicit FileKeychainStore(QString path);
@@ -43,6 +45,7 @@ private:
     int modify(const std::function<int(QList<KeychainItem> &items)> &change);
     bool folderIsSafe(bool create) const;
     void moveAside(const QString &reason) const;
+    static void moveAside(const QString &path, const QString &reason);
     void refuse(const QString &what) const;
 
     QString m_path;

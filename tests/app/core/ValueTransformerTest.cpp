@@ -79,6 +79,33 @@ TEST_F(DateTransformers, MillisecondsAndDateOnlyFormats) {
     EXPECT_EQ(seven->formatter().localeIdentifier(), QStringLiteral("en_US_POSIX"));
 }
 
+// Backends send fractions of other lengths (microseconds, one digit): they read to the millisecond.
+TEST_F(DateTransformers, MillisecondFormatReadsFractionsOfAnyLength) {
+    const ValueTransformerPtr ms = named(MCJSONDateTimeMillisecondTransformerName);
+    struct Case {
+        const char *text;
+        int msec; // -1: not a date
+    };
+    const Case cases[] = {
+        {"2024-03-05T10:20:30.5Z", 500},        {"2024-03-05T10:20:30.12Z", 120},
+        {"2024-03-05T10:20:30.123456Z", 123},   {"2024-03-05T10:20:30.9999999+00:00", 999},
+        {"2024-03-05T10:20:30.000001-0000", 0}, {"2024-03-05T10:20:30.Z", -1},
+        {"2024-03-05T10:20:30Z", -1},           {"2024-03-05T10:20:30.12a4Z", -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const QVariant read = ms->transformedValue(QString::fromLatin1(c.text));
+        if (c.msec < 0) {
+            EXPECT_FALSE(read.isValid());
+            continue;
+        }
+        ASSERT_TRUE(read.isValid());
+        EXPECT_EQ(
+            read.toDateTime().toMSecsSinceEpoch(),
+            QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30, c.msec), QTimeZone::utc()).toMSecsSinceEpoch());
+    }
+}
+
 TEST_F(DateTransformers, ADateWhoseMidnightWasSkippedByAClockChangeIsStillRead) {
     // Clocks there went from 00:00 straight to 01:00 on that day.
     qputenv("TZ", "America/Santiago");
