@@ -16,7 +16,8 @@ public:
     // transaction of the default store (joining an open one); a stored entry keeps its
     // wasShown mark. The completion (main thread, before returning) gets true when at
     // least one entry resulted; a failure is reported and gets false.
-    static void savePromoAppsWithData(const QVariantList &apps, const std::function<void(bool saved)> &completion);
+    static void savePromoAppsWithData(const QVariantList &apps,
+                                      const std::function<void(bool saved)> &completion);
 
     QVMacCrossPromoService() = delete;
 };

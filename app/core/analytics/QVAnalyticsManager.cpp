@@ -199,7 +199,8 @@ QVariantMap QVAnalyticsManager::userProperties() {
         {QStringLiteral("Email"), orNull(QVAuthService::userEmail())},
         {QStringLiteral("Is Authorized"),
          QVAuthService::authToken().isEmpty() ? QStringLiteral("false") : QStringLiteral("true")},
-        {QStringLiteral("Subplatform"), orNull(subplatformForBundleIdentifier(platform::Bundle::bundleIdentifier()))},
+        {QStringLiteral("Subplatform"),
+         orNull(subplatformForBundleIdentifier(platform::Bundle::bundleIdentifier()))},
     };
 }
 

@@ -45,7 +45,8 @@ QVConfigurationPipeline &QVConfigurationPipeline::shared() {
 
 QVConfigurationPipeline::BackendClient QVConfigurationPipeline::defaultBackendClient() {
     BackendClient client;
-    client.initializeWithAppKey = [](const QString &appKey, const std::function<void(const QString &)> &block) {
+    client.initializeWithAppKey = [](const QString &appKey,
+                                     const std::function<void(const QString &)> &block) {
         Merovantia::initializeWithAppKey(appKey, block);
     };
     client.getConfigInBackgroundWithBlock = [](ObjectBlock block) {
@@ -196,7 +197,8 @@ void QVConfigurationPipeline::setUserId(const QString &userId) {
     QVAnalyticsManager::setUserId(userId);
     const std::shared_ptr<platform::CrashReporter> reporter = platform::CrashReporter::shared();
     reporter->setUserId(userId);
-    reporter->setCustomKey(str(kLocaleLanguageCodeKey), DJLocalizationSystem::languageOfLocale(QLocale::system()));
+    reporter->setCustomKey(str(kLocaleLanguageCodeKey),
+                           DJLocalizationSystem::languageOfLocale(QLocale::system()));
 }
 
 void QVConfigurationPipeline::getCrossPromoConfig() {
@@ -275,15 +277,18 @@ void QVConfigurationPipeline::openThankYouPage(const QString &base) {
     }
     QVMUtils::sharedDefaults().setBool(true, str(kThankYouPageKey));
     QVAnalyticsManager::trackEventWithCategory(str(QVAnalyticsManager::kCategoryApp),
-                                               str(QVAnalyticsManager::kActionThankYouPageOpen), QVariantMap());
+                                               str(QVAnalyticsManager::kActionThankYouPageOpen),
+                                               QVariantMap());
 }
 
 QString QVConfigurationPipeline::subplatform() {
-    const QString name = QVAnalyticsManager::subplatformForBundleIdentifier(platform::Bundle::bundleIdentifier());
+    const QString name =
+        QVAnalyticsManager::subplatformForBundleIdentifier(platform::Bundle::bundleIdentifier());
     return name.isEmpty() ? QStringLiteral("-") : name;
 }
 
-QUrl QVConfigurationPipeline::prepareURLtoOpenFromBaseURL(const QString &baseURL, const QString &productName) {
+QUrl QVConfigurationPipeline::prepareURLtoOpenFromBaseURL(const QString &baseURL,
+                                                          const QString &productName) {
     Q_UNUSED(productName)
     static const QRegularExpression scheme(QStringLiteral("^https?://"),
                                            QRegularExpression::CaseInsensitiveOption);

@@ -40,7 +40,8 @@ public:
     static constexpr const char *kNotYetSyncedLog = "[remote] interrupted - merovantia not yet synced";
     static constexpr const char *kDisabledLog = "[remote] interrupted - disabled by merovantia";
     static constexpr const char *kOpenedPreviouslyLog = "[remote] interrupted - page was opened previously";
-    static constexpr const char *kRecheckGivenUpLog = "[remote] thank-you page re-check stopped after %ld tries";
+    static constexpr const char *kRecheckGivenUpLog =
+        "[remote] thank-you page re-check stopped after %ld tries";
     static constexpr const char *kOpenFailedLog = "[remote] thank-you page could not be opened";
     static constexpr const char *kRemoteSettingsMessage = "getRemoteSettings:";
     static constexpr const char *kCrossPromoMessage = "getCrossPromoConfig";
@@ -72,7 +73,7 @@ public:
     void setBackendClient(const BackendClient &client);
     // Opens the page in the browser; false when it could not be opened.
     using UrlOpener = std::function<bool(const QUrl &url)>;
-    void setUrlOpener(UrlOpener opener); // empty: QDesktopServices::openUrl
+    void setUrlOpener(UrlOpener opener);             // empty: QDesktopServices::openUrl
     void setUpdateChecker(QVUpdateChecker *checker); // null: QVUpdateChecker::shared()
     void setRecheckIntervalMs(int ms);
     // Runs inside the replacement's transaction after the new record is made and before it

@@ -147,10 +147,11 @@ void QVRatingPrompt::promptForRating() {
     if (!m_presenter)
         m_presenter = std::make_shared<MessageBoxPresenter>();
     m_visible = true;
-    const QVRatingPromptPresenter::Texts texts{
-        QVLocalizedString(QStringLiteral("_loc_rate_title")), QVLocalizedString(QStringLiteral("_loc_rate_message")),
-        QVLocalizedString(QStringLiteral("_loc_rate_button")), QVLocalizedString(QStringLiteral("_loc_rate_cancel")),
-        QVLocalizedString(QStringLiteral("_loc_rate_remind"))};
+    const QVRatingPromptPresenter::Texts texts{QVLocalizedString(QStringLiteral("_loc_rate_title")),
+                                               QVLocalizedString(QStringLiteral("_loc_rate_message")),
+                                               QVLocalizedString(QStringLiteral("_loc_rate_button")),
+                                               QVLocalizedString(QStringLiteral("_loc_rate_cancel")),
+                                               QVLocalizedString(QStringLiteral("_loc_rate_remind"))};
     QPointer<QVRatingPrompt> self(this);
     auto answered = std::make_shared<bool>(false);
     platform::NotificationCenter::defaultCenter().post(str(kDidPromptNotification));
