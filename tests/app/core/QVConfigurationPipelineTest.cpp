@@ -302,6 +302,7 @@ TEST_F(QVConfigurationPipelineTest, UserIdComesFromTheConfigurationElseFromTheIn
     const Case cases[] = {
         {"with PiwikAnalyticsId", {{"AdmobBanner", "b"}, {"PiwikAnalyticsId", "piwik-42"}}, "piwik-42"},
         {"without", {{"AdmobBanner", "b"}}, uuid},
+        {"empty PiwikAnalyticsId", {{"AdmobBanner", "b"}, {"PiwikAnalyticsId", ""}}, uuid},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
