@@ -34,14 +34,6 @@ QString orNull(const QString &value) {
     return value.isEmpty() ? QString::fromLatin1(QVAnalyticsManager::kNull) : value;
 }
 
-QString subplatform(const QString &bundleIdentifier) {
-    if (bundleIdentifier == QLatin1String("com.tessaphyre.translatormacfree"))
-        return QStringLiteral("quorvalde");
-    if (bundleIdentifier == QLatin1String("com.tessaphyre.translator.mac"))
-        return QStringLiteral("mac_store");
-    return QString::fromLatin1(QVAnalyticsManager::kNull);
-}
-
 // Web-analytics custom variables: index -> property name (7 is not used).
 const QList<QPair<int, const char *>> kCustomVariables = {
     {1, "Platform"}, {2, "OS"},       {3, "Build"}, {4, "Quorvalde ID"},   {5, "Carrier"},
@@ -179,6 +171,14 @@ QString QVAnalyticsManager::productEventName(const QString &category, const QStr
                             action.isEmpty() ? QString() : platform::format(QStringLiteral(": %@"), action));
 }
 
+QString QVAnalyticsManager::subplatformForBundleIdentifier(const QString &bundleIdentifier) {
+    if (bundleIdentifier == QLatin1String("com.tessaphyre.translatormacfree"))
+        return QStringLiteral("quorvalde");
+    if (bundleIdentifier == QLatin1String("com.tessaphyre.translator.mac"))
+        return QStringLiteral("mac_store");
+    return {};
+}
+
 QVariantMap QVAnalyticsManager::analyticsParamsWithText(const QString &text) {
     return {{QStringLiteral("text"), orNull(text)}};
 }
@@ -199,7 +199,8 @@ QVariantMap QVAnalyticsManager::userProperties() {
         {QStringLiteral("Email"), orNull(QVAuthService::userEmail())},
         {QStringLiteral("Is Authorized"),
          QVAuthService::authToken().isEmpty() ? QStringLiteral("false") : QStringLiteral("true")},
-        {QStringLiteral("Subplatform"), subplatform(platform::Bundle::bundleIdentifier())},
+        {QStringLiteral("Subplatform"),
+         orNull(subplatformForBundleIdentifier(platform::Bundle::bundleIdentifier()))},
     };
 }
 

@@ -71,6 +71,8 @@ public:
     static QString truncated(const QString &text, int limit);
     // Name -> value of the user properties ("Platform", "OS", ... "Subplatform").
     static QVariantMap userProperties();
+    // "quorvalde" (free build), "mac_store" (store build), or empty for any other bundle.
+    static QString subplatformForBundleIdentifier(const QString &bundleIdentifier);
 
     bool hasWebSink() const { return bool(m_web); }
     // Tests install recording sinks; a null web sink means "not yet configured".
