@@ -1,37 +1,31 @@
 #include "core/startup/QVConfigurationCalls.h"
 
-#include "core/DevLog.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "core/startup/QVConfigurationPipeline.h"
+#include "core/startup/QVRatingPrompt.h"
+#include "core/startup/QVUpdateChecker.h"
 
-// The configuration pipeline, update checker and rating prompt land on their
-// own branch; until they do, each call says it is not available.
 namespace QVConfigurationCalls {
 
-namespace {
-void notAvailable(const char *name) {
-    DevLog(QStringLiteral("[launch] %@ not available"), QString::fromLatin1(name));
-}
-} // namespace
-
-void getRemoteSettings(bool) {
-    notAvailable("getRemoteSettings");
+void getRemoteSettings(bool launch) {
+    QVConfigurationPipeline::shared().getRemoteSettings(launch);
 }
 
 void getCrossPromoConfig() {
-    notAvailable("getCrossPromoConfig");
+    QVConfigurationPipeline::shared().getCrossPromoConfig();
 }
 
 void checkForUpdates() {
-    notAvailable("checkForUpdates");
+    QVUpdateChecker::shared().checkForUpdates();
 }
 
 std::shared_ptr<QVMRatingPrompt> ratingPrompt() {
-    notAvailable("ratingPrompt");
-    return nullptr;
+    return QVRatingPrompt::shared();
 }
 
-void observeUpdateAvailable(std::function<void(const QString &, const QUrl &)>) {
-    notAvailable("updateAvailable");
+void observeUpdateAvailable(std::function<void(const QString &version, const QUrl &page)> block) {
+    QObject::connect(
+        &QVUpdateChecker::shared(), &QVUpdateChecker::updateAvailable, &QVUpdateChecker::shared(),
+        [block = std::move(block)](const QString &version, const QUrl &page) { block(version, page); });
 }
 
 } // namespace QVConfigurationCalls
