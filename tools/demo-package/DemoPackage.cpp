@@ -12,6 +12,7 @@
 #include "core/DevLogger.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/mapping/ObjectStoreReporting.h"
+#include "core/startup/QVStoreMigration.h"
 #include "services/packages/QVPackageDownloadManager.h"
 #include "services/packages/QVPackageFolders.h"
 #include "services/packages/QVPackagesMapper.h"
@@ -97,7 +98,8 @@ int installCommand(const tools::Options &options) {
     if (!QFileInfo(archive).isFile())
         return fail(QStringLiteral("no archive at %1").arg(archive));
 
-    if (const platform::Error error = QVStoreConfiguration::configureDefaultStore())
+    if (const platform::Error error =
+            QVStoreConfiguration::configureDefaultStore(QVStoreMigration::migrationBlock()))
         return fail(error.localizedDescription());
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();
     const QString code = QString::fromLatin1(kLanguage);

@@ -1,0 +1,15 @@
+#pragma once
+
+// The program's start: crash reporting first, then the application object,
+// the single-instance check over the session bus and the launch sequence.
+namespace QVApplicationMain {
+
+// Makes the crash reporter ready and reports an uncaught exception before the
+// process ends. Call it first in main, before anything can fail.
+void installCrashReporting();
+
+// Runs the application; returns the process's exit code: 0 also when another
+// running launch was asked to show its window instead.
+int run(int argc, char **argv);
+
+} // namespace QVApplicationMain
