@@ -316,6 +316,7 @@ MFURLSessionTaskPtr MFHTTPSessionManager::dataTask(const QByteArray &method, con
         merovantia::HttpOptions httpOptions;
         httpOptions.idleMs = m_timeoutMs;
         httpOptions.totalMs = m_resourceTimeoutMs;
+        httpOptions.maxBodyBytes = m_maxReplyBytes;
         httpOptions.bodyFile = options.downloadPath;
         m_session->start(
             task->taskIdentifier, request, method, body, httpOptions,

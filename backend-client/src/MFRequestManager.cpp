@@ -181,6 +181,7 @@ void MFRequestManager::startStandardTask(const QNetworkRequest &request, const Q
     merovantia::HttpOptions options;
     options.idleMs = m_requestTimeoutMs;
     options.totalMs = m_resourceTimeoutMs;
+    options.maxBodyBytes = m_maxReplyBytes;
     m_session->start(m_nextRequestId++, request, verb, body, options,
                      [this, callback](const merovantia::HttpResult &result) { evaluate(result, callback); });
 }

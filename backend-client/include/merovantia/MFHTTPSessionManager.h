@@ -119,6 +119,8 @@ public:
     // Deadline for the whole exchange, in milliseconds (default 60 s).
     void setResourceTimeoutInterval(int ms);
     int resourceTimeoutInterval() const { return m_resourceTimeoutMs; }
+    // Largest reply body held in memory (default kMFMaxReplyBytes); downloads have none.
+    void setMaximumReplyBytes(qint64 bytes) { m_maxReplyBytes = bytes; }
 
     void setResponseSerializer(std::shared_ptr<const MFResponseSerializer> serializer);
 
@@ -145,5 +147,6 @@ private:
     std::shared_ptr<const MFResponseSerializer> m_serializer;
     std::atomic<int> m_timeoutMs{60000};
     std::atomic<int> m_resourceTimeoutMs{60000};
+    std::atomic<qint64> m_maxReplyBytes{kMFMaxReplyBytes};
     std::atomic<quint64> m_nextTaskIdentifier{1};
 };

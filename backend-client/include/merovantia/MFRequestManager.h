@@ -1,5 +1,6 @@
 #pragma once
 
+#include <merovantia/MFURLError.h>
 #include "platform/Error.h"
 
 #include <QByteArray>
@@ -52,6 +53,8 @@ public:
 
     // 30 s without traffic and 60 s in all by default; tests shorten them.
     void setTimeouts(int requestMs, int resourceMs);
+    // Largest reply body (default kMFMaxReplyBytes); tests lower it.
+    void setMaximumReplyBytes(qint64 bytes) { m_maxReplyBytes = bytes; }
 
     void printLog(const QString &message) const;
 
@@ -69,5 +72,6 @@ private:
     std::unique_ptr<merovantia::HttpSession> m_session;
     std::atomic<int> m_requestTimeoutMs{30000};
     std::atomic<int> m_resourceTimeoutMs{60000};
+    std::atomic<qint64> m_maxReplyBytes{kMFMaxReplyBytes};
     std::atomic<quint64> m_nextRequestId{1};
 };
