@@ -40,7 +40,7 @@ public:
     struct Feed {
         bool valid = false; // well-formed RSS
         QString error;
-        std::optional<Item> newest; // the item with the highest version, if any has one
+        std::optional<Item> newest; // the item with the highest version-like version, if any
     };
 
     explicit QVUpdateChecker(QObject *parent = nullptr);
@@ -64,7 +64,8 @@ public:
 
     static Feed parseFeed(const QByteArray &xml);
     // Numeric comparison of dotted versions ("1.10" > "1.9", "2" == "2.0"); the
-    // leading digits of each part count, missing parts are 0. -1, 0 or 1.
+    // leading digits of each part count, missing parts are 0; with equal numbers a
+    // pre-release ("1.0-beta", "1.2b3") is older than its release. -1, 0 or 1.
     static int compareVersions(const QString &a, const QString &b);
 
     static constexpr const char *kRefusedFeedLog = "[update] feed refused, not https: %@";
