@@ -171,6 +171,10 @@ void QVUpdateChecker::checkForUpdates() {
             reply->abort();
         }
     });
+    QTimer::singleShot(m_deadlineMs, reply, [reply] {
+        reply->setProperty("tooSlow", true);
+        reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
 }
 
@@ -184,6 +188,8 @@ void QVUpdateChecker::onFinished(QNetworkReply *reply) {
     m_reply = nullptr;
     if (reply->property("tooLarge").toBool())
         return fail(QStringLiteral("feed larger than %1 bytes").arg(kMaxFeedBytes));
+    if (reply->property("tooSlow").toBool())
+        return fail(QStringLiteral("feed not read within %1 ms").arg(m_deadlineMs));
     if (reply->error() != QNetworkReply::NoError)
         return fail(reply->errorString());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -28,6 +28,8 @@ public:
     static constexpr int kDefaultIntervalSeconds = 10800;
     static constexpr int kTimeoutMs = 30000;
     static constexpr qint64 kMaxFeedBytes = 2 * 1024 * 1024;
+    // A whole check ends by then: a feed fed byte by byte never trips the idle timeout.
+    static constexpr int kCheckDeadlineMs = 120000;
 
     // One item of the feed.
     struct Item {
@@ -58,6 +60,7 @@ public:
     // The version compared against the feed (QV_SHORT_VERSION unless a test sets one).
     void setCurrentVersion(const QString &version) { m_currentVersion = version; }
     QString currentVersion() const { return m_currentVersion; }
+    void setCheckDeadlineMs(int ms) { m_deadlineMs = ms > 0 ? ms : kCheckDeadlineMs; } // tests
     // Checks that went out to the network (tests).
     int checksStarted() const { return m_checksStarted; }
     bool isChecking() const { return bool(m_reply); }
@@ -92,4 +95,5 @@ private:
     int m_intervalSeconds = kDefaultIntervalSeconds;
     QString m_currentVersion;
     int m_checksStarted = 0;
+    int m_deadlineMs = kCheckDeadlineMs;
 };

@@ -233,21 +233,35 @@ TEST_F(QVUpdateCheckerTls, UnreadableFeedsFailWithoutAnnouncing) {
         const char *name;
         QByteArray body;
         QByteArray status;
+        int dripIntervalMs = 0; // > 0: one byte per interval, far slower than the deadline
     };
     const Case cases[] = {
         {"damaged", feedWithItems(enclosureItem("900", "9.0")).left(100), "200 OK"},
         {"not found", feedWithItems(enclosureItem("900", "9.0")), "404 Not Found"},
         {"larger than the limit",
          feedWithItems("<item><title>" + large + "</title>" + enclosureItem("900", "9.0")), "200 OK"},
+        {"fed byte by byte", feedWithItems(enclosureItem("900", "9.0")), "200 OK", 100},
     };
     m_checker.setFeedURL(m_server.url(QStringLiteral("/feed.xml")));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Announcements available(m_checker);
         answer(c.body, c.status);
+        if (c.dripIntervalMs > 0) {
+            m_server.setAnswer(
+                {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(c.body.size()) + "\r\n\r\n",
+                 c.body, c.dripIntervalMs});
+            m_checker.setCheckDeadlineMs(1000);
+        }
         EXPECT_FALSE(check());
         EXPECT_EQ(available.count(), 0);
+        m_checker.setCheckDeadlineMs(0);
     }
+    // The slow feed no longer holds the one check slot.
+    const int started = m_checker.checksStarted();
+    answer(feedWithItems(enclosureItem("900", "9.0")));
+    EXPECT_TRUE(check());
+    EXPECT_EQ(m_checker.checksStarted(), started + 1);
 }
 
 TEST_F(QVUpdateCheckerTls, RedirectToAnotherOriginIsNotFollowed) {
