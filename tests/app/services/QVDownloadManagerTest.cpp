@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -34,6 +36,29 @@ QByteArray readFile(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Files of this process cannot grow beyond `bytes` while it lives: a disk that fills up
+// mid-download, without mounting anything.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN); // a short write instead of a killed process
+        rlimit limited = m_saved;
+        limited.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = SIG_DFL;
+    bool m_active = false;
+};
 
 } // namespace
 
@@ -224,6 +249,31 @@ TEST_F(DownloadManagerTest, ServerFailuresEndWithTheirErrorAndLeaveNothing) {
     ASSERT_TRUE(ended(retry));
     EXPECT_TRUE(retry->finished);
     EXPECT_EQ(readFile(caches("failing.bin")), body);
+}
+
+TEST_F(DownloadManagerTest, DiskFillingUpMidDownloadEndsWithAWriteErrorAndLeavesNothing) {
+    const QByteArray body = bodyOf(256 * 1024);
+    backend.route("GET", "/big.bin", qvtest::FakeReply::bytes(body).throttled(16 * 1024, 2));
+    std::shared_ptr<Outcome> outcome;
+    {
+        FileSizeLimit full(64 * 1024);
+        ASSERT_TRUE(full.active());
+        outcome = start(url("/big.bin"));
+        ASSERT_TRUE(ended(outcome));
+    }
+    qvtest::spin(50);
+    EXPECT_EQ(outcome->count, 1);
+    EXPECT_FALSE(outcome->finished);
+    EXPECT_EQ(outcome->error.domain(), QStringLiteral("QVDownloadManager"));
+    EXPECT_EQ(outcome->error.code(), QVDownloadManager::WriteFailed);
+    EXPECT_FALSE(QFileInfo::exists(caches("big.bin")));
+    EXPECT_FALSE(QFileInfo::exists(caches("big.bin.part")));
+    EXPECT_TRUE(manager->currentDownloads().isEmpty());
+    // With room again the same address downloads whole.
+    const auto retry = start(url("/big.bin"));
+    ASSERT_TRUE(ended(retry));
+    EXPECT_TRUE(retry->finished);
+    EXPECT_EQ(readFile(caches("big.bin")), body);
 }
 
 TEST_F(DownloadManagerTest, CancelAnswersNoAtOnceAndRemovesThePartialFile) {

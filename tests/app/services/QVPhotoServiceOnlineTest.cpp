@@ -173,6 +173,38 @@ TEST_F(PhotoServiceOnlineTest, UploadsTheScaledPictureAndDrawsTheOverlayOverIt) 
     EXPECT_TRUE(QDir(platform::AppPaths::caches() + "/photo").entryList(QDir::Files).isEmpty());
 }
 
+TEST_F(PhotoServiceOnlineTest, EachResultIsDrawnFromItsOwnDownloadNeverAnOlderFileOfTheSameName) {
+    // A file left where the address's own name would put it, and a second picture whose
+    // result carries the same name as the first's: neither may show an older overlay.
+    QDir().mkpath(platform::AppPaths::caches() + "/photo");
+    QFile stale(platform::AppPaths::caches() + "/photo/overlay.pdf");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write(overlayPdf(QSizeF(1024, 512), QStringLiteral("Alte Seite")));
+    stale.close();
+    for (const QString &line : {QStringLiteral("Guten Morgen"), QStringLiteral("Gute Nacht")}) {
+        SCOPED_TRACE(line.toStdString());
+        routeRecognition(overlayPdf(QSizeF(1024, 512), line));
+        QVPhotoService service;
+        Outcome outcome;
+        translate(service, plainPicture(QSize(1024, 512)), outcome);
+        settle(outcome);
+        ASSERT_EQ(outcome.successes, 1) << outcome.error.localizedDescription().toStdString();
+        QVTesseractManager manager(ocrData);
+        QStringList read;
+        bool done = false;
+        manager.recognizeImage(
+            outcome.picture, "eng",
+            [&](const QList<QVRecognizedBlock> &lines) {
+                for (const QVRecognizedBlock &recognized : lines)
+                    read << recognized.text.trimmed();
+                done = true;
+            },
+            [&](const platform::Error &) { done = true; });
+        ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
+        EXPECT_EQ(read, QStringList{line});
+    }
+}
+
 TEST_F(PhotoServiceOnlineTest, WithoutProgressBlockTheRequestStillCompletes) {
     routeRecognition(overlayPdf(QSizeF(400, 300), QStringLiteral("Hallo")));
     QVPhotoService service;
