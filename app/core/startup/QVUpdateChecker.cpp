@@ -18,14 +18,58 @@ QUrl httpsOnly(const QString &text) {
     return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty() ? url : QUrl();
 }
 
-QList<qint64> versionParts(const QString &version) {
+// A version is dotted numbers, optionally followed by a pre-release tag ("1.0-beta", "1.2b3").
+struct VersionText {
+    QString numbers;
+    QString tag;
+};
+
+VersionText splitVersion(const QString &version) {
+    // The tag starts where a number is followed by something else; text after a dot is not a tag.
+    static const QRegularExpression tagged(QStringLiteral("^([\\d.]*\\d)([^\\d.].*)$"));
+    const QString text = version.trimmed();
+    const QRegularExpressionMatch match = tagged.match(text);
+    if (!match.hasMatch())
+        return {text, QString()};
+    return {match.captured(1), match.captured(2)};
+}
+
+// Digit runs compare by value, the rest by text: "b10" > "b9", "rc1" > "beta2".
+int compareTags(const QString &a, const QString &b) {
+    static const QRegularExpression runs(QStringLiteral("\\d+|\\D+"));
+    QRegularExpressionMatchIterator left = runs.globalMatch(a.toLower());
+    QRegularExpressionMatchIterator right = runs.globalMatch(b.toLower());
+    while (left.hasNext() && right.hasNext()) {
+        const QString l = left.next().captured();
+        const QString r = right.next().captured();
+        if (l.front().isDigit() && r.front().isDigit()) {
+            const qint64 ln = l.left(18).toLongLong();
+            const qint64 rn = r.left(18).toLongLong();
+            if (ln != rn)
+                return ln < rn ? -1 : 1;
+            continue;
+        }
+        const int order = l.compare(r);
+        if (order != 0)
+            return order < 0 ? -1 : 1;
+    }
+    return left.hasNext() ? 1 : right.hasNext() ? -1 : 0;
+}
+
+QList<qint64> versionParts(const QString &numbers) {
     static const QRegularExpression leadingDigits(QStringLiteral("^\\d+"));
     QList<qint64> parts;
-    for (const QString &part : version.trimmed().split(QLatin1Char('.'))) {
+    for (const QString &part : numbers.split(QLatin1Char('.'))) {
         const QRegularExpressionMatch match = leadingDigits.match(part);
         parts.append(match.hasMatch() ? match.captured().left(18).toLongLong() : 0);
     }
     return parts;
+}
+
+// The version is shown in a notice that renders markup: only version-like text is taken.
+bool showableVersion(const QString &version) {
+    static const QRegularExpression versionLike(QStringLiteral("^\\d[0-9A-Za-z .+~_()-]{0,63}$"));
+    return versionLike.match(version).hasMatch();
 }
 
 // Reads one <item>; the reader stands on its start element.
@@ -127,6 +171,10 @@ void QVUpdateChecker::checkForUpdates() {
             reply->abort();
         }
     });
+    QTimer::singleShot(m_deadlineMs, reply, [reply] {
+        reply->setProperty("tooSlow", true);
+        reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
 }
 
@@ -140,6 +188,8 @@ void QVUpdateChecker::onFinished(QNetworkReply *reply) {
     m_reply = nullptr;
     if (reply->property("tooLarge").toBool())
         return fail(QStringLiteral("feed larger than %1 bytes").arg(kMaxFeedBytes));
+    if (reply->property("tooSlow").toBool())
+        return fail(QStringLiteral("feed not read within %1 ms").arg(m_deadlineMs));
     if (reply->error() != QNetworkReply::NoError)
         return fail(reply->errorString());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -177,7 +227,7 @@ QVUpdateChecker::Feed QVUpdateChecker::parseFeed(const QByteArray &data) {
                 continue;
             }
             const Item item = readItem(xml);
-            if (item.displayVersion().isEmpty())
+            if (!showableVersion(item.displayVersion()))
                 continue;
             if (!feed.newest || compareVersions(item.displayVersion(), feed.newest->displayVersion()) > 0)
                 feed.newest = item;
@@ -193,13 +243,18 @@ QVUpdateChecker::Feed QVUpdateChecker::parseFeed(const QByteArray &data) {
 }
 
 int QVUpdateChecker::compareVersions(const QString &a, const QString &b) {
-    const QList<qint64> left = versionParts(a);
-    const QList<qint64> right = versionParts(b);
+    const VersionText first = splitVersion(a);
+    const VersionText second = splitVersion(b);
+    const QList<qint64> left = versionParts(first.numbers);
+    const QList<qint64> right = versionParts(second.numbers);
     for (qsizetype i = 0; i < qMax(left.size(), right.size()); ++i) {
         const qint64 l = left.value(i, 0);
         const qint64 r = right.value(i, 0);
         if (l != r)
             return l < r ? -1 : 1;
     }
-    return 0;
+    // Same numbers: a pre-release comes before its release, so "1.0-beta" users are offered "1.0".
+    if (first.tag.isEmpty() || second.tag.isEmpty())
+        return first.tag.isEmpty() ? (second.tag.isEmpty() ? 0 : 1) : -1;
+    return compareTags(first.tag, second.tag);
 }

@@ -28,6 +28,8 @@ public:
     static constexpr int kDefaultIntervalSeconds = 10800;
     static constexpr int kTimeoutMs = 30000;
     static constexpr qint64 kMaxFeedBytes = 2 * 1024 * 1024;
+    // A whole check ends by then: a feed fed byte by byte never trips the idle timeout.
+    static constexpr int kCheckDeadlineMs = 120000;
 
     // One item of the feed.
     struct Item {
@@ -40,7 +42,7 @@ public:
     struct Feed {
         bool valid = false; // well-formed RSS
         QString error;
-        std::optional<Item> newest; // the item with the highest version, if any has one
+        std::optional<Item> newest; // the item with the highest version-like version, if any
     };
 
     explicit QVUpdateChecker(QObject *parent = nullptr);
@@ -58,13 +60,15 @@ public:
     // The version compared against the feed (QV_SHORT_VERSION unless a test sets one).
     void setCurrentVersion(const QString &version) { m_currentVersion = version; }
     QString currentVersion() const { return m_currentVersion; }
+    void setCheckDeadlineMs(int ms) { m_deadlineMs = ms > 0 ? ms : kCheckDeadlineMs; } // tests
     // Checks that went out to the network (tests).
     int checksStarted() const { return m_checksStarted; }
     bool isChecking() const { return bool(m_reply); }
 
     static Feed parseFeed(const QByteArray &xml);
     // Numeric comparison of dotted versions ("1.10" > "1.9", "2" == "2.0"); the
-    // leading digits of each part count, missing parts are 0. -1, 0 or 1.
+    // leading digits of each part count, missing parts are 0; with equal numbers a
+    // pre-release ("1.0-beta", "1.2b3") is older than its release. -1, 0 or 1.
     static int compareVersions(const QString &a, const QString &b);
 
     static constexpr const char *kRefusedFeedLog = "[update] feed refused, not https: %@";
@@ -91,4 +95,5 @@ private:
     int m_intervalSeconds = kDefaultIntervalSeconds;
     QString m_currentVersion;
     int m_checksStarted = 0;
+    int m_deadlineMs = kCheckDeadlineMs;
 };

@@ -57,14 +57,36 @@ TEST(QVUpdateCheckerVersions, DottedVersionsCompareNumerically) {
         int expected;
     };
     const Case cases[] = {
-        {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"2", "2.0", 0},     {"2.0.1", "2", 1},
-        {"1.2", "1.2", 0},  {"10.0", "9.99", 1}, {"1.2b3", "1.2", 0}, {"1.3-rc1", "1.2.9", 1},
-        {"", "0.0", 0},     {"0.1", "", 1},      {" 3.1 ", "3.1", 0}, {"1.x", "1.0", 0},
+        {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"2", "2.0", 0},      {"2.0.1", "2", 1},
+        {"1.2", "1.2", 0},  {"10.0", "9.99", 1}, {"1.2b3", "1.2", -1}, {"1.3-rc1", "1.2.9", 1},
+        {"", "0.0", 0},     {"0.1", "", 1},      {" 3.1 ", "3.1", 0},  {"1.x", "1.0", 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
         EXPECT_EQ(QVUpdateChecker::compareVersions(QString::fromLatin1(c.a), QString::fromLatin1(c.b)),
                   c.expected);
+    }
+}
+
+// Someone running a pre-release must be offered the release of the same numbers.
+TEST(QVUpdateCheckerVersions, PreReleasesComeBeforeTheirRelease) {
+    struct Case {
+        const char *a;
+        const char *b;
+        int expected;
+    };
+    const Case cases[] = {
+        {"1.0-beta", "1.0", -1},        {"1.0", "1.0-beta", 1},      {"1.0-beta", "1.0.0", -1},
+        {"1.0-beta", "0.9", 1},         {"1.0-beta.2", "1.0", -1},   {"1.0b9", "1.0b10", -1},
+        {"1.0-rc1", "1.0-beta2", 1},    {"1.0-BETA", "1.0-beta", 0}, {"1.1-beta", "1.0", 1},
+        {"1.0-beta", "1.0-beta.1", -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+        EXPECT_EQ(QVUpdateChecker::compareVersions(QString::fromLatin1(c.a), QString::fromLatin1(c.b)),
+                  c.expected);
+        EXPECT_EQ(QVUpdateChecker::compareVersions(QString::fromLatin1(c.b), QString::fromLatin1(c.a)),
+                  -c.expected);
     }
 }
 
@@ -92,6 +114,18 @@ TEST(QVUpdateCheckerFeed, NewestItemIsPickedAndDamagedFeedsRefused) {
          true, "7.2", "https://maker.example/a.zip"},
         {"page not https kept out", feedWithItems(enclosureItem("5", "5.0", "http://maker.example/plain")),
          true, "5.0", "https://maker.example/Quorvalde.zip"},
+        {"release listed after its beta",
+         feedWithItems(enclosureItem("199", "2.0-beta", "https://maker.example/beta") +
+                       enclosureItem("200", "2.0", "https://maker.example/release")),
+         true, "2.0", "https://maker.example/release"},
+        {"markup in the version is not announced",
+         feedWithItems(enclosureItem("900", "9.0&lt;a href='http://evil.example'&gt;x&lt;/a&gt;")), true, "",
+         ""},
+        {"markup item skipped, sane one kept",
+         feedWithItems(enclosureItem("900", "9.0&lt;img src=x&gt;") + enclosureItem("300", "3.0")), true,
+         "3.0", "https://maker.example/Quorvalde.zip"},
+        {"endless version text", feedWithItems(enclosureItem("900", QByteArray(300, '9').constData())), true,
+         "", ""},
         {"no items", feedWithItems(""), true, "", ""},
         {"items without version", feedWithItems("<item><title>x</title></item>"), true, "", ""},
         {"undeclared prefix",
@@ -199,21 +233,35 @@ TEST_F(QVUpdateCheckerTls, UnreadableFeedsFailWithoutAnnouncing) {
         const char *name;
         QByteArray body;
         QByteArray status;
+        int dripIntervalMs = 0; // > 0: one byte per interval, far slower than the deadline
     };
     const Case cases[] = {
         {"damaged", feedWithItems(enclosureItem("900", "9.0")).left(100), "200 OK"},
         {"not found", feedWithItems(enclosureItem("900", "9.0")), "404 Not Found"},
         {"larger than the limit",
          feedWithItems("<item><title>" + large + "</title>" + enclosureItem("900", "9.0")), "200 OK"},
+        {"fed byte by byte", feedWithItems(enclosureItem("900", "9.0")), "200 OK", 100},
     };
     m_checker.setFeedURL(m_server.url(QStringLiteral("/feed.xml")));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Announcements available(m_checker);
         answer(c.body, c.status);
+        if (c.dripIntervalMs > 0) {
+            m_server.setAnswer(
+                {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(c.body.size()) + "\r\n\r\n",
+                 c.body, c.dripIntervalMs});
+            m_checker.setCheckDeadlineMs(1000);
+        }
         EXPECT_FALSE(check());
         EXPECT_EQ(available.count(), 0);
+        m_checker.setCheckDeadlineMs(0);
     }
+    // The slow feed no longer holds the one check slot.
+    const int started = m_checker.checksStarted();
+    answer(feedWithItems(enclosureItem("900", "9.0")));
+    EXPECT_TRUE(check());
+    EXPECT_EQ(m_checker.checksStarted(), started + 1);
 }
 
 TEST_F(QVUpdateCheckerTls, RedirectToAnotherOriginIsNotFollowed) {
