@@ -125,6 +125,23 @@ protected:
         EXPECT_FALSE(outcome.offMainThread);
     }
 
+    // The lines the real recogniser reads on a result picture.
+    QStringList readText(const QImage &picture) const {
+        QVTesseractManager manager(ocrData);
+        QStringList read;
+        bool done = false;
+        manager.recognizeImage(
+            picture, "eng",
+            [&](const QList<QVRecognizedBlock> &lines) {
+                for (const QVRecognizedBlock &line : lines)
+                    read << line.text.trimmed();
+                done = true;
+            },
+            [&](const platform::Error &) { done = true; });
+        EXPECT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
+        return read;
+    }
+
     QString ocrData;
 };
 
@@ -156,19 +173,7 @@ TEST_F(PhotoServiceOnlineTest, UploadsTheScaledPictureAndDrawsTheOverlayOverIt) 
     // The result: the picture with the overlay's text over it; the transparent page lets it show.
     ASSERT_EQ(outcome.picture.size(), QSize(1024, 512));
     EXPECT_EQ(outcome.picture.pixelColor(1000, 500).rgb(), QColor(190, 220, 250).rgb());
-    QVTesseractManager manager(ocrData);
-    QStringList read;
-    bool done = false;
-    manager.recognizeImage(
-        outcome.picture, "eng",
-        [&](const QList<QVRecognizedBlock> &lines) {
-            for (const QVRecognizedBlock &line : lines)
-                read << line.text.trimmed();
-            done = true;
-        },
-        [&](const platform::Error &) { done = true; });
-    ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
-    EXPECT_EQ(read, QStringList{"Guten Morgen"});
+    EXPECT_EQ(readText(outcome.picture), QStringList{"Guten Morgen"});
     // The downloaded overlay does not stay behind.
     EXPECT_TRUE(QDir(platform::AppPaths::caches() + "/photo").entryList(QDir::Files).isEmpty());
 }
@@ -189,19 +194,7 @@ TEST_F(PhotoServiceOnlineTest, EachResultIsDrawnFromItsOwnDownloadNeverAnOlderFi
         translate(service, plainPicture(QSize(1024, 512)), outcome);
         settle(outcome);
         ASSERT_EQ(outcome.successes, 1) << outcome.error.localizedDescription().toStdString();
-        QVTesseractManager manager(ocrData);
-        QStringList read;
-        bool done = false;
-        manager.recognizeImage(
-            outcome.picture, "eng",
-            [&](const QList<QVRecognizedBlock> &lines) {
-                for (const QVRecognizedBlock &recognized : lines)
-                    read << recognized.text.trimmed();
-                done = true;
-            },
-            [&](const platform::Error &) { done = true; });
-        ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
-        EXPECT_EQ(read, QStringList{line});
+        EXPECT_EQ(readText(outcome.picture), QStringList{line});
     }
 }
 
