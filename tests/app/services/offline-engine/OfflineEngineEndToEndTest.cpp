@@ -1,6 +1,7 @@
 // The whole offline road with the real engine: packages made by the package
 // maker, installed through the package download manager into a store opened
 // with the application's configuration, then translated through the bridge.
+#include "PackageInstall.h"
 #include "support/EventLoop.h"
 
 #include "services/offline/QVMSynaptraService.h"
@@ -74,29 +75,7 @@ protected:
     }
     // Lists the package in the catalogue and installs the made archive the way a download does.
     void install(const QString &code, const QString &madeArchive) {
-        const QVariantMap item{{"lang", code},
-                               {"local_lang", code},
-                               {"type", "opennmt-desktop"},
-                               {"version", "1"},
-                               {"model", QVariantMap{{"size", 1048576}, {"url", "models/" + code + ".zip"}}}};
-        ASSERT_FALSE(QVPackagesMapper::createRealmObject({item}));
-        const QVLanguagePackageRealm package(store.objects(QVLanguagePackageRealm::storeClassName())
-                                                 .filter(platform::Key("languageCode") == code)
-                                                 .first());
-        ASSERT_FALSE(package.isNull());
-        const QString archive = QVPackageFolders::archivePathForUrl(package.packageUrl());
-        QDir().mkpath(QFileInfo(archive).absolutePath());
-        ASSERT_TRUE(QFile::copy(madeArchive, archive));
-        bool done = false;
-        platform::Error failure;
-        QVPackageDownloadManager::sharedManager().savePackage(
-            package, archive, [&](const QString &) { done = true; },
-            [&](const platform::Error &error) {
-                failure = error;
-                done = true;
-            });
-        ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
-        ASSERT_TRUE(failure.isNull()) << failure.localizedDescription().toStdString();
+        ASSERT_NO_FATAL_FAILURE(qvtest::installPackageArchive(store, code, code, madeArchive));
     }
     std::shared_ptr<Answer> translate(const QString &text, const char *from, const char *to) {
         auto answer = std::make_shared<Answer>();

@@ -3,6 +3,7 @@
 // the way a download installs it, the offline engine, and the drawing of the
 // translated lines, read back by the recogniser.
 #include "app/services/PictureFixtures.h"
+#include "PackageInstall.h"
 #include "support/EventLoop.h"
 
 #include "services/ocr/QVTesseractManager.h"
@@ -85,29 +86,8 @@ protected:
         }));
     }
     void installGerman() {
-        const QVariantMap item{{"lang", "de"},
-                               {"local_lang", "Deutsch"},
-                               {"type", "opennmt-desktop"},
-                               {"version", "1"},
-                               {"model", QVariantMap{{"size", 1048576}, {"url", "models/de.zip"}}}};
-        ASSERT_FALSE(QVPackagesMapper::createRealmObject({item}));
-        const QVLanguagePackageRealm package(
-            store.objects(QVLanguagePackageRealm::storeClassName())
-                .filter(platform::Key("languageCode") == QStringLiteral("de"))
-                .first());
-        const QString archive = QVPackageFolders::archivePathForUrl(package.packageUrl());
-        QDir().mkpath(QFileInfo(archive).absolutePath());
-        ASSERT_TRUE(QFile::copy(QStringLiteral(ENGINE_FIXTURES "/de.zip"), archive));
-        bool done = false;
-        platform::Error failure;
-        QVPackageDownloadManager::sharedManager().savePackage(
-            package, archive, [&](const QString &) { done = true; },
-            [&](const platform::Error &error) {
-                failure = error;
-                done = true;
-            });
-        ASSERT_TRUE(qvtest::waitUntil([&] { return done; }, 30000));
-        ASSERT_TRUE(failure.isNull()) << failure.localizedDescription().toStdString();
+        ASSERT_NO_FATAL_FAILURE(qvtest::installPackageArchive(store, QStringLiteral("de"), QStringLiteral("Deutsch"),
+                                                              QStringLiteral(ENGINE_FIXTURES "/de.zip")));
     }
 
     platform::ObjectStore store;
