@@ -160,8 +160,6 @@ void QVMHistoryViewController::chooseRow(int row) {
     const QVTranslationRealm record = m_model->recordAt(row);
     if (record.isNull())
         return;
-    if (m_model->highlightedIdentifier() == record.idTranslation())
-        return; // already shown
     highlightRow(row);
     platform::NotificationCenter::defaultCenter().post(
         QString::fromLatin1(kActionHistoryNotification),
