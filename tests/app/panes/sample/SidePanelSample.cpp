@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -64,6 +65,24 @@ bool save(QWidget *widget, const QString &folder, const QString &name) {
     return ok;
 }
 
+void press(QWidget *target, int key) {
+    if (!target)
+        return;
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier,
+                   key == Qt::Key_Space ? QStringLiteral(" ") : QString());
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier,
+                 key == Qt::Key_Space ? QStringLiteral(" ") : QString());
+    QApplication::sendEvent(target, &up);
+    settle(50);
+}
+
+void type(QWidget *target, QChar c) {
+    QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(target, &down);
+    settle(30);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -89,19 +108,22 @@ int main(int argc, char **argv) {
     const QVLanguageRealm en = QVLanguageService::languageForLocaleIdentifier(QStringLiteral("en_GB"));
     const QVLanguageRealm de = QVLanguageService::languageForLanguageString(QStringLiteral("de"));
     const QVLanguageRealm fr = QVLanguageService::languageForLanguageString(QStringLiteral("fr"));
+    const QVLanguageRealm it = QVLanguageService::languageForLanguageString(QStringLiteral("it"));
     const struct {
         const char *text, *translation;
         bool favourite;
-    } samples[] = {{"Where is the railway station?", "Wo ist der Bahnhof?", true},
-                   {"A table for two, please.", "Un tavolo per due, per favore.", false},
+        const QVLanguageRealm &to;
+    } samples[] = {{"Where is the railway station?", "Wo ist der Bahnhof?", true, de},
+                   {"A table for two, please.", "Un tavolo per due, per favore.", false, it},
                    {"The weather is lovely today and we are going for a long walk along the river.",
-                    "Das Wetter ist heute herrlich und wir machen einen langen Spaziergang am Fluss.", false},
-                   {"Good morning", "Bonjour", true}};
+                    "Das Wetter ist heute herrlich und wir machen einen langen Spaziergang am Fluss.", false,
+                    de},
+                   {"Good morning", "Bonjour", true, fr}};
     double created = 700000000;
     for (const auto &s : samples) {
         created += 60;
         QVDataManager::sharedInstance().saveTranslationWithIdTranslation(
-            qint64(created), 1, en, s.favourite ? fr : de, s.favourite, QString::fromUtf8(s.text),
+            qint64(created), 1, en, s.to, s.favourite, QString::fromUtf8(s.text),
             QString::fromUtf8(s.translation), {}, {}, created);
     }
     QVSettingsService::setLanguageFrom(en);
@@ -147,6 +169,32 @@ int main(int argc, char **argv) {
             popup->view()->close();
         }
         settle();
+        // Keyboard only: the popup from the toolbar button, typing, Down, Return.
+        window->toLanguageButton()->setFocus();
+        press(window->toLanguageButton(), Qt::Key_Space);
+        settle(300);
+        if (auto *popup = window->findChild<QVMLanguagesViewController *>()) {
+            for (const QChar c : QStringLiteral("fr"))
+                type(QApplication::focusWidget() ? QApplication::focusWidget() : popup->searchField(), c);
+            press(QApplication::focusWidget() ? QApplication::focusWidget() : popup->searchField(),
+                  Qt::Key_Down);
+            failures += !save(popup->view(), folder, QStringLiteral("keyboard-popup-%1.png").arg(theme));
+            press(QApplication::focusWidget() ? QApplication::focusWidget() : popup->searchField(),
+                  Qt::Key_Return);
+            settle();
+            std::printf("%s: keyboard choice made the target %s\n", qPrintable(theme),
+                        qPrintable(QVSettingsService::languageTo()));
+        }
+        // Keyboard only: Tab from the panel's first button to the Bookmarks tab, then Space.
+        container->fromLanguageButton()->setFocus();
+        for (int i = 0; i < 4; ++i)
+            press(QApplication::focusWidget(), Qt::Key_Tab);
+        std::printf("%s: focus after four Tabs: %s\n", qPrintable(theme),
+                    qPrintable(QApplication::focusWidget() ? QApplication::focusWidget()->accessibleName()
+                                                           : QString()));
+        press(QApplication::focusWidget(), Qt::Key_Space);
+        failures += !save(group->view(), folder, QStringLiteral("keyboard-bookmarks-%1.png").arg(theme));
+        QVSettingsService::setLanguageTo(de);
         delete window;
         settle();
     }
