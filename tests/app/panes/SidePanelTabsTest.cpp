@@ -74,7 +74,7 @@ TEST_F(PanesTest, StoredTabIsRestoredAndUnreadableStatesOpenTheDictionary) {
     }
 }
 
-TEST_F(PanesTest, TabsSwitchByClickAndShortcutAndSurviveARelaunch) {
+TEST_F(PanesTest, TabsSwitchByClickAndSurviveARelaunch) {
     {
         QVMAdditionalTabsController group;
         group.view()->show();
