@@ -258,3 +258,22 @@ TEST_F(HistoryPanelTest, SignedOutAFavouriteIsLocalOnlyAndFlushSendsNothing) {
     EXPECT_EQ(recordAt(100).isFavorite(), true);
     EXPECT_EQ(backend.requestCount(), 0);
 }
+
+TEST_F(HistoryPanelTest, BookmarksFollowStarsChangedElsewhere) {
+    save(100, QStringLiteral("one"));
+    save(200, QStringLiteral("two"), true);
+    open();
+    history->showBookmarks();
+    ASSERT_EQ(ids(), QList<qint64>({200}));
+    const struct {
+        qint64 id;
+        bool favourite;
+        QList<qint64> expected;
+    } cases[] = {{100, true, {200, 100}}, {200, false, {100}}, {100, false, {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        ASSERT_FALSE(QVDataManager::sharedInstance().setFavorite(c.favourite, recordAt(c.id)));
+        EXPECT_TRUE(qvtest::waitUntil([&] { return ids() == c.expected; }, 2000)) << ids().size();
+    }
+    EXPECT_EQ(history->state(), 0);
+}
