@@ -1,5 +1,8 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "panes/messages/QVMServerMessages.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -7,7 +10,9 @@ namespace QVMInterfaceHookCatalogue {
 
 void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     // Each pane adds one call here: its factory entries, then its hooks.
-    (void)factory;
+    installLanguagesPane(factory);
+    installHistoryPane(factory);
+    installServerMessages();
     (void)hooks;
 }
 
