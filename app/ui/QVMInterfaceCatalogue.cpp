@@ -2,6 +2,8 @@
 
 #include "QVGeneralWindowController.h"
 #include "QVMGeneralAndHistorySplitController.h"
+#include "QVMOpenPanel.h"
+#include "QVMSavePanel.h"
 
 // Every window and view controller the program makes by name. A class that
 // arrives later adds its line here.
@@ -10,4 +12,6 @@ void QVMInterfaceFactory::registerBuiltInInterfaces() {
                                                   QStringLiteral("QVGeneralWindowController"));
     registerController<QVMGeneralAndHistorySplitController>(
         QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"));
+    registerNib<QVMOpenPanel>(QStringLiteral("QVMOpenPanel"));
+    registerNib<QVMSavePanel>(QStringLiteral("QVMSavePanel"));
 }

@@ -14,6 +14,8 @@
 #include "core/startup/QVConfigurationCalls.h"
 #include "core/startup/QVLaunchHooks.h"
 #include "core/startup/QVStoreMigration.h"
+#include "panes/photo/QVMPhotoRecognitionController.h"
+#include "panes/web/QVMWebPageController.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
 #include "platform/UserDefaults.h"
@@ -21,6 +23,7 @@
 #include "services/QVAuthService.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "ui/QVGeneralWindowController.h"
+#include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 #include "ui/QVMUtils.h"
@@ -53,6 +56,10 @@ void logIfFailed(const platform::Error &error, const char *message) {
 
 void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
+    // Nothing else installs hooks yet: the windows that plug into the main window come in here.
+    QVMGeneralViewController::installDocumentHooks();
+    installPhotoPane();
+    installWebPane();
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {
