@@ -79,6 +79,8 @@ public:
     void onPrint();
     // File ▸ Open… (Ctrl+O), Save… (Ctrl+S), Print… (Ctrl+P) on the window's menu bar.
     QMenu *addFileMenu();
+    // Sends changes made offline, then fetches the account's favourites.
+    void onSyncronizeBookmarks();
     void onLanguageButton(QToolButton *sender);
     void segmentSwitch();
     void onPanelsState();

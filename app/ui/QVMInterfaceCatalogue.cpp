@@ -5,6 +5,9 @@
 #include "QVMOpenPanel.h"
 #include "QVMSavePanel.h"
 
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+
 // Every window and view controller the program makes by name. A class that
 // arrives later adds its line here.
 void QVMInterfaceFactory::registerBuiltInInterfaces() {
@@ -14,4 +17,6 @@ void QVMInterfaceFactory::registerBuiltInInterfaces() {
         QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"));
     registerNib<QVMOpenPanel>(QStringLiteral("QVMOpenPanel"));
     registerNib<QVMSavePanel>(QStringLiteral("QVMSavePanel"));
+    installLanguagesPane(*this);
+    installHistoryPane(*this);
 }

@@ -18,6 +18,7 @@
 #include "panes/web/QVMWebPageController.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
+#include "panes/messages/QVMServerMessages.h"
 #include "platform/UserDefaults.h"
 #include "services/QVAuthRequestManager.h"
 #include "services/QVAuthService.h"
@@ -60,6 +61,7 @@ void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMGeneralViewController::installDocumentHooks();
     installPhotoPane();
     installWebPane();
+    installServerMessages();
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {
