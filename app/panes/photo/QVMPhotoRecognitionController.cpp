@@ -5,6 +5,7 @@
 #include "core/analytics/QVAnalyticsManager.h"
 #include "core/history/QVDataManager.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/favourites/QVFavoritesSync.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -401,8 +402,12 @@ void QVMPhotoRecognitionController::updateButtons() {
         m_shareButton->isEnabled()
             ? QStringLiteral("Put the text and its translation into the main window")
             : (m_parentController ? noTranslation : QStringLiteral("The main window is closed")));
-    m_favoriteButton->setEnabled(false);
-    m_favoriteButton->setToolTip(QStringLiteral("Favourites of pictures are not available yet"));
+    const bool favourite = !m_translationObject.isNull() && m_translationObject.isFavorite().value_or(false);
+    m_favoriteButton->setEnabled(hasTranslation && !m_translationObject.isNull());
+    m_favoriteButton->setChecked(favourite);
+    m_favoriteButton->setToolTip(!m_favoriteButton->isEnabled() ? noTranslation
+                                 : favourite ? QStringLiteral("Remove the translation from your favourites")
+                                             : QStringLiteral("Add the translation to your favourites"));
     m_slider->setEnabled(!m_photo.isNull());
     if (m_photo.isNull())
         m_slider->setToolTip(QStringLiteral("There is no picture to zoom"));
@@ -450,8 +455,29 @@ void QVMPhotoRecognitionController::onCopyText() {
 }
 
 void QVMPhotoRecognitionController::onFavorite() {
-    if (m_translatedText.isEmpty())
+    if (m_translatedText.isEmpty() || m_translationObject.isNull())
         return;
+    const bool wasFavorite = m_translationObject.isFavorite().value_or(false);
+    trackEvent(wasFavorite ? QStringLiteral("Delete Favorite") : QStringLiteral("Add Favorite"));
+    QPointer<QVMPhotoRecognitionController> self(this);
+    // The local mark changes at once; the synchroniser keeps the account in step, or keeps it pending.
+    const platform::Error error = QVFavoritesSync::shared().toggle(
+        m_translationObject, !wasFavorite,
+        [self](const QVTranslationRealm &stored) {
+            if (!self)
+                return;
+            self->m_translationObject = stored;
+            self->trackEvent(QStringLiteral("Add Bookmarks Image"));
+            self->updateButtons();
+        },
+        [self] {
+            if (self)
+                self->trackEvent(QStringLiteral("Remove Bookmarks Image"),
+                                 {{QStringLiteral("method"), QStringLiteral("star")}});
+        });
+    if (!error.isNull())
+        DevLogger::logError(error, QStringLiteral("onFavorite"));
+    updateButtons();
 }
 
 void QVMPhotoRecognitionController::onShare() {

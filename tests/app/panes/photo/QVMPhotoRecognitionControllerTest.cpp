@@ -213,6 +213,21 @@ TEST_F(PhotoWindowTest, CopyAndShareNeedATranslation) {
     EXPECT_TRUE(qvtest::waitUntil([this] { return photo.isNull(); }));
 }
 
+TEST_F(PhotoWindowTest, FavouriteStarMarksTheRecordLocallyWithoutAnAccount) {
+    open(picturePath);
+    EXPECT_FALSE(photo->favoriteButton()->isEnabled());
+    succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    ASSERT_TRUE(photo->favoriteButton()->isEnabled());
+    const QList<QPair<const char *, bool>> clicks = {{"Add Favorite", true}, {"Delete Favorite", false}};
+    for (const auto &[event, favourite] : clicks) {
+        SCOPED_TRACE(event);
+        photo->favoriteButton()->click();
+        EXPECT_EQ(history().first().isFavorite().value_or(!favourite), favourite);
+        EXPECT_EQ(photo->favoriteButton()->isChecked(), favourite);
+        EXPECT_EQ(analytics->withAction(QString::fromLatin1(event)).size(), 1);
+    }
+}
+
 TEST_F(PhotoWindowTest, ZoomScalesThePictureAndIsReportedOnceAfterTheLastMove) {
     const QString tiny = dir.filePath(QStringLiteral("tiny.png"));
     ASSERT_TRUE(solidImage(5, 5, Qt::blue).save(tiny));
