@@ -4,6 +4,7 @@
 
 #include "core/models/QVTranslationRealm.h"
 #include "ui/QVMBaseVC.h"
+#include "ui/QVMGeneralViewController.h"
 
 #include "platform/store/Notifications.h"
 
@@ -18,7 +19,6 @@ class QPushButton;
 class QScrollArea;
 class QSlider;
 class QToolButton;
-class QVMGeneralViewController;
 
 // The photo window: the picture the user opened, translated at once (online
 // or offline, the photo service decides), shown with the translation drawn in.
