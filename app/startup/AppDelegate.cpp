@@ -1,4 +1,5 @@
 #include "startup/AppDelegate.h"
+#include "ui/QVGeneralWindowController.h"
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
@@ -149,6 +150,9 @@ void AppDelegate::loadMainWindow() {
     window->menuBar()
         ->addMenu(QString::fromLatin1(kApplicationMenuTitle))
         ->addAction(m_checkForUpdatesMenuItem);
+    if (auto *controller = qobject_cast<QVGeneralWindowController *>(
+            window->property(QVGeneralWindowController::kWindowControllerProperty).value<QObject *>()))
+        controller->addFileMenu();
     fitWindowToScreen(window, window->screen() ? window->screen() : QGuiApplication::primaryScreen());
 }
 

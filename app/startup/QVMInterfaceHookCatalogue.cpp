@@ -3,6 +3,9 @@
 #include "panes/history/QVMHistoryPane.h"
 #include "panes/languages/QVMLanguagesPane.h"
 #include "panes/messages/QVMServerMessages.h"
+#include "panes/photo/QVMPhotoRecognitionController.h"
+#include "panes/web/QVMWebPageController.h"
+#include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -13,6 +16,9 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installLanguagesPane(factory);
     installHistoryPane(factory);
     installServerMessages();
+    installPhotoPane();
+    installWebPane();
+    QVMGeneralViewController::installDocumentHooks();
     (void)hooks;
 }
 

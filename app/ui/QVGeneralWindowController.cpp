@@ -21,6 +21,8 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
@@ -323,6 +325,41 @@ void QVGeneralWindowController::onAgent() {
 void QVGeneralWindowController::onSettings() {
     trackEvent(QStringLiteral("Click Settings button"));
     showSettingsScreenWithTab(0);
+}
+
+void QVGeneralWindowController::onOpen() {
+    trackEvent(QStringLiteral("Click Open file button"));
+    if (QVMGeneralViewController *view = generalViewController())
+        view->showOpenPanelWithFileType(0);
+}
+
+void QVGeneralWindowController::onSave() {
+    trackEvent(QStringLiteral("Click Save file button"));
+    if (QVMGeneralViewController *view = generalViewController())
+        view->showWindowsSave();
+}
+
+void QVGeneralWindowController::onPrint() {
+    trackEvent(QStringLiteral("Click Print file button"));
+    if (QVMGeneralViewController *view = generalViewController())
+        view->showWindowsPrint();
+}
+
+QMenu *QVGeneralWindowController::addFileMenu() {
+    if (!m_window)
+        return nullptr;
+    QMenu *menu = m_window->menuBar()->addMenu(QStringLiteral("&File"));
+    const auto add = [this, menu](const QString &title, QKeySequence::StandardKey key,
+                                  void (QVGeneralWindowController::*slot)()) {
+        QAction *action = menu->addAction(title);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add(QStringLiteral("&Open…"), QKeySequence::Open, &QVGeneralWindowController::onOpen);
+    add(QStringLiteral("&Save…"), QKeySequence::Save, &QVGeneralWindowController::onSave);
+    add(QStringLiteral("&Print…"), QKeySequence::Print, &QVGeneralWindowController::onPrint);
+    return menu;
 }
 
 void QVGeneralWindowController::onMoreApps() {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QMenu;
 class QToolBar;
 class QToolButton;
 class QVMGeneralAndHistorySplitController;
@@ -72,6 +73,12 @@ public:
     void onAgent();
     void onSettings();
     void onMoreApps();
+    // The main view's open panel (documents and pictures), save panel and printing.
+    void onOpen();
+    void onSave();
+    void onPrint();
+    // File ▸ Open… (Ctrl+O), Save… (Ctrl+S), Print… (Ctrl+P) on the window's menu bar.
+    QMenu *addFileMenu();
     // Sends changes made offline, then fetches the account's favourites.
     void onSyncronizeBookmarks();
     void onLanguageButton(QToolButton *sender);

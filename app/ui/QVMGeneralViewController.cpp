@@ -359,10 +359,8 @@ void QVMGeneralViewController::lozyTextView() {
             if (view == m_toText)
                 updateTranslateViewToWithUseTrans(false);
         });
-        connect(text, &PaddingTextView::textViewWasDraggedFile, this, [this](const QString &path) {
-            QVMInterfaceHooks::call(QVMInterfaceHooks::shared().openDroppedFile, "openDroppedFile", this,
-                                    path);
-        });
+        connect(text, &PaddingTextView::textViewWasDraggedFile, this,
+                [this, text](const QString &path) { textViewWasDraggedFile(path, text); });
     }
     m_fromHighlighter = new QVMPartOfSpeechHighlighter(m_fromText->document());
     m_toHighlighter = new QVMPartOfSpeechHighlighter(m_toText->document());

@@ -12,13 +12,19 @@
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class PaddingTextView;
 class QAbstractButton;
+class QPdfDocument;
+class QPrinter;
+class QTextDocument;
+class QTextEdit;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -172,6 +178,63 @@ public:
     void showAgent();
     void onClear();
 
+    // Documents and pictures (QVMGeneralViewControllerDocuments.cpp). Open
+    // panels, drops and the status item end in openFileWithUrl, which sends a
+    // document to the backend's translation (a cancellable overlay), a picture
+    // to the photo window, and reports any other type. Saving writes RTF and
+    // PDF here and has DOCX, ODT and HTML converted by the backend; a file is
+    // replaced only once its new content is complete.
+    void onOpenFile();
+    void onOpenPhoto();
+    void onOpenTranslateWebPages();
+    // Type 0 documents and pictures, 1 documents, 2 pictures; all files first for type 0.
+    void showOpenPanelWithFileType(uint type);
+    void showOpenPanelWithFileType(uint type, bool includeAll);
+    // False (and the user told) for a type that cannot be translated.
+    bool openFileWithUrl(const QUrl &url);
+    void showSaveDialogWithUrl(const QUrl &url);
+    void translateDocumentWithType(const QString &type, const QUrl &url);
+    void openPicture(const QUrl &url);
+    // afterSaved runs once the file is written (the not-saved alert opens the chosen file then).
+    void showWindowsSave(std::function<void()> afterSaved = {});
+    // Writes the result panel in the format (0 rtf, 1 pdf, 2 docx, 3 odt, 4 html)
+    // to the file; conversions end later, through completion. Null error when
+    // the write (or the conversion's start) went well.
+    platform::Error saveResultToUrl(int formatIndex, const QUrl &url,
+                                    std::function<void(const platform::Error &)> completion = {});
+    // Uploads the RTF file for conversion and writes the answer to target only.
+    void convertDocumentWithUrl(const QUrl &rtfUrl, const QString &format, const QUrl &target,
+                                std::function<void(const platform::Error &)> completion = {});
+    void showWindowsPrint();
+    // A copy of the result panel's document in black text, for printing.
+    std::unique_ptr<QTextDocument> printableDocument() const;
+    void textViewWasDraggedFile(const QString &path, PaddingTextView *textView);
+    void openStatusItemDroppedFiles(const QStringList &paths);
+    static QString attributedStringFromPdfDocument(QPdfDocument *document);
+    // Replaces the whole text of the view with the file's (rich text for "html", else plain).
+    static bool setAttributedTextToTextView(QTextEdit *textView, const QUrl &fileUrl, const QString &options);
+    static const QStringList &documentExtensions();
+    static const QStringList &pictureExtensions();
+    static QStringList fileTypesForOpenPanel(uint type);
+    static platform::Error writeRtf(const QTextDocument &document, const QString &path);
+    static platform::Error writePdf(const QTextDocument &document, const QString &path);
+    static platform::Error writeData(const QByteArray &data, const QString &path);
+    // Runs the print dialog on the printer; tests put their own in (null restores it).
+    using PrintDialogRunner = std::function<bool(QPrinter &printer)>;
+    static void setPrintDialogRunner(PrintDialogRunner runner);
+    // Where a document upload is refused before sending (its Base64 goes in one frame).
+    static constexpr qint64 kMaxDocumentBytes = 20 * 1024 * 1024;
+    static constexpr const char *kUnsupportedType = "This file type cannot be translated";
+    static constexpr const char *kOnlyFirstFile = "Only the first file is translated";
+    static constexpr const char *kUnreadablePicture = "This picture cannot be opened";
+    static constexpr const char *kPhotoSegue = "kSPhotoRecognitionFromGeneral";
+    static constexpr const char *kWebPageSegue = "kWebPageControllerSegue";
+    // Start-up: the file button and drops on the panels reach the methods above.
+    static void installDocumentHooks();
+    // The last line the view showed about a document (also in the window's status bar).
+    QString documentNote() const { return m_documentNote; }
+    void showDocumentNote(const QString &text);
+
     // Notification names, user-default keys and analytics names.
     static constexpr const char *kActionHistoryNotification = "kActionHistoryNotification";
     static constexpr const char *kActionHistoryBookmarkNotification = "kActionHistoryBookmarkNotification";
@@ -212,6 +275,7 @@ protected:
     void viewWillDisappear() override;
     void didChangeColorTheme(bool dark) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void prepareForSegue(const QString &identifier, QObject *destination, QObject *sender) override;
 
 private:
     struct Request {
@@ -304,6 +368,8 @@ private:
     uint m_saveDirection = 0;
     QPointer<QObject> m_photoController;
     QPointer<QObject> m_webPageController;
+    QUrl m_pendingPictureUrl;
+    QString m_documentNote;
 
     quint64 m_generation = 0;
     QSet<quint64> m_pending;

@@ -2,6 +2,8 @@
 
 #include "QVGeneralWindowController.h"
 #include "QVMGeneralAndHistorySplitController.h"
+#include "QVMOpenPanel.h"
+#include "QVMSavePanel.h"
 
 // The foundation's own windows and view controllers made by name. Panes
 // register in startup/QVMInterfaceHookCatalogue.cpp, which this layer cannot see.
@@ -10,4 +12,6 @@ void QVMInterfaceFactory::registerBuiltInInterfaces() {
                                                   QStringLiteral("QVGeneralWindowController"));
     registerController<QVMGeneralAndHistorySplitController>(
         QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"));
+    registerNib<QVMOpenPanel>(QStringLiteral("QVMOpenPanel"));
+    registerNib<QVMSavePanel>(QStringLiteral("QVMSavePanel"));
 }

@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextBoundaryFinder>
+#include <QThreadPool>
 #include <QUuid>
 #include <QWebSocket>
 
@@ -243,17 +244,31 @@ bool QVWebSocketManager::clientFrame(const QString &filePath, const QString &fil
 }
 
 void QVWebSocketManager::sendData() {
-    QString frame;
-    QString problem;
-    if (!clientFrame(m_fileUrl.toLocalFile(), m_fileName, m_fileType, m_translateLimit, m_fromLanguage,
-                     m_toLanguage, &frame, &problem)) {
-        DevLogger::logException(std::runtime_error(problem.toStdString()),
-                                QString::fromLatin1(kBuildFailedMessage));
-        failJob(jobError(RequestNotBuilt, QStringLiteral("The document could not be sent: %1").arg(problem)));
-        return;
-    }
-    if (m_webSocket)
-        m_webSocket->sendTextMessage(frame);
+    // Reading and encoding a large document takes a while: it happens on a worker, and
+    // the frame goes out only if the job is still the same when it is ready.
+    const quint64 job = m_job;
+    QPointer<QVWebSocketManager> self(this);
+    const QString path = m_fileUrl.toLocalFile();
+    const QString fileName = m_fileName, fileType = m_fileType, limit = m_translateLimit;
+    const QString from = m_fromLanguage, to = m_toLanguage;
+    QThreadPool::globalInstance()->start([self, job, path, fileName, fileType, limit, from, to] {
+        auto frame = std::make_shared<QString>();
+        QString problem;
+        const bool built = clientFrame(path, fileName, fileType, limit, from, to, frame.get(), &problem);
+        platform::dispatchAsyncMain([self, job, built, frame, problem] {
+            if (!self || job != self->m_job)
+                return;
+            if (!built) {
+                DevLogger::logException(std::runtime_error(problem.toStdString()),
+                                        QString::fromLatin1(kBuildFailedMessage));
+                self->failJob(jobError(RequestNotBuilt,
+                                       QStringLiteral("The document could not be sent: %1").arg(problem)));
+                return;
+            }
+            if (self->m_webSocket)
+                self->m_webSocket->sendTextMessage(*frame);
+        });
+    });
 }
 
 void QVWebSocketManager::onTextMessage(const QString &message) {

@@ -1,5 +1,7 @@
 #include "services/network/QVRequestManager.h"
 
+#include "core/settings/QVSettingsService.h"
+
 #include "services/network/QVChecker.h"
 #include "services/network/QVJSONResponseSerializer.h"
 #include "services/network/QVPhraseParser.h"
@@ -453,6 +455,62 @@ MFURLSessionTaskPtr QVRequestManager::parseImageData(const QByteArray &imageData
         failureHandler(failure));
 }
 
+MFURLSessionTaskPtr QVRequestManager::parseImage(const QUrl &fileURL, const QString &languageFrom,
+                                                 const QString &languageTo, StringSuccess success,
+                                                 ErrorBlock failure) {
+    if (fileURL.isEmpty() || languageFrom.isEmpty() || languageTo.isEmpty())
+        return failWithoutRequest(failure);
+    QFile file(fileURL.isLocalFile() ? fileURL.toLocalFile() : fileURL.toString());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return failWithoutRequest(
+            failure, platform::Error(QStringLiteral("NSCocoaErrorDomain"), 260, file.errorString(),
+                                     {{QStringLiteral("NSFilePath"), file.fileName()}}));
+    }
+    const QByteArray picture = file.readAll();
+    const QString request = QStringLiteral("parseImage?parseImage=1");
+    const QVariantMap parameters{{QStringLiteral("from"), languageFrom}, {QStringLiteral("to"), languageTo}};
+    return POST(
+        request, parameters,
+        [picture](MFMultipartFormData &form) {
+            form.appendPartWithFileData(picture, QStringLiteral("file"), QStringLiteral("ProfilePic.jpg"),
+                                        "image/jpeg");
+        },
+        [](qint64 completed, qint64 total) {
+            DevLog(QStringLiteral("uploadProgress : %@"), QStringLiteral("%1/%2").arg(completed).arg(total));
+        },
+        [success = std::move(success), failure](const MFURLSessionTaskPtr &, const QVariant &reply) {
+            const QVariant result = reply.toMap().value(kResult);
+            if (reply.typeId() != QMetaType::QVariantMap || result.typeId() != QMetaType::QString ||
+                result.toString().isEmpty()) {
+                if (failure)
+                    failure(
+                        badReplyError(QStringLiteral("parseImage"), QString::fromLatin1(kBadPictureReply)));
+                return;
+            }
+            if (success)
+                success(absoluteOnAPIHost(QStringLiteral("/") + result.toString()));
+        },
+        failureHandler(failure));
+}
+
+MFURLSessionTaskPtr QVRequestManager::parseImage(const QUrl &fileURL, StringSuccess success,
+                                                 ErrorBlock failure) {
+    return parseImage(fileURL, languageFrom(), languageTo(), std::move(success), std::move(failure));
+}
+
+MFURLSessionTaskPtr QVRequestManager::parseImageData(const QByteArray &imageData, PictureSuccess success,
+                                                     ErrorBlock failure) {
+    return parseImageData(imageData, languageFrom(), languageTo(), std::move(success), std::move(failure));
+}
+
+QString QVRequestManager::languageFrom() const {
+    return QVSettingsService::languageFrom();
+}
+
+QString QVRequestManager::languageTo() const {
+    return QVSettingsService::languageTo();
+}
+
 MFURLSessionTaskPtr QVRequestManager::convertDocument(const QUrl &fileURL, const QString &format,
                                                       DataSuccess success, ErrorBlock failure) {
     if (fileURL.isEmpty())
@@ -475,8 +533,10 @@ MFURLSessionTaskPtr QVRequestManager::convertDocument(const QUrl &fileURL, const
             DevLog(QStringLiteral("uploadProgress : %@"), QStringLiteral("%1/%2").arg(completed).arg(total));
         },
         [request, success = std::move(success), failure](const MFURLSessionTaskPtr &, const QVariant &reply) {
-            const QByteArray converted =
-                reply.typeId() == QMetaType::QByteArray ? reply.toByteArray() : QByteArray();
+            // An HTML conversion comes back labelled as text, which the serializer hands over as a string.
+            const QByteArray converted = reply.typeId() == QMetaType::QByteArray ? reply.toByteArray()
+                                         : reply.typeId() == QMetaType::QString  ? reply.toString().toUtf8()
+                                                                                 : QByteArray();
             if (converted.isEmpty()) {
                 if (failure)
                     failure(badReplyError(request));

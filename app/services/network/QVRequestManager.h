@@ -121,6 +121,18 @@ public:
     // fails with "com.translator" 400 "Bad parseImageData". Cancel it through the task.
     MFURLSessionTaskPtr parseImageData(const QByteArray &imageData, const QString &languageFrom,
                                        const QString &languageTo, PictureSuccess success, ErrorBlock failure);
+    // Multipart POST "parseImage?parseImage=1" ("from", "to", the file's bytes as
+    // "file"/"ProfilePic.jpg"): "https://<api host>/" + "result". A reply without
+    // "result" fails; an unreadable file fails with its error and sends nothing.
+    MFURLSessionTaskPtr parseImage(const QUrl &fileURL, const QString &languageFrom,
+                                   const QString &languageTo, StringSuccess success, ErrorBlock failure);
+    // The same two with the settings record's pair (languageFrom(), languageTo()).
+    MFURLSessionTaskPtr parseImage(const QUrl &fileURL, StringSuccess success, ErrorBlock failure);
+    MFURLSessionTaskPtr parseImageData(const QByteArray &imageData, PictureSuccess success,
+                                       ErrorBlock failure);
+    // The locale identifiers of the settings record's source and target languages.
+    QString languageFrom() const;
+    QString languageTo() const;
     // Multipart POST "/quorvaldeConvertDocument" ("to", the file as "file"/"File.rtf"/
     // "application/rtf"): the converted document's bytes. An unreadable file fails
     // with its error and sends nothing.

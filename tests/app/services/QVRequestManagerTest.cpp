@@ -6,6 +6,7 @@
 #include "core/models/QVPackagesMapper.h"
 
 #include "core/models/QVBaseTranslateModel.h"
+#include "core/settings/QVSettingsService.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -491,6 +492,90 @@ TEST_F(QVRequestManagerTest, BadPictureRepliesFailWithTheirOwnError) {
         EXPECT_EQ(failure.arg<0>().code(), 400);
         EXPECT_EQ(failure.arg<0>().localizedDescription(), QStringLiteral("Bad parseImageData"));
     }
+}
+
+TEST_F(QVRequestManagerTest, PictureFileFormFailsBeforeSendingOrOnAReplyWithoutAnAddress) {
+    const QString picture = home.filePath(QStringLiteral("sign.jpg"));
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xff\xd8jpeg");
+    file.close();
+    backend.route("POST", api("parseImage"), FakeReply::json(parse(R"({"status":"ok"})")));
+    struct Case {
+        const char *name;
+        QUrl url;
+        QString to;
+        bool sent;
+        bool withError;
+    };
+    const QList<Case> cases = {
+        {"no target language", QUrl::fromLocalFile(picture), QString(), false, false},
+        {"missing file", QUrl::fromLocalFile(home.filePath(QStringLiteral("gone.jpg"))), "de_DE", false,
+         true},
+        {"reply without result", QUrl::fromLocalFile(picture), "de_DE", true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.clearRequests();
+        ErrorCalls failure;
+        int successes = 0;
+        manager().parseImage(
+            c.url, QStringLiteral("en_GB"), c.to, [&](const QString &) { ++successes; }, failure.block());
+        ASSERT_TRUE(settle(failure));
+        EXPECT_EQ(successes, 0);
+        EXPECT_EQ(!failure.arg<0>().isNull(), c.withError);
+        EXPECT_EQ(backend.requestCount(), c.sent ? 1 : 0);
+    }
+}
+
+TEST_F(QVRequestManagerTest, PictureFormsSendTheFileAndTheShortFormsTheSettingsPair) {
+    write([](platform::Transaction &tx) {
+        for (const char *locale : {"en_GB", "de_DE"})
+            tx.createOrUpdate(QVLanguageRealm::storeClassName(), {{"localeIdentifier", locale}});
+    });
+    const auto language = [this](const char *locale) {
+        return QVLanguageRealm(
+            store.objectForPrimaryKey(QVLanguageRealm::storeClassName(), QString::fromLatin1(locale)));
+    };
+    ASSERT_FALSE(QVSettingsService::setLanguageFrom(language("de_DE")));
+    ASSERT_FALSE(QVSettingsService::setLanguageTo(language("en_GB")));
+    EXPECT_EQ(manager().languageFrom(), QStringLiteral("de_DE"));
+    EXPECT_EQ(manager().languageTo(), QStringLiteral("en_GB"));
+    const QString picture = home.filePath(QStringLiteral("sign.jpg"));
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xff\xd8jpeg");
+    file.close();
+    backend.route(
+        "POST", api("parseImage"),
+        FakeReply::json(parse(R"({"result":"p/1.jpg","sourceData":["a"],"translatedData":["b"]})")));
+
+    Calls<QString> explicitPair;
+    manager().parseImage(QUrl::fromLocalFile(picture), QStringLiteral("en_GB"), QStringLiteral("fr_FR"),
+                         explicitPair.block(), {});
+    ASSERT_TRUE(settle(explicitPair));
+    RecordedRequest request = backend.lastRequest();
+    EXPECT_EQ(request.queryItems, (QList<QPair<QString, QString>>{{"parseImage", "1"}}));
+    ASSERT_NE(request.part("file"), nullptr);
+    EXPECT_EQ(request.part("file")->data, QByteArray("\xff\xd8jpeg"));
+    EXPECT_EQ(request.part("to")->data, "fr_FR");
+    EXPECT_EQ(explicitPair.arg<0>(), backend.url(QStringLiteral("/p/1.jpg")).toString());
+
+    Calls<QString> fileForm;
+    manager().parseImage(QUrl::fromLocalFile(picture), fileForm.block(), {});
+    ASSERT_TRUE(settle(fileForm));
+    request = backend.lastRequest();
+    EXPECT_EQ(request.part("from")->data, "de_DE");
+    EXPECT_EQ(request.part("to")->data, "en_GB");
+
+    Calls<QString, QString, QString> dataForm;
+    manager().parseImageData(QByteArray("\xff\xd8jpeg"), dataForm.block(), {});
+    ASSERT_TRUE(settle(dataForm));
+    request = backend.lastRequest();
+    EXPECT_EQ(request.queryItems,
+              (QList<QPair<QString, QString>>{{"device", "APPLE"}, {"platform", "macOS"}}));
+    EXPECT_EQ(request.part("from")->data, "de_DE");
+    EXPECT_EQ(dataForm.arg<2>(), QStringLiteral("b"));
 }
 
 TEST_F(QVRequestManagerTest, PictureUploadIsCancelledThroughItsOwnTaskOnly) {

@@ -1,0 +1,507 @@
+#include "QVMPhotoRecognitionController.h"
+
+#include "core/DevLog.h"
+#include "core/DevLogger.h"
+#include "services/analytics/QVAnalyticsManager.h"
+#include "core/history/QVDataManager.h"
+#include "core/settings/QVSettingsService.h"
+#include "services/favourites/QVFavoritesSync.h"
+#include "ui/QVMGeneralServices.h"
+#include "ui/QVMGeneralViewController.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+#include "ui/QVMProgressHUD.h"
+#include "ui/QVMSpinner.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSlider>
+#include <QThreadPool>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QVMPhotoTranslator::Factory &translatorFactory() {
+    static QVMPhotoTranslator::Factory factory;
+    return factory;
+}
+
+// Seconds since 2001-01-01 00:00:00 UTC, the history's reference date.
+double referenceSeconds(const QDateTime &time) {
+    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return double(reference.msecsTo(time)) / 1000.0;
+}
+
+} // namespace
+
+QVMPhotoRecognitionController::QVMPhotoRecognitionController(QObject *parent) : QVMBaseVC(parent) {
+    m_trackZoomTimer.setSingleShot(true);
+    m_trackZoomTimer.setInterval(kTrackZoomDelayMs);
+    connect(&m_trackZoomTimer, &QTimer::timeout, this, &QVMPhotoRecognitionController::trackZoom);
+}
+
+QVMPhotoRecognitionController::~QVMPhotoRecognitionController() {
+    m_token.invalidate();
+    ++m_request;
+    if (m_translator)
+        m_translator->cancel();
+}
+
+void QVMPhotoRecognitionController::setParentView(QObject *view) {
+    m_parentController = qobject_cast<QVMGeneralViewController *>(view);
+}
+
+void QVMPhotoRecognitionController::setTranslatorFactory(QVMPhotoTranslator::Factory factory) {
+    translatorFactory() = std::move(factory);
+}
+
+QWidget *QVMPhotoRecognitionController::loadView() {
+    auto *root = new QWidget;
+    root->setWindowTitle(QString::fromLatin1(kTitle));
+    root->setObjectName(QStringLiteral("QVMPhotoRecognitionController"));
+    root->resize(760, 620);
+    auto *layout = new QVBoxLayout(root);
+
+    m_imageView = new QLabel;
+    m_imageView->setAlignment(Qt::AlignCenter);
+    m_imageView->setAccessibleName(QStringLiteral("Picture"));
+    m_scrollView = new QScrollArea;
+    m_scrollView->setWidget(m_imageView);
+    m_scrollView->setWidgetResizable(false);
+    m_scrollView->setAlignment(Qt::AlignCenter);
+    m_scrollView->setFocusPolicy(Qt::NoFocus);
+    m_scrollView->setAccessibleName(QStringLiteral("Picture"));
+    m_scrollView->setToolTip(QStringLiteral("The picture, with its translation once it is ready"));
+    layout->addWidget(m_scrollView, 1);
+
+    auto *errorRow = new QHBoxLayout;
+    m_errorLabel = new QLabel;
+    m_errorLabel->setWordWrap(true);
+    m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
+    m_errorLabel->setToolTip(QStringLiteral("What went wrong"));
+    m_retryButton = new QPushButton(QStringLiteral("Try again"));
+    m_retryButton->setAccessibleName(QStringLiteral("Try again"));
+    m_retryButton->setToolTip(QStringLiteral("Translate the picture again"));
+    errorRow->addWidget(m_errorLabel, 1);
+    errorRow->addWidget(m_retryButton);
+    layout->addLayout(errorRow);
+    m_errorLabel->hide();
+    m_retryButton->hide();
+
+    auto *bar = new QHBoxLayout;
+    auto *zoomLabel = new QLabel(QStringLiteral("Zoom"));
+    m_slider = new QSlider(Qt::Horizontal);
+    m_slider->setRange(kZoomMinimum, kZoomMaximum);
+    m_slider->setSingleStep(kZoomStep);
+    m_slider->setPageStep(kZoomStep * 5);
+    m_slider->setValue(100);
+    m_slider->setAccessibleName(QStringLiteral("Zoom"));
+    m_slider->setToolTip(QStringLiteral("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
+    zoomLabel->setBuddy(m_slider);
+    m_copyButton = new QToolButton;
+    m_copyButton->setText(QStringLiteral("Copy"));
+    m_copyButton->setAccessibleName(QStringLiteral("Copy"));
+    m_favoriteButton = new QToolButton;
+    m_favoriteButton->setText(QStringLiteral("★"));
+    m_favoriteButton->setCheckable(true);
+    m_favoriteButton->setAccessibleName(QStringLiteral("Favourite"));
+    m_shareButton = new QPushButton(QStringLiteral("Use in main window"));
+    m_shareButton->setAccessibleName(QStringLiteral("Use in main window"));
+    m_closeButton = new QPushButton(QStringLiteral("Close"));
+    m_closeButton->setAccessibleName(QStringLiteral("Close"));
+    m_closeButton->setToolTip(QStringLiteral("Close this window (Escape)"));
+    for (QWidget *button : {static_cast<QWidget *>(m_copyButton), static_cast<QWidget *>(m_favoriteButton)})
+        button->setFocusPolicy(Qt::StrongFocus);
+    bar->addWidget(zoomLabel);
+    bar->addWidget(m_slider, 1);
+    bar->addWidget(m_copyButton);
+    bar->addWidget(m_favoriteButton);
+    bar->addWidget(m_shareButton);
+    bar->addWidget(m_closeButton);
+    layout->addLayout(bar);
+
+    QWidget::setTabOrder(m_retryButton, m_slider);
+    QWidget::setTabOrder(m_slider, m_copyButton);
+    QWidget::setTabOrder(m_copyButton, m_favoriteButton);
+    QWidget::setTabOrder(m_favoriteButton, m_shareButton);
+    QWidget::setTabOrder(m_shareButton, m_closeButton);
+    return root;
+}
+
+void QVMPhotoRecognitionController::viewDidLoad() {
+    QWidget *root = view();
+    root->setAttribute(Qt::WA_DeleteOnClose);
+    root->installEventFilter(this);
+    // The window goes with its controller: the main window must not keep handing it requests.
+    connect(root, &QObject::destroyed, this, &QObject::deleteLater);
+
+    connect(m_slider, &QSlider::valueChanged, this, &QVMPhotoRecognitionController::onZoom);
+    connect(m_copyButton, &QToolButton::clicked, this, &QVMPhotoRecognitionController::onCopyText);
+    connect(m_favoriteButton, &QToolButton::clicked, this, &QVMPhotoRecognitionController::onFavorite);
+    connect(m_shareButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onShare);
+    connect(m_closeButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onClose);
+    connect(m_retryButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onTransleteImage);
+    auto *zoomIn = new QShortcut(QKeySequence::ZoomIn, root);
+    connect(zoomIn, &QShortcut::activated, this,
+            [this] { m_slider->setValue(m_slider->value() + kZoomStep); });
+    auto *zoomOut = new QShortcut(QKeySequence::ZoomOut, root);
+    connect(zoomOut, &QShortcut::activated, this,
+            [this] { m_slider->setValue(m_slider->value() - kZoomStep); });
+    auto *copy = new QShortcut(QKeySequence::Copy, root);
+    connect(copy, &QShortcut::activated, this, &QVMPhotoRecognitionController::onCopyText);
+
+    updateButtons();
+    loadPicture();
+}
+
+void QVMPhotoRecognitionController::viewWillAppear() {
+    const QVTranslateSettings record = QVSettingsService::defaultSettings();
+    if (record.isNull() || !record.isManaged())
+        return;
+    QPointer<QVMPhotoRecognitionController> self(this);
+    m_token = record.observe(
+        [self](const platform::ObjectChange &change) {
+            if (!self || change.deleted)
+                return;
+            if (change.properties.contains(QStringLiteral("languageFrom")) ||
+                change.properties.contains(QStringLiteral("languageTo")))
+                self->onTransleteImage();
+        },
+        {QStringLiteral("languageFrom"), QStringLiteral("languageTo")});
+}
+
+void QVMPhotoRecognitionController::viewDidAppear() {
+    QVAnalyticsManager::trackViewsFromArray({QString::fromLatin1(kScreenName)});
+    m_slider->setFocus();
+}
+
+void QVMPhotoRecognitionController::viewWillDisappear() {
+    m_token.invalidate();
+}
+
+bool QVMPhotoRecognitionController::eventFilter(QObject *watched, QEvent *event) {
+    if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        if (isTranslating() || m_translateWhenLoaded)
+            cancelTranslation();
+        else
+            view()->close();
+        return true;
+    }
+    return QVMBaseVC::eventFilter(watched, event);
+}
+
+QWidget *QVMPhotoRecognitionController::overlayView() const {
+    return m_scrollView;
+}
+
+void QVMPhotoRecognitionController::loadPicture() {
+    m_loadingPicture = true;
+    m_translateWhenLoaded = true;
+    // Large photographs take a while to decode: the window and its overlay show meanwhile.
+    if (QVMProgressHUD *hud = QVMSpinner::showProgressWithCancel(overlayView(), this))
+        hud->setButtonAction([this] { cancelTranslation(); });
+    const QString path = m_url.isLocalFile() ? m_url.toLocalFile() : QString();
+    QPointer<QVMPhotoRecognitionController> self(this);
+    QThreadPool::globalInstance()->start([path, self] {
+        QImage picture;
+        if (!path.isEmpty()) {
+            QImageReader reader(path);
+            reader.setAutoTransform(true);
+            picture = reader.read();
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, picture] {
+                if (self)
+                    self->pictureRead(picture);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void QVMPhotoRecognitionController::pictureRead(const QImage &picture) {
+    m_loadingPicture = false;
+    const bool readable = !picture.isNull() && picture.width() > 0 && picture.height() > 0;
+    if (readable) {
+        m_photo = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        m_width = m_photo.width();
+        m_height = m_photo.height();
+        m_shown = m_photo;
+        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
+        m_imageView->resize(m_shown.size());
+        onZoom();
+        m_trackZoomTimer.stop(); // showing the picture is not a zoom of the user's
+    }
+    const bool translate = m_translateWhenLoaded;
+    m_translateWhenLoaded = false;
+    if (!readable) {
+        endRequest();
+        showError(QString::fromLatin1(kUnreadablePicture), false);
+    } else if (translate) {
+        onTransleteImage();
+    } else {
+        endRequest();
+    }
+    updateButtons();
+    emit pictureLoaded(readable);
+}
+
+void QVMPhotoRecognitionController::onTransleteImage() {
+    if (m_loadingPicture) {
+        m_translateWhenLoaded = true;
+        return;
+    }
+    if (m_photo.isNull())
+        return; // an unreadable picture is never sent
+    if (m_translator) {
+        ++m_request; // the old request's end must show nothing
+        m_translator->cancel();
+        m_translator.reset();
+    }
+    showError(QString(), false);
+    QVMProgressHUD *hud = qobject_cast<QVMProgressHUD *>(QVMProgressOverlay::HUDForView(overlayView()));
+    if (!hud)
+        hud = QVMSpinner::showProgressWithCancel(overlayView(), this);
+    if (hud) {
+        hud->addOwner(this);
+        hud->setProgress(0.0f);
+        hud->setButtonAction([this] { cancelTranslation(); });
+    }
+    const quint64 request = ++m_request;
+    const auto &factory = translatorFactory();
+    m_translator = factory ? factory() : QVMPhotoTranslator::makeDefault();
+    QPointer<QVMPhotoRecognitionController> self(this);
+    const auto current = [self, request] { return self && self->m_request == request; };
+    QPointer<QWidget> overlay(overlayView());
+    m_translator->translate(
+        m_photo,
+        [current, overlay](double fraction) {
+            if (!current() || !overlay)
+                return;
+            if (QVMProgressOverlay *hud = QVMProgressOverlay::HUDForView(overlay))
+                hud->setProgress(float(fraction));
+        },
+        [self, current](const QImage &picture, const QString &recognized, const QString &translated) {
+            if (current())
+                self->translationSucceeded(picture, recognized, translated);
+        },
+        [self, current](const platform::Error &error) {
+            if (current())
+                self->translationFailed(error);
+        });
+    updateButtons();
+}
+
+void QVMPhotoRecognitionController::cancelTranslation() {
+    m_translateWhenLoaded = false;
+    if (m_translator) {
+        ++m_request;
+        m_translator->cancel();
+    }
+    endRequest();
+    updateButtons();
+    emit translationFinished();
+}
+
+void QVMPhotoRecognitionController::endRequest() {
+    // Deleted later: a translator may be ending its own call into this controller.
+    if (m_translator) {
+        QVMPhotoTranslator *finished = m_translator.release();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [finished] { delete finished; }, Qt::QueuedConnection);
+    }
+    if (QVMProgressOverlay *hud = QVMProgressOverlay::HUDForView(overlayView())) {
+        hud->removeOwner(this);
+        if (!hud->hasOwners())
+            QVMProgressOverlay::hideHUDForView(overlayView());
+    }
+}
+
+void QVMPhotoRecognitionController::translationSucceeded(const QImage &picture, const QString &recognized,
+                                                         const QString &translated) {
+    const QVTranslateSettings record = QVSettingsService::defaultSettings();
+    trackEvent(QStringLiteral("Image traslate"),
+               {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()}});
+    m_translatedPhoto = picture;
+    onZoom();
+    m_recognizeText = recognized;
+    m_translatedText = translated;
+    const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
+    m_translationId = qint64(referenceSeconds(now));
+    QPointer<QVMPhotoRecognitionController> self(this);
+    const platform::Error error = QVDataManager::sharedInstance().saveTranslationWithIdTranslation(
+        m_translationId, 1, record.languageFrom(), record.languageTo(), false, recognized, translated,
+        QString(), QString(), referenceSeconds(now), [self](const QVTranslationRealm &stored) {
+            if (!self)
+                return;
+            self->m_translationObject = stored;
+            self->m_translationId = stored.idTranslation().value_or(self->m_translationId);
+            self->updateButtons();
+        });
+    if (!error.isNull())
+        DevLogger::logError(error, QStringLiteral("saveTranslationWithIdTranslation"));
+    endRequest();
+    updateButtons();
+    emit translationFinished();
+}
+
+void QVMPhotoRecognitionController::translationFailed(const platform::Error &error) {
+    endRequest();
+    if (QVMPhotoTranslator::isCancellation(error)) {
+        updateButtons();
+        emit translationFinished();
+        return;
+    }
+    QString description;
+    if (!error.isNull()) {
+        DevLogger::logError(error, QString::fromLatin1(kFailedLog));
+        description = error.localizedDescription();
+    }
+    const QVTranslateSettings record = QVSettingsService::defaultSettings();
+    trackEvent(QStringLiteral("Image traslate"),
+               {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()},
+                {QStringLiteral("error"), description}});
+    QString line = QString::fromLatin1(kFailedMessage);
+    if (!description.isEmpty())
+        line += QLatin1Char(' ') + description;
+    showError(line, true);
+    updateButtons();
+    emit translationFinished();
+}
+
+QString QVMPhotoRecognitionController::errorText() const {
+    return m_errorLabel && !m_errorLabel->isHidden() ? m_errorLabel->text() : QString();
+}
+
+void QVMPhotoRecognitionController::showError(const QString &text, bool canRetry) {
+    m_errorLabel->setText(text);
+    m_errorLabel->setVisible(!text.isEmpty());
+    m_retryButton->setVisible(!text.isEmpty() && canRetry);
+}
+
+void QVMPhotoRecognitionController::updateButtons() {
+    const bool hasTranslation = !m_translatedText.isEmpty();
+    const QString noTranslation = isTranslating() ? QStringLiteral("The picture is still being translated")
+                                                  : QStringLiteral("There is no translation yet");
+    m_copyButton->setEnabled(hasTranslation);
+    m_copyButton->setToolTip(hasTranslation ? QStringLiteral("Copy the translation (Ctrl+C)")
+                                            : noTranslation);
+    m_shareButton->setEnabled(!m_recognizeText.isEmpty() && m_parentController);
+    m_shareButton->setToolTip(
+        m_shareButton->isEnabled()
+            ? QStringLiteral("Put the text and its translation into the main window")
+            : (m_parentController ? noTranslation : QStringLiteral("The main window is closed")));
+    const bool favourite = !m_translationObject.isNull() && m_translationObject.isFavorite().value_or(false);
+    m_favoriteButton->setEnabled(hasTranslation && !m_translationObject.isNull());
+    m_favoriteButton->setChecked(favourite);
+    m_favoriteButton->setToolTip(!m_favoriteButton->isEnabled() ? noTranslation
+                                 : favourite ? QStringLiteral("Remove the translation from your favourites")
+                                             : QStringLiteral("Add the translation to your favourites"));
+    m_slider->setEnabled(!m_photo.isNull());
+    if (m_photo.isNull())
+        m_slider->setToolTip(QStringLiteral("There is no picture to zoom"));
+    else
+        m_slider->setToolTip(QStringLiteral("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
+}
+
+void QVMPhotoRecognitionController::onZoom() {
+    const QImage &base = m_translatedPhoto.isNull() ? m_photo : m_translatedPhoto;
+    const float value = float(m_slider->value());
+    m_width = int(value * float(base.width()) / 100.0f);
+    m_height = int(value * float(base.height()) / 100.0f);
+    m_trackZoomTimer.start();
+    if (m_width > 0 && m_height > 0) {
+        m_shown = resizeImage(base, m_width, m_height);
+        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
+        m_imageView->resize(m_shown.size());
+    }
+}
+
+QImage QVMPhotoRecognitionController::resizeImage(const QImage &image, int newWidth, int newHeight) {
+    if (image.isNull() || newWidth <= 0 || newHeight <= 0)
+        return {};
+    QImage resized(newWidth, newHeight, QImage::Format_ARGB32_Premultiplied);
+    resized.fill(Qt::transparent);
+    QPainter painter(&resized);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setOpacity(1.0);
+    painter.drawImage(QRectF(0, 0, newWidth, newHeight), image, QRectF(QPointF(0, 0), image.size()));
+    return resized;
+}
+
+void QVMPhotoRecognitionController::trackZoom() {
+    trackEvent(QStringLiteral("Image scale"),
+               {{QStringLiteral("image_size"),
+                 QString::number(double(m_slider->value()) / double(m_slider->maximum()))}});
+}
+
+void QVMPhotoRecognitionController::onCopyText() {
+    if (m_translatedText.isEmpty())
+        return;
+    QApplication::clipboard()->setText(m_translatedText);
+    trackEvent(QStringLiteral("Click Copy"), {{QStringLiteral("translated_text"), m_translatedText}});
+}
+
+void QVMPhotoRecognitionController::onFavorite() {
+    if (m_translatedText.isEmpty() || m_translationObject.isNull())
+        return;
+    const bool wasFavorite = m_translationObject.isFavorite().value_or(false);
+    trackEvent(wasFavorite ? QStringLiteral("Delete Favorite") : QStringLiteral("Add Favorite"));
+    QPointer<QVMPhotoRecognitionController> self(this);
+    // The local mark changes at once; the synchroniser keeps the account in step, or keeps it pending.
+    const platform::Error error = QVFavoritesSync::shared().toggle(
+        m_translationObject, !wasFavorite,
+        [self](const QVTranslationRealm &stored) {
+            if (!self)
+                return;
+            self->m_translationObject = stored;
+            self->trackEvent(QStringLiteral("Add Bookmarks Image"));
+            self->updateButtons();
+        },
+        [self] {
+            if (self)
+                self->trackEvent(QStringLiteral("Remove Bookmarks Image"),
+                                 {{QStringLiteral("method"), QStringLiteral("star")}});
+        });
+    if (!error.isNull())
+        DevLogger::logError(error, QStringLiteral("onFavorite"));
+    updateButtons();
+}
+
+void QVMPhotoRecognitionController::onShare() {
+    if (m_parentController && !m_recognizeText.isEmpty()) {
+        m_parentController->setTextAndTranslation(m_recognizeText, m_translatedText);
+        trackEvent(QStringLiteral("Click Share"),
+                   {{QStringLiteral("recognized_text"), m_recognizeText},
+                    {QStringLiteral("translated_text"),
+                     m_translatedText.isEmpty() ? QString::fromLatin1(kNill) : m_translatedText}});
+    }
+    view()->close();
+}
+
+void QVMPhotoRecognitionController::onClose() {
+    trackEvent(QStringLiteral("Image close"));
+    view()->close();
+}
+
+void QVMPhotoRecognitionController::trackEvent(const QString &action, const QVariantMap &params) {
+    QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategory), action, params);
+}
+
+void installPhotoPane() {
+    QVMInterfaceFactory::shared().registerSegue<QVMPhotoRecognitionController>(
+        QString::fromLatin1(QVMGeneralViewController::kPhotoSegue), QVMInterfaceFactory::SegueKind::Show);
+    QVMInterfaceHooks::shared().onOpenPhoto = [](QVMGeneralViewController *view) { view->onOpenPhoto(); };
+}

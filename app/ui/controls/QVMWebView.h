@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPointer>
+#include <QSizeF>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <functional>
+
+class QAbstractScrollArea;
+class QWebEngineProfile;
+
+// The program's one web view. Pages load in an off-the-record profile shared
+// by every view (no cookies, cache or history reach the disk), and only http
+// and https addresses are navigated to; anything else is refused and reported
+// through navigationRefused. Links that open a new window open in this view.
+//
+//   auto *web = new QVMWebView(parent);
+//   connect(web, &QVMWebView::navigationRefused, this, [](const QUrl &url) { ... });
+//   web->loadAddress(QUrl("https://example.org"));          // false: not http(s), nothing loads
+//   web->contentSizeWithBlock([](QSizeF size) { ... });     // (0, 0) when the page cannot tell
+//
+// Inside an enclosing scroll area the view hands wheel events to it, so the
+// area scrolls rather than the page; on its own the page scrolls itself.
+class QVMWebView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit QVMWebView(QWidget *parent = nullptr);
+    ~QVMWebView() override;
+
+    // The shared off-the-record profile.
+    static QWebEngineProfile *offTheRecordProfile();
+    static bool isWebAddress(const QUrl &url);
+
+    // Loads an http(s) address; false (and nothing loaded) for any other.
+    bool loadAddress(const QUrl &url);
+
+    // Measures the loaded page: "document.readyState", then the body's scroll
+    // width, then its scroll height, each asked once the one before answered.
+    // Any missing answer gives (0, 0). The block runs on the main thread, not
+    // at all when the view is gone first.
+    using SizeBlock = std::function<void(QSizeF size)>;
+    void contentSizeWithBlock(SizeBlock block);
+
+    // True while an ancestor is a scroll area that takes the wheel.
+    bool handsWheelOn() const;
+
+    static constexpr const char *kReadyStateScript = "document.readyState";
+    static constexpr const char *kScrollWidthScript = "document.body.scrollWidth";
+    static constexpr const char *kScrollHeightScript = "document.body.scrollHeight";
+
+signals:
+    void navigationRefused(const QUrl &url);
+
+protected:
+    QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void watchChild(QObject *child);
+    QAbstractScrollArea *enclosingScrollArea() const;
+};

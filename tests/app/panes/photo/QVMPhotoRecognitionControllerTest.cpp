@@ -1,0 +1,267 @@
+#include "app/ui/GeneralViewTestSupport.h"
+
+#include "panes/photo/QVMPhotoRecognitionController.h"
+#include "services/photo/QVPhotoService.h"
+#include "ui/QVMProgressHUD.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolButton>
+
+using namespace uitest;
+
+namespace {
+
+// One request the window made, answered by the test.
+struct PhotoRequest {
+    QImage picture;
+    QVMPhotoTranslator::Progress progress;
+    QVMPhotoTranslator::Success success;
+    QVMPhotoTranslator::Failure failure;
+    bool cancelled = false;
+};
+
+class FakePhotoTranslator : public QVMPhotoTranslator {
+public:
+    explicit FakePhotoTranslator(QList<std::shared_ptr<PhotoRequest>> *requests) : m_requests(requests) {}
+    void translate(const QImage &picture, Progress progress, Success success, Failure failure) override {
+        m_request = std::make_shared<PhotoRequest>(PhotoRequest{picture, progress, success, failure, false});
+        m_requests->append(m_request);
+    }
+    void cancel() override {
+        // As the service does: the cancellation arrives through the failure block.
+        m_request->cancelled = true;
+        m_request->failure(platform::Error(QString::fromLatin1(QVPhotoService::kErrorDomain),
+                                           QVPhotoService::Cancelled, QStringLiteral("cancelled")));
+    }
+
+private:
+    QList<std::shared_ptr<PhotoRequest>> *m_requests;
+    std::shared_ptr<PhotoRequest> m_request;
+};
+
+} // namespace
+
+class PhotoWindowTest : public GeneralViewFixture<ModelStoreTest> {
+protected:
+    void SetUp() override {
+        GeneralViewFixture<ModelStoreTest>::SetUp();
+        setPair(QStringLiteral("en_GB"), QStringLiteral("de_DE"));
+        QVMPhotoRecognitionController::setTranslatorFactory(
+            [this] { return std::make_unique<FakePhotoTranslator>(&requests); });
+        picturePath = dir.filePath(QStringLiteral("sign.png"));
+        ASSERT_TRUE(solidImage(40, 20, Qt::darkGreen).save(picturePath));
+    }
+    void TearDown() override {
+        delete photo;
+        QVMPhotoRecognitionController::setTranslatorFactory({});
+        GeneralViewFixture<ModelStoreTest>::TearDown();
+    }
+    // The window on the picture, shown, with its first request made (or the picture refused).
+    QVMPhotoRecognitionController *open(const QString &path, QVMGeneralViewController *parent = nullptr) {
+        photo = new QVMPhotoRecognitionController;
+        photo->setUrl(QUrl::fromLocalFile(path));
+        photo->setParentController(parent);
+        photo->setClock([this] { return now; });
+        QSignalSpy loaded(photo.data(), &QVMPhotoRecognitionController::pictureLoaded);
+        photo->view()->show();
+        EXPECT_TRUE(qvtest::waitUntil([&] { return !loaded.isEmpty(); }));
+        qvtest::spin(10);
+        return photo;
+    }
+    void succeed(int index, const QString &recognized, const QString &translated) {
+        requests.at(index)->success(solidImage(80, 40, Qt::white), recognized, translated);
+        qvtest::spin(10);
+    }
+    bool overlayShown() const { return QVMProgressOverlay::HUDForView(photo->scrollView()) != nullptr; }
+    void key(int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(photo->view(), &event);
+    }
+
+    QList<std::shared_ptr<PhotoRequest>> requests;
+    QPointer<QVMPhotoRecognitionController> photo;
+    QString picturePath;
+};
+
+TEST_F(PhotoWindowTest, PictureThatCannotBeReadIsRefusedWithNothingSent) {
+    const QString text = dir.filePath(QStringLiteral("notes.jpg"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is not a picture");
+    file.close();
+    const QString empty = dir.filePath(QStringLiteral("empty.png"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QList<QPair<const char *, QString>> cases = {
+        {"missing file", dir.filePath(QStringLiteral("gone.png"))},
+        {"text named as a picture", text},
+        {"empty file", empty},
+    };
+    for (const auto &[name, path] : cases) {
+        SCOPED_TRACE(name);
+        open(path);
+        EXPECT_TRUE(requests.isEmpty());
+        EXPECT_EQ(photo->errorText(), QString::fromLatin1(QVMPhotoRecognitionController::kUnreadablePicture));
+        EXPECT_TRUE(photo->retryButton()->isHidden());
+        EXPECT_FALSE(overlayShown());
+        photo->onTransleteImage();
+        EXPECT_TRUE(requests.isEmpty());
+        delete photo;
+    }
+}
+
+TEST_F(PhotoWindowTest, FailureShowsTryAgainAndCancellationShowsNothing) {
+    open(picturePath);
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(overlayShown());
+    requests.at(0)->failure(
+        platform::Error(QStringLiteral("NSURLErrorDomain"), -1004, QStringLiteral("refused")));
+    EXPECT_FALSE(overlayShown());
+    EXPECT_TRUE(photo->errorText().contains(QStringLiteral("refused")));
+    ASSERT_FALSE(photo->retryButton()->isHidden());
+    EXPECT_EQ(analytics->withAction(QStringLiteral("Image traslate")).last().params.value("error"),
+              QStringLiteral("refused"));
+
+    photo->retryButton()->click();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_TRUE(photo->errorText().isEmpty());
+    key(Qt::Key_Escape); // while the overlay shows: cancels, the window stays
+    EXPECT_TRUE(requests.at(1)->cancelled);
+    EXPECT_FALSE(overlayShown());
+    EXPECT_TRUE(photo->errorText().isEmpty());
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(history().size(), 0);
+    key(Qt::Key_Escape); // nothing running: closes, and the controller goes with its window
+    EXPECT_TRUE(qvtest::waitUntil([this] { return photo.isNull(); }));
+}
+
+TEST_F(PhotoWindowTest, NewRequestCancelsTheOldOneWhoseLateAnswerIsIgnored) {
+    open(picturePath);
+    photo->onTransleteImage();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_TRUE(requests.at(0)->cancelled);
+    EXPECT_TRUE(overlayShown());
+    requests.at(0)->success(solidImage(8, 8, Qt::red), QStringLiteral("old"), QStringLiteral("alt"));
+    EXPECT_TRUE(overlayShown());
+    EXPECT_TRUE(photo->translatedText().isEmpty());
+    succeed(1, QStringLiteral("STOP"), QStringLiteral("HALT"));
+    EXPECT_FALSE(overlayShown());
+    EXPECT_EQ(photo->translatedText(), QStringLiteral("HALT"));
+    EXPECT_EQ(history().size(), 1);
+}
+
+TEST_F(PhotoWindowTest, EverySuccessWritesItsOwnRecordEvenWithinOneSecond) {
+    open(picturePath);
+    succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    photo->onTransleteImage();
+    succeed(1, QStringLiteral("ENTRANCE"), QStringLiteral("EINGANG"));
+    const QList<QVTranslationRealm> records = history();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_NE(records.at(0).idTranslation(), records.at(1).idTranslation());
+    QStringList originals;
+    for (const QVTranslationRealm &record : records) {
+        originals << record.originalText();
+        EXPECT_EQ(record.translationType(), 1);
+        EXPECT_EQ(record.languageFrom().localeIdentifier(), QStringLiteral("en_GB"));
+        EXPECT_EQ(record.languageTo().localeIdentifier(), QStringLiteral("de_DE"));
+        EXPECT_FALSE(record.isFavorite().value_or(true));
+    }
+    EXPECT_EQ(originals, (QStringList{"EXIT", "ENTRANCE"}));
+    EXPECT_EQ(photo->translationObject().originalText(), QStringLiteral("ENTRANCE"));
+}
+
+TEST_F(PhotoWindowTest, OnlyALanguageChangeTranslatesAgainWhileShown) {
+    open(picturePath);
+    succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    ASSERT_FALSE(QVSettingsService::setTranslationMode(1));
+    qvtest::spin(20);
+    EXPECT_EQ(requests.size(), 1);
+    setPair(QStringLiteral("en_GB"), QStringLiteral("fr_FR"));
+    ASSERT_TRUE(qvtest::waitUntil([this] { return requests.size() >= 2; }));
+    succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("SORTIE"));
+    EXPECT_EQ(history().last().languageTo().localeIdentifier(), QStringLiteral("fr_FR"));
+
+    photo->view()->hide(); // a hidden window follows nothing
+    const qsizetype before = requests.size();
+    setPair(QStringLiteral("en_GB"), QStringLiteral("de_DE"));
+    qvtest::spin(20);
+    EXPECT_EQ(requests.size(), before);
+}
+
+TEST_F(PhotoWindowTest, CopyAndShareNeedATranslation) {
+    openWindow();
+    open(picturePath, general);
+    EXPECT_FALSE(photo->copyButton()->isEnabled());
+    EXPECT_FALSE(photo->shareButton()->isEnabled());
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    photo->onCopyText();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+
+    succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    ASSERT_TRUE(photo->copyButton()->isEnabled());
+    photo->copyButton()->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("AUSGANG"));
+    photo->shareButton()->click();
+    EXPECT_EQ(general->fromTranslateTextView()->toPlainText(), QStringLiteral("EXIT"));
+    EXPECT_TRUE(resultText().startsWith(QStringLiteral("AUSGANG")));
+    EXPECT_EQ(analytics->withAction(QStringLiteral("Click Share")).size(), 1);
+    EXPECT_TRUE(qvtest::waitUntil([this] { return photo.isNull(); }));
+}
+
+TEST_F(PhotoWindowTest, FavouriteStarMarksTheRecordLocallyWithoutAnAccount) {
+    open(picturePath);
+    EXPECT_FALSE(photo->favoriteButton()->isEnabled());
+    succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    ASSERT_TRUE(photo->favoriteButton()->isEnabled());
+    const QList<QPair<const char *, bool>> clicks = {{"Add Favorite", true}, {"Delete Favorite", false}};
+    for (const auto &[event, favourite] : clicks) {
+        SCOPED_TRACE(event);
+        photo->favoriteButton()->click();
+        EXPECT_EQ(history().first().isFavorite().value_or(!favourite), favourite);
+        EXPECT_EQ(photo->favoriteButton()->isChecked(), favourite);
+        EXPECT_EQ(analytics->withAction(QString::fromLatin1(event)).size(), 1);
+    }
+}
+
+TEST_F(PhotoWindowTest, ZoomScalesThePictureAndIsReportedOnceAfterTheLastMove) {
+    const QString tiny = dir.filePath(QStringLiteral("tiny.png"));
+    ASSERT_TRUE(solidImage(5, 5, Qt::blue).save(tiny));
+    struct Case {
+        const char *name;
+        QString path;
+        int percent;
+        QSize shown;
+    };
+    const QList<Case> cases = {
+        {"a size of 0 keeps the picture", tiny, 10, QSize(5, 5)},
+        {"smaller", picturePath, 50, QSize(20, 10)},
+        {"larger", picturePath, 400, QSize(160, 80)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.path);
+        photo->sliderZoom()->setValue(c.percent);
+        EXPECT_EQ(photo->shownImage().size(), c.shown);
+        delete photo;
+    }
+
+    open(picturePath);
+    analytics->events.clear();
+    for (int percent : {120, 150, 200})
+        photo->sliderZoom()->setValue(percent);
+    EXPECT_TRUE(analytics->withAction(QStringLiteral("Image scale")).isEmpty());
+    ASSERT_TRUE(qvtest::waitUntil(
+        [this] { return !analytics->withAction(QStringLiteral("Image scale")).isEmpty(); }));
+    qvtest::spin(600);
+    const QList<Event> scaled = analytics->withAction(QStringLiteral("Image scale"));
+    ASSERT_EQ(scaled.size(), 1);
+    EXPECT_EQ(scaled.first().params.value("image_size").toString(), QStringLiteral("0.5"));
+    // After a success the translated picture is the one scaled.
+    succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
+    EXPECT_EQ(photo->shownImage().size(), QSize(160, 80));
+}

@@ -1,0 +1,193 @@
+#include "app/ui/GeneralViewTestSupport.h"
+
+#include "panes/web/QVMWebPageController.h"
+#include "platform/BackendConfig.h"
+#include "support/FakeBackend.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/controls/QVMWebView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSplitter>
+
+using namespace uitest;
+using qvtest::FakeReply;
+
+namespace {
+
+QByteArray page(const char *title, int height) {
+    return QStringLiteral("<html><head><title>%1</title></head><body style=\"margin:0\">"
+                          "<div style=\"width:600px;height:%2px\">%1</div></body></html>")
+        .arg(QString::fromLatin1(title))
+        .arg(height)
+        .toUtf8();
+}
+
+} // namespace
+
+class WebWindowTest : public GeneralViewFixture<ModelStoreTest> {
+protected:
+    void SetUp() override {
+        GeneralViewFixture<ModelStoreTest>::SetUp();
+        setPair(QStringLiteral("en_GB"), QStringLiteral("de_DE"));
+        platform::BackendConfig::overrideHost("QV_API_HOST", backend.baseUrl());
+        backend.route("GET", "/source", FakeReply::bytes(page("Source", 3000), "text/html"));
+        backend.route("GET", "/translated", FakeReply::bytes(page("Quelle", 2000), "text/html"));
+        answerWith(backend.url(QStringLiteral("/translated")).toString());
+    }
+    void TearDown() override {
+        delete web;
+        platform::BackendConfig::overrideHost("QV_API_HOST", QUrl());
+        GeneralViewFixture<ModelStoreTest>::TearDown();
+    }
+    void answerWith(const QString &result) {
+        backend.route("POST", "/translateWebpageAPI/", FakeReply::jsonMap({{"result", result}}));
+    }
+    QVMWebPageController *openWeb() {
+        web = new QVMWebPageController;
+        web->view()->show();
+        return web;
+    }
+    // Loads the source page and waits until the translation request has been answered.
+    bool loadSource() {
+        QSignalSpy answered(web.data(), &QVMWebPageController::translationAnswered);
+        web->addressField()->setText(backend.url(QStringLiteral("/source")).toString());
+        web->translate();
+        return qvtest::waitUntil([&] { return !answered.isEmpty(); }, 15000);
+    }
+    int pageRequests() const { return backend.hitCount("POST", QStringLiteral("/translateWebpageAPI/")); }
+
+    qvtest::FakeBackend backend;
+    QPointer<QVMWebPageController> web;
+};
+
+TEST_F(WebWindowTest, AddressesThatAreNotWebAddressesAreRefused) {
+    openWeb();
+    const QList<QPair<const char *, QString>> cases = {
+        {"empty", QString()},
+        {"file", QStringLiteral("file:///etc/passwd")},
+        {"ftp", QStringLiteral("ftp://127.0.0.1/x")},
+        {"script", QStringLiteral("javascript:alert(1)")},
+    };
+    QSignalSpy started(web->fromWebView(), &QWebEngineView::loadStarted);
+    for (const auto &[name, address] : cases) {
+        SCOPED_TRACE(name);
+        web->addressField()->setText(address);
+        press(web->addressField(), Qt::Key_Return);
+        EXPECT_EQ(web->errorText(), QString::fromLatin1(QVMWebPageController::kBadAddress));
+    }
+    qvtest::spin(50);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_EQ(pageRequests(), 0);
+}
+
+TEST_F(WebWindowTest, ReplyWithoutAUsableAddressShowsTheErrorAndStopsTheSpinner) {
+    const QList<QPair<const char *, FakeReply>> cases = {
+        {"no result", FakeReply::jsonMap({{"status", "ok"}})},
+        {"server error", FakeReply::withStatus(500)},
+        {"local file", FakeReply::jsonMap({{"result", "file:///etc/passwd"}})},
+    };
+    for (const auto &[name, reply] : cases) {
+        SCOPED_TRACE(name);
+        backend.route("POST", "/translateWebpageAPI/", reply);
+        openWeb();
+        ASSERT_TRUE(loadSource());
+        EXPECT_FALSE(web->errorText().isEmpty());
+        EXPECT_FALSE(web->isLoading(false));
+        EXPECT_TRUE(web->toWebView()->url().isEmpty());
+        delete web;
+    }
+}
+
+TEST_F(WebWindowTest, SourcePageIsTranslatedAndShownBesideIt) {
+    openWeb();
+    QSignalSpy shown(web.data(), &QVMWebPageController::pageShown);
+    ASSERT_TRUE(loadSource());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return shown.count() >= 2; }, 15000));
+    EXPECT_TRUE(web->errorText().isEmpty());
+    EXPECT_EQ(web->toWebView()->url(), backend.url(QStringLiteral("/translated")));
+    const QJsonObject body =
+        backend.requests("POST", QStringLiteral("/translateWebpageAPI/")).first().jsonObject();
+    EXPECT_EQ(body.value("url").toString(), backend.url(QStringLiteral("/source")).toString());
+    EXPECT_EQ(body.value("from").toString(), QStringLiteral("en_GB"));
+    EXPECT_EQ(body.value("to").toString(), QStringLiteral("de_DE"));
+    // The translated page is never shorter than its source.
+    EXPECT_EQ(web->sourceContentSize().height(), 3000);
+    EXPECT_EQ(web->targetContentSize().height(), 3000);
+}
+
+TEST_F(WebWindowTest, SamePageAndPairAreAskedOnceAndANewPairAsksAgain) {
+    openWeb();
+    ASSERT_TRUE(loadSource());
+    QSignalSpy finished(web->fromWebView(), &QWebEngineView::loadFinished);
+    web->fromWebView()->reload();
+    ASSERT_TRUE(qvtest::waitUntil([&] { return !finished.isEmpty(); }, 15000));
+    qvtest::spin(50);
+    EXPECT_EQ(pageRequests(), 1);
+
+    setPair(QStringLiteral("en_GB"), QStringLiteral("fr_FR"));
+    platform::NotificationCenter::defaultCenter().post(
+        QString::fromLatin1(QVMWebPageController::kLanguageNotification));
+    ASSERT_TRUE(backend.waitForRequests("POST", QStringLiteral("/translateWebpageAPI/"), 2));
+    EXPECT_EQ(backend.lastRequest().jsonObject().value("to").toString(), QStringLiteral("fr_FR"));
+}
+
+TEST_F(WebWindowTest, TranslatedSizeIsTheLargerOfBothAndAnUnreadableSizeKeepsTheLast) {
+    openWeb();
+    web->applyContentSize(true, QSizeF(1200, 5000));
+    web->applyContentSize(false, QSizeF(1180, 5100));
+    EXPECT_EQ(web->sourceContentSize(), QSizeF(1200, 5000));
+    EXPECT_EQ(web->targetContentSize(), QSizeF(1200, 5100));
+    web->applyContentSize(true, QSizeF(0, 0));
+    web->applyContentSize(false, QSizeF(0, 0));
+    EXPECT_EQ(web->sourceContentSize(), QSizeF(1200, 5000));
+    EXPECT_EQ(web->targetContentSize(), QSizeF(1200, 5100));
+}
+
+TEST_F(WebWindowTest, PanelLayoutFollowsTheDefaultsWhileOpen) {
+    openWeb();
+    struct Case {
+        const char *name;
+        const char *key;
+        qint64 value;
+        bool sourceShown, translationShown;
+        Qt::Orientation orientation;
+    };
+    const QList<Case> cases = {
+        {"translation hidden", QVMWebPageController::kShowStateKey, 1, true, false, Qt::Vertical},
+        {"source hidden", QVMWebPageController::kShowStateKey, 2, false, true, Qt::Vertical},
+        {"unknown state changes nothing", QVMWebPageController::kShowStateKey, 7, false, true, Qt::Vertical},
+        {"both", QVMWebPageController::kShowStateKey, 0, true, true, Qt::Vertical},
+        {"side by side", QVMWebPageController::kDirectionKey, 1, true, true, Qt::Horizontal},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults().setInteger(c.value, QString::fromLatin1(c.key));
+        qvtest::spin(10);
+        EXPECT_EQ(!web->fromPanel()->isHidden(), c.sourceShown);
+        EXPECT_EQ(!web->toPanel()->isHidden(), c.translationShown);
+        EXPECT_EQ(web->generalSplitView()->orientation(), c.orientation);
+    }
+}
+
+TEST_F(WebWindowTest, ClosingRestoresTheTranslationModeAndReleasesTheWindow) {
+    QVMInterfaceFactory::shared().registerSegue<QVMWebPageController>(
+        QString::fromLatin1(QVMGeneralViewController::kWebPageSegue), QVMInterfaceFactory::SegueKind::Show);
+    openWindow();
+    ASSERT_FALSE(QVSettingsService::setTranslationMode(1));
+    general->onOpenTranslateWebPages();
+    QPointer<QObject> opened = general->webPageController();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(QVSettingsService::defaultSettings().translationMode(),
+              QVMWebPageController::kWebTranslationMode);
+    auto *controller = qobject_cast<QVMWebPageController *>(opened.data());
+    ASSERT_NE(controller, nullptr);
+    EXPECT_TRUE(controller->addressField()->hasFocus() || !controller->view()->isActiveWindow());
+    press(controller->view(), Qt::Key_Escape);
+    ASSERT_TRUE(qvtest::waitUntil([&] { return opened.isNull(); }));
+    EXPECT_EQ(general->webPageController(), nullptr);
+    EXPECT_EQ(QVSettingsService::defaultSettings().translationMode(), 1);
+    EXPECT_EQ(analytics->withAction(QStringLiteral("Web translator - Click Close")).size(), 1);
+    QVMInterfaceFactory::shared().removeSegue(QString::fromLatin1(QVMGeneralViewController::kWebPageSegue));
+}
