@@ -15,15 +15,15 @@
 //
 // Figures are printed, never asserted. BENCH_WORK_DIR keeps the homes between runs.
 #include "core/QVStoreConfiguration.h"
-#include "core/languages/QVLanguageService.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/models/QVTranslationRealm.h"
 #include "core/settings/QVSettingsService.h"
-#include "core/startup/QVApplicationMain.h"
-#include "core/startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/store/Store.h"
+#include "services/languages/QVLanguageService.h"
 #include "services/offline/QVMSynaptraService.h"
+#include "startup/QVApplicationMain.h"
+#include "startup/QVStoreMigration.h"
 
 #include <QApplication>
 #include <QDir>
