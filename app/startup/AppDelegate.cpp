@@ -15,8 +15,36 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
+#include <functional>
+
+namespace {
+
+// Calls `then` once, at the first paint of the watched widget, and goes.
+class FirstFrameWatcher : public QObject {
+public:
+    FirstFrameWatcher(QWidget *widget, std::function<void()> then)
+        : QObject(widget), m_then(std::move(then)) {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint && m_then) {
+            watched->removeEventFilter(this);
+            // After this paint has reached the screen, not before it.
+            QTimer::singleShot(0, [then = std::move(m_then)] { then(); });
+            m_then = nullptr;
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_then;
+};
+
+} // namespace
 
 AppDelegate::AppDelegate(std::unique_ptr<QVLaunchDependencies> dependencies, const QString &source,
                          QObject *parent)
@@ -53,6 +81,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_dependencies->startObservingShortcuts();
     m_dependencies->applyStoredInterfaceLanguage();
     loadMainWindow();
+    releaseOfflineEngineAfterFirstFrame();
     DevLog(QString::fromLatin1(kUuidLogFormat), m_dependencies->installationIdentifier());
     QPointer<AppDelegate> self(this);
     m_observers.append(m_dependencies->observe(QString::fromLatin1(kLanguageDidChangeNotification), [self] {
@@ -98,6 +127,21 @@ bool AppDelegate::migrationRealm() {
         m_dependencies->acknowledgeSalvageReports();
     }
     return true;
+}
+
+void AppDelegate::releaseOfflineEngineAfterFirstFrame() {
+    QPointer<AppDelegate> self(this);
+    auto later = [self] {
+        QTimer::singleShot(kOfflineEngineDelayMs, self, [self] {
+            if (self)
+                self->m_dependencies->releaseOfflineEngine();
+        });
+    };
+    QMainWindow *window = m_windowController ? m_windowController->window() : nullptr;
+    if (window)
+        new FirstFrameWatcher(window, later);
+    else
+        later();
 }
 
 QString AppDelegate::salvageText(const QList<platform::SalvageReport> &reports) {

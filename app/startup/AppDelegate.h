@@ -86,6 +86,9 @@ public:
     static constexpr const char *kActionRateCancel = "Click Cancel";
     static constexpr const char *kActionRateNotNow = "Click Not Now";
     static constexpr int kStoreRefusedExitCode = 3;
+    // How long after the window's first frame the offline engine may load: start-up goes on
+    // opening plugins for a moment after it, and the engine's library would hold the loader.
+    static constexpr int kOfflineEngineDelayMs = 2000;
 
     // What the user reads when the store needed help.
     static constexpr const char *kSalvageTitle = "Your translation history was repaired";
@@ -106,6 +109,7 @@ public:
 
 private:
     bool migrationRealm();
+    void releaseOfflineEngineAfterFirstFrame();
     void observeRatingPrompt();
     void sendRateEvent(const char *action);
 

@@ -48,6 +48,7 @@ public:
     virtual void initializeProductAnalytics() = 0;
     virtual QVStoreOpening migrationRealm() = 0;
     virtual void acknowledgeSalvageReports() = 0;
+    // Creates the offline bridge with its model loads held back until releaseOfflineEngine().
     virtual void createOfflineBridge() = 0;
     virtual void initializeDefaultLanguages() = 0;
     virtual void refreshDefaultLanguages() = 0;
@@ -71,6 +72,8 @@ public:
     observeUpdateAvailable(std::function<void(const QString &version, const QUrl &page)> block) = 0;
 
     // Later events.
+    // Once the window's first frame is drawn and start-up has settled: models may load.
+    virtual void releaseOfflineEngine() = 0;
     virtual void getCrossPromoConfig() = 0;
     virtual void checkForUpdates() = 0;
     using ProfileFailure = std::function<void(const platform::Error &error)>;

@@ -92,7 +92,11 @@ void QVSystemLaunchDependencies::acknowledgeSalvageReports() {
 void QVSystemLaunchDependencies::createOfflineBridge() {
     // Says once, at start, when no backend is configured and translation is offline.
     QVMUtils::isNetworkAvailable();
-    QVMSynaptraService::sharedInstance();
+    QVMSynaptraService::sharedInstance().holdLoads();
+}
+
+void QVSystemLaunchDependencies::releaseOfflineEngine() {
+    QVMSynaptraService::sharedInstance().releaseLoads();
 }
 
 void QVSystemLaunchDependencies::initializeDefaultLanguages() {

@@ -17,6 +17,7 @@ public:
     QVStoreOpening migrationRealm() override;
     void acknowledgeSalvageReports() override;
     void createOfflineBridge() override;
+    void releaseOfflineEngine() override;
     void initializeDefaultLanguages() override;
     void refreshDefaultLanguages() override;
     void addService() override;

@@ -137,8 +137,11 @@ bool runSubBatches(const TranslatorSlot &slot, const std::vector<std::vector<int
 }
 
 // Decodes one sentence's output ids. Ids the target tokenizer does not know are left out, so
-// a stray id costs one piece of one sentence rather than the whole text.
-std::string decodeSentence(const sentencepiece::SentencePieceProcessor &decoder, std::vector<int> ids) {
+// a stray id costs one piece of one sentence rather than the whole text. Each unknown piece of
+// the output takes, in order, the text of an unknown piece of the source (`unknownTexts`):
+// characters neither tokenizer knows pass through unchanged instead of becoming a mark.
+std::string decodeSentence(const sentencepiece::SentencePieceProcessor &decoder, std::vector<int> ids,
+                           const std::vector<std::string> &unknownTexts) {
     const int vocabulary = decoder.GetPieceSize();
     const auto unknown =
         std::remove_if(ids.begin(), ids.end(), [&](int id) { return id < 0 || id >= vocabulary; });
@@ -146,10 +149,23 @@ std::string decodeSentence(const sentencepiece::SentencePieceProcessor &decoder,
         engineLog("Skipped ", ids.end() - unknown, " ids outside the target vocabulary");
         ids.erase(unknown, ids.end());
     }
+    const int unk = decoder.unk_id();
+    if (std::find(ids.begin(), ids.end(), unk) == ids.end()) {
+        std::string line;
+        if (const auto status = decoder.Decode(ids, &line); !status.ok()) {
+            engineError("A sentence could not be detokenised: ", status.ToString());
+            line.clear();
+        }
+        return line;
+    }
+    const sentencepiece::ImmutableSentencePieceText decoded = decoder.DecodeIdsAsImmutableProto(ids);
     std::string line;
-    if (const auto status = decoder.Decode(ids, &line); !status.ok()) {
-        engineError("A sentence could not be detokenised: ", status.ToString());
-        line.clear();
+    size_t next = 0;
+    for (const auto &piece : decoded.pieces()) {
+        if (static_cast<int>(piece.id()) != unk)
+            line += piece.surface();
+        else if (next < unknownTexts.size())
+            line += unknownTexts[next++];
     }
     return line;
 }
@@ -159,16 +175,24 @@ int translateWithSlot(const TranslatorSlot &slot, const std::vector<std::string>
     // Blank sentences keep their text and never reach the model; long ones become several rows.
     std::vector<std::vector<int>> rows;
     std::vector<SentenceRows> sentenceRows(sentenceBatch.size());
+    std::vector<std::vector<std::string>> unknownTexts(sentenceBatch.size());
     std::vector<int> ids;
+    const int sourceUnknown = slot.encoder->unk_id();
     for (size_t i = 0; i < sentenceBatch.size(); ++i) {
         const std::string &sentence = sentenceBatch[i];
         engineLog("line - ", sentence);
         if (isWhitespace(sentence))
             continue;
         ids.clear();
-        if (const auto status = slot.encoder->Encode(sentence, &ids); !status.ok()) {
+        sentencepiece::ImmutableSentencePieceText encoded;
+        if (const auto status = slot.encoder->Encode(sentence, encoded.mutable_proto()); !status.ok()) {
             writeMessage(error, "Cannot tokenise the text: " + status.ToString());
             return 5;
+        }
+        for (const auto &piece : encoded.pieces()) {
+            ids.push_back(static_cast<int>(piece.id()));
+            if (static_cast<int>(piece.id()) == sourceUnknown)
+                unknownTexts[i].push_back(piece.surface());
         }
         sentenceRows[i].first = rows.size();
         for (std::vector<int> &row :
@@ -197,7 +221,7 @@ int translateWithSlot(const TranslatorSlot &slot, const std::vector<std::string>
             ids.clear();
             for (size_t r = span.first; r < span.first + span.count; ++r)
                 ids.insert(ids.end(), outputs[r].begin(), outputs[r].end());
-            outputText += decodeSentence(*slot.decoder, std::move(ids));
+            outputText += decodeSentence(*slot.decoder, std::move(ids), unknownTexts[i]);
             ids = {};
         }
         outputText += symbolsBatch.at(i);

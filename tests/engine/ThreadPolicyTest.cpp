@@ -81,7 +81,7 @@ TEST(ThreadPolicy, VariableTextGivesAPositiveCountOrNothing) {
     }
 }
 
-TEST(ThreadPolicy, RunsGetTheCoresOthersLeaveFreeUnlessFixed) {
+TEST(ThreadPolicy, RunsGetOneThreadOnContendedCoresAndTheFreeCoresOtherwise) {
     struct Case {
         const char *name;
         int maxThreads;
@@ -90,11 +90,14 @@ TEST(ThreadPolicy, RunsGetTheCoresOthersLeaveFreeUnlessFixed) {
         int onlineCpus, cores, threads;
     };
     const std::vector<Case> cases = {
+        {"SixBusyOfEightIsContended", 4, false, 6, 8, 8, 1},
+        {"ThreeTimesTheCpusBusy", 4, false, 24, 8, 8, 1},
+        {"HalfTheCpusBusyIsContended", 4, false, 4.0, 8, 8, 1},
+        {"JustBelowHalfGetsTheFreeCores", 4, false, 3.9, 8, 8, 4},
         {"IdleMachine", 4, false, 0.2, 8, 8, 4},
-        {"HalfBusy", 4, false, 4.4, 8, 8, 4},
-        {"FiveBusy", 4, false, 5.2, 8, 8, 3},
-        {"OverloadedKeepsTwo", 4, false, 20, 8, 8, 2},
-        {"SiblingsHalveTheFreeCpus", 4, false, 2, 8, 4, 3},
+        {"TwoBusyLeaveMoreThanTheCap", 4, false, 2, 8, 8, 4},
+        {"SiblingsHalveTheFreeCpus", 4, false, 3, 8, 4, 3},
+        {"TwoCpusOneBusy", 4, false, 1, 2, 2, 1},
         {"OneCore", 1, false, 3, 1, 1, 1},
         {"FixedIgnoresLoad", 3, true, 20, 8, 8, 3},
         {"FixedAboveTheCores", 16, true, 0, 8, 8, 16},

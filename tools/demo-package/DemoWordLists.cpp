@@ -35,18 +35,23 @@ QString clean(QString text) {
     return text.remove(notes).simplified();
 }
 
+// Letters of every script: without Unicode properties the class is ASCII only, and "Tür" or
+// "grün" would be cut apart at their umlauts.
+constexpr auto kLetters = QRegularExpression::UseUnicodePropertiesOption;
+
 bool isWord(const QString &text) {
-    static const QRegularExpression word(QStringLiteral("^[[:alpha:]]{2,}$"));
+    static const QRegularExpression word(QStringLiteral("^[[:alpha:]]{2,}$"), kLetters);
     return word.match(text).hasMatch();
 }
 
 QStringList words(const QString &text) {
-    static const QRegularExpression separators(QStringLiteral("[^[:alpha:]]+"));
+    static const QRegularExpression separators(QStringLiteral("[^[:alpha:]]+"), kLetters);
     return text.split(separators, Qt::SkipEmptyParts);
 }
 
 struct Side {
-    QHash<QString, int> frequency;                  // words of the dictionary's text
+    QHash<QString, int> frequency; // words of the dictionary's text, lower case
+    int of(const QString &word) const { return frequency.value(word.toLower()); }
     QHash<QString, QHash<QString, int>> candidates; // word -> its one-word translations
 };
 
@@ -75,7 +80,7 @@ QList<QPair<QString, QString>> table(const Side &source, const Side &target,
         taken.insert(pair.first);
     QStringList ranked = source.candidates.keys();
     std::sort(ranked.begin(), ranked.end(), [&](const QString &a, const QString &b) {
-        const int fa = source.frequency.value(a), fb = source.frequency.value(b);
+        const int fa = source.of(a), fb = source.of(b);
         return fa != fb ? fa > fb : a < b;
     });
     for (const QString &word : ranked) {
@@ -89,8 +94,8 @@ QList<QPair<QString, QString>> table(const Side &source, const Side &target,
         int bestCount = 0;
         for (auto it = options.begin(); it != options.end(); ++it) {
             const int count = it.value();
-            const int f = target.frequency.value(it.key());
-            const int bestF = target.frequency.value(best);
+            const int f = target.of(it.key());
+            const int bestF = target.of(best);
             if (best.isEmpty() || count > bestCount ||
                 (count == bestCount && (f > bestF || (f == bestF && it.key() < best)))) {
                 best = it.key();
@@ -141,9 +146,9 @@ int write(const QString &dictionaryPath, const QString &folder, int wordsPerDire
         const QString de = line.left(split);
         const QString en = line.mid(split + sideSeparator.size());
         for (const QString &word : words(clean(de)))
-            ++german.frequency[word];
+            ++german.frequency[word.toLower()];
         for (const QString &word : words(clean(en)))
-            ++english.frequency[word];
+            ++english.frequency[word.toLower()];
         const QStringList deAlternatives = de.split(QStringLiteral(" | "));
         const QStringList enAlternatives = en.split(QStringLiteral(" | "));
         for (int i = 0; i < qMin(deAlternatives.size(), enAlternatives.size()); ++i) {

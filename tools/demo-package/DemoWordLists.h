@@ -6,7 +6,8 @@
 // German-English dictionary of "German :: English" lines whose sides hold
 // alternatives separated by " | " (and synonyms by "; "), annotated with
 // {..}, [..], (..) and <..>. The most frequent words of the dictionary's own
-// text are kept, each with its most frequent one-word translation.
+// text (counted without regard to case) are kept, each with its most frequent
+// one-word translation. Words of every script are words, umlauts included.
 //
 // Writes into the folder: en.txt and de.txt (one word a line, to train the
 // tokenizers), de-en.words and en-de.words ("source<TAB>target" lines).

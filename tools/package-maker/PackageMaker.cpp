@@ -9,6 +9,8 @@
 //       [--xx-en-table FILE] [--en-xx-table FILE]      (word tables: "source<TAB>target" lines)
 //       [--model-type unigram|bpe|word|char]           (both tokenizers; bpe keeps whole words of
 //                                                       the texts, so word tables can name them)
+//       [--byte-fallback yes|no]                       (yes: unseen characters become byte
+//                                                       pieces, never the unknown piece)
 //   The zip holds xx-en/ and en-xx/, each a saved model with en.spm.model and xx.spm.model.
 #include "synaptra/TokenizerCipher.h"
 
@@ -18,6 +20,7 @@
 #include <sentencepiece_trainer.h>
 #include <zip.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,14 +81,21 @@ private:
     fs::path m_path;
 };
 
-// Trains a tokenizer; returns the serialized model.
-std::string trainTokenizer(const std::string &input, int vocabSize,
-                           const std::string &modelType = "unigram") {
+// The byte pieces a tokenizer with byte fallback adds to the pieces it learns.
+constexpr int kBytePieces = 256;
+
+// Trains a tokenizer; returns the serialized model. With byte fallback a character its text
+// never showed is spelled in byte pieces instead of becoming the unknown piece, so text of any
+// script survives the round trip; `vocabSize` then counts the learnt pieces alone.
+std::string trainTokenizer(const std::string &input, int vocabSize, const std::string &modelType = "unigram",
+                           bool byteFallback = false) {
     TempDir dir;
     const fs::path prefix = dir.path() / "spm";
     const std::string args = "--input=" + input + " --model_prefix=" + prefix.string() +
-                             " --vocab_size=" + std::to_string(vocabSize) + " --model_type=" + modelType +
-                             " --character_coverage=1.0 --hard_vocab_limit=false --minloglevel=2";
+                             " --vocab_size=" + std::to_string(vocabSize + (byteFallback ? kBytePieces : 0)) +
+                             " --model_type=" + modelType +
+                             " --character_coverage=1.0 --hard_vocab_limit=false --minloglevel=2" +
+                             (byteFallback ? " --byte_fallback=true" : "");
     const auto status = sentencepiece::SentencePieceTrainer::Train(args);
     if (!status.ok())
         throw Failure("tokenizer training failed: " + status.ToString());
@@ -132,9 +142,34 @@ void runModelMaker(const std::string &modelMaker, const std::vector<std::string>
         throw Failure("the model maker failed (" + modelMaker + ")");
 }
 
-// A word table becomes a token table: pieces both tokenizers know (punctuation, shared words)
-// map to themselves, and a source word that the source tokenizer keeps as one piece maps to
-// the target tokenizer's pieces of its translation.
+// The target's pieces spelling one source piece the target does not share, character by
+// character: a character the target knows as a piece is that piece, any other its UTF-8 bytes
+// (the target's byte pieces). Never the piece with the same number, which is another text.
+std::string spelledInTarget(const std::string &piece, const sentencepiece::SentencePieceProcessor &target) {
+    std::string pieces;
+    auto add = [&](int id) { pieces += (pieces.empty() ? "widx" : " widx") + std::to_string(id); };
+    for (size_t i = 0; i < piece.size();) {
+        const auto lead = static_cast<unsigned char>(piece[i]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string character = piece.substr(i, length);
+        i += length;
+        if (const int id = target.PieceToId(character); id != target.unk_id()) {
+            add(id);
+            continue;
+        }
+        for (const char byte : character) {
+            char name[8];
+            std::snprintf(name, sizeof name, "<0x%02X>", static_cast<unsigned char>(byte));
+            add(target.PieceToId(name)); // the unknown piece when the target has no byte pieces
+        }
+    }
+    return pieces;
+}
+
+// A word table becomes a token table: pieces both tokenizers know (punctuation, shared words,
+// byte pieces) map to themselves, every other source piece to its spelling in the target's
+// pieces, and a source word that the source tokenizer keeps as one piece maps to the target
+// tokenizer's pieces of its translation.
 void writeTokenTable(const fs::path &wordTable, const std::string &sourceModel,
                      const std::string &targetModel, const fs::path &tokenTable) {
     sentencepiece::SentencePieceProcessor source, target;
@@ -145,10 +180,13 @@ void writeTokenTable(const fs::path &wordTable, const std::string &sourceModel,
     if (!in)
         throw Failure("cannot read " + wordTable.string());
     std::map<int, std::string> table;
-    for (int id = 3; id < source.GetPieceSize(); ++id) {
-        const int shared = target.PieceToId(source.IdToPiece(id));
-        if (shared != target.unk_id())
-            table[id] = "widx" + std::to_string(shared);
+    for (int id = 0; id < source.GetPieceSize(); ++id) {
+        if (source.IsControl(id) || source.IsUnknown(id))
+            continue;
+        const std::string &piece = source.IdToPiece(id);
+        const int shared = target.PieceToId(piece);
+        table[id] =
+            shared != target.unk_id() ? "widx" + std::to_string(shared) : spelledInTarget(piece, target);
     }
     std::string line;
     while (std::getline(in, line)) {
@@ -201,8 +239,12 @@ int packageCommand(const Options &options) {
         throw Failure("bad --language");
 
     const std::string tokenizerType = options.count("model-type") ? options.at("model-type") : "unigram";
-    const std::string enModel = trainTokenizer(required(options, "en-text"), vocab, tokenizerType);
-    const std::string xxModel = trainTokenizer(required(options, "xx-text"), vocab, tokenizerType);
+    // A package translates whatever the user types: characters its texts lack pass through.
+    const bool byteFallback = !options.count("byte-fallback") || options.at("byte-fallback") != "no";
+    const std::string enModel =
+        trainTokenizer(required(options, "en-text"), vocab, tokenizerType, byteFallback);
+    const std::string xxModel =
+        trainTokenizer(required(options, "xx-text"), vocab, tokenizerType, byteFallback);
     TempDir staging;
     struct Direction {
         std::string folder, tableOption;

@@ -122,6 +122,7 @@ void QVMSynaptraService::cancelWaitingWork() {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_pairGeneration;
         cancelled.swap(m_waiting);
+        m_heldLoads.clear();
     }
     // The queue drops its blocks silently; the jobs it held are answered here.
     m_queue->cancelAllOperations();
@@ -174,10 +175,34 @@ void QVMSynaptraService::queueLoad(Slot slot, const QVLanguageRealm &language,
     const quint64 job =
         track(completion ? std::function<void()>([completion] { deliverLoad(completion, cancelledError()); })
                          : std::function<void()>());
-    m_queue->addOperation([this, job, slot, code, modelDir, fromModel, toModel, completion] {
+    std::function<void()> operation = [this, job, slot, code, modelDir, fromModel, toModel, completion] {
         if (claim(job))
             runLoad(slot, code, modelDir, fromModel, toModel, completion);
-    });
+    };
+    // Under the lock, so that a release in between cannot put held loads behind this one.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_loadsHeld)
+        m_heldLoads.push_back(std::move(operation));
+    else
+        m_queue->addOperation(std::move(operation));
+}
+
+void QVMSynaptraService::holdLoads() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loadsHeld = true;
+}
+
+void QVMSynaptraService::releaseLoads() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loadsHeld = false;
+    for (auto &operation : m_heldLoads)
+        m_queue->addOperation(std::move(operation));
+    m_heldLoads.clear();
+}
+
+bool QVMSynaptraService::loadsHeld() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_loadsHeld;
 }
 
 void QVMSynaptraService::runLoad(Slot slot, const QString &code, const QString &modelDir,
@@ -218,6 +243,9 @@ void QVMSynaptraService::translateFromText(const QString &text, const QVLanguage
             completion(QString(), errorWithMessage(QStringLiteral("")));
         return;
     }
+    // A translation needs its models now: what start-up held back runs first.
+    if (loadsHeld())
+        releaseLoads();
     const QString f = codeOf(from);
     const QString t = codeOf(to);
     std::vector<Step> steps;

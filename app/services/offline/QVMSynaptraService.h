@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // The application's one way into the offline engine. Slot 1 holds a
 // language-to-English model, slot 2 an English-to-language model; any pair is
@@ -94,6 +95,14 @@ public:
     // Another way to send them (tests); empty restores the request manager.
     static void setUnknownWordsUploader(UnknownWordsUploader uploader);
 
+    // While held, loads wait instead of running: start-up holds them so that the engine, whose
+    // inference library takes the dynamic loader's lock for most of a second while it opens,
+    // never loads while the window is being built. releaseLoads() or the first translation
+    // lets the waiting loads run, in their order.
+    void holdLoads();
+    void releaseLoads();
+    bool loadsHeld() const;
+
     // Losing the network loads the settings pair.
     void reachabilityDidChange(int status);
 
@@ -123,6 +132,8 @@ private:
     quint64 m_nextJob = 1;
     quint64 m_pairGeneration = 0;
     std::map<quint64, std::function<void()>> m_waiting; // job -> answer it as cancelled
+    bool m_loadsHeld = false;
+    std::vector<std::function<void()>> m_heldLoads; // queue blocks kept back while held
     platform::NotificationCenter::Token m_reachabilityToken = 0;
     // Last, so it stops (waiting for the running block) before the rest goes.
     std::unique_ptr<platform::OperationQueue> m_queue;

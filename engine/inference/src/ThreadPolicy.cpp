@@ -82,14 +82,20 @@ int defaultThreads(int cores) {
     return std::clamp(cores, 1, kMaxDefaultThreads);
 }
 
+bool coresContended(double othersRunnable, int onlineCpus) {
+    return onlineCpus > 0 && othersRunnable >= kContendedShare * onlineCpus;
+}
+
 int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores) {
     maxThreads = std::max(maxThreads, 1);
     if (fixed || onlineCpus <= 0)
         return maxThreads;
+    if (coresContended(othersRunnable, onlineCpus))
+        return kContendedThreads;
     const double freeCpus = std::max(0.0, static_cast<double>(onlineCpus) - othersRunnable);
     const double freeCores = freeCpus * static_cast<double>(std::max(cores, 1)) / onlineCpus;
     const int threads = static_cast<int>(std::lround(freeCores));
-    return std::clamp(threads, std::min(kBusyThreads, maxThreads), maxThreads);
+    return std::clamp(threads, 1, maxThreads);
 }
 
 bool parseLoadAverage(std::string_view loadavg, double &oneMinute, int &runnable) {

@@ -3,9 +3,11 @@
 // The compute of a run is matrix products, which libtorch hands to BLAS. By default a run gets
 // up to kMaxDefaultThreads BLAS threads, no more than the physical cores the process may use.
 // A product split over threads is done only when its slowest thread is, and on a busy machine a
-// thread waits for a core: a run gets the cores other programs' runnable threads leave free, and
-// never fewer than kBusyThreads, which measured best or close to it at every load seen (one
-// thread leaves the other cores' share to other programs). QV_ENGINE_THREADS fixes the count.
+// thread waits for a core. So the cores are contended once other programs' runnable threads
+// reach kContendedShare of the CPUs, and a run then gets one thread: the benchmark
+// (bench_engine, "threads under load") measured one thread fastest from six busy processes on
+// eight CPUs up, and the built-in choice of two threads there up to x7.85 slower. Below that a
+// run gets the cores other programs leave free. QV_ENGINE_THREADS fixes the count.
 #pragma once
 
 #include <chrono>
@@ -18,7 +20,8 @@ namespace synaptra_inference {
 
 constexpr const char *kThreadsVariable = "QV_ENGINE_THREADS";
 constexpr int kMaxDefaultThreads = 4;
-constexpr int kBusyThreads = 2;
+constexpr int kContendedThreads = 1;
+constexpr double kContendedShare = 0.5;
 constexpr int kMaxThreads = 64;
 
 // Distinct (package, core) pairs among `cpus`, read from `cpuRoot`/cpuN/topology; a CPU whose
@@ -36,9 +39,13 @@ int threadsFromSetting(const char *value);
 // Threads when nothing is set: the cores, capped, at least one.
 int defaultThreads(int cores);
 
-// Threads for one run: `maxThreads` when fixed by the user; otherwise the cores other programs
-// leave free (`othersRunnable` threads wanting the `onlineCpus` CPUs, scaled to the process's
-// `cores`), between kBusyThreads and `maxThreads`.
+// True when other programs' `othersRunnable` threads hold kContendedShare or more of the
+// `onlineCpus` CPUs.
+bool coresContended(double othersRunnable, int onlineCpus);
+
+// Threads for one run: `maxThreads` when fixed by the user; kContendedThreads when the cores
+// are contended; otherwise the cores other programs leave free (`othersRunnable` threads
+// wanting the `onlineCpus` CPUs, scaled to the process's `cores`), between 1 and `maxThreads`.
 int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores);
 
 // From /proc/loadavg: the 1-minute load and the threads runnable right now. False if damaged.

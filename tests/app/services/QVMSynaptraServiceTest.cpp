@@ -334,6 +334,45 @@ TEST_F(SynaptraServiceTest, ChangingThePairCancelsWaitingWorkWithAnError) {
     EXPECT_TRUE(QVTranslatorError::isCancellation(twoSteps->error));
 }
 
+TEST_F(SynaptraServiceTest, HeldLoadsWaitUntilReleasedOrATranslationNeedsThem) {
+    struct Case {
+        const char *name;
+        bool translateFirst; // else released by start-up
+        bool changePairWhileHeld;
+        QStringList calls;
+    };
+    const QList<Case> cases = {
+        {"a pair changed while held loads only the last pair", false, true, {"load 1 fr-en", "load 2 en-de"}},
+        {"a translation releases them and runs after them",
+         true,
+         false,
+         {"load 1 de-en", "load 2 en-fr", "translate 1 hallo", "translate 2 de-en(hallo)"}},
+        {"start-up releases them in their order", false, false, {"load 1 de-en", "load 2 en-fr"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        makeBridge();
+        setInstalled({"de", "fr"});
+        bridge->holdLoads();
+        bridge->setFromLanguage(lang("de"), lang("fr"));
+        if (c.changePairWhileHeld)
+            bridge->setFromLanguage(lang("fr"), lang("de"));
+        settle();
+        EXPECT_TRUE(engine->calls().isEmpty());
+        EXPECT_TRUE(bridge->loadsHeld());
+        if (c.translateFirst) {
+            const auto answer = translate(QStringLiteral("hallo"), "de", "fr");
+            ASSERT_TRUE(arrived(answer));
+            EXPECT_EQ(answer->text, QStringLiteral("en-fr(de-en(hallo))"));
+        } else {
+            bridge->releaseLoads();
+        }
+        settle();
+        EXPECT_FALSE(bridge->loadsHeld());
+        EXPECT_EQ(engine->callSummary(), c.calls);
+    }
+}
+
 TEST_F(SynaptraServiceTest, LosingTheNetworkLoadsTheSettingsPairForItsTranslations) {
     setInstalled({"de", "fr"});
     ASSERT_FALSE(QVSettingsService::setLanguageFrom(lang("de")));

@@ -5,6 +5,7 @@
 #include "platform/CrashReporter.h"
 #include "platform/SystemLog.h"
 #include "platform/store/ObjectStore.h"
+#include "support/EventLoop.h"
 #include "ui/QVMUtils.h"
 
 #include <QAction>
@@ -81,6 +82,20 @@ protected:
     std::shared_ptr<RecordingCrashReporter> reporter = std::make_shared<RecordingCrashReporter>();
 };
 
+// Records "paint" at its widget's first paint.
+class PaintProbe : public QObject {
+public:
+    PaintProbe(QObject *parent, QStringList *calls) : QObject(parent), m_calls(calls) {}
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint && !m_calls->contains("paint"))
+            m_calls->append("paint");
+        return false;
+    }
+
+private:
+    QStringList *m_calls;
+};
+
 platform::Error storeError(platform::ObjectStore::ErrorCode code) {
     return platform::Error(QString::fromLatin1(platform::ObjectStore::kErrorDomain), code,
                            QStringLiteral("store refused"));
@@ -108,6 +123,33 @@ TEST_F(AppDelegateTest, TheCatalogueRefreshLeavesOnlyAfterTheBackendClientWasSta
     ASSERT_GE(refresh, 0);
     EXPECT_GT(refresh, calls.indexOf("getRemoteSettings launch"));
     EXPECT_EQ(calls.count("refreshDefaultLanguages"), 1);
+}
+
+TEST_F(AppDelegateTest, TheOfflineEngineIsReleasedOnceAfterTheWindowsFirstFrame) {
+    struct Case {
+        const char *name;
+        bool failWindow;
+    };
+    for (const Case &c : {Case{"no window: released all the same", true}, Case{"window shown", false}}) {
+        SCOPED_TRACE(c.name);
+        calls.clear();
+        configure = [&c](RecordingDependencies &d) { d.failWindow = c.failWindow; };
+        ASSERT_TRUE(launch());
+        // Never during the launch itself, while the window is being built and shown.
+        EXPECT_FALSE(calls.contains("releaseOfflineEngine"));
+        QMainWindow *window = delegate->windowController() ? delegate->windowController()->window() : nullptr;
+        EXPECT_EQ(window != nullptr, !c.failWindow);
+        if (window)
+            window->installEventFilter(new PaintProbe(window, &calls));
+        EXPECT_TRUE(qvtest::waitUntil([&] { return calls.contains("releaseOfflineEngine"); },
+                                      AppDelegate::kOfflineEngineDelayMs * 5));
+        if (window) {
+            EXPECT_LT(calls.indexOf("paint"), calls.indexOf("releaseOfflineEngine"));
+        }
+        EXPECT_EQ(calls.contains("paint"), window != nullptr);
+        qvtest::spin(50);
+        EXPECT_EQ(calls.count("releaseOfflineEngine"), 1);
+    }
 }
 
 TEST_F(AppDelegateTest, ARegistrationFlagIsRefreshedOnlyWithAStoredToken) {

@@ -113,6 +113,7 @@ public:
         record("observeUpdateAvailable");
         updateAvailable = std::move(block);
     }
+    void releaseOfflineEngine() override { record("releaseOfflineEngine"); }
     void getCrossPromoConfig() override { record("getCrossPromoConfig"); }
     void checkForUpdates() override { record("checkForUpdates"); }
     void getUserProfile(ProfileFailure failure) override {

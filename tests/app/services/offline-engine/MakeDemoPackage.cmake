@@ -1,4 +1,4 @@
-# Makes a small English-German demo package the way scripts/run makes the full one.
+# Makes the English-German demo package the way scripts/run makes it.
 # cmake -DDEMO_TOOL=... -DPACKAGE_MAKER=... -DMODEL_MAKER=... -DDICTIONARY=... -DOUT=... -P MakeDemoPackage.cmake
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
@@ -10,7 +10,7 @@ function(run)
   endif()
 endfunction()
 
-run(${DEMO_TOOL} word-lists --dictionary ${DICTIONARY} --output ${OUT}/words --words 300)
+run(${DEMO_TOOL} word-lists --dictionary ${DICTIONARY} --output ${OUT}/words --words 3000)
 run(${PACKAGE_MAKER} package --language de --model wordtable --model-type bpe --vocab-size 30000
     --en-text ${OUT}/words/en.txt --xx-text ${OUT}/words/de.txt
     --xx-en-table ${OUT}/words/de-en.words --en-xx-table ${OUT}/words/en-de.words

@@ -175,6 +175,31 @@ TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
     EXPECT_EQ(answer->text, german4) << answer->error.localizedDescription().toStdString();
 }
 
+TEST_F(OfflineEngineTest, DemoTranslatesWordsWithUmlautsAndKeepsEveryScript) {
+    EXPECT_TRUE(runInstaller().contains("installed the English-German demo package"));
+    openStore();
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    struct Case {
+        const char *from, *to;
+        QString text, expected;
+    };
+    const QList<Case> cases = {
+        {"de_DE", "en_GB", QStringLiteral("Die Tür ist grün"), QStringLiteral("The door is green")},
+        {"de_DE", "en_GB", QStringLiteral("Das Mädchen 👋🏽"), QStringLiteral("The girl 👋🏽")},
+        {"de_DE", "en_GB", QStringLiteral("Tür Привет café"), QStringLiteral("door Привет café")},
+        {"de_DE", "en_GB", QStringLiteral("grün γάτα 世界。"), QStringLiteral("green γάτα 世界。")},
+        {"en_GB", "de_DE", QStringLiteral("The door 🎉 Καλημέρα"), QStringLiteral("Die Tür 🎉 Καλημέρα")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        bridge->setFromLanguage(lang(c.from), lang(c.to));
+        const QString translated = translate(c.text, c.from, c.to)->text;
+        EXPECT_EQ(translated, c.expected);
+        EXPECT_FALSE(translated.contains(QChar(0xFFFD)));
+        EXPECT_FALSE(translated.contains(QChar(0x2047)));
+    }
+}
+
 TEST_F(OfflineEngineTest, DemoInstallerJoinsTheCatalogueAndNeverReplacesARealPackage) {
     struct Case {
         const char *name;
