@@ -41,7 +41,9 @@ Colours coloursFor(bool dark) {
 } // namespace
 
 QVMAppearance::QVMAppearance(QObject *parent) : QObject(parent) {
-    connect(&QVMStyleService::shared(), &QVMStyleService::darkModeChanged, this, &QVMAppearance::apply);
+    QCoreApplication::instance()->installEventFilter(this);
+    connect(&QVMStyleService::shared(), &QVMStyleService::desktopColorSchemeChanged, this,
+            &QVMAppearance::apply);
 }
 
 void QVMAppearance::install() {
@@ -51,13 +53,44 @@ void QVMAppearance::install() {
     static QVMAppearance *installed = nullptr;
     if (!installed)
         installed = new QVMAppearance(app);
-    installed->apply(QVMStyleService::isDarkMode());
+    installed->apply();
 }
 
-void QVMAppearance::apply(bool dark) {
-    const QPalette wanted = palette(dark);
-    if (QApplication::palette() != wanted)
+// While the desktop states a scheme the application's palette is ours; when it
+// states none, the palette it had before (the desktop theme's) comes back.
+void QVMAppearance::apply() {
+    const QVMStyleService::ColorScheme scheme = QVMStyleService::shared().desktopColorScheme();
+    if (scheme == QVMStyleService::ColorScheme::NoPreference) {
+        if (m_owned) {
+            m_owned = false;
+            m_applying = true;
+            QApplication::setPalette(m_original);
+            m_applying = false;
+        }
+        return;
+    }
+    if (!m_owned) {
+        m_original = QApplication::palette();
+        m_owned = true;
+    }
+    const QPalette wanted = palette(scheme == QVMStyleService::ColorScheme::Dark);
+    if (QApplication::palette() != wanted) {
+        m_applying = true;
         QApplication::setPalette(wanted);
+        m_applying = false;
+    }
+}
+
+// The desktop theme set a palette of its own while ours was in place: that one is what
+// comes back when the desktop states no scheme, and ours stays while it states one.
+bool QVMAppearance::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange &&
+        m_owned && !m_applying) {
+        m_original = QApplication::palette();
+        m_owned = false;
+        apply();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QPalette QVMAppearance::palette(bool dark) {

@@ -3,8 +3,9 @@
 #include <QObject>
 #include <QPalette>
 
-// Puts the whole application on one live palette, light or dark as
-// QVMStyleService says, so menus, toolbars, buttons and text views all take
+// Puts the whole application on one live palette, light or dark as the
+// desktop's colour scheme says (when it states none, the desktop theme's own
+// palette stays), so menus, toolbars, buttons and text views all take
 // their colours from it (at start and whenever the appearance changes). Every
 // text colour of both palettes keeps a contrast of at least 4.5:1 to the
 // background it is drawn on. Main thread.
@@ -17,7 +18,14 @@ public:
     static void install();
     static QPalette palette(bool dark);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     explicit QVMAppearance(QObject *parent);
-    void apply(bool dark);
+    void apply();
+
+    QPalette m_original;
+    bool m_owned = false;
+    bool m_applying = false;
 };
