@@ -2,15 +2,15 @@
 // appearance (switched live, as the desktop would), and saves each as a PNG:
 //   ui_main_window_sample <output folder>
 #include "core/QVStoreConfiguration.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/DJLocalizationSystem.h"
-#include "core/startup/QVStoreMigration.h"
+#include "startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
 #include "ui/PaddingTextView.h"
 #include "ui/QVGeneralWindowController.h"
 #include "ui/QVMGeneralViewController.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QDir>
