@@ -7,6 +7,9 @@
 #include "platform/Format.h"
 #include "platform/StableHash.h"
 
+#include <algorithm>
+#include <iterator>
+
 QVariantMap DevLogger::reportInfo(const QVariantMap &info, const QString &message) {
     QVariantMap out = info;
     // Skip this helper and the public method that called it.
@@ -20,7 +23,19 @@ void DevLogger::logException(const std::exception &, const QString &message) {
                                                    reportInfo({}, message));
 }
 
+bool DevLogger::isExpectedCondition(const platform::Error &error) {
+    // Cancelled, timed out, host not found, cannot connect, connection lost, not connected.
+    static const qint64 codes[] = {-999, -1001, -1003, -1004, -1005, -1009};
+    return error && error.domain() == QLatin1String(kURLErrorDomain) &&
+           std::find(std::begin(codes), std::end(codes), error.code()) != std::end(codes);
+}
+
 void DevLogger::logError(const platform::Error &error, const QString &message) {
+    if (isExpectedCondition(error)) {
+        DevLog(QString::fromLatin1(kExpectedLineFormat), message, error.localizedDescription(),
+               error.domain(), QString::number(error.code()));
+        return;
+    }
     const QVariantMap info = reportInfo(error.userInfo(), message);
     DevLog(QString::fromLatin1(kErrorLineFormat), info, message);
     // An empty domain counts as none: a record needs a domain to be told apart.

@@ -20,11 +20,17 @@ public:
     static constexpr const char *kNonFatalDomainFormat = "NonFatal %@";
     static constexpr const char *kErrorLineFormat = "ERROR: %@ \r message: %@";
     static constexpr const char *kNonFatalLineFormat = "NonFatal: %@ \r payload: %@";
+    // Expected conditions get this one line and no record: "<message>: <description> (<domain> <code>)".
+    static constexpr const char *kExpectedLineFormat = "[expected] %@: %@ (%@ %@)";
+    static constexpr const char *kURLErrorDomain = "NSURLErrorDomain";
 
     // Domain "NSException", code 667; writes no log line.
     static void logException(const std::exception &exception, const QString &message);
-    // A null error still gives a record ("DevLoggerError <message>", code 0).
+    // A null error still gives a record ("DevLoggerError <message>", code 0). An
+    // expected condition (no network, no backend, a cancel) is one plain line instead.
     static void logError(const platform::Error &error, const QString &message);
+    // The network is down or absent, the backend unreachable or not configured, or the request cancelled.
+    static bool isExpectedCondition(const platform::Error &error);
     static void logNonFatal(const QString &name, const QVariantMap &userInfo);
 
     DevLogger() = delete;

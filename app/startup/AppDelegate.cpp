@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
@@ -191,9 +192,12 @@ void AppDelegate::loadMainWindow() {
         return;
     window->setWindowTitle(
         platform::format(QString::fromLatin1(kWindowTitleFormat), QVMUtils::getAppVersionFromBundle()));
-    window->menuBar()
-        ->addMenu(QString::fromLatin1(kApplicationMenuTitle))
-        ->addAction(m_checkForUpdatesMenuItem);
+    // Into the window's own application menu, above Quit, when it has one.
+    QMenu *menu = window->menuBar()->findChild<QMenu *>(QString::fromLatin1(kApplicationMenuName));
+    if (!menu)
+        menu = window->menuBar()->addMenu(QString::fromLatin1(kApplicationMenuTitle));
+    QAction *quit = menu->findChild<QAction *>(QString::fromLatin1(kQuitActionName));
+    menu->insertAction(quit && menu->actions().contains(quit) ? quit : nullptr, m_checkForUpdatesMenuItem);
     if (auto *controller = qobject_cast<QVGeneralWindowController *>(
             window->property(QVGeneralWindowController::kWindowControllerProperty).value<QObject *>()))
         controller->addFileMenu();
@@ -274,8 +278,11 @@ void AppDelegate::attachToApplication(QGuiApplication *application) {
     connect(application, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
 }
 
+// Asked for by the user, so a copy without a feed says it cannot check.
 void AppDelegate::checkForUpdates() {
-    m_dependencies->checkForUpdates();
+    if (!m_dependencies->checkForUpdates())
+        m_dependencies->showNotice(QString::fromLatin1(kCheckForUpdatesTitle),
+                                   QString::fromLatin1(kNoFeedText), QUrl());
 }
 
 void AppDelegate::observeRatingPrompt() {

@@ -14,6 +14,8 @@
 #include <merovantia/MFDataManager.h>
 #include <merovantia/Merovantia.h>
 
+#include "platform/BackendConfig.h"
+#include "platform/BackendNetworkAccess.h"
 #include "platform/Bundle.h"
 #include "platform/CrashReporter.h"
 #include "platform/MainQueue.h"
@@ -227,6 +229,11 @@ void QVConfigurationPipeline::handleURLopening() {
         DevLog(str(kNotYetSyncedLog));
         if (m_recheckPending)
             return;
+        // Without a backend the settings never sync: asking again only wakes the program.
+        if (platform::BackendNetworkAccess::isReservedHost(platform::BackendConfig::apiHost())) {
+            DevLog(str(kNoBackendNoRecheckLog));
+            return;
+        }
         if (m_rechecks >= kMaxRechecks) {
             DevLog(str(kRecheckGivenUpLog), qint64(m_rechecks));
             return;

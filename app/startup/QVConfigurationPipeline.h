@@ -40,6 +40,8 @@ public:
     static constexpr const char *kNotYetSyncedLog = "[remote] interrupted - merovantia not yet synced";
     static constexpr const char *kDisabledLog = "[remote] interrupted - disabled by merovantia";
     static constexpr const char *kOpenedPreviouslyLog = "[remote] interrupted - page was opened previously";
+    static constexpr const char *kNoBackendNoRecheckLog =
+        "[configuration] no backend configured: the install page is not asked for again";
     static constexpr const char *kRecheckGivenUpLog =
         "[remote] thank-you page re-check stopped after %ld tries";
     static constexpr const char *kOpenFailedLog = "[remote] thank-you page could not be opened";

@@ -44,9 +44,6 @@ struct QVMInterfaceHooks {
     std::function<void(const QString &text)> showAgentForText;
 
     // Documents, pictures and panels of the main view.
-    std::function<void(QVMGeneralViewController *view)> collapseOriginalPanel;
-    std::function<void(QVMGeneralViewController *view)> collapseTranslatePanel;
-    std::function<void(QVMGeneralViewController *view, int segment)> segmentSwitch;
     std::function<void(QVMGeneralViewController *view, int segment)> segmentZoom;
     std::function<void(QVMGeneralViewController *view)> onOpenFile;
     std::function<void(QVMGeneralViewController *view)> onOpenPhoto;

@@ -82,11 +82,17 @@ bool QVMStyleService::computeDarkMode() const {
 }
 
 void QVMStyleService::setDesktopColorScheme(ColorScheme scheme) {
-    m_scheme = int(scheme);
-    if (platform::isMainThread())
+    const bool changed = m_scheme.exchange(int(scheme)) != int(scheme);
+    const auto announce = [this, changed] {
+        // Whoever sets the application's palette from the scheme goes first, so the answer below is its.
+        if (changed)
+            emit desktopColorSchemeChanged();
         announceIfChanged();
+    };
+    if (platform::isMainThread())
+        announce();
     else
-        platform::dispatchAsyncMain([this] { announceIfChanged(); });
+        platform::dispatchAsyncMain(announce);
 }
 
 QDBusMessage QVMStyleService::colorSchemeReadCall() {

@@ -40,6 +40,8 @@ public:
 
 signals:
     void darkModeChanged(bool dark);
+    // The desktop's stated scheme changed (main thread), whether or not the answer did.
+    void desktopColorSchemeChanged();
 
 public slots:
     // The portal's "SettingChanged" (namespace, key, value); the bus only calls public slots.

@@ -12,7 +12,9 @@
 #include "core/models/QVBaseTranslateModel.h"
 
 #include "platform/BackendConfig.h"
+#include "platform/Format.h"
 #include "platform/MainQueue.h"
+#include "platform/SystemLog.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -249,25 +251,30 @@ MFURLSessionTaskPtr QVRequestManager::translateText(const QString &text, const Q
 
 MFURLSessionTaskPtr QVRequestManager::getLanguagesSucces(ListSuccess success, ErrorBlock failure) {
     const QString request = QStringLiteral("getLanguages");
-    return GET(request, QVariant(),
-               resultHandler(
-                   request,
-                   [request, success, failure](const QVariant &result) {
-                       if (result.typeId() != QMetaType::QVariantList) {
-                           if (failure)
-                               failure(badReplyError(request));
-                           return;
-                       }
-                       DevLog(QStringLiteral("getLanguages: %ld languages"), qint64(result.toList().size()));
-                       if (success)
-                           success(result.toList());
-                   },
-                   failure),
-               [failure](const MFURLSessionTaskPtr &, const platform::Error &error) {
-                   DevLogger::logError(error, QStringLiteral("getLanguagesSucces:failure:"));
-                   if (failure)
-                       failure(error);
-               });
+    const MFHTTPSessionManager::Success handler = resultHandler(
+        request,
+        [request, success, failure](const QVariant &result) {
+            if (result.typeId() != QMetaType::QVariantList) {
+                if (failure)
+                    failure(badReplyError(request));
+                return;
+            }
+            if (success)
+                success(result.toList());
+        },
+        failure);
+    // The catalogue is public data, not the user's: the whole reply goes to the system log first.
+    return GET(
+        request, QVariant(),
+        [handler](const MFURLSessionTaskPtr &task, const QVariant &reply) {
+            platform::SystemLog::write(platform::format(QStringLiteral("%@"), reply));
+            handler(task, reply);
+        },
+        [failure](const MFURLSessionTaskPtr &, const platform::Error &error) {
+            DevLogger::logError(error, QStringLiteral("getLanguagesSucces:failure:"));
+            if (failure)
+                failure(error);
+        });
 }
 
 namespace {

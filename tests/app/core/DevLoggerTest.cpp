@@ -160,3 +160,33 @@ TEST_F(DevLoggerTest, CallableFromWorkerThreads) {
     }
     EXPECT_EQ(reporter->records.size(), 100);
 }
+
+// No network, no backend, a cancel: one plain line; a fault in the same domain is still a record.
+TEST_F(DevLoggerTest, ExpectedConditionsAreOnePlainLineAndNeverARecord) {
+    const QString url = QStringLiteral("NSURLErrorDomain");
+    struct Case {
+        Error error;
+        bool expected;
+    } cases[] = {
+        {Error(url, -1003, QStringLiteral("A server with the specified hostname could not be found.")), true},
+        {Error(url, -1009), true},
+        {Error(url, -1004), true},
+        {Error(url, -1001), true},
+        {Error(url, -999), true},
+        {Error(url, -1005), true},
+        {Error(url, -1011), false}, // a bad reply from a backend that answered
+        {Error(url, -1202), false},
+        {Error(kDomain, -1003), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.error.code());
+        reporter->records.clear();
+        systemLines.clear();
+        DevLogger::logError(c.error, QStringLiteral("getRemoteSettings"));
+        EXPECT_EQ(DevLogger::isExpectedCondition(c.error), c.expected);
+        EXPECT_EQ(reporter->records.size(), c.expected ? 0 : 1);
+        ASSERT_EQ(systemLines.size(), 1);
+        EXPECT_EQ(systemLines.first().startsWith(QStringLiteral("[expected] getRemoteSettings: ")), c.expected);
+        EXPECT_EQ(systemLines.first().contains(QLatin1Char('\n')), !c.expected) << "a plain line has no stack";
+    }
+}

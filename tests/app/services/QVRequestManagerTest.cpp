@@ -7,6 +7,7 @@
 
 #include "core/models/QVBaseTranslateModel.h"
 #include "core/settings/QVSettingsService.h"
+#include "platform/SystemLog.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -654,4 +655,23 @@ TEST_F(QVRequestManagerTest, PictureAddressesFollowTheApiHost) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(qvUrlForPatch(name), backend.url(path));
     }
+}
+
+// The catalogue holds no user text, so its whole reply is written to the system log before it is used.
+TEST_F(QVRequestManagerTest, TheLanguageListReplyIsWrittenToTheSystemLogFirst) {
+    QStringList systemLines;
+    platform::SystemLog::setSink([&](const QString &line) { systemLines << line; });
+    backend.route("GET", api("getLanguages"),
+                  FakeReply::json(parse(R"({"result":[{"localeIdentifier":"sv_SE","languageName":"Svenska"}]})")));
+    Calls<QVariantList> success;
+    ErrorCalls failure;
+    manager().getLanguagesSucces(success.block(), failure.block());
+    ASSERT_TRUE(settle(success));
+    platform::SystemLog::setSink({});
+    EXPECT_EQ(failure.count, 0);
+    // One line is the reply itself, "result" and all.
+    const QStringList replies = systemLines.filter(QStringLiteral("Svenska"));
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_TRUE(replies.first().contains(QStringLiteral("result")));
+    EXPECT_TRUE(replies.first().contains(QStringLiteral("sv_SE")));
 }

@@ -115,7 +115,10 @@ public:
     }
     void releaseOfflineEngine() override { record("releaseOfflineEngine"); }
     void getCrossPromoConfig() override { record("getCrossPromoConfig"); }
-    void checkForUpdates() override { record("checkForUpdates"); }
+    bool checkForUpdates() override {
+        record("checkForUpdates");
+        return hasUpdateFeed;
+    }
     void getUserProfile(ProfileFailure failure) override {
         record("getUserProfile");
         profileFailure = std::move(failure);
@@ -140,6 +143,7 @@ public:
     QStringList *calls;
     std::function<QVStoreOpening()> opening;
     bool failWindow = false;
+    bool hasUpdateFeed = true;
     bool token = false;
     int windows = 0;
     std::shared_ptr<RecordingPrompt> prompt = std::make_shared<RecordingPrompt>();
