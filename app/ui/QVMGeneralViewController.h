@@ -170,6 +170,8 @@ public:
     void segmentSwitch(int segment);
     void segmentZoom(int segment);
     void showAgent();
+    // Shows, raises and activates the main window (the popover's main-window button).
+    void activateGeneralWindows();
     void onClear();
 
     // Notification names, user-default keys and analytics names.

@@ -19,6 +19,7 @@
 #include "platform/UserDefaults.h"
 #include "services/QVAuthRequestManager.h"
 #include "services/QVAuthService.h"
+#include "panes/popover/QVMTrayPopoverInstaller.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "ui/QVGeneralWindowController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -53,6 +54,7 @@ void logIfFailed(const platform::Error &error, const char *message) {
 
 void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
+    installTrayPopover();
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {
