@@ -20,6 +20,7 @@
 #include "services/QVAuthRequestManager.h"
 #include "services/QVAuthService.h"
 #include "panes/popover/QVMTrayPopoverInstaller.h"
+#include "panes/shortcuts/QVMShortcutsInstaller.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "ui/QVGeneralWindowController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -55,6 +56,9 @@ void logIfFailed(const platform::Error &error, const char *message) {
 void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
     installTrayPopover();
+    const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
+    QVLaunchHooks::shared().addService = steps.addService;
+    QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {

@@ -4,6 +4,7 @@
 #include "QVMPopoverIcons.h"
 #include "QVMStatusItem.h"
 
+#include "panes/shortcuts/QVMKeyboardShortcutsService.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
@@ -38,6 +39,7 @@ void lozyMenuBarItem(QVMGeneralViewController *view) {
         return;
     popover->setDelegate(view);
     currentMainView() = view;
+    QVMKeyboardShortcutsService::sharedInstance().setStatusItemController(popover);
     QVMStatusItem &item = QVMStatusItem::sharedInstance();
     item.presentStatusItemWithImage(statusBarImage(), popover);
     item.setDropHandler([](const QStringList &paths) {
@@ -90,12 +92,6 @@ void installTrayPopover() {
     hooks.setStatusItemVisible = [](bool visible) {
         QVMStatusItem::sharedInstance().setStatusItemVisible(visible);
     };
-    if (!hooks.showAgentForText)
-        hooks.showAgentForText = [](const QString &text) {
-            QVMStatusItem::sharedInstance().showStatusItemWindow();
-            if (QVMGenaralPopoverViewController *shown = presentedPopover())
-                shown->translateWithText(text);
-        };
     static bool menuConnected = false;
     if (!std::exchange(menuConnected, true))
         connectMenu();
