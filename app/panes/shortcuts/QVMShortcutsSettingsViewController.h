@@ -21,6 +21,7 @@ public:
     QCheckBox *hardcodedEnabledBox() const { return m_hardcodedEnabled; }
     QLabel *statusLabel() const { return m_status; }
     QLabel *commandsLabel() const { return m_commands; }
+    QLabel *boundLabel() const { return m_bound; }
     QPushButton *copyButton() const { return m_copy; }
     // The commands a desktop binds, one a line.
     static QString commandsText();

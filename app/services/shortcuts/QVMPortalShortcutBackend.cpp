@@ -100,11 +100,11 @@ void QVMPortalShortcutBackend::registerTypes() {
 QVMPortalShortcutBackend::QVMPortalShortcutBackend(QDBusConnection connection, QObject *parent)
     : QVMGlobalShortcutBackend(parent), m_connection(std::move(connection)) {
     registerTypes();
-    m_connection.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                         QString::fromLatin1(kInterface), QStringLiteral("Activated"), this,
-                         SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    m_connection.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                         QString::fromLatin1(kInterface), QStringLiteral("ShortcutsChanged"), this,
+    // Any sender: the session handle in each signal says whether it is ours.
+    m_connection.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+                         QStringLiteral("Activated"), this, SLOT(onActivated(QDBusMessage)));
+    m_connection.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+                         QStringLiteral("ShortcutsChanged"), this,
                          SLOT(onShortcutsChanged(QDBusObjectPath, QDBusArgument)));
 }
 
@@ -247,10 +247,12 @@ void QVMPortalShortcutBackend::takeShortcutList(const QList<QVMPortalShortcut> &
     setBoundTriggers(bound);
 }
 
-void QVMPortalShortcutBackend::onActivated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                           const QVariantMap &) {
-    if (session.path() == m_session)
-        emit activated(id);
+void QVMPortalShortcutBackend::onActivated(const QDBusMessage &message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    if (objectPathText(arguments.at(0)) == m_session && !m_session.isEmpty())
+        emit activated(arguments.at(1).toString());
 }
 
 void QVMPortalShortcutBackend::onShortcutsChanged(const QDBusObjectPath &session,

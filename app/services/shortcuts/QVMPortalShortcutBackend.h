@@ -4,6 +4,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QVariantMap>
 
@@ -51,9 +52,9 @@ public:
     static constexpr const char *kRequestInterface = "org.freedesktop.portal.Request";
     static constexpr int kProbeTimeoutMs = 250;
 
-private Q_SLOTS:
-    void onActivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                     const QVariantMap &options);
+public Q_SLOTS:
+    // The portal's signals; the bus calls only public slots.
+    void onActivated(const QDBusMessage &message);
     void onShortcutsChanged(const QDBusObjectPath &session, const QDBusArgument &shortcuts);
 
 private:
