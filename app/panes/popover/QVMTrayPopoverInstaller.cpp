@@ -1,6 +1,7 @@
 #include "QVMTrayPopoverInstaller.h"
 
 #include "QVMGenaralPopoverViewController.h"
+#include "QVMLanguagesPopoverViewController.h"
 #include "QVMPopoverIcons.h"
 #include "QVMStatusItem.h"
 
@@ -83,6 +84,9 @@ void installTrayPopover() {
     const QString popover = QStringLiteral("QVMGenaralPopoverViewController");
     if (!factory.hasController(popover, popover))
         factory.registerNib<QVMGenaralPopoverViewController>(popover);
+    const QString list = QStringLiteral("QVMLanguagesPopoverViewController");
+    if (!factory.hasController(list, list))
+        factory.registerNib<QVMLanguagesPopoverViewController>(list);
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
     hooks.lozyMenuBarItem = lozyMenuBarItem;
     hooks.showAgent = [](QVMGeneralViewController *) {
