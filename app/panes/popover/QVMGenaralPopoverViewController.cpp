@@ -380,7 +380,9 @@ void QVMGenaralPopoverViewController::updatePanelHeight(TextViewWithPlaceHolder 
         document->isEmpty() || !document->documentLayout()
             ? 0.0f
             : float(document->documentLayout()->documentSize().height() - 2 * document->documentMargin());
-    view->setFixedHeight(panelHeightForTextHeight(height));
+    // The rule is for the text; the view adds its page margins and frame around it.
+    const int chrome = int(2 * document->documentMargin()) + 2 * view->frameWidth();
+    view->setFixedHeight(panelHeightForTextHeight(height) + chrome);
 }
 
 void QVMGenaralPopoverViewController::updateUIOriginalTextView() {

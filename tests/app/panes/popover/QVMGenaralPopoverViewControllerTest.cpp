@@ -167,10 +167,12 @@ TEST_F(PopoverTest, PanelHeightFollowsTheTextBetweenItsLimits) {
         EXPECT_EQ(QVMGenaralPopoverViewController::panelHeightForTextHeight(c.text), c.panel);
     }
     openPopover();
-    popover->originalTextView()->setPlainText(QString(10000, QLatin1Char('w')));
-    EXPECT_EQ(popover->originalTextView()->height(), 300);
-    popover->originalTextView()->clear();
-    EXPECT_EQ(popover->originalTextView()->height(), 30);
+    TextViewWithPlaceHolder *source = popover->originalTextView();
+    const int chrome = int(2 * source->document()->documentMargin()) + 2 * source->frameWidth();
+    source->setPlainText(QString(10000, QLatin1Char('w')));
+    EXPECT_EQ(source->height(), 300 + chrome);
+    source->clear();
+    EXPECT_EQ(source->height(), 30 + chrome);
 }
 
 TEST_F(PopoverTest, PinTwiceTogglesImageWindowAndEvents) {
