@@ -11,6 +11,7 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVBaseTranslateModel.h"
 #include "core/settings/QVSettingsService.h"
+#include "panes/shortcuts/QVMKeyboardShortcutsService.h"
 #include "platform/store/Store.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/PaddingTextView.h"
@@ -310,6 +311,11 @@ void QVMGenaralPopoverViewController::viewDidAppear() {
                {{QLatin1String(kPanelLanguageFrom), record.languageFrom().localeIdentifier()},
                 {QLatin1String(kPanelLanguageTo), record.languageTo().localeIdentifier()}});
     m_originalTextView->setFocus(Qt::PopupFocusReason);
+    // Highlighted text of another program cannot be read there: say so on the first showing.
+    static bool hintShown = false;
+    if (QVMKeyboardShortcutsService::isWaylandSession() && !std::exchange(hintShown, true) &&
+        m_originalTextView->toPlainText().isEmpty())
+        showMessage(tr(QVMKeyboardShortcutsService::kWaylandHint));
     updatePanelHeight(m_originalTextView);
     updatePanelHeight(m_translateTextView);
 }

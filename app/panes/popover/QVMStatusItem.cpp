@@ -26,6 +26,7 @@ void QVMStatusItem::reset() {
     m_configuration = {};
     m_dropHandler = {};
     m_iconWanted = true;
+    keepRunningInTray();
 }
 
 void QVMStatusItem::ensureWindow() {
@@ -78,6 +79,13 @@ void QVMStatusItem::ensureTrayIcon(const QImage &image) {
             showStatusItemWindow();
     });
     m_trayIcon->setVisible(m_iconWanted);
+    keepRunningInTray();
+}
+
+// With a tray icon the program stays there when its main window closes; without one, closing quits.
+void QVMStatusItem::keepRunningInTray() {
+    if (qApp)
+        QApplication::setQuitOnLastWindowClosed(!isStatusItemVisible());
 }
 
 void QVMStatusItem::presentStatusItemWithImage(const QImage &image, QVMBaseVC *contentViewController) {
@@ -102,6 +110,7 @@ void QVMStatusItem::setStatusItemVisible(bool visible) {
     m_iconWanted = visible;
     if (m_trayIcon)
         m_trayIcon->setVisible(visible);
+    keepRunningInTray();
 }
 
 void QVMStatusItem::updateContentViewController(QVMBaseVC *contentViewController) {

@@ -86,6 +86,7 @@ private:
     void ensureTrayIcon(const QImage &image);
     void placeWindow();
     void windowResignedKey();
+    void keepRunningInTray();
 
     QPointer<QSystemTrayIcon> m_trayIcon;
     QPointer<QMenu> m_menu;

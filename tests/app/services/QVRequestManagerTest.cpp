@@ -8,6 +8,7 @@
 #include "core/models/QVBaseTranslateModel.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 using qvtest::FakeReply;
@@ -568,5 +569,37 @@ TEST_F(QVRequestManagerTest, PictureAddressesFollowTheApiHost) {
     for (const auto &[name, path] : cases) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(qvUrlForPatch(name), backend.url(path));
+    }
+}
+
+TEST_F(QVRequestManagerTest, LanguageDetectionFailsOnANullResultAndPassesAnyOther) {
+    const struct {
+        const char *reply;
+        qint64 code; // 0: success
+        QVariant result;
+    } cases[] = {
+        {R"({"result":null})", QVRequestManager::kDetectionFailedCode, {}},
+        {R"({"status":"ok"})", QVRequestManager::kBadReplyCode, {}},
+        {R"({"result":"de"})", 0, QStringLiteral("de")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reply);
+        backend.route("POST", api("translateTextByLocale"), FakeReply::json(parse(c.reply)));
+        Calls<QVariant> success;
+        ErrorCalls failure;
+        manager().detectLanguageForSentences({QStringLiteral("Guten Tag")}, {QStringLiteral("de_DE")},
+                                             success.block(), failure.block());
+        ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+        const QJsonObject body = backend.lastRequest().jsonObject();
+        EXPECT_EQ(body.value("sentences").toArray().first().toString(), QStringLiteral("Guten Tag"));
+        EXPECT_EQ(body.value("locale").toArray().first().toString(), QStringLiteral("de_DE"));
+        if (c.code) {
+            ASSERT_EQ(failure.count, 1);
+            EXPECT_EQ(failure.arg<0>().domain(), QStringLiteral("com.translator"));
+            EXPECT_EQ(failure.arg<0>().code(), c.code);
+        } else {
+            ASSERT_EQ(success.count, 1);
+            EXPECT_EQ(success.arg<0>(), c.result);
+        }
     }
 }
