@@ -7,7 +7,7 @@
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVBaseTranslateModel.h"
 #include "core/settings/QVSettingsService.h"
@@ -22,7 +22,7 @@
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 #include "ui/QVMRemoteImage.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
 #include <QAbstractTextDocumentLayout>

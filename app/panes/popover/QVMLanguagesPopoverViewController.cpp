@@ -3,7 +3,7 @@
 #include "QVMGenaralPopoverViewController.h"
 #include "QVMStatusItem.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/languages/QVMLanguagesListModel.h"
@@ -11,7 +11,7 @@
 #include "ui/QVMColor.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVTextField.h"
 
 #include <QFrame>

@@ -4,7 +4,7 @@
 #include "panes/popover/QVMStatusItem.h"
 
 #include "core/DevLog.h"
-#include "core/push/QVDesktopNotifier.h"
+#include "services/push/QVDesktopNotifier.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/UserDefaults.h"
 #include "services/network/QVRequestManager.h"

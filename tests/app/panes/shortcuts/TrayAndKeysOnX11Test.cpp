@@ -6,7 +6,7 @@
 #include "support/ScopedBackendHosts.h"
 #include "support/XvfbSession.h"
 #include "ui/QVMColor.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

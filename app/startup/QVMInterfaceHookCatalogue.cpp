@@ -1,0 +1,26 @@
+#include "startup/QVMInterfaceHookCatalogue.h"
+
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "panes/messages/QVMServerMessages.h"
+#include "panes/popover/QVMTrayPopoverInstaller.h"
+#include "panes/shortcuts/QVMShortcutsInstaller.h"
+#include "startup/QVLaunchHooks.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+
+namespace QVMInterfaceHookCatalogue {
+
+void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
+    // Each pane adds one call here: its factory entries, then its hooks.
+    (void)hooks;
+    installLanguagesPane(factory);
+    installHistoryPane(factory);
+    installServerMessages();
+    installTrayPopover();
+    const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
+    QVLaunchHooks::shared().addService = steps.addService;
+    QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
+}
+
+} // namespace QVMInterfaceHookCatalogue
