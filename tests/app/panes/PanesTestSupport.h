@@ -2,6 +2,9 @@
 
 #include "app/services/OnlineServiceTest.h"
 #include "app/ui/GeneralViewTestSupport.h"
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "ui/QVMInterfaceFactory.h"
 
 #include "core/history/QVDataManager.h"
 #include "platform/NotificationCenter.h"
@@ -32,6 +35,9 @@ template <typename Base> class PanesFixture : public uitest::GeneralViewFixture<
 protected:
     void SetUp() override {
         uitest::GeneralViewFixture<Base>::SetUp();
+        // The start-up catalogue installs these in the program; the tests link only the panes.
+        installLanguagesPane(QVMInterfaceFactory::shared());
+        installHistoryPane(QVMInterfaceFactory::shared());
         this->addLanguage("es_ES", "Espa\u00f1ol", "es", {});
         this->addLanguage("ga_IE", "Gaeilge (\u00c9ire)", "ga", {});
         this->addLanguage("xx_PC", "Percent (50%)", "xx", {});
