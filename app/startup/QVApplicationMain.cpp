@@ -15,9 +15,14 @@
 #include "platform/BackendConfig.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
+#include "services/shortcuts/QVMServicesCommandLine.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <cstdlib>
 #include <exception>
@@ -67,6 +72,27 @@ int run(int argc, char **argv) {
     MFDataManager::setFailureReporter(
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
+    // A text or an action for the program: a running one gets it instead of being raised.
+    const QVMServicesCommandLine::Action action = QVMServicesCommandLine::parse(
+        QCoreApplication::arguments(), [] { return QTextStream(stdin).readAll(); });
+    if (!action.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(action.error));
+        return kCommandLineErrorExitCode;
+    }
+    if (action.isSet()) {
+        QString refusal;
+        switch (QVMServicesCommandLine::forward(action, QDBusConnection::sessionBus(),
+                                                QVSingleInstance::serviceName(), &refusal)) {
+        case QVMServicesCommandLine::Forward::Delivered:
+            return 0;
+        case QVMServicesCommandLine::Forward::Refused:
+            std::fprintf(stderr, "%s\n", qPrintable(refusal));
+            return kCommandLineErrorExitCode;
+        case QVMServicesCommandLine::Forward::NoInstance:
+            break;
+        }
+    }
+
     std::unique_ptr<AppDelegate> delegate;
     // Before the store is opened: a second launch must not touch it.
     QVSingleInstance instance(QDBusConnection::sessionBus(), QVSingleInstance::serviceName());
@@ -85,6 +111,8 @@ int run(int argc, char **argv) {
     delegate->attachToApplication(&app);
     if (!delegate->applicationDidFinishLaunching())
         return AppDelegate::kStoreRefusedExitCode;
+    if (action.isSet())
+        QTimer::singleShot(0, &app, [action] { QVMServicesCommandLine::perform(action); });
     const int code = app.exec();
     delegate.reset();
     return code;

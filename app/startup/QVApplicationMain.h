@@ -10,6 +10,9 @@ void installCrashReporting();
 
 // Runs the application; returns the process's exit code: 0 also when another
 // running launch was asked to show its window instead.
+// The exit code of a command line whose text or action cannot be run.
+constexpr int kCommandLineErrorExitCode = 2;
+
 int run(int argc, char **argv);
 
 } // namespace QVApplicationMain

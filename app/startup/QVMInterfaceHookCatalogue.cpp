@@ -6,6 +6,9 @@
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "panes/web/QVMWebPageController.h"
 #include "ui/QVMGeneralViewController.h"
+#include "panes/popover/QVMTrayPopoverInstaller.h"
+#include "panes/shortcuts/QVMShortcutsInstaller.h"
+#include "startup/QVLaunchHooks.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -13,13 +16,17 @@ namespace QVMInterfaceHookCatalogue {
 
 void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     // Each pane adds one call here: its factory entries, then its hooks.
+    (void)hooks;
     installLanguagesPane(factory);
     installHistoryPane(factory);
     installServerMessages();
     installPhotoPane();
     installWebPane();
     QVMGeneralViewController::installDocumentHooks();
-    (void)hooks;
+    installTrayPopover();
+    const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
+    QVLaunchHooks::shared().addService = steps.addService;
+    QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
 }
 
 } // namespace QVMInterfaceHookCatalogue

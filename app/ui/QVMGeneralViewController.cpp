@@ -606,6 +606,18 @@ void QVMGeneralViewController::showAgent() {
     QVMInterfaceHooks::call(QVMInterfaceHooks::shared().showAgent, "showAgent", this);
 }
 
+void QVMGeneralViewController::activateGeneralWindows() {
+    if (!isViewLoaded())
+        return;
+    QWidget *window = view()->window();
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void QVMGeneralViewController::onClear() {
     trackEvent(QStringLiteral("Clear Cell (Translate from)"));
     clear();

@@ -181,6 +181,8 @@ public:
     QVMControlAvailability *availability() const { return m_availability; }
     void segmentZoom(int segment);
     void showAgent();
+    // Shows, raises and activates the main window (the popover's main-window button).
+    void activateGeneralWindows();
     void onClear();
 
     // Documents and pictures (QVMGeneralViewControllerDocuments.cpp). Open

@@ -2,6 +2,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -42,6 +43,11 @@ struct QVMInterfaceHooks {
     std::function<void(QVMGeneralViewController *view)> lozyMenuBarItem;
     std::function<void(QVMGeneralViewController *view)> showAgent;
     std::function<void(const QString &text)> showAgentForText;
+    // Files dropped on the status window, translated in the main window.
+    std::function<void(QVMGeneralViewController *view, const QStringList &paths)> openStatusItemDroppedFiles;
+    // The tray icon of the general settings' menu-bar switch.
+    std::function<bool()> isStatusItemVisible;
+    std::function<void(bool visible)> setStatusItemVisible;
 
     // Documents, pictures and panels of the main view.
     std::function<void(QVMGeneralViewController *view, int segment)> segmentZoom;

@@ -398,6 +398,30 @@ MFURLSessionTaskPtr QVRequestManager::sendUnknownWords(const QVariantList &words
         failureHandler(failure));
 }
 
+MFURLSessionTaskPtr QVRequestManager::detectLanguageForSentences(const QStringList &sentences,
+                                                               const QStringList &locales,
+                                                               ResultSuccess success, ErrorBlock failure) {
+    const QString request = QStringLiteral("translateTextByLocale");
+    const QVariantMap parameters{{QStringLiteral("sentences"), sentences},
+                                 {QStringLiteral("locale"), locales}};
+    return POST(request, parameters,
+                resultHandler(
+                    request,
+                    [success = std::move(success), failure](const QVariant &result) {
+                        if (result.isNull()) {
+                            if (failure)
+                                failure(platform::Error(QString::fromLatin1(kErrorDomain), kDetectionFailedCode,
+                                                        QString::fromUtf8(kDetectionFailed)));
+                            return;
+                        }
+                        DevLog(QStringLiteral("__RESULT__%@"), result.toString());
+                        if (success)
+                            success(result);
+                    },
+                    failure),
+                failureHandler(failure));
+}
+
 MFURLSessionTaskPtr QVRequestManager::translateWebPageWithUrlString(const QString &urlString,
                                                                     const QString &languageFrom,
                                                                     const QString &languageTo,

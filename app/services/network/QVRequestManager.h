@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 #include <QUrl>
+#include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -45,6 +46,7 @@ public:
     using DataSuccess = std::function<void(const QByteArray &data)>;
     using StringSuccess = std::function<void(const QString &value)>;
     using BoolSuccess = std::function<void(bool done)>;
+    using ResultSuccess = std::function<void(const QVariant &result)>;
     using LexicalSuccess = std::function<void(const QVLexicalMeaning &meaning)>;
     using PictureSuccess = std::function<void(const QString &pictureURL, const QString &sourceText,
                                               const QString &translatedText)>;
@@ -111,6 +113,12 @@ public:
                                                       ErrorBlock failure);
     // POST "sendUnknownWords" {"data": words}: any successful reply gives true.
     MFURLSessionTaskPtr sendUnknownWords(const QVariantList &words, BoolSuccess success, ErrorBlock failure);
+    // POST "translateTextByLocale" ("sentences", "locale"): the backend's "result" as it
+    // came. A JSON-null "result" fails with "com.translator" 414.
+    MFURLSessionTaskPtr detectLanguageForSentences(const QStringList &sentences, const QStringList &locales,
+                                                   ResultSuccess success, ErrorBlock failure);
+    static constexpr qint64 kDetectionFailedCode = 414;
+    static constexpr const char *kDetectionFailed = "Ошибка при определении текста языка";
     // POST "/translateWebpageAPI/" ("url", "from", "to"): the translated page's address.
     MFURLSessionTaskPtr translateWebPageWithUrlString(const QString &urlString, const QString &languageFrom,
                                                       const QString &languageTo, StringSuccess success,

@@ -2,6 +2,9 @@
 
 #include "app/services/OnlineServiceTest.h"
 #include "app/ui/GeneralViewTestSupport.h"
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "ui/QVMInterfaceFactory.h"
 
 #include "core/history/QVDataManager.h"
 #include "panes/history/QVMHistoryPane.h"
@@ -35,7 +38,7 @@ template <typename Base> class PanesFixture : public uitest::GeneralViewFixture<
 protected:
     void SetUp() override {
         uitest::GeneralViewFixture<Base>::SetUp();
-        // Start-up registers the panes; a second registration is refused and changes nothing.
+        // The start-up catalogue installs these in the program; the tests link only the panes.
         installLanguagesPane(QVMInterfaceFactory::shared());
         installHistoryPane(QVMInterfaceFactory::shared());
         this->addLanguage("es_ES", "Espa\u00f1ol", "es", {});

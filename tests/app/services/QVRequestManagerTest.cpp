@@ -10,6 +10,7 @@
 #include "platform/SystemLog.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 using qvtest::FakeReply;
@@ -674,4 +675,35 @@ TEST_F(QVRequestManagerTest, TheLanguageListReplyIsWrittenToTheSystemLogFirst) {
     ASSERT_EQ(replies.size(), 1);
     EXPECT_TRUE(replies.first().contains(QStringLiteral("result")));
     EXPECT_TRUE(replies.first().contains(QStringLiteral("sv_SE")));
+
+TEST_F(QVRequestManagerTest, LanguageDetectionFailsOnANullResultAndPassesAnyOther) {
+    const struct {
+        const char *reply;
+        qint64 code; // 0: success
+        QVariant result;
+    } cases[] = {
+        {R"({"result":null})", QVRequestManager::kDetectionFailedCode, {}},
+        {R"({"status":"ok"})", QVRequestManager::kBadReplyCode, {}},
+        {R"({"result":"de"})", 0, QStringLiteral("de")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reply);
+        backend.route("POST", api("translateTextByLocale"), FakeReply::json(parse(c.reply)));
+        Calls<QVariant> success;
+        ErrorCalls failure;
+        manager().detectLanguageForSentences({QStringLiteral("Guten Tag")}, {QStringLiteral("de_DE")},
+                                             success.block(), failure.block());
+        ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
+        const QJsonObject body = backend.lastRequest().jsonObject();
+        EXPECT_EQ(body.value("sentences").toArray().first().toString(), QStringLiteral("Guten Tag"));
+        EXPECT_EQ(body.value("locale").toArray().first().toString(), QStringLiteral("de_DE"));
+        if (c.code) {
+            ASSERT_EQ(failure.count, 1);
+            EXPECT_EQ(failure.arg<0>().domain(), QStringLiteral("com.translator"));
+            EXPECT_EQ(failure.arg<0>().code(), c.code);
+        } else {
+            ASSERT_EQ(success.count, 1);
+            EXPECT_EQ(success.arg<0>(), c.result);
+        }
+    }
 }

@@ -1,0 +1,102 @@
+#include "QVMTrayPopoverInstaller.h"
+
+#include "QVMGenaralPopoverViewController.h"
+#include "QVMLanguagesPopoverViewController.h"
+#include "QVMPopoverIcons.h"
+#include "QVMStatusItem.h"
+
+#include "panes/shortcuts/QVMKeyboardShortcutsService.h"
+#include "ui/QVMGeneralViewController.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPalette>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+namespace {
+
+QPointer<QVMGeneralViewController> &currentMainView() {
+    static QPointer<QVMGeneralViewController> view;
+    return view;
+}
+
+QImage statusBarImage() {
+    return QVMPopoverIcons::image(QString::fromLatin1(QVMPopoverIcons::kStatusBarIcon), 64,
+                                  QApplication::palette().color(QPalette::WindowText));
+}
+
+QVMGenaralPopoverViewController *presentedPopover() {
+    return qobject_cast<QVMGenaralPopoverViewController *>(
+        QVMStatusItem::sharedInstance().presentedViewController());
+}
+
+void lozyMenuBarItem(QVMGeneralViewController *view) {
+    QVMGenaralPopoverViewController *popover = QVMGenaralPopoverViewController::viewController();
+    if (!popover)
+        return;
+    popover->setDelegate(view);
+    currentMainView() = view;
+    QVMKeyboardShortcutsService::sharedInstance().setStatusItemController(popover);
+    QVMStatusItem &item = QVMStatusItem::sharedInstance();
+    item.presentStatusItemWithImage(statusBarImage(), popover);
+    item.setDropHandler([](const QStringList &paths) {
+        if (QVMGenaralPopoverViewController *shown = presentedPopover())
+            shown->openDroppedFiles(paths);
+    });
+}
+
+void connectMenu() {
+    QVMStatusItem &item = QVMStatusItem::sharedInstance();
+    QObject::connect(&item, &QVMStatusItem::showMainWindowRequested, &item, [] {
+        if (QVMGeneralViewController *view = currentMainView())
+            view->activateGeneralWindows();
+    });
+    QObject::connect(&item, &QVMStatusItem::translateFileRequested, &item, [] {
+        QVMGeneralViewController *view = currentMainView();
+        if (!view)
+            return;
+        view->activateGeneralWindows();
+        QVMInterfaceHooks::call(QVMInterfaceHooks::shared().onOpenFile, "onOpenFile", view);
+    });
+    QObject::connect(&item, &QVMStatusItem::menuAboutToShow, &item, [] {
+        QMenu *menu = QVMStatusItem::sharedInstance().menu();
+        QAction *file = menu ? menu->findChild<QAction *>(QStringLiteral("translateFile")) : nullptr;
+        if (!file)
+            return;
+        const bool possible = bool(QVMInterfaceHooks::shared().onOpenFile) && currentMainView();
+        file->setEnabled(possible);
+        file->setToolTip(possible ? QString() : QObject::tr("File translation is not available yet"));
+    });
+}
+
+} // namespace
+
+QVMGeneralViewController *trayPopoverMainView() {
+    return currentMainView();
+}
+
+void installTrayPopover() {
+    QVMInterfaceFactory &factory = QVMInterfaceFactory::shared();
+    const QString popover = QStringLiteral("QVMGenaralPopoverViewController");
+    if (!factory.hasController(popover, popover))
+        factory.registerNib<QVMGenaralPopoverViewController>(popover);
+    const QString list = QStringLiteral("QVMLanguagesPopoverViewController");
+    if (!factory.hasController(list, list))
+        factory.registerNib<QVMLanguagesPopoverViewController>(list);
+    QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
+    hooks.lozyMenuBarItem = lozyMenuBarItem;
+    hooks.showAgent = [](QVMGeneralViewController *) {
+        QVMStatusItem::sharedInstance().showStatusItemWindow();
+    };
+    hooks.isStatusItemVisible = [] { return QVMStatusItem::sharedInstance().isStatusItemVisible(); };
+    hooks.setStatusItemVisible = [](bool visible) {
+        QVMStatusItem::sharedInstance().setStatusItemVisible(visible);
+    };
+    static bool menuConnected = false;
+    if (!std::exchange(menuConnected, true))
+        connectMenu();
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "panes/popover/QVMGenaralPopoverViewController.h"
+#include "services/shortcuts/QVMGlobalShortcutBackend.h"
+
+#include <QDBusConnection>
+#include <QKeySequence>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+
+#include <functional>
+
+// The global shortcuts: the user's own (Ctrl+F1 unless changed) and the fixed
+// Ctrl+Alt+Left translate the web page whose address was copied or
+// highlighted; the fixed Ctrl+Alt+Right opens the tray popover with the
+// highlighted or copied text. The keys reach the program through one of three
+// back ends, chosen when observing starts: X11 key grabs, the desktop portal,
+// or commands bound in the desktop's keyboard settings (D-Bus actions).
+// Main thread only.
+//
+//   QVMKeyboardShortcutsService &shortcuts = QVMKeyboardShortcutsService::sharedInstance();
+//   shortcuts.setStatusItemController(popover);
+//   shortcuts.startObserving();              // applies the three defaults and follows changes
+//   shortcuts.backend()->kind();             // which back end serves the keys
+class QVMKeyboardShortcutsService : public QObject {
+    Q_OBJECT
+public:
+    static QVMKeyboardShortcutsService &sharedInstance();
+
+    // Chooses the back end (X11 at once; the portal when the bus answers in time, the
+    // desktop's settings meanwhile and otherwise), applies the defaults and follows their changes.
+    void startObserving();
+    void startObserving(QDBusConnection bus);
+    void stopObserving();
+    bool isObserving() const { return m_observing; }
+    // A back end of the caller's (tests); the service owns it.
+    void setBackend(QVMGlobalShortcutBackend *backend);
+    QVMGlobalShortcutBackend *backend() const { return m_backend; }
+
+    void setCustomShortcutEnabled(bool enabled);
+    void setHardcodedShortcutEnabled(bool enabled);
+    // The stored user shortcut; an unreadable value gives the registered one (logged once).
+    QKeySequence customShortcut() const;
+    // What is bound now, in the order custom, then the two fixed ones.
+    QList<QVMGlobalShortcutBackend::Shortcut> activeShortcuts() const;
+
+    void translateWebPagePasteboardUrl();
+    void translateWebPageWithUrlString(const QString &urlString);
+    void showAgent();
+    void showAgentForText(const QString &text);
+    void runAction(const QString &id);
+
+    QVMGenaralPopoverViewController *statusItemController() const { return m_statusItemController; }
+    void setStatusItemController(QVMGenaralPopoverViewController *controller) {
+        m_statusItemController = controller;
+    }
+
+    // "Active: X11 key grabs" and, for each conflict, the line that names it.
+    QString statusText() const;
+    QStringList conflictLines() const;
+    static bool isWaylandSession();
+
+    // Where the selection is read and failures are told (tests replace them).
+    using TextReader = std::function<QString()>;
+    using Notifier = std::function<void(const QString &title, const QString &body)>;
+    void setSelectionReader(TextReader reader) { m_reader = std::move(reader); }
+    void setNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
+    static QString readSelectionOrClipboard();
+
+    static constexpr const char *kCustomShortcut = "customShortcut";
+    static constexpr const char *kCustomShortcutEnabled = "customShortcutEnabled";
+    static constexpr const char *kHardcodedShortcutEnabled = "hardcodedShortcutEnabled";
+    static constexpr const char *kDefaultCustomShortcut = "Ctrl+F1";
+    static constexpr const char *kTranslateWebPageLeft = "Ctrl+Alt+Left";
+    static constexpr const char *kShowAgentKeys = "Ctrl+Alt+Right";
+    static constexpr const char *kIdCustom = "custom";
+    static constexpr const char *kIdTranslateWebPage = "translate-web-page";
+    static constexpr const char *kIdShowAgent = "show-agent";
+    static constexpr const char *kWaylandHint = "On Wayland, copy the text first (Ctrl+C)";
+    static constexpr const char *kNoWebAddress = "The clipboard holds no web address";
+
+signals:
+    void stateChanged();
+
+private:
+    QVMKeyboardShortcutsService();
+    void registerDefaults();
+    void apply();
+    void defaultsChanged(const QString &key);
+    void backendStateChanged();
+    void notify(const QString &body);
+
+    QPointer<QVMGlobalShortcutBackend> m_backend;
+    QPointer<QVMGenaralPopoverViewController> m_statusItemController;
+    bool m_observing = false;
+    bool m_customEnabled = false;
+    bool m_hardcodedEnabled = false;
+    QSet<QString> m_announced;
+    mutable bool m_loggedUnreadable = false;
+    QMetaObject::Connection m_defaultsConnection;
+    TextReader m_reader;
+    Notifier m_notifier;
+};

@@ -1,0 +1,147 @@
+// How quickly the tray popover answers, beside a bare frameless window of the
+// same size shown in the same run (a busy machine slows both alike). Under Xvfb
+// with the xcb platform for real windows; offscreen otherwise.
+//
+//   popover_show_again  showStatusItemWindow until the window is exposed, after a
+//                       first show; goal 100 ms (median of 20)
+//   popover_first_show  the same for a new popover; goal 300 ms
+//   baseline_show       a bare window of the same size
+//   typing_delay        last key until the one request; goal 400 ms +- 30 ms
+//   height_after_paste  a 10,000-character paste and the panel's new height; goal 16 ms
+#include "panes/popover/QVMGenaralPopoverViewController.h"
+#include "panes/popover/QVMStatusItem.h"
+#include "panes/popover/QVMStatusItemWindow.h"
+#include "ui/QVMGeneralServices.h"
+#include "ui/TextViewWithPlaceHolder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// Counts requests; answers none.
+class CountingOnline : public QVMOnlineTranslator {
+public:
+    void translate(const QString &, const QString &, const QString &, RecordSuccess, Failure) override {
+        ++requests;
+        if (clock)
+            elapsedAtRequest = clock->elapsed();
+    }
+    int requests = 0;
+    QElapsedTimer *clock = nullptr;
+    qint64 elapsedAtRequest = 0;
+};
+
+bool waitExposed(QWidget *widget) {
+    QElapsedTimer limit;
+    limit.start();
+    while (!(widget->windowHandle() && widget->windowHandle()->isExposed()) && limit.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return limit.elapsed() < 2000;
+}
+
+double secondsToShow(bool fresh) {
+    QVMStatusItem &item = QVMStatusItem::sharedInstance();
+    if (fresh || !item.presentedViewController())
+        item.presentStatusItemWithImage(QImage(), new QVMGenaralPopoverViewController);
+    item.dismissStatusItemWindow();
+    QCoreApplication::processEvents();
+    QElapsedTimer timer;
+    timer.start();
+    item.showStatusItemWindow();
+    waitExposed(item.statusItemWindow());
+    return timer.nsecsElapsed() / 1e9;
+}
+
+void popover_first_show(benchmark::State &state) {
+    for (auto _ : state)
+        state.SetIterationTime(secondsToShow(true));
+}
+
+void popover_show_again(benchmark::State &state) {
+    secondsToShow(true);
+    for (auto _ : state)
+        state.SetIterationTime(secondsToShow(false));
+}
+
+void baseline_show(benchmark::State &state) {
+    QWidget window(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    window.resize(QVMStatusItem::sharedInstance().statusItemWindow()->size());
+    for (auto _ : state) {
+        window.hide();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        window.show();
+        waitExposed(&window);
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+    }
+}
+
+void typing_delay(benchmark::State &state) {
+    auto online = std::make_shared<CountingOnline>();
+    QVMGeneralServices::shared().setOnline(online);
+    auto *popover = new QVMGenaralPopoverViewController;
+    QVMStatusItem::sharedInstance().presentStatusItemWithImage(QImage(), popover);
+    QVMStatusItem::sharedInstance().showStatusItemWindow();
+    for (auto _ : state) {
+        online->requests = 0;
+        popover->originalTextView()->clear();
+        for (const char *key : {"a", "b", "c"})
+            popover->originalTextView()->insertPlainText(QString::fromLatin1(key));
+        QElapsedTimer clock;
+        clock.start();
+        online->clock = &clock;
+        while (online->requests == 0 && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        state.SetIterationTime(online->elapsedAtRequest / 1e3);
+        state.counters["requests"] = online->requests;
+    }
+    QVMGeneralServices::shared().setOnline(nullptr);
+}
+
+void height_after_paste(benchmark::State &state) {
+    auto *popover = new QVMGenaralPopoverViewController;
+    QVMStatusItem::sharedInstance().presentStatusItemWithImage(QImage(), popover);
+    QVMStatusItem::sharedInstance().showStatusItemWindow();
+    const QString text = QString(10000, QLatin1Char('w')).replace(QLatin1Char('w'), QStringLiteral("w "));
+    popover->typingTimer()->stop();
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        popover->originalTextView()->setPlainText(text.left(10000));
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        popover->typingTimer()->stop();
+        popover->originalTextView()->clear();
+    }
+}
+
+BENCHMARK(popover_first_show)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(popover_show_again)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->ComputeStatistics("median", [](const std::vector<double> &v) {
+        std::vector<double> sorted = v;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    });
+BENCHMARK(baseline_show)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(typing_delay)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(height_after_paste)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    QVMStatusItem::sharedInstance().reset();
+    return 0;
+}

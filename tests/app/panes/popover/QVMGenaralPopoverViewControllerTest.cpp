@@ -1,0 +1,355 @@
+#include "PopoverTestSupport.h"
+
+#include "panes/popover/QVMStatusItemWindow.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/TextViewWithPlaceHolder.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace popovertest;
+using uitest::RecordingSettingsWindow;
+
+namespace {
+
+platform::Error translatorError(qint64 code, const QString &text) {
+    return platform::Error(QStringLiteral("com.translator"), code, text);
+}
+
+} // namespace
+
+// Failures first: each leaves the result the user saw and says why in one line.
+TEST_F(PopoverTest, FailuresShowOneLineAndKeepTheResult) {
+    struct Case {
+        const char *name;
+        bool online;
+        qint64 packageCode; // 0: the pair is installed
+        bool engineFails;
+        QString line;
+        bool download;
+    } cases[] = {
+        {"online request fails", true, 0, false, "The server did not answer.", false},
+        {"package can be downloaded", false, -204, false, "The German package is not downloaded yet.", true},
+        {"pair cannot be offline", false, -202, false, "This pair cannot be translated offline.", false},
+        {"engine fails", false, 0, true, "The engine stopped.", false},
+    };
+    openPopover();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        popover->translateTextView()->setPlainText(QStringLiteral("earlier result"));
+        platform::NetworkStatus::shared().setOverride(c.online ? platform::NetworkStatus::ReachableViaOther
+                                                               : platform::NetworkStatus::NotReachable);
+        offline->packageError = c.packageCode ? translatorError(c.packageCode, c.line) : platform::Error();
+        online->calls.clear();
+        offline->completions.clear();
+        popover->originalTextView()->setPlainText(QStringLiteral("Hello"));
+        popover->translateCurrentText();
+        if (c.online) {
+            ASSERT_EQ(online->calls.size(), 1);
+            online->calls.at(0).failure(translatorError(-1009, c.line));
+        } else if (c.engineFails) {
+            ASSERT_EQ(offline->completions.size(), 1);
+            offline->completions.at(0)(QString(), translatorError(500, c.line));
+        }
+        EXPECT_EQ(popover->messageText(), c.line);
+        EXPECT_EQ(popover->downloadButton()->isVisibleTo(popover->view()), c.download);
+        EXPECT_EQ(popover->translateTextView()->toPlainText(), QStringLiteral("earlier result"));
+    }
+}
+
+TEST_F(PopoverTest, DownloadOfferOpensTheOfflinePackagesTab) {
+    QPointer<RecordingSettingsWindow> settingsWindow;
+    QVMInterfaceFactory::shared().registerController(
+        QStringLiteral("Settings"), QStringLiteral("QVMSettingsWindowController"), [&](QObject *parent) {
+            settingsWindow = new RecordingSettingsWindow(parent);
+            return settingsWindow.data();
+        });
+    openPopover();
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    offline->packageError = translatorError(-204, QStringLiteral("Download the German package."));
+    popover->originalTextView()->setPlainText(QStringLiteral("Hello"));
+    popover->translateCurrentText();
+    ASSERT_TRUE(popover->downloadButton()->isVisibleTo(popover->view()));
+    popover->downloadButton()->click();
+    ASSERT_TRUE(settingsWindow);
+    EXPECT_EQ(settingsWindow->selected, 1);
+    delete settingsWindow;
+    QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
+                                                   QStringLiteral("QVMSettingsWindowController"));
+}
+
+TEST_F(PopoverTest, OfflineTranslatesAnyInstalledPairLoadedFirst) {
+    setPair(QStringLiteral("de_DE"), QStringLiteral("fr_FR"));
+    openPopover();
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    popover->originalTextView()->setPlainText(QStringLiteral("Guten Tag"));
+    popover->translateCurrentText();
+    ASSERT_EQ(offline->completions.size(), 1);
+    EXPECT_EQ(offline->pairs, QStringList{QStringLiteral("de_DE-fr_FR")});
+    offline->completions.at(0)(QStringLiteral("Bonjour"), platform::Error());
+    EXPECT_EQ(popover->translateTextView()->toPlainText(), QStringLiteral("Bonjour"));
+    const QList<QVTranslationRealm> stored = history();
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored.at(0).translatedText(), QStringLiteral("Bonjour"));
+    // The engine gives no transliteration, so none is stored.
+    EXPECT_TRUE(stored.at(0).transliterationOriginalText().isEmpty());
+    EXPECT_TRUE(stored.at(0).transliterationTranslatedText().isEmpty());
+}
+
+TEST_F(PopoverTest, TypingTranslatesOnceWhenTheDelayEndsAndNeverAfterTheWindowCloses) {
+    struct Case {
+        const char *name;
+        bool closeWithinDelay;
+        int requests;
+    } cases[] = {
+        {"window closed within the delay", true, 0},
+        {"three keys then the delay", false, 1},
+    };
+    openPopover();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        online->calls.clear();
+        QVMStatusItem::sharedInstance().showStatusItemWindow();
+        qvtest::spin(10);
+        popover->originalTextView()->clear();
+        for (const QString &key : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+            typeInPopover(key);
+            EXPECT_EQ(popover->typingTimer()->interval(), 400);
+            EXPECT_TRUE(popover->typingTimer()->isActive());
+            EXPECT_TRUE(online->calls.isEmpty());
+        }
+        if (c.closeWithinDelay)
+            QVMStatusItem::sharedInstance().dismissStatusItemWindow();
+        fireTypingDelay();
+        ASSERT_EQ(online->calls.size(), c.requests);
+        if (c.requests) {
+            EXPECT_EQ(online->calls.at(0).text, QStringLiteral("abc"));
+        }
+    }
+}
+
+TEST_F(PopoverTest, ReturnTranslatesNowOrEmptiesOnlyThePopoverResult) {
+    struct Case {
+        QString source;
+        int requests;
+        QString result;
+    } cases[] = {
+        {QString(), 0, QString()},
+        {QStringLiteral("Hello"), 1, QStringLiteral("earlier")},
+    };
+    openPopover();
+    general->fromTranslateTextView()->setPlainText(QStringLiteral("kept in the main window"));
+    general->toTranslateTextView()->setPlainText(QStringLiteral("its result"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.source.toStdString());
+        online->calls.clear();
+        popover->originalTextView()->setPlainText(c.source);
+        popover->translateTextView()->setPlainText(QStringLiteral("earlier"));
+        press(popover->originalTextView(), Qt::Key_Return);
+        EXPECT_EQ(online->calls.size(), c.requests);
+        EXPECT_FALSE(popover->typingTimer()->isActive());
+        EXPECT_EQ(popover->originalTextView()->toPlainText(), c.source);
+        EXPECT_EQ(popover->translateTextView()->toPlainText(), c.result);
+        EXPECT_EQ(general->toTranslateTextView()->toPlainText(), QStringLiteral("its result"));
+    }
+}
+
+TEST_F(PopoverTest, PanelHeightFollowsTheTextBetweenItsLimits) {
+    const struct {
+        float text;
+        int panel;
+    } cases[] = {{0, 30}, {10, 30}, {30, 30}, {30.5f, 36}, {100, 106}, {299, 305}, {300, 300}, {5000, 300}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(QVMGenaralPopoverViewController::panelHeightForTextHeight(c.text), c.panel);
+    }
+    openPopover();
+    TextViewWithPlaceHolder *source = popover->originalTextView();
+    const int chrome = int(2 * source->document()->documentMargin()) + 2 * source->frameWidth();
+    source->setPlainText(QString(10000, QLatin1Char('w')));
+    EXPECT_EQ(source->height(), 300 + chrome);
+    source->clear();
+    EXPECT_EQ(source->height(), 30 + chrome);
+}
+
+TEST_F(PopoverTest, PinTwiceTogglesImageWindowAndEvents) {
+    openPopover();
+    const QStringList images{QStringLiteral("PinFilled"), QStringLiteral("Pin")};
+    const QStringList actions{QStringLiteral("Pine on"), QStringLiteral("Pine off")};
+    for (int press = 0; press < 2; ++press) {
+        SCOPED_TRACE(press);
+        popover->holdButton()->click();
+        EXPECT_EQ(QVMGenaralPopoverViewController::imageName(popover->holdButton()), images.at(press));
+        EXPECT_EQ(QVMStatusItem::sharedInstance().windowConfiguration().isPinned(), press == 0);
+        ASSERT_EQ(analytics->withAction(actions.at(press)).size(), 1);
+        EXPECT_EQ(analytics->withAction(actions.at(press)).at(0).category, QStringLiteral("Agent"));
+    }
+}
+
+TEST_F(PopoverTest, OnlyTheNewestReplyTouchesThePanelsButEveryReplyIsStored) {
+    openPopover();
+    popover->translateWithText(QStringLiteral("first"));
+    popover->translateWithText(QStringLiteral("second"));
+    ASSERT_EQ(online->calls.size(), 2);
+    answer(1, QStringLiteral("zweite"), nowId());
+    answer(0, QStringLiteral("erste"), nowId());
+    EXPECT_EQ(popover->translateTextView()->toPlainText(), QStringLiteral("zweite"));
+    EXPECT_EQ(general->toTranslateTextView()->toPlainText(), QStringLiteral("zweite"));
+    QStringList stored;
+    for (const QVTranslationRealm &record : history())
+        stored.append(record.translatedText());
+    stored.sort();
+    EXPECT_EQ(stored, (QStringList{QStringLiteral("erste"), QStringLiteral("zweite")}));
+}
+
+TEST_F(PopoverTest, AnAutomaticSourceIsStoredAsTheLanguageItTurnedOutToBe) {
+    struct Case {
+        const char *name;
+        QString replyDetected;
+        std::optional<QString> detectorAnswer; // none: no detector
+        QString storedFrom;
+    } cases[] = {
+        {"detection fails too", QString(), QString(), QStringLiteral("auto-detection")},
+        {"reply names it", QStringLiteral("de"), std::nullopt, QStringLiteral("de_DE")},
+        {"backend asked", QString(), QStringLiteral("fr"), QStringLiteral("fr_FR")},
+    };
+    setPair(QStringLiteral("auto-detection"), QStringLiteral("en_GB"));
+    openPopover();
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList asked;
+        popover->setLanguageDetector(
+            c.detectorAnswer ? QVMGenaralPopoverViewController::LanguageDetector(
+                                   [&, answerCode = *c.detectorAnswer](
+                                       const QString &text, std::function<void(const QString &)> done) {
+                                       asked.append(text);
+                                       done(answerCode);
+                                   })
+                             : QVMGenaralPopoverViewController::LanguageDetector());
+        const QString text = QStringLiteral("text %1").arg(index);
+        popover->translateWithText(text);
+        online->calls.last().success(
+            uitest::FakeOnline::reply(text, QStringLiteral("done"), nowId() + index, c.replyDetected));
+        ++index;
+        EXPECT_EQ(asked.size(), c.detectorAnswer ? 1 : 0);
+        QString from;
+        for (const QVTranslationRealm &record : history())
+            if (record.originalText() == text)
+                from = record.languageFrom().localeIdentifier();
+        EXPECT_EQ(from, c.storedFrom);
+    }
+}
+
+TEST_F(PopoverTest, SpeechThatEndsByItselfLeavesTheButtonReadyToSpeak) {
+    openPopover();
+    popover->translateTextView()->setPlainText(QStringLiteral("Hallo"));
+    popover->toSpeakButton()->click();
+    EXPECT_TRUE(popover->isPlayTo());
+    EXPECT_EQ(QVMGenaralPopoverViewController::imageName(popover->toSpeakButton()), QStringLiteral("stop"));
+    speech->finish();
+    EXPECT_FALSE(popover->isPlayTo());
+    EXPECT_EQ(QVMGenaralPopoverViewController::imageName(popover->toSpeakButton()),
+              QStringLiteral("volume-high"));
+    ASSERT_EQ(analytics->withAction(QStringLiteral("Completed Pronunciation")).size(), 1);
+    EXPECT_EQ(analytics->withAction(QStringLiteral("Completed Pronunciation"))
+                  .at(0)
+                  .params.value(QStringLiteral("panel_language_to")),
+              QStringLiteral("de_DE"));
+    popover->toSpeakButton()->click();
+    EXPECT_TRUE(popover->isPlayTo());
+    EXPECT_EQ(speech->spoken.size(), 2);
+}
+
+TEST_F(PopoverTest, TabMovesTheFocusInsteadOfTyping) {
+    openPopover();
+    QWidget *window = QVMStatusItem::sharedInstance().statusItemWindow();
+    window->activateWindow();
+    popover->originalTextView()->setFocus();
+    qvtest::spin(10);
+    popover->originalTextView()->setPlainText(QStringLiteral("Hi"));
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QCoreApplication::sendEvent(popover->originalTextView(), &tab);
+    EXPECT_EQ(popover->originalTextView()->toPlainText(), QStringLiteral("Hi"));
+    EXPECT_NE(QApplication::focusWidget(), popover->originalTextView());
+}
+
+TEST_F(PopoverTest, AFinishedTranslationReachesTheMainWindowOnlyWhenNothingUntranslatedIsThere) {
+    struct Case {
+        const char *name;
+        QString mainSource; // typed in the main window and not translated
+        bool mirrored;
+    } cases[] = {
+        {"main window holds untranslated text", QStringLiteral("my own draft"), false},
+        {"main window empty", QString(), true},
+    };
+    openPopover();
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        general->fromTranslateTextView()->setPlainText(c.mainSource);
+        typeInPopover(QStringLiteral("x"));
+        EXPECT_EQ(general->fromTranslateTextView()->toPlainText(), c.mainSource);
+        popover->translateWithText(QStringLiteral("Good morning"));
+        answer(int(online->calls.size()) - 1, QStringLiteral("Guten Morgen"), nowId() + index++);
+        EXPECT_EQ(general->fromTranslateTextView()->toPlainText(),
+                  c.mirrored ? QStringLiteral("Good morning") : c.mainSource);
+        EXPECT_EQ(general->toTranslateTextView()->toPlainText().contains(QStringLiteral("Guten Morgen")),
+                  c.mirrored);
+    }
+}
+
+TEST_F(PopoverTest, DroppedFilesGoToTheMainWindowOrSayWhyNot) {
+    struct Case {
+        const char *name;
+        bool hook;
+        QStringList paths;
+        QString line;
+        QStringList opened;
+    } cases[] = {
+        {"unsupported type", true, {"/tmp/a.exe"}, "This file type cannot be translated", {}},
+        {"no file translation yet", false, {"/tmp/a.pdf"}, "File translation is not available yet", {}},
+        {"several files",
+         true,
+         {"/tmp/a b#1.pdf", "/tmp/c.png"},
+         "Only the first file is translated",
+         {"/tmp/a b#1.pdf"}},
+        {"one picture", true, {"/tmp/c.png"}, QString(), {"/tmp/c.png"}},
+    };
+    openPopover();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList opened;
+        QVMInterfaceHooks::shared().openStatusItemDroppedFiles =
+            c.hook ? [&](QVMGeneralViewController *, const QStringList &paths) { opened += paths; }
+                   : std::function<void(QVMGeneralViewController *, const QStringList &)>();
+        popover->openDroppedFiles(c.paths);
+        EXPECT_EQ(popover->messageText(), c.line);
+        EXPECT_EQ(opened, c.opened);
+    }
+}
+
+TEST_F(PopoverTest, EmptyTextFromAShortcutIsNotSent) {
+    openPopover();
+    for (const QString &text : {QString(), QStringLiteral("  \n")}) {
+        popover->translateWithText(text);
+        EXPECT_TRUE(online->calls.isEmpty());
+    }
+}
+
+TEST_F(PopoverTest, EveryControlIsNamedAndReachableByTab) {
+    openPopover();
+    const QList<QWidget *> controls = popover->view()->findChildren<QWidget *>();
+    for (QWidget *control : controls) {
+        if (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisibleTo(popover->view()))
+            continue;
+        SCOPED_TRACE(control->objectName().toStdString());
+        EXPECT_FALSE(control->accessibleName().isEmpty());
+        EXPECT_FALSE(control->toolTip().isEmpty());
+    }
+    EXPECT_TRUE(popover->fromButton()->accessibleName().startsWith(QStringLiteral("Source language: ")));
+    EXPECT_TRUE(popover->toButton()->accessibleName().startsWith(QStringLiteral("Target language: German")));
+}
