@@ -1,5 +1,7 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/offline/QVMOfflineViewController.h"
+
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -7,7 +9,7 @@ namespace QVMInterfaceHookCatalogue {
 
 void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     // Each pane adds one call here: its factory entries, then its hooks.
-    (void)factory;
+    installOfflinePane(factory);
     (void)hooks;
 }
 
