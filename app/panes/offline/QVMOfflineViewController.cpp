@@ -422,7 +422,8 @@ void QVMOfflineViewController::updateData() {
 
 void QVMOfflineViewController::fillRow(int row, const QVPackagesRealm &group) {
     const QString name = displayName(group);
-    auto *nameItem = new QStandardItem(name);
+    // The cell widget draws the name; the item only names the row for assistive tools.
+    auto *nameItem = new QStandardItem;
     nameItem->setData(name, Qt::AccessibleTextRole);
     m_model->setItem(row, NameColumn, nameItem);
     auto *sizeItem = new QStandardItem(group.formatPackageSize());
