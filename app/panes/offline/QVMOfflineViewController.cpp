@@ -346,7 +346,7 @@ QWidget *QVMOfflineViewController::loadView() {
     QWidget::setTabOrder(m_searchField, m_outline);
     m_outline->installEventFilter(this);
     connect(m_searchField, &QLineEdit::textChanged, this, [this] {
-        updateData();
+        applySearch();
         m_searchEvent.start();
     });
     connect(m_searchField, &QLineEdit::returnPressed, this, &QVMOfflineViewController::onSearch);
@@ -362,7 +362,8 @@ void QVMOfflineViewController::viewDidLoad() {
 
 void QVMOfflineViewController::viewDidAppear() {
     QVAnalyticsManager::trackViewsFromArray({QStringLiteral("ScreenOffline")});
-    updateData();
+    for (int row = 0; row < m_groups.size(); ++row)
+        refreshRow(row);
 }
 
 void QVMOfflineViewController::refreshCatalogue() {
@@ -408,20 +409,63 @@ void QVMOfflineViewController::requestCatalogue(const QString &locale) {
 void QVMOfflineViewController::updateData() {
     if (!m_model)
         return;
-    const int scroll = m_outline->verticalScrollBar()->value();
-    const int current = m_outline->currentIndex().row();
-    m_groups = filteredGroups(QVPackagesRealm::allSorted().toList<QVPackagesRealm>(), m_searchField->text());
-    m_model->setRowCount(0);
-    m_model->setRowCount(int(m_groups.size()));
+    const QList<QVPackagesRealm> groups =
+        filteredGroups(QVPackagesRealm::allSorted().toList<QVPackagesRealm>(), QString());
+    QStringList codes;
+    for (const QVPackagesRealm &group : groups)
+        codes << group.languageCode();
+    QStringList shown;
+    for (const QVPackagesRealm &group : std::as_const(m_groups))
+        shown << group.languageCode();
+    m_groups = groups;
+    if (codes == shown && m_model->rowCount() == groups.size()) {
+        // The same languages: refresh the rows in place, keeping cells and scroll.
+        for (int row = 0; row < m_groups.size(); ++row)
+            refreshRow(row);
+    } else {
+        const int scroll = m_outline->verticalScrollBar()->value();
+        m_names.clear();
+        m_model->setRowCount(0);
+        m_model->setRowCount(int(m_groups.size()));
+        for (int row = 0; row < m_groups.size(); ++row)
+            fillRow(row, m_groups.at(row));
+        m_outline->verticalScrollBar()->setValue(scroll);
+    }
+    applySearch();
+}
+
+void QVMOfflineViewController::applySearch() {
+    if (!m_model)
+        return;
+    const QString text = m_searchField->text().trimmed();
+    for (int row = 0; row < m_groups.size(); ++row) {
+        const bool match = text.isEmpty() || nameMatches(m_groups.at(row).localName(), text) ||
+                           nameMatches(m_names.value(row), text);
+        m_outline->setRowHidden(row, QModelIndex(), !match);
+    }
+}
+
+QStringList QVMOfflineViewController::shownCodes() const {
+    QStringList out;
     for (int row = 0; row < m_groups.size(); ++row)
-        fillRow(row, m_groups.at(row));
-    if (current >= 0 && current < m_groups.size())
-        m_outline->setCurrentIndex(m_model->index(current, NameColumn));
-    m_outline->verticalScrollBar()->setValue(scroll);
+        if (!m_outline->isRowHidden(row, QModelIndex()))
+            out << m_groups.at(row).languageCode();
+    return out;
+}
+
+void QVMOfflineViewController::refreshRow(int row) {
+    const QVPackagesRealm group = m_groups.at(row);
+    m_model->item(row, SizeColumn)->setText(group.formatPackageSize());
+    if (auto *options = qobject_cast<QVMOptionsTableCellView *>(
+            m_outline->indexWidget(m_model->index(row, OptionsColumn))))
+        options->showTypes(group.formatTypes());
+    if (QVMActionDownloadTableCellView *cell = actionCellAt(row))
+        setupActionCell(cell, group);
 }
 
 void QVMOfflineViewController::fillRow(int row, const QVPackagesRealm &group) {
     const QString name = displayName(group);
+    m_names.append(name);
     // The cell widget draws the name; the item only names the row for assistive tools.
     auto *nameItem = new QStandardItem;
     nameItem->setData(name, Qt::AccessibleTextRole);
@@ -659,7 +703,7 @@ bool QVMOfflineViewController::eventFilter(QObject *watched, QEvent *event) {
 
 void QVMOfflineViewController::onSearch() {
     m_searchEvent.stop();
-    updateData();
+    applySearch();
     trackSearch();
 }
 

@@ -48,6 +48,8 @@ public:
     QVMCustomGridOutlineView *languagesOutline() const { return m_outline; }
     QLabel *messageLine() const { return m_message; }
     int rowCount() const { return int(m_groups.size()); }
+    // The codes of the rows the search leaves visible, in order.
+    QStringList shownCodes() const;
     QVPackagesRealm groupAt(int row) const { return m_groups.value(row); }
     int rowForCode(const QString &code) const;
     QVMActionDownloadTableCellView *actionCellAt(int row) const;
@@ -75,6 +77,8 @@ private:
     void requestCatalogue(const QString &locale);
     void setupActionCell(QVMActionDownloadTableCellView *cell, const QVPackagesRealm &group);
     void fillRow(int row, const QVPackagesRealm &group);
+    void refreshRow(int row);
+    void applySearch();
     void deleteGroup(const QVPackagesRealm &group);
     void runRowAction(int row);
     void showMessage(const QString &text);
@@ -84,7 +88,8 @@ private:
     QVMCustomGridOutlineView *m_outline = nullptr;
     QStandardItemModel *m_model = nullptr;
     QLabel *m_message = nullptr;
-    QList<QVPackagesRealm> m_groups;
+    QList<QVPackagesRealm> m_groups; // every offered language; the search hides rows
+    QStringList m_names;
     QTimer m_searchEvent;
 };
 

@@ -82,12 +82,7 @@ protected:
         qvtest::spin(50);
         return *tab;
     }
-    QStringList codes() const {
-        QStringList out;
-        for (int row = 0; row < tab->rowCount(); ++row)
-            out << tab->groupAt(row).languageCode();
-        return out;
-    }
+    QStringList codes() const { return tab->shownCodes(); }
     uint statusOf(const QString &code) const {
         QVMActionDownloadTableCellView *cell = tab->actionCellAt(tab->rowForCode(code));
         return cell ? cell->currentStatus() : 99;

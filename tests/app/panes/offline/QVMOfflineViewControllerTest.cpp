@@ -216,3 +216,30 @@ TEST_F(OfflinePaneTest, RowsTakeNamesFromTheLanguageRecordsAndEveryControlIsName
         next = next->nextInFocusChain();
     EXPECT_EQ(next, tab->languagesOutline());
 }
+
+TEST_F(OfflinePaneTest, ReturnAndSpaceRunTheCurrentRowsAction) {
+    struct Case {
+        const char *code;
+        Qt::Key key;
+        uint before, after;
+    };
+    const QList<Case> cases = {
+        {"en", Qt::Key_Return, 0, 0}, // nothing to install: the action stays off
+        {"fr", Qt::Key_Return, 0, 1},
+        {"fr", Qt::Key_Space, 1, 0},
+    };
+    serveCatalogue();
+    backend.route("GET", "/v2/static/models/fr.zip",
+                  qvtest::FakeReply::bytes(QByteArray(600000, 'x')).throttled(1024, 20));
+    open();
+    EXPECT_FALSE(tab->actionCellAt(tab->rowForCode("en"))->actionButton()->isEnabled());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " " << c.key);
+        ASSERT_EQ(statusOf(c.code), c.before);
+        tab->languagesOutline()->setCurrentIndex(
+            tab->languagesOutline()->model()->index(tab->rowForCode(c.code), 0));
+        QTest::keyClick(tab->languagesOutline(), c.key);
+        ASSERT_TRUE(qvtest::waitUntil([&] { return statusOf(c.code) == c.after; }, 10000));
+    }
+    EXPECT_TRUE(tab->messageLine()->isHidden());
+}
