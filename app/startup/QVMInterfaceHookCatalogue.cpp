@@ -1,7 +1,9 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "panes/messages/QVMServerMessages.h"
 #include "panes/offline/QVMOfflineViewController.h"
-
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -9,6 +11,9 @@ namespace QVMInterfaceHookCatalogue {
 
 void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     // Each pane adds one call here: its factory entries, then its hooks.
+    installLanguagesPane(factory);
+    installHistoryPane(factory);
+    installServerMessages();
     installOfflinePane(factory);
     (void)hooks;
 }

@@ -156,6 +156,30 @@ TEST_F(QVQuorvaldeRequestManagerTest, DownloadReplacesEqualTranslationsAndNeverO
     }
 }
 
+TEST_F(QVQuorvaldeRequestManagerTest, TheAccountsNewerVersionReplacesItsOlderCopyUnderTheSameId) {
+    const struct {
+        const char *name;
+        bool holderIsFavourite;
+        const char *expectedText;
+    } cases[] = {
+        {"a local translation that is no favourite keeps the id", false, "Old text"},
+        {"the account's older copy is replaced", true, "New text"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(QVDataManager::sharedInstance().removeAllTranslation());
+        stored(20, "Old text", "Alter Text", c.holderIsFavourite, "fr_FR");
+        backend.route("GET", kFavorites, favouritesReply({favourite(20, "New text", "Neuer Text")}));
+        ASSERT_TRUE(download());
+        EXPECT_EQ(recordAt(20).originalText(), QLatin1String(c.expectedText));
+        EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 1);
+        if (c.holderIsFavourite) {
+            EXPECT_EQ(recordAt(20).languageTo().localeIdentifier(), QStringLiteral("de_DE"));
+            EXPECT_EQ(recordAt(20).isFavorite(), true);
+        }
+    }
+}
+
 TEST_F(QVQuorvaldeRequestManagerTest, ADownloadWithoutAListStoresNothingAndStillSucceeds) {
     stored(900, "Good morning", "Guten Morgen");
     const QList<QJsonObject> replies = {
