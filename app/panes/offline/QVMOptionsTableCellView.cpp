@@ -51,7 +51,8 @@ void QVMOptionsTableCellView::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
 }
 
-// A rounded badge with the kind's letter, in the live palette's colours.
+// A rounded badge with the kind's letter: the list's text and background
+// colours swapped, so it reads as well as the list in either appearance.
 void QVMOptionsTableCellView::redraw() {
     for (QLabel *label : {m_opennmt, m_tesseract, m_wordnet}) {
         QPixmap pixmap(label->size() * 2);
@@ -60,13 +61,13 @@ void QVMOptionsTableCellView::redraw() {
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(palette().color(QPalette::Highlight));
+        painter.setBrush(palette().color(QPalette::Text));
         painter.drawRoundedRect(QRectF(0, 0, 20, 20), 5, 5);
         QFont font = painter.font();
         font.setBold(true);
         font.setPixelSize(12);
         painter.setFont(font);
-        painter.setPen(palette().color(QPalette::HighlightedText));
+        painter.setPen(palette().color(QPalette::Base));
         painter.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, label->property("glyph").toString());
         painter.end();
         label->setPixmap(pixmap);

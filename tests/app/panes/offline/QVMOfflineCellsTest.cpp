@@ -4,6 +4,7 @@
 #include "panes/offline/QVMOptionsTableCellView.h"
 
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(QVMActionDownloadTableCellViewTest, OnlyADownloadingCellWithATapActionReactsToAClick) {
@@ -93,4 +94,45 @@ TEST(QVMOptionsTableCellViewTest, ShowsOneIconPerKnownKind) {
         EXPECT_EQ(cell.wordnetImageView()->isVisibleTo(&cell), c.dictionary);
     }
     EXPECT_FALSE(cell.wordnetImageView()->toolTip().isEmpty());
+}
+
+namespace {
+
+double luminance(const QColor &c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+TEST(QVMOptionsTableCellViewTest, BadgeLettersStayReadableInLightAndDark) {
+    struct Case {
+        const char *name;
+        QColor base, text;
+    };
+    const QList<Case> cases = {{"light", Qt::white, Qt::black},
+                               {"dark", QColor(0x2b, 0x2b, 0x2d), Qt::white}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QVMOptionsTableCellView cell;
+        QPalette palette = cell.palette();
+        palette.setColor(QPalette::Base, c.base);
+        palette.setColor(QPalette::Text, c.text);
+        cell.setPalette(palette); // follows the change as it happens
+        const QImage badge = cell.opennmtImageView()->pixmap().toImage();
+        ASSERT_FALSE(badge.isNull());
+        const QColor background = badge.pixelColor(badge.width() / 2, 4);
+        double best = 1.0;
+        for (int y = 0; y < badge.height(); ++y)
+            for (int x = 0; x < badge.width(); ++x)
+                if (badge.pixelColor(x, y).alpha() == 255)
+                    best = std::max(best, contrast(background, badge.pixelColor(x, y)));
+        EXPECT_GE(best, 4.5);
+        EXPECT_GE(contrast(background, c.base), 4.5); // the badge stands out from the list
+    }
 }
