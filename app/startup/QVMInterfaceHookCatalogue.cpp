@@ -9,6 +9,7 @@
 #include "panes/popover/QVMTrayPopoverInstaller.h"
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
 #include "startup/QVLaunchHooks.h"
+#include "panes/offline/QVMOfflineViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -27,6 +28,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
     QVLaunchHooks::shared().addService = steps.addService;
     QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
+    installOfflinePane(factory);
 }
 
 } // namespace QVMInterfaceHookCatalogue
