@@ -42,6 +42,9 @@ struct QVMInterfaceHooks {
     std::function<void(QVMGeneralViewController *view)> lozyMenuBarItem;
     std::function<void(QVMGeneralViewController *view)> showAgent;
     std::function<void(const QString &text)> showAgentForText;
+    // The tray icon's visibility (not stored: the next launch decides again).
+    std::function<bool()> isStatusItemVisible;
+    std::function<void(bool visible)> setStatusItemVisible;
 
     // Documents, pictures and panels of the main view.
     std::function<void(QVMGeneralViewController *view)> collapseOriginalPanel;

@@ -13,6 +13,7 @@
 #include "core/startup/AppDelegate.h"
 #include "core/startup/QVConfigurationCalls.h"
 #include "core/startup/QVLaunchHooks.h"
+#include "core/startup/QVMInterfaceHookCatalogue.h"
 #include "core/startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
@@ -53,6 +54,7 @@ void logIfFailed(const platform::Error &error, const char *message) {
 
 void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
+    installInterfaceHooks();
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {

@@ -1,0 +1,8 @@
+#include "core/startup/QVMInterfaceHookCatalogue.h"
+
+#include "panes/settings/QVMSettingsPanes.h"
+
+// One function per feature, each declared next to its panes.
+void installInterfaceHooks() {
+    installSettingsPanes();
+}
