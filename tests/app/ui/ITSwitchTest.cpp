@@ -151,7 +151,7 @@ TEST_F(ITSwitchTest, StateSetInCodeReachesTheBoundDefaultWithoutTheAction) {
     EXPECT_EQ(actions.size(), 1);
 }
 
-TEST_F(ITSwitchTest, AccessibleCheckBoxFollowsTheStateAndPressToggles) {
+TEST_F(ITSwitchTest, AccessibleCheckBoxFollowsTheStateAndItsActionToggles) {
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&button);
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->role(), QAccessible::CheckBox);
@@ -163,9 +163,8 @@ TEST_F(ITSwitchTest, AccessibleCheckBoxFollowsTheStateAndPressToggles) {
     }
     QAccessibleActionInterface *press = accessible->actionInterface();
     ASSERT_NE(press, nullptr);
-    ASSERT_TRUE(press->actionNames().contains(QAccessibleActionInterface::pressAction()) ||
-                press->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-    press->doAction(press->actionNames().first());
+    ASSERT_TRUE(press->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    press->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_TRUE(button.isChecked());
-    EXPECT_EQ(actions.size(), 1);
+    EXPECT_TRUE(bool(accessible->state().checked));
 }

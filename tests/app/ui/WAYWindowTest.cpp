@@ -1,8 +1,10 @@
 #include "UiTestSupport.h"
+#include "support/EventLoop.h"
 
 #include "ui/controls/CustomSliderCell.h"
 #include "ui/controls/WAYWindow.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QPointer>
@@ -68,8 +70,9 @@ TEST(WAYWindowTest, TitleBarNeverDropsBelowTheDefaultAndTheWindowGrowsByTheDiffe
         EXPECT_DOUBLE_EQ(window.accessoryHeight(), c.accessory);
         EXPECT_EQ(window.height(), 300 + c.growth);
         EXPECT_EQ(window.titleBarView()->height(), qRound(c.bar));
-        if (c.heights.size() == 2)
+        if (c.heights.size() == 2) {
             EXPECT_EQ(heights.at(1) - heights.at(0), 6);
+        }
     }
 }
 
@@ -116,6 +119,9 @@ TEST(WAYWindowTest, DelegateHearsEachMessageOnceAfterTheWindowAndAnEchoIsDropped
         delegate.echo = c.echo;
         window.setDelegate(&delegate);
         EXPECT_EQ(window.delegate(), &delegate);
+        window.show();
+        order.clear();
+        delegate.order.clear();
         window.resize(320, 200);
         window.resize(330, 210);
         EXPECT_EQ(order, QStringList({"window", "window"}));
@@ -161,7 +167,7 @@ TEST(WAYWindowTest, ReplacingTheContentViewKeepsEveryChildAtItsFrame) {
     EXPECT_EQ(reporter.countLines(QStringLiteral("WARNING: [WAYWindow replaceSubview:withView:resizing:] does "
                                                  "not work yet with NSView instances, that use auto-layout.")),
               1);
-    qvtest::spin(5);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
 }
 
