@@ -8,6 +8,7 @@
 #include "ui/QVMInterfaceHooks.h"
 
 #include <QEvent>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -84,7 +85,10 @@ QWidget *QVMSettingsController::loadView() {
     m_windowTitle->setFont(titleFont);
     layout->addWidget(m_windowTitle);
 
-    m_buttonRow = new QWidget(view);
+    auto *frame = new QFrame(view);
+    frame->setFrameShape(QFrame::Box);
+    frame->setForegroundRole(QPalette::Mid);
+    m_buttonRow = frame;
     m_buttonRow->setObjectName(QStringLiteral("tabButtons"));
     auto *row = new QHBoxLayout(m_buttonRow);
     row->setContentsMargins(1, 1, 1, 1);
@@ -143,7 +147,8 @@ void QVMSettingsController::didChangeColorTheme(bool) {
 }
 
 bool QVMSettingsController::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_buttonRow && event->type() == QEvent::PaletteChange)
+    if ((watched == m_buttonRow || (isViewLoaded() && watched == view())) &&
+        event->type() == QEvent::PaletteChange)
         recolourButtons();
     return QVMBaseVC::eventFilter(watched, event);
 }
@@ -184,7 +189,7 @@ void QVMSettingsController::selectButton(qint64 index) {
 void QVMSettingsController::recolourButtons() {
     if (!m_buttonRow)
         return;
-    const QPalette palette = m_buttonRow->palette();
+    const QPalette palette = view()->palette();
     for (int i = 0; i < m_buttons.size(); ++i) {
         QAbstractButton *button = m_buttons.at(i);
         const bool selected = i == m_selected;
@@ -192,8 +197,6 @@ void QVMSettingsController::recolourButtons() {
                         selected ? QColor(Qt::white) : palette.color(QPalette::WindowText));
         button->setAccessibleDescription(selected ? tr("Selected") : QString());
     }
-    m_buttonRow->setStyleSheet(QStringLiteral("#tabButtons { border: 1px solid %1; border-radius: 10px; }")
-                                   .arg(palette.color(QPalette::Mid).name()));
 }
 
 int QVMSettingsController::selectedTab() const {

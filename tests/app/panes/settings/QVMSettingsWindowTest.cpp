@@ -4,9 +4,13 @@
 #include "ui/QVMInterfaceFactory.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStackedWidget>
 #include <QTest>
+
+#include <cmath>
 
 using namespace settingstest;
 
@@ -164,4 +168,47 @@ TEST_F(SettingsWindowTest, KeyboardMovesBetweenTabsAndClosesTheWindow) {
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : shown, Qt::Key_Escape);
     flushDeletes();
     EXPECT_TRUE(guard.isNull());
+}
+
+namespace {
+
+double luminance(const QColor &colour) {
+    const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+// Light and dark: every text of the window reads at 4.5:1 or better. With
+// QV_SHOTS_DIR set, each look is saved there as a PNG.
+TEST_F(SettingsWindowTest, EveryTabReadsInTheLightAndTheDarkAppearance) {
+    for (bool dark : {false, true}) {
+        for (int tab : {0, 2}) {
+            SCOPED_TRACE(QStringLiteral("%1 tab %2").arg(dark ? "dark" : "light").arg(tab).toStdString());
+            QVMSettingsWindowController *opened = openSettings(tab);
+            dark ? opened->wayWindow()->setVibrantDarkAppearance() : opened->wayWindow()->setAquaAppearance();
+            qvtest::spin(20);
+            for (QWidget *widget : opened->window()->findChildren<QWidget *>()) {
+                const bool text = qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget) ||
+                                  qobject_cast<QLineEdit *>(widget) || qobject_cast<QComboBox *>(widget);
+                if (!text || !widget->isVisibleTo(opened->window()))
+                    continue;
+                const QPalette palette = widget->palette();
+                QColor background = palette.color(widget->backgroundRole());
+                if (qobject_cast<QAbstractButton *>(widget))
+                    background = palette.color(QPalette::Button);
+                EXPECT_GE(contrast(palette.color(widget->foregroundRole()), background), 4.5)
+                    << widget->metaObject()->className() << " " << widget->accessibleName().toStdString();
+            }
+            const QString shots = qEnvironmentVariable("QV_SHOTS_DIR");
+            if (!shots.isEmpty())
+                opened->window()->grab().save(
+                    QStringLiteral("%1/settings-tab%2-%3.png").arg(shots).arg(tab).arg(dark ? "dark" : "light"));
+        }
+    }
 }
