@@ -1,5 +1,7 @@
 #include "ITSwitch.h"
 
+#include "ITSwitchAccessible.h"
+
 #include "ui/QVMUtils.h"
 
 #include "platform/UserDefaults.h"
@@ -25,6 +27,7 @@ QEasingCurve overshootCurve() {
 } // namespace
 
 ITSwitch::ITSwitch(QWidget *parent) : QAbstractButton(parent) {
+    ITSwitchAccessible::installFactory();
     setCheckable(true);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -214,6 +217,11 @@ void ITSwitch::keyPressEvent(QKeyEvent *event) {
     }
     // Space and the rest as any button: Space releases into click().
     QAbstractButton::keyPressEvent(event);
+}
+
+void ITSwitch::performPress() {
+    if (isEnabled())
+        userSetChecked(!isChecked());
 }
 
 // A change the user made: the state, then the action, only when it differs.

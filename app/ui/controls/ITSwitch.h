@@ -45,6 +45,8 @@ public:
     bool isAnimating() const;
 
     QSize sizeHint() const override;
+    // The accessible press: toggles and sends the action, as a click would.
+    void performPress();
 
     static constexpr int kAnimationMs = 400;
     static constexpr qreal kRestRatio = 1.6180340051651;
