@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -209,6 +210,41 @@ TEST_F(SettingsWindowTest, EveryTabReadsInTheLightAndTheDarkAppearance) {
             if (!shots.isEmpty())
                 opened->window()->grab().save(
                     QStringLiteral("%1/settings-tab%2-%3.png").arg(shots).arg(tab).arg(dark ? "dark" : "light"));
+        }
+    }
+}
+
+// Keyboard only: Tab visits every control of the window once, row by row, and
+// each one says what it is and does.
+TEST_F(SettingsWindowTest, TabReachesEveryControlInReadingOrder) {
+    for (int tab : {0, 2}) {
+        SCOPED_TRACE(tab);
+        QVMSettingsWindowController *opened = openSettings(tab);
+        QWidget *shown = opened->window();
+        QApplication::setActiveWindow(shown);
+        QList<QWidget *> expected;
+        for (QWidget *widget : shown->findChildren<QWidget *>())
+            if (widget->isVisibleTo(shown) && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
+                !qobject_cast<QStackedWidget *>(widget))
+                expected.append(widget);
+        opened->wayWindow()->standardButtons().first()->setFocus(Qt::TabFocusReason);
+        QList<QWidget *> visited;
+        for (int i = 0; i < 2 * expected.size() && !visited.contains(QApplication::focusWidget()); ++i) {
+            visited.append(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        EXPECT_EQ(visited.size(), expected.size());
+        QPoint last(-1, -1);
+        for (QWidget *widget : std::as_const(visited)) {
+            SCOPED_TRACE(widget->metaObject()->className());
+            ASSERT_TRUE(expected.contains(widget));
+            EXPECT_FALSE(widget->toolTip().isEmpty());
+            EXPECT_FALSE(widget->accessibleName().isEmpty());
+            const QPoint at = widget->mapTo(shown, QPoint(0, widget->height() / 2));
+            // Next row, or further right on the same row.
+            EXPECT_TRUE(at.y() > last.y() + 4 || (qAbs(at.y() - last.y()) <= 4 && at.x() > last.x()))
+                << widget->accessibleName().toStdString();
+            last = at;
         }
     }
 }
