@@ -35,12 +35,13 @@ platform::Error QVAutostartEntry::setEnabled(bool enabled) {
     }
     const QString folder = platform::AppPaths::autostart();
     QSaveFile out(file);
-    if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(contents()) < 0 || !out.commit()) {
-        const QString reason = out.errorString().isEmpty() ? QStringLiteral("the folder cannot be made")
-                                                           : out.errorString();
-        return platform::Error(QString::fromLatin1(kErrorDomain), CannotWrite,
-                               QStringLiteral("The autostart entry could not be written to %1: %2.")
-                                   .arg(folder, reason));
+    if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(contents()) < 0 ||
+        !out.commit()) {
+        const QString reason =
+            out.errorString().isEmpty() ? QStringLiteral("the folder cannot be made") : out.errorString();
+        return platform::Error(
+            QString::fromLatin1(kErrorDomain), CannotWrite,
+            QStringLiteral("The autostart entry could not be written to %1: %2.").arg(folder, reason));
     }
     return {};
 }

@@ -154,7 +154,8 @@ void GeneralSettingsViewController::trackVoiceSpeed() {
           {{QStringLiteral("voice_speed"), QString::asprintf("%.01f%%", sliderSpeed() * 100.0)}});
 }
 
-void GeneralSettingsViewController::switchChanged(ITSwitch *button, const char *action, const char *parameter) {
+void GeneralSettingsViewController::switchChanged(ITSwitch *button, const char *action,
+                                                  const char *parameter) {
     track(QString::fromLatin1(action), {{QString::fromLatin1(parameter), onOff(button->isChecked())}});
 }
 
@@ -166,7 +167,8 @@ void GeneralSettingsViewController::onAutoSpeek() {
 void GeneralSettingsViewController::onShowAppMenuBar() {
     switchChanged(m_appMenuBarButton, "General - Show App in Menu Bar - Switch", "menu_bar");
     const bool visible = m_appMenuBarButton->isChecked();
-    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().setStatusItemVisible, "setStatusItemVisible", visible);
+    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().setStatusItemVisible, "setStatusItemVisible",
+                            visible);
     // Without the icon, nothing would be left to reach the program once its windows close.
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(!visible);
@@ -211,7 +213,8 @@ void GeneralSettingsViewController::comboBoxSelectionDidChange(int index) {
         return;
     const QVLanguageRealm language = m_languages.at(index);
     // Sent before the answer, and also for the language already in use.
-    track(QStringLiteral("General - Change Language"), {{QStringLiteral("app_language"), language.languageName()}});
+    track(QStringLiteral("General - Change Language"),
+          {{QStringLiteral("app_language"), language.languageName()}});
     if (language.languageString() != DJLocalizationSystem::shared().language())
         showAlertControllerWithLanguage(language);
 }
@@ -248,7 +251,8 @@ void GeneralSettingsViewController::restoreLanguageSelection() {
 void GeneralSettingsViewController::reloadApplicationLanguage(const QVLanguageRealm &language) {
     const QString code = language.languageString();
     DevLog(QString::fromLatin1(kLanguageChangeLog), code);
-    QVMUtils::sharedDefaults().setObject(code, QString::fromLatin1(DJLocalizationSystem::kUserDefaultAppLanguage));
+    QVMUtils::sharedDefaults().setObject(code,
+                                         QString::fromLatin1(DJLocalizationSystem::kUserDefaultAppLanguage));
     DJLocalizationSystem::shared().setLanguage(code);
     closeSettingsWindow();
     platform::dispatchAsyncMain([] {

@@ -171,7 +171,8 @@ QWidget *QVMAuthPreviewViewController::loadView() {
 
     connect(m_signInButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::onSignIn);
     connect(m_signUpButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::onSignUp);
-    connect(m_createAccountButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::switchToSignUp);
+    connect(m_createAccountButton, &QPushButton::clicked, this,
+            &QVMAuthPreviewViewController::switchToSignUp);
     connect(m_haveAccountButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::switchToSignIn);
     connect(m_logoutButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::onLogout);
     connect(m_recoverButton, &QPushButton::clicked, this, &QVMAuthPreviewViewController::onRestore);
@@ -232,7 +233,8 @@ QString QVMAuthPreviewViewController::acceptTermsText(const QString &termsUrl, c
                                                       const QColor &linkColour) {
     const QString terms = loc("_loc_about_terms_and_conditions");
     const QString privacy = loc("_loc_about_privacy_policy");
-    QString line = platform::format(loc("_loc_auth_accepting_terms_and_policy"), terms, privacy).toHtmlEscaped();
+    QString line =
+        platform::format(loc("_loc_auth_accepting_terms_and_policy"), terms, privacy).toHtmlEscaped();
     // The first occurrence of each title; the later one first, so positions stay valid.
     struct Link {
         QString title, url;
@@ -255,7 +257,8 @@ QString QVMAuthPreviewViewController::acceptTermsText(const QString &termsUrl, c
 
 void QVMAuthPreviewViewController::configureAcceptTermsLabel() {
     const QVRemoteSettings remote = QVSettingsService::defaultSettings().remoteSettings();
-    m_termsLabel->setText(acceptTermsText(remote.termsUrl(), remote.privacyUrl(), readablePink(isDark(view()))));
+    m_termsLabel->setText(
+        acceptTermsText(remote.termsUrl(), remote.privacyUrl(), readablePink(isDark(view()))));
     m_termsLabel->setAccessibleName(QTextDocumentFragment::fromHtml(m_termsLabel->text()).toPlainText());
     m_termsLabel->setToolTip(m_termsLabel->accessibleName());
 }
@@ -341,8 +344,10 @@ bool QVMAuthPreviewViewController::isDataValid() {
     bool valid = true;
     // The name counts only where it is asked for.
     if (m_face == Face::SignUp)
-        valid &= check(m_usernameError, !m_usernameField->text().trimmed().isEmpty(), "_loc_settings_empty_name");
-    valid &= check(m_emailError, QVMUtils::validateEmail(m_emailField->text()), "_loc_settings_invalid_email");
+        valid &=
+            check(m_usernameError, !m_usernameField->text().trimmed().isEmpty(), "_loc_settings_empty_name");
+    valid &=
+        check(m_emailError, QVMUtils::validateEmail(m_emailField->text()), "_loc_settings_invalid_email");
     valid &= check(m_passwordError, m_passwordField->text().size() >= kMinimumPasswordLength,
                    "_loc_settings_short_password");
     return valid;
@@ -351,8 +356,8 @@ bool QVMAuthPreviewViewController::isDataValid() {
 void QVMAuthPreviewViewController::setBusy(bool busy) {
     m_busy += busy ? 1 : -1;
     const bool disabled = m_busy > 0;
-    const QList<QAbstractButton *> buttons{m_signInButton,   m_createAccountButton, m_signUpButton,
-                                           m_haveAccountButton, m_logoutButton,     m_recoverButton,
+    const QList<QAbstractButton *> buttons{m_signInButton,      m_createAccountButton, m_signUpButton,
+                                           m_haveAccountButton, m_logoutButton,        m_recoverButton,
                                            m_allDevicesButton,  m_newsCheckBox};
     for (QAbstractButton *button : buttons) {
         if (disabled && button->isEnabled())

@@ -65,7 +65,8 @@ public:
     QWidget *usernameView() const { return m_usernameView; }
 
     // The acceptance line as rich text: a title becomes a link only to an http(s) address.
-    static QString acceptTermsText(const QString &termsUrl, const QString &privacyUrl, const QColor &linkColour);
+    static QString acceptTermsText(const QString &termsUrl, const QString &privacyUrl,
+                                   const QColor &linkColour);
     static bool isWebAddress(const QString &address);
 
     static constexpr const char *kCategory = "Settings screen";

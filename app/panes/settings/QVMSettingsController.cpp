@@ -120,8 +120,8 @@ QWidget *QVMSettingsController::loadView() {
     auto *next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), view);
     next->setContext(Qt::WidgetWithChildrenShortcut);
     connect(next, &QShortcut::activated, this, [this] { selectAdjacentTab(1); });
-    for (const QKeySequence &sequence :
-         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}) {
+    for (const QKeySequence &sequence : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}) {
         auto *previous = new QShortcut(sequence, view);
         previous->setContext(Qt::WidgetWithChildrenShortcut);
         connect(previous, &QShortcut::activated, this, [this] { selectAdjacentTab(-1); });
@@ -179,8 +179,8 @@ void QVMSettingsController::selectAdjacentTab(int step) {
 
 void QVMSettingsController::selectButton(qint64 index) {
     const int tab = normalizedTab(index);
-    QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategory), trackActionForIndex(tab),
-                                                        QVariantMap());
+    QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategory),
+                                                        trackActionForIndex(tab), QVariantMap());
     DevLog(QString::fromLatin1(kSelectingLog), qint64(tab));
     m_selected = tab;
     recolourButtons();

@@ -18,8 +18,8 @@ void installSettingsPanes() {
     factory.registerController<QVMSettingsWindowController>(kStoryboard,
                                                             QStringLiteral("QVMSettingsWindowController"));
     factory.registerController<QVMSettingsController>(kStoryboard, QStringLiteral("QVMSettingsController"));
-    factory.registerController<GeneralSettingsViewController>(kStoryboard,
-                                                              QStringLiteral("GeneralSettingsViewController"));
+    factory.registerController<GeneralSettingsViewController>(
+        kStoryboard, QStringLiteral("GeneralSettingsViewController"));
     factory.registerController<QVMAuthPreviewViewController>(kStoryboard,
                                                              QStringLiteral("QVMAuthPreviewViewController"));
 }

@@ -518,11 +518,12 @@ MFURLSessionTaskPtr QVRequestManager::getPhraseBookForLocale(const QString &loca
 
 MFURLSessionTaskPtr QVRequestManager::subscribeUserWithEmail(const QString &email, int status,
                                                              ReplySuccess success, ErrorBlock failure) {
-    const QVariantMap parameters{{QStringLiteral("email"), email},
-                                 {QStringLiteral("language"), DJLocalizationSystem::languageOfLocale(QLocale())},
-                                 {QStringLiteral("platform"), QString::fromLatin1(kPlatform)},
-                                 {QStringLiteral("appKey"), QString::fromLatin1(kAppKey)},
-                                 {QStringLiteral("status"), status}};
+    const QVariantMap parameters{
+        {QStringLiteral("email"), email},
+        {QStringLiteral("language"), DJLocalizationSystem::languageOfLocale(QLocale())},
+        {QStringLiteral("platform"), QString::fromLatin1(kPlatform)},
+        {QStringLiteral("appKey"), QString::fromLatin1(kAppKey)},
+        {QStringLiteral("status"), status}};
     return POST(
         QString::fromLatin1(kSubscribePath), parameters,
         [success = std::move(success)](const MFURLSessionTaskPtr &, const QVariant &reply) {

@@ -5,7 +5,8 @@
 #include <QStyleFactory>
 #include <QStyleOptionSlider>
 
-CustomSliderCell::CustomSliderCell(QObject *parent) : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
+CustomSliderCell::CustomSliderCell(QObject *parent)
+    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
     setParent(parent);
 }
 
@@ -36,8 +37,8 @@ void CustomSliderCell::drawComplexControl(ComplexControl control, const QStyleOp
     const QRectF groove = subControlRect(CC_Slider, option, SC_SliderGroove, widget);
     const QRectF bar = barRect(groove);
     const qreal controlWidth = widget ? widget->width() : 0.0;
-    const qreal filled =
-        qMin(bar.width(), filledWidth(controlWidth, slider->sliderPosition, slider->minimum, slider->maximum));
+    const qreal filled = qMin(
+        bar.width(), filledWidth(controlWidth, slider->sliderPosition, slider->minimum, slider->maximum));
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);

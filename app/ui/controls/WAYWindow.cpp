@@ -111,7 +111,8 @@ void WAYWindow::setContentViewAppearance(int material) {
 
 QPalette WAYWindow::appearancePalette(bool dark) {
     QPalette palette = QApplication::palette();
-    const QColor window = dark ? QVMColor::windowBackgroundDarkColor() : QVMColor::windowBackgroundLightColor();
+    const QColor window =
+        dark ? QVMColor::windowBackgroundDarkColor() : QVMColor::windowBackgroundLightColor();
     const QColor base = dark ? QVMColor::panelBackgroundDarkColor() : QColor(Qt::white);
     const QColor text = dark ? QColor(Qt::white) : QColor(Qt::black);
     palette.setColor(QPalette::Window, window);
@@ -252,7 +253,8 @@ Qt::Edges WAYWindow::edgesAt(const QPoint &pos) const {
 
 void WAYWindow::mousePressEvent(QMouseEvent *event) {
     const Qt::Edges edges = edgesAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && edges && windowHandle() && windowHandle()->startSystemResize(edges)) {
+    if (event->button() == Qt::LeftButton && edges && windowHandle() &&
+        windowHandle()->startSystemResize(edges)) {
         event->accept();
         return;
     }
@@ -263,7 +265,8 @@ void WAYWindow::mouseMoveEvent(QMouseEvent *event) {
     const Qt::Edges edges = edgesAt(event->position().toPoint());
     if ((edges & Qt::LeftEdge && edges & Qt::TopEdge) || (edges & Qt::RightEdge && edges & Qt::BottomEdge))
         setCursor(Qt::SizeFDiagCursor);
-    else if ((edges & Qt::RightEdge && edges & Qt::TopEdge) || (edges & Qt::LeftEdge && edges & Qt::BottomEdge))
+    else if ((edges & Qt::RightEdge && edges & Qt::TopEdge) ||
+             (edges & Qt::LeftEdge && edges & Qt::BottomEdge))
         setCursor(Qt::SizeBDiagCursor);
     else if (edges & (Qt::LeftEdge | Qt::RightEdge))
         setCursor(Qt::SizeHorCursor);

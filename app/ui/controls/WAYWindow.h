@@ -53,7 +53,9 @@ public:
     QList<QToolButton *> standardButtons() const { return m_standardButtons; }
 
     // The application's delegate; messages reach it after the window.
-    QObject *delegate() const { return m_proxy.secondaryDelegate() == this ? nullptr : m_proxy.secondaryDelegate(); }
+    QObject *delegate() const {
+        return m_proxy.secondaryDelegate() == this ? nullptr : m_proxy.secondaryDelegate();
+    }
     void setDelegate(QObject *delegate);
     WAYWindowDelegateProxy &delegateProxy() { return m_proxy; }
 

@@ -1,5 +1,5 @@
-#include "ui/QVMUtils.h"
 #include "ui/controls/ITSwitch.h"
+#include "ui/QVMUtils.h"
 
 #include "platform/UserDefaults.h"
 #include "support/EventLoop.h"
@@ -82,7 +82,11 @@ TEST_F(ITSwitchTest, OnlyAReleaseOnTheOtherSideChangesTheStateAndSendsTheAction)
          false,
          0},
         {"click", true, {{QEvent::MouseButtonPress, 5}, {QEvent::MouseButtonRelease, 5}}, true, 1},
-        {"drag right", true, {{QEvent::MouseButtonPress, 5}, {QEvent::MouseMove, 30}, {QEvent::MouseButtonRelease, 30}}, true, 1},
+        {"drag right",
+         true,
+         {{QEvent::MouseButtonPress, 5}, {QEvent::MouseMove, 30}, {QEvent::MouseButtonRelease, 30}},
+         true,
+         1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -110,10 +114,8 @@ TEST_F(ITSwitchTest, KeysChangeTheStateOnlyTowardsTheirSide) {
         bool after;
         int actions;
     } cases[] = {
-        {"left when off", false, Qt::Key_Left, false, 0},
-        {"right when on", true, Qt::Key_Right, true, 0},
-        {"right when off", false, Qt::Key_Right, true, 1},
-        {"left when on", true, Qt::Key_Left, false, 1},
+        {"left when off", false, Qt::Key_Left, false, 0},  {"right when on", true, Qt::Key_Right, true, 0},
+        {"right when off", false, Qt::Key_Right, true, 1}, {"left when on", true, Qt::Key_Left, false, 1},
         {"space", false, Qt::Key_Space, true, 1},
     };
     EXPECT_EQ(button.focusPolicy(), Qt::StrongFocus);

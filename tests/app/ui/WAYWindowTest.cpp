@@ -164,9 +164,10 @@ TEST(WAYWindowTest, ReplacingTheContentViewKeepsEveryChildAtItsFrame) {
     EXPECT_EQ(placed->geometry(), QRect(12, 60, 80, 20));
     EXPECT_EQ(laidOut->parentWidget(), replacement);
     EXPECT_EQ(laidOut->geometry(), laidOutFrame);
-    EXPECT_EQ(reporter.countLines(QStringLiteral("WARNING: [WAYWindow replaceSubview:withView:resizing:] does "
-                                                 "not work yet with NSView instances, that use auto-layout.")),
-              1);
+    EXPECT_EQ(
+        reporter.countLines(QStringLiteral("WARNING: [WAYWindow replaceSubview:withView:resizing:] does "
+                                           "not work yet with NSView instances, that use auto-layout.")),
+        1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
 }
@@ -176,9 +177,8 @@ TEST(CustomSliderCellTest, FillGrowsWithTheValueAndEqualBoundsFillNothing) {
         const char *name;
         double value, minimum, maximum, width;
     } cases[] = {
-        {"equal bounds", 5, 5, 5, 0},     {"below the range", -1, 0, 1, 0},
-        {"half", 0.5, 0, 1, 46},          {"full", 100, 0, 100, 92},
-        {"above the range", 2, 0, 1, 92},
+        {"equal bounds", 5, 5, 5, 0}, {"below the range", -1, 0, 1, 0}, {"half", 0.5, 0, 1, 46},
+        {"full", 100, 0, 100, 92},    {"above the range", 2, 0, 1, 92},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

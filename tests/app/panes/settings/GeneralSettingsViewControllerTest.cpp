@@ -78,7 +78,8 @@ TEST_F(GeneralSettingsTest, EachSwitchStoresItsChoiceAndSendsItsEvent) {
         {"tray icon", pane->appMenuBarButton(), "General - Show App in Menu Bar - Switch", "menu_bar",
          [&] { return trayVisible; }},
         {"start automatically", pane->startAutomaticallyButton(), "General - Start automatically - Switch",
-         "auto_start", [] { return QVAutostartEntry::isInstalled() && defaults().boolForKey("LoginEnabled"); }},
+         "auto_start",
+         [] { return QVAutostartEntry::isInstalled() && defaults().boolForKey("LoginEnabled"); }},
         {"transliteration", pane->transliterationButton(), "General - Transliteration - Switch",
          "transliteration", [] { return defaults().boolForKey("TransliterationSetting"); }},
         {"translate with return", pane->translateByEnterButton(), "General - Translate with Enter - Switch",
@@ -97,7 +98,8 @@ TEST_F(GeneralSettingsTest, EachSwitchStoresItsChoiceAndSendsItsEvent) {
             QTest::keyClick(c.button, Qt::Key_Space);
             EXPECT_EQ(c.stored(), c.button->isChecked());
             ASSERT_FALSE(events(QString::fromLatin1(c.action)).isEmpty());
-            EXPECT_EQ(events(QString::fromLatin1(c.action)).last().params.value(c.parameter).toString(), expected);
+            EXPECT_EQ(events(QString::fromLatin1(c.action)).last().params.value(c.parameter).toString(),
+                      expected);
         }
         EXPECT_EQ(events(QString::fromLatin1(c.action)).size(), 2);
     }
@@ -130,7 +132,8 @@ TEST_F(GeneralSettingsTest, LanguageChangeAsksFirstAndRebuildsOnTheNextTurn) {
     bool confirming = false;
     // The application delegate deletes the main window controller, the settings window's owner.
     const auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        QString::fromLatin1(GeneralSettingsViewController::kLanguageDidChangeNotification), [&](const QVariantMap &) {
+        QString::fromLatin1(GeneralSettingsViewController::kLanguageDidChangeNotification),
+        [&](const QVariantMap &) {
             ++posted;
             postedDuringConfirm = confirming;
             delete window;

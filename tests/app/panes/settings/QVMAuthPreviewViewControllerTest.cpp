@@ -47,8 +47,11 @@ protected:
         pane()->passwordTextField()->setText(password);
     }
     void signedIn(const char *name, bool news = false) {
-        import(QVAuthProfile::storeClassName(),
-               QVariantMap{{"id", 7}, {"username", name}, {"email", "ann@example.org"}, {"isSubscribedToNews", news}});
+        import(QVAuthProfile::storeClassName(), QVariantMap{{"id", 7},
+                                                            {"username", name},
+                                                            {"email", "ann@example.org"},
+                                                            { "isSubscribedToNews",
+                                                              news }});
         QVAuthService::setAuthToken(QStringLiteral("tok-1"));
     }
     QPointer<QVMAuthPreviewViewController> m_pane;
@@ -58,7 +61,8 @@ protected:
 
 TEST_F(AccountPaneTest, FormThatDoesNotPassSaysWhereAndSendsNothing) {
     backend.route("POST", kLogin, data(R"({"user": {"id": 3, "username": "cy"}, "bearerToken": "t"})"));
-    backend.route("POST", kRegistration, data(R"({"user": {"id": 3, "username": "cy"}, "bearerToken": "t"})"));
+    backend.route("POST", kRegistration,
+                  data(R"({"user": {"id": 3, "username": "cy"}, "bearerToken": "t"})"));
     struct Case {
         const char *name;
         Face face;
@@ -69,7 +73,8 @@ TEST_F(AccountPaneTest, FormThatDoesNotPassSaysWhereAndSendsNothing) {
         {"4-character password", Face::SignIn, "", "ann@example.org", "abcd", false, false, false, true},
         {"bad e-mail", Face::SignIn, "", "ann@example", "abcde", false, false, true, false},
         {"empty name on sign-up", Face::SignUp, "", "ann@example.org", "abcde", false, true, false, false},
-        {"hidden name ignored on sign-in", Face::SignIn, "", "ann@example.org", "abcde", true, false, false, false},
+        {"hidden name ignored on sign-in", Face::SignIn, "", "ann@example.org", "abcde", true, false, false,
+         false},
         {"sign-up with a name", Face::SignUp, "Ann", "ann@example.org", "abcde", true, false, false, false},
     };
     for (const Case &c : cases) {
@@ -135,7 +140,8 @@ TEST_F(AccountPaneTest, FailuresSayWhatWentWrongAndLeaveTheFace) {
 }
 
 TEST_F(AccountPaneTest, SignUpSendsTheLocaleOfTheInterfaceLanguage) {
-    backend.route("POST", kRegistration, data(R"({"user": {"id": 3, "username": "cy"}, "bearerToken": "t"})"));
+    backend.route("POST", kRegistration,
+                  data(R"({"user": {"id": 3, "username": "cy"}, "bearerToken": "t"})"));
     struct Case {
         const char *name;
         bool withRecord;
@@ -167,7 +173,8 @@ TEST_F(AccountPaneTest, SignedInFaceShowsTheNameAndSignsOut) {
     signedIn("Ann");
     EXPECT_EQ(pane()->face(), Face::SignedIn);
     // The refresh brings an empty name: the heading offers to sign up.
-    ASSERT_TRUE(qvtest::waitUntil([&] { return pane()->usernameLabel()->text() == QStringLiteral("Sign up"); }));
+    ASSERT_TRUE(
+        qvtest::waitUntil([&] { return pane()->usernameLabel()->text() == QStringLiteral("Sign up"); }));
     EXPECT_TRUE(pane()->logoutButton()->isVisibleTo(pane()->view()));
     EXPECT_FALSE(pane()->emailTextField()->isVisibleTo(pane()->view()));
     pane()->logoutButton()->click();
@@ -182,8 +189,10 @@ TEST_F(AccountPaneTest, LinksSendTheEventOfTheFaceAndOpenInTheBrowser) {
     const QString privacy = QStringLiteral("https://example.org/privacy");
     QVTranslateSettings record = QVSettingsService::defaultSettings();
     write([&](platform::Transaction &tx) {
-        record.setRemoteSettings(tx, QVRemoteSettings(tx.create(
-            QVRemoteSettings::storeClassName(), {{"admobBannerId", "test"}, {"termsUrl", terms}, {"privacyUrl", privacy}})));
+        record.setRemoteSettings(
+            tx, QVRemoteSettings(
+                    tx.create(QVRemoteSettings::storeClassName(),
+                              {{"admobBannerId", "test"}, {"termsUrl", terms}, {"privacyUrl", privacy}})));
     });
     struct Case {
         const char *name;
@@ -248,7 +257,8 @@ TEST_F(AccountPaneTest, NewsBoxFollowsTheServerAndGoesBackOnFailure) {
         const QVariantMap body = backend.lastRequest().jsonObject().toVariantMap();
         EXPECT_EQ(body.value("status").toInt(), c.status);
         EXPECT_EQ(body.value("email").toString(), QStringLiteral("ann@example.org"));
-        EXPECT_EQ(body.value("appKey").toString(), QStringLiteral("3c9e1a7f5b2d8046ce13f97a2b5d0e8461c7fa93"));
+        EXPECT_EQ(body.value("appKey").toString(),
+                  QStringLiteral("3c9e1a7f5b2d8046ce13f97a2b5d0e8461c7fa93"));
         EXPECT_EQ(pane()->newsCheckBox()->isChecked(), c.checked);
         EXPECT_EQ(QVAuthService::authProfile().isSubscribedToNews(), c.checked);
     }

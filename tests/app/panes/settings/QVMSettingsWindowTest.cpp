@@ -124,17 +124,21 @@ TEST_F(SettingsWindowTest, PanesAreMadeWhenFirstShownAndMissingOnesSayWhichPart)
         SCOPED_TRACE(c.name);
         content->tabButtonPressed(c.tab);
         content->tabButtonPressed(c.tab); // made once
-        EXPECT_EQ(reporter.countLines(QStringLiteral("[ui] %1 not available").arg(QString::fromLatin1(c.name))), 1);
-        auto *placeholder = content->tabController()->currentWidget()->findChild<QLabel *>(QStringLiteral("placeholder"));
+        EXPECT_EQ(
+            reporter.countLines(QStringLiteral("[ui] %1 not available").arg(QString::fromLatin1(c.name))), 1);
+        auto *placeholder =
+            content->tabController()->currentWidget()->findChild<QLabel *>(QStringLiteral("placeholder"));
         ASSERT_NE(placeholder, nullptr);
         EXPECT_EQ(placeholder->text(), QStringLiteral("This part is not available yet"));
     }
     // A pane registered later is taken by the next window.
-    QVMInterfaceFactory::shared().registerController(QStringLiteral("Settings"), QStringLiteral("QVMInfoViewController"),
+    QVMInterfaceFactory::shared().registerController(QStringLiteral("Settings"),
+                                                     QStringLiteral("QVMInfoViewController"),
                                                      [](QObject *parent) { return new QVMBaseVC(parent); });
     content = openSettings(3)->contentViewController();
     EXPECT_NE(qobject_cast<QVMBaseVC *>(content->paneForTab(3)), nullptr);
-    QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"), QStringLiteral("QVMInfoViewController"));
+    QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
+                                                   QStringLiteral("QVMInfoViewController"));
 }
 
 TEST_F(SettingsWindowTest, RegistrationOfferReachesTheAccountPaneLoadedBySelectTab) {
@@ -174,8 +178,11 @@ TEST_F(SettingsWindowTest, KeyboardMovesBetweenTabsAndClosesTheWindow) {
 namespace {
 
 double luminance(const QColor &colour) {
-    const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
 }
 
 double contrast(const QColor &a, const QColor &b) {
@@ -208,8 +215,10 @@ TEST_F(SettingsWindowTest, EveryTabReadsInTheLightAndTheDarkAppearance) {
             }
             const QString shots = qEnvironmentVariable("QV_SHOTS_DIR");
             if (!shots.isEmpty())
-                opened->window()->grab().save(
-                    QStringLiteral("%1/settings-tab%2-%3.png").arg(shots).arg(tab).arg(dark ? "dark" : "light"));
+                opened->window()->grab().save(QStringLiteral("%1/settings-tab%2-%3.png")
+                                                  .arg(shots)
+                                                  .arg(tab)
+                                                  .arg(dark ? "dark" : "light"));
         }
     }
 }
