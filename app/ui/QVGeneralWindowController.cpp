@@ -332,6 +332,11 @@ void QVGeneralWindowController::onMoreApps() {
     trackEvent(QStringLiteral("Click More apps button"));
 }
 
+void QVGeneralWindowController::onSyncronizeBookmarks() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->syncronizeBookmarks();
+}
+
 void QVGeneralWindowController::segmentSwitch() {
     if (QVMGeneralViewController *general = generalViewController())
         general->segmentSwitch(m_viewsDirection->selectedSegment());

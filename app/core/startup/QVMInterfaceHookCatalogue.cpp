@@ -1,8 +1,10 @@
 #include "core/startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/messages/QVMServerMessages.h"
 #include "panes/settings/QVMSettingsPanes.h"
 
 // One function per feature, each declared next to its panes.
 void installInterfaceHooks() {
+    installServerMessages();
     installSettingsPanes();
 }

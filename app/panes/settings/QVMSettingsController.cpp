@@ -6,12 +6,12 @@
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
+#include "ui/controls/CustomButton.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -34,7 +34,7 @@ constexpr Tab kTabs[QVMSettingsController::kTabCount] = {
     {"QVMShortcutsSettingsViewController", "Shortcuts", "_loc_settings_tab_shortcuts"},
 };
 
-using TabButton = QPushButton;
+using TabButton = CustomButton;
 
 // White text on the brand pink needs the pink a shade darker to stay readable.
 QColor highlightColour() {
@@ -42,13 +42,9 @@ QColor highlightColour() {
 }
 
 void colourTabButton(QAbstractButton *button, const QColor &background, const QColor &text) {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, background);
-    palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::ButtonText, text);
-    button->setPalette(palette);
-    button->setAutoFillBackground(true);
-    button->update();
+    auto *tab = static_cast<TabButton *>(button);
+    tab->setBGColor(background);
+    tab->setTextColor(text);
 }
 
 } // namespace

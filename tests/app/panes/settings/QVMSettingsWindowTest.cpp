@@ -2,6 +2,7 @@
 
 #include "panes/settings/QVMAuthPreviewViewController.h"
 #include "ui/QVMInterfaceFactory.h"
+#include "ui/controls/CustomButton.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -210,6 +211,8 @@ TEST_F(SettingsWindowTest, EveryTabReadsInTheLightAndTheDarkAppearance) {
                 QColor background = palette.color(widget->backgroundRole());
                 if (qobject_cast<QAbstractButton *>(widget))
                     background = palette.color(QPalette::Button);
+                if (auto *custom = qobject_cast<CustomButton *>(widget); custom && custom->BGColor())
+                    background = *custom->BGColor();
                 EXPECT_GE(contrast(palette.color(widget->foregroundRole()), background), 4.5)
                     << widget->metaObject()->className() << " " << widget->accessibleName().toStdString();
             }
