@@ -6,8 +6,8 @@
 //   switch_frame       one frame of six switches animating at once; goal 16 ms
 //   plain_form_frame   one frame of the plain window's controls
 #include "core/QVStoreConfiguration.h"
-#include "core/languages/QVLanguageService.h"
-#include "core/startup/QVStoreMigration.h"
+#include "services/languages/QVLanguageService.h"
+#include "startup/QVStoreMigration.h"
 #include "panes/settings/QVMSettingsWindowController.h"
 #include "ui/controls/ITSwitch.h"
 

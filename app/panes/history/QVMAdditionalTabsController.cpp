@@ -8,11 +8,11 @@
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/QVMCustomSelectionColorTableView.h"
 
-#include <QButtonGroup>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -71,8 +71,8 @@ QWidget *QVMAdditionalTabsController::loadView() {
     auto *row = new QHBoxLayout(tabsStack);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(1);
-    m_group = new QButtonGroup(this);
-    m_group->setExclusive(true);
+    // setState keeps exactly one tab on. No button group: a group takes the buttons that are
+    // off out of the Tab order, and every tab must stay reachable by Tab.
     const struct {
         CustomButton **button;
         QString title;
@@ -94,7 +94,6 @@ QWidget *QVMAdditionalTabsController::loadView() {
         button->setCursor(Qt::PointingHandCursor);
         button->setCornerRadius(0);
         button->setMinimumHeight(32);
-        m_group->addButton(button, int(tab.state));
         row->addWidget(button);
         *tab.button = button;
         const uint state = tab.state;
@@ -117,6 +116,10 @@ void QVMAdditionalTabsController::viewDidLoad() {
     m_history = new QVMHistoryViewController(this);
     m_tabs->addWidget(m_history->view());
     m_tabs->addWidget(makeDictionaryPage());
+    // Reading order, whatever order the pages were made in.
+    QWidget::setTabOrder(m_historyButton, m_bookmarksButton);
+    QWidget::setTabOrder(m_bookmarksButton, m_dictionaryButton);
+    QWidget::setTabOrder(m_dictionaryButton, m_history->historyTable());
     view()->installEventFilter(this);
     lazyState();
     didChangeColorTheme(QVMStyleService::isDarkMode());

@@ -6,11 +6,10 @@
 #include <QPointer>
 
 class CustomButton;
-class QButtonGroup;
 class QStackedWidget;
 
 // The side panel's group: three tab buttons (History, Bookmarks, Dictionary;
-// Ctrl+1, Ctrl+2, Ctrl+3) over an inner stack whose page 0 is the history
+// Ctrl+1, Ctrl+2, Ctrl+3; exactly one is on) over an inner stack whose page 0 is the history
 // list and page 1 the dictionary pane ("Main" / "QVMDicrionaryController",
 // or a notice while that part is missing). The chosen tab survives relaunches
 // in "kUserDefaultAdditionalState" (2, Dictionary, on a fresh install and for
@@ -60,7 +59,6 @@ private:
     CustomButton *m_historyButton = nullptr;
     CustomButton *m_bookmarksButton = nullptr;
     CustomButton *m_dictionaryButton = nullptr;
-    QButtonGroup *m_group = nullptr;
     QStackedWidget *m_tabs = nullptr;
     QWidget *m_shadowView = nullptr;
     bool m_repainting = false;

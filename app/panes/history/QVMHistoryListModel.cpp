@@ -1,7 +1,7 @@
 #include "QVMHistoryListModel.h"
 
 #include "core/DevLogger.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/store/Store.h"
 
@@ -149,8 +149,12 @@ QVariant QVMHistoryListModel::data(const QModelIndex &index, int role) const {
     case Qt::DisplayRole:
     case OriginalTextRole:
         return record.originalText();
-    case Qt::AccessibleTextRole:
-        return tr("%1, translated: %2").arg(record.originalText(), record.translatedText());
+    case Qt::AccessibleTextRole: {
+        const bool unsent = (record.isFavorite().value_or(false) && !record.isSynch().value_or(true)) ||
+                            m_pendingDeletes.contains(identifier);
+        const QString text = tr("%1, translated: %2").arg(record.originalText(), record.translatedText());
+        return unsent ? tr("%1 (not yet synchronised)").arg(text) : text;
+    }
     case TranslatedTextRole:
         return record.translatedText();
     case FromNameRole:

@@ -5,7 +5,7 @@
 #include "services/network/QVUrlForPatch.h"
 #include "ui/QVMColor.h"
 #include "ui/QVMRemoteImage.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMUtils.h"
 
 #include <QMouseEvent>
@@ -69,8 +69,8 @@ void QVMHistoryTableViewCell::paint(QPainter *painter, const QStyleOptionViewIte
     const QPalette &colours = option.palette;
     const QRect row = option.rect;
     if (index.data(QVMHistoryListModel::PlaceholderRole).toBool()) {
-        painter->fillRect(row, colours.color(QPalette::Base));
-        painter->setPen(colours.color(QPalette::Text));
+        painter->fillRect(row, colours.color(QPalette::Active, QPalette::Base));
+        painter->setPen(colours.color(QPalette::Active, QPalette::Text));
         painter->drawText(row.adjusted(12, 0, -12, 0), Qt::AlignCenter | Qt::TextWordWrap,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();

@@ -3,7 +3,7 @@
 #include "panes/history/QVMHistoryListModel.h"
 #include "panes/history/QVMHistoryTableViewCell.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
@@ -160,8 +160,6 @@ void QVMHistoryViewController::chooseRow(int row) {
     const QVTranslationRealm record = m_model->recordAt(row);
     if (record.isNull())
         return;
-    if (m_model->highlightedIdentifier() == record.idTranslation())
-        return; // already shown
     highlightRow(row);
     platform::NotificationCenter::defaultCenter().post(
         QString::fromLatin1(kActionHistoryNotification),

@@ -3,7 +3,7 @@
 #include "panes/history/HistoryAndLanguagesTabViewController.h"
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/settings/QVSettingsService.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/controls/CustomButton.h"
@@ -63,6 +63,9 @@ QWidget *QVMTransitContenerController::loadView() {
 }
 
 void QVMTransitContenerController::viewDidLoad() {
+    QWidget::setTabOrder(m_from, m_to);
+    QWidget::setTabOrder(m_to, m_toggle);
+    QWidget::setTabOrder(m_toggle, m_tabs->additionalTabs()->historyButton());
     if (QObject *delegate = languageDelegateAbove(this))
         m_tabs->setDelegateLanguage(delegate);
     connect(m_from, &QPushButton::clicked, this, [this] { callSplit("from"); });

@@ -52,11 +52,12 @@ void QVMLanguagesTableViewCell::paint(QPainter *painter, const QStyleOptionViewI
     const QPalette &colours = option.palette;
     const QRect rect = option.rect;
     if (index.data(QVMLanguagesListModel::HeaderRole).toBool()) {
-        painter->fillRect(rect, colours.color(QPalette::Base));
+        // Titles cannot be chosen but must read as well as the rows.
+        painter->fillRect(rect, colours.color(QPalette::Active, QPalette::Base));
         QFont bold = option.font;
         bold.setBold(true);
         painter->setFont(bold);
-        painter->setPen(colours.color(QPalette::Text));
+        painter->setPen(colours.color(QPalette::Active, QPalette::Text));
         painter->drawText(rect.adjusted(12, 0, -12, 0), Qt::AlignVCenter | Qt::AlignLeft,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();

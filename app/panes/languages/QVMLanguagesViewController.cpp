@@ -253,9 +253,11 @@ void QVMLanguagesViewController::viewDidAppear() {
 }
 
 void QVMLanguagesViewController::viewWillDisappear() {
+    // Only a popup was opened by a button that waits for it; a panel page just hides.
+    if (!m_popup)
+        return;
     invokeWithController(m_delegateLanguage, "languageControllerWillDismiss", this);
-    if (m_popup)
-        deleteLater();
+    deleteLater();
 }
 
 bool QVMLanguagesViewController::eventFilter(QObject *watched, QEvent *event) {

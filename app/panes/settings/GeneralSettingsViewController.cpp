@@ -1,8 +1,8 @@
 #include "GeneralSettingsViewController.h"
 
 #include "core/DevLog.h"
-#include "core/analytics/QVAnalyticsManager.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/analytics/QVAnalyticsManager.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVAutostartEntry.h"

@@ -1,6 +1,6 @@
 #include "services/favourites/QVQuorvaldeRequestManager.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/messages/JSONModelValues.h"
 #include "services/network/QVJSONResponseSerializer.h"
 
@@ -8,7 +8,7 @@
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
 #include "core/history/QVTranslationService.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/mapping/JSONMapping.h"
 
 #include "platform/BackendConfig.h"
@@ -140,9 +140,10 @@ platform::Error QVQuorvaldeRequestManager::storeFavorite(const QVariantMap &favo
     platform::Error refused;
     const platform::Error written = safeTransactionWithBlock(store, [&](platform::Transaction &tx) {
         // The backend's id may already name an unrelated local translation: that one is kept.
+        // A favourite under that id is the account's own older copy, which the account's version replaces.
         const QVTranslationRealm holder(
             tx.store().objectForPrimaryKey(QVTranslationRealm::storeClassName(), *id));
-        if (!holder.isNull() &&
+        if (!holder.isNull() && !holder.isFavorite().value_or(false) &&
             (holder.languageFrom().localeIdentifier() != fromIdentifier ||
              holder.languageTo().localeIdentifier() != toIdentifier ||
              holder.originalText() != textFrom.toString() || holder.translatedText() != textTo.toString())) {

@@ -85,9 +85,10 @@ public:
                                         ErrorBlock failure);
 
     // Stores one downloaded favourite under the backend's id, in one write
-    // transaction: an equal stored translation is replaced by it; a different
-    // translation that already holds the id is left alone and the favourite is
-    // skipped; so is a favourite that lacks a field or names a language the
+    // transaction: an equal stored translation is replaced by it, and so is an
+    // older favourite under the same id (the account's own copy); a different
+    // translation that is not a favourite and already holds the id is left
+    // alone and the favourite is skipped; so is a favourite that lacks a field or names a language the
     // catalogue does not have. The error says why a favourite was not stored.
     static platform::Error storeFavorite(const QVariantMap &favorite, double createdDate);
 

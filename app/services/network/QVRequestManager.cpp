@@ -10,7 +10,7 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVBaseTranslateModel.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include "platform/BackendConfig.h"
 #include "platform/MainQueue.h"

@@ -3,7 +3,7 @@
 #include "panes/history/QVMHistoryListModel.h"
 #include "panes/history/QVMHistoryViewController.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 
@@ -257,4 +257,23 @@ TEST_F(HistoryPanelTest, SignedOutAFavouriteIsLocalOnlyAndFlushSendsNothing) {
     EXPECT_FALSE(flushed);
     EXPECT_EQ(recordAt(100).isFavorite(), true);
     EXPECT_EQ(backend.requestCount(), 0);
+}
+
+TEST_F(HistoryPanelTest, BookmarksFollowStarsChangedElsewhere) {
+    save(100, QStringLiteral("one"));
+    save(200, QStringLiteral("two"), true);
+    open();
+    history->showBookmarks();
+    ASSERT_EQ(ids(), QList<qint64>({200}));
+    const struct {
+        qint64 id;
+        bool favourite;
+        QList<qint64> expected;
+    } cases[] = {{100, true, {200, 100}}, {200, false, {100}}, {100, false, {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        ASSERT_FALSE(QVDataManager::sharedInstance().setFavorite(c.favourite, recordAt(c.id)));
+        EXPECT_TRUE(qvtest::waitUntil([&] { return ids() == c.expected; }, 2000)) << ids().size();
+    }
+    EXPECT_EQ(history->state(), 0);
 }

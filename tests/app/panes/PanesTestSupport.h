@@ -4,6 +4,9 @@
 #include "app/ui/GeneralViewTestSupport.h"
 
 #include "core/history/QVDataManager.h"
+#include "panes/history/QVMHistoryPane.h"
+#include "panes/languages/QVMLanguagesPane.h"
+#include "ui/QVMInterfaceFactory.h"
 #include "platform/NotificationCenter.h"
 
 #include <QListView>
@@ -32,6 +35,9 @@ template <typename Base> class PanesFixture : public uitest::GeneralViewFixture<
 protected:
     void SetUp() override {
         uitest::GeneralViewFixture<Base>::SetUp();
+        // Start-up registers the panes; a second registration is refused and changes nothing.
+        installLanguagesPane(QVMInterfaceFactory::shared());
+        installHistoryPane(QVMInterfaceFactory::shared());
         this->addLanguage("es_ES", "Espa\u00f1ol", "es", {});
         this->addLanguage("ga_IE", "Gaeilge (\u00c9ire)", "ga", {});
         this->addLanguage("xx_PC", "Percent (50%)", "xx", {});

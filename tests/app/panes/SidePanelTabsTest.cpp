@@ -7,10 +7,14 @@
 
 #include "ui/QVMColor.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/QVMCustomSelectionColorTableView.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
 
 using namespace panestest;
 
@@ -70,7 +74,7 @@ TEST_F(PanesTest, StoredTabIsRestoredAndUnreadableStatesOpenTheDictionary) {
     }
 }
 
-TEST_F(PanesTest, TabsSwitchByClickAndShortcutAndSurviveARelaunch) {
+TEST_F(PanesTest, TabsSwitchByClickAndSurviveARelaunch) {
     {
         QVMAdditionalTabsController group;
         group.view()->show();
@@ -164,4 +168,51 @@ TEST_F(PanesTest, TheMainWindowCarriesThePanel) {
     EXPECT_EQ(container->tabViewController()->languagesViewController()->sideIndex(), 1u);
     // And a choice there updates the toolbar.
     EXPECT_EQ(container->tabViewController()->languagesViewController()->delegateLanguage(), window);
+}
+
+TEST_F(PanesTest, EveryControlOfThePanelIsNamedAndTabFollowsReadingOrder) {
+    save(100, QStringLiteral("one"));
+    QVMTransitContenerController container;
+    QWidget *root = container.view();
+    root->resize(360, 700);
+    root->show();
+    qvtest::spin(5);
+    for (const auto &show : {std::function<void()>([&] { container.showHistory(); }),
+                             std::function<void()>([&] { container.showLanguagesForSide(1); })}) {
+        show();
+        qvtest::spin(2);
+        for (QWidget *control : root->findChildren<QWidget *>()) {
+            if (!control->isVisibleTo(root) || control->focusPolicy() == Qt::NoFocus ||
+                !(qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control) ||
+                  qobject_cast<QAbstractItemView *>(control)))
+                continue;
+            SCOPED_TRACE(control->metaObject()->className());
+            EXPECT_FALSE(control->accessibleName().isEmpty());
+            EXPECT_FALSE(control->toolTip().isEmpty()) << control->accessibleName().toStdString();
+        }
+    }
+    // Tab goes through the panel from top left to bottom right, every tab included.
+    container.showHistory();
+    QVMAdditionalTabsController *group = container.tabViewController()->additionalTabs();
+    group->showBookmarks();
+    const QList<QWidget *> expected = {container.fromLanguageButton(),
+                                       container.toLanguageButton(),
+                                       container.historyToggle(),
+                                       group->historyButton(),
+                                       group->bookmarksButton(),
+                                       group->dictionaryButton(),
+                                       group->historyViewController()->historyTable()};
+    QList<QWidget *> chain;
+    QWidget *next = expected.first();
+    while (chain.size() < expected.size()) {
+        chain << next;
+        do {
+            next = next->nextInFocusChain();
+        } while (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisibleTo(root));
+    }
+    EXPECT_EQ(chain, expected);
+    // Exactly one tab is on, also after clicking the one that is on.
+    group->bookmarksButton()->click();
+    EXPECT_TRUE(group->bookmarksButton()->isChecked());
+    EXPECT_FALSE(group->historyButton()->isChecked() || group->dictionaryButton()->isChecked());
 }

@@ -1,6 +1,6 @@
 #include "OnlineServiceTest.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/favourites/QVQuorvaldeRequestManager.h"
 
 #include "core/history/QVDataManager.h"
@@ -153,6 +153,30 @@ TEST_F(QVQuorvaldeRequestManagerTest, DownloadReplacesEqualTranslationsAndNeverO
         for (const char *text : {"Good morning", "Danke", "password", "Hallo"})
             EXPECT_FALSE(line.contains(QLatin1String(text)))
                 << "the user's texts stay out of the log: " << line.toStdString();
+    }
+}
+
+TEST_F(QVQuorvaldeRequestManagerTest, TheAccountsNewerVersionReplacesItsOlderCopyUnderTheSameId) {
+    const struct {
+        const char *name;
+        bool holderIsFavourite;
+        const char *expectedText;
+    } cases[] = {
+        {"a local translation that is no favourite keeps the id", false, "Old text"},
+        {"the account's older copy is replaced", true, "New text"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(QVDataManager::sharedInstance().removeAllTranslation());
+        stored(20, "Old text", "Alter Text", c.holderIsFavourite, "fr_FR");
+        backend.route("GET", kFavorites, favouritesReply({favourite(20, "New text", "Neuer Text")}));
+        ASSERT_TRUE(download());
+        EXPECT_EQ(recordAt(20).originalText(), QLatin1String(c.expectedText));
+        EXPECT_EQ(count(QVTranslationRealm::storeClassName()), 1);
+        if (c.holderIsFavourite) {
+            EXPECT_EQ(recordAt(20).languageTo().localeIdentifier(), QStringLiteral("de_DE"));
+            EXPECT_EQ(recordAt(20).isFavorite(), true);
+        }
     }
 }
 

@@ -4,7 +4,7 @@
 #include "panes/settings/QVMAuthPreviewViewController.h"
 #include "panes/settings/QVMErrorLocalization.h"
 #include "services/QVAuthRequestManager.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include <QCheckBox>
 #include <QJsonDocument>
