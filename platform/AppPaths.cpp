@@ -42,6 +42,14 @@ QString AppPaths::config() {
 QString AppPaths::state() {
     return pick("state", QStandardPaths::AppLocalDataLocation);
 }
+// The desktop reads the folder itself, not one of ours below it.
+QString AppPaths::autostart() {
+    const QString root = rootOrEnv();
+    if (!root.isEmpty())
+        return QDir(root).filePath(QStringLiteral("autostart"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("autostart"));
+}
 
 void AppPaths::setRoot(const QString &root) {
     QMutexLocker lock(&g_mutex);

@@ -10,12 +10,14 @@ namespace platform {
 //   documents() translated documents saved for the user
 //   config()    user defaults
 //   state()     database, diagnostic reports, the keychain's file store
+//   autostart() the desktop's autostart entries ($XDG_CONFIG_HOME/autostart)
 class AppPaths {
 public:
     static QString caches();
     static QString documents();
     static QString config();
     static QString state();
+    static QString autostart();
 
     // Roots every folder below one directory (created on demand); an empty root restores the defaults.
     static void setRoot(const QString &root);

@@ -10,6 +10,7 @@
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
 #include "startup/QVLaunchHooks.h"
 #include "panes/offline/QVMOfflineViewController.h"
+#include "panes/settings/QVMSettingsPanes.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -29,6 +30,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     QVLaunchHooks::shared().addService = steps.addService;
     QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
     installOfflinePane(factory);
+    installSettingsPanes();
 }
 
 } // namespace QVMInterfaceHookCatalogue

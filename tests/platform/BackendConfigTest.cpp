@@ -133,7 +133,10 @@ TEST(AppPaths, RootPlacesEveryFolderBelowIt) {
     EXPECT_TRUE(AppPaths::state().startsWith(dir.path()));
     EXPECT_NE(AppPaths::caches(), AppPaths::state());
     EXPECT_NE(AppPaths::documents(), AppPaths::config());
+    EXPECT_TRUE(AppPaths::autostart().startsWith(dir.path()));
+    EXPECT_NE(AppPaths::autostart(), AppPaths::config());
     AppPaths::setRoot(QString());
+    EXPECT_TRUE(AppPaths::autostart().endsWith(QStringLiteral("/autostart")));
     EXPECT_FALSE(AppPaths::caches().startsWith(dir.path()));
 }
 

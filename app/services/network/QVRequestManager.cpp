@@ -8,8 +8,11 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
+#include "core/localization/DJLocalizationSystem.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVBaseTranslateModel.h"
+
+#include "core/settings/QVAuthService.h"
 
 #include "platform/BackendConfig.h"
 #include "platform/Format.h"
@@ -600,4 +603,28 @@ MFURLSessionTaskPtr QVRequestManager::getPhraseBookForLocale(const QString &loca
                    },
                    failure),
                failureHandler(failure));
+}
+
+// ---- News subscription ------------------------------------------------------
+
+MFURLSessionTaskPtr QVRequestManager::subscribeUserWithEmail(const QString &email, int status,
+                                                             ReplySuccess success, ErrorBlock failure) {
+    const QVariantMap parameters{
+        {QStringLiteral("email"), email},
+        {QStringLiteral("language"), DJLocalizationSystem::languageOfLocale(QLocale())},
+        {QStringLiteral("platform"), QString::fromLatin1(kPlatform)},
+        {QStringLiteral("appKey"), QString::fromLatin1(kAppKey)},
+        {QStringLiteral("status"), status}};
+    return POST(
+        QString::fromLatin1(kSubscribePath), parameters,
+        [success = std::move(success)](const MFURLSessionTaskPtr &, const QVariant &reply) {
+            const QVariant answer = reply.toMap().value(QStringLiteral("status"));
+            bool known = false;
+            const int replyStatus = answer.toInt(&known);
+            if (known && (replyStatus == 1 || replyStatus == 2))
+                QVAuthService::setIsSubscribedToNews(replyStatus == 2);
+            if (success)
+                success(reply);
+        },
+        failureHandler(failure));
 }

@@ -150,6 +150,14 @@ public:
     // "result"."categories" flattened by QVPhraseParser.
     MFURLSessionTaskPtr getPhraseBookForLocale(const QString &locale, ListSuccess success,
                                                ErrorBlock failure);
+    // POST "/api/subscribedUsers/addUser" ("email", "language" of the system
+    // locale, "platform", "appKey", "status": 2 subscribe, 1 unsubscribe). A reply
+    // "status" of 2 or 1 sets the stored profile's news flag; success gets the reply.
+    using ReplySuccess = std::function<void(const QVariant &reply)>;
+    MFURLSessionTaskPtr subscribeUserWithEmail(const QString &email, int status, ReplySuccess success,
+                                               ErrorBlock failure);
+    static constexpr const char *kSubscribePath = "/api/subscribedUsers/addUser";
+    static constexpr const char *kAppKey = "3c9e1a7f5b2d8046ce13f97a2b5d0e8461c7fa93";
 
     // ---- Server messages and update notices (through the backend client) ----
     using ServerMessagesSuccess = std::function<void(const QList<QVServerMessage> &messages)>;
