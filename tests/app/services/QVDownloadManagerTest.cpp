@@ -524,7 +524,8 @@ TEST_F(DownloadManagerTest, HostileResumesStartAfreshAndNeverWriteThroughOrSplic
         EXPECT_FALSE(QFileInfo(caches("hostile.bin")).isSymLink());
         EXPECT_EQ(readFile(caches("hostile.bin")), served);
         EXPECT_EQ(readFile(victim), QByteArray("the user's own notes"));
-        ASSERT_EQ(backend.requests().size(), c.requests);
+        EXPECT_EQ(backend.requests().size(), c.requests);
+        ASSERT_GE(backend.requests().size(), 2);
         const qvtest::RecordedRequest &again = backend.requests()[1];
         EXPECT_EQ(again.header("Range").isEmpty(), !c.asksForTheRest);
         EXPECT_EQ(again.header("If-Range"), c.asksForTheRest ? c.tagBefore : QByteArray());
@@ -587,8 +588,9 @@ TEST_F(DownloadManagerTest, TransfersWhoseFilesMeetThroughThePartialNameKeepThei
         const char *name;
         bool oneAfterTheOther;
     };
-    const QByteArray first = bodyOf(96 * 1024);
-    const QByteArray second = bodyOf(64 * 1024).repeated(2).left(80 * 1024);
+    // The one named like the other's partial file ends first.
+    const QByteArray first = bodyOf(48 * 1024);
+    const QByteArray second = bodyOf(64 * 1024).repeated(2);
     backend.route("GET", "/a/pkg.zip.part", qvtest::FakeReply::bytes(first).throttled(2048, 5));
     backend.route("GET", "/b/pkg.zip", qvtest::FakeReply::bytes(second).throttled(2048, 5));
     for (const Case &c : {Case{"together", false}, Case{"one after the other", true}}) {
