@@ -3,8 +3,8 @@
 #include "QVGeneralWindowController.h"
 #include "QVMGeneralAndHistorySplitController.h"
 
-// Every window and view controller the program makes by name. A class that
-// arrives later adds its line here.
+// The foundation's own windows and view controllers made by name. Panes
+// register in startup/QVMInterfaceHookCatalogue.cpp, which this layer cannot see.
 void QVMInterfaceFactory::registerBuiltInInterfaces() {
     registerController<QVGeneralWindowController>(QStringLiteral("Main"),
                                                   QStringLiteral("QVGeneralWindowController"));
