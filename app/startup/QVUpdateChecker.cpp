@@ -215,7 +215,14 @@ QVUpdateChecker::Feed QVUpdateChecker::parseFeed(const QByteArray &data) {
     QXmlStreamReader xml(data);
     // The prefix is matched as written; feeds that forget to declare it still read.
     xml.setNamespaceProcessing(false);
-    if (!xml.readNextStartElement() || xml.name() != QLatin1String("rss")) {
+    // An appcast needs no DTD; one could define entities that expand far beyond the body's cap.
+    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {
+        if (xml.tokenType() == QXmlStreamReader::DTD) {
+            feed.error = QStringLiteral("feed declares a DTD");
+            return feed;
+        }
+    }
+    if (xml.tokenType() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("rss")) {
         feed.error = xml.hasError() ? xml.errorString() : QStringLiteral("not an RSS feed");
         return feed;
     }

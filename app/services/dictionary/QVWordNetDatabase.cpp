@@ -1,11 +1,14 @@
 #include "services/dictionary/QVWordNetDatabase.h"
 
+#include "core/DevLog.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cstring>
@@ -123,7 +126,8 @@ struct Line {
         const char *space = static_cast<const char *>(std::memchr(begin, ' ', end - begin));
         return QByteArray(begin, (space ? space : end) - begin);
     }
-    QList<QByteArray> fields() const { return QByteArray(begin, end - begin).split(' '); }
+    // The spaces closing each line are no fields: counts are checked against the fields there are.
+    QList<QByteArray> fields() const { return QByteArray(begin, end - begin).trimmed().split(' '); }
 };
 
 int compareBytes(const QByteArray &a, const QByteArray &b) {
@@ -157,6 +161,29 @@ bool parsePos(char symbol, Pos &pos) {
     default:
         return false;
     }
+}
+
+// Counts are read as 64-bit and must fit the fields actually on the line: a
+// damaged file reads as a missing word, never as a crash.
+qint64 count(const QByteArray &field, int base = 10) {
+    bool ok = false;
+    const qint64 value = field.toLongLong(&ok, base);
+    return ok && value >= 0 ? value : -1;
+}
+
+// One line per damaged line of a file, however often it is looked up.
+void logDamagedLine(const char *kind, Pos pos, qint64 offset) {
+    static QMutex mutex;
+    static QSet<QString> logged;
+    const QString where =
+        QStringLiteral("%1.%2@%3").arg(QLatin1String(kind), QLatin1String(fileSuffix(pos))).arg(offset);
+    {
+        QMutexLocker lock(&mutex);
+        if (logged.size() >= 1000 || logged.contains(where))
+            return;
+        logged.insert(where);
+    }
+    DevLog(QStringLiteral("[wordnet] line does not add up, ignored: %@"), where);
 }
 
 QString fileSignature(const QString &path) {
@@ -304,19 +331,19 @@ std::optional<QVWordNetDatabase::IndexEntry> QVWordNetDatabase::indexEntry(Pos p
 
     // lemma pos synset_cnt p_cnt [ptr_symbol]{p_cnt} sense_cnt tagsense_cnt [synset_offset]{synset_cnt}
     const QList<QByteArray> fields = line.fields();
-    if (fields.size() < 4)
+    const qint64 synsetCount = fields.size() >= 4 ? count(fields[2]) : -1;
+    const qint64 pointerCount = fields.size() >= 4 ? count(fields[3]) : -1;
+    if (synsetCount < 0 || pointerCount < 0 || pointerCount > fields.size() || synsetCount > fields.size() ||
+        fields.size() < 4 + pointerCount + 2 + synsetCount) {
+        logDamagedLine("index", pos, start);
         return std::nullopt;
-    bool ok = false;
-    const int synsetCount = fields[2].toInt(&ok);
-    const int pointerCount = ok ? fields[3].toInt(&ok) : 0;
-    const int countsAt = 4 + pointerCount;
-    if (!ok || synsetCount < 0 || pointerCount < 0 || fields.size() < countsAt + 2 + synsetCount)
-        return std::nullopt;
+    }
+    const int countsAt = int(4 + pointerCount);
     IndexEntry entry;
     entry.lemma = displayed(key);
     entry.senseCount = fields[countsAt].toInt();
     entry.taggedSenseCount = fields[countsAt + 1].toInt();
-    for (int i = 0; i < synsetCount; ++i)
+    for (int i = 0; i < int(synsetCount); ++i)
         entry.synsetOffsets.append(fields[countsAt + 2 + i].toLongLong());
     return entry;
 }
@@ -388,28 +415,33 @@ std::optional<QVWordNetDatabase::Synset> QVWordNetDatabase::synset(Pos pos, qint
     // offset lex_filenum ss_type w_cnt [word lex_id]{w_cnt} p_cnt [symbol offset pos source/target]{p_cnt}
     if (fields.size() < 5 || fields[0].toLongLong() != offset)
         return std::nullopt;
-    bool ok = false;
-    const int wordCount = fields[3].toInt(&ok, 16);
-    if (!ok || wordCount <= 0 || fields.size() < 5 + 2 * wordCount)
+    const qint64 wordCount = count(fields[3], 16);
+    const qint64 pointersAt = 4 + 2 * wordCount;
+    if (wordCount <= 0 || wordCount > fields.size() || fields.size() <= pointersAt) {
+        logDamagedLine("data", pos, offset);
         return std::nullopt;
+    }
+    const qint64 pointerCount = count(fields[pointersAt]);
+    // Verb lines carry frames after the pointers, so there may be more fields, never fewer.
+    if (pointerCount < 0 || pointerCount > fields.size() ||
+        fields.size() < pointersAt + 1 + 4 * pointerCount) {
+        logDamagedLine("data", pos, offset);
+        return std::nullopt;
+    }
 
     static const QRegularExpression marker(QStringLiteral("\\([a-z]+\\)$"));
     Synset synset;
     synset.offset = offset;
     synset.pos = pos;
-    for (int i = 0; i < wordCount; ++i)
+    for (qint64 i = 0; i < wordCount; ++i)
         synset.words.append(displayed(fields[4 + 2 * i]).remove(marker));
-    const int pointersAt = 4 + 2 * wordCount;
-    const int pointerCount = fields[pointersAt].toInt(&ok);
-    if (ok && pointerCount > 0 && fields.size() >= pointersAt + 1 + 4 * pointerCount) {
-        for (int i = 0; i < pointerCount; ++i) {
-            const int at = pointersAt + 1 + 4 * i;
-            Pointer pointer;
-            pointer.symbol = QString::fromLatin1(fields[at]);
-            pointer.offset = fields[at + 1].toLongLong();
-            if (!fields[at + 2].isEmpty() && parsePos(fields[at + 2].at(0), pointer.pos))
-                synset.pointers.append(pointer);
-        }
+    for (qint64 i = 0; i < pointerCount; ++i) {
+        const qint64 at = pointersAt + 1 + 4 * i;
+        Pointer pointer;
+        pointer.symbol = QString::fromLatin1(fields[at]);
+        pointer.offset = fields[at + 1].toLongLong();
+        if (!fields[at + 2].isEmpty() && parsePos(fields[at + 2].at(0), pointer.pos))
+            synset.pointers.append(pointer);
     }
     if (bar >= 0)
         synset.gloss = QString::fromUtf8(text.mid(bar + 3)).trimmed();

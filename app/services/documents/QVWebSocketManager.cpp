@@ -27,6 +27,11 @@
 
 #include <stdexcept>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 const char *const kDidReceiveMessage = "webSocket:didReceiveMessage:";
@@ -87,6 +92,21 @@ QString withoutLastCharacter(const QString &text) {
     return text.left(previous > 0 ? previous : 0);
 }
 
+// Renames without following or replacing anything at `to`: 0, or the errno.
+int moveWithoutReplacing(const QString &from, const QString &to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // File systems without the flag: a hard link never replaces either.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno;
+    ::unlink(source.constData());
+    return 0;
+}
+
 // Moves the finished download to `name` in `folder`, or to "base (n).ext" when that
 // name is taken; the path it took, or empty.
 QString moveToFreeName(const QString &temporaryPath, const QString &folder, const QString &name) {
@@ -101,10 +121,12 @@ QString moveToFreeName(const QString &temporaryPath, const QString &folder, cons
                                                .arg(n)
                                                .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
         const QString path = dir.filePath(candidate);
-        // rename() never replaces an existing file, so a name taken meanwhile is skipped too.
-        if (QFile::rename(temporaryPath, path))
+        // Any entry takes the name, a dangling link too: nothing is written through it, and
+        // nothing is replaced, also when the name was taken meanwhile.
+        const int moved = moveWithoutReplacing(temporaryPath, path);
+        if (moved == 0)
             return path;
-        if (!QFileInfo::exists(path))
+        if (moved != EEXIST)
             return {};
     }
     return {};

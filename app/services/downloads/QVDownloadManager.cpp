@@ -9,6 +9,7 @@
 #include "platform/MainQueue.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,10 +19,17 @@
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUuid>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +39,86 @@ constexpr int kStallTimeoutMs = 60000;
 constexpr qint64 kProgressIntervalMs = 50;
 
 const QString kPartSuffix = QStringLiteral(".part");
+// Under Caches; no download may name it, so no finished file lands on a partial one.
+const QString kPartialFolder = QStringLiteral(".downloading");
+
+QString partialFolder() {
+    return QDir(platform::AppPaths::caches()).filePath(kPartialFolder);
+}
+
+// Named after the destination, so two destinations never share one.
+QString partialPathFor(const QString &destination) {
+    const QByteArray relative = QDir(platform::AppPaths::caches()).relativeFilePath(destination).toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(relative, QCryptographicHash::Sha1).toHex();
+    return QDir(partialFolder()).filePath(QString::fromLatin1(digest) + kPartSuffix);
+}
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+bool isOwnSingleFile(const struct stat &info) {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
+}
+
+// Renames whatever is at the path out of the way, without following it.
+bool moveAside(const QByteArray &path) {
+    const QByteArray aside = path + ".aside-" + QUuid::createUuid().toByteArray(QUuid::Id128);
+    return ::rename(path.constData(), aside.constData()) == 0;
+}
+
+// The partial files' folder, a real folder of ours; anything else there is moved aside.
+bool ensurePartialFolder() {
+    if (!QDir().mkpath(platform::AppPaths::caches()))
+        return false;
+    const QByteArray path = QFile::encodeName(partialFolder());
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
+            return true;
+        if (!moveAside(path))
+            return false;
+    }
+    return ::mkdir(path.constData(), 0700) == 0;
+}
+
+// Opens the partial file without following a link. With keep, a regular file of
+// ours with no other name is appended to; anything else is moved aside and the
+// file starts empty. The bytes kept, or -1 with errno set.
+qint64 openPartial(QFile &file, const QString &path, bool keep, FileIdentity &identity) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0) {
+        keep = false;
+    } else if (!isOwnSingleFile(info)) {
+        if (!moveAside(name))
+            return -1;
+        keep = false;
+    } else if (!keep && ::unlink(name.constData()) != 0) {
+        return -1;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (keep ? O_APPEND : O_EXCL);
+    const int fd = ::open(name.constData(), flags, 0600);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !isOwnSingleFile(info) ||
+        !file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        errno = EPERM;
+        return -1;
+    }
+    identity = {info.st_dev, info.st_ino};
+    return keep ? qint64(info.st_size) : 0;
+}
+
+// The version of the file a response serves: a strong ETag, else Last-Modified.
+QByteArray validatorOf(const QNetworkReply &reply) {
+    const QByteArray tag = reply.rawHeader("ETag").trimmed();
+    if (!tag.isEmpty() && !tag.startsWith("W/"))
+        return tag;
+    return reply.rawHeader("Last-Modified").trimmed();
+}
 
 platform::Error downloadError(int code, const QString &description, const QString &path = {}) {
     QVariantMap info;
@@ -106,6 +194,12 @@ bool isPlainFolder(const QString &folder) {
     return !parts.isEmpty();
 }
 
+// A download that would land in the partial files' folder.
+bool reachesPartialFolder(const QString &name, const QString &folder) {
+    return (folder.isEmpty() ? name : folder.section(QLatin1Char('/'), 0, 0, QString::SectionSkipEmpty)) ==
+           kPartialFolder;
+}
+
 QString lastPathComponent(const QString &path) {
     const QString trimmed = path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
     return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
@@ -129,9 +223,12 @@ struct Transfer {
     bool background = false;
     QNetworkReply *reply = nullptr;
     QFile part;
-    qint64 offset = 0;    // bytes already in the partial file when this request went out
-    qint64 written = 0;   // bytes in the partial file now
-    qint64 expected = -1; // size of the whole file, when the server says
+    FileIdentity partIdentity; // the file opened, so a file put in its place is never moved
+    QByteArray validator;      // the version the kept bytes belong to
+    qint64 offset = 0;         // bytes already in the partial file when this request went out
+    qint64 written = 0;        // bytes in the partial file now
+    qint64 expected = -1;      // size of the whole file, when the server says
+    qint64 bodyEnd = -1;       // where this answer's bytes end in the file, when the server says
     bool statusChecked = false;
     bool restarted = false;
     QElapsedTimer clock;
@@ -160,7 +257,11 @@ struct QVDownloadManager::Core {
     }
 
     // Worker side.
-    void begin(quint64 run, const QString &key, const QString &destination, bool background, bool resume);
+    // An empty validator starts afresh: bytes of an unknown version are never resumed.
+    void begin(quint64 run, const QString &key, const QString &destination, bool background,
+               const QByteArray &validator);
+    bool openPart(Transfer &transfer, bool keep);
+    void rememberValidator(const Transfer &transfer);
     void sendRequest(Transfer &transfer);
     bool checkStatus(Transfer &transfer);
     void restartFromZero(Transfer &transfer);
@@ -235,31 +336,47 @@ void QVDownloadManager::Core::shutdown() {
 }
 
 void QVDownloadManager::Core::begin(quint64 run, const QString &key, const QString &destination,
-                                    bool background, bool resume) {
+                                    bool background, const QByteArray &validator) {
     auto transfer = std::make_unique<Transfer>();
     transfer->run = run;
     transfer->key = key;
     transfer->url = QUrl(key);
     transfer->destination = destination;
-    transfer->partPath = destination + kPartSuffix;
+    transfer->partPath = partialPathFor(destination);
     transfer->background = background;
-    QDir().mkpath(QFileInfo(destination).absolutePath());
-    if (!resume)
-        QFile::remove(transfer->partPath);
-    transfer->part.setFileName(transfer->partPath);
-    transfer->offset = resume ? qMax<qint64>(0, QFileInfo(transfer->partPath).size()) : 0;
-    const QIODevice::OpenMode mode = transfer->offset > 0 ? QIODevice::WriteOnly | QIODevice::Append
-                                                          : QIODevice::WriteOnly | QIODevice::Truncate;
-    if (!transfer->part.open(mode)) {
+    transfer->validator = validator;
+    if (!QDir().mkpath(QFileInfo(destination).absolutePath()) || !ensurePartialFolder()) {
         end(key, run, false,
-            downloadError(WriteFailed,
-                          QStringLiteral("Cannot write the download: %1").arg(transfer->part.errorString()),
-                          transfer->partPath));
+            downloadError(WriteFailed, QStringLiteral("Cannot create the download's folder."), destination));
         return;
     }
+    if (!openPart(*transfer, !validator.isEmpty()))
+        return;
     Transfer &ref = *transfer;
     transfers[run] = std::move(transfer);
     sendRequest(ref);
+}
+
+bool QVDownloadManager::Core::openPart(Transfer &transfer, bool keep) {
+    transfer.offset = openPartial(transfer.part, transfer.partPath, keep, transfer.partIdentity);
+    if (transfer.offset >= 0)
+        return true;
+    const platform::Error error = downloadError(
+        WriteFailed,
+        QStringLiteral("Cannot write the download: %1").arg(QString::fromLocal8Bit(std::strerror(errno))),
+        transfer.partPath);
+    if (find(transfer.run) == &transfer)
+        fail(transfer.run, error);
+    else
+        end(transfer.key, transfer.run, false, error);
+    return false;
+}
+
+void QVDownloadManager::Core::rememberValidator(const Transfer &transfer) {
+    QMutexLocker lock(&mutex);
+    auto it = downloads.find(transfer.key);
+    if (it != downloads.end() && it->second.run == transfer.run)
+        it->second.validator = transfer.validator;
 }
 
 void QVDownloadManager::Core::sendRequest(Transfer &transfer) {
@@ -273,11 +390,15 @@ void QVDownloadManager::Core::sendRequest(Transfer &transfer) {
     request.setTransferTimeout(kStallTimeoutMs);
     if (transfer.background)
         request.setPriority(QNetworkRequest::LowPriority);
-    if (transfer.offset > 0)
+    if (transfer.offset > 0) {
         request.setRawHeader("Range", "bytes=" + QByteArray::number(transfer.offset) + "-");
+        // Another version of the file comes whole (200), never as a rest to splice on.
+        request.setRawHeader("If-Range", transfer.validator);
+    }
     transfer.statusChecked = false;
     transfer.written = transfer.offset;
     transfer.expected = -1;
+    transfer.bodyEnd = -1;
     transfer.lastProgressMs = -1;
     transfer.clock.start();
     transfer.reply = manager->get(request);
@@ -299,12 +420,8 @@ void QVDownloadManager::Core::detach(Transfer &transfer) {
 void QVDownloadManager::Core::restartFromZero(Transfer &transfer) {
     detach(transfer);
     transfer.restarted = true;
-    transfer.offset = 0;
-    if (!transfer.part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        fail(transfer.run, downloadError(WriteFailed, transfer.part.errorString(), transfer.partPath));
-        return;
-    }
-    sendRequest(transfer);
+    if (openPart(transfer, false))
+        sendRequest(transfer);
 }
 
 // Decides what the answer means before its first byte is kept. False when the
@@ -329,22 +446,32 @@ bool QVDownloadManager::Core::checkStatus(Transfer &transfer) {
         fail(transfer.run, responseError(status, transfer.url));
         return false;
     }
-    if (transfer.offset > 0 && status == 206) {
-        static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/(\\d+|\\*)$"));
+    const QByteArray served = validatorOf(*transfer.reply);
+    if (status == 206) {
+        static const QRegularExpression range(
+            QStringLiteral("^bytes (\\d{1,18})-(\\d{1,18})/(\\d{1,18}|\\*)$"));
         const QRegularExpressionMatch match =
             range.match(QString::fromLatin1(transfer.reply->rawHeader("Content-Range")).trimmed());
-        if (!match.hasMatch() || match.captured(1).toLongLong() != transfer.offset) {
-            if (transfer.restarted) {
-                fail(transfer.run,
-                     downloadError(Incomplete, QStringLiteral("The server sent a wrong part.")));
-            } else {
-                restartFromZero(transfer);
-            }
+        const qint64 first = match.hasMatch() ? match.captured(1).toLongLong() : -1;
+        const qint64 last = match.hasMatch() ? match.captured(2).toLongLong() : -1;
+        const qint64 total = match.captured(3) == QLatin1String("*") ? -1 : match.captured(3).toLongLong();
+        if (!match.hasMatch() || last < first || (total >= 0 && last >= total) ||
+            (length >= 0 && length != last - first + 1)) {
+            fail(transfer.run,
+                 downloadError(BadRange, QStringLiteral("The server's Content-Range contradicts itself.")));
             return false;
         }
-        transfer.expected = match.captured(3) == QLatin1String("*")
-                                ? (length >= 0 ? transfer.offset + length : -1)
-                                : match.captured(3).toLongLong();
+        // Another part than asked for, or a part of another version: what was kept is no use.
+        if (first != transfer.offset || (transfer.offset > 0 && served != transfer.validator)) {
+            if (transfer.offset > 0 && !transfer.restarted)
+                restartFromZero(transfer);
+            else
+                fail(transfer.run,
+                     downloadError(BadRange, QStringLiteral("The server sent another part than asked for.")));
+            return false;
+        }
+        transfer.bodyEnd = last + 1;
+        transfer.expected = total >= 0 ? total : transfer.bodyEnd;
     } else {
         if (transfer.offset > 0) {
             // The whole file again: what was kept is dropped.
@@ -356,7 +483,12 @@ bool QVDownloadManager::Core::checkStatus(Transfer &transfer) {
             transfer.offset = 0;
             transfer.written = 0;
         }
+        transfer.bodyEnd = length;
         transfer.expected = length;
+    }
+    if (transfer.offset == 0) {
+        transfer.validator = served;
+        rememberValidator(transfer);
     }
     transfer.statusChecked = true;
     return true;
@@ -373,6 +505,10 @@ void QVDownloadManager::Core::onReadyRead(quint64 run) {
     const QByteArray data = transfer->reply->readAll();
     if (data.isEmpty())
         return;
+    if (transfer->bodyEnd >= 0 && transfer->written + data.size() > transfer->bodyEnd) {
+        fail(run, downloadError(BadRange, QStringLiteral("The server sent more than it said.")));
+        return;
+    }
     if (transfer->part.write(data) != data.size()) {
         fail(run,
              downloadError(WriteFailed,
@@ -407,6 +543,11 @@ void QVDownloadManager::Core::onFinished(quint64 run) {
         fail(run, downloadError(Incomplete, QStringLiteral("The download ended early.")));
         return;
     }
+    // Only the file written is moved: whatever was put in its place (a link above all) stays.
+    struct stat info {};
+    const bool intact = ::lstat(QFile::encodeName(transfer->partPath).constData(), &info) == 0 &&
+                        S_ISREG(info.st_mode) && info.st_dev == transfer->partIdentity.device &&
+                        info.st_ino == transfer->partIdentity.inode;
     detach(*transfer);
     DevLog(QStringLiteral("downloadTask didFinishDownloadingToURL %@"), transfer->url.toString());
 
@@ -414,12 +555,14 @@ void QVDownloadManager::Core::onFinished(quint64 run) {
     const QString partPath = transfer->partPath;
     const QString key = transfer->key;
     transfers.erase(run);
-    QFile::remove(destination);
-    if (!QFile::rename(partPath, destination)) {
+    // rename() replaces an entry at the destination itself, never writing through a link there.
+    if (!intact ||
+        ::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(destination).constData()) != 0) {
         const platform::Error error =
             downloadError(MoveFailed, QString::fromLatin1(kMoveErrorMessage), destination);
         DevLogger::logError(error, QString::fromLatin1(kMoveErrorMessage));
-        QFile::remove(partPath);
+        if (intact)
+            QFile::remove(partPath);
         end(key, run, false, error);
         return;
     }
@@ -433,7 +576,7 @@ void QVDownloadManager::Core::reportProgress(Transfer &transfer) {
     if (transfer.lastProgressMs >= 0 && elapsedMs - transfer.lastProgressMs < kProgressIntervalMs)
         return;
     transfer.lastProgressMs = elapsedMs;
-    const double progress = double(transfer.written) / double(transfer.expected);
+    const double progress = qBound(0.0, double(transfer.written) / double(transfer.expected), 1.0);
     // The rate of this request alone: a resumed transfer's earlier bytes took no time here.
     const std::optional<quint64> remaining = remainingTimeForDownload(
         elapsedMs / 1000.0, transfer.written - transfer.offset, transfer.expected - transfer.offset);
@@ -605,9 +748,10 @@ quint64 QVDownloadManager::downloadOrResumeFileForURL(const QString &url, const 
                 const QString destination = localPathForFile(entry.fileName, entry.directoryName);
                 const bool inBackground = entry.background;
                 const quint64 handle = entry.handle;
+                const QByteArray validator = entry.validator;
                 Core *core = m_core.get();
-                m_core->onWorker([core, run, url, destination, inBackground] {
-                    core->begin(run, url, destination, inBackground, true);
+                m_core->onWorker([core, run, url, destination, inBackground, validator] {
+                    core->begin(run, url, destination, inBackground, validator);
                 });
                 return handle;
             }
@@ -639,12 +783,17 @@ quint64 QVDownloadManager::start(const QString &logFormat, const QString &url, c
             DevLog(QString::fromLatin1(kDownloadingMessage));
             return 0;
         }
-        if (isPlainName(fileName) && isPlainFolder(directory)) {
+        if (isPlainName(fileName) && isPlainFolder(directory) && !reachesPartialFolder(fileName, directory)) {
             destination = localPathForFile(fileName, directory);
-            // Another address with the same file would share its partial file.
-            for (const auto &other : m_core->downloads)
-                inUse = inUse ||
-                        localPathForFile(other.second.fileName, other.second.directoryName) == destination;
+            const QString partial = partialPathFor(destination);
+            // Two transfers touching one path, final or partial, would mix their bytes.
+            for (const auto &other : m_core->downloads) {
+                const QString otherDestination =
+                    localPathForFile(other.second.fileName, other.second.directoryName);
+                const QString otherPartial = partialPathFor(otherDestination);
+                inUse = inUse || otherDestination == destination || otherDestination == partial ||
+                        otherPartial == destination || otherPartial == partial;
+            }
             if (!inUse && !QFileInfo::exists(destination)) {
                 QVDownloadObject entry;
                 entry.handle = entry.run = m_core->nextRun++;
@@ -681,7 +830,7 @@ quint64 QVDownloadManager::start(const QString &logFormat, const QString &url, c
     }
     Core *core = m_core.get();
     m_core->onWorker([core, handle, url, destination, background] {
-        core->begin(handle, url, destination, background, false);
+        core->begin(handle, url, destination, background, QByteArray());
     });
     return handle;
 }
@@ -695,7 +844,7 @@ void QVDownloadManager::cancelDownloadForUrl(const QString &url) {
             return;
         completion = it->second.completionBlock;
         const quint64 run = it->second.run;
-        const QString part = localPathForFile(it->second.fileName, it->second.directoryName) + kPartSuffix;
+        const QString part = partialPathFor(localPathForFile(it->second.fileName, it->second.directoryName));
         m_core->downloads.erase(it);
         Core *core = m_core.get();
         // After any pause still on its way, so nothing writes the file again.

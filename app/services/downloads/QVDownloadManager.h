@@ -11,9 +11,9 @@
 #include <optional>
 
 // Downloads files over HTTP(S) into the Caches folder, keeping a table of the
-// downloads in progress keyed by the address as given. Bytes stream into
-// "<name>.part" beside the target, and the finished file is moved to
-// Caches/<folder>/<name>. Call from the main thread; every block runs on the
+// downloads in progress keyed by the address as given. Bytes stream into a
+// partial file in Caches/.downloading (a folder no download may name), and the
+// finished file is moved to Caches/<folder>/<name>. Call from the main thread; every block runs on the
 // main thread, once per outcome (the immediate NO of "File already exists!"
 // and of a cancel runs before the call returns).
 //
@@ -27,8 +27,12 @@
 // once (NO, FileInUse). A transfer that fails (network, server refusal, a
 // full disk, a failed move) ends with NO and its error and leaves the table;
 // a cancel ends with NO and a cancellation error (isCancellation). Pausing
-// keeps the partial file; resuming asks for the rest ("Range"), and a server
-// that sends the whole file again (200) starts it afresh.
+// keeps the partial file; resuming asks for the rest ("Range", with "If-Range"
+// naming the version first served), and a server that sends the whole file
+// again (200), another version, or a file that gave no version starts it
+// afresh. A download is finished only when every byte of the stated length
+// arrived; a Content-Range that contradicts itself or the request is BadRange.
+// Partial and finished files are never written or moved through a link.
 //
 // Transfers run on the manager's own thread with its own network access. The
 // background flag picks the second of the manager's two network sessions,
@@ -52,7 +56,8 @@ public:
         WriteFailed = 3,
         MoveFailed = 4,
         Incomplete = 5,
-        FileInUse = 6
+        FileInUse = 6,
+        BadRange = 7
     };
     // Transport failures and cancellation use the URL-loading domain and codes.
     static constexpr const char *kURLErrorDomain = "NSURLErrorDomain";

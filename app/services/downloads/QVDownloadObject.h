@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -35,4 +36,7 @@ struct QVDownloadObject {
     State state = Running;
     bool endedFinished = false;
     platform::Error endedError;
+    // The file's strong ETag or Last-Modified as first served: a resume asks for
+    // the rest only of that version. Empty: a resume starts afresh.
+    QByteArray validator;
 };

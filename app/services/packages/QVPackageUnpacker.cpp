@@ -13,8 +13,11 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -23,6 +26,10 @@ namespace {
 
 // Room kept free beyond the unpacked size, for the file system's own needs.
 constexpr qint64 kSpareBytes = 1 << 20;
+// No package needs longer or deeper names; the name checks keep every folder prefix, so
+// these bound their memory.
+constexpr size_t kMaxNameBytes = 4096;
+constexpr int kMaxNameDepth = 64;
 const QString kStagePrefix = QStringLiteral(".unpack-");
 
 QMutex &unpackMutex() {
@@ -132,6 +139,9 @@ platform::Error readEntries(zip_t *archive, std::vector<Entry> &entries, zip_uin
         if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME) ||
             !(stat.valid & ZIP_STAT_SIZE))
             return damaged(QStringLiteral("entry %1 cannot be read").arg(i));
+        const size_t nameBytes = std::strlen(stat.name);
+        if (nameBytes > kMaxNameBytes || std::count(stat.name, stat.name + nameBytes, '/') > kMaxNameDepth)
+            return unsafe(QStringLiteral("entry %1 has a name too long or too deep").arg(i));
         const QString name = QString::fromUtf8(stat.name);
         const QString path = safePath(name);
         if (path.isEmpty())
@@ -235,12 +245,26 @@ platform::Error extract(zip_t *archive, const Entry &entry, const QString &root)
     return {};
 }
 
-// Leftovers of an unpack that was killed.
+// A real folder of this user: not a link, not someone else's.
+bool isOwnFolder(const QString &path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid();
+}
+
+// Leftovers of an unpack that was killed. Anything else under the name (a link
+// planted there, above all) is removed itself, never followed.
 void removeStaleStages(const QString &parent) {
-    const QStringList stale = QDir(parent).entryList({kStagePrefix + QLatin1Char('*')},
-                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QString &name : stale)
-        QDir(QDir(parent).filePath(name)).removeRecursively();
+    const QStringList stale =
+        QDir(parent).entryList({kStagePrefix + QLatin1Char('*')},
+                               QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : stale) {
+        const QString path = QDir(parent).filePath(name);
+        if (isOwnFolder(path))
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+    }
 }
 
 bool exists(const QString &path) {
@@ -320,6 +344,10 @@ platform::Error QVPackageUnpacker::unpack(const Request &request, QStringList *p
     QTemporaryDir stage(QDir(parent).filePath(kStagePrefix + QStringLiteral("XXXXXX")));
     if (!stage.isValid())
         return writeFailed(parent, stage.errorString());
+    if (!isOwnFolder(stage.path())) {
+        stage.setAutoRemove(false); // whatever took its place is not ours to empty
+        return writeFailed(parent, QStringLiteral("the staging folder was replaced"));
+    }
     const QString staged = stage.filePath(QStringLiteral("new"));
     const QString previous = stage.filePath(QStringLiteral("old"));
     if (!QDir().mkpath(staged) || !QDir().mkpath(previous))

@@ -9,9 +9,11 @@
 
 // Unpacks a package archive into its folder so that a failure never leaves
 // half a package: every entry is checked first (no "..", no absolute path, no
-// link or device, sizes that fit the disk), the archive is unpacked into a
-// staging folder beside the destination, and only a complete unpack replaces
-// the destination's items of the same names, old ones restored on failure.
+// link or device, names of at most 4,096 bytes and 64 levels, sizes that fit
+// the disk), the archive is unpacked into a fresh staging folder beside the
+// destination (links planted there are removed, never followed), and only a
+// complete unpack replaces the destination's items of the same names, old ones
+// restored on failure.
 // Translation archives must hold exactly "<code>-en/" and "en-<code>/", each
 // with both tokenizers and a model. Unpacks run one at a time, on any thread.
 //

@@ -6,11 +6,13 @@
 #include "platform/AppPaths.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -99,6 +101,31 @@ protected:
                                              remainingInto(outcome), completionInto(outcome), false);
         return outcome;
     }
+    // The partial files under Caches, wherever the manager keeps them.
+    static QStringList partialFiles() {
+        QStringList found;
+        QDirIterator it(platform::AppPaths::caches(), {"*.part"}, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found.append(it.next());
+        return found;
+    }
+    // Starts the address and pauses it once part of it arrived; the partial file, or empty.
+    QString startAndPause(const QString &address) {
+        const auto first = start(address);
+        if (!progressed(first, 0.2))
+            return {};
+        manager->pauseDownloadForUrl(address, [](bool) {});
+        manager->waitForTransferThread();
+        const QStringList partials = partialFiles();
+        return partials.size() == 1 ? partials.first() : QString();
+    }
+    std::shared_ptr<Outcome> resume(const QString &address) {
+        auto outcome = std::make_shared<Outcome>();
+        manager->downloadOrResumeFileForURL(address, {}, {}, progressInto(outcome), completionInto(outcome),
+                                            false);
+        return outcome;
+    }
     static bool ended(const std::shared_ptr<Outcome> &outcome, int timeoutMs = 10000) {
         return qvtest::waitUntil([&] { return outcome->count > 0; }, timeoutMs);
     }
@@ -178,7 +205,8 @@ TEST_F(DownloadManagerTest, PauseKeepsThePartialFileAndResumeFetchesTheRest) {
     for (const Case &c : {Case{"range", true}, Case{"whole file again", false}}) {
         SCOPED_TRACE(c.name);
         const QByteArray body = bodyOf(160 * 1024);
-        qvtest::FakeReply reply = qvtest::FakeReply::bytes(body).throttled(2048, 5);
+        qvtest::FakeReply reply =
+            qvtest::FakeReply::bytes(body).throttled(2048, 5).withHeader("ETag", "\"v1\"");
         if (!c.serverHonoursRange)
             reply.withoutRangeSupport();
         backend.route("GET", "/big.bin", reply);
@@ -192,11 +220,13 @@ TEST_F(DownloadManagerTest, PauseKeepsThePartialFileAndResumeFetchesTheRest) {
         manager->pauseDownloadForUrl(address, [&](bool ok) { paused += ok ? 1 : 100; });
         EXPECT_EQ(paused, 2);
         manager->waitForTransferThread();
-        const qint64 kept = QFileInfo(caches("big.bin.part")).size();
+        ASSERT_EQ(partialFiles().size(), 1);
+        const QString partial = partialFiles().first();
+        const qint64 kept = QFileInfo(partial).size();
         EXPECT_GT(kept, 0);
         EXPECT_LT(kept, body.size());
         qvtest::spin(100);
-        EXPECT_EQ(QFileInfo(caches("big.bin.part")).size(), kept); // nothing more arrives
+        EXPECT_EQ(QFileInfo(partial).size(), kept); // nothing more arrives
         EXPECT_EQ(manager->currentDownloads(), QStringList{address});
 
         const auto resumed = std::make_shared<Outcome>();
@@ -209,6 +239,7 @@ TEST_F(DownloadManagerTest, PauseKeepsThePartialFileAndResumeFetchesTheRest) {
         EXPECT_EQ(first->count, 0); // its blocks went with the pause
         ASSERT_EQ(backend.requests().size(), 2);
         EXPECT_EQ(backend.requests().last().header("Range"), "bytes=" + QByteArray::number(kept) + "-");
+        EXPECT_TRUE(partialFiles().isEmpty());
         ASSERT_TRUE(QFile::remove(caches("big.bin")));
     }
 }
@@ -407,6 +438,7 @@ TEST_F(DownloadManagerTest, UnusableTargetsEndWithAnError) {
         {"folder cannot be made", url("/file.bin"), "blocked", QVDownloadManager::WriteFailed},
         {"no file name", url("/"), "", QVDownloadManager::BadName},
         {"folder leaves Caches", url("/file.bin"), "../outside", QVDownloadManager::BadName},
+        {"folder of the partial files", url("/file.bin"), ".downloading", QVDownloadManager::BadName},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,4 +465,148 @@ TEST_F(DownloadManagerTest, LocalFilesAreFoundAndDeletedByNameOrAddress) {
     EXPECT_FALSE(QFileInfo::exists(caches("folder/a.zip")));
     EXPECT_TRUE(QVDownloadManager::deleteFileWithName("a.zip", "folder")); // nothing left to delete
     EXPECT_EQ(QVDownloadManager::cachesDirectoryUrlPath(), QUrl::fromLocalFile(platform::AppPaths::caches()));
+}
+
+TEST_F(DownloadManagerTest, HostileResumesStartAfreshAndNeverWriteThroughOrSplice) {
+    struct Case {
+        const char *name;
+        QByteArray tagBefore; // empty: the server names no version
+        QByteArray tagAfter;
+        bool serverHonoursIfRange;
+        bool plantLink; // the partial file becomes a link to a file of the user's
+        bool asksForTheRest;
+        int requests;
+    };
+    const QList<Case> cases = {
+        {"partial file replaced by a link", "\"v1\"", "\"v1\"", true, true, false, 2},
+        {"file changed, If-Range ignored", "\"v1\"", "\"v2\"", false, false, true, 3},
+        {"file changed, If-Range honoured", "\"v1\"", "\"v2\"", true, false, true, 2},
+        {"no version named", "", "", false, false, false, 2},
+    };
+    const QByteArray before = bodyOf(160 * 1024);
+    QByteArray after = before;
+    std::reverse(after.begin(), after.end());
+    const QString victim = QDir(home.path()).filePath("notes.txt");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray &served = c.tagBefore == c.tagAfter && !c.tagBefore.isEmpty() ? before : after;
+        auto changed = std::make_shared<bool>(false);
+        backend.routeHandler("GET", "/hostile.bin", [=, &before](const qvtest::RecordedRequest &request) {
+            if (!*changed) {
+                qvtest::FakeReply reply = qvtest::FakeReply::bytes(before).throttled(2048, 5);
+                return c.tagBefore.isEmpty() ? reply : reply.withHeader("ETag", c.tagBefore);
+            }
+            qvtest::FakeReply reply = qvtest::FakeReply::bytes(served);
+            if (!c.tagAfter.isEmpty())
+                reply.withHeader("ETag", c.tagAfter);
+            if (c.serverHonoursIfRange && !request.header("If-Range").isEmpty() &&
+                request.header("If-Range") != c.tagAfter)
+                reply.withoutRangeSupport();
+            return reply;
+        });
+        {
+            QFile file(victim);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("the user's own notes");
+        }
+        backend.clearRequests();
+        const QString address = url("/hostile.bin");
+        const QString partial = startAndPause(address);
+        ASSERT_FALSE(partial.isEmpty());
+        if (c.plantLink) {
+            ASSERT_TRUE(QFile::remove(partial));
+            ASSERT_TRUE(QFile::link(victim, partial));
+        }
+        *changed = true;
+        const auto resumed = resume(address);
+        ASSERT_TRUE(ended(resumed));
+        EXPECT_TRUE(resumed->finished) << resumed->error.localizedDescription().toStdString();
+        EXPECT_FALSE(QFileInfo(caches("hostile.bin")).isSymLink());
+        EXPECT_EQ(readFile(caches("hostile.bin")), served);
+        EXPECT_EQ(readFile(victim), QByteArray("the user's own notes"));
+        EXPECT_EQ(backend.requests().size(), c.requests);
+        ASSERT_GE(backend.requests().size(), 2);
+        const qvtest::RecordedRequest again = backend.requests()[1]; // a copy: the list is one too
+        EXPECT_EQ(again.header("Range").isEmpty(), !c.asksForTheRest);
+        EXPECT_EQ(again.header("If-Range"), c.asksForTheRest ? c.tagBefore : QByteArray());
+        ASSERT_TRUE(QFile::remove(caches("hostile.bin")));
+    }
+}
+
+TEST_F(DownloadManagerTest, LyingRangesFailWithTheirOwnErrorAndNeverReportDone) {
+    struct Case {
+        const char *name;
+        bool resumed;            // the lie answers the resume of a paused download
+        QByteArray contentRange; // "@" stands for the first byte asked for
+        qint64 bodyBytes;        // from the first byte asked for
+        qint64 code;
+    };
+    const qint64 size = 200000;
+    const QList<Case> cases = {
+        {"half the file to a request for all of it", false, "bytes 0-99999/200000", 100000,
+         QVDownloadManager::Incomplete},
+        {"another part than asked for", false, "bytes 5-99/100", 95, QVDownloadManager::BadRange},
+        {"range longer than the body", false, "bytes 0-99/100", 50, QVDownloadManager::BadRange},
+        {"resumed, total below its own range", true, "bytes @-199999/180000", -1,
+         QVDownloadManager::BadRange},
+    };
+    const QByteArray body = bodyOf(int(size));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.routeHandler("GET", "/lying.bin", [&c, &body](const qvtest::RecordedRequest &request) {
+            const QByteArray asked = request.header("Range");
+            if (c.resumed && asked.isEmpty())
+                return qvtest::FakeReply::bytes(body).throttled(2048, 5).withHeader("ETag", "\"v1\"");
+            const qint64 first = asked.isEmpty() ? 0 : asked.mid(6, asked.size() - 7).toLongLong();
+            const qint64 bytes = c.bodyBytes >= 0 ? c.bodyBytes : body.size() - first;
+            return qvtest::FakeReply::bytes(body.mid(first, bytes), "application/octet-stream", 206)
+                .withHeader("Content-Range",
+                            QByteArray(c.contentRange).replace("@", QByteArray::number(first)))
+                .withHeader("ETag", "\"v1\"");
+        });
+        const QString address = url("/lying.bin");
+        std::shared_ptr<Outcome> outcome;
+        if (c.resumed) {
+            ASSERT_FALSE(startAndPause(address).isEmpty());
+            outcome = resume(address);
+        } else {
+            outcome = start(address);
+        }
+        ASSERT_TRUE(ended(outcome));
+        EXPECT_FALSE(outcome->finished);
+        EXPECT_EQ(outcome->error.domain(), QStringLiteral("QVDownloadManager"));
+        EXPECT_EQ(outcome->error.code(), c.code);
+        for (double progress : outcome->progress)
+            EXPECT_TRUE(progress >= 0 && progress <= 1) << progress;
+        EXPECT_FALSE(QFileInfo::exists(caches("lying.bin")));
+        EXPECT_TRUE(manager->currentDownloads().isEmpty());
+    }
+}
+
+TEST_F(DownloadManagerTest, TransfersWhoseFilesMeetThroughThePartialNameKeepTheirOwnBytes) {
+    struct Case {
+        const char *name;
+        bool oneAfterTheOther;
+    };
+    // The one named like the other's partial file ends first.
+    const QByteArray first = bodyOf(48 * 1024);
+    const QByteArray second = bodyOf(64 * 1024).repeated(2);
+    backend.route("GET", "/a/pkg.zip.part", qvtest::FakeReply::bytes(first).throttled(2048, 5));
+    backend.route("GET", "/b/pkg.zip", qvtest::FakeReply::bytes(second).throttled(2048, 5));
+    for (const Case &c : {Case{"together", false}, Case{"one after the other", true}}) {
+        SCOPED_TRACE(c.name);
+        const auto named = start(url("/a/pkg.zip.part"));
+        if (c.oneAfterTheOther) {
+            ASSERT_TRUE(ended(named));
+        }
+        const auto plain = start(url("/b/pkg.zip"));
+        ASSERT_TRUE(ended(named));
+        ASSERT_TRUE(ended(plain));
+        EXPECT_TRUE(named->finished);
+        EXPECT_TRUE(plain->finished);
+        EXPECT_EQ(readFile(caches("pkg.zip.part")), first);
+        EXPECT_EQ(readFile(caches("pkg.zip")), second);
+        ASSERT_TRUE(QFile::remove(caches("pkg.zip.part")));
+        ASSERT_TRUE(QFile::remove(caches("pkg.zip")));
+    }
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -152,6 +153,12 @@ TEST_F(PackageUnpackerTest, BadArchivesInstallNothingAndKeepThePreviousPackage) 
          QVPackageUnpacker::UnsafeEntry},
         {"file inside a file", zipOf(with(good, {"de-en/saved_model.pt/inner", "x"})),
          QVPackageUnpacker::UnsafeEntry},
+        // The name checks keep every folder prefix: an endless name must stop before them.
+        {"name beyond 4096 bytes",
+         zipOf(with(good, {"de-en/" + QString(199, 'a').append('/').repeated(21) + "x", "x"})),
+         QVPackageUnpacker::UnsafeEntry},
+        {"65 levels deep", zipOf(with(good, {"de-en/" + QStringLiteral("a/").repeated(64) + "x", "x"})),
+         QVPackageUnpacker::UnsafeEntry},
         {"tokenizer missing", zipOf(without(good, "en-de/de.spm.model")), QVPackageUnpacker::WrongLayout},
         {"model missing", zipOf(without(good, "de-en/saved_model.pt")), QVPackageUnpacker::WrongLayout},
         {"another language's folder", zipOf(with(good, {"en-fr/saved_model.pt", "x"})),
@@ -213,4 +220,37 @@ TEST_F(PackageUnpackerTest, LeftoversOfAKilledUnpackAreClearedAndNeverCount) {
     EXPECT_TRUE(stagingLeftovers().isEmpty());
     EXPECT_FALSE(QVPackageFolders::hasTranslationFiles("de"));
     EXPECT_TRUE(QVPackageFolders::hasTranslationFiles("fr"));
+}
+
+TEST_F(PackageUnpackerTest, ThingsPlantedWhereStagingGoesAreRemovedNeverFollowed) {
+    const QString parent =
+        QFileInfo(QDir::cleanPath(QVPackageFolders::unpackFolderForType(kTranslation))).absolutePath();
+    const QString userFolder = home.filePath("user");
+    ASSERT_TRUE(QDir().mkpath(userFolder + "/inner"));
+    for (const char *name : {"notes.txt", "inner/photo.jpg"}) {
+        QFile file(QDir(userFolder).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name);
+    }
+    const QMap<QString, QByteArray> userFiles = snapshot(userFolder);
+    struct Case {
+        const char *name;
+        QString target;
+    };
+    const QList<Case> cases = {
+        {"link to a folder of the user's", userFolder},
+        {"link to a file of the user's", userFolder + "/notes.txt"},
+        {"dangling link", home.filePath("nothing")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(QDir().mkpath(parent));
+        const QString planted = QDir(parent).filePath(".unpack-planted");
+        ASSERT_TRUE(QFile::link(c.target, planted));
+        ASSERT_FALSE(install(translationPackage("de"), "de"));
+        EXPECT_FALSE(QFileInfo(planted).isSymLink());
+        EXPECT_EQ(snapshot(userFolder), userFiles);
+        EXPECT_TRUE(QVPackageFolders::hasTranslationFiles("de"));
+        EXPECT_TRUE(stagingLeftovers().isEmpty());
+    }
 }

@@ -292,6 +292,8 @@ TEST_F(QVWebSocketManagerTest, TheSuggestedNameNeverLeavesTheFolderNorReplacesAF
         // A name already in the folder gets a number; the file there stays as it was.
         {"attachment; filename=\"existing.docx\"", QStringLiteral("d.docx"),
          QStringLiteral("existing (1).docx")},
+        // A dangling link takes its name too: nothing lands where it points.
+        {"attachment; filename=\"linked.docx\"", QStringLiteral("e.docx"), QStringLiteral("linked (1).docx")},
     };
     const QString existing = QDir(platform::AppPaths::ensure(platform::AppPaths::documents()))
                                  .filePath(QStringLiteral("existing.docx"));
@@ -300,6 +302,8 @@ TEST_F(QVWebSocketManagerTest, TheSuggestedNameNeverLeavesTheFolderNorReplacesAF
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("the user's own file");
     }
+    const QString linkTarget = home.filePath(QStringLiteral("outside.docx"));
+    ASSERT_TRUE(QFile::link(linkTarget, QDir(platform::AppPaths::documents()).filePath("linked.docx")));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.expected.toStdString());
         script({frame("finalResponse", QStringLiteral("results/") + c.serverPath)});
@@ -316,6 +320,8 @@ TEST_F(QVWebSocketManagerTest, TheSuggestedNameNeverLeavesTheFolderNorReplacesAF
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("the user's own file"));
     EXPECT_FALSE(QFileInfo::exists(QDir(home.path()).filePath(QStringLiteral("escape.docx"))));
+    EXPECT_FALSE(QFileInfo::exists(linkTarget));
+    EXPECT_TRUE(QFileInfo(QDir(platform::AppPaths::documents()).filePath("linked.docx")).isSymLink());
 }
 
 TEST_F(QVWebSocketManagerTest, ACancelledDownloadCallsNothingAndLeavesNoFile) {

@@ -201,3 +201,60 @@ TEST(WordNetDatabaseTest, ReplacedFilesAreReadAfresh) {
     EXPECT_EQ(before->completions(QStringLiteral("a"), 0), QStringList{"apple"})
         << "a held database stays usable";
 }
+
+TEST(WordNetDatabaseTest, LinesWhoseCountsDoNotAddUpReadAsAbsentNeverAsACrash) {
+    struct Case {
+        const char *name;
+        QByteArray indexCounts; // after "<lemma> n "; "@" stands for the data line's offset
+        QByteArray dataCounts;  // after "<offset> 03 n "; empty: no data line
+        bool present;
+    };
+    const QList<Case> cases = {
+        {"pointer count near the integer maximum", "1 2147483645 @ 1 0 @", "", false},
+        {"synset count near the integer maximum", "2147483647 0 1 0 @", "", false},
+        {"negative count", "-1 0 1 0 @", "", false},
+        {"synset count beyond the line", "3 0 1 0 @", "", false},
+        {"word count of hex 40000000", "1 0 1 0 @", "40000000 word 0 000", false},
+        {"pointer count of 2^31-1", "1 0 1 0 @", "01 word 0 2147483647 @ @ n 0000", false},
+        {"pointer count beyond the line", "1 0 1 0 @", "01 word 0 002 @ @ n 0000", false},
+        {"word count that is no number", "1 0 1 0 @", "zz word 0 000", false},
+        {"counts that add up", "1 1 @ 1 0 @", "01 word 0 001 @ @ n 0000", true},
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString dir = folder.filePath(QString::number(++n));
+        qvtest::writeSmallWordNet(dir, {"apple"});
+        QFile data(dir + "/data.noun");
+        ASSERT_TRUE(data.open(QIODevice::Append));
+        const QByteArray offset = QByteArray::number(data.size()).rightJustified(8, '0');
+        if (!c.dataCounts.isEmpty())
+            data.write(offset + " 03 n " + QByteArray(c.dataCounts).replace("@", offset) + " | damaged  \n");
+        data.close();
+        QFile index(dir + "/index.noun");
+        ASSERT_TRUE(index.open(QIODevice::Append));
+        index.write("zebra n " + QByteArray(c.indexCounts).replace("@", offset) + "  \n");
+        index.close();
+
+        const auto wordnet = QVWordNetDatabase::open(dir);
+        ASSERT_TRUE(wordnet);
+        const auto entry = wordnet->indexEntry(Pos::Noun, "zebra");
+        const auto synset = wordnet->synset(Pos::Noun, offset.toLongLong());
+        platform::Error error;
+        const QVariantMap lexicon = WNWorldNet::lexiconForWord(*wordnet, QStringLiteral("zebra"), &error);
+        EXPECT_EQ(lexicon.isEmpty(), !c.present);
+        if (!c.present) {
+            EXPECT_FALSE(entry && synset);
+            EXPECT_EQ(error.code(), QVWordNetDatabase::WordNotFound);
+            continue;
+        }
+        ASSERT_TRUE(entry && synset);
+        EXPECT_EQ(entry->synsetOffsets, QList<qint64>{offset.toLongLong()});
+        EXPECT_EQ(synset->words, QStringList{"word"});
+        ASSERT_EQ(synset->pointers.size(), 1);
+        EXPECT_EQ(synset->pointers.first().offset, offset.toLongLong());
+        EXPECT_TRUE(wordnet->indexEntry(Pos::Noun, "apple")) << "the good lines around stay readable";
+    }
+}

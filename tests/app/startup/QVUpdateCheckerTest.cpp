@@ -90,6 +90,17 @@ TEST(QVUpdateCheckerVersions, PreReleasesComeBeforeTheirRelease) {
     }
 }
 
+// A feed whose version comes from an entity its own DTD defines, referenced `times` times.
+QByteArray feedWithEntities(int times) {
+    QByteArray references;
+    for (int i = 0; i < times; ++i)
+        references += "&big;";
+    return "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [<!ENTITY v \"9.0\"><!ENTITY big \"" +
+           QByteArray(4000, 'x') +
+           "\">]>\n<rss version=\"2.0\" xmlns:sparkle=\"urn:test:appcast\"><channel>" + "<title>" +
+           references + "</title>" + enclosureItem("900", "&v;") + "</channel></rss>";
+}
+
 TEST(QVUpdateCheckerFeed, NewestItemIsPickedAndDamagedFeedsRefused) {
     struct Case {
         const char *name;
@@ -131,6 +142,11 @@ TEST(QVUpdateCheckerFeed, NewestItemIsPickedAndDamagedFeedsRefused) {
         {"undeclared prefix",
          "<rss><channel><item><sparkle:version>2.5</sparkle:version></item></channel></rss>", true, "2.5",
          ""},
+        {"entities of its own DTD", feedWithEntities(60), false, "", ""},
+        {"external DTD",
+         "<?xml version=\"1.0\"?><!DOCTYPE rss SYSTEM \"https://evil.example/feed.dtd\">" +
+             feedWithItems(enclosureItem("9", "9.0")).mid(39),
+         false, "", ""},
         {"cut short", feedWithItems(enclosureItem("9", "9.0")).left(120), false, "", ""},
         {"not xml", "{\"version\": \"9.0\"}", false, "", ""},
         {"not rss", "<html><body>9.0</body></html>", false, "", ""},
@@ -241,6 +257,7 @@ TEST_F(QVUpdateCheckerTls, UnreadableFeedsFailWithoutAnnouncing) {
         {"larger than the limit",
          feedWithItems("<item><title>" + large + "</title>" + enclosureItem("900", "9.0")), "200 OK"},
         {"fed byte by byte", feedWithItems(enclosureItem("900", "9.0")), "200 OK", 100},
+        {"entity expansion", feedWithEntities(60), "200 OK"},
     };
     m_checker.setFeedURL(m_server.url(QStringLiteral("/feed.xml")));
     for (const Case &c : cases) {
