@@ -224,6 +224,8 @@ void QVMGeneralViewController::viewDidLoad() {
             &QVMGeneralViewController::onPartOfSpeechTo);
     // Dictation exists only where a provider offers it.
     m_micButton->setVisible(bool(QVMInterfaceHooks::shared().startDictation));
+    if (QVMInterfaceHooks::shared().setUpPanels)
+        QVMInterfaceHooks::shared().setUpPanels(this);
 }
 
 void QVMGeneralViewController::viewWillAppear() {

@@ -44,6 +44,8 @@ struct QVMInterfaceHooks {
     std::function<void(const QString &text)> showAgentForText;
 
     // Documents, pictures and panels of the main view.
+    // Once, when the main view has made its widgets (menus, scrolling, panel look).
+    std::function<void(QVMGeneralViewController *view)> setUpPanels;
     std::function<void(QVMGeneralViewController *view)> collapseOriginalPanel;
     std::function<void(QVMGeneralViewController *view)> collapseTranslatePanel;
     std::function<void(QVMGeneralViewController *view, int segment)> segmentSwitch;

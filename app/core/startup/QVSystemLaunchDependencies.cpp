@@ -13,6 +13,7 @@
 #include "core/startup/AppDelegate.h"
 #include "core/startup/QVConfigurationCalls.h"
 #include "core/startup/QVLaunchHooks.h"
+#include "core/startup/QVMInterfaceHookCatalogue.h"
 #include "core/startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
@@ -52,6 +53,7 @@ void logIfFailed(const platform::Error &error, const char *message) {
 } // namespace
 
 void QVSystemLaunchDependencies::configureRatingPrompt() {
+    QVMInterfaceHookCatalogue::installAll();
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
 }
 
