@@ -120,6 +120,8 @@ void QVMGeneralPanels::setUp() {
         box->installEventFilter(this);
     }
     connect(to, &QTextEdit::textChanged, this, &QVMGeneralPanels::refreshFavoriteButton);
+    // The view enables the star with the result; it stays off while favourites cannot be kept.
+    m_view->favoriteButton()->installEventFilter(this);
     refreshFavoriteButton();
     adjustClearButtonMargin();
 }
@@ -127,6 +129,9 @@ void QVMGeneralPanels::setUp() {
 bool QVMGeneralPanels::eventFilter(QObject *watched, QEvent *event) {
     if (!m_view)
         return false;
+    if (watched == m_view->favoriteButton() && event->type() == QEvent::EnabledChange &&
+        m_view->favoriteButton()->isEnabled() && !favoritesAvailable())
+        refreshFavoriteButton();
     if (watched == m_view->fromTranslateTextView()->verticalScrollBar() &&
         (event->type() == QEvent::Show || event->type() == QEvent::Hide))
         adjustClearButtonMargin();
@@ -253,10 +258,15 @@ void QVMGeneralPanels::syncScroll(PaddingTextView *from, PaddingTextView *to, in
         return;
     m_syncing = true;
     setBottomInset(from, 0);
-    const int content = int(to->document()->size().height()) - bottomInset(to);
+    // A short text still fills its panel, as the other panel's page does.
+    const int content = std::max(int(to->document()->size().height()) - bottomInset(to), to->viewport()->height());
     const int overshoot = y + to->viewport()->height() - content;
     setBottomInset(to, std::max(0, overshoot));
-    to->verticalScrollBar()->setValue(y);
+    // The view takes its new height on its next layout pass; the offset is wanted now.
+    QScrollBar *bar = to->verticalScrollBar();
+    if (bar->maximum() < y)
+        bar->setMaximum(y);
+    bar->setValue(y);
     m_syncing = false;
 }
 
