@@ -127,6 +127,7 @@ void QVMDicrionaryController::viewDidLoad() {
             [this](QListWidgetItem *item) { rowChosen(m_wordsList->row(item)); });
     m_wordsList->installEventFilter(this);
     connect(m_entryView, &QTextBrowser::anchorClicked, this, &QVMDicrionaryController::linkClicked);
+    observeThemeColor();
 }
 
 void QVMDicrionaryController::viewWillAppear() {
@@ -188,6 +189,7 @@ void QVMDicrionaryController::performLexicalMeaningAndWordEntries() {
     QVMSpinner::hideSpinner(m_wordsList, this);
     if (word.isEmpty() || word.size() > kMaximumWordLength || word.contains(QLatin1Char('\n')) ||
         word.contains(QChar::LineSeparator) || word.contains(QChar::ParagraphSeparator)) {
+        m_rendering = nullptr;
         m_renderer->clear();
         updateData({});
         showMessage(word.isEmpty() ? localized(kDescriptionKey) : QString::fromLatin1(kOneWordMessage));
@@ -247,10 +249,10 @@ void QVMDicrionaryController::showEntry(quint64 generation, const QString &word,
     m_renderer->setLanguages(source.isNull() ? QString() : source.localeIdentifier(),
                              target.isNull() ? QString() : target.localeIdentifier());
     if (!entry.isNull() && !entry.isEmpty()) {
-        m_renderer->showLexicalMeaning(entry);
+        render([this, entry] { m_renderer->showLexicalMeaning(entry); });
         return;
     }
-    showSynonyms(synonyms, offlineEntry, word);
+    render([this, synonyms, offlineEntry, word] { showSynonyms(synonyms, offlineEntry, word); });
     if (synonyms.isEmpty() && offlineEntry.isEmpty())
         entryFailed(generation, word, {});
 }
@@ -261,6 +263,7 @@ void QVMDicrionaryController::entryFailed(quint64 generation, const QString &wor
     if (!isCurrent(generation))
         return;
     QVMSpinner::hideSpinner(m_entryView, this);
+    m_rendering = nullptr;
     m_renderer->clear();
     const QString message =
         error && !error.localizedDescription().isEmpty() && error.domain() != QLatin1String("com.translator")
@@ -300,7 +303,18 @@ void QVMDicrionaryController::showTranslations(quint64 generation, const QVarian
         showMessage(failureMessage);
         return;
     }
-    m_renderer->showTranslations(translations);
+    render([this, translations] { m_renderer->showTranslations(translations); });
+}
+
+void QVMDicrionaryController::render(std::function<void()> rendering) {
+    m_rendering = std::move(rendering);
+    m_rendering();
+}
+
+void QVMDicrionaryController::didChangeColorTheme(bool dark) {
+    Q_UNUSED(dark)
+    if (m_rendering)
+        m_rendering();
 }
 
 void QVMDicrionaryController::showSynonyms(const QVariantMap &synonyms, const QVariantMap &offlineEntry,

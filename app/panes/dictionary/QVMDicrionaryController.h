@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 
 class QLabel;
@@ -76,8 +78,11 @@ protected:
     void viewDidAppear() override;
     void viewWillDisappear() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void didChangeColorTheme(bool dark) override;
 
 private:
+    // Renders now and again when the appearance changes (colours are read while rendering).
+    void render(std::function<void()> rendering);
     void performLexicalMeaningAndWordEntries();
     void performLexicalMeaning(quint64 generation, const QString &word);
     void performWordEntries(quint64 generation, const QString &word, bool entryFollows);
@@ -109,4 +114,5 @@ private:
     QString m_languageCode;
     quint64 m_generation = 0;
     platform::NotificationToken m_token;
+    std::function<void()> m_rendering;
 };

@@ -259,7 +259,8 @@ void QVMGeneralPanels::syncScroll(PaddingTextView *from, PaddingTextView *to, in
     m_syncing = true;
     setBottomInset(from, 0);
     // A short text still fills its panel, as the other panel's page does.
-    const int content = std::max(int(to->document()->size().height()) - bottomInset(to), to->viewport()->height());
+    const int content =
+        std::max(int(to->document()->size().height()) - bottomInset(to), to->viewport()->height());
     const int overshoot = y + to->viewport()->height() - content;
     setBottomInset(to, std::max(0, overshoot));
     // The view takes its new height on its next layout pass; the offset is wanted now.

@@ -39,8 +39,8 @@ TEST_F(RequestManagerDictionaryTest, FeedbackFailsUnlessTheReplysErrIsNull) {
         backend.route("POST", api("feedBackDictionary"), c.reply);
         Calls<bool> success;
         Calls<platform::Error> failure;
-        manager().sendFeedBackTranslate("Hello", "Hallo", "Guten Tag", "en_GB", "de_DE", "engine-a", success.block(),
-                                        failure.block());
+        manager().sendFeedBackTranslate("Hello", "Hallo", "Guten Tag", "en_GB", "de_DE", "engine-a",
+                                        success.block(), failure.block());
         ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
         qvtest::spin(10);
         if (QByteArray(c.description).isEmpty()) {
@@ -66,10 +66,14 @@ TEST_F(RequestManagerDictionaryTest, FeedbackFailsUnlessTheReplysErrIsNull) {
 
 TEST_F(RequestManagerDictionaryTest, MissingInputFailsWithoutSending) {
     const QList<QPair<const char *, std::function<void(Calls<platform::Error> &)>>> cases = {
-        {"dictionary without text", [&](auto &f) { manager().getWordDictionaryMeaningForText("", "en", "de", {}, f.block()); }},
-        {"dictionary without pair", [&](auto &f) { manager().getWordDictionaryMeaningForText("dog", "en", "", {}, f.block()); }},
+        {"dictionary without text",
+         [&](auto &f) { manager().getWordDictionaryMeaningForText("", "en", "de", {}, f.block()); }},
+        {"dictionary without pair",
+         [&](auto &f) { manager().getWordDictionaryMeaningForText("dog", "en", "", {}, f.block()); }},
         {"feedback with blank text",
-         [&](auto &f) { manager().sendFeedBackTranslate("Hello", "Hallo", "  \n", "en", "de", "", {}, f.block()); }},
+         [&](auto &f) {
+             manager().sendFeedBackTranslate("Hello", "Hallo", "  \n", "en", "de", "", {}, f.block());
+         }},
     };
     for (const auto &[name, start] : cases) {
         SCOPED_TRACE(name);
@@ -96,12 +100,14 @@ TEST_F(RequestManagerDictionaryTest, DictionaryAsksWithTheJoinedPairAndGivesTheR
         backend.route("GET", api("dictionary"), FakeReply::json(parse(c.reply)));
         Calls<QVariant> success;
         Calls<platform::Error> failure;
-        manager().getWordDictionaryMeaningForText("hot dog", "en_GB", "de_DE", success.block(), failure.block());
+        manager().getWordDictionaryMeaningForText("hot dog", "en_GB", "de_DE", success.block(),
+                                                  failure.block());
         ASSERT_TRUE(qvtest::waitUntil([&] { return success.count + failure.count > 0; }));
         EXPECT_EQ(success.count, c.succeeds ? 1 : 0);
         EXPECT_EQ(failure.count, c.succeeds ? 0 : 1);
-        if (c.succeeds)
+        if (c.succeeds) {
             EXPECT_EQ(success.arg<0>(), parse(c.reply).toVariantMap().value("result"));
+        }
     }
     const qvtest::RecordedRequest request = backend.lastRequest();
     EXPECT_EQ(request.queryValue("text"), QStringLiteral("hot dog"));

@@ -9,11 +9,11 @@
 #include "services/packages/QVPackageFolders.h"
 #include "ui/QVMInterfaceFactory.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextBrowser>
 
@@ -71,9 +71,11 @@ void typeText(QWidget *target, const QString &text) {
 void click(QWidget *target, const QPoint &at) {
     const QPointF local(at);
     const QPointF global(target->mapToGlobal(at));
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(target, &release);
 }
 
@@ -86,7 +88,8 @@ QVariantList words(int count) {
 
 QVLexicalMeaning dogEntry(const QString &definition = QStringLiteral("a domestic animal")) {
     return QVLexicalMeaning::initWithDictionary(
-        {{"word", "dog"}, {"partsOfSpeech", QVariantMap{{"noun", QVariantList{QVariantMap{{"meaning", definition}}}}}}},
+        {{"word", "dog"},
+         {"partsOfSpeech", QVariantMap{{"noun", QVariantList{QVariantMap{{"meaning", definition}}}}}}},
         "dog");
 }
 
@@ -241,9 +244,15 @@ TEST_F(DictionaryPaneTest, EmptyOrFailedEntryFallsBackToPlainTranslationsOrSaysS
         QVariant translations; // invalid: the request fails
         QString entry, message;
     } cases[] = {
-        {"translations after an empty entry", false, {}, QVariantList{"Hund", 3, " Köter "}, "Hund\nKöter", ""},
+        {"translations after an empty entry",
+         false,
+         {},
+         QVariantList{"Hund", 3, " Köter "},
+         "Hund\nKöter",
+         ""},
         {"other shapes show nothing more", false, {}, QVariantMap{{"Hund", 1}}, "", "No entry found"},
-        {"network error", true, platform::Error("NSURLErrorDomain", -1009, "The Internet connection appears to be offline."),
+        {"network error", true,
+         platform::Error("NSURLErrorDomain", -1009, "The Internet connection appears to be offline."),
          QVariant(), "", "The Internet connection appears to be offline."},
     };
     for (const Case &c : cases) {
@@ -267,12 +276,12 @@ TEST_F(DictionaryPaneTest, EmptyOrFailedEntryFallsBackToPlainTranslationsOrSaysS
 
 TEST_F(DictionaryPaneTest, LinksSearchTheirTrimmedWordAndSpeakersSpeakTheirOwnLanguage) {
     search("dog");
-    source->last("entry")->entry(
-        QVLexicalMeaning::initWithDictionary({{"word", "dog"},
-                                              {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
-                                                                                    {"toText", "Der Hund rennt."}}}}},
-                                             "dog"),
-        {}, {});
+    source->last("entry")->entry(QVLexicalMeaning::initWithDictionary(
+                                     {{"word", "dog"},
+                                      {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
+                                                                            {"toText", "Der Hund rennt."}}}}},
+                                     "dog"),
+                                 {}, {});
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:1"));
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0"));
     EXPECT_EQ(speech->spoken, (QStringList{"de_DE:Der Hund rennt.", "en_GB:The dog runs."}));
@@ -291,7 +300,8 @@ TEST_F(DictionaryPaneTest, TypingAsksNothingAndReturnIsCountedAsUse) {
 
 TEST_F(DictionaryPaneTest, ControlsCanBeReachedAndNamed) {
     EXPECT_TRUE(QVMInterfaceFactory::shared().hasController("Main", "QVMDicrionaryController") ||
-                (installDictionaryPane(), QVMInterfaceFactory::shared().hasController("Main", "QVMDicrionaryController")));
+                (installDictionaryPane(),
+                 QVMInterfaceFactory::shared().hasController("Main", "QVMDicrionaryController")));
     QWidget *order[] = {pane->searchField(), pane->worldsTableView(), pane->synonymsTextView()};
     for (QWidget *widget : order) {
         SCOPED_TRACE(widget->objectName().toStdString());
@@ -311,7 +321,8 @@ TEST_F(DictionaryPaneTest, OfflineDogShowsAnEntryAndAWordList) {
     platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
     pane->setDataSource(nullptr);
     search("dog");
-    EXPECT_TRUE(qvtest::waitUntil([&] { return entryText().contains("NOUN"); }, 10000)) << entryText().toStdString();
+    EXPECT_TRUE(qvtest::waitUntil([&] { return entryText().contains("NOUN"); }, 10000))
+        << entryText().toStdString();
     EXPECT_TRUE(entryText().contains("domestic dog"));
     EXPECT_GT(pane->worldsTableView()->count(), 0);
     EXPECT_EQ(pane->worldsTableView()->item(0)->text(), QStringLiteral("dog"));

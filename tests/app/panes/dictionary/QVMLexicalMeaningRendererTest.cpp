@@ -16,7 +16,8 @@ QVariantMap sense(const QString &meaning, const QString &syn = {}) {
 }
 
 // An entry as the backend's dictionary gives it.
-QVLexicalMeaning entry(const QString &word, const QVariantMap &partsOfSpeech, const QVariantList &examples = {}) {
+QVLexicalMeaning entry(const QString &word, const QVariantMap &partsOfSpeech,
+                       const QVariantList &examples = {}) {
     return QVLexicalMeaning::initWithDictionary({{QStringLiteral("word"), word},
                                                  {QStringLiteral("transcription"), QStringLiteral("dɒɡ")},
                                                  {QStringLiteral("partsOfSpeech"), partsOfSpeech},
@@ -88,12 +89,13 @@ TEST_F(LexicalMeaningRendererTest, EntryShowsItsPartsOfSpeechOrElseItsExamplesNe
 }
 
 TEST_F(LexicalMeaningRendererTest, SensesNumberFromOneInEachPartOfSpeechAndEmptySynonymsLeaveOneLine) {
-    renderer.showLexicalMeaning(entry("run",
-                                      {{"verb", QVariantList{sense("move fast", "run,sprint"), sense("operate", "run")}},
-                                       {"noun", QVariantList{sense("a race", "dash, run")}}}));
+    renderer.showLexicalMeaning(
+        entry("run", {{"verb", QVariantList{sense("move fast", "run,sprint"), sense("operate", "run")}},
+                      {"noun", QVariantList{sense("a race", "dash, run")}}}));
     const QString shown = text();
     EXPECT_TRUE(shown.contains("NOUN\n1.a race\nSynonyms: dash\n\n")) << shown.toStdString();
-    EXPECT_TRUE(shown.contains("VERB\n1.move fast\nSynonyms: sprint\n\n2.operate\n\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("VERB\n1.move fast\nSynonyms: sprint\n\n2.operate\n\n"))
+        << shown.toStdString();
     EXPECT_FALSE(shown.contains("3.")) << "the numbering restarts";
 }
 
@@ -103,16 +105,19 @@ TEST_F(LexicalMeaningRendererTest, LinksCoverWholeItemsOnlyAndCarryTrimmedValues
         QStringList pieces;
         QList<QPair<int, int>> ranges;
     } cases[] = {
-        {"hound, hot dog", {"dog", " hound", "hot dog"}, {{0, 5}, {7, 7}}}, // "dog" inside "hot dog" is no link
-        {"cur, cur", {"cur"}, {{0, 3}, {5, 3}}},                            // each item at its own place
-        {"doggy", {"dog"}, {}},                                              // part of a word
-        {"  ", {" ", ""}, {}},                                               // blanks link nothing
+        {"hound, hot dog",
+         {"dog", " hound", "hot dog"},
+         {{0, 5}, {7, 7}}},                      // "dog" inside "hot dog" is no link
+        {"cur, cur", {"cur"}, {{0, 3}, {5, 3}}}, // each item at its own place
+        {"doggy", {"dog"}, {}},                  // part of a word
+        {"  ", {" ", ""}, {}},                   // blanks link nothing
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
         EXPECT_EQ(QVMLexicalMeaningRenderer::linkRanges(QString::fromUtf8(c.line), c.pieces), c.ranges);
     }
-    renderer.showLexicalMeaning(entry("dog", {{"noun", QVariantList{sense("an animal", "dog, hound, hot dog")}}}));
+    renderer.showLexicalMeaning(
+        entry("dog", {{"noun", QVariantList{sense("an animal", "dog, hound, hot dog")}}}));
     const QList<QPair<QString, QString>> expected{{"hound", "hound"}, {"hot dog", "hot dog"}};
     EXPECT_EQ(wordLinks(view.document()), expected);
 }
@@ -143,8 +148,8 @@ TEST_F(LexicalMeaningRendererTest, HeadwordHighlightFallsOnItsFirstOccurrenceOnl
 
 TEST_F(LexicalMeaningRendererTest, SpeakerLinksReadTheirOwnTextInTheirOwnLanguage) {
     renderer.setLanguages("en_GB", "de_DE");
-    renderer.showLexicalMeaning(entry("dog",
-                                      {{"noun", QVariantList{sense("an animal \"the dog barked\"; \"a dog's life\"")}}}));
+    renderer.showLexicalMeaning(
+        entry("dog", {{"noun", QVariantList{sense("an animal \"the dog barked\"; \"a dog's life\"")}}}));
     ASSERT_EQ(renderer.speechCount(), 2);
     EXPECT_EQ(renderer.speechForLink(QUrl("speak:1"))->text, QStringLiteral("a dog's life"));
     EXPECT_EQ(renderer.speechForLink(QUrl("speak:1"))->language, QStringLiteral("en_GB"));
@@ -167,25 +172,28 @@ TEST_F(LexicalMeaningRendererTest, SpeakerLinksReadTheirOwnTextInTheirOwnLanguag
 }
 
 TEST_F(LexicalMeaningRendererTest, BackendMarkupIsShownAsTyped) {
-    renderer.showLexicalMeaning(entry("tag", {{"noun", QVariantList{sense("<b>bold</b> &amp; <img src=x>")}}}));
+    renderer.showLexicalMeaning(
+        entry("tag", {{"noun", QVariantList{sense("<b>bold</b> &amp; <img src=x>")}}}));
     EXPECT_TRUE(text().contains("1.<b>bold</b> &amp; <img src=x>")) << text().toStdString();
 }
 
 TEST_F(LexicalMeaningRendererTest, OfflineEntryIsAppendedBelowWhateverIsShownEachTime) {
     const QVariantMap offline{
-        {"nounObjects",
-         QVariantList{QVariantMap{{"meaning", "dog, domestic dog"},
-                                  {"meaningDescription", "a member of the genus Canis"},
-                                  {"synonyms", QVariantList{QVariantMap{{"value", "cur"},
-                                                                        {"synonymDescription", "a mongrel"}}}}}}}};
+        {"nounObjects", QVariantList{QVariantMap{
+                            {"meaning", "dog, domestic dog"},
+                            {"meaningDescription", "a member of the genus Canis"},
+                            {"synonyms", QVariantList{QVariantMap{{"value", "cur"},
+                                                                  {"synonymDescription", "a mongrel"}}}}}}}};
     renderer.showSynonyms(QVSynonyms::initWithDictionary(
-                              {{"noun", QVariantList{QVariantMap{{"translatedSyns", "Hund, Köter"}, {"syns", "dog"}}}}},
-                              "dog"));
+        {{"noun", QVariantList{QVariantMap{{"translatedSyns", "Hund, Köter"}, {"syns", "dog"}}}}}, "dog"));
     renderer.showLexicalMeaningOffline(offline);
     renderer.showLexicalMeaningOffline(offline);
     const QString shown = text();
-    EXPECT_TRUE(shown.startsWith(QString(kAttachment) + " noun\n1.  Hund, Köter\ndog\n\n")) << shown.toStdString();
-    EXPECT_EQ(shown.count(" LexicalMeaning\n1.  dog, domestic dog\n(a member of the genus Canis)\ncur a mongrel \n"), 2)
+    EXPECT_TRUE(shown.startsWith(QString(kAttachment) + " noun\n1.  Hund, Köter\ndog\n\n"))
+        << shown.toStdString();
+    EXPECT_EQ(shown.count(
+                  " LexicalMeaning\n1.  dog, domestic dog\n(a member of the genus Canis)\ncur a mongrel \n"),
+              2)
         << shown.toStdString();
     EXPECT_EQ(wordLinks(view.document()).count({"domestic dog", "domestic dog"}), 2);
 }
@@ -206,6 +214,7 @@ TEST_F(LexicalMeaningRendererTest, ImagesKeepTheirAspectAndAnImageWithoutHeightI
         EXPECT_EQ(QVMLexicalMeaningRenderer::resizeToFitLexicalMeaningImage(c.image).size(), c.entry);
         EXPECT_EQ(QVMLexicalMeaningRenderer::resizeToFitImage(c.image).size(), c.small);
     }
-    renderer.showLexicalMeaning(entry("dog", {}, {example("a dog", "ein Hund")}), QImage(40, 0, QImage::Format_ARGB32));
+    renderer.showLexicalMeaning(entry("dog", {}, {example("a dog", "ein Hund")}),
+                                QImage(40, 0, QImage::Format_ARGB32));
     EXPECT_EQ(text().at(0), kAttachment);
 }

@@ -7,10 +7,10 @@
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QUrlQuery>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolButton>
+#include <QUrlQuery>
 
 namespace {
 
@@ -47,7 +47,8 @@ protected:
         general->setTextAndTranslation(QStringLiteral("Hello"), text);
     }
     QList<bool> hidden() const {
-        return {general->generalSplitView()->widget(0)->isHidden(), general->generalSplitView()->widget(1)->isHidden()};
+        return {general->generalSplitView()->widget(0)->isHidden(),
+                general->generalSplitView()->widget(1)->isHidden()};
     }
 
     QVMGeneralPanels *panels = nullptr;
@@ -94,7 +95,9 @@ TEST_F(GeneralPanelsTest, LayoutSegmentsArrangeThePanelsAndStoreTheDirection) {
         Qt::Orientation orientation;
         qint64 stored;
         const char *event;
-    } cases[] = {{0, Qt::Horizontal, 1, "View Vertical"}, {1, Qt::Vertical, 0, "View Horizontal"}, {0, Qt::Horizontal, 1, "View Vertical"}};
+    } cases[] = {{0, Qt::Horizontal, 1, "View Vertical"},
+                 {1, Qt::Vertical, 0, "View Horizontal"},
+                 {0, Qt::Horizontal, 1, "View Vertical"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.segment);
         general->segmentSwitch(c.segment);
@@ -112,8 +115,8 @@ TEST_F(GeneralPanelsTest, FontStepsMoveBothPanelsOnePointWithinEightToSeventyTwo
         double end;
         QStringList sizes; // the events' "font_size"
     } cases[] = {
-        {70, 0, 3, 72, {"71", "72"}},        // stops at 72
-        {9.5, 1, 3, 8.5, {"8.5"}},           // never below 8
+        {70, 0, 3, 72, {"71", "72"}}, // stops at 72
+        {9.5, 1, 3, 8.5, {"8.5"}},    // never below 8
         {15, 1, 1, 14, {"14"}},
     };
     for (const Case &c : cases) {
@@ -166,7 +169,8 @@ TEST_F(GeneralPanelsTest, ShareOffersNothingForAnEmptyResultAndEachItemReportsIt
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(QVMGeneralViewController::readFromPasteBoard(), QStringLiteral("Hallo & tschüss?\nBis bald"));
     ASSERT_NE(panels->feedbackDialog(), nullptr);
-    EXPECT_EQ(panels->feedbackDialog()->textField()->toPlainText(), QStringLiteral("Hallo & tschüss?\nBis bald"));
+    EXPECT_EQ(panels->feedbackDialog()->textField()->toPlainText(),
+              QStringLiteral("Hallo & tschüss?\nBis bald"));
 }
 
 TEST_F(GeneralPanelsTest, MailAddressPercentEncodesSeparatorsAndLineBreaks) {
@@ -205,7 +209,8 @@ TEST_F(GeneralPanelsTest, EachPanelsMenuCallsThePanelsOwnOperations) {
     std::unique_ptr<QMenu> source(panels->makePanelMenu(true, nullptr));
     source->actions().at(2)->trigger();
     EXPECT_TRUE(resultText().isEmpty());
-    EXPECT_TRUE(analytics->withAction("Clear Cell (Translate from)").isEmpty()) << "the menu clears without the button's event";
+    EXPECT_TRUE(analytics->withAction("Clear Cell (Translate from)").isEmpty())
+        << "the menu clears without the button's event";
 }
 
 TEST_F(GeneralPanelsTest, FavouriteStaysDisabledAndTheStarShowsTheRecordWithoutTheSynchroniser) {
