@@ -1,6 +1,8 @@
 #include "QVGeneralWindowController.h"
 
+#include "QVMAppearance.h"
 #include "QVMColor.h"
+#include "QVMControlAvailability.h"
 #include "QVMGeneralAndHistorySplitController.h"
 #include "QVMGeneralServices.h"
 #include "QVMGeneralViewController.h"
@@ -19,10 +21,15 @@
 #include "platform/Format.h"
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -39,24 +46,43 @@ bool invokeIfPresent(QObject *object, const char *signature, const char *name,
     return QMetaObject::invokeMethod(object, name, argument);
 }
 
+QString loc(const char *key) {
+    return QVLocalizedString(QString::fromLatin1(key));
+}
+
+// Named for the screen reader and the tooltip; reached by Tab, a click leaves the focus where it was.
+void nameControl(QToolButton *button, const QString &name) {
+    button->setToolTip(name);
+    button->setAccessibleName(name);
+    button->setFocusPolicy(Qt::TabFocus);
+}
+
 QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
     auto *button = new QToolButton(toolbar);
     QVMLocalization::setLocKey(button, QString::fromLatin1(locKey));
+    nameControl(button, button->text());
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setFocusPolicy(Qt::NoFocus);
     toolbar->addWidget(button);
     return button;
 }
 
+// The Edit menu acts on the text view that has the focus.
+QTextEdit *focusedTextView() {
+    return qobject_cast<QTextEdit *>(QApplication::focusWidget());
+}
+
 } // namespace
 
-QVGeneralWindowController::QVGeneralWindowController(QObject *parent) : QObject(parent) {
+QVGeneralWindowController::QVGeneralWindowController(QObject *parent)
+    : QObject(parent), m_availability(new QVMControlAvailability(this)) {
+    QVMAppearance::install();
     m_window = new QMainWindow;
     m_window->setWindowTitle(windowTitle());
     m_window->setProperty(kWindowControllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
     if (QScreen *screen = QGuiApplication::primaryScreen())
         m_window->setGeometry(screen->availableGeometry());
     buildToolbar();
+    buildMenus();
 
     updateLanguages();
     lazyUnknownWords();
@@ -68,11 +94,8 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent) : QObject(
         });
     initialMainWindow();
     lazyMainWindow();
-    QPalette palette = m_window->palette();
-    palette.setColor(QPalette::Window, QVMStyleService::isDarkMode()
-                                           ? QVMColor::windowBackgroundDarkColor()
-                                           : QVMColor::windowBackgroundLightColor());
-    m_window->setPalette(palette);
+    lozyAvailability();
+    syncPanelSegments();
 }
 
 QVGeneralWindowController::~QVGeneralWindowController() {
@@ -102,12 +125,14 @@ void QVGeneralWindowController::buildToolbar() {
     m_fromLanguageButton = new QToolButton(m_toolbar);
     m_fromLanguageButton->setObjectName(QStringLiteral("fromLanguageButton"));
     m_fromLanguageButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    nameControl(m_fromLanguageButton, loc("_loc_toolbar_language_from"));
     m_toolbar->addWidget(m_fromLanguageButton);
     m_swapButton = makeToolbarButton(m_toolbar, "_loc_toolbar_swap");
     m_swapButton->setText(QStringLiteral("\u21C4"));
     m_toLanguageButton = new QToolButton(m_toolbar);
     m_toLanguageButton->setObjectName(QStringLiteral("toLanguageButton"));
     m_toLanguageButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    nameControl(m_toLanguageButton, loc("_loc_toolbar_language_to"));
     m_toolbar->addWidget(m_toLanguageButton);
     m_translateButton = makeToolbarButton(m_toolbar, "_loc_toolbar_translate");
     m_toolbar->addSeparator();
@@ -118,12 +143,14 @@ void QVGeneralWindowController::buildToolbar() {
                                  QVLocalizedString(QStringLiteral("_loc_toolbar_hide_original")),
                                  QVLocalizedString(QStringLiteral("_loc_toolbar_hide_history"))},
                                 m_toolbar);
+    m_panelsState->setAccessibleName(loc("_loc_toolbar_panels"));
     m_toolbar->addWidget(m_panelsState);
     m_viewsDirection =
         new QVMSegmentedControl(QVMSegmentedControl::SelectOne,
                                 {QVLocalizedString(QStringLiteral("_loc_toolbar_side_by_side")),
                                  QVLocalizedString(QStringLiteral("_loc_toolbar_one_above"))},
                                 m_toolbar);
+    m_viewsDirection->setAccessibleName(loc("_loc_toolbar_layout"));
     m_toolbar->addWidget(m_viewsDirection);
     // Momentary: a click steps the font, no segment stays pressed.
     m_zoomSegments = new QVMSegmentedControl(QVMSegmentedControl::SelectAny,
@@ -267,9 +294,10 @@ void QVGeneralWindowController::updateLanguageButton(QToolButton *button, bool s
     const QVTranslateSettings settings = QVSettingsService::defaultSettings();
     const QVLanguageRealm language = source ? settings.languageFrom() : settings.languageTo();
     QVMRemoteImage::getRemoteImageForUrlString(button, language.imageFile(), true);
-    button->setText(platform::format(QString::fromLatin1(kLanguageButtonFormat),
-                                     QVLanguageService::languageTitleWithoutCountryWithLanguage(language),
-                                     QString::fromUtf8(kLanguageButtonArrow)));
+    button->setText(
+        platform::format(QString::fromLatin1(kLanguageButtonFormat),
+                         QVLanguageService::languageTitleWithoutCountryWithLanguage(language).trimmed(),
+                         QString::fromUtf8(kLanguageButtonArrow)));
 }
 
 // Offline, the engine loads the pair's models before the first request.
@@ -356,8 +384,7 @@ void QVGeneralWindowController::onSettings() {
 }
 
 void QVGeneralWindowController::onMoreApps() {
-    const QUrl url(QVSettingsService::defaultSettings().remoteSettings().moreAppsURL(), QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty())
+    if (const QUrl url = moreAppsURL(); url.isValid())
         QDesktopServices::openUrl(url);
     trackEvent(QStringLiteral("Click More apps button"));
 }
@@ -381,6 +408,125 @@ void QVGeneralWindowController::segmentSwitch() {
 void QVGeneralWindowController::onPanelsState() {
     if (m_split)
         m_split->onCollapseHistoryController(m_panelsState);
+    syncPanelSegments();
+}
+
+// The segments show what is on screen, whatever the clicks before.
+void QVGeneralWindowController::syncPanelSegments() {
+    QVMGeneralViewController *general = generalViewController();
+    if (!general)
+        return;
+    m_panelsState->setSelected(general->isTranslatePanelHidden(), 0);
+    m_panelsState->setSelected(general->isOriginalPanelHidden(), 1);
+    if (m_split->hasSidePane())
+        m_panelsState->setSelected(m_split->isPanelCollapsed(), 2);
+}
+
+// Controls whose window comes with another part of the program enable once it is installed.
+void QVGeneralWindowController::lozyAvailability() {
+    QVMInterfaceFactory &factory = QVMInterfaceFactory::shared();
+    const auto languageList = [&factory] {
+        return factory.hasSegue(QString::fromLatin1(kLanguagesControllerSegue));
+    };
+    m_availability->add(m_fromLanguageButton, languageList);
+    m_availability->add(m_toLanguageButton, languageList);
+    m_availability->add(m_agentButton, [] { return bool(QVMInterfaceHooks::shared().showAgent); });
+    m_availability->add(m_settingsButton, [&factory] {
+        return factory.hasController(QStringLiteral("Settings"),
+                                     QStringLiteral("QVMSettingsWindowController"));
+    });
+    m_availability->add(m_moreAppsButton, [] { return moreAppsURL().isValid(); });
+    QPointer<QVMGeneralAndHistorySplitController> split(m_split);
+    if (QToolButton *history = m_panelsState->segmentButton(2)) {
+        history->setToolTip(history->text());
+        history->setAccessibleName(history->text());
+        m_availability->add(history, [split] { return split && split->hasSidePane(); });
+    }
+    for (int segment = 0; segment < m_zoomSegments->segmentCount(); ++segment)
+        m_availability->add(m_zoomSegments->segmentButton(segment),
+                            [] { return bool(QVMInterfaceHooks::shared().segmentZoom); });
+}
+
+QUrl QVGeneralWindowController::moreAppsURL() {
+    const QUrl url(QVSettingsService::defaultSettings().remoteSettings().moreAppsURL(), QUrl::StrictMode);
+    return url.isValid() && !url.scheme().isEmpty() ? url : QUrl();
+}
+
+void QVGeneralWindowController::buildMenus() {
+    QMenuBar *bar = m_window->menuBar();
+    m_applicationMenu = bar->addMenu(loc("_loc_menu_application"));
+    m_applicationMenu->setObjectName(QStringLiteral("applicationMenu"));
+    QAction *about =
+        m_applicationMenu->addAction(loc("_loc_menu_about"), this, &QVGeneralWindowController::onAbout);
+    about->setMenuRole(QAction::AboutRole);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    m_applicationMenu->addSeparator();
+    m_quitAction = m_applicationMenu->addAction(loc("_loc_menu_quit"));
+    m_quitAction->setObjectName(QStringLiteral("quitAction"));
+    m_quitAction->setShortcut(QKeySequence::Quit);
+    m_quitAction->setMenuRole(QAction::QuitRole);
+    // Queued, so the menu's own event is over before the program winds down.
+    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    QMenu *edit = bar->addMenu(loc("_loc_menu_edit"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    const struct {
+        const char *key;
+        QKeySequence::StandardKey shortcut;
+        void (QTextEdit::*act)();
+        bool changesText;
+    } editActions[] = {
+        {"_loc_menu_undo", QKeySequence::Undo, &QTextEdit::undo, true},
+        {"_loc_menu_redo", QKeySequence::Redo, &QTextEdit::redo, true},
+        {"_loc_menu_cut", QKeySequence::Cut, &QTextEdit::cut, true},
+        {"_loc_menu_copy", QKeySequence::Copy, &QTextEdit::copy, false},
+        {"_loc_menu_paste", QKeySequence::Paste, &QTextEdit::paste, true},
+        {"_loc_menu_select_all", QKeySequence::SelectAll, &QTextEdit::selectAll, false},
+    };
+    for (const auto &item : editActions) {
+        QAction *action = edit->addAction(loc(item.key));
+        action->setShortcut(item.shortcut);
+        action->setObjectName(QString::fromLatin1(item.key));
+        const auto act = item.act;
+        const bool changesText = item.changesText;
+        connect(action, &QAction::triggered, this, [act, changesText] {
+            QTextEdit *text = focusedTextView();
+            if (text && !(changesText && text->isReadOnly()))
+                (text->*act)();
+        });
+    }
+    // Nothing to act on outside a text view.
+    connect(edit, &QMenu::aboutToShow, edit, [edit] {
+        const bool inText = focusedTextView() != nullptr;
+        for (QAction *action : edit->actions())
+            action->setEnabled(inText);
+    });
+
+    QMenu *windowMenu = bar->addMenu(loc("_loc_menu_window"));
+    windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    QAction *minimize =
+        windowMenu->addAction(loc("_loc_menu_minimize"), m_window.data(), &QWidget::showMinimized);
+    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    minimize->setObjectName(QStringLiteral("minimizeAction"));
+    QAction *closeWindow = windowMenu->addAction(loc("_loc_menu_close"), m_window.data(), &QWidget::close);
+    closeWindow->setShortcut(QKeySequence::Close);
+    closeWindow->setObjectName(QStringLiteral("closeAction"));
+}
+
+// The about pane of the settings window when it exists, else a plain box with the version.
+void QVGeneralWindowController::onAbout() {
+    if (QVMInterfaceFactory::shared().hasController(QStringLiteral("Settings"),
+                                                    QStringLiteral("QVMSettingsWindowController"))) {
+        showSettingsScreenWithTab(kSettingsTabAbout);
+        return;
+    }
+    auto *box =
+        new QMessageBox(QMessageBox::Information, loc("_loc_menu_application"),
+                        platform::format(loc("_loc_about_version"), QVMUtils::getAppVersionFromBundle()),
+                        QMessageBox::Ok, m_window);
+    box->setObjectName(QStringLiteral("aboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void QVGeneralWindowController::onLanguageButton(QToolButton *sender) {
@@ -409,7 +555,7 @@ void QVGeneralWindowController::prepareForSegue(QObject *destination, QObject *s
                     Q_ARG(QObject *, this));
     const uint side = sender == m_fromLanguageButton ? 1u : 2u;
     invokeIfPresent(destination, "setSideIndex(uint)", "setSideIndex", Q_ARG(uint, side));
-    (side == 1 ? m_fromLanguageButton : m_toLanguageButton)->setEnabled(false);
+    m_availability->setWanted(side == 1 ? m_fromLanguageButton : m_toLanguageButton, false);
 }
 
 void QVGeneralWindowController::languageDidUpdate(QObject *controller) {
@@ -424,7 +570,7 @@ void QVGeneralWindowController::languageDidUpdate(QObject *controller) {
 void QVGeneralWindowController::languageControllerWillDismiss(QObject *controller) {
     const uint side = controller ? controller->property("sideIndex").toUInt() : 0;
     if (side == 1)
-        m_fromLanguageButton->setEnabled(true);
+        m_availability->setWanted(m_fromLanguageButton, true);
     else if (side == 2)
-        m_toLanguageButton->setEnabled(true);
+        m_availability->setWanted(m_toLanguageButton, true);
 }

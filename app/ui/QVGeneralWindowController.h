@@ -4,10 +4,14 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QUrl>
 
+class QAction;
+class QMenu;
 class QToolBar;
 class QToolButton;
 class QVMGeneralAndHistorySplitController;
+class QVMControlAvailability;
 class QVMGeneralViewController;
 class QVMSegmentedControl;
 
@@ -51,6 +55,11 @@ public:
     QToolButton *moreAppsButton() const { return m_moreAppsButton; }
     QVMSegmentedControl *panelsStateSegmentedControl() const { return m_panelsState; }
     QVMSegmentedControl *viewsDirectionSegmentedControl() const { return m_viewsDirection; }
+    // Which toolbar controls have their window installed behind them.
+    QVMControlAvailability *availability() const { return m_availability; }
+    // The application menu (About, Quit); start-up adds "Check for updates" to it.
+    QMenu *applicationMenu() const { return m_applicationMenu; }
+    QAction *quitAction() const { return m_quitAction; }
     // The settings window opened last, while it is open.
     QObject *settingsController() const { return m_settings; }
 
@@ -80,6 +89,7 @@ public:
     void onLanguageButton(QToolButton *sender);
     void segmentSwitch();
     void onPanelsState();
+    void onAbout();
 
     // The language list's delegate (its "sideIndex": 1 source, 2 target).
     Q_INVOKABLE void languageDidUpdate(QObject *controller);
@@ -96,9 +106,14 @@ public:
     static constexpr const char *kLanguageButtonArrow = "\u25BE";
     // The window's property naming its controller, for views that reach it.
     static constexpr const char *kWindowControllerProperty = "qvWindowController";
+    static constexpr int kSettingsTabAbout = 4;
 
 private:
     void buildToolbar();
+    void buildMenus();
+    void lozyAvailability();
+    void syncPanelSegments();
+    static QUrl moreAppsURL();
     void updateLanguageButton(QToolButton *button, bool source);
     void trackEvent(const QString &action, const QVariantMap &params = {});
 
@@ -117,5 +132,8 @@ private:
     QVMSegmentedControl *m_zoomSegments = nullptr;
     QVMGeneralAndHistorySplitController *m_split = nullptr;
     QPointer<QObject> m_settings;
+    QVMControlAvailability *m_availability = nullptr;
+    QMenu *m_applicationMenu = nullptr;
+    QAction *m_quitAction = nullptr;
     platform::NotificationCenter::Token m_settingsObserver = 0;
 };

@@ -26,6 +26,8 @@ public:
     QObject *delegateManagePanelLanguage() const { return m_panel; }
     QSplitter *splitView() const { return m_split; }
     int itemCount() const;
+    // The right-hand panel is installed (the toolbar's history segment follows this).
+    bool hasSidePane() const { return !m_panelView.isNull(); }
     bool isPanelCollapsed() const;
     bool isHistoryShow() const { return m_isHistoryShow; }
 

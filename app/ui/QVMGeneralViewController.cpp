@@ -2,6 +2,7 @@
 
 #include "PaddingTextView.h"
 #include "QVMColor.h"
+#include "QVMControlAvailability.h"
 #include "QVMControls.h"
 #include "QVMImage.h"
 #include "QVMInterfaceFactory.h"
@@ -39,26 +40,40 @@ platform::UserDefaults &defaults() {
     return QVMUtils::sharedDefaults();
 }
 
+// Reached by Tab, never by a click, so a click leaves the focus in the text the Edit menu acts on.
 QToolButton *makeButton(QWidget *parent, const char *locKey, bool checkable = false) {
     auto *button = new QToolButton(parent);
     QVMLocalization::setLocKey(button, QString::fromLatin1(locKey));
+    button->setToolTip(button->text());
+    button->setAccessibleName(button->text());
     button->setCheckable(checkable);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
-QComboBox *makePartOfSpeechPopUp(QWidget *parent) {
+QComboBox *makePartOfSpeechPopUp(QWidget *parent, const char *locKey) {
     auto *popUp = new QComboBox(parent);
-    popUp->setFocusPolicy(Qt::NoFocus);
-    popUp->setToolTip(QVLocalizedString(QStringLiteral("_loc_main_parts_of_speech")));
+    popUp->setFocusPolicy(Qt::TabFocus);
+    const QString name = QVLocalizedString(QString::fromLatin1(locKey));
+    popUp->setToolTip(name);
+    popUp->setAccessibleName(name);
     popUp->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return popUp;
 }
 
+// The text views give Tab to the focus chain; Ctrl+Tab still inserts one.
+void setUpTextView(PaddingTextView *text) {
+    text->setTabChangesFocus(true);
+    QFont font = text->font();
+    font.setPointSizeF(15.0);
+    text->setFont(font);
+}
+
 } // namespace
 
-QVMGeneralViewController::QVMGeneralViewController(QObject *parent) : QVMBaseVC(parent) {
+QVMGeneralViewController::QVMGeneralViewController(QObject *parent)
+    : QVMBaseVC(parent), m_availability(new QVMControlAvailability(this)) {
     m_deferredTimer.setSingleShot(true);
     connect(&m_deferredTimer, &QTimer::timeout, this, &QVMGeneralViewController::sendDeferredTranslation);
     m_pbTimer.setInterval(kPasteBoardPollMs);
@@ -124,13 +139,13 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
                                : QStringLiteral("toTranslateTextView"));
     text->setFrameShape(QFrame::NoFrame);
     text->setAcceptRichText(false);
-    QFont font = text->font();
-    font.setPointSizeF(15.0);
-    text->setFont(font);
+    setUpTextView(text);
     if (source) {
         m_fromBox = box;
         m_fromText = text;
-        m_partOfSpeechFrom = makePartOfSpeechPopUp(box);
+        text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_original")));
+        text->setPlaceholderText(QVLocalizedString(QStringLiteral("_loc_main_placeholder")));
+        m_partOfSpeechFrom = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_from");
         m_fromSpeakerButton = makeButton(box, "_loc_main_speak", true);
         m_micButton = makeButton(box, "_loc_main_dictation");
         m_pasteButton = makeButton(box, "_loc_main_paste");
@@ -148,7 +163,8 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
     } else {
         m_toBox = box;
         m_toText = text;
-        m_partOfSpeechTo = makePartOfSpeechPopUp(box);
+        text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_translation")));
+        m_partOfSpeechTo = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_to");
         m_toSpeakerButton = makeButton(box, "_loc_main_speak", true);
         m_favoriteButton = makeButton(box, "_loc_main_favorite", true);
         m_toPasteboardButton = makeButton(box, "_loc_main_copy");
@@ -180,6 +196,7 @@ void QVMGeneralViewController::viewDidLoad() {
     QVMInterfaceHooks::call(hooks.lozyMenuBarItem, "lozyMenuBarItem", this);
     lozyTextView();
     lozyNotificationCenter();
+    lozyAvailability();
     lozyBind();
     lazyDirection();
     lazyPartOfSpeech();
@@ -226,6 +243,18 @@ void QVMGeneralViewController::viewDidLoad() {
     m_micButton->setVisible(bool(QVMInterfaceHooks::shared().startDictation));
     if (QVMInterfaceHooks::shared().setUpPanels)
         QVMInterfaceHooks::shared().setUpPanels(this);
+}
+
+// Buttons whose window or service comes with another part of the program.
+void QVMGeneralViewController::lozyAvailability() {
+    const auto hooked = [](std::function<void(QVMGeneralViewController *)> QVMInterfaceHooks::*hook) {
+        return [hook] { return bool(QVMInterfaceHooks::shared().*hook); };
+    };
+    m_availability->add(m_photoButton, hooked(&QVMInterfaceHooks::onOpenPhoto));
+    m_availability->add(m_webPageButton, hooked(&QVMInterfaceHooks::onOpenTranslateWebPages));
+    m_availability->add(m_fileButton, hooked(&QVMInterfaceHooks::onOpenFile));
+    m_availability->add(m_favoriteButton, hooked(&QVMInterfaceHooks::onFavorite));
+    m_availability->add(m_shareButton, [] { return bool(QVMInterfaceHooks::shared().onShare); });
 }
 
 void QVMGeneralViewController::viewWillAppear() {
@@ -459,8 +488,8 @@ void QVMGeneralViewController::lozyBind() {
     };
     const auto updatePhotoButton = [this] {
         const QVTranslateSettings current = settings();
-        m_photoButton->setEnabled(current.isValid() &&
-                                  current.languageFrom().languageModes().imageRecognition());
+        m_availability->setWanted(
+            m_photoButton, current.isValid() && current.languageFrom().languageModes().imageRecognition());
     };
     observe({QStringLiteral("languageFrom.languageModes.imageRecognition")}, updatePhotoButton);
     observe({QStringLiteral("languageFrom.languageModes.translateWebSite"),
@@ -476,7 +505,7 @@ void QVMGeneralViewController::lozyBind() {
     updateFileButton();
     for (QToolButton *button : {m_shareButton, m_toPasteboardButton, m_toSpeakerButton, m_favoriteButton,
                                 m_clearButton, m_fromSpeakerButton})
-        button->setEnabled(false);
+        m_availability->setWanted(button, false);
 }
 
 void QVMGeneralViewController::lazyDirection() {
@@ -524,16 +553,53 @@ bool QVMGeneralViewController::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void QVMGeneralViewController::collapseOriginalPanel() {
-    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().collapseOriginalPanel, "collapseOriginalPanel", this);
+    togglePanel(true);
 }
 
 void QVMGeneralViewController::collapseTranslatePanel() {
-    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().collapseTranslatePanel, "collapseTranslatePanel",
-                            this);
+    togglePanel(false);
 }
 
+bool QVMGeneralViewController::isOriginalPanelHidden() const {
+    return m_fromContainer->isHidden();
+}
+
+bool QVMGeneralViewController::isTranslatePanelHidden() const {
+    return m_toContainer->isHidden();
+}
+
+// Hides a panel or shows it again; the two are never hidden together.
+void QVMGeneralViewController::togglePanel(bool source) {
+    if (m_splitView->count() < 2)
+        return;
+    QWidget *panel = source ? m_fromContainer : m_toContainer;
+    QWidget *other = source ? m_toContainer : m_fromContainer;
+    const QString action =
+        source ? QStringLiteral("Panel Language from") : QStringLiteral("Panel Language to");
+    const QString parameter =
+        source ? QStringLiteral("panel_language_from") : QStringLiteral("panel_language_to");
+    const QString key = QString::fromLatin1(kUserDefaultTranslateViewsShowState);
+    if (panel->isHidden()) {
+        panel->show();
+        if (!other->isHidden())
+            defaults().setInteger(0, key);
+        trackEvent(action, {{parameter, QStringLiteral("on")}});
+    } else {
+        panel->hide();
+        other->show();
+        defaults().setInteger(source ? 2 : 1, key);
+        trackEvent(action, {{parameter, QStringLiteral("off")}});
+    }
+}
+
+// Segment 0 puts the panels side by side, any other one above the other.
 void QVMGeneralViewController::segmentSwitch(int segment) {
-    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().segmentSwitch, "segmentSwitch", this, segment);
+    const bool vertical = segment == 0;
+    trackEvent(vertical ? QStringLiteral("View Vertical") : QStringLiteral("View Horizontal"),
+               {{QStringLiteral("interface"),
+                 vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal")}});
+    applyVertical(vertical);
+    defaults().setInteger(vertical ? 1 : 0, QString::fromLatin1(kUserDefaultTranslateViewsDirection));
 }
 
 void QVMGeneralViewController::segmentZoom(int segment) {

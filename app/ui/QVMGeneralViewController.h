@@ -24,6 +24,7 @@ class QFrame;
 class QLabel;
 class QSplitter;
 class QToolButton;
+class QVMControlAvailability;
 class QVMPartOfSpeechHighlighter;
 
 // The main translation view: the source and result panels with their buttons.
@@ -167,7 +168,11 @@ public:
     // the program (QVMInterfaceHooks).
     void collapseOriginalPanel();
     void collapseTranslatePanel();
+    bool isOriginalPanelHidden() const;
+    bool isTranslatePanelHidden() const;
     void segmentSwitch(int segment);
+    // Which buttons have their window installed behind them.
+    QVMControlAvailability *availability() const { return m_availability; }
     void segmentZoom(int segment);
     void showAgent();
     void onClear();
@@ -183,6 +188,7 @@ public:
     static constexpr const char *kUserDefaultPartOfSpeechTypeFrom = "kUserDefaultPartOfSpeechTypeFrom";
     static constexpr const char *kUserDefaultPartOfSpeechTypeTo = "kUserDefaultPartOfSpeechTypeTo";
     static constexpr const char *kUserDefaultTranslateViewsDirection = "kUserDefaultTranslateViewsDirection";
+    static constexpr const char *kUserDefaultTranslateViewsShowState = "kUserDefaultTranslateViewsShowState";
     static constexpr const char *kUserDefaultTranslateFromFontName = "kUserDefaultTranslateFromFontName";
     static constexpr const char *kUserDefaultTranslateToFontName = "kUserDefaultTranslateToFontName";
     static constexpr const char *kUserDefaultTranslateFromFontSize = "kUserDefaultTranslateFromFontSize";
@@ -227,6 +233,8 @@ private:
     void lozyNotificationCenter();
     void lozyTextView();
     void lozyBind();
+    void lozyAvailability();
+    void togglePanel(bool source);
     void lazyPartOfSpeech();
     void viewDidLayout();
     void trackMainScreenOpen();
@@ -265,6 +273,7 @@ private:
                      bool alignmentWithoutFont);
 
     Clock m_clock;
+    QVMControlAvailability *m_availability = nullptr;
     PaddingTextView *m_fromText = nullptr;
     PaddingTextView *m_toText = nullptr;
     QVMPartOfSpeechHighlighter *m_fromHighlighter = nullptr;

@@ -581,6 +581,17 @@ bool QVMGeneralViewController::showRegistrationOfferIfNeeded() {
 }
 
 bool QVMGeneralViewController::handleKeyCommand(PaddingTextView *view, QKeyEvent *event) {
+    // Tab leaves the text view; Ctrl+Tab is how a tab gets in. Ctrl+Return always translates.
+    if ((event->modifiers() & Qt::ControlModifier) && !(event->modifiers() & Qt::ShiftModifier)) {
+        if (event->key() == Qt::Key_Tab) {
+            view->insertPlainText(QStringLiteral("\t"));
+            return true;
+        }
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && view == m_fromText) {
+            translateOperation();
+            return true;
+        }
+    }
     const QString command = commandForKey(event);
     if (command.isEmpty())
         return false;

@@ -4,6 +4,7 @@
 #include "QVMGeneralViewController.h"
 
 #include "PaddingTextView.h"
+#include "QVMControlAvailability.h"
 #include "QVMControls.h"
 #include "QVMImage.h"
 #include "QVMInterfaceHooks.h"
@@ -197,15 +198,16 @@ void QVMGeneralViewController::updatePartsOfSpeechButtonsState() {
 
 void QVMGeneralViewController::updateFileButton() {
     const QVTranslateSettings record = settings();
-    m_fileButton->setEnabled(record.isValid() && record.languageFrom().languageModes().translateDocument() &&
-                             record.languageTo().languageModes().translateDocument());
+    m_availability->setWanted(m_fileButton, record.isValid() &&
+                                                record.languageFrom().languageModes().translateDocument() &&
+                                                record.languageTo().languageModes().translateDocument());
 }
 
 void QVMGeneralViewController::updateWebPageButton() {
     const QVTranslateSettings record = settings();
-    m_webPageButton->setEnabled(record.isValid() &&
-                                record.languageFrom().languageModes().translateWebSite() &&
-                                record.languageTo().languageModes().translateWebSite());
+    m_availability->setWanted(m_webPageButton, record.isValid() &&
+                                                   record.languageFrom().languageModes().translateWebSite() &&
+                                                   record.languageTo().languageModes().translateWebSite());
 }
 
 void QVMGeneralViewController::updateTranslationCompany() {
@@ -316,9 +318,9 @@ void QVMGeneralViewController::textDidChange(PaddingTextView *view) {
         highlighter->clearColors();
     if (view == m_toText) {
         const bool hasText = !m_toText->toPlainText().isEmpty();
-        m_shareButton->setEnabled(hasText);
+        m_availability->setWanted(m_shareButton, hasText);
         m_toPasteboardButton->setEnabled(hasText);
-        m_favoriteButton->setEnabled(hasText);
+        m_availability->setWanted(m_favoriteButton, hasText);
         if (!hasText)
             m_favoriteButton->setChecked(false);
     }

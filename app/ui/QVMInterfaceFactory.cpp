@@ -3,11 +3,18 @@
 #include "QVMBaseVC.h"
 #include "core/DevLogger.h"
 #include "platform/Format.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 
 platform::Error factoryError(QVMInterfaceFactory::ErrorCode code, const QString &description) {
     return platform::Error(QString::fromLatin1(QVMInterfaceFactory::kErrorDomain), code, description);
+}
+
+// Controls that open a window by name follow what is registered.
+void announceChange() {
+    platform::NotificationCenter::defaultCenter().post(
+        QString::fromLatin1(QVMInterfaceFactory::kDidChangeNotification));
 }
 
 } // namespace
@@ -32,6 +39,7 @@ platform::Error QVMInterfaceFactory::registerController(const QString &storyboar
                             platform::format(QStringLiteral("\"%@\" is already registered in \"%@\""),
                                              identifier, storyboard));
     entries.insert(identifier, std::move(creator));
+    announceChange();
     return {};
 }
 
@@ -49,6 +57,7 @@ platform::Error QVMInterfaceFactory::registerSegue(const QString &identifier, Cr
             AlreadyRegistered,
             platform::format(QStringLiteral("Segue \"%@\" is already registered"), identifier));
     m_segues.insert(identifier, Segue{std::move(destination), kind});
+    announceChange();
     return {};
 }
 
@@ -59,10 +68,12 @@ void QVMInterfaceFactory::removeController(const QString &storyboard, const QStr
     entries->remove(identifier);
     if (entries->isEmpty())
         m_storyboards.erase(entries);
+    announceChange();
 }
 
 void QVMInterfaceFactory::removeSegue(const QString &identifier) {
     m_segues.remove(identifier);
+    announceChange();
 }
 
 bool QVMInterfaceFactory::hasController(const QString &storyboard, const QString &identifier) const {

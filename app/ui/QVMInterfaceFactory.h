@@ -37,6 +37,8 @@ public:
     enum class SegueKind { Show, Modal };
 
     static constexpr const char *kErrorDomain = "QVMInterfaceFactory";
+    // Posted on the default centre after every registration or removal.
+    static constexpr const char *kDidChangeNotification = "QVMInterfaceFactoryDidChangeNotification";
     enum ErrorCode {
         UnknownStoryboard = 1,
         UnknownIdentifier = 2,

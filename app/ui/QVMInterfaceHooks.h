@@ -46,9 +46,6 @@ struct QVMInterfaceHooks {
     // Documents, pictures and panels of the main view.
     // Once, when the main view has made its widgets (menus, scrolling, panel look).
     std::function<void(QVMGeneralViewController *view)> setUpPanels;
-    std::function<void(QVMGeneralViewController *view)> collapseOriginalPanel;
-    std::function<void(QVMGeneralViewController *view)> collapseTranslatePanel;
-    std::function<void(QVMGeneralViewController *view, int segment)> segmentSwitch;
     std::function<void(QVMGeneralViewController *view, int segment)> segmentZoom;
     std::function<void(QVMGeneralViewController *view)> onOpenFile;
     std::function<void(QVMGeneralViewController *view)> onOpenPhoto;

@@ -11,6 +11,8 @@ QVMSegmentedControl::QVMSegmentedControl(TrackingMode mode, const QStringList &l
     for (int i = 0; i < labels.size(); ++i) {
         auto *button = new QToolButton(this);
         button->setText(labels.at(i));
+        button->setToolTip(labels.at(i));
+        button->setAccessibleName(labels.at(i));
         button->setCheckable(true);
         button->setAutoRaise(false);
         // The control decides the new state; the button's own toggle would race it.

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 
@@ -146,9 +147,12 @@ void AppDelegate::loadMainWindow() {
         return;
     window->setWindowTitle(
         platform::format(QString::fromLatin1(kWindowTitleFormat), QVMUtils::getAppVersionFromBundle()));
-    window->menuBar()
-        ->addMenu(QString::fromLatin1(kApplicationMenuTitle))
-        ->addAction(m_checkForUpdatesMenuItem);
+    // Into the window's own application menu, above Quit, when it has one.
+    QMenu *menu = window->menuBar()->findChild<QMenu *>(QString::fromLatin1(kApplicationMenuName));
+    if (!menu)
+        menu = window->menuBar()->addMenu(QString::fromLatin1(kApplicationMenuTitle));
+    QAction *quit = menu->findChild<QAction *>(QString::fromLatin1(kQuitActionName));
+    menu->insertAction(quit && menu->actions().contains(quit) ? quit : nullptr, m_checkForUpdatesMenuItem);
     fitWindowToScreen(window, window->screen() ? window->screen() : QGuiApplication::primaryScreen());
 }
 
@@ -226,8 +230,11 @@ void AppDelegate::attachToApplication(QGuiApplication *application) {
     connect(application, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
 }
 
+// Asked for by the user, so a copy without a feed says it cannot check.
 void AppDelegate::checkForUpdates() {
-    m_dependencies->checkForUpdates();
+    if (!m_dependencies->checkForUpdates())
+        m_dependencies->showNotice(QString::fromLatin1(kCheckForUpdatesTitle),
+                                   QString::fromLatin1(kNoFeedText), QUrl());
 }
 
 void AppDelegate::observeRatingPrompt() {

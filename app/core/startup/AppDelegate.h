@@ -77,6 +77,11 @@ public:
     static constexpr const char *kProfileFailureMessage = "QVAuthRequestManager getUserSucces";
     static constexpr const char *kCheckForUpdatesTitle = "Check for updates";
     static constexpr const char *kApplicationMenuTitle = "Quorvalde Translator";
+    // The main window's own application menu and its Quit item, by object name.
+    static constexpr const char *kApplicationMenuName = "applicationMenu";
+    static constexpr const char *kQuitActionName = "quitAction";
+    static constexpr const char *kNoFeedText =
+        "This copy has no update feed configured, so it cannot check for updates.";
     static constexpr const char *kDidPromptForRating = "iRateDidPromptForRating";
     static constexpr const char *kUserDidAttemptToRateApp = "iRateUserDidAttemptToRateApp";
     static constexpr const char *kUserDidDeclineToRateApp = "iRateUserDidDeclineToRateApp";

@@ -14,8 +14,8 @@ void getCrossPromoConfig() {
     QVConfigurationPipeline::shared().getCrossPromoConfig();
 }
 
-void checkForUpdates() {
-    QVUpdateChecker::shared().checkForUpdates();
+bool checkForUpdates() {
+    return QVUpdateChecker::shared().checkForUpdates();
 }
 
 std::shared_ptr<QVMRatingPrompt> ratingPrompt() {

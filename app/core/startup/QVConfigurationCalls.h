@@ -14,7 +14,7 @@ namespace QVConfigurationCalls {
 
 void getRemoteSettings(bool launch);
 void getCrossPromoConfig();
-void checkForUpdates();
+bool checkForUpdates(); // false without a feed
 std::shared_ptr<QVMRatingPrompt> ratingPrompt();
 void observeUpdateAvailable(std::function<void(const QString &version, const QUrl &page)> block);
 

@@ -72,7 +72,8 @@ public:
 
     // Later events.
     virtual void getCrossPromoConfig() = 0;
-    virtual void checkForUpdates() = 0;
+    // False when no update feed is configured (nothing was asked).
+    virtual bool checkForUpdates() = 0;
     using ProfileFailure = std::function<void(const platform::Error &error)>;
     virtual void getUserProfile(ProfileFailure failure) = 0;
     virtual void flushAnalytics() = 0;

@@ -191,8 +191,8 @@ void QVSystemLaunchDependencies::getCrossPromoConfig() {
     QVConfigurationCalls::getCrossPromoConfig();
 }
 
-void QVSystemLaunchDependencies::checkForUpdates() {
-    QVConfigurationCalls::checkForUpdates();
+bool QVSystemLaunchDependencies::checkForUpdates() {
+    return QVConfigurationCalls::checkForUpdates();
 }
 
 void QVSystemLaunchDependencies::getUserProfile(ProfileFailure failure) {

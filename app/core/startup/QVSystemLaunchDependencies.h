@@ -37,7 +37,7 @@ public:
     void setCustomVariables() override;
     void observeUpdateAvailable(std::function<void(const QString &, const QUrl &)> block) override;
     void getCrossPromoConfig() override;
-    void checkForUpdates() override;
+    bool checkForUpdates() override;
     void getUserProfile(ProfileFailure failure) override;
     void flushAnalytics() override;
     void showNotice(const QString &title, const QString &text, const QUrl &link) override;

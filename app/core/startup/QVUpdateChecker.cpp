@@ -1,5 +1,7 @@
 #include "core/startup/QVUpdateChecker.h"
 
+#include "platform/BackendNetworkAccess.h"
+
 #include "core/DevLog.h"
 
 #include <QNetworkAccessManager>
@@ -108,7 +110,7 @@ QVUpdateChecker::Item readItem(QXmlStreamReader &xml) {
 } // namespace
 
 QVUpdateChecker::QVUpdateChecker(QObject *parent)
-    : QObject(parent), m_network(new QNetworkAccessManager(this)),
+    : QObject(parent), m_network(new platform::BackendNetworkAccess(this)),
       m_currentVersion(QStringLiteral(QV_SHORT_VERSION)) {
     m_timer.setSingleShot(false);
     connect(&m_timer, &QTimer::timeout, this, &QVUpdateChecker::checkForUpdates);
@@ -152,13 +154,13 @@ void QVUpdateChecker::restartTimer() {
     m_timer.start(std::chrono::seconds(m_intervalSeconds));
 }
 
-void QVUpdateChecker::checkForUpdates() {
+bool QVUpdateChecker::checkForUpdates() {
     if (!m_feed.isValid()) {
         DevLog(QString::fromLatin1(kNoFeedLog));
-        return;
+        return false;
     }
     if (m_reply) // one check at a time; the running one answers for this request too
-        return;
+        return true;
     QNetworkRequest request(m_feed);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setTransferTimeout(kTimeoutMs);
@@ -176,6 +178,7 @@ void QVUpdateChecker::checkForUpdates() {
         reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
+    return true;
 }
 
 void QVUpdateChecker::fail(const QString &reason) {

@@ -55,7 +55,8 @@ public:
     bool automaticallyChecksForUpdates() const { return m_automatic; }
     void setUpdateCheckInterval(int seconds);
     int updateCheckInterval() const { return m_intervalSeconds; }
-    void checkForUpdates(); // menu action "Check for updates" and the pipeline
+    // Menu action "Check for updates" and the pipeline; false when there is no feed to ask.
+    bool checkForUpdates();
 
     // The version compared against the feed (QV_SHORT_VERSION unless a test sets one).
     void setCurrentVersion(const QString &version) { m_currentVersion = version; }

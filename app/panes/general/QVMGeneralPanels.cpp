@@ -20,7 +20,6 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QSplitter>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QToolButton>
@@ -49,19 +48,12 @@ const char *const kUnavailableFavourites =
 void installGeneralPanels() {
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
     hooks.setUpPanels = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->setUp(); };
-    hooks.collapseOriginalPanel = [](QVMGeneralViewController *view) {
-        QVMGeneralPanels::forView(view)->collapseOriginalPanel();
-    };
-    hooks.collapseTranslatePanel = [](QVMGeneralViewController *view) {
-        QVMGeneralPanels::forView(view)->collapseTranslatePanel();
-    };
-    hooks.segmentSwitch = [](QVMGeneralViewController *view, int segment) {
-        QVMGeneralPanels::forView(view)->segmentSwitch(segment);
-    };
     hooks.segmentZoom = [](QVMGeneralViewController *view, int segment) {
         QVMGeneralPanels::forView(view)->segmentZoom(segment);
     };
-    hooks.onFavorite = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->onFavorite(); };
+    // The star works once favourites can be kept: until then the view leaves it disabled.
+    if (QVMGeneralPanels::favoritesAvailable())
+        hooks.onFavorite = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->onFavorite(); };
     hooks.onShare = [](QVMGeneralViewController *view, QAbstractButton *sender) {
         QVMGeneralPanels::forView(view)->onShare(sender);
     };
@@ -119,19 +111,12 @@ void QVMGeneralPanels::setUp() {
         box->setAutoFillBackground(false);
         box->installEventFilter(this);
     }
-    connect(to, &QTextEdit::textChanged, this, &QVMGeneralPanels::refreshFavoriteButton);
-    // The view enables the star with the result; it stays off while favourites cannot be kept.
-    m_view->favoriteButton()->installEventFilter(this);
-    refreshFavoriteButton();
     adjustClearButtonMargin();
 }
 
 bool QVMGeneralPanels::eventFilter(QObject *watched, QEvent *event) {
     if (!m_view)
         return false;
-    if (watched == m_view->favoriteButton() && event->type() == QEvent::EnabledChange &&
-        m_view->favoriteButton()->isEnabled() && !favoritesAvailable())
-        refreshFavoriteButton();
     if (watched == m_view->fromTranslateTextView()->verticalScrollBar() &&
         (event->type() == QEvent::Show || event->type() == QEvent::Hide))
         adjustClearButtonMargin();
@@ -148,63 +133,6 @@ bool QVMGeneralPanels::eventFilter(QObject *watched, QEvent *event) {
                                 kBoxCornerRadius);
     }
     return false;
-}
-
-// ---- Layout and panels ----------------------------------------------------------
-
-void QVMGeneralPanels::segmentSwitch(int segment) {
-    if (!m_view)
-        return;
-    const bool vertical = segment == 0;
-    trackEvent(vertical ? QStringLiteral("View Vertical") : QStringLiteral("View Horizontal"),
-               {{QStringLiteral("interface"),
-                 vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal")}});
-    m_view->applyVertical(vertical);
-    QVMUtils::sharedDefaults().setInteger(vertical ? 1 : 0, key(kDirectionKey));
-}
-
-void QVMGeneralPanels::collapseOriginalPanel() {
-    QSplitter *split = m_view ? m_view->generalSplitView() : nullptr;
-    if (!split || split->count() < 2)
-        return;
-    QWidget *source = split->widget(0);
-    QWidget *result = split->widget(1);
-    platform::UserDefaults &defaults = QVMUtils::sharedDefaults();
-    const QString event = QStringLiteral("Panel Language from");
-    const QString parameter = QStringLiteral("panel_language_from");
-    if (source->isHidden()) {
-        source->show();
-        if (!result->isHidden())
-            defaults.setInteger(0, key(kShowStateKey));
-        trackEvent(event, {{parameter, QStringLiteral("on")}});
-    } else {
-        source->hide();
-        result->show();
-        defaults.setInteger(2, key(kShowStateKey));
-        trackEvent(event, {{parameter, QStringLiteral("off")}});
-    }
-}
-
-void QVMGeneralPanels::collapseTranslatePanel() {
-    QSplitter *split = m_view ? m_view->generalSplitView() : nullptr;
-    if (!split || split->count() < 2)
-        return;
-    QWidget *source = split->widget(0);
-    QWidget *result = split->widget(1);
-    platform::UserDefaults &defaults = QVMUtils::sharedDefaults();
-    const QString event = QStringLiteral("Panel Language to");
-    const QString parameter = QStringLiteral("panel_language_to");
-    if (result->isHidden()) {
-        result->show();
-        if (!source->isHidden())
-            defaults.setInteger(0, key(kShowStateKey));
-        trackEvent(event, {{parameter, QStringLiteral("on")}});
-    } else {
-        result->hide();
-        source->show();
-        defaults.setInteger(1, key(kShowStateKey));
-        trackEvent(event, {{parameter, QStringLiteral("off")}});
-    }
 }
 
 // ---- Fonts ----------------------------------------------------------------------
@@ -294,21 +222,17 @@ void QVMGeneralPanels::adjustClearButtonMargin() {
 
 // ---- Favourite --------------------------------------------------------------------
 
-bool QVMGeneralPanels::favoritesAvailable() const {
+bool QVMGeneralPanels::favoritesAvailable() {
     return false;
 }
 
+// The star shows the record's state, whatever the click did to the button.
 void QVMGeneralPanels::refreshFavoriteButton() {
     if (!m_view)
         return;
-    QToolButton *star = m_view->favoriteButton();
-    if (!favoritesAvailable()) {
-        star->setEnabled(false);
-        star->setToolTip(QString::fromLatin1(kUnavailableFavourites));
-        return;
-    }
     const QVTranslationRealm record = m_view->translateObject();
-    star->setChecked(!record.isNull() && record.isValid() && record.isFavorite().value_or(false));
+    m_view->favoriteButton()->setChecked(!record.isNull() && record.isValid() &&
+                                         record.isFavorite().value_or(false));
 }
 
 void QVMGeneralPanels::onFavorite() {
@@ -464,7 +388,7 @@ QMenu *QVMGeneralPanels::makePanelMenu(bool source, QWidget *parent) {
         });
         QPointer<QVMGeneralPanels> self(this);
         add(QStringLiteral("Favourite"), m_view->favoriteButton(),
-            favoritesAvailable() ? noText : QString::fromLatin1(kUnavailableFavourites), [self] {
+            favoritesAvailable() ? noText : m_view->favoriteButton()->toolTip(), [self] {
                 if (self)
                     self->onFavorite();
             });

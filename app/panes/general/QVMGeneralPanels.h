@@ -15,9 +15,8 @@ class QMenu;
 class QVMGeneralViewController;
 class QWidget;
 
-// Installs the main view's panel features into QVMInterfaceHooks: layout and
-// panel segments, font steps, favourite, share menu and the panels' own
-// context menus. Called once by start-up.
+// Installs the main view's panel features into QVMInterfaceHooks: font steps,
+// favourite, share menu and the panels' own context menus. Called once by start-up.
 void installGeneralPanels();
 
 // The panel behaviour of one main view, made on its first use as a child of
@@ -26,9 +25,8 @@ void installGeneralPanels();
 //   QVMGeneralPanels::forView(view)->increaseFont();
 //   QMenu *menu = QVMGeneralPanels::forView(view)->makeShareMenu(parent);   // null: nothing to share
 //
-// Fonts step one point, within 8-72 pt, on both panels. The two panels are
-// never hidden together. Scrolling one panel by hand scrolls the other to the
-// same offset. Main thread only.
+// Fonts step one point, within 8-72 pt, on both panels. Scrolling one panel
+// by hand scrolls the other to the same offset. Main thread only.
 class QVMGeneralPanels : public QObject {
     Q_OBJECT
 public:
@@ -38,16 +36,14 @@ public:
     // Menus, scrolling, the clear button's margin and the panel boxes' look.
     void setUp();
 
-    void segmentSwitch(int segment);
-    void collapseOriginalPanel();
-    void collapseTranslatePanel();
     // Segment 0 increases, any other reduces.
     void segmentZoom(int segment);
     void increaseFont();
     void reduceFont();
 
     void onFavorite();
-    bool favoritesAvailable() const;
+    // Favourites can be kept locally and at the account.
+    static bool favoritesAvailable();
     // Sends "Click Share button" and shows the share menu below the sender.
     void onShare(QAbstractButton *sender);
     // Copy, Send by e-mail, Suggest a better translation…; null when the result panel is empty.
@@ -76,8 +72,6 @@ public:
     static constexpr double kMaximumFontSize = 72.0;
     static constexpr double kBoxCornerRadius = 10.0;
     static constexpr double kBoxShadowOpacity = 0.2;
-    static constexpr const char *kShowStateKey = "kUserDefaultTranslateViewsShowState";
-    static constexpr const char *kDirectionKey = "kUserDefaultTranslateViewsDirection";
     static constexpr const char *kCopyItem = "Copy";
     static constexpr const char *kEmailItem = "Send by e-mail";
     static constexpr const char *kSuggestItem = "Suggest a better translation…";

@@ -240,6 +240,11 @@ TEST_F(AppDelegateTest, ANewInterfaceLanguageRebuildsTheWindowAndRefreshesLangua
     calls.clear();
     delegate->checkForUpdatesMenuItem()->trigger();
     EXPECT_EQ(calls, QStringList({"checkForUpdates"}));
+    // Without a feed the user is told, never left with nothing.
+    deps->hasUpdateFeed = false;
+    calls.clear();
+    delegate->checkForUpdatesMenuItem()->trigger();
+    EXPECT_EQ(calls, QStringList({"checkForUpdates", "showNotice Check for updates"}));
 }
 
 TEST_F(AppDelegateTest, AWindowThatCannotBeMadeIsReportedAndTheLaunchGoesOn) {

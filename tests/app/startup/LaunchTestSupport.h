@@ -114,7 +114,10 @@ public:
         updateAvailable = std::move(block);
     }
     void getCrossPromoConfig() override { record("getCrossPromoConfig"); }
-    void checkForUpdates() override { record("checkForUpdates"); }
+    bool checkForUpdates() override {
+        record("checkForUpdates");
+        return hasUpdateFeed;
+    }
     void getUserProfile(ProfileFailure failure) override {
         record("getUserProfile");
         profileFailure = std::move(failure);
@@ -139,6 +142,7 @@ public:
     QStringList *calls;
     std::function<QVStoreOpening()> opening;
     bool failWindow = false;
+    bool hasUpdateFeed = true;
     bool token = false;
     int windows = 0;
     std::shared_ptr<RecordingPrompt> prompt = std::make_shared<RecordingPrompt>();

@@ -37,14 +37,14 @@ public:
 
 TEST_F(GeneralWindowTest, LanguageButtonsNameTheLanguageWithoutItsCountry) {
     openWindow();
-    EXPECT_EQ(window->fromLanguageButton()->text(), QStringLiteral("English  \u25BE"));
+    EXPECT_EQ(window->fromLanguageButton()->text(), QStringLiteral("English \u25BE"));
     EXPECT_EQ(window->toLanguageButton()->text(), QStringLiteral("German \u25BE"));
     EXPECT_EQ(window->window()->windowTitle(), QVGeneralWindowController::windowTitle());
     // A refresh of the catalogue updates them.
     ASSERT_FALSE(QVSettingsService::setLanguageTo(language("fr_FR")));
     platform::NotificationCenter::defaultCenter().post(
         QString::fromLatin1(QVGeneralWindowController::kSettingsDidChangedNotification));
-    EXPECT_EQ(window->toLanguageButton()->text(), QStringLiteral("French  \u25BE"));
+    EXPECT_EQ(window->toLanguageButton()->text(), QStringLiteral("French \u25BE"));
 }
 
 TEST_F(GeneralWindowTest, OnlyWithoutANetworkDoesARefreshHandThePairToTheOfflineEngine) {
@@ -75,16 +75,17 @@ TEST_F(GeneralWindowTest, StoredPanelChoicesRestoreTheToolbarSegments) {
         {2, 1, 1, false, true, true, 0, {"original"}},
         {1, 0, 0, true, false, false, 1, {"translation"}},
     };
-    QStringList collapses;
-    QVMInterfaceHooks::shared().collapseOriginalPanel = [&](QVMGeneralViewController *) {
-        collapses << "original";
-    };
-    QVMInterfaceHooks::shared().collapseTranslatePanel = [&](QVMGeneralViewController *) {
-        collapses << "translation";
+    // Which panels the view has hidden.
+    const auto hiddenPanels = [this] {
+        QStringList hidden;
+        if (general->isOriginalPanelHidden())
+            hidden << "original";
+        if (general->isTranslatePanelHidden())
+            hidden << "translation";
+        return hidden;
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.showState.toString().toStdString());
-        collapses.clear();
         defaults().setObject(
             c.showState, QString::fromLatin1(QVGeneralWindowController::kUserDefaultTranslateViewsShowState));
         defaults().setObject(c.history,
@@ -97,18 +98,17 @@ TEST_F(GeneralWindowTest, StoredPanelChoicesRestoreTheToolbarSegments) {
         EXPECT_EQ(panels->isSelectedForSegment(1), c.seg1);
         EXPECT_EQ(panels->isSelectedForSegment(2), c.seg2);
         EXPECT_TRUE(window->viewsDirectionSegmentedControl()->isSelectedForSegment(c.directionSegment));
-        EXPECT_EQ(collapses, c.collapses);
+        EXPECT_EQ(hiddenPanels(), c.collapses);
         delete window;
         window = nullptr;
     }
     // Segment 1 deselects segment 0 and hides the source panel.
     openWindow();
-    collapses.clear();
     QVMSegmentedControl *panels = window->panelsStateSegmentedControl();
     panels->click(0);
     panels->click(1);
     EXPECT_FALSE(panels->isSelectedForSegment(0));
-    EXPECT_EQ(collapses, QStringList({"translation", "original"}));
+    EXPECT_EQ(hiddenPanels(), QStringList({"original"}));
 }
 
 TEST_F(GeneralWindowTest, OneSettingsWindowShowsTheTabAskedForLast) {

@@ -258,7 +258,7 @@ TEST_F(GeneralViewFlowTest, ADetectedLanguageReplacesAutomaticDetectionWhenTheCa
         EXPECT_EQ(QVSettingsService::languageFrom(), QString::fromLatin1(c.settingsSource));
         if (QString::fromLatin1(c.recordSource) == QLatin1String("fr_FR")) {
             // The toolbar shows the detected language instead of automatic detection.
-            EXPECT_EQ(window->fromLanguageButton()->text(), QStringLiteral("French  \u25BE"));
+            EXPECT_EQ(window->fromLanguageButton()->text(), QStringLiteral("French \u25BE"));
         }
         EXPECT_EQ(analytics->withAction(QStringLiteral("Detect Language")).size(), c.detectEvents);
     }

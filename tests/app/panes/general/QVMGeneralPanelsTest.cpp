@@ -46,66 +46,10 @@ protected:
         type(QStringLiteral("Hello"));
         general->setTextAndTranslation(QStringLiteral("Hello"), text);
     }
-    QList<bool> hidden() const {
-        return {general->generalSplitView()->widget(0)->isHidden(),
-                general->generalSplitView()->widget(1)->isHidden()};
-    }
 
     QVMGeneralPanels *panels = nullptr;
     QList<QUrl> opened;
 };
-
-TEST_F(GeneralPanelsTest, PanelsAreNeverHiddenTogetherAndBothShownIsStoredOnlyWhenTrue) {
-    const QString key = QString::fromLatin1(QVMGeneralPanels::kShowStateKey);
-    const struct Step {
-        const char *action; // "from" or "to"
-        QList<bool> hidden;
-        qint64 stored;
-        const char *event;
-    } steps[] = {
-        {"from", {false, true}, 7, "on"},  // the result still hidden: nothing stored
-        {"to", {false, false}, 0, "on"},   // both shown
-        {"from", {true, false}, 2, "off"}, // the source goes
-        {"to", {false, true}, 1, "off"},   // hiding the result brings the source back
-        {"to", {false, false}, 0, "on"},
-    };
-    // Both hidden, as a damaged stored state could leave them.
-    general->generalSplitView()->widget(0)->hide();
-    general->generalSplitView()->widget(1)->hide();
-    defaults().setInteger(7, key);
-    for (const Step &step : steps) {
-        const bool from = QLatin1String(step.action) == QLatin1String("from");
-        SCOPED_TRACE(std::string(step.action) + " -> " + std::to_string(step.stored));
-        if (from)
-            general->collapseOriginalPanel();
-        else
-            general->collapseTranslatePanel();
-        EXPECT_EQ(hidden(), step.hidden);
-        EXPECT_EQ(defaults().integerForKey(key), step.stored);
-        const auto events = analytics->withAction(from ? "Panel Language from" : "Panel Language to");
-        ASSERT_FALSE(events.isEmpty());
-        EXPECT_EQ(events.last().params.value(from ? "panel_language_from" : "panel_language_to").toString(),
-                  QString::fromLatin1(step.event));
-    }
-}
-
-TEST_F(GeneralPanelsTest, LayoutSegmentsArrangeThePanelsAndStoreTheDirection) {
-    const struct Case {
-        int segment;
-        Qt::Orientation orientation;
-        qint64 stored;
-        const char *event;
-    } cases[] = {{0, Qt::Horizontal, 1, "View Vertical"},
-                 {1, Qt::Vertical, 0, "View Horizontal"},
-                 {0, Qt::Horizontal, 1, "View Vertical"}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.segment);
-        general->segmentSwitch(c.segment);
-        EXPECT_EQ(general->generalSplitView()->orientation(), c.orientation);
-        EXPECT_EQ(defaults().integerForKey(QString::fromLatin1(QVMGeneralPanels::kDirectionKey)), c.stored);
-        EXPECT_EQ(analytics->events.last().action, QString::fromLatin1(c.event));
-    }
-}
 
 TEST_F(GeneralPanelsTest, FontStepsMoveBothPanelsOnePointWithinEightToSeventyTwo) {
     const struct Case {
@@ -213,15 +157,15 @@ TEST_F(GeneralPanelsTest, EachPanelsMenuCallsThePanelsOwnOperations) {
         << "the menu clears without the button's event";
 }
 
-TEST_F(GeneralPanelsTest, FavouriteStaysDisabledAndTheStarShowsTheRecordWithoutTheSynchroniser) {
+TEST_F(GeneralPanelsTest, FavouriteStaysDisabledAndSaysWhyUntilFavouritesCanBeKept) {
     showResult(QStringLiteral("Hallo"));
-    EXPECT_FALSE(general->favoriteButton()->isEnabled());
-    EXPECT_FALSE(general->favoriteButton()->toolTip().isEmpty());
-    general->favoriteButton()->setEnabled(true);
-    general->favoriteButton()->click();
     qvtest::spin(10);
     EXPECT_FALSE(general->favoriteButton()->isEnabled());
-    EXPECT_FALSE(general->favoriteButton()->isChecked());
+    EXPECT_FALSE(general->favoriteButton()->toolTip().isEmpty());
+    std::unique_ptr<QMenu> menu(panels->makePanelMenu(false, nullptr));
+    QAction *favourite = menu->actions().at(2);
+    EXPECT_FALSE(favourite->isEnabled());
+    EXPECT_EQ(favourite->toolTip(), general->favoriteButton()->toolTip());
 }
 
 TEST_F(GeneralPanelsTest, ScrollingOnePanelByHandCarriesTheOtherWithRoomBelowItsEnd) {

@@ -1,0 +1,91 @@
+#include "QVMAppearance.h"
+
+#include "QVMColor.h"
+#include "QVMStyleService.h"
+
+#include <QApplication>
+#include <QStyle>
+
+namespace {
+
+struct Colours {
+    QColor window, text, base, button, disabledText, placeholder, highlight, link, light, mid, dark;
+};
+
+Colours coloursFor(bool dark) {
+    if (dark)
+        return {QVMColor::windowBackgroundDarkColor(),
+                QColor(Qt::white),
+                QVMColor::panelBackgroundDarkColor(),
+                QVMColor::buttonDarkColor(),
+                QColor(0xa8, 0xa8, 0xa8),
+                QColor(0xbd, 0xbd, 0xbd),
+                QColor(0x1d, 0x5f, 0x94),
+                QColor(0x8c, 0xc8, 0xff),
+                QColor(0x6e, 0x6e, 0x6e),
+                QColor(0x3a, 0x3a, 0x3a),
+                QColor(0x2a, 0x2a, 0x2a)};
+    return {QVMColor::windowBackgroundLightColor(),
+            QColor(Qt::black),
+            QColor(Qt::white),
+            QVMColor::buttonColor(),
+            QColor(0x70, 0x70, 0x70),
+            QColor(0x6b, 0x6b, 0x6b),
+            QColor(0x1d, 0x5f, 0x94),
+            QColor(0x1d, 0x5f, 0x94),
+            QColor(Qt::white),
+            QColor(0xc8, 0xc8, 0xc8),
+            QColor(0xa0, 0xa0, 0xa0)};
+}
+
+} // namespace
+
+QVMAppearance::QVMAppearance(QObject *parent) : QObject(parent) {
+    connect(&QVMStyleService::shared(), &QVMStyleService::darkModeChanged, this, &QVMAppearance::apply);
+}
+
+void QVMAppearance::install() {
+    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    if (!app)
+        return;
+    static QVMAppearance *installed = nullptr;
+    if (!installed)
+        installed = new QVMAppearance(app);
+    installed->apply(QVMStyleService::isDarkMode());
+}
+
+void QVMAppearance::apply(bool dark) {
+    const QPalette wanted = palette(dark);
+    if (QApplication::palette() != wanted)
+        QApplication::setPalette(wanted);
+}
+
+QPalette QVMAppearance::palette(bool dark) {
+    const Colours c = coloursFor(dark);
+    QPalette palette = QApplication::style() ? QApplication::style()->standardPalette() : QPalette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        const QColor ink = disabled ? c.disabledText : c.text;
+        palette.setColor(group, QPalette::Window, c.window);
+        palette.setColor(group, QPalette::WindowText, ink);
+        palette.setColor(group, QPalette::Base, c.base);
+        palette.setColor(group, QPalette::AlternateBase, c.window);
+        palette.setColor(group, QPalette::Text, ink);
+        palette.setColor(group, QPalette::Button, c.button);
+        palette.setColor(group, QPalette::ButtonText, ink);
+        palette.setColor(group, QPalette::BrightText, c.text);
+        palette.setColor(group, QPalette::PlaceholderText, c.placeholder);
+        palette.setColor(group, QPalette::Highlight, c.highlight);
+        palette.setColor(group, QPalette::HighlightedText, QColor(Qt::white));
+        palette.setColor(group, QPalette::Link, c.link);
+        palette.setColor(group, QPalette::LinkVisited, c.link);
+        palette.setColor(group, QPalette::ToolTipBase, c.base);
+        palette.setColor(group, QPalette::ToolTipText, c.text);
+        palette.setColor(group, QPalette::Light, c.light);
+        palette.setColor(group, QPalette::Midlight, c.button);
+        palette.setColor(group, QPalette::Mid, c.mid);
+        palette.setColor(group, QPalette::Dark, c.dark);
+        palette.setColor(group, QPalette::Shadow, c.dark);
+    }
+    return palette;
+}
