@@ -1,8 +1,12 @@
 #include "AppPaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMutex>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -26,10 +30,18 @@ QString pick(const char *sub, QStandardPaths::StandardLocation location) {
 
 } // namespace
 
-QString AppPaths::caches() { return pick("cache", QStandardPaths::CacheLocation); }
-QString AppPaths::documents() { return pick("documents", QStandardPaths::DocumentsLocation); }
-QString AppPaths::config() { return pick("config", QStandardPaths::AppConfigLocation); }
-QString AppPaths::state() { return pick("state", QStandardPaths::AppLocalDataLocation); }
+QString AppPaths::caches() {
+    return pick("cache", QStandardPaths::CacheLocation);
+}
+QString AppPaths::documents() {
+    return pick("documents", QStandardPaths::DocumentsLocation);
+}
+QString AppPaths::config() {
+    return pick("config", QStandardPaths::AppConfigLocation);
+}
+QString AppPaths::state() {
+    return pick("state", QStandardPaths::AppLocalDataLocation);
+}
 
 void AppPaths::setRoot(const QString &root) {
     QMutexLocker lock(&g_mutex);
@@ -38,6 +50,16 @@ void AppPaths::setRoot(const QString &root) {
 
 QString AppPaths::ensure(const QString &folder) {
     QDir().mkpath(folder);
+    return folder;
+}
+
+QString AppPaths::ensurePrivate(const QString &folder) {
+    QDir().mkpath(folder);
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(folder);
+    if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 07777) != 0700)
+        ::chmod(path.constData(), 0700);
     return folder;
 }
 

@@ -22,6 +22,10 @@ public:
 
     // Creates the folder when missing and returns it.
     static QString ensure(const QString &folder);
+    // The same for a folder of files that hold the user's text or identity: made
+    // 0700, and narrowed to 0700 when it exists wider (only a folder of ours, never
+    // through a link).
+    static QString ensurePrivate(const QString &folder);
 };
 
 } // namespace platform

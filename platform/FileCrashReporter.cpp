@@ -41,7 +41,10 @@ void FileCrashReporter::recordError(const QString &domain, qint64 code, const QV
     record.insert(QStringLiteral("breadcrumbs"), QJsonArray::fromStringList(m_breadcrumbs));
 
     const QString path = m_filePath.isEmpty() ? filePath() : m_filePath;
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (m_filePath.isEmpty())
+        AppPaths::ensurePrivate(AppPaths::state());
+    else
+        QDir().mkpath(QFileInfo(path).absolutePath());
     append(path, QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n');
 }
 

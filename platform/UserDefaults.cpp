@@ -18,7 +18,9 @@
 namespace platform {
 namespace {
 
-QString defaultFile() { return QDir(AppPaths::config()).filePath(QStringLiteral("user-defaults.ini")); }
+QString defaultFile() {
+    return QDir(AppPaths::config()).filePath(QStringLiteral("user-defaults.ini"));
+}
 
 // Made (or narrowed) to 0600 before QSettings writes: its atomic saves keep the mode
 // of the file they replace, so the token never sits in a world-readable file.
@@ -63,7 +65,9 @@ void warnOutOfRangeOnce(const QString &key) {
 
 } // namespace
 
-UserDefaults::UserDefaults(const QString &filePath, QObject *parent) : QObject(parent) { open(filePath); }
+UserDefaults::UserDefaults(const QString &filePath, QObject *parent) : QObject(parent) {
+    open(filePath);
+}
 
 UserDefaults::~UserDefaults() = default;
 
@@ -86,7 +90,10 @@ void UserDefaults::open(const QString &filePath) {
     QMutexLocker lock(&m_mutex);
     if (m_settings)
         m_settings->sync();
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    if (QFileInfo(filePath).absolutePath() == QFileInfo(AppPaths::config()).absoluteFilePath())
+        AppPaths::ensurePrivate(AppPaths::config());
+    else
+        QDir().mkpath(QFileInfo(filePath).absolutePath());
     restrictToOwner(filePath);
     m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
     m_reportedUnwritable = false;
@@ -127,7 +134,9 @@ QVariant UserDefaults::objectForKey(const QString &key) const {
     return m_registered.value(key);
 }
 
-bool UserDefaults::boolForKey(const QString &key) const { return truthy(objectForKey(key)); }
+bool UserDefaults::boolForKey(const QString &key) const {
+    return truthy(objectForKey(key));
+}
 
 qint64 UserDefaults::integerForKey(const QString &key) const {
     if (const std::optional<qint64> stored = integerFromValue(objectForKey(key)))

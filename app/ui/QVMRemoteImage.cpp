@@ -1,5 +1,7 @@
 #include "QVMRemoteImage.h"
 
+#include "platform/BackendNetworkAccess.h"
+
 #include "services/network/QVUrlForPatch.h"
 
 #include "QVMImage.h"
@@ -38,7 +40,7 @@ QVMRemoteImage &QVMRemoteImage::shared() {
 }
 
 QVMRemoteImage::QVMRemoteImage(const QString &cacheFolder, QObject *parent)
-    : QObject(parent), m_cacheFolder(cacheFolder), m_network(new QNetworkAccessManager(this)),
+    : QObject(parent), m_cacheFolder(cacheFolder), m_network(new platform::BackendNetworkAccess(this)),
       m_memory(32 * 1024) {}
 
 QVMRemoteImage::~QVMRemoteImage() = default;

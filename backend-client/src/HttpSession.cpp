@@ -1,5 +1,7 @@
 #include "HttpSession.h"
 
+#include "platform/BackendNetworkAccess.h"
+
 #include <QCoreApplication>
 #include <QHash>
 #include <QMutex>
@@ -199,7 +201,7 @@ private:
 
     QNetworkAccessManager &manager() {
         if (!m_manager) {
-            m_manager = new QNetworkAccessManager(this);
+            m_manager = new platform::BackendNetworkAccess(this);
             m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
         }
         return *m_manager;

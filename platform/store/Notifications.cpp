@@ -6,6 +6,10 @@
 #include "platform/store/detail/StoreCore.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QtDebug>
 
 #include <algorithm>
@@ -271,10 +275,14 @@ void StoreCore::deliverInitial(quint64 id) {
 }
 
 // Other processes (a second launch, the package installer) write the same
-// file; while anything is observed the writer connection is asked now and
-// then whether someone else committed.
+// file; while anything is observed the writer connection is asked whether
+// someone else committed each time the file or its -wal changes. Only where
+// files cannot be watched is it asked every half second, which keeps the main
+// thread waking with nothing to do.
 void StoreCore::schedulePoll() {
     if (pollScheduled || (collectionObservers.empty() && objectObservers.empty()))
+        return;
+    if (watchFiles())
         return;
     pollScheduled = true;
     std::weak_ptr<StoreCore> weak = weak_from_this();
@@ -282,6 +290,49 @@ void StoreCore::schedulePoll() {
         if (auto core = weak.lock())
             core->poll();
     });
+}
+
+bool StoreCore::watchFiles() {
+    if (watcher)
+        return true;
+    if (!QCoreApplication::instance() || !isMainThread() || path.isEmpty())
+        return false;
+    watcher = new QFileSystemWatcher;
+    if (!watcher->addPath(path) && !watcher->addPath(QFileInfo(path).absolutePath())) {
+        delete watcher;
+        watcher = nullptr;
+        return false;
+    }
+    rewatchFiles();
+    std::weak_ptr<StoreCore> weak = weak_from_this();
+    const auto changed = [weak](const QString &) {
+        auto core = weak.lock();
+        if (!core)
+            return;
+        core->rewatchFiles();
+        // A commit touches the -wal several times: one check after them.
+        if (core->pollScheduled)
+            return;
+        core->pollScheduled = true;
+        dispatchAsyncMain([weak]() {
+            if (auto later = weak.lock())
+                later->poll();
+        });
+    };
+    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, watcher, changed);
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, watcher, changed);
+    return true;
+}
+
+// A -wal made or replaced since, and the file itself after a rename, are watched again.
+void StoreCore::rewatchFiles() {
+    if (!watcher)
+        return;
+    const QStringList watched = watcher->files() + watcher->directories();
+    for (const QString &file : {path, path + QStringLiteral("-wal"), QFileInfo(path).absolutePath()}) {
+        if (!watched.contains(file) && QFileInfo::exists(file))
+            watcher->addPath(file);
+    }
 }
 
 void StoreCore::poll() {

@@ -180,9 +180,13 @@ void report(const Error &error, const QString &message) {
 ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *error) {
     QString path = configuration.path;
     if (path.isEmpty())
-        path = QDir(AppPaths::ensure(AppPaths::state())).filePath(QStringLiteral("default.sqlite"));
+        path = QDir(AppPaths::state()).filePath(QStringLiteral("default.sqlite"));
     path = QFileInfo(path).absoluteFilePath(); // one name per file, for the marks kept by file
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // The history is the user's text: the program's own folder is closed to others.
+    if (QFileInfo(path).absolutePath() == QFileInfo(AppPaths::state()).absoluteFilePath())
+        AppPaths::ensurePrivate(AppPaths::state());
+    else
+        QDir().mkpath(QFileInfo(path).absolutePath());
 
     auto core = std::make_shared<detail::StoreCore>();
     core->path = path;

@@ -4,6 +4,13 @@
 
 #include <sqlite3.h>
 
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform::sqlite {
 
 bool isDamage(int sqliteCode) {
@@ -170,7 +177,36 @@ static void sqlFold(sqlite3_context *context, int argc, sqlite3_value **argv) {
                           SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
+namespace {
+
+// The file and its -wal/-shm companions are the owner's only. SQLite gives new
+// companions the mode of the database file, so a file made 0600 before SQLite
+// sees it keeps them 0600; files left wider by an older version are narrowed.
+void narrow(int fd) {
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & 077) != 0)
+        ::fchmod(fd, info.st_mode & 0700);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+void restrictToOwner(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    // Opened for reading: a file the owner made read-only stays read-only.
+    int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    narrow(fd);
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        narrow(::open((name + suffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+} // namespace
+
 Database::Database(const QString &path, bool readOnly) {
+    if (!readOnly && !path.isEmpty() && !path.startsWith(QLatin1Char(':')) &&
+        !path.startsWith(QLatin1String("file:")))
+        restrictToOwner(path);
     const int flags =
         (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);

@@ -1,5 +1,7 @@
 #include "core/analytics/QVAnalyticsUploader.h"
 
+#include "platform/BackendNetworkAccess.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -14,7 +16,7 @@ constexpr int kTransferTimeoutMs = 30000;
 
 QVAnalyticsUploader::QVAnalyticsUploader(Endpoint endpoint, BodyBuilder body, int intervalMs, QObject *parent)
     : QObject(parent), m_endpoint(std::move(endpoint)), m_body(std::move(body)),
-      m_network(new QNetworkAccessManager(this)) {
+      m_network(new platform::BackendNetworkAccess(this)) {
     m_timer.setInterval(intervalMs);
     connect(&m_timer, &QTimer::timeout, this, &QVAnalyticsUploader::dispatch);
     m_timer.start();

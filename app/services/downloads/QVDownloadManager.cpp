@@ -1,5 +1,7 @@
 #include "services/downloads/QVDownloadManager.h"
 
+#include "platform/BackendNetworkAccess.h"
+
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
 
@@ -263,7 +265,7 @@ void QVDownloadManager::Core::begin(quint64 run, const QString &key, const QStri
 void QVDownloadManager::Core::sendRequest(Transfer &transfer) {
     QNetworkAccessManager *&manager = transfer.background ? backgroundSession : session;
     if (!manager) {
-        manager = new QNetworkAccessManager(context);
+        manager = new platform::BackendNetworkAccess(context);
         if (transfer.background)
             manager->setObjectName(QString::fromLatin1(kBackgroundSessionIdentifier));
     }

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileSystemWatcher>
 
 #include <sqlite3.h>
 
@@ -163,6 +164,8 @@ void Connection::noticeOtherCommits(bool force) {
 StoreCore::StoreCore() : serial(g_nextSerial.fetch_add(1)) {}
 
 StoreCore::~StoreCore() {
+    if (watcher)
+        watcher->deleteLater(); // made on the main thread, which may not be this one
     closeConnections();
 }
 

@@ -18,6 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
+class QFileSystemWatcher;
+
 namespace platform::detail {
 
 // What one or more commits changed, by class and row.
@@ -362,11 +364,16 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     QSet<qint64> modifiedRows(const ObjectSchema &schema, const ChangeSet &changes);
     void schedulePoll();
     void poll();
+    // Watches the file, its -wal and its folder for other processes' commits (main
+    // thread); false when the system will not watch them, and the timer polls instead.
+    bool watchFiles();
+    void rewatchFiles();
 
     std::mutex pendingMutex;
     ChangeSet pending;
     bool flushScheduled = false;
     bool pollScheduled = false;
+    QFileSystemWatcher *watcher = nullptr; // main thread; deleted there
     quint64 nextObserverId = 1;
     std::map<quint64, CollectionObserver> collectionObservers;
     std::map<quint64, ObjectObserver> objectObservers;
