@@ -77,7 +77,6 @@ QWidget *QVMDicrionaryController::loadView() {
     m_searchField->setAccessibleName(QStringLiteral("Search dictionary"));
     m_searchField->setToolTip(QStringLiteral("Type a word and press Return to look it up"));
     m_searchField->setPlaceholderText(QStringLiteral("Type a word…"));
-    m_searchField->setClearButtonEnabled(true);
     m_searchField->setMaxLength(kMaximumWordLength * 10);
     layout->addWidget(m_searchField);
 
@@ -126,8 +125,8 @@ void QVMDicrionaryController::viewDidLoad() {
     connect(m_wordsList, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { rowChosen(m_wordsList->row(item)); });
     m_wordsList->installEventFilter(this);
+    m_entryView->installEventFilter(this);
     connect(m_entryView, &QTextBrowser::anchorClicked, this, &QVMDicrionaryController::linkClicked);
-    observeThemeColor();
 }
 
 void QVMDicrionaryController::viewWillAppear() {
@@ -311,12 +310,6 @@ void QVMDicrionaryController::render(std::function<void()> rendering) {
     m_rendering();
 }
 
-void QVMDicrionaryController::didChangeColorTheme(bool dark) {
-    Q_UNUSED(dark)
-    if (m_rendering)
-        m_rendering();
-}
-
 void QVMDicrionaryController::showSynonyms(const QVariantMap &synonyms, const QVariantMap &offlineEntry,
                                            const QString &word) {
     m_renderer->clear();
@@ -370,6 +363,9 @@ void QVMDicrionaryController::rowChosen(int row) {
 }
 
 bool QVMDicrionaryController::eventFilter(QObject *watched, QEvent *event) {
+    // The entry's colours are read from the view's palette while rendering.
+    if (watched == m_entryView && event->type() == QEvent::PaletteChange && m_rendering)
+        m_rendering();
     if (watched == m_wordsList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -78,10 +78,9 @@ protected:
     void viewDidAppear() override;
     void viewWillDisappear() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void didChangeColorTheme(bool dark) override;
 
 private:
-    // Renders now and again when the appearance changes (colours are read while rendering).
+    // Renders now and again when the entry view's palette changes (colours are read while rendering).
     void render(std::function<void()> rendering);
     void performLexicalMeaningAndWordEntries();
     void performLexicalMeaning(quint64 generation, const QString &word);

@@ -36,10 +36,6 @@ bool openUrl(const QUrl &url) {
     return opener ? opener(url) : QDesktopServices::openUrl(url);
 }
 
-QString key(const char *name) {
-    return QString::fromLatin1(name);
-}
-
 const char *const kUnavailableFavourites =
     "Favourites need the history panel, which is not part of this build yet";
 
@@ -53,7 +49,9 @@ void installGeneralPanels() {
     };
     // The star works once favourites can be kept: until then the view leaves it disabled.
     if (QVMGeneralPanels::favoritesAvailable())
-        hooks.onFavorite = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->onFavorite(); };
+        hooks.onFavorite = [](QVMGeneralViewController *view) {
+            QVMGeneralPanels::forView(view)->onFavorite();
+        };
     hooks.onShare = [](QVMGeneralViewController *view, QAbstractButton *sender) {
         QVMGeneralPanels::forView(view)->onShare(sender);
     };

@@ -2,11 +2,13 @@
 
 #include "app/services/WordNetFixtures.h"
 #include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/WindowChecks.h"
 
 #include "core/localization/QVLocalizedString.h"
 #include "platform/AppPaths.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
 #include "services/packages/QVPackageFolders.h"
+#include "ui/QVMAppearance.h"
 #include "ui/QVMInterfaceFactory.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QTextBlock>
 #include <QTextBrowser>
 
 namespace {
@@ -327,4 +330,45 @@ TEST_F(DictionaryPaneTest, OfflineDogShowsAnEntryAndAWordList) {
     EXPECT_GT(pane->worldsTableView()->count(), 0);
     EXPECT_EQ(pane->worldsTableView()->item(0)->text(), QStringLiteral("dog"));
     platform::AppPaths::setRoot({});
+}
+
+TEST_F(DictionaryPaneTest, TabAndEntryReadInBothAppearancesAndEveryControlIsNamed) {
+    search("dog");
+    source->last("entry")->entry(
+        QVLexicalMeaning::initWithDictionary(
+            {{"word", "dog"},
+             {"transcription", "dɒɡ"},
+             {"partsOfSpeech",
+              QVariantMap{{"noun", QVariantList{QVariantMap{{"meaning", "an animal \"the dog barked\""},
+                                                            {"syn", "dog, hound"}}}}}}},
+            "dog"),
+        {}, {});
+    source->last("list")->words({"dog", "doggy"});
+    QVMAppearance::install(); // as the main window does at start
+    uitest::expectEveryControlNamed(pane->view());
+    uitest::expectReadableInBothPalettes(pane->view());
+    QVMStyleService &style = QVMStyleService::shared();
+    for (const auto scheme : {QVMStyleService::ColorScheme::Light, QVMStyleService::ColorScheme::Dark}) {
+        SCOPED_TRACE(scheme == QVMStyleService::ColorScheme::Dark ? "dark" : "light");
+        style.setDesktopColorScheme(scheme);
+        qvtest::spin(20);
+        const QColor base = pane->synonymsTextView()->palette().color(QPalette::Base);
+        int checked = 0;
+        for (QTextBlock block = pane->synonymsTextView()->document()->begin(); block.isValid();
+             block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.text().trimmed().isEmpty() ||
+                    fragment.text() == QString(QChar::ObjectReplacementCharacter))
+                    continue;
+                ++checked;
+                const QColor ink = fragment.charFormat().foreground().color();
+                EXPECT_GE(uitest::contrastRatio(ink, base), 4.5)
+                    << fragment.text().toStdString() << " " << ink.name().toStdString() << " on "
+                    << base.name().toStdString();
+            }
+        }
+        EXPECT_GT(checked, 4);
+    }
+    style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
 }

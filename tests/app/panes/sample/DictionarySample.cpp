@@ -9,7 +9,8 @@
 #include "platform/NetworkStatus.h"
 #include "services/packages/QVPackageFolders.h"
 #include "support/EventLoop.h"
-#include "ui/QVMColor.h"
+#include "ui/QVMAppearance.h"
+#include "ui/QVMStyleService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,25 +23,6 @@
 #include <QTimer>
 
 namespace {
-
-QPalette paletteFor(bool dark) {
-    QPalette palette = QApplication::palette();
-    if (!dark)
-        return palette;
-    const QColor text(Qt::white);
-    palette.setColor(QPalette::Window, QVMColor::windowBackgroundDarkColor());
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, QVMColor::panelBackgroundDarkColor());
-    palette.setColor(QPalette::AlternateBase, QVMColor::panelBackgroundDarkColor().lighter(115));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QVMColor::buttonDarkColor());
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0xb0, 0xb0, 0xb0));
-    palette.setColor(QPalette::Highlight, QColor(0x2a, 0x5d, 0x9f));
-    palette.setColor(QPalette::HighlightedText, text);
-    palette.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
-    return palette;
-}
 
 bool linkWordNet(const QString &folder) {
     QDir().mkpath(folder);
@@ -66,7 +48,9 @@ int main(int argc, char **argv) {
     const bool dark = argc > 2 && QByteArray(argv[2]) == "dark";
     const int stay = argc > 3 ? QByteArray(argv[3]).toInt() : 0;
     QDir().mkpath(folder);
-    app.setPalette(paletteFor(dark));
+    QVMAppearance::install();
+    QVMStyleService::shared().setDesktopColorScheme(dark ? QVMStyleService::ColorScheme::Dark
+                                                         : QVMStyleService::ColorScheme::Light);
     DJLocalizationSystem::shared().setLanguage(QStringLiteral("en"));
 
     QTemporaryDir home;
