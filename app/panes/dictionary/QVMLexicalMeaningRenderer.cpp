@@ -208,7 +208,10 @@ void QVMLexicalMeaningRenderer::showLexicalMeaning(const QVLexicalMeaning &entry
     if (!parts.isEmpty()) {
         b.text(QStringLiteral("\n") + headword,
                b.style(systemFont(23), dark ? QColor(Qt::white) : QColor(Qt::black)));
-        b.text(QStringLiteral("\n/%1/\n\n").arg(entry.transcription()),
+        // No transcription: the empty pair of slashes would read as one.
+        const QString transcription = entry.transcription().trimmed();
+        b.text(transcription.isEmpty() ? QStringLiteral("\n\n\n")
+                                       : QStringLiteral("\n/%1/\n\n").arg(transcription),
                b.style(systemFont(18), QVMColor::lexicalMeaningGrayColor()));
     }
     for (const QVPartOfSpeech &part : parts) {

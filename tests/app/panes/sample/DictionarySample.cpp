@@ -67,13 +67,20 @@ int main(int argc, char **argv) {
     qvtest::spin(50);
     const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
     view->grab().save(QDir(folder).filePath(QStringLiteral("dictionary-%1-empty.png").arg(mode)));
-    pane.showLexicalMeaningAndWordEntriesForText(QStringLiteral("dog"));
-    qvtest::waitUntil([&] { return pane.synonymsTextView()->toPlainText().contains(QLatin1String("NOUN")); },
-                      10000);
+    // As a word selected in an English main panel arrives.
+    pane.showWordFromMainView(QStringLiteral("dog"), QStringLiteral("en_GB"));
+    qvtest::waitUntil(
+        [&] {
+            return pane.synonymsTextView()->toPlainText().contains(QLatin1String("NOUN")) &&
+                   pane.worldsTableView()->count() > 0;
+        },
+        10000);
     qvtest::spin(50);
     view->grab().save(QDir(folder).filePath(QStringLiteral("dictionary-%1.png").arg(mode)));
 
     // Keyboard only: the field, Tab to the list, Down, Tab to the entry, Tab to its first link.
+    view->activateWindow();
+    qvtest::waitUntil([&] { return view->isActiveWindow(); }, 2000);
     pane.searchField()->setFocus();
     press(pane.searchField(), Qt::Key_Tab);
     QWidget *focused = QApplication::focusWidget();
