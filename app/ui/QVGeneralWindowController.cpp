@@ -400,6 +400,11 @@ void QVGeneralWindowController::onSegmentZoomSwitch(int segment) {
         general->segmentZoom(segment);
 }
 
+void QVGeneralWindowController::onSyncronizeBookmarks() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->syncronizeBookmarks();
+}
+
 void QVGeneralWindowController::segmentSwitch() {
     if (QVMGeneralViewController *general = generalViewController())
         general->segmentSwitch(m_viewsDirection->selectedSegment());

@@ -86,6 +86,8 @@ public:
     void onAgent();
     void onSettings();
     void onMoreApps();
+    // Sends changes made offline, then fetches the account's favourites.
+    void onSyncronizeBookmarks();
     void onLanguageButton(QToolButton *sender);
     void segmentSwitch();
     void onPanelsState();

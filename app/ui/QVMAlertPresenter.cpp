@@ -1,13 +1,18 @@
 #include "QVMAlertPresenter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
 int QVMMessageBoxPresenter::runModal(const Request &request) {
     QMessageBox box(QMessageBox::Warning, request.title, request.title, QMessageBox::NoButton,
                     QApplication::activeWindow());
+    // Texts may come from the backend: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(request.message);
+    for (QLabel *label : box.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     QList<QAbstractButton *> buttons;
     for (const QString &title : request.buttons)
         buttons.append(

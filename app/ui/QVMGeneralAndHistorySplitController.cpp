@@ -22,7 +22,7 @@ QWidget *QVMGeneralAndHistorySplitController::loadView() {
     m_split->addWidget(m_general->view());
     m_split->setStretchFactor(0, 1);
     // The right-hand panel is a part of its own; without it the view fills the window.
-    const QString panelName = QStringLiteral("HistoryAndLanguagesTabViewController");
+    const QString panelName = QStringLiteral("QVMTransitContenerController");
     if (QVMInterfaceFactory::shared().hasController(QStringLiteral("Main"), panelName))
         m_panel =
             QVMInterfaceFactory::shared().instantiateController(QStringLiteral("Main"), panelName, this);
@@ -31,7 +31,7 @@ QWidget *QVMGeneralAndHistorySplitController::loadView() {
         m_split->addWidget(m_panelView);
         m_split->setStretchFactor(1, 0);
     } else {
-        QVMInterfaceHooks::notAvailable("HistoryAndLanguagesTabViewController");
+        QVMInterfaceHooks::notAvailable("QVMTransitContenerController");
     }
     return m_split;
 }

@@ -10,7 +10,7 @@ class QVMSegmentedControl;
 
 // The main window's content: item 0 the main translation view, item 1 the
 // right-hand panel (history, languages, dictionary) when that part of the
-// program is present ("Main" / "HistoryAndLanguagesTabViewController").
+// program is present ("Main" / "QVMTransitContenerController").
 //
 //   auto *split = QVMInterfaceFactory::shared().instantiateController<QVMGeneralAndHistorySplitController>(
 //       "Main", "QVMGeneralAndHistorySplitController", this);

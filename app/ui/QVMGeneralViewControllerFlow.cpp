@@ -19,6 +19,7 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
 #include "platform/UserDefaults.h"
+#include "services/favourites/QVFavoritesSync.h"
 #include "services/favourites/QVQuorvaldeRequestManager.h"
 
 #include <QClipboard>
@@ -454,9 +455,12 @@ void QVMGeneralViewController::syncronizeBookmarks() {
         if (held)
             held->deleteLater();
     };
-    // The client stores what it receives.
-    QVQuorvaldeRequestManager::instance().getFavoritesWithLimit(kFavoritesLimit, 0, done,
-                                                                [done](const platform::Error &) { done(); });
+    // Changes made offline go first, so a favourite removed here does not come back with the fetch.
+    QVFavoritesSync::shared().flush([done](bool) {
+        // The client stores what it receives.
+        QVQuorvaldeRequestManager::instance().getFavoritesWithLimit(kFavoritesLimit, 0, done,
+                                                                    [done](const platform::Error &) { done(); });
+    });
 }
 
 void QVMGeneralViewController::showInternetUnavailablePopup() {

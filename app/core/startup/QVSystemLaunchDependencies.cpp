@@ -17,6 +17,7 @@
 #include "core/startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
+#include "panes/messages/QVMServerMessages.h"
 #include "platform/UserDefaults.h"
 #include "services/QVAuthRequestManager.h"
 #include "services/QVAuthService.h"
@@ -55,6 +56,7 @@ void logIfFailed(const platform::Error &error, const char *message) {
 void QVSystemLaunchDependencies::configureRatingPrompt() {
     QVMInterfaceHookCatalogue::installAll();
     QVMInterfaceHooks::shared().ratingPrompt = QVConfigurationCalls::ratingPrompt();
+    installServerMessages();
 }
 
 std::shared_ptr<QVMRatingPrompt> QVSystemLaunchDependencies::ratingPrompt() {

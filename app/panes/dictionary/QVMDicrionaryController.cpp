@@ -49,11 +49,9 @@ QString localized(const char *key) {
 
 } // namespace
 
-void installDictionaryPane() {
-    QVMInterfaceFactory &factory = QVMInterfaceFactory::shared();
-    if (!factory.hasController(QStringLiteral("Main"), QStringLiteral("QVMDicrionaryController")))
-        factory.registerController<QVMDicrionaryController>(QStringLiteral("Main"),
-                                                            QStringLiteral("QVMDicrionaryController"));
+void installDictionaryPane(QVMInterfaceFactory &factory) {
+    factory.registerController<QVMDicrionaryController>(QStringLiteral("Main"),
+                                                        QStringLiteral("QVMDicrionaryController"));
 }
 
 QVMDicrionaryController::QVMDicrionaryController(QObject *parent)

@@ -17,9 +17,10 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QTextBrowser;
+class QVMInterfaceFactory;
 
 // Registers the pane in the interface factory as "Main" / "QVMDicrionaryController".
-void installDictionaryPane();
+void installDictionaryPane(QVMInterfaceFactory &factory);
 
 // The dictionary tab of the side panel: a search field, up to 30 related
 // words, the entry of the word and the flag of its language. A word comes

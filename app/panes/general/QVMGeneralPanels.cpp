@@ -3,6 +3,7 @@
 #include "panes/general/QVMFeedbackDialog.h"
 
 #include "core/DevLog.h"
+#include "services/favourites/QVFavoritesSync.h"
 #include "ui/PaddingTextView.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
@@ -36,9 +37,6 @@ bool openUrl(const QUrl &url) {
     return opener ? opener(url) : QDesktopServices::openUrl(url);
 }
 
-const char *const kUnavailableFavourites =
-    "Favourites need the history panel, which is not part of this build yet";
-
 } // namespace
 
 void installGeneralPanels() {
@@ -47,11 +45,7 @@ void installGeneralPanels() {
     hooks.segmentZoom = [](QVMGeneralViewController *view, int segment) {
         QVMGeneralPanels::forView(view)->segmentZoom(segment);
     };
-    // The star works once favourites can be kept: until then the view leaves it disabled.
-    if (QVMGeneralPanels::favoritesAvailable())
-        hooks.onFavorite = [](QVMGeneralViewController *view) {
-            QVMGeneralPanels::forView(view)->onFavorite();
-        };
+    hooks.onFavorite = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->onFavorite(); };
     hooks.onShare = [](QVMGeneralViewController *view, QAbstractButton *sender) {
         QVMGeneralPanels::forView(view)->onShare(sender);
     };
@@ -220,10 +214,6 @@ void QVMGeneralPanels::adjustClearButtonMargin() {
 
 // ---- Favourite --------------------------------------------------------------------
 
-bool QVMGeneralPanels::favoritesAvailable() {
-    return false;
-}
-
 // The star shows the record's state, whatever the click did to the button.
 void QVMGeneralPanels::refreshFavoriteButton() {
     if (!m_view)
@@ -233,14 +223,33 @@ void QVMGeneralPanels::refreshFavoriteButton() {
                                          record.isFavorite().value_or(false));
 }
 
+// The local flag changes at once; the synchroniser tells the account, or keeps
+// the change pending when it cannot.
 void QVMGeneralPanels::onFavorite() {
     if (!m_view || m_view->toTranslateTextView()->toPlainText().isEmpty())
         return;
-    if (!favoritesAvailable()) {
-        DevLog(QStringLiteral("[ui] %@"), QString::fromLatin1(kUnavailableFavourites));
+    const QVTranslationRealm record = m_view->translateObject();
+    if (record.isNull() || !record.isValid()) {
         refreshFavoriteButton();
         return;
     }
+    const bool favourite = !record.isFavorite().value_or(false);
+    QPointer<QVMGeneralPanels> self(this);
+    const platform::Error error = QVFavoritesSync::shared().toggle(
+        record, favourite,
+        [self](const QVTranslationRealm &stored) {
+            if (!self || !self->m_view)
+                return;
+            self->m_view->bookmarkStatusChanged(stored);
+            self->refreshFavoriteButton();
+            self->trackEvent(QStringLiteral("Add Bookmarks"));
+        },
+        [self] {
+            if (self)
+                self->trackEvent(QStringLiteral("Remove Bookmarks"));
+        });
+    if (error)
+        DevLog(QStringLiteral("[ui] favourite: %@"), error.localizedDescription());
     refreshFavoriteButton();
 }
 
@@ -385,11 +394,10 @@ QMenu *QVMGeneralPanels::makePanelMenu(bool source, QWidget *parent) {
                 view->onCopyFromTranslated();
         });
         QPointer<QVMGeneralPanels> self(this);
-        add(QStringLiteral("Favourite"), m_view->favoriteButton(),
-            favoritesAvailable() ? noText : m_view->favoriteButton()->toolTip(), [self] {
-                if (self)
-                    self->onFavorite();
-            });
+        add(QStringLiteral("Favourite"), m_view->favoriteButton(), noText, [self] {
+            if (self)
+                self->onFavorite();
+        });
         QMenu *share = makeShareMenu(menu);
         if (share) {
             menu->addMenu(share);

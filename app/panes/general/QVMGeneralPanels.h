@@ -41,9 +41,8 @@ public:
     void increaseFont();
     void reduceFont();
 
+    // Toggles the shown record's favourite through QVFavoritesSync; the star shows the record.
     void onFavorite();
-    // Favourites can be kept locally and at the account.
-    static bool favoritesAvailable();
     // Sends "Click Share button" and shows the share menu below the sender.
     void onShare(QAbstractButton *sender);
     // Copy, Send by e-mail, Suggest a better translation…; null when the result panel is empty.

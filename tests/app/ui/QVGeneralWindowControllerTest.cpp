@@ -1,5 +1,6 @@
 #include "GeneralViewTestSupport.h"
 
+#include "panes/languages/QVMLanguagesPane.h"
 #include "platform/BackendConfig.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -169,6 +170,9 @@ TEST_F(GeneralWindowTest, SwapReversesThePairMovesTheResultAndTranslatesOnce) {
 
 TEST_F(GeneralWindowTest, TheLanguageListGetsItsSideAndTheButtonWaitsForItToClose) {
     QPointer<RecordingLanguageList> list;
+    // The real list stands aside for the recording one.
+    QVMInterfaceFactory::shared().removeSegue(
+        QString::fromLatin1(QVGeneralWindowController::kLanguagesControllerSegue));
     QVMInterfaceFactory::shared().registerSegue(
         QString::fromLatin1(QVGeneralWindowController::kLanguagesControllerSegue),
         [&](QObject *parent) {
@@ -195,6 +199,7 @@ TEST_F(GeneralWindowTest, TheLanguageListGetsItsSideAndTheButtonWaitsForItToClos
     EXPECT_TRUE(window->toLanguageButton()->isEnabled());
     QVMInterfaceFactory::shared().removeSegue(
         QString::fromLatin1(QVGeneralWindowController::kLanguagesControllerSegue));
+    installLanguagesPane(QVMInterfaceFactory::shared());
 }
 
 TEST_F(GeneralWindowTest, WithoutAConfiguredBackendTheProgramTranslatesOffline) {

@@ -157,17 +157,6 @@ TEST_F(GeneralPanelsTest, EachPanelsMenuCallsThePanelsOwnOperations) {
         << "the menu clears without the button's event";
 }
 
-TEST_F(GeneralPanelsTest, FavouriteStaysDisabledAndSaysWhyUntilFavouritesCanBeKept) {
-    showResult(QStringLiteral("Hallo"));
-    qvtest::spin(10);
-    EXPECT_FALSE(general->favoriteButton()->isEnabled());
-    EXPECT_FALSE(general->favoriteButton()->toolTip().isEmpty());
-    std::unique_ptr<QMenu> menu(panels->makePanelMenu(false, nullptr));
-    QAction *favourite = menu->actions().at(2);
-    EXPECT_FALSE(favourite->isEnabled());
-    EXPECT_EQ(favourite->toolTip(), general->favoriteButton()->toolTip());
-}
-
 TEST_F(GeneralPanelsTest, ScrollingOnePanelByHandCarriesTheOtherWithRoomBelowItsEnd) {
     window->window()->resize(900, 600);
     QStringList lines;

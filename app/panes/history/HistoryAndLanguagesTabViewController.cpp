@@ -1,0 +1,62 @@
+#include "HistoryAndLanguagesTabViewController.h"
+
+#include "panes/history/QVMAdditionalTabsController.h"
+#include "panes/languages/QVMLanguagesViewController.h"
+
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+HistoryAndLanguagesTabViewController::HistoryAndLanguagesTabViewController(QObject *parent)
+    : QVMBaseVC(parent) {}
+
+QWidget *HistoryAndLanguagesTabViewController::loadView() {
+    auto *root = new QWidget;
+    root->setObjectName(QStringLiteral("HistoryAndLanguagesTabView"));
+    auto *layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_pages = new QStackedWidget(root);
+    layout->addWidget(m_pages);
+    return root;
+}
+
+void HistoryAndLanguagesTabViewController::viewDidLoad() {
+    m_group = new QVMAdditionalTabsController(this);
+    m_languages = new QVMLanguagesViewController(this);
+    m_languages->setDelegate(this);
+    m_pages->addWidget(m_group->view());
+    m_pages->addWidget(m_languages->view());
+    m_pages->setCurrentIndex(0);
+}
+
+int HistoryAndLanguagesTabViewController::currentPage() const {
+    return m_pages ? m_pages->currentIndex() : -1;
+}
+
+void HistoryAndLanguagesTabViewController::setDelegateLanguage(QObject *delegate) {
+    view();
+    m_languages->setDelegateLanguage(delegate);
+}
+
+void HistoryAndLanguagesTabViewController::showHistory() {
+    view();
+    m_pages->setCurrentIndex(0);
+}
+
+void HistoryAndLanguagesTabViewController::showLanguagesForSide(uint side) {
+    view();
+    m_pages->setCurrentIndex(1);
+    setSideForLanguagesViewController(side);
+    m_languages->searchField()->setFocus(Qt::OtherFocusReason);
+}
+
+void HistoryAndLanguagesTabViewController::showDictionaryOrConjugations() {
+    view();
+    m_pages->setCurrentIndex(0);
+    m_group->showDictionary();
+}
+
+void HistoryAndLanguagesTabViewController::setSideForLanguagesViewController(uint side) {
+    if (m_languages)
+        m_languages->setSideIndex(side);
+}

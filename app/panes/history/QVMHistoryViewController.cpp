@@ -1,0 +1,271 @@
+#include "QVMHistoryViewController.h"
+
+#include "panes/history/QVMHistoryListModel.h"
+#include "panes/history/QVMHistoryTableViewCell.h"
+
+#include "core/analytics/QVAnalyticsManager.h"
+#include "services/favourites/QVFavoritesSync.h"
+#include "ui/QVMGeneralServices.h"
+#include "ui/controls/QVMCustomSelectionColorTableView.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCategory = QStringLiteral("Main screen");
+
+void track(const QString &action, const QVariantMap &params = {}) {
+    QVMGeneralServices::shared().analytics().trackEvent(kCategory, action, params);
+}
+
+} // namespace
+
+QVMHistoryViewController::QVMHistoryViewController(QObject *parent) : QVMBaseVC(parent) {}
+
+QVMHistoryViewController::~QVMHistoryViewController() {
+    for (const auto token : std::as_const(m_observers))
+        platform::NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+QWidget *QVMHistoryViewController::loadView() {
+    auto *root = new QWidget;
+    root->setObjectName(QStringLiteral("QVMHistoryView"));
+    auto *layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_table = new QVMCustomSelectionColorTableView(root);
+    m_table->setObjectName(QStringLiteral("historyTable"));
+    m_table->setAccessibleName(tr("History"));
+    m_table->setToolTip(tr("Click a translation or move to it with Up and Down to show it; "
+                           "Delete removes it, Space stars it"));
+    m_table->horizontalHeader()->hide();
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setShowGrid(false);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setWordWrap(false);
+    m_model = new QVMHistoryListModel(this);
+    m_cell = new QVMHistoryTableViewCell(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(m_cell);
+    // One height for every row keeps long lists cheap to lay out.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(QVMHistoryTableViewCell::kRowHeight);
+    layout->addWidget(m_table);
+    return root;
+}
+
+void QVMHistoryViewController::viewDidLoad() {
+    auto &center = platform::NotificationCenter::defaultCenter();
+    m_observers << center.addObserver(QString::fromLatin1(kShowHistoryNotification),
+                                      [this](const QVariantMap &) { showHistory(); });
+    m_observers << center.addObserver(QString::fromLatin1(kShowBookmarksNotification),
+                                      [this](const QVariantMap &) { showBookmarks(); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { currentRowChanged(current); });
+    connect(m_table, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex &index) { chooseRow(index.row()); });
+    connect(m_cell, &QVMHistoryTableViewCell::starClicked, this,
+            [this](const QModelIndex &index) { onIsFavorit(index.row()); });
+    connect(m_cell, &QVMHistoryTableViewCell::removeClicked, this,
+            [this](const QModelIndex &index) { onRemoveCell(index.row()); });
+    connect(m_cell, &QVMHistoryTableViewCell::flagLoaded, m_table->viewport(), qOverload<>(&QWidget::update));
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { placeRowButtons(-1); });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this,
+            [this] { placeRowButtons(m_table->currentIndex().row()); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        if (m_favoriteButton && m_buttonsIndex.isValid())
+            m_favoriteButton->setChecked(m_buttonsIndex.data(QVMHistoryListModel::FavouriteRole).toBool());
+    });
+    connect(&QVFavoritesSync::shared(), &QVFavoritesSync::pendingChanged, this, [this] { refreshPending(); });
+    m_table->installEventFilter(this);
+    m_model->setHistoryMode(true);
+    refreshPending();
+}
+
+void QVMHistoryViewController::viewDidAppear() {
+    QVAnalyticsManager::trackViewsFromArray({QStringLiteral("ScreenHistory")});
+}
+
+void QVMHistoryViewController::refreshPending() {
+    QSet<qint64> pending;
+    for (const QString &identifier : QVFavoritesSync::shared().pendingDeletes())
+        pending.insert(identifier.toLongLong());
+    m_model->setPendingDeletes(pending);
+}
+
+bool QVMHistoryViewController::isHistoryMode() const {
+    return m_model && m_model->isHistoryMode();
+}
+
+int QVMHistoryViewController::highlightedRow() const {
+    return m_model ? m_model->highlightedRow() : -1;
+}
+
+void QVMHistoryViewController::highlightRow(int row) {
+    const QVTranslationRealm record = m_model->recordAt(row);
+    m_model->setHighlightedIdentifier(record.isNull() ? std::nullopt : record.idTranslation());
+}
+
+int QVMHistoryViewController::state() const {
+    return m_model ? m_model->state() : 0;
+}
+
+void QVMHistoryViewController::updateData() {
+    view();
+    m_model->updateData();
+}
+
+void QVMHistoryViewController::showHistory() {
+    view();
+    m_model->setHighlightedIdentifier(std::nullopt);
+    m_model->setHistoryMode(true);
+}
+
+void QVMHistoryViewController::showBookmarks() {
+    view();
+    m_model->setHighlightedIdentifier(std::nullopt);
+    m_model->setHistoryMode(false);
+}
+
+void QVMHistoryViewController::onSegmentFavoritSwitch(int segment) {
+    view();
+    m_model->setHistoryMode(segment == 0);
+}
+
+void QVMHistoryViewController::currentRowChanged(const QModelIndex &current) {
+    placeRowButtons(current.isValid() ? current.row() : -1);
+}
+
+void QVMHistoryViewController::moveSelection(int step) {
+    if (m_model->state() != 1)
+        return;
+    const int current =
+        m_table->currentIndex().isValid() ? m_table->currentIndex().row() : (step > 0 ? -1 : 0);
+    const int row = qBound(0, current + step, m_model->recordCount() - 1);
+    m_table->setCurrentIndex(m_model->index(row));
+    m_table->scrollTo(m_model->index(row));
+    // Moving to a row shows its record, as a click does.
+    chooseRow(row);
+}
+
+void QVMHistoryViewController::chooseRow(int row) {
+    if (m_model->state() != 1 || row < 0 || row >= m_model->recordCount())
+        return;
+    const QVTranslationRealm record = m_model->recordAt(row);
+    if (record.isNull())
+        return;
+    if (m_model->highlightedIdentifier() == record.idTranslation())
+        return; // already shown
+    highlightRow(row);
+    platform::NotificationCenter::defaultCenter().post(
+        QString::fromLatin1(kActionHistoryNotification),
+        {{QStringLiteral("object"), QVariant::fromValue(platform::Object(record))}});
+}
+
+void QVMHistoryViewController::onIsFavorit(int row) {
+    const QVTranslationRealm record = m_model->recordAt(row);
+    if (record.isNull() || !record.isValid())
+        return;
+    const bool favourite = record.isFavorite().value_or(false);
+    QPointer<QVMHistoryViewController> self(this);
+    QVFavoritesSync::shared().toggle(
+        record, !favourite,
+        [self](const QVTranslationRealm &stored) {
+            track(QStringLiteral("History panel - Add Bookmarks"));
+            if (!stored.isNull())
+                platform::NotificationCenter::defaultCenter().post(
+                    QString::fromLatin1(kActionHistoryBookmarkNotification),
+                    {{QStringLiteral("object"), QVariant::fromValue(platform::Object(stored))}});
+        },
+        [] {
+            track(QStringLiteral("History panel - Remove Bookmarks"),
+                  {{QStringLiteral("method"), QStringLiteral("star")}});
+        });
+    // An unstarred bookmark leaves the list at once.
+    if (!isHistoryMode())
+        updateData();
+}
+
+void QVMHistoryViewController::onRemoveCell(int row) {
+    const QVTranslationRealm record = m_model->recordAt(row);
+    if (record.isNull() || !record.isValid())
+        return;
+    QPointer<QVMHistoryViewController> self(this);
+    QVFavoritesSync::shared().removeFromHistory(record, [self] {
+        const bool history = !self || self->isHistoryMode();
+        track(history ? QStringLiteral("History panel - Remove Bookmarks")
+                      : QStringLiteral("Bookmarks panel - Remove item"),
+              {{QStringLiteral("method"), QStringLiteral("close")}});
+    });
+    track(QStringLiteral("History panel - Clear item"));
+}
+
+void QVMHistoryViewController::placeRowButtons(int row) {
+    if (m_buttonsIndex.isValid() && m_table->indexWidget(m_buttonsIndex) == m_bar)
+        m_table->setIndexWidget(m_buttonsIndex, nullptr);
+    else
+        delete m_bar;
+    m_buttonsIndex = QPersistentModelIndex();
+    m_cell->setRowWithButtons({});
+    if (row < 0 || m_model->state() != 1 || row >= m_model->recordCount())
+        return;
+    // Real buttons on the current row, so keyboard and screen-reader users reach them.
+    auto *bar = new QWidget;
+    bar->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 8, 6, 0);
+    layout->setSpacing(4);
+    layout->addStretch(1);
+    m_favoriteButton = new QToolButton(bar);
+    m_favoriteButton->setCheckable(true);
+    m_favoriteButton->setText(QStringLiteral("\u2605"));
+    m_favoriteButton->setAccessibleName(tr("Favourite"));
+    m_favoriteButton->setToolTip(tr("Add to or remove from your bookmarks (Space)"));
+    m_favoriteButton->setChecked(m_model->index(row).data(QVMHistoryListModel::FavouriteRole).toBool());
+    m_removeButton = new QToolButton(bar);
+    m_removeButton->setText(QStringLiteral("\u2715"));
+    m_removeButton->setAccessibleName(tr("Remove from history"));
+    m_removeButton->setToolTip(tr("Remove this translation from the history (Delete)"));
+    for (QToolButton *button : {m_favoriteButton.data(), m_removeButton.data()}) {
+        button->setFixedSize(QVMHistoryTableViewCell::kButtonSize, QVMHistoryTableViewCell::kButtonSize);
+        button->setAutoRaise(true);
+        layout->addWidget(button, 0, Qt::AlignTop);
+    }
+    connect(m_favoriteButton, &QToolButton::clicked, this, [this] { onIsFavorit(m_buttonsIndex.row()); });
+    connect(m_removeButton, &QToolButton::clicked, this, [this] { onRemoveCell(m_buttonsIndex.row()); });
+    m_buttonsIndex = m_model->index(row);
+    m_bar = bar;
+    m_cell->setRowWithButtons(m_buttonsIndex);
+    m_table->setIndexWidget(m_buttonsIndex, bar);
+    // The bar covers the row; clicks on its empty part still choose the row.
+    bar->installEventFilter(this);
+}
+
+bool QVMHistoryViewController::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_table && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const int row = m_table->currentIndex().row();
+        if (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) {
+            onRemoveCell(row);
+            return true;
+        }
+        if (key->key() == Qt::Key_Space) {
+            onIsFavorit(row);
+            return true;
+        }
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+            moveSelection(key->key() == Qt::Key_Down ? 1 : -1);
+            return true;
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease && qobject_cast<QWidget *>(watched) &&
+               watched == m_bar && m_buttonsIndex.isValid()) {
+        chooseRow(m_buttonsIndex.row());
+    }
+    return QVMBaseVC::eventFilter(watched, event);
+}

@@ -1,0 +1,12 @@
+#include "QVMLanguagesPane.h"
+
+#include "panes/languages/QVMLanguagesViewController.h"
+
+#include "ui/QVMInterfaceFactory.h"
+
+void installLanguagesPane(QVMInterfaceFactory &factory) {
+    factory.registerController<QVMLanguagesViewController>(QStringLiteral("Main"),
+                                                           QStringLiteral("QVMLanguagesViewController"));
+    factory.registerSegue<QVMLanguagesViewController>(QStringLiteral("kLanguagesControllerSegue"),
+                                                      QVMInterfaceFactory::SegueKind::Show);
+}

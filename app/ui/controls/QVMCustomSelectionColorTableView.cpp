@@ -1,0 +1,42 @@
+#include "QVMCustomSelectionColorTableView.h"
+
+#include "ui/QVMColor.h"
+#include "ui/QVMStyleService.h"
+
+#include <QEvent>
+#include <QHeaderView>
+
+QVMCustomSelectionColorTableView::QVMCustomSelectionColorTableView(QWidget *parent) : QTableView(parent) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    applySelectionColors();
+    connect(&QVMStyleService::shared(), &QVMStyleService::darkModeChanged, this,
+            [this] { applySelectionColors(); });
+}
+
+QColor QVMCustomSelectionColorTableView::selectionColor(bool dark) {
+    return dark ? QVMColor::cellSelectionDarkColor() : QVMColor::cellSelectionColor();
+}
+
+QColor QVMCustomSelectionColorTableView::selectionTextColor(bool dark) {
+    // Whichever of black and white stands out more from the selection.
+    return selectionColor(dark).lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+void QVMCustomSelectionColorTableView::changeEvent(QEvent *event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_applying)
+        applySelectionColors();
+}
+
+void QVMCustomSelectionColorTableView::applySelectionColors() {
+    const bool dark = QVMStyleService::isDarkMode();
+    m_applying = true;
+    QPalette colours = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight, selectionColor(dark));
+        colours.setColor(group, QPalette::HighlightedText, selectionTextColor(dark));
+    }
+    setPalette(colours);
+    m_applying = false;
+}
