@@ -117,7 +117,7 @@ void QVGeneralWindowController::buildToolbar() {
     m_newButton->setText(QStringLiteral("New"));
     m_newButton->setToolTip(QStringLiteral("Empty both panels for a new text"));
     m_newButton->setAccessibleName(QStringLiteral("New"));
-    m_newButton->setFocusPolicy(Qt::NoFocus);
+    m_newButton->setFocusPolicy(Qt::TabFocus);
     m_toolbar->addWidget(m_newButton);
     connect(m_newButton, &QToolButton::clicked, this, &QVGeneralWindowController::onNew);
     m_toolbar->addSeparator();
