@@ -1,4 +1,4 @@
-#include "core/startup/QVApplicationMain.h"
+#include "startup/QVApplicationMain.h"
 
 int main(int argc, char *argv[]) {
     // Ready before anything else can fail.

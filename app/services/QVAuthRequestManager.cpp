@@ -1,10 +1,10 @@
 #include "services/QVAuthRequestManager.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVAuthProfile.h"
 

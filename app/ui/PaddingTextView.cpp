@@ -1,7 +1,7 @@
 #include "PaddingTextView.h"
 
 #include "QVMColor.h"
-#include "QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 

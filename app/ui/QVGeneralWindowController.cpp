@@ -11,11 +11,11 @@
 #include "QVMLocalization.h"
 #include "QVMRemoteImage.h"
 #include "QVMSegmentedControl.h"
-#include "QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
 
 #include "core/DevLog.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"

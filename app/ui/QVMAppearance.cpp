@@ -1,7 +1,7 @@
 #include "QVMAppearance.h"
 
 #include "QVMColor.h"
-#include "QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QStyle>

@@ -2,7 +2,7 @@
 
 #include "QVMInterfaceFactory.h"
 #include "QVMSpinner.h"
-#include "QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
 #include "core/DevLog.h"
 #include "core/QVScreenPresentManager.h"

@@ -1,7 +1,7 @@
 // The adapters over the application's own services.
 #include "QVMGeneralServices.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/analysis/QVPartOfSpeechService.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
 #include "services/network/QVRequestManager.h"

@@ -4,20 +4,20 @@
 #include "QVMColor.h"
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
-#include "QVMImage.h"
+#include "services/graphics/QVMImage.h"
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMLocalization.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMSpinner.h"
-#include "QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/UserDefaults.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -6,7 +6,7 @@
 #include "PaddingTextView.h"
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
-#include "QVMImage.h"
+#include "services/graphics/QVMImage.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMUtils.h"

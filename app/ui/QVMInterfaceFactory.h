@@ -14,8 +14,10 @@
 // Widgets are built in C++ by each class; this is only the name table. A name
 // nobody registered is an error value, never a crash. Main thread only.
 //
-// 1. Register each class once, in QVMInterfaceCatalogue.cpp (a static library
-//    drops files nothing references, so registrations are not scattered):
+// 1. Register each class once: the foundation's own windows in
+//    QVMInterfaceCatalogue.cpp, every pane in startup/QVMInterfaceHookCatalogue.cpp
+//    (a static library drops files nothing references, so registrations are
+//    not scattered):
 //
 //   factory.registerController<QVMIntroVC>("QVMIntro", "QVMIntroVC");
 //   factory.registerNib<QVMOpenPanel>("QVMOpenPanel");

@@ -1,6 +1,6 @@
 #include "QVMProgressHUD.h"
 
-#include "QVMImage.h"
+#include "services/graphics/QVMImage.h"
 
 #include <QFontMetricsF>
 

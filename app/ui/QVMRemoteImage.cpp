@@ -4,7 +4,7 @@
 
 #include "services/network/QVUrlForPatch.h"
 
-#include "QVMImage.h"
+#include "services/graphics/QVMImage.h"
 #include "QVMUtils.h"
 #include "platform/AppPaths.h"
 #include "platform/MainQueue.h"

@@ -1,6 +1,7 @@
 #include "QVMUtils.h"
 
 #include "QVMAlertPresenter.h"
+#include "core/QVEnvironment.h"
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/BackendConfig.h"
@@ -23,65 +24,29 @@
 
 namespace {
 
-QString readFirstLine(const char *path) {
-    QFile file(QString::fromLatin1(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readLine()).trimmed();
-}
-
 QMutex presenterMutex;
 std::shared_ptr<QVMAlertPresenter> customPresenter;
-
-QVersionNumber osVersion() {
-    // Debian names its point release only in debian_version; elsewhere os-release's VERSION_ID.
-    QVersionNumber version = QVersionNumber::fromString(readFirstLine("/etc/debian_version"));
-    if (version.isNull())
-        version = QVersionNumber::fromString(QSysInfo::productVersion());
-    return version;
-}
 
 } // namespace
 
 platform::UserDefaults &QVMUtils::sharedDefaults() {
-    static platform::UserDefaults &defaults = platform::UserDefaults::standard();
-    return defaults;
+    return QVEnvironment::sharedDefaults();
 }
 
 bool QVMUtils::isNetworkAvailable() {
-    const platform::NetworkStatus &network = platform::NetworkStatus::shared();
-    if (!network.isForced() && !isBackendConfigured())
-        return false;
-    const int status = network.currentStatus();
-    return status == 1 || status == 2;
+    return QVEnvironment::isNetworkAvailable();
 }
 
 bool QVMUtils::isBackendConfigured() {
-    using platform::BackendConfig;
-    const QList<QUrl> hosts = {BackendConfig::apiHost(),       BackendConfig::accountHost(),
-                               BackendConfig::clientHost(),    BackendConfig::pushHost(),
-                               BackendConfig::analyticsHost(), BackendConfig::makerDomain()};
-    const bool configured = std::any_of(hosts.begin(), hosts.end(), [](const QUrl &host) {
-        const QString name = host.host().toLower();
-        return !name.isEmpty() && !name.endsWith(QLatin1String(".example")) &&
-               name != QLatin1String("example");
-    });
-    static std::atomic<bool> logged{false};
-    if (!configured && !logged.exchange(true))
-        DevLog(QString::fromLatin1(kNoBackendLog));
-    return configured;
+    return QVEnvironment::isBackendConfigured();
 }
 
 QString QVMUtils::getAppVersionFromBundle() {
-    return platform::Bundle::shortVersionString();
+    return QVEnvironment::getAppVersionFromBundle();
 }
 
 QString QVMUtils::getDeviceName() {
-    // The firmware's product name stands in for the hardware model name.
-    QString model = readFirstLine("/sys/devices/virtual/dmi/id/product_name");
-    if (model.isEmpty())
-        model = readFirstLine("/sys/firmware/devicetree/base/model");
-    return model.isEmpty() ? QStringLiteral("macOS") : model;
+    return QVEnvironment::getDeviceName();
 }
 
 QString QVMUtils::getImageNameJPG(const QString &name) {
@@ -106,15 +71,11 @@ bool QVMUtils::validateEmail(const QString &text) {
 }
 
 QString QVMUtils::getOSVersion() {
-    const QVersionNumber version = osVersion();
-    return QStringLiteral("%1.%2.%3")
-        .arg(version.majorVersion())
-        .arg(version.minorVersion())
-        .arg(version.microVersion());
+    return QVEnvironment::getOSVersion();
 }
 
 long QVMUtils::getOSMinorVersion() {
-    return osVersion().minorVersion();
+    return QVEnvironment::getOSMinorVersion();
 }
 
 QString QVMUtils::pathStringWithString(const QString &text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/QVEnvironment.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -14,7 +16,8 @@ class UserDefaults;
 }
 class QVMAlertPresenter;
 
-// Interface utilities the services and core call too. Class methods only.
+// Interface utilities. Class methods only. The environment questions forward
+// to QVEnvironment, which the layers below ask directly.
 //
 //   if (!QVMUtils::validateEmail(field->text()))
 //       QVMUtils::showErrorAlertWithMessage(QVLocalizedString("_loc_bad_username_or_pass"));
@@ -33,7 +36,7 @@ public:
     // which never resolves: the program then translates offline, as without a
     // network. Logged the first time it is false.
     static bool isBackendConfigured();
-    static constexpr const char *kNoBackendLog = "[network] no backend configured: translating offline";
+    static constexpr const char *kNoBackendLog = QVEnvironment::kNoBackendLog;
     // The short version ("CFBundleShortVersionString"); empty when the build has none.
     static QString getAppVersionFromBundle();
     // The machine's model name, or "macOS" when it has none (the backend expects that value).

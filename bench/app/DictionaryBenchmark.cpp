@@ -11,7 +11,7 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
 #include "services/dictionary/WNWorldNet.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"

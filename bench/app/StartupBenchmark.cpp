@@ -7,10 +7,10 @@
 //               goal 500 ms
 //   idle_rss    resident memory one second after the window was shown; goal 80 MB
 #include "core/QVStoreConfiguration.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/models/QVTranslationRealm.h"
-#include "core/startup/QVStoreMigration.h"
+#include "startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/store/Store.h"
 

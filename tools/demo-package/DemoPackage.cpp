@@ -12,11 +12,11 @@
 #include "core/DevLogger.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/mapping/ObjectStoreReporting.h"
-#include "core/startup/QVStoreMigration.h"
+#include "startup/QVStoreMigration.h"
 #include "services/packages/QVPackageDownloadManager.h"
-#include "services/packages/QVPackageFolders.h"
-#include "services/packages/QVPackagesMapper.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVPackageFolders.h"
+#include "core/models/QVPackagesMapper.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include "platform/ProblemReporter.h"
 

@@ -3,8 +3,8 @@
 #include "core/DevLog.h"
 #include "core/mapping/JSONMapping.h"
 #include "core/models/ModelValues.h"
-#include "services/packages/QVLanguagePackageRealm.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVLanguagePackageRealm.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include "platform/MainQueue.h"
 

@@ -16,8 +16,8 @@
 #include "core/models/QVTranslationRealm.h"
 #include "core/models/QVUnknownWord.h"
 #include "core/settings/QVTranslateSettings.h"
-#include "services/packages/QVLanguagePackageRealm.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVLanguagePackageRealm.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include <functional>
 

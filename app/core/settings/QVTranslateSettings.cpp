@@ -2,7 +2,7 @@
 
 #include "core/DevLog.h"
 #include "core/settings/QVSettingsService.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include <merovantia/MFDataManager.h>
 

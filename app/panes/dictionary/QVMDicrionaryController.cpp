@@ -1,7 +1,7 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/analytics/QVAnalyticsManager.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
 #include "ui/QVMGeneralServices.h"

@@ -2,7 +2,7 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "ui/QVMColor.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -39,8 +39,7 @@ bool openUrl(const QUrl &url) {
 
 } // namespace
 
-void installGeneralPanels() {
-    QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
+void installGeneralPanels(QVMInterfaceHooks &hooks) {
     hooks.setUpPanels = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->setUp(); };
     hooks.segmentZoom = [](QVMGeneralViewController *view, int segment) {
         QVMGeneralPanels::forView(view)->segmentZoom(segment);

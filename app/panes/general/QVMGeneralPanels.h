@@ -14,10 +14,11 @@ class QAbstractButton;
 class QMenu;
 class QVMGeneralViewController;
 class QWidget;
+struct QVMInterfaceHooks;
 
 // Installs the main view's panel features into QVMInterfaceHooks: font steps,
 // favourite, share menu and the panels' own context menus. Called once by start-up.
-void installGeneralPanels();
+void installGeneralPanels(QVMInterfaceHooks &hooks);
 
 // The panel behaviour of one main view, made on its first use as a child of
 // the view controller:

@@ -8,7 +8,7 @@
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/CustomButton.h"
 

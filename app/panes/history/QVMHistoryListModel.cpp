@@ -1,7 +1,7 @@
 #include "QVMHistoryListModel.h"
 
 #include "core/DevLogger.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/store/Store.h"
 

@@ -5,7 +5,7 @@
 #include "services/network/QVUrlForPatch.h"
 #include "ui/QVMColor.h"
 #include "ui/QVMRemoteImage.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMUtils.h"
 
 #include <QMouseEvent>

@@ -3,7 +3,7 @@
 #include "panes/history/QVMHistoryListModel.h"
 #include "panes/history/QVMHistoryTableViewCell.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"

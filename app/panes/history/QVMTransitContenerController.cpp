@@ -3,7 +3,7 @@
 #include "panes/history/HistoryAndLanguagesTabViewController.h"
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/settings/QVSettingsService.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/controls/CustomButton.h"

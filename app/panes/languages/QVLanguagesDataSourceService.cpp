@@ -1,6 +1,6 @@
 #include "QVLanguagesDataSourceService.h"
 
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 

@@ -3,8 +3,8 @@
 #include "core/DevLogger.h"
 #include "core/localization/QVLocalizedString.h"
 #include "services/dictionary/WNWorldNet.h"
-#include "services/packages/QVPackageFolders.h"
-#include "ui/QVMStyleService.h"
+#include "core/models/QVPackageFolders.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QDir>
 #include <QFileInfo>

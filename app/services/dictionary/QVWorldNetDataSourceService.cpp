@@ -1,9 +1,9 @@
 #include "services/dictionary/QVWorldNetDataSourceService.h"
 
 #include "services/network/QVRequestManager.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
-#include "ui/QVMUtils.h"
+#include "core/QVEnvironment.h"
 
 #include "platform/MainQueue.h"
 
@@ -33,7 +33,7 @@ void QVWorldNetDataSourceService::autocompleteForWord(const QString &word, const
         failLater(std::move(failure));
         return;
     }
-    if (QVMUtils::isNetworkAvailable()) {
+    if (QVEnvironment::isNetworkAvailable()) {
         QVRequestManager::instance().getWordEntriesForText(word, language, std::move(success),
                                                            std::move(failure));
         return;
@@ -58,7 +58,7 @@ void QVWorldNetDataSourceService::lexicalMeaningAndSynonymsForWord(const QString
         failLater(std::move(failure));
         return;
     }
-    if (QVMUtils::isNetworkAvailable()) {
+    if (QVEnvironment::isNetworkAvailable()) {
         QVRequestManager::instance().getLexicalMeaningForWord(
             word, fromLanguage, toLanguage,
             [success = std::move(success)](const QVLexicalMeaning &entry) {

@@ -1,6 +1,6 @@
 #include "services/favourites/QVQuorvaldeRequestManager.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/messages/JSONModelValues.h"
 #include "services/network/QVJSONResponseSerializer.h"
 
@@ -8,7 +8,7 @@
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
 #include "core/history/QVTranslationService.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/mapping/JSONMapping.h"
 
 #include "platform/BackendConfig.h"

@@ -3,7 +3,7 @@
 #include "services/network/QVJSONResponseSerializer.h"
 
 #include "core/DevLog.h"
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "core/localization/DJLocalizationSystem.h"
 
 #include "platform/BackendConfig.h"

@@ -1,7 +1,7 @@
 #include "services/network/QVRequestManager.h"
 
 #include "core/DevLogger.h"
-#include "ui/QVMUtils.h"
+#include "core/QVEnvironment.h"
 
 #include "platform/UserDefaults.h"
 
@@ -28,7 +28,7 @@ void QVRequestManager::getServerMessagesForLanguage(const QString &language, Ser
 
 QList<QVServerMessage> QVRequestManager::newsFilteredArrayWithArray(const QList<QVServerMessage> &messages) {
     const qint64 lastShown =
-        QVMUtils::sharedDefaults().integerForKey(QString::fromLatin1(kLastShowedServerMessageKey));
+        QVEnvironment::sharedDefaults().integerForKey(QString::fromLatin1(kLastShowedServerMessageKey));
     QList<QVServerMessage> fresh;
     for (const QVServerMessage &message : messages) {
         if (message.idMessage && *message.idMessage > lastShown)

@@ -1,6 +1,6 @@
 #include "services/ocr/QVTesseractManager.h"
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "platform/MainQueue.h"
 

@@ -1,11 +1,11 @@
 #include "services/offline/QVOfflinePackagesService.h"
 
 #include "services/offline/QVTranslatorError.h"
-#include "services/packages/QVPackageFolders.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVPackageFolders.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include "core/DevLog.h"
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/settings/QVSettingsService.h"

@@ -1,6 +1,6 @@
 #include "services/packages/QVPackageDownloadManager.h"
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 #include "services/packages/QVPackageUnpacker.h"
 
 #include "core/DevLog.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "services/downloads/QVDownloadManager.h"
-#include "services/packages/QVLanguagePackageRealm.h"
+#include "core/models/QVLanguagePackageRealm.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "services/packages/QVPackageUnpacker.h"
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "core/localization/QVLocalizedString.h"
 

@@ -9,8 +9,8 @@
 
 #include "core/DevLog.h"
 #include "core/settings/QVSettingsService.h"
-#include "ui/QVMImage.h"
-#include "ui/QVMUtils.h"
+#include "services/graphics/QVMImage.h"
+#include "core/QVEnvironment.h"
 
 #include "platform/MainQueue.h"
 
@@ -207,7 +207,7 @@ void QVPhotoService::translatePhoto(const QImage &picture, QSize size, bool save
             request->state->update([&](State &state) { state.processImage = scaled.copy(); });
             if (normalized)
                 normalized(scaled.copy());
-            if (QVMUtils::isNetworkAvailable())
+            if (QVEnvironment::isNetworkAvailable())
                 online(request, scaled);
             else
                 offline(request, scaled);

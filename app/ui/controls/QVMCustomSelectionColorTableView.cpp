@@ -1,7 +1,7 @@
 #include "QVMCustomSelectionColorTableView.h"
 
 #include "ui/QVMColor.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -3,7 +3,7 @@
 #include "support/EventLoop.h"
 
 #include "core/models/QVLexicalMeaning.h"
-#include "services/packages/QVPackagesMapper.h"
+#include "core/models/QVPackagesMapper.h"
 
 using platform::Key;
 

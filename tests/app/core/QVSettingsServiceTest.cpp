@@ -5,7 +5,7 @@
 #include "core/models/QVStringRealm.h"
 #include "core/settings/QVSettingsService.h"
 #include "core/settings/QVTranslateSettings.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include "platform/UserDefaults.h"
 

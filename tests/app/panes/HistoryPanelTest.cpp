@@ -3,7 +3,7 @@
 #include "panes/history/QVMHistoryListModel.h"
 #include "panes/history/QVMHistoryViewController.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 

@@ -7,7 +7,7 @@
 #include "panes/languages/QVMLanguagesTableViewCell.h"
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "core/languages/QVLanguageService.h"
+#include "services/languages/QVLanguageService.h"
 #include "ui/QVMColor.h"
 
 #include <QLineEdit>

@@ -7,7 +7,7 @@
 
 #include "ui/QVMColor.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/controls/CustomButton.h"
 
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "app/core/ModelTestStore.h"
 
 #include "core/models/QVLanguageRealm.h"
-#include "services/packages/QVPackagesMapper.h"
+#include "core/models/QVPackagesMapper.h"
 
 #include "platform/AppPaths.h"
 #include "platform/BackendConfig.h"

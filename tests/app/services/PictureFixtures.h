@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "platform/AppPaths.h"
 

@@ -1,9 +1,9 @@
 #include "OnlineServiceTest.h"
 
 #include "services/QVAuthRequestManager.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "core/models/QVAuthProfile.h"
 
 #include "platform/NotificationCenter.h"

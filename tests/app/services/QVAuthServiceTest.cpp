@@ -1,7 +1,7 @@
 #include "app/core/ModelTestStore.h"
 
 #include "core/models/QVAuthProfile.h"
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include "platform/UserDefaults.h"
 

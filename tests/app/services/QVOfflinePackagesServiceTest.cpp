@@ -1,7 +1,7 @@
 #include "PackageTestStore.h"
 
 #include "services/offline/QVOfflinePackagesService.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"

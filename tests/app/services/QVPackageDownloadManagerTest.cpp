@@ -5,7 +5,7 @@
 
 #include "services/offline/QVOfflinePackagesService.h"
 #include "services/packages/QVPackageDownloadManager.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 #include "services/packages/QVPackageUnpacker.h"
 
 #include "core/history/QVDataManager.h"

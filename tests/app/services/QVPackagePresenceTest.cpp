@@ -1,6 +1,6 @@
 #include "PackageTestStore.h"
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 // On-disk presence of the German translation package.
 class PackagePresenceTest : public PackageStoreTest {

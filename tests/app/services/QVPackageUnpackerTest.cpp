@@ -1,6 +1,6 @@
 #include "ZipMaker.h"
 
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 #include "services/packages/QVPackageUnpacker.h"
 
 #include "platform/AppPaths.h"

@@ -1,7 +1,7 @@
 #include "services/analysis/QVPartOfSpeechService.h"
 
 #include "core/localization/DJLocalizationSystem.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

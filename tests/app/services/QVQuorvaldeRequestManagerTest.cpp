@@ -1,6 +1,6 @@
 #include "OnlineServiceTest.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/favourites/QVQuorvaldeRequestManager.h"
 
 #include "core/history/QVDataManager.h"

@@ -2,9 +2,9 @@
 
 #include "services/network/QVRequestManager.h"
 
-#include "core/analytics/QVAnalyticsManager.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "core/localization/DJLocalizationSystem.h"
-#include "ui/QVMUtils.h"
+#include "core/QVEnvironment.h"
 
 #include "platform/Bundle.h"
 
@@ -78,20 +78,20 @@ TEST_F(QVRequestManagerMessagesTest, OnlyUnseenMessagesNewestFirstAndAtMostTwo) 
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::vector<qint64>(c.received.cbegin(), c.received.cend())));
         if (c.lastShown)
-            QVMUtils::sharedDefaults().setInteger(*c.lastShown, kLastShown);
+            QVEnvironment::sharedDefaults().setInteger(*c.lastShown, kLastShown);
         else
-            QVMUtils::sharedDefaults().removeObject(kLastShown);
+            QVEnvironment::sharedDefaults().removeObject(kLastShown);
         EXPECT_EQ(ids(QVRequestManager::newsFilteredArrayWithArray(messages(c.received))), c.kept);
     }
     // A message without a usable id is never new.
-    QVMUtils::sharedDefaults().removeObject(kLastShown);
+    QVEnvironment::sharedDefaults().removeObject(kLastShown);
     QList<QVServerMessage> withoutId = messages({4});
     withoutId.append({std::nullopt, QStringLiteral("no id"), QString()});
     EXPECT_EQ(ids(QVRequestManager::newsFilteredArrayWithArray(withoutId)), QList<qint64>{4});
 }
 
 TEST_F(QVRequestManagerMessagesTest, ServerMessagesAskFromTheFirstAndReachTheCallerFiltered) {
-    QVMUtils::sharedDefaults().setInteger(7, kLastShown);
+    QVEnvironment::sharedDefaults().setInteger(7, kLastShown);
     backend.route(
         "POST", kNews,
         FakeReply::json(QJsonObject{

@@ -3,7 +3,7 @@
 
 #include "services/network/QVRequestManager.h"
 #include "services/network/QVUrlForPatch.h"
-#include "services/packages/QVPackagesMapper.h"
+#include "core/models/QVPackagesMapper.h"
 
 #include "core/models/QVBaseTranslateModel.h"
 

@@ -2,7 +2,7 @@
 #include "WordNetFixtures.h"
 
 #include "services/dictionary/QVWorldNetDataSourceService.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 
 #include "platform/NetworkStatus.h"
 

@@ -1,7 +1,7 @@
 #include "LaunchTestSupport.h"
 
-#include "core/startup/QVLaunchHooks.h"
-#include "core/startup/QVLaunchSource.h"
+#include "startup/QVLaunchHooks.h"
+#include "startup/QVLaunchSource.h"
 #include "platform/CrashReporter.h"
 #include "platform/SystemLog.h"
 #include "platform/store/ObjectStore.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/core/RecordingCrashReporter.h"
-#include "core/startup/AppDelegate.h"
-#include "core/startup/QVLaunchDependencies.h"
+#include "startup/AppDelegate.h"
+#include "startup/QVLaunchDependencies.h"
 #include "ui/QVMInterfaceHooks.h"
 
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 // lines, never as an error record with a call stack.
 #include "app/core/RecordingCrashReporter.h"
 
-#include "core/startup/AppDelegate.h"
-#include "core/startup/QVSystemLaunchDependencies.h"
+#include "startup/AppDelegate.h"
+#include "startup/QVSystemLaunchDependencies.h"
 #include "platform/AppPaths.h"
 #include "platform/BackendConfig.h"
 #include "platform/BackendNetworkAccess.h"

@@ -1,4 +1,4 @@
-#include "core/startup/QVSingleInstance.h"
+#include "startup/QVSingleInstance.h"
 
 #include <QDBusConnection>
 #include <QUuid>

@@ -1,7 +1,7 @@
 #include "LaunchTestSupport.h"
 
 #include "core/QVStoreConfiguration.h"
-#include "core/startup/QVSystemLaunchDependencies.h"
+#include "startup/QVSystemLaunchDependencies.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashReporter.h"
 #include "platform/store/Store.h"

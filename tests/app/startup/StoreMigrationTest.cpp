@@ -2,7 +2,7 @@
 #include "core/models/QVLanguageRealm.h"
 #include "core/models/QVModelRegistry.h"
 #include "core/models/QVTranslationRealm.h"
-#include "core/startup/QVStoreMigration.h"
+#include "startup/QVStoreMigration.h"
 #include "platform/Bundle.h"
 #include "platform/store/Store.h"
 

@@ -1,6 +1,6 @@
 #include "UiTestSupport.h"
 #include "ui/QVMColor.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomGridTableView.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"

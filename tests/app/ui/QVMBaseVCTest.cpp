@@ -8,7 +8,7 @@
 #include "support/EventLoop.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMProgressOverlay.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QLabel>

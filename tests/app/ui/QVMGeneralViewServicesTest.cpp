@@ -3,7 +3,7 @@
 #include "GeneralViewTestSupport.h"
 #include "app/services/OnlineServiceTest.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ui/QVMImage.h"
+#include "services/graphics/QVMImage.h"
 #include "UiTestSupport.h"
 
 #include <QFile>

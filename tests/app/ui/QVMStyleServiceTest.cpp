@@ -1,4 +1,4 @@
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "support/ChildProcess.h"
 #include "support/EventLoop.h"
 

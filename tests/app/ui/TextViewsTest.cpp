@@ -6,7 +6,7 @@
 #include "ui/PaddingTextView.h"
 #include "ui/QVMAutoGrowingTextField.h"
 #include "ui/QVMColor.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVTextField.h"
 #include "ui/TextViewWithPlaceHolder.h"
 

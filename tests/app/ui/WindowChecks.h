@@ -9,7 +9,7 @@
 // desktop would, live), so a window must follow QEvent::PaletteChange to pass.
 
 #include "support/EventLoop.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

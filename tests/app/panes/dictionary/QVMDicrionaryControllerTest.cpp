@@ -7,7 +7,7 @@
 #include "core/localization/QVLocalizedString.h"
 #include "platform/AppPaths.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 #include "ui/QVMAppearance.h"
 #include "ui/QVMInterfaceFactory.h"
 
@@ -302,6 +302,7 @@ TEST_F(DictionaryPaneTest, TypingAsksNothingAndReturnIsCountedAsUse) {
 }
 
 TEST_F(DictionaryPaneTest, ControlsCanBeReachedAndNamed) {
+    installDictionaryPane(QVMInterfaceFactory::shared());
     EXPECT_TRUE(QVMInterfaceFactory::shared().hasController("Main", "QVMDicrionaryController"));
     QWidget *order[] = {pane->searchField(), pane->worldsTableView(), pane->synonymsTextView()};
     for (QWidget *widget : order) {

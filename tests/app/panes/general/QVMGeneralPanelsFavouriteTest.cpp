@@ -2,7 +2,7 @@
 
 #include "app/panes/PanesTestSupport.h"
 
-#include "services/QVAuthService.h"
+#include "core/settings/QVAuthService.h"
 #include "services/favourites/QVFavoritesSync.h"
 
 #include <QToolButton>
@@ -19,7 +19,7 @@ class GeneralPanelsFavouriteTest : public panestest::PanesOnlineTest {
 protected:
     void SetUp() override {
         panestest::PanesOnlineTest::SetUp();
-        installGeneralPanels();
+        installGeneralPanels(QVMInterfaceHooks::shared());
         QVAuthService::setAuthToken(QStringLiteral("account-token"));
     }
     void TearDown() override {

@@ -30,7 +30,7 @@ class GeneralPanelsTest : public uitest::GeneralViewTest {
 protected:
     void SetUp() override {
         uitest::GeneralViewTest::SetUp();
-        installGeneralPanels();
+        installGeneralPanels(QVMInterfaceHooks::shared());
         QVMGeneralPanels::setUrlOpener([this](const QUrl &url) {
             opened.append(url);
             return true;

@@ -7,10 +7,10 @@
 #include "core/localization/DJLocalizationSystem.h"
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
-#include "services/packages/QVPackageFolders.h"
+#include "core/models/QVPackageFolders.h"
 #include "support/EventLoop.h"
 #include "ui/QVMAppearance.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,9 +8,9 @@
 #include "services/offline/QVOfflinePackagesService.h"
 #include "services/offline/QVSynaptraEngine.h"
 #include "services/packages/QVPackageDownloadManager.h"
-#include "services/packages/QVPackageFolders.h"
-#include "services/packages/QVPackagesMapper.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVPackageFolders.h"
+#include "core/models/QVPackagesMapper.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include "core/QVStoreConfiguration.h"
 #include "core/models/QVLanguageRealm.h"

@@ -3,9 +3,9 @@
 #include "support/EventLoop.h"
 
 #include "services/packages/QVPackageDownloadManager.h"
-#include "services/packages/QVPackageFolders.h"
-#include "services/packages/QVPackagesMapper.h"
-#include "services/packages/QVPackagesRealm.h"
+#include "core/models/QVPackageFolders.h"
+#include "core/models/QVPackagesMapper.h"
+#include "core/models/QVPackagesRealm.h"
 
 #include "platform/store/Store.h"
 

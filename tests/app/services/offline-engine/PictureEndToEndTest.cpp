@@ -10,7 +10,7 @@
 #include "services/offline/QVMSynaptraService.h"
 #include "services/offline/QVSynaptraEngine.h"
 #include "services/packages/QVPackageDownloadManager.h"
-#include "services/packages/QVPackagesMapper.h"
+#include "core/models/QVPackagesMapper.h"
 #include "services/photo/QVPhotoService.h"
 
 #include "core/QVStoreConfiguration.h"

@@ -7,7 +7,7 @@
 #include "ui/QVMLocalization.h"
 #include "ui/QVMProgressHUD.h"
 #include "ui/QVMSpinner.h"
-#include "ui/QVMStyleService.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVTextField.h"
 #include "ui/TextViewWithPlaceHolder.h"
 

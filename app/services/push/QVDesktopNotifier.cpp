@@ -1,0 +1,98 @@
+#include "services/push/QVDesktopNotifier.h"
+
+#include "core/DevLog.h"
+
+#include <QDBusConnection>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QVariantMap>
+
+#include <canberra.h>
+
+namespace {
+
+const char *const kNotificationsService = "org.freedesktop.Notifications";
+const char *const kNotificationsPath = "/org/freedesktop/Notifications";
+const char *const kLauncherEntryPath = "/com/canonical/unity/launcherentry/quorvalde";
+const char *const kLauncherEntryInterface = "com.canonical.Unity.LauncherEntry";
+
+// The notification body may be read as markup: the payload's text is shown as written.
+QString plainBody(const QString &text) {
+    return text.toHtmlEscaped();
+}
+
+bool sessionBusAvailable() {
+    if (QDBusConnection::sessionBus().isConnected())
+        return true;
+    static bool reported = false;
+    if (!reported) {
+        reported = true;
+        DevLog(QStringLiteral("[push] no session bus: notifications are not shown"));
+    }
+    return false;
+}
+
+} // namespace
+
+QVDesktopNotifier::~QVDesktopNotifier() {
+    if (m_sound)
+        ca_context_destroy(m_sound);
+}
+
+QDBusMessage QVDesktopNotifier::notifyMessage(const QString &title, const QString &body) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kNotificationsService), QString::fromLatin1(kNotificationsPath),
+        QString::fromLatin1(kNotificationsService), QStringLiteral("Notify"));
+    const QString summary = title.isEmpty() ? QString::fromLatin1(kApplicationName) : title;
+    message << QString::fromLatin1(kApplicationName) << uint(0) << QStringLiteral("quorvalde-translator")
+            << summary << plainBody(body) << QStringList() << QVariantMap() << int(-1);
+    return message;
+}
+
+QDBusMessage QVDesktopNotifier::launcherEntryMessage(const QString &label) {
+    QDBusMessage message =
+        QDBusMessage::createSignal(QString::fromLatin1(kLauncherEntryPath),
+                                   QString::fromLatin1(kLauncherEntryInterface), QStringLiteral("Update"));
+    bool isCount = false;
+    const qint64 count = label.trimmed().toLongLong(&isCount);
+    QVariantMap properties;
+    properties.insert(QStringLiteral("count"), isCount ? count : qint64(0));
+    properties.insert(QStringLiteral("count-visible"), isCount);
+    message << QString::fromLatin1(kDesktopEntry) << properties;
+    return message;
+}
+
+void QVDesktopNotifier::showAlert(const QString &title, const QString &body) {
+    if (sessionBusAvailable())
+        QDBusConnection::sessionBus().asyncCall(notifyMessage(title, body));
+}
+
+void QVDesktopNotifier::setBadgeLabel(const QString &label) {
+    if (sessionBusAvailable())
+        QDBusConnection::sessionBus().send(launcherEntryMessage(label));
+}
+
+bool QVDesktopNotifier::play(const char *property, const QString &value) {
+    if (!m_sound) {
+        if (ca_context_create(&m_sound) != CA_SUCCESS) {
+            m_sound = nullptr;
+            return false;
+        }
+        ca_context_change_props(m_sound, CA_PROP_APPLICATION_NAME, kApplicationName, nullptr);
+    }
+    // Playback runs in the sound server: this returns at once.
+    const int result = ca_context_play(m_sound, 0, property, value.toUtf8().constData(), nullptr);
+    if (result != CA_SUCCESS) {
+        DevLog(QStringLiteral("[push] sound not played: %@"), QString::fromUtf8(ca_strerror(result)));
+        return false;
+    }
+    return true;
+}
+
+void QVDesktopNotifier::playAlertSound() {
+    play(CA_PROP_EVENT_ID, QString::fromLatin1(kAlertSoundEvent));
+}
+
+void QVDesktopNotifier::playSoundFile(const QString &path) {
+    play(CA_PROP_MEDIA_FILENAME, path);
+}

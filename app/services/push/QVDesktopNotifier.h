@@ -1,0 +1,42 @@
+#pragma once
+
+#include "services/push/QVNotificationPresenter.h"
+
+#include <QDBusMessage>
+#include <QString>
+
+struct ca_context;
+
+// Push payloads on a freedesktop desktop: notifications through the session
+// bus's notification service, the badge as the launcher entry's count (docks
+// and panels that show counts read it), sounds through the desktop's sound
+// theme. Every call returns at once; without a session bus or an audio server
+// nothing is shown or played and a diagnostic line says why.
+class QVDesktopNotifier : public QVNotificationPresenter {
+public:
+    static constexpr const char *kApplicationName = "Quorvalde Translator";
+    static constexpr const char *kDesktopEntry = "application://quorvalde-translator.desktop";
+    // The theme's name for the user's alert sound.
+    static constexpr const char *kAlertSoundEvent = "bell";
+
+    QVDesktopNotifier() = default;
+    ~QVDesktopNotifier() override;
+    QVDesktopNotifier(const QVDesktopNotifier &) = delete;
+    QVDesktopNotifier &operator=(const QVDesktopNotifier &) = delete;
+
+    void playAlertSound() override;
+    void playSoundFile(const QString &path) override;
+    void setBadgeLabel(const QString &label) override;
+    void showAlert(const QString &title, const QString &body) override;
+
+    // The Notify call: the application's name as summary when there is no title,
+    // the body as plain text (markup characters escaped).
+    static QDBusMessage notifyMessage(const QString &title, const QString &body);
+    // The launcher entry's Update signal: a count for a whole-number label, else no count shown.
+    static QDBusMessage launcherEntryMessage(const QString &label);
+
+private:
+    bool play(const char *property, const QString &value);
+
+    ca_context *m_sound = nullptr;
+};

@@ -1,0 +1,91 @@
+#include "startup/QVApplicationMain.h"
+
+#include "core/DevLog.h"
+#include "core/DevLogger.h"
+#include "core/mapping/MCJSONDateTransformer.h"
+#include "core/mapping/ObjectStoreReporting.h"
+#include "startup/AppDelegate.h"
+#include "startup/QVLaunchSource.h"
+#include "startup/QVMInterfaceHookCatalogue.h"
+#include "startup/QVSingleInstance.h"
+#include "startup/QVSystemLaunchDependencies.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+#include "merovantia/MFDataManager.h"
+#include "platform/BackendConfig.h"
+#include "platform/CrashReporter.h"
+#include "platform/ProblemReporter.h"
+
+#include <QApplication>
+#include <QProcessEnvironment>
+
+#include <cstdlib>
+#include <exception>
+
+namespace QVApplicationMain {
+
+namespace {
+
+[[noreturn]] void reportTerminate() {
+    // Uncaught exceptions crash the program, as "NSApplicationCrashOnExceptions" asks, but reported first.
+    try {
+        if (const std::exception_ptr pending = std::current_exception())
+            std::rethrow_exception(pending);
+        DevLogger::logNonFatal(QStringLiteral("terminate"), {});
+    } catch (const std::exception &exception) {
+        DevLogger::logException(exception, QStringLiteral("terminate"));
+    } catch (...) {
+        DevLogger::logNonFatal(QStringLiteral("terminate"),
+                               {{QStringLiteral("exception"), QStringLiteral("unknown")}});
+    }
+    std::abort();
+}
+
+} // namespace
+
+void installCrashReporting() {
+    platform::CrashReporter::shared();
+    std::set_terminate(reportTerminate);
+}
+
+int run(int argc, char **argv) {
+    // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
+    MCJSONDateTransformer::load();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
+    QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
+    QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+
+    platform::BackendConfig::checkEnvironment();
+    // Problems the platform layers cannot hand to a caller become non-fatal reports.
+    platform::setProblemHandler(
+        [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
+    installObjectStoreReporter();
+    MFDataManager::setFailureReporter(
+        [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
+
+    std::unique_ptr<AppDelegate> delegate;
+    // Before the store is opened: a second launch must not touch it.
+    QVSingleInstance instance(QDBusConnection::sessionBus(), QVSingleInstance::serviceName());
+    if (instance.claim([&delegate] {
+            if (delegate)
+                delegate->activateMainWindow();
+        }) == QVSingleInstance::ActivatedOther) {
+        DevLog(QStringLiteral("[instance] the running window was brought forward"));
+        return 0;
+    }
+
+    QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
+    delegate = std::make_unique<AppDelegate>(
+        std::make_unique<QVSystemLaunchDependencies>(),
+        QVLaunchSource::sourceFor(QCoreApplication::arguments(), QProcessEnvironment::systemEnvironment()));
+    delegate->attachToApplication(&app);
+    if (!delegate->applicationDidFinishLaunching())
+        return AppDelegate::kStoreRefusedExitCode;
+    const int code = app.exec();
+    delegate.reset();
+    return code;
+}
+
+} // namespace QVApplicationMain
