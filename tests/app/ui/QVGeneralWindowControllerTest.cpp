@@ -1,6 +1,5 @@
 #include "GeneralViewTestSupport.h"
 
-#include "panes/languages/QVMLanguagesPane.h"
 #include "platform/BackendConfig.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -199,7 +198,6 @@ TEST_F(GeneralWindowTest, TheLanguageListGetsItsSideAndTheButtonWaitsForItToClos
     EXPECT_TRUE(window->toLanguageButton()->isEnabled());
     QVMInterfaceFactory::shared().removeSegue(
         QString::fromLatin1(QVGeneralWindowController::kLanguagesControllerSegue));
-    installLanguagesPane(QVMInterfaceFactory::shared());
 }
 
 TEST_F(GeneralWindowTest, WithoutAConfiguredBackendTheProgramTranslatesOffline) {
