@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -111,6 +112,16 @@ void QVGeneralWindowController::buildToolbar() {
     m_toolbar->toggleViewAction()->setEnabled(false);
     m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
 
+    m_newButton = new QToolButton(m_toolbar);
+    m_newButton->setObjectName(QStringLiteral("newButton"));
+    m_newButton->setText(QStringLiteral("New"));
+    m_newButton->setToolTip(QStringLiteral("Empty both panels for a new text"));
+    m_newButton->setAccessibleName(QStringLiteral("New"));
+    m_newButton->setFocusPolicy(Qt::TabFocus);
+    m_toolbar->addWidget(m_newButton);
+    connect(m_newButton, &QToolButton::clicked, this, &QVGeneralWindowController::onNew);
+    m_toolbar->addSeparator();
+
     m_fromLanguageButton = new QToolButton(m_toolbar);
     m_fromLanguageButton->setObjectName(QStringLiteral("fromLanguageButton"));
     m_fromLanguageButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -141,6 +152,25 @@ void QVGeneralWindowController::buildToolbar() {
                                 m_toolbar);
     m_viewsDirection->setAccessibleName(loc("_loc_toolbar_layout"));
     m_toolbar->addWidget(m_viewsDirection);
+    // Momentary: a click steps the font, no segment stays pressed.
+    m_zoomSegments = new QVMSegmentedControl(QVMSegmentedControl::SelectAny,
+                                             {QStringLiteral("A+"), QStringLiteral("A\u2212")}, m_toolbar);
+    m_zoomSegments->setObjectName(QStringLiteral("zoomSegments"));
+    const QStringList zoomNames{QStringLiteral("Larger text"), QStringLiteral("Smaller text")};
+    const QList<QKeySequence> zoomKeys{QKeySequence::ZoomIn, QKeySequence::ZoomOut};
+    for (int segment = 0; segment < 2; ++segment) {
+        QToolButton *button = m_zoomSegments->segmentButton(segment);
+        button->setAccessibleName(zoomNames[segment]);
+        button->setToolTip(zoomNames[segment] + QStringLiteral(" (") +
+                           zoomKeys[segment].toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        auto *shortcut = new QShortcut(zoomKeys[segment], m_window);
+        connect(shortcut, &QShortcut::activated, this, [this, segment] { onSegmentZoomSwitch(segment); });
+    }
+    m_toolbar->addWidget(m_zoomSegments);
+    connect(m_zoomSegments, &QVMSegmentedControl::segmentClicked, this, [this](int segment) {
+        m_zoomSegments->setSelected(false, segment);
+        onSegmentZoomSwitch(segment);
+    });
 
     auto *spacer = new QWidget(m_toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -394,6 +424,17 @@ void QVGeneralWindowController::onMoreApps() {
     trackEvent(QStringLiteral("Click More apps button"));
 }
 
+void QVGeneralWindowController::onNew() {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->clear();
+    trackEvent(QStringLiteral("Click New file button"));
+}
+
+void QVGeneralWindowController::onSegmentZoomSwitch(int segment) {
+    if (QVMGeneralViewController *general = generalViewController())
+        general->segmentZoom(segment);
+}
+
 void QVGeneralWindowController::onSyncronizeBookmarks() {
     if (QVMGeneralViewController *general = generalViewController())
         general->syncronizeBookmarks();
@@ -441,6 +482,9 @@ void QVGeneralWindowController::lozyAvailability() {
         history->setAccessibleName(history->text());
         m_availability->add(history, [split] { return split && split->hasSidePane(); });
     }
+    for (int segment = 0; segment < m_zoomSegments->segmentCount(); ++segment)
+        m_availability->add(m_zoomSegments->segmentButton(segment),
+                            [] { return bool(QVMInterfaceHooks::shared().segmentZoom); });
 }
 
 QUrl QVGeneralWindowController::moreAppsURL() {

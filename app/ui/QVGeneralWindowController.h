@@ -76,6 +76,11 @@ public:
     Q_INVOKABLE void showSettingsScreenWithTab(int tab);
 
     // Toolbar actions.
+    void onNew();
+    // Segment 0 makes the panels' text one point larger, 1 one point smaller.
+    void onSegmentZoomSwitch(int segment);
+    QToolButton *newButton() const { return m_newButton; }
+    QVMSegmentedControl *zoomSegments() const { return m_zoomSegments; }
     void onTranslate();
     void onSwitchButton();
     void onAgent();
@@ -131,6 +136,8 @@ private:
     QToolButton *m_moreAppsButton = nullptr;
     QVMSegmentedControl *m_panelsState = nullptr;
     QVMSegmentedControl *m_viewsDirection = nullptr;
+    QToolButton *m_newButton = nullptr;
+    QVMSegmentedControl *m_zoomSegments = nullptr;
     QVMGeneralAndHistorySplitController *m_split = nullptr;
     QPointer<QObject> m_settings;
     QVMControlAvailability *m_availability = nullptr;

@@ -241,6 +241,8 @@ void QVMGeneralViewController::viewDidLoad() {
             &QVMGeneralViewController::onPartOfSpeechTo);
     // Dictation exists only where a provider offers it.
     m_micButton->setVisible(bool(QVMInterfaceHooks::shared().startDictation));
+    if (QVMInterfaceHooks::shared().setUpPanels)
+        QVMInterfaceHooks::shared().setUpPanels(this);
 }
 
 // Buttons whose window or service comes with another part of the program.

@@ -50,6 +50,8 @@ struct QVMInterfaceHooks {
     std::function<void(bool visible)> setStatusItemVisible;
 
     // Documents, pictures and panels of the main view.
+    // Once, when the main view has made its widgets (menus, scrolling, panel look).
+    std::function<void(QVMGeneralViewController *view)> setUpPanels;
     std::function<void(QVMGeneralViewController *view, int segment)> segmentZoom;
     std::function<void(QVMGeneralViewController *view)> onOpenFile;
     std::function<void(QVMGeneralViewController *view)> onOpenPhoto;

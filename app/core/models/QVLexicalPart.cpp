@@ -59,8 +59,10 @@ QString QVLexicalPart::joinedWithoutOrigin(const QString &commaSeparated, const 
         return QString(QLatin1String(""));
     QStringList kept;
     QSet<QString> seen;
-    for (const QString &piece : commaSeparated.split(QLatin1Char(','))) {
-        if (piece == origin || seen.contains(piece))
+    // Backends write "a, b" as often as "a,b": a piece is compared and joined without its blanks.
+    for (const QString &raw : commaSeparated.split(QLatin1Char(','))) {
+        const QString piece = raw.trimmed();
+        if (piece.isEmpty() || piece == origin.trimmed() || seen.contains(piece))
             continue;
         seen.insert(piece);
         kept.append(piece);

@@ -27,8 +27,8 @@ public:
     // exempleOfDefinition() cut at every "; ".
     QStringList exemplesOfDefinition() const;
 
-    // The related words without duplicates and without `origin`, joined with
-    // ", " in the order they first appear.
+    // The related words, each trimmed, without empty pieces, duplicates and
+    // `origin`, joined with ", " in the order they first appear.
     QString synonymWithOrigin(const QString &origin) const;
     QString hypernymWithOrigin(const QString &origin) const;
     QString hyponymWithOrigin(const QString &origin) const;

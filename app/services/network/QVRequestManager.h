@@ -159,6 +159,23 @@ public:
     static constexpr const char *kSubscribePath = "/api/subscribedUsers/addUser";
     static constexpr const char *kAppKey = "3c9e1a7f5b2d8046ce13f97a2b5d0e8461c7fa93";
 
+    // ---- Dictionary and translation feedback ----
+    using ResultSuccess = std::function<void(const QVariant &result)>;
+    static constexpr const char *kFeedbackErrorDomain = "com.Tessaphyre";
+    static constexpr const char *kFeedbackFailed = "Error on send feedback";
+    // GET "dictionary" ("text", "lang" = "<from>-<to>"): the reply's "result", whatever its kind.
+    MFURLSessionTaskPtr getWordDictionaryMeaningForText(const QString &text, const QString &fromLang,
+                                                        const QString &toLang, ResultSuccess success,
+                                                        ErrorBlock failure);
+    // POST "feedBackDictionary" ("from", "to", "source" = the original, "target" = the
+    // user's text, "translatorName", "translateResult" = the machine translation).
+    // A reply whose "err" is JSON null gives true; any other fails with
+    // "com.Tessaphyre" 400 and the "err" text ("Error on send feedback" without one).
+    MFURLSessionTaskPtr sendFeedBackTranslate(const QString &original, const QString &translated,
+                                              const QString &modified, const QString &from,
+                                              const QString &to, const QString &translatorName,
+                                              BoolSuccess success, ErrorBlock failure);
+
     // ---- Server messages and update notices (through the backend client) ----
     using ServerMessagesSuccess = std::function<void(const QList<QVServerMessage> &messages)>;
     using VersionUpdateSuccess = std::function<void(const std::optional<QVVersionUpdateDTO> &notice)>;

@@ -160,8 +160,21 @@ TEST(QVLexicalPart, RelatedWordsDropDuplicatesAndTheWordItselfInFirstSeenOrder) 
     EXPECT_EQ(part.synonymWithOrigin(QStringLiteral("go")), QStringLiteral("walk"));
     EXPECT_EQ(part.hypernymWithOrigin(QStringLiteral("move")), QStringLiteral("z, y, x"));
     EXPECT_EQ(part.hyponymWithOrigin(QStringLiteral("go")), QStringLiteral(""));
-    // Pieces keep their leading spaces, so only an exact match is the word itself.
-    EXPECT_EQ(QVLexicalPart::joinedWithoutOrigin(QStringLiteral("go, go, run"), QStringLiteral("go")),
-              QStringLiteral(" go,  run"));
     EXPECT_EQ(QVLexicalPart::joinedWithoutOrigin(QString(), QStringLiteral("go")), QStringLiteral(""));
+}
+
+TEST(QVLexicalPart, RelatedWordsAreComparedAndJoinedWithoutTheirBlanks) {
+    const struct {
+        const char *list, *origin, *expected;
+    } cases[] = {
+        {"go, go, run", "go", "run"},             // a blank before a piece never hides the word itself
+        {"dog, hound,hound ,  cur", "dog", "hound, cur"}, // duplicates collapse whatever their blanks
+        {"walk,, ,run", "go", "walk, run"},       // empty pieces leave no double separators
+        {" go ", "go", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.list);
+        EXPECT_EQ(QVLexicalPart::joinedWithoutOrigin(QString::fromUtf8(c.list), QString::fromUtf8(c.origin)),
+                  QString::fromUtf8(c.expected));
+    }
 }

@@ -7,6 +7,7 @@
 #include "ui/QVMInterfaceFactory.h"
 
 #include "core/history/QVDataManager.h"
+#include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/history/QVMHistoryPane.h"
 #include "panes/languages/QVMLanguagesPane.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -38,9 +39,11 @@ template <typename Base> class PanesFixture : public uitest::GeneralViewFixture<
 protected:
     void SetUp() override {
         uitest::GeneralViewFixture<Base>::SetUp();
-        // The start-up catalogue installs these in the program; the tests link only the panes.
-        installLanguagesPane(QVMInterfaceFactory::shared());
-        installHistoryPane(QVMInterfaceFactory::shared());
+        // As start-up does: the panes by name (entries already there are kept).
+        QVMInterfaceFactory &factory = QVMInterfaceFactory::shared();
+        installLanguagesPane(factory);
+        installHistoryPane(factory);
+        installDictionaryPane(factory);
         this->addLanguage("es_ES", "Espa\u00f1ol", "es", {});
         this->addLanguage("ga_IE", "Gaeilge (\u00c9ire)", "ga", {});
         this->addLanguage("xx_PC", "Percent (50%)", "xx", {});

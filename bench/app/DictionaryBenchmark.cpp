@@ -1,0 +1,173 @@
+// What the dictionary tab and the panels' font steps cost, each beside the
+// raw work underneath in the same run, so a busy machine slows both alike.
+//
+//   offline_dog      Return in the search field until the word list and the
+//                    entry of "dog" are shown (WordNet package present);
+//                    beside it the bare WordNet look-up; goal 50 ms
+//   render_entry     an entry of 5 parts of speech and 40 senses written into
+//                    the entry view; beside it the same text set as plain text; goal 20 ms
+//   font_step        one point larger on 10,000 characters in both panels,
+//                    laid out again; goal 50 ms
+#include "panes/dictionary/QVMDicrionaryController.h"
+#include "panes/dictionary/QVMLexicalMeaningRenderer.h"
+#include "services/dictionary/WNWorldNet.h"
+#include "core/models/QVPackageFolders.h"
+
+#include "platform/AppPaths.h"
+#include "platform/NetworkStatus.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextEdit>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> g_home;
+
+bool prepareWordNet() {
+    g_home = std::make_unique<QTemporaryDir>();
+    platform::AppPaths::setRoot(g_home->path());
+    const QString folder = QVPackageFolders::dictionaryFolder();
+    QDir().mkpath(folder);
+    const QDir source(QStringLiteral("/usr/share/wordnet"));
+    for (const QString &name : source.entryList({"index.*", "data.*", "*.exc"}, QDir::Files))
+        QFile::link(source.filePath(name), QDir(folder).filePath(name));
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    return QFile::exists(QDir(folder).filePath(QStringLiteral("index.noun")));
+}
+
+template <typename Done> void spinUntil(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void offline_dog(benchmark::State &state) {
+    if (!prepareWordNet()) {
+        state.SkipWithError("wordnet-base is not installed");
+        return;
+    }
+    QVMDicrionaryController pane;
+    pane.view()->show();
+    // The word's language, as the main view hands it over with a selected word.
+    pane.showWordFromMainView(QStringLiteral("dog"), QStringLiteral("en_GB"));
+    spinUntil([&] { return pane.worldsTableView()->count() > 0; });
+    for (auto _ : state) {
+        pane.synonymsTextView()->clear();
+        pane.worldsTableView()->clear();
+        pane.searchField()->setText(QStringLiteral("dog"));
+        pane.onSearch();
+        spinUntil([&] {
+            return pane.worldsTableView()->count() > 0 &&
+                   pane.synonymsTextView()->toPlainText().contains(QLatin1String("NOUN"));
+        });
+    }
+}
+
+void offline_dog_raw(benchmark::State &state) {
+    if (!prepareWordNet()) {
+        state.SkipWithError("wordnet-base is not installed");
+        return;
+    }
+    WNWorldNet worldNet(QVPackageFolders::dictionaryFolder());
+    for (auto _ : state) {
+        bool words = false;
+        bool entry = false;
+        worldNet.autocompleteForWord(
+            QStringLiteral("dog"), QStringLiteral("en"), [&](const QStringList &) { words = true; },
+            [&](const platform::Error &) { words = true; }, 30);
+        worldNet.lexicForWord(
+            QStringLiteral("dog"), QStringLiteral("en"), [&](const QString &) { entry = true; },
+            [&](const platform::Error &) { entry = true; });
+        spinUntil([&] { return words && entry; });
+    }
+}
+
+QVLexicalMeaning bigEntry() {
+    QVariantMap parts;
+    const QStringList names{"noun", "verb", "adjective", "adverb", "pronoun"};
+    for (const QString &name : names) {
+        QVariantList senses;
+        for (int i = 0; i < 8; ++i)
+            senses.append(QVariantMap{
+                {"meaning",
+                 QStringLiteral("sense %1 of the %2 \"an example of it\"; \"another one\"").arg(i).arg(name)},
+                {"syn", QStringLiteral("dog, hound, cur, mutt%1, pooch").arg(i)}});
+        parts.insert(name, senses);
+    }
+    return QVLexicalMeaning::initWithDictionary(
+        {{"word", "dog"}, {"transcription", "dɒɡ"}, {"partsOfSpeech", parts}}, QStringLiteral("dog"));
+}
+
+void render_entry(benchmark::State &state) {
+    QTextBrowser view;
+    QVMLexicalMeaningRenderer renderer(&view);
+    const QVLexicalMeaning entry = bigEntry();
+    for (auto _ : state) {
+        renderer.showLexicalMeaning(entry);
+        benchmark::DoNotOptimize(view.document()->documentLayout()->documentSize());
+    }
+}
+
+void render_entry_plain(benchmark::State &state) {
+    QTextBrowser view;
+    QVMLexicalMeaningRenderer renderer(&view);
+    renderer.showLexicalMeaning(bigEntry());
+    const QString text = view.toPlainText();
+    for (auto _ : state) {
+        view.setPlainText(text);
+        benchmark::DoNotOptimize(view.document()->documentLayout()->documentSize());
+    }
+}
+
+void font_step(benchmark::State &state) {
+    QTextEdit from;
+    QTextEdit to;
+    const QString text =
+        QString(QStringLiteral("The quick brown fox jumps over the lazy dog. ")).repeated(223);
+    from.setPlainText(text.left(10000));
+    to.setPlainText(text.left(10000));
+    from.resize(500, 400);
+    to.resize(500, 400);
+    from.show();
+    to.show();
+    double size = 12;
+    for (auto _ : state) {
+        size = size >= 40 ? 12 : size + 1;
+        QFont font = from.font();
+        font.setPointSizeF(size);
+        from.setFont(font);
+        to.setFont(font);
+        // The whole text laid out again at the new size.
+        benchmark::DoNotOptimize(from.document()->size());
+        benchmark::DoNotOptimize(to.document()->size());
+    }
+}
+
+} // namespace
+
+BENCHMARK(offline_dog)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(offline_dog_raw)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(render_entry)->Unit(benchmark::kMillisecond);
+BENCHMARK(render_entry_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(font_step)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,373 @@
+#include "panes/dictionary/QVMDicrionaryController.h"
+
+#include "app/services/WordNetFixtures.h"
+#include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/WindowChecks.h"
+
+#include "core/localization/QVLocalizedString.h"
+#include "platform/AppPaths.h"
+#include "services/dictionary/QVMLexicalMeaningService.h"
+#include "core/models/QVPackageFolders.h"
+#include "ui/QVMAppearance.h"
+#include "ui/QVMInterfaceFactory.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <QTextBrowser>
+
+namespace {
+
+// Keeps each request; the test answers when it likes.
+class FakeDictionarySource : public QVMDictionaryDataSource {
+public:
+    struct Request {
+        QString kind, word, from, to;
+        WordsSuccess words;
+        LexicalSuccess entry;
+        ResultSuccess result;
+        Failure failure;
+    };
+    void autocompleteForWord(const QString &word, const QString &language, WordsSuccess success,
+                             Failure failure) override {
+        requests.append({"list", word, language, {}, std::move(success), {}, {}, std::move(failure)});
+    }
+    void lexicalMeaningAndSynonymsForWord(const QString &word, const QString &from, const QString &to,
+                                          LexicalSuccess success, Failure failure) override {
+        requests.append({"entry", word, from, to, {}, std::move(success), {}, std::move(failure)});
+    }
+    void wordDictionaryMeaningForText(const QString &text, const QString &from, const QString &to,
+                                      ResultSuccess success, Failure failure) override {
+        requests.append({"translations", text, from, to, {}, {}, std::move(success), std::move(failure)});
+    }
+    QStringList kinds() const {
+        QStringList out;
+        for (const Request &request : requests)
+            out.append(request.kind + ":" + request.word);
+        return out;
+    }
+    const Request *last(const QString &kind) const {
+        for (auto it = requests.crbegin(); it != requests.crend(); ++it)
+            if (it->kind == kind)
+                return &*it;
+        return nullptr;
+    }
+    QList<Request> requests;
+};
+
+void key(QWidget *target, int key, const QString &text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void typeText(QWidget *target, const QString &text) {
+    for (const QChar c : text)
+        key(target, Qt::Key_unknown, QString(c));
+}
+
+void click(QWidget *target, const QPoint &at) {
+    const QPointF local(at);
+    const QPointF global(target->mapToGlobal(at));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+QVariantList words(int count) {
+    QVariantList list;
+    for (int i = 0; i < count; ++i)
+        list.append(QStringLiteral("word%1").arg(i));
+    return list;
+}
+
+QVLexicalMeaning dogEntry(const QString &definition = QStringLiteral("a domestic animal")) {
+    return QVLexicalMeaning::initWithDictionary(
+        {{"word", "dog"},
+         {"partsOfSpeech", QVariantMap{{"noun", QVariantList{QVariantMap{{"meaning", definition}}}}}}},
+        "dog");
+}
+
+} // namespace
+
+class DictionaryPaneTest : public uitest::GeneralViewTest {
+protected:
+    void SetUp() override {
+        uitest::GeneralViewTest::SetUp();
+        setPair("en_GB", "de_DE");
+        pane = new QVMDicrionaryController;
+        pane->setDataSource(source);
+        pane->view()->resize(360, 600);
+        pane->view()->show();
+        qvtest::spin(20);
+    }
+    void TearDown() override {
+        delete pane->view();
+        delete pane;
+        QVMLexicalMeaningService::sharedInstance().addUpdateBlock({});
+        uitest::GeneralViewTest::TearDown();
+    }
+    void search(const QString &word) {
+        pane->searchField()->setText(word);
+        key(pane->searchField(), Qt::Key_Return, "\r");
+    }
+    QString entryText() const { return pane->synonymsTextView()->toPlainText(); }
+    QString message() const {
+        return pane->messageLabel()->isHidden() ? QString() : pane->messageLabel()->text();
+    }
+
+    std::shared_ptr<FakeDictionarySource> source = std::make_shared<FakeDictionarySource>();
+    QVMDicrionaryController *pane = nullptr;
+};
+
+TEST_F(DictionaryPaneTest, WordsThatCannotBeLookedUpAskNobodyAndSayWhy) {
+    const struct Case {
+        const char *name;
+        QString word;
+        QString message;
+    } cases[] = {
+        {"empty", "", QVLocalizedString("_loc_dictionary_description")},
+        {"blanks", "   ", QVLocalizedString("_loc_dictionary_description")},
+        {"too long", QString(101, QLatin1Char('a')), "Enter one word"},
+        {"two lines", "dog\ncat", "Enter one word"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pane->renderer().showTranslations({"left over"});
+        pane->showLexicalMeaningAndWordEntriesForText(c.word);
+        EXPECT_TRUE(source->requests.isEmpty());
+        EXPECT_EQ(message(), c.message);
+        EXPECT_TRUE(entryText().isEmpty());
+        EXPECT_EQ(pane->worldsTableView()->count(), 0);
+    }
+}
+
+TEST_F(DictionaryPaneTest, ListShowsAtMostThirtyWordsAndSelectsTheFirstWithoutSearching) {
+    const struct Case {
+        int given, shown;
+        int selected;
+    } cases[] = {{31, 30, 0}, {30, 30, 0}, {0, 0, -1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.given);
+        source->requests.clear();
+        search("dog");
+        ASSERT_EQ(source->kinds(), (QStringList{"entry:dog", "list:dog"}));
+        source->last("list")->words(words(c.given));
+        EXPECT_EQ(pane->worldsTableView()->count(), c.shown);
+        EXPECT_EQ(pane->worldsTableView()->currentRow(), c.selected);
+        EXPECT_EQ(source->requests.size(), 2) << "the automatic selection searched";
+    }
+}
+
+TEST_F(DictionaryPaneTest, ClickOrReturnOnAnyRowSearchesItsWordFirstRowIncluded) {
+    search("dog");
+    source->last("list")->words({"dog", "doge", "dogma"});
+    QListWidget *list = pane->worldsTableView();
+    const QRect first = list->visualItemRect(list->item(0));
+    click(list->viewport(), first.center());
+    EXPECT_EQ(source->kinds().mid(2), (QStringList{"entry:dog", "list:dog"}));
+    source->last("list")->words({"dog", "doge", "dogma"});
+    list->setCurrentRow(2);
+    key(list, Qt::Key_Return, "\r");
+    EXPECT_EQ(source->kinds().mid(4), (QStringList{"entry:dogma", "list:dogma"}));
+    EXPECT_EQ(pane->searchField()->text(), QStringLiteral("dogma"));
+}
+
+TEST_F(DictionaryPaneTest, WithoutNetworkTheEntryFollowsTheListAnsweredOrFailed) {
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    for (const bool listFails : {false, true}) {
+        SCOPED_TRACE(listFails ? "list failed" : "list arrived");
+        source->requests.clear();
+        search("dog");
+        ASSERT_EQ(source->kinds(), QStringList{"list:dog"});
+        if (listFails)
+            source->last("list")->failure({});
+        else
+            source->last("list")->words({"dog"});
+        EXPECT_EQ(source->kinds(), (QStringList{"list:dog", "entry:dog"}));
+    }
+}
+
+TEST_F(DictionaryPaneTest, WordLanguageDecidesTheDirectionOfTheLookUp) {
+    const struct Case {
+        const char *code, *from, *to;
+    } cases[] = {{"en_GB", "en_GB", "de_DE"}, {"de_DE", "de_DE", "en_GB"}, {"fr_FR", "de_DE", "en_GB"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.code);
+        QVMLexicalMeaningService::sharedInstance().showLexicalMeaningAndWordEntriesForText("dog", c.code);
+        const auto *entry = source->last("entry");
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->from, QString::fromLatin1(c.from));
+        EXPECT_EQ(entry->to, QString::fromLatin1(c.to));
+        EXPECT_EQ(source->last("list")->from, QString::fromLatin1(c.code));
+    }
+}
+
+TEST_F(DictionaryPaneTest, PairChangeWhileVisibleKeepsTheEntryAndAsksNothing) {
+    search("dog");
+    source->last("entry")->entry(dogEntry(), {}, {});
+    const QString shown = entryText();
+    ASSERT_TRUE(shown.contains("a domestic animal"));
+    const int asked = int(source->requests.size());
+    setPair("fr_FR", "de_DE");
+    qvtest::spin(20);
+    EXPECT_EQ(source->requests.size(), asked);
+    EXPECT_EQ(entryText(), shown);
+    EXPECT_EQ(pane->languageCode(), QStringLiteral("en_GB"));
+    EXPECT_FALSE(pane->flagOriginalWordImage()->pixmap().isNull());
+}
+
+TEST_F(DictionaryPaneTest, OlderSearchesRepliesAreDropped) {
+    search("cat");
+    const FakeDictionarySource::Request cat = *source->last("entry");
+    const FakeDictionarySource::Request catList = *source->last("list");
+    search("dog");
+    source->last("entry")->entry(dogEntry(), {}, {});
+    source->last("list")->words({"dog"});
+    cat.entry(dogEntry("a small feline"), {}, {});
+    catList.words({"cat", "catalogue"});
+    EXPECT_TRUE(entryText().contains("a domestic animal"));
+    EXPECT_FALSE(entryText().contains("feline"));
+    EXPECT_EQ(pane->dataWords(), QStringList{"dog"});
+}
+
+TEST_F(DictionaryPaneTest, EmptyOrFailedEntryFallsBackToPlainTranslationsOrSaysSo) {
+    const struct Case {
+        const char *name;
+        bool entryFails;
+        platform::Error error;
+        QVariant translations; // invalid: the request fails
+        QString entry, message;
+    } cases[] = {
+        {"translations after an empty entry",
+         false,
+         {},
+         QVariantList{"Hund", 3, " Köter "},
+         "Hund\nKöter",
+         ""},
+        {"other shapes show nothing more", false, {}, QVariantMap{{"Hund", 1}}, "", "No entry found"},
+        {"network error", true,
+         platform::Error("NSURLErrorDomain", -1009, "The Internet connection appears to be offline."),
+         QVariant(), "", "The Internet connection appears to be offline."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        search("dog");
+        if (c.entryFails)
+            source->last("entry")->failure(c.error);
+        else
+            source->last("entry")->entry(QVLexicalMeaning(), {}, {});
+        const auto *fallback = source->last("translations");
+        ASSERT_NE(fallback, nullptr);
+        EXPECT_EQ(fallback->from, QStringLiteral("en_GB"));
+        if (c.translations.isValid())
+            fallback->result(c.translations);
+        else
+            fallback->failure({});
+        EXPECT_EQ(entryText(), c.entry);
+        EXPECT_EQ(message(), c.message);
+    }
+}
+
+TEST_F(DictionaryPaneTest, LinksSearchTheirTrimmedWordAndSpeakersSpeakTheirOwnLanguage) {
+    search("dog");
+    source->last("entry")->entry(QVLexicalMeaning::initWithDictionary(
+                                     {{"word", "dog"},
+                                      {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
+                                                                            {"toText", "Der Hund rennt."}}}}},
+                                     "dog"),
+                                 {}, {});
+    emit pane->synonymsTextView()->anchorClicked(QUrl("speak:1"));
+    emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0"));
+    EXPECT_EQ(speech->spoken, (QStringList{"de_DE:Der Hund rennt.", "en_GB:The dog runs."}));
+    emit pane->synonymsTextView()->anchorClicked(QVMLexicalMeaningRenderer::linkForWord(" hound "));
+    EXPECT_EQ(source->last("entry")->word, QStringLiteral("hound"));
+    EXPECT_EQ(pane->searchField()->text(), QStringLiteral("hound"));
+}
+
+TEST_F(DictionaryPaneTest, TypingAsksNothingAndReturnIsCountedAsUse) {
+    typeText(pane->searchField(), "dog");
+    EXPECT_TRUE(source->requests.isEmpty());
+    key(pane->searchField(), Qt::Key_Return, "\r");
+    EXPECT_EQ(source->requests.size(), 2);
+    EXPECT_EQ(analytics->withAction("Dictionary panel - Use Dictionary").size(), 1);
+}
+
+TEST_F(DictionaryPaneTest, ControlsCanBeReachedAndNamed) {
+    installDictionaryPane(QVMInterfaceFactory::shared());
+    EXPECT_TRUE(QVMInterfaceFactory::shared().hasController("Main", "QVMDicrionaryController"));
+    QWidget *order[] = {pane->searchField(), pane->worldsTableView(), pane->synonymsTextView()};
+    for (QWidget *widget : order) {
+        SCOPED_TRACE(widget->objectName().toStdString());
+        EXPECT_FALSE(widget->accessibleName().isEmpty());
+        EXPECT_FALSE(widget->toolTip().isEmpty());
+        EXPECT_NE(widget->focusPolicy() & Qt::TabFocus, 0);
+    }
+    EXPECT_EQ(pane->searchField()->nextInFocusChain(), pane->worldsTableView());
+}
+
+// The real dictionary package: Debian's WordNet files in the package folder, no network.
+TEST_F(DictionaryPaneTest, OfflineDogShowsAnEntryAndAWordList) {
+    if (!QFile::exists(qvtest::systemWordNetFolder() + "/index.noun"))
+        GTEST_SKIP() << "wordnet-base is not installed";
+    platform::AppPaths::setRoot(dir.path());
+    ASSERT_TRUE(qvtest::installWordNet(QVPackageFolders::dictionaryFolder()));
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    pane->setDataSource(nullptr);
+    search("dog");
+    EXPECT_TRUE(qvtest::waitUntil([&] { return entryText().contains("NOUN"); }, 10000))
+        << entryText().toStdString();
+    EXPECT_TRUE(entryText().contains("domestic dog"));
+    EXPECT_GT(pane->worldsTableView()->count(), 0);
+    EXPECT_EQ(pane->worldsTableView()->item(0)->text(), QStringLiteral("dog"));
+    platform::AppPaths::setRoot({});
+}
+
+TEST_F(DictionaryPaneTest, TabAndEntryReadInBothAppearancesAndEveryControlIsNamed) {
+    search("dog");
+    source->last("entry")->entry(
+        QVLexicalMeaning::initWithDictionary(
+            {{"word", "dog"},
+             {"transcription", "dɒɡ"},
+             {"partsOfSpeech",
+              QVariantMap{{"noun", QVariantList{QVariantMap{{"meaning", "an animal \"the dog barked\""},
+                                                            {"syn", "dog, hound"}}}}}}},
+            "dog"),
+        {}, {});
+    source->last("list")->words({"dog", "doggy"});
+    QVMAppearance::install(); // as the main window does at start
+    uitest::expectEveryControlNamed(pane->view());
+    uitest::expectReadableInBothPalettes(pane->view());
+    QVMStyleService &style = QVMStyleService::shared();
+    for (const auto scheme : {QVMStyleService::ColorScheme::Light, QVMStyleService::ColorScheme::Dark}) {
+        SCOPED_TRACE(scheme == QVMStyleService::ColorScheme::Dark ? "dark" : "light");
+        style.setDesktopColorScheme(scheme);
+        qvtest::spin(20);
+        const QColor base = pane->synonymsTextView()->palette().color(QPalette::Base);
+        int checked = 0;
+        for (QTextBlock block = pane->synonymsTextView()->document()->begin(); block.isValid();
+             block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.text().trimmed().isEmpty() ||
+                    fragment.text() == QString(QChar::ObjectReplacementCharacter))
+                    continue;
+                ++checked;
+                const QColor ink = fragment.charFormat().foreground().color();
+                EXPECT_GE(uitest::contrastRatio(ink, base), 4.5)
+                    << fragment.text().toStdString() << " " << ink.name().toStdString() << " on "
+                    << base.name().toStdString();
+            }
+        }
+        EXPECT_GT(checked, 4);
+    }
+    style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
+}

@@ -1,0 +1,178 @@
+#include "panes/general/QVMGeneralPanels.h"
+
+#include "app/ui/GeneralViewTestSupport.h"
+
+#include "ui/QVMSegmentedControl.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolButton>
+#include <QUrlQuery>
+
+namespace {
+
+QStringList titles(const QMenu *menu) {
+    QStringList out;
+    for (const QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            break;
+        out.append(action->text());
+    }
+    return out;
+}
+
+} // namespace
+
+class GeneralPanelsTest : public uitest::GeneralViewTest {
+protected:
+    void SetUp() override {
+        uitest::GeneralViewTest::SetUp();
+        installGeneralPanels(QVMInterfaceHooks::shared());
+        QVMGeneralPanels::setUrlOpener([this](const QUrl &url) {
+            opened.append(url);
+            return true;
+        });
+        openWindow();
+        panels = QVMGeneralPanels::forView(general);
+    }
+    void TearDown() override {
+        QVMGeneralPanels::setUrlOpener({});
+        uitest::GeneralViewTest::TearDown();
+    }
+    void showResult(const QString &text) {
+        type(QStringLiteral("Hello"));
+        general->setTextAndTranslation(QStringLiteral("Hello"), text);
+    }
+
+    QVMGeneralPanels *panels = nullptr;
+    QList<QUrl> opened;
+};
+
+TEST_F(GeneralPanelsTest, FontStepsMoveBothPanelsOnePointWithinEightToSeventyTwo) {
+    const struct Case {
+        double start;
+        int segment;
+        int steps;
+        double end;
+        QStringList sizes; // the events' "font_size"
+    } cases[] = {
+        {70, 0, 3, 72, {"71", "72"}}, // stops at 72
+        {9.5, 1, 3, 8.5, {"8.5"}},    // never below 8
+        {15, 1, 1, 14, {"14"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.start);
+        QFont font = general->fromTranslateTextView()->font();
+        font.setPointSizeF(c.start);
+        general->fromTranslateTextView()->setFont(font);
+        analytics->events.clear();
+        for (int i = 0; i < c.steps; ++i)
+            window->onSegmentZoomSwitch(c.segment);
+        EXPECT_DOUBLE_EQ(general->fromTranslateTextView()->font().pointSizeF(), c.end);
+        EXPECT_DOUBLE_EQ(general->toTranslateTextView()->font().pointSizeF(), c.end);
+        QStringList sizes;
+        for (const auto &event : analytics->events)
+            if (event.action == (c.segment == 0 ? "Zoom Plus" : "Zoom Minus"))
+                sizes.append(event.params.value("font_size").toString());
+        EXPECT_EQ(sizes, c.sizes);
+    }
+}
+
+TEST_F(GeneralPanelsTest, ToolbarNewEmptiesBothPanelsAndZoomSegmentsStayUnpressed) {
+    showResult(QStringLiteral("Hallo"));
+    window->newButton()->click();
+    EXPECT_TRUE(general->fromTranslateTextView()->toPlainText().isEmpty());
+    EXPECT_TRUE(resultText().isEmpty());
+    EXPECT_EQ(analytics->withAction("Click New file button").size(), 1);
+    const double before = general->fromTranslateTextView()->font().pointSizeF();
+    window->zoomSegments()->click(0);
+    EXPECT_DOUBLE_EQ(general->fromTranslateTextView()->font().pointSizeF(), before + 1);
+    EXPECT_FALSE(window->zoomSegments()->isSelectedForSegment(0));
+}
+
+TEST_F(GeneralPanelsTest, ShareOffersNothingForAnEmptyResultAndEachItemReportsItsMethod) {
+    general->shareButton()->setEnabled(true);
+    general->shareButton()->click();
+    EXPECT_EQ(panels->makeShareMenu(nullptr), nullptr);
+    EXPECT_EQ(analytics->withAction("Click Share button").size(), 1);
+    EXPECT_TRUE(analytics->withAction("Share").isEmpty());
+
+    showResult(QStringLiteral("Hallo & tschüss?\nBis bald"));
+    std::unique_ptr<QMenu> menu(panels->makeShareMenu(nullptr));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(titles(menu.get()), (QStringList{"Copy", "Send by e-mail", "Suggest a better translation…"}));
+    for (QAction *action : menu->actions())
+        action->trigger();
+    QStringList methods;
+    for (const auto &event : analytics->withAction("Share"))
+        methods.append(event.params.value("method").toString());
+    EXPECT_EQ(methods, titles(menu.get()));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QVMGeneralViewController::readFromPasteBoard(), QStringLiteral("Hallo & tschüss?\nBis bald"));
+    ASSERT_NE(panels->feedbackDialog(), nullptr);
+    EXPECT_EQ(panels->feedbackDialog()->textField()->toPlainText(),
+              QStringLiteral("Hallo & tschüss?\nBis bald"));
+}
+
+TEST_F(GeneralPanelsTest, MailAddressPercentEncodesSeparatorsAndLineBreaks) {
+    const struct Case {
+        const char *text, *encoded;
+    } cases[] = {
+        {"a&b", "mailto:?body=a%26b"},
+        {"why?", "mailto:?body=why%3F"},
+        {"one\ntwo", "mailto:?body=one%0Atwo"},
+        {"x=1#y", "mailto:?body=x%3D1%23y"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const QUrl url = QVMGeneralPanels::mailtoForText(QString::fromUtf8(c.text));
+        EXPECT_EQ(url.toEncoded(), QByteArray(c.encoded));
+        EXPECT_EQ(QUrlQuery(url).queryItemValue("body", QUrl::FullyDecoded), QString::fromUtf8(c.text));
+    }
+}
+
+TEST_F(GeneralPanelsTest, EachPanelsMenuCallsThePanelsOwnOperations) {
+    const struct Case {
+        bool source;
+        QStringList titles;
+    } cases[] = {{true, {"Speak", "Paste", "Clear"}}, {false, {"Speak", "Copy", "Favourite", "Share"}}};
+    showResult(QStringLiteral("Hallo"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.source ? "source" : "result");
+        std::unique_ptr<QMenu> menu(panels->makePanelMenu(c.source, nullptr));
+        EXPECT_EQ(titles(menu.get()), c.titles);
+        for (QAction *action : menu->actions())
+            EXPECT_TRUE(action->isEnabled() || !action->toolTip().isEmpty()) << action->text().toStdString();
+    }
+    std::unique_ptr<QMenu> result(panels->makePanelMenu(false, nullptr));
+    result->actions().at(1)->trigger();
+    EXPECT_EQ(analytics->withAction("Click Copy").size(), 1);
+    std::unique_ptr<QMenu> source(panels->makePanelMenu(true, nullptr));
+    source->actions().at(2)->trigger();
+    EXPECT_TRUE(resultText().isEmpty());
+    EXPECT_TRUE(analytics->withAction("Clear Cell (Translate from)").isEmpty())
+        << "the menu clears without the button's event";
+}
+
+TEST_F(GeneralPanelsTest, ScrollingOnePanelByHandCarriesTheOtherWithRoomBelowItsEnd) {
+    window->window()->resize(900, 600);
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines.append(QStringLiteral("line %1").arg(i));
+    general->fromTranslateTextView()->setPlainText(lines.join('\n'));
+    general->toTranslateTextView()->setPlainText(QStringLiteral("short"));
+    qvtest::spin(20);
+    QScrollBar *from = general->fromTranslateTextView()->verticalScrollBar();
+    ASSERT_GT(from->maximum(), 300);
+    from->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    from->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(general->toTranslateTextView()->verticalScrollBar()->value(), from->value());
+    EXPECT_GT(panels->bottomInset(general->toTranslateTextView()), 0);
+    from->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(general->toTranslateTextView()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(panels->bottomInset(general->toTranslateTextView()), 0);
+    EXPECT_EQ(panels->clearButtonRightMargin(), 6 + from->width());
+}
