@@ -160,7 +160,6 @@ public:
     static constexpr const char *kAppKey = "3c9e1a7f5b2d8046ce13f97a2b5d0e8461c7fa93";
 
     // ---- Dictionary and translation feedback ----
-    using ResultSuccess = std::function<void(const QVariant &result)>;
     static constexpr const char *kFeedbackErrorDomain = "com.Tessaphyre";
     static constexpr const char *kFeedbackFailed = "Error on send feedback";
     // GET "dictionary" ("text", "lang" = "<from>-<to>"): the reply's "result", whatever its kind.

@@ -675,6 +675,7 @@ TEST_F(QVRequestManagerTest, TheLanguageListReplyIsWrittenToTheSystemLogFirst) {
     ASSERT_EQ(replies.size(), 1);
     EXPECT_TRUE(replies.first().contains(QStringLiteral("result")));
     EXPECT_TRUE(replies.first().contains(QStringLiteral("sv_SE")));
+}
 
 TEST_F(QVRequestManagerTest, LanguageDetectionFailsOnANullResultAndPassesAnyOther) {
     const struct {
