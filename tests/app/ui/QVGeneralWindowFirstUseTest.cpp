@@ -107,7 +107,7 @@ TEST_F(FirstUseWindowTest, HideHistoryWaitsForTheSidePanelAndThenWorks) {
 
     // The side-panel part registers its pane: the next window has it and the segment works.
     QVMInterfaceFactory::shared().registerController<SidePane>(
-        QStringLiteral("Main"), QStringLiteral("HistoryAndLanguagesTabViewController"));
+        QStringLiteral("Main"), QStringLiteral("QVMTransitContenerController"));
     reopen();
     history = window->panelsStateSegmentedControl()->segmentButton(2);
     EXPECT_TRUE(history->isEnabled());
@@ -117,7 +117,7 @@ TEST_F(FirstUseWindowTest, HideHistoryWaitsForTheSidePanelAndThenWorks) {
     EXPECT_TRUE(window->panelsStateSegmentedControl()->isSelectedForSegment(2));
     EXPECT_EQ(storedInteger(QVGeneralWindowController::kUserDefaultHistoryViewShow), 1);
     QVMInterfaceFactory::shared().removeController(QStringLiteral("Main"),
-                                                   QStringLiteral("HistoryAndLanguagesTabViewController"));
+                                                   QStringLiteral("QVMTransitContenerController"));
 }
 
 TEST_F(FirstUseWindowTest, AControlIsEnabledExactlyWhileItsWindowIsInstalled) {
