@@ -42,7 +42,7 @@ public:
     // Whether the bus offers the portal's global shortcuts; the answer comes later, within the timeout.
     static void probe(QDBusConnection connection, std::function<void(bool available)> answer,
                       int timeoutMs = kProbeTimeoutMs);
-    // "Ctrl+Alt+Left" as the shortcuts specification writes triggers: "CTRL+ALT+Left".
+    // "Ctrl+Alt+Left" in the portal's own trigger notation: "CTRL+ALT+Left".
     static QString triggerForKeys(const QKeySequence &keys);
     static void registerTypes();
 
