@@ -540,7 +540,10 @@ void QVMGeneralViewController::checkPasteBoard() {
 }
 
 bool QVMGeneralViewController::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_fromText || watched == m_toText) {
+    // Cast only for the events handled: a panel being destroyed still sends events, and by then it is
+    // no longer a PaddingTextView.
+    const bool handled = event->type() == QEvent::KeyPress || event->type() == QEvent::FontChange;
+    if (handled && (watched == m_fromText || watched == m_toText)) {
         auto *view = static_cast<PaddingTextView *>(watched);
         if (event->type() == QEvent::KeyPress && handleKeyCommand(view, static_cast<QKeyEvent *>(event)))
             return true;
