@@ -1,0 +1,127 @@
+// A newcomer's first translation: the program launched as it starts for a user,
+// no network, the demo package installed by its own installer, and text pasted
+// and typed into the real window, translated by the real engine.
+#include "startup/AppDelegate.h"
+#include "startup/QVMInterfaceHookCatalogue.h"
+#include "startup/QVSystemLaunchDependencies.h"
+#include "support/EventLoop.h"
+#include "core/localization/QVLocalizedString.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+
+#include "platform/AppPaths.h"
+#include "platform/NetworkStatus.h"
+#include "platform/store/Store.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+void press(QWidget *target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+           const QString &text = QString()) {
+    QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &up);
+}
+
+// Types as a keyboard does: one key event per character, umlauts included.
+void typeText(QWidget *target, const QString &text) {
+    for (const QChar c : text)
+        press(target, c == QLatin1Char(' ') ? Qt::Key_Space : Qt::Key_unknown, Qt::NoModifier, QString(c));
+}
+
+class DemoWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        QProcess installer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QV_HOME"), home.path());
+        installer.setProcessEnvironment(environment);
+        installer.start(QStringLiteral(DEMO_TOOL), {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
+        ASSERT_TRUE(installer.waitForFinished(120000));
+        ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+
+        platform::AppPaths::setRoot(home.path());
+        platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+        QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
+        delegate = std::make_unique<AppDelegate>(std::make_unique<QVSystemLaunchDependencies>(),
+                                                 QStringLiteral("user"));
+        ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+        delegate->applicationDidBecomeActive();
+        window = delegate->windowController()->window();
+        ASSERT_NE(window, nullptr);
+        source = window->findChild<QTextEdit *>(QStringLiteral("fromTranslateTextView"));
+        result = window->findChild<QTextEdit *>(QStringLiteral("toTranslateTextView"));
+        ASSERT_NE(source, nullptr);
+        ASSERT_NE(result, nullptr);
+    }
+    void TearDown() override {
+        delegate.reset();
+        qvtest::spin(50);
+        platform::ObjectStore::resetDefaultStore();
+        platform::NetworkStatus::shared().setOverride(std::nullopt);
+        platform::AppPaths::setRoot(QString());
+    }
+
+    // A model on a busy machine is slow: allow for it.
+    bool resultShows(const QStringList &words) {
+        return qvtest::waitUntil(
+            [&] {
+                const QString text = result->toPlainText();
+                for (const QString &word : words)
+                    if (!text.contains(word, Qt::CaseInsensitive))
+                        return false;
+                return true;
+            },
+            120000);
+    }
+    void clearSource() {
+        source->setFocus();
+        source->selectAll();
+        press(source, Qt::Key_Delete);
+    }
+
+    QTemporaryDir home;
+    std::unique_ptr<AppDelegate> delegate;
+    QMainWindow *window = nullptr;
+    QTextEdit *source = nullptr;
+    QTextEdit *result = nullptr;
+};
+
+} // namespace
+
+TEST_F(DemoWindowTest, PastedEnglishReadsGermanAndTypedGermanReadsEnglishAfterTheSwap) {
+    // Paste: the clipboard into the source panel with the keyboard's paste.
+    QApplication::clipboard()->setText(QStringLiteral("The door is green"));
+    source->setFocus();
+    press(source, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(source->toPlainText(), QStringLiteral("The door is green"));
+    press(source, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(resultShows({QStringLiteral("Tür"), QStringLiteral("grün")})) << result->toPlainText().toStdString();
+    EXPECT_FALSE(result->toPlainText().contains(QChar(0xFFFD)));
+
+    QToolButton *swap = nullptr;
+    for (QToolButton *button : window->findChildren<QToolButton *>())
+        if (button->accessibleName() == QVLocalizedString(QStringLiteral("_loc_toolbar_swap")))
+            swap = button;
+    ASSERT_NE(swap, nullptr);
+    swap->click();
+    clearSource();
+    typeText(source, QStringLiteral("Die Tür ist grün"));
+    ASSERT_EQ(source->toPlainText(), QStringLiteral("Die Tür ist grün"));
+    press(source, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(resultShows({QStringLiteral("door"), QStringLiteral("green")})) << result->toPlainText().toStdString();
+    EXPECT_FALSE(result->toPlainText().contains(QStringLiteral("??")));
+}
