@@ -266,7 +266,8 @@ void StoreCore::deliverInitial(quint64 id) {
     auto it = collectionObservers.find(id);
     if (it == collectionObservers.end() || it->second.ready)
         return;
-    it->second.lastIds = it->second.query->evaluate(true);
+    // The ids read since the last commit are the ids now: a list asked for just before costs nothing.
+    it->second.lastIds = it->second.query->evaluate();
     it->second.ready = true;
     CollectionChange change;
     change.initial = true;

@@ -98,6 +98,9 @@ namespace detail {
 
 namespace {
 
+// Places read one row at a time before the whole list is read once: a window's first rows.
+constexpr int kSingleRowReads = 256;
+
 // Turns a query into SQL over the class tables, joining to-one links on demand.
 class SqlBuilder {
 public:
@@ -393,6 +396,66 @@ QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, Rea
     return ids;
 }
 
+int ResultsQuery::count() const {
+    if (!core || !schema)
+        return 0;
+    try {
+        Connection &c = core->connection();
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        const ReadStamp now = core->stamp(c);
+        if (cached && cacheStamp == now)
+            return static_cast<int>(cachedIds.size());
+        if (cachedCount >= 0 && countStamp == now)
+            return cachedCount;
+        SqlBuilder builder(*core, *schema);
+        const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(builder.fromClause(), where));
+        for (int i = 0; i < builder.binds.size(); ++i)
+            st.bind(i + 1, builder.binds.at(i));
+        const int rows = st.step() ? static_cast<int>(st.columnInt(0)) : 0;
+        st.reset();
+        cachedCount = rows;
+        countStamp = now;
+        return rows;
+    } catch (const StoreError &e) {
+        report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+               QStringLiteral("Object store query failed"));
+        return 0;
+    }
+}
+
+qint64 ResultsQuery::idAt(int index) const {
+    if (!core || !schema || index < 0)
+        return 0;
+    if (index >= kSingleRowReads) {
+        const QList<qint64> ids = evaluate();
+        return index < ids.size() ? ids.at(index) : 0;
+    }
+    try {
+        Connection &c = core->connection();
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        if (cached && cacheStamp == core->stamp(c))
+            return index < cachedIds.size() ? cachedIds.at(index) : 0;
+        SqlBuilder builder(*core, *schema);
+        const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
+        const QString order = builder.orderClause(sorts);
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("SELECT t0._id FROM %1 WHERE %2 ORDER BY %3 LIMIT 1 OFFSET ?")
+                             .arg(builder.fromClause(), where, order));
+        for (int i = 0; i < builder.binds.size(); ++i)
+            st.bind(i + 1, builder.binds.at(i));
+        st.bind(builder.binds.size() + 1, QVariant(qint64(index)));
+        const qint64 id = st.step() ? st.columnInt(0) : 0;
+        st.reset();
+        return id;
+    } catch (const StoreError &e) {
+        report(Error(QString::fromLatin1(ObjectStore::kErrorDomain), ObjectStore::WriteFailed, e.message()),
+               QStringLiteral("Object store query failed"));
+        return 0;
+    }
+}
+
 QueryShape ResultsQuery::shape() const {
     QueryShape shape;
     if (!core || !schema)
@@ -482,14 +545,14 @@ QList<qint64> Results::rowIds() const {
 }
 
 int Results::count() const {
-    return static_cast<int>(rowIds().size());
+    return m_query ? m_query->count() : 0;
 }
 
 Object Results::at(int index) const {
-    const QList<qint64> ids = rowIds();
-    if (index < 0 || index >= ids.size())
+    const qint64 id = m_query ? m_query->idAt(index) : 0;
+    if (id <= 0)
         return {};
-    return m_query->core->makeObject(className(), ids.at(index));
+    return m_query->core->makeObject(className(), id);
 }
 
 Object Results::last() const {

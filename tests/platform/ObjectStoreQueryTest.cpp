@@ -220,3 +220,41 @@ TEST_F(ObjectStoreQueries, ListsReadEveryValueBackAndGoStaleOnlyWhenTheStoreChan
         held.first().link(QStringLiteral("languageFrom")).value(QStringLiteral("languageName")).toString(),
         QStringLiteral("German"));
 }
+
+// Counting and reading one place ask SQLite alone until the whole list is read; both must agree
+// with the whole list at every place, joined and filtered, before and after a write.
+TEST_F(ObjectStoreQueries, CountAndPlacesAgreeWithTheWholeListWithoutReadingIt) {
+    write([&](Transaction &tx) {
+        for (int i = 0; i < 300; ++i)
+            tx.create(
+                QStringLiteral("Translation"),
+                {{QStringLiteral("idTranslation"), 100 + i},
+                 {QStringLiteral("languageFrom"), QVariant::fromValue(language(QStringLiteral("en_GB")))},
+                 {QStringLiteral("isFavorite"), i % 3 == 0},
+                 {QStringLiteral("createdDate"), double(i % 7)}});
+    });
+    const auto fresh = [&] {
+        return translations()
+            .filter(Key(QStringLiteral("languageFrom.localeIdentifier")) == QStringLiteral("en_GB"))
+            .sorted(QStringLiteral("createdDate"), false);
+    };
+    const auto agree = [&](const char *when) {
+        SCOPED_TRACE(when);
+        const QList<qint64> whole = fresh().rowIds();
+        EXPECT_EQ(fresh().count(), whole.size());
+        for (int index : {0, 1, 17, 255, 256, 299, int(whole.size()) - 1, int(whole.size()), -1}) {
+            SCOPED_TRACE(index);
+            const Object one = fresh().at(index);
+            EXPECT_EQ(one.isNull() ? 0 : one.rowId(),
+                      index >= 0 && index < whole.size() ? whole.at(index) : 0);
+        }
+    };
+    agree("as written");
+    const Results kept = fresh();
+    EXPECT_EQ(kept.count(), 302);
+    write([&](Transaction &tx) {
+        tx.removeAll(translations().filter(Key(QStringLiteral("isFavorite")) == true));
+    });
+    EXPECT_EQ(kept.count(), 200); // the count kept before the write is not used after it
+    agree("after removing the favourites");
+}

@@ -255,6 +255,12 @@ struct ResultsQuery {
     // The same, throwing the query's StoreError instead of reporting it.
     QList<qint64> evaluateOrThrow(bool force = false, const RowSink &rows = {},
                                   ReadStamp *stamp = nullptr) const;
+    // The number of rows, and the id at one place, from the cache while it holds; otherwise
+    // asked of SQLite alone (the count kept while the stamp holds), so a long list is not read
+    // whole for its first rows. Places past the first few read the whole list once, so walking
+    // a list place by place stays linear. Failures are reported and give 0.
+    int count() const;
+    qint64 idAt(int index) const;
     // Classes whose changes may alter the result (root, joined and listed classes).
     QSet<QString> dependencies() const;
     QueryShape shape() const;
@@ -263,6 +269,8 @@ struct ResultsQuery {
     mutable ReadStamp cacheStamp;
     mutable bool cached = false;
     mutable QList<qint64> cachedIds;
+    mutable ReadStamp countStamp;
+    mutable int cachedCount = -1;
 };
 
 struct CollectionObserver {
