@@ -4,6 +4,7 @@
 #include "core/localization/QVLocalizedString.h"
 #include "services/graphics/QVMStyleService.h"
 #include "ui/QVMAlertPresenter.h"
+#include "ui/QVMAppearance.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -40,6 +41,7 @@ QImage samplePicture() {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
+    QVMAppearance::install();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
     const QImage picture = samplePicture();
     for (const bool dark : {false, true}) {
