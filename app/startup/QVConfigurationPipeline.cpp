@@ -8,7 +8,7 @@
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
 #include "startup/QVUpdateChecker.h"
-#include "panes/QVMacCrossPromoService.h"
+#include "panes/crosspromo/QVMacCrossPromoService.h"
 #include "ui/QVMUtils.h"
 
 #include <merovantia/MFDataManager.h>

@@ -1,5 +1,6 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/crosspromo/QVMacCrossPromoService.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/general/QVMGeneralPanels.h"
 #include "panes/history/QVMHistoryPane.h"
@@ -34,6 +35,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installSettingsPanes();
     installDictionaryPane(factory);
     installGeneralPanels(hooks);
+    installCrossPromo();
 }
 
 } // namespace QVMInterfaceHookCatalogue

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 
 int QVMMessageBoxPresenter::runModal(const Request &request) {
@@ -11,6 +12,12 @@ int QVMMessageBoxPresenter::runModal(const Request &request) {
     // Texts may come from the backend: never read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(request.message);
+    if (!request.icon.isNull()) {
+        QImage icon = request.icon;
+        if (icon.width() > kIconSide || icon.height() > kIconSide)
+            icon = icon.scaled(kIconSide, kIconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        box.setIconPixmap(QPixmap::fromImage(icon));
+    }
     for (QLabel *label : box.findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
     QList<QAbstractButton *> buttons;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,7 @@ public:
         QString title;
         QString message;
         QStringList buttons; // in order; at most three
+        QImage icon{};       // shown in place of the warning sign when set
     };
 
     static constexpr int kFirstButtonReturn = 1000;
@@ -27,5 +29,7 @@ public:
 // The desktop's own modal message box in the warning style.
 class QVMMessageBoxPresenter : public QVMAlertPresenter {
 public:
+    // A larger icon is scaled down to fit this square, keeping its shape.
+    static constexpr int kIconSide = 64;
     int runModal(const Request &request) override;
 };

@@ -240,7 +240,7 @@ void QVMGeneralViewController::viewDidLoad() {
     connect(m_partOfSpeechTo, qOverload<int>(&QComboBox::activated), this,
             &QVMGeneralViewController::onPartOfSpeechTo);
     // Dictation exists only where a provider offers it.
-    m_micButton->setVisible(bool(QVMInterfaceHooks::shared().startDictation));
+    m_micButton->setVisible(bool(QVMInterfaceHooks::shared().dictationProvider));
     if (QVMInterfaceHooks::shared().setUpPanels)
         QVMInterfaceHooks::shared().setUpPanels(this);
 }

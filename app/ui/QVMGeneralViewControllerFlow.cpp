@@ -26,6 +26,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -555,8 +556,12 @@ void QVMGeneralViewController::logRateEvent() {
 }
 
 void QVMGeneralViewController::showCrossPromoIfNecessary() {
-    if (settings().remoteSettings().crossPromoPopup())
+    if (!settings().remoteSettings().crossPromoPopup())
+        return;
+    // Decided on a later turn, once the result is on screen: the prompt never holds it back.
+    QTimer::singleShot(0, this, [] {
         QVMInterfaceHooks::call(QVMInterfaceHooks::shared().crossPromoAction, "crossPromoAction");
+    });
 }
 
 bool QVMGeneralViewController::showRegistrationOfferIfNeeded() {

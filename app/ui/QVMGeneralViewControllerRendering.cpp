@@ -7,6 +7,7 @@
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
 #include "services/graphics/QVMImage.h"
+#include "QVMDictationProvider.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMUtils.h"
@@ -17,6 +18,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QTextCursor>
 #include <QThreadPool>
@@ -246,6 +248,9 @@ void QVMGeneralViewController::opPasteToOriginal() {
 }
 
 void QVMGeneralViewController::onMicrophone() {
+    const std::shared_ptr<QVMDictationProvider> provider = QVMInterfaceHooks::shared().dictationProvider;
+    if (!provider)
+        return; // the button is hidden then; a shortcut may still land here
     const QString key = QString::fromLatin1(kIsNotNeedAlert);
     if (defaults().boolForKey(key)) {
         onMicrophoneAction();
@@ -257,9 +262,11 @@ void QVMGeneralViewController::onMicrophone() {
         QVLocalizedString(QStringLiteral("_loc_microphone_settings_title")),
         QVLocalizedString(QStringLiteral("_loc_microphone_settings_message")),
         QVLocalizedString(QStringLiteral("_loc_settings_title")),
-        [] {
-            QVMInterfaceHooks::call(QVMInterfaceHooks::shared().openDictationSettings,
-                                    "openDictationSettings");
+        [provider] {
+            // Linux has no system dictation settings: only a provider's own page opens.
+            const QUrl page = provider->settingsUrl();
+            if (page.isValid() && !page.isEmpty())
+                QDesktopServices::openUrl(page);
         },
         QVLocalizedString(QStringLiteral("_loc_close")),
         [self] {
@@ -269,9 +276,14 @@ void QVMGeneralViewController::onMicrophone() {
 }
 
 void QVMGeneralViewController::onMicrophoneAction() {
+    const std::shared_ptr<QVMDictationProvider> provider = QVMInterfaceHooks::shared().dictationProvider;
+    if (!provider) {
+        QVMInterfaceHooks::notAvailable("dictationProvider");
+        return;
+    }
     trackEvent(QStringLiteral("Click Dictation button"),
                {{QStringLiteral("panel_language_from"), settings().languageFrom().localeIdentifier()}});
-    QVMInterfaceHooks::call(QVMInterfaceHooks::shared().startDictation, "startDictation", this);
+    provider->startDictation(m_fromText);
 }
 
 void QVMGeneralViewController::onSpeechSynthesisFrom() {

@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QObject;
+class QVMDictationProvider;
 class QVMGeneralViewController;
 class QVMGeneralAndHistorySplitController;
 
@@ -59,9 +60,8 @@ struct QVMInterfaceHooks {
     std::function<void(QVMGeneralViewController *view)> onFavorite;
     std::function<void(QVMGeneralViewController *view, QAbstractButton *sender)> onShare;
     std::function<void(QVMGeneralViewController *view, const QString &path)> openDroppedFile;
-    // System dictation into the focused panel, and its settings page.
-    std::function<void(QVMGeneralViewController *view)> startDictation;
-    std::function<void()> openDictationSettings;
+    // Dictation into the source panel; none on a desktop without a dictation service.
+    std::shared_ptr<QVMDictationProvider> dictationProvider;
 
     // Prompts and server messages.
     std::function<void()> crossPromoAction;

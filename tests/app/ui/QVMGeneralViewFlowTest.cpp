@@ -444,8 +444,12 @@ TEST_F(GeneralViewFlowTest, PromptsAfterAnOnlineTranslationFollowTheRemoteSettin
     });
     auto rating = std::make_shared<CountingRatingPrompt>();
     int crossPromos = 0;
+    QStringList resultsAtCrossPromo;
     QVMInterfaceHooks::shared().ratingPrompt = rating;
-    QVMInterfaceHooks::shared().crossPromoAction = [&] { ++crossPromos; };
+    QVMInterfaceHooks::shared().crossPromoAction = [&] {
+        ++crossPromos;
+        resultsAtCrossPromo << resultText();
+    };
     QPointer<RecordingOffer> offer;
     QVMInterfaceFactory::shared().registerController(QStringLiteral("QVMIntro"),
                                                      QStringLiteral("QVMRegistrationOfferViewController"),
@@ -468,13 +472,16 @@ TEST_F(GeneralViewFlowTest, PromptsAfterAnOnlineTranslationFollowTheRemoteSettin
         advance(5000);
         type(QStringLiteral("Text ") + QString::number(i));
         general->translateOperation();
-        answer(i, QStringLiteral("Text"), 100 + i);
+        answer(i, QStringLiteral("Text ") + QString::number(i), 100 + i);
+        // The prompt is decided only once the result is on screen, never on the way to it.
+        EXPECT_EQ(crossPromos, i);
+        ASSERT_TRUE(qvtest::waitUntil([&] { return crossPromos == i + 1; }));
     }
     // The second translation reaches the rating count and the offer's interval.
     EXPECT_EQ(rating->prompts, 1);
     EXPECT_EQ(rating->count, 0u);
     EXPECT_TRUE(rating->deferred);
-    EXPECT_EQ(crossPromos, 2);
+    EXPECT_EQ(resultsAtCrossPromo, (QStringList{QStringLiteral("Text 0"), QStringLiteral("Text 1")}));
     ASSERT_TRUE(offer);
     EXPECT_TRUE(general->presentedViewControllers().contains(offer.data()));
     const QVMAction action = offer->property("registrationAction").value<QVMAction>();
@@ -489,6 +496,7 @@ TEST_F(GeneralViewFlowTest, PromptsAfterAnOnlineTranslationFollowTheRemoteSettin
     type(QStringLiteral("Offline"));
     general->translateOperation();
     offline->completions.at(0)(QStringLiteral("Offline"), {});
+    qvtest::spin(10);
     EXPECT_EQ(crossPromos, 2);
     EXPECT_EQ(rating->count, 1u);
 
