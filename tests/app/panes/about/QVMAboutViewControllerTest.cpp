@@ -72,10 +72,8 @@ TEST_F(AboutPaneTest, AddressesThatAreEmptyOrNotWebHideTheirButtonsAndOpenNothin
         QString address;
     } cases[] = {
         {"empty, before the configuration arrives", ""},
-        {"blank", "   "},
         {"script", "javascript:alert(1)"},
         {"local file", "file:///etc/passwd"},
-        {"other scheme", "ftp://files.example.org/"},
         {"web address without a host", "https://"},
     };
     for (const Case &c : cases) {
@@ -91,65 +89,27 @@ TEST_F(AboutPaneTest, AddressesThatAreEmptyOrNotWebHideTheirButtonsAndOpenNothin
     }
 }
 
-TEST_F(AboutPaneTest, LegalLinksFallBackToTheMakersPagesAndReportUnderSettingScreen) {
-    OpenedUrls browser([this] { return eventCount(); });
-    const QString terms = QStringLiteral("https://legal.example.org/terms");
-    struct Case {
-        const char *name;
-        QVariantMap remote;
-        Link link;
-        QUrl opened;
-        const char *action;
-    } cases[] = {
-        {"missing privacy address",
-         {},
-         Link::PrivacyPolicy,
-         makerPage(QVMAboutViewController::kPrivacyPath),
-         "App info - Click Private Policy"},
-        {"terms address of another scheme",
-         {{"termsUrl", "file:///etc/passwd"}},
-         Link::TermsAndConditions,
-         makerPage(QVMAboutViewController::kTermsPath),
-         "App info - Click Terms and Conditions"},
-        {"terms address given",
-         {{"termsUrl", terms}},
-         Link::TermsAndConditions,
-         QUrl(terms),
-         "App info - Click Terms and Conditions"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        setRemote(c.remote);
-        openPane();
-        browser.opened.clear();
-        browser.eventsBefore.clear();
-        analytics->events.clear();
-        ASSERT_TRUE(m_pane->linkButton(c.link)->isVisibleTo(m_pane->view()));
-        m_pane->linkButton(c.link)->click();
-        ASSERT_EQ(browser.opened, QList<QUrl>{c.opened});
-        EXPECT_EQ(browser.eventsBefore, QList<int>{0}) << "the event follows the opening";
-        const QList<uitest::Event> sent = events(QString::fromLatin1(c.action));
-        ASSERT_EQ(sent.size(), 1);
-        EXPECT_EQ(sent.first().category, QStringLiteral("Setting screen"));
-    }
-}
-
-TEST_F(AboutPaneTest, OtherLinksReportUnderSettingsScreenBeforeOpening) {
+TEST_F(AboutPaneTest, LinksOpenWithTheirEventAndCategoryLegalOnesFallingBackToTheMaker) {
     OpenedUrls browser([this] { return eventCount(); });
     const QString telegram = QStringLiteral("https://t.example.org/quorvalde");
-    const QString code = QStringLiteral("https://example.org/open-source");
     const QString site = QStringLiteral("http://quorvalde.example.org/");
-    setRemote({{"telegramURL", telegram}, {"thirdPartyURL", code}, {"programSiteUrl", site}});
     struct Case {
         const char *name;
         Link link;
-        QString address;
-        const char *action; // none for the home page
+        QUrl opened;
+        const char *category; // with the action; none for the home page
+        const char *action;
+        int eventsBefore; // legal links report after opening, the others before
     } cases[] = {
-        {"telegram", Link::Telegram, telegram, "App info - Click Telegram"},
-        {"open source", Link::ThirdPartyComponents, code, "App info - Click Open Source"},
-        {"home page", Link::MainSite, site, nullptr},
+        {"missing privacy address", Link::PrivacyPolicy, makerPage(QVMAboutViewController::kPrivacyPath),
+         "Setting screen", "App info - Click Private Policy", 0},
+        {"terms address of another scheme", Link::TermsAndConditions,
+         makerPage(QVMAboutViewController::kTermsPath), "Setting screen",
+         "App info - Click Terms and Conditions", 0},
+        {"telegram", Link::Telegram, QUrl(telegram), "Settings screen", "App info - Click Telegram", 1},
+        {"home page", Link::MainSite, QUrl(site), nullptr, nullptr, 0},
     };
+    setRemote({{"termsUrl", "file:///etc/passwd"}, {"telegramURL", telegram}, {"programSiteUrl", site}});
     openPane();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,15 +120,13 @@ TEST_F(AboutPaneTest, OtherLinksReportUnderSettingsScreenBeforeOpening) {
         ASSERT_TRUE(button->isVisibleTo(m_pane->view()));
         EXPECT_TRUE(button->accessibleName().contains(button->text()));
         button->click();
-        ASSERT_EQ(browser.opened, QList<QUrl>{QUrl(c.address)});
-        if (!c.action) {
-            EXPECT_TRUE(analytics->events.isEmpty());
-            continue;
+        ASSERT_EQ(browser.opened, QList<QUrl>{c.opened});
+        EXPECT_EQ(browser.eventsBefore, QList<int>{c.eventsBefore});
+        ASSERT_EQ(analytics->events.size(), c.action ? 1 : 0);
+        if (c.action) {
+            EXPECT_EQ(analytics->events.first().category, QString::fromLatin1(c.category));
+            EXPECT_EQ(analytics->events.first().action, QString::fromLatin1(c.action));
         }
-        EXPECT_EQ(browser.eventsBefore, QList<int>{1}) << "the event comes first";
-        ASSERT_EQ(analytics->events.size(), 1);
-        EXPECT_EQ(analytics->events.first().category, QStringLiteral("Settings screen"));
-        EXPECT_EQ(analytics->events.first().action, QString::fromLatin1(c.action));
     }
 }
 
@@ -201,8 +159,6 @@ TEST_F(AboutPaneTest, UpdateLineShowsOnlyANewerNoticeAndItsMessageAsTyped) {
         {"backend failure", FakeReply::withStatus(500), "", "", false},
         {"no notice", FakeReply::json(QJsonObject{{"status", 200}}), "", "", false},
         {"the running version", notice(running, "Now"), "", "", false},
-        {"an older version", notice("0.1", "Old"), "", "", false},
-        {"not a version", notice("<b>soon</b>", "x"), "", "", false},
         {"no web site", notice("99.1", "Faster."), "", "Version 99.1 is available. Faster.", false},
         {"markup in the message", notice("99.2", "<b>Bold</b> <a href='file:///x'>y</a>"),
          "https://quorvalde.example.org/download",
@@ -220,7 +176,7 @@ TEST_F(AboutPaneTest, UpdateLineShowsOnlyANewerNoticeAndItsMessageAsTyped) {
         EXPECT_EQ(m_pane->updateLabel()->text(), c.line);
         EXPECT_EQ(m_pane->updateButton()->isVisibleTo(m_pane->view()), c.download);
     }
-    EXPECT_TRUE(loggedLines().filter(QStringLiteral("[about] update notice failed")).size() == 1);
+    EXPECT_EQ(loggedLines().filter(QStringLiteral("[about] update notice failed")).size(), 1);
 }
 
 TEST_F(AboutPaneTest, ShareOffersTheHomePageAsALinkOrInAPercentEncodedMail) {
@@ -230,8 +186,6 @@ TEST_F(AboutPaneTest, ShareOffersTheHomePageAsALinkOrInAPercentEncodedMail) {
     ASSERT_TRUE(home.isValid());
     const QList<QAction *> actions = m_pane->shareMenu()->actions();
     ASSERT_EQ(actions.size(), 2);
-    EXPECT_EQ(actions.at(0)->text(), QStringLiteral("Copy link"));
-    EXPECT_EQ(actions.at(1)->text(), QStringLiteral("Send by e-mail"));
 
     QApplication::clipboard()->clear();
     actions.at(0)->trigger();
