@@ -62,8 +62,8 @@ void QVMInfoViewController::viewDidLoad() {
 
 void QVMInfoViewController::addWebView() {
     m_webView = new QVMWebView(m_pages);
+    // No tooltip: it would float over the page wherever the pointer rests.
     m_webView->setAccessibleName(loc(kPageKey));
-    m_webView->setToolTip(m_webView->accessibleName());
     m_pages->insertWidget(WebPage, m_webView);
     m_pages->insertWidget(FailurePage, m_failurePage);
     m_pages->setCurrentIndex(WebPage);
