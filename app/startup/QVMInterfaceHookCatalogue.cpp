@@ -1,5 +1,6 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 
+#include "panes/about/QVMAboutPanes.h"
 #include "panes/crosspromo/QVMacCrossPromoService.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/general/QVMGeneralPanels.h"
@@ -33,6 +34,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     QVLaunchHooks::shared().startObservingShortcuts = steps.startObservingShortcuts;
     installOfflinePane(factory);
     installSettingsPanes();
+    installAboutPanes();
     installDictionaryPane(factory);
     installGeneralPanels(hooks);
     installCrossPromo();

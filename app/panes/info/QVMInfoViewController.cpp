@@ -1,0 +1,115 @@
+#include "QVMInfoViewController.h"
+
+#include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVSettingsService.h"
+#include "ui/QVMSpinner.h"
+#include "ui/QVMUtils.h"
+#include "ui/controls/QVMWebView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QString loc(const char *key) {
+    return QVLocalizedString(QString::fromLatin1(key));
+}
+
+enum Page { WebPage = 0, FailurePage = 1 };
+
+// The page the setting's text leads to; empty when it leads nowhere loadable.
+QUrl loadableAddress(const QString &text) {
+    const QUrl url(QVMUtils::pathStringWithString(text), QUrl::StrictMode);
+    return QVMWebView::isWebAddress(url) ? url : QUrl();
+}
+
+} // namespace
+
+QVMInfoViewController::QVMInfoViewController(QObject *parent) : QVMBaseVC(parent) {}
+
+QWidget *QVMInfoViewController::loadView() {
+    auto *view = new QWidget;
+    auto *layout = new QVBoxLayout(view);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_pages = new QStackedWidget(view);
+    layout->addWidget(m_pages);
+
+    m_failurePage = new QWidget(m_pages);
+    auto *failureLayout = new QVBoxLayout(m_failurePage);
+    failureLayout->addStretch();
+    m_messageLabel = new QLabel(m_failurePage);
+    m_messageLabel->setAlignment(Qt::AlignCenter);
+    m_messageLabel->setWordWrap(true);
+    failureLayout->addWidget(m_messageLabel);
+    m_tryAgainButton = new QPushButton(loc(kTryAgainKey), m_failurePage);
+    m_tryAgainButton->setAccessibleName(m_tryAgainButton->text());
+    m_tryAgainButton->setToolTip(m_tryAgainButton->text());
+    m_tryAgainButton->setAutoDefault(true);
+    failureLayout->addWidget(m_tryAgainButton, 0, Qt::AlignHCenter);
+    failureLayout->addStretch();
+    connect(m_tryAgainButton, &QPushButton::clicked, this, &QVMInfoViewController::tryAgainButtonAction);
+    return view;
+}
+
+void QVMInfoViewController::viewDidLoad() {
+    m_tryAgainButton->hide();
+    addWebView();
+    loadRequest();
+}
+
+void QVMInfoViewController::addWebView() {
+    m_webView = new QVMWebView(m_pages);
+    // No tooltip: it would float over the page wherever the pointer rests.
+    m_webView->setAccessibleName(loc(kPageKey));
+    m_pages->insertWidget(WebPage, m_webView);
+    m_pages->insertWidget(FailurePage, m_failurePage);
+    m_pages->setCurrentIndex(WebPage);
+    connect(m_webView, &QWebEngineView::loadStarted, this, &QVMInfoViewController::loadStarted);
+    connect(m_webView, &QWebEngineView::loadFinished, this, &QVMInfoViewController::loadFinished);
+}
+
+void QVMInfoViewController::tryAgainButtonAction() {
+    m_tryAgainButton->hide();
+    loadRequest();
+}
+
+void QVMInfoViewController::loadRequest() {
+    // Read once; but an address that cannot load is read again, as the
+    // configuration may have arrived since.
+    if (!m_urlRead || loadableAddress(m_urlString).isEmpty()) {
+        m_urlString = QVSettingsService::defaultSettings().remoteSettings().appInfoURL();
+        m_urlRead = true;
+    }
+    const QUrl address = loadableAddress(m_urlString);
+    if (address.isEmpty()) {
+        showFailure(kNoInformationKey);
+        return;
+    }
+    loadStarted();
+    m_webView->loadAddress(address);
+}
+
+void QVMInfoViewController::loadStarted() {
+    m_loading = true;
+    m_tryAgainButton->hide();
+    m_pages->setCurrentIndex(WebPage);
+    QVMSpinner::showSpinner(view(), this);
+}
+
+void QVMInfoViewController::loadFinished(bool ok) {
+    m_loading = false;
+    QVMSpinner::hideSpinner(view(), this);
+    if (!ok)
+        showFailure(kLoadFailedKey);
+    emit loadEnded(ok);
+}
+
+void QVMInfoViewController::showFailure(const char *messageKey) {
+    m_messageLabel->setText(loc(messageKey));
+    m_messageLabel->setAccessibleName(m_messageLabel->text());
+    m_pages->setCurrentIndex(FailurePage);
+    m_tryAgainButton->show();
+}
