@@ -10,6 +10,7 @@
 #include "panes/popover/QVMTrayPopoverInstaller.h"
 #include "panes/settings/QVMSettingsPanes.h"
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
+#include "panes/support/QVMSupportPanes.h"
 #include "panes/web/QVMWebPageController.h"
 #include "startup/QVLaunchHooks.h"
 #include "ui/QVMGeneralViewController.h"
@@ -34,6 +35,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installSettingsPanes();
     installDictionaryPane(factory);
     installGeneralPanels(hooks);
+    installSupportPanes();
 }
 
 } // namespace QVMInterfaceHookCatalogue
