@@ -17,11 +17,11 @@
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -136,8 +136,6 @@ QWidget *QVMSupportRequestController::loadView() {
             &QVMSupportRequestController::updateSendButton);
     connect(m_notSetUpLabel, &QLabel::linkActivated, this,
             [](const QString &link) { QDesktopServices::openUrl(QUrl(link)); });
-    auto *escape = new QShortcut(QKeySequence::Cancel, view, this, &QVMSupportRequestController::onCancel);
-    escape->setContext(Qt::WindowShortcut);
     return view;
 }
 
@@ -185,6 +183,12 @@ bool QVMSupportRequestController::eventFilter(QObject *watched, QEvent *event) {
     // The window manager's close: the presenter dismisses the form itself.
     if (isViewLoaded() && watched == view() && event->type() == QEvent::Close)
         leave("close", false);
+    // Escape reaches the form from any field, none of which takes it.
+    if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        onCancel();
+        return true;
+    }
     return QVMBaseVC::eventFilter(watched, event);
 }
 
