@@ -12,6 +12,7 @@
 #include "panes/popover/QVMTrayPopoverInstaller.h"
 #include "panes/settings/QVMSettingsPanes.h"
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
+#include "panes/support/QVMSupportPanes.h"
 #include "panes/web/QVMWebPageController.h"
 #include "startup/QVLaunchHooks.h"
 #include "ui/QVMGeneralViewController.h"
@@ -38,6 +39,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installDictionaryPane(factory);
     installGeneralPanels(hooks);
     installCrossPromo();
+    installSupportPanes();
 }
 
 } // namespace QVMInterfaceHookCatalogue

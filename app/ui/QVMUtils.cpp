@@ -1,14 +1,15 @@
 #include "QVMUtils.h"
 
 #include "QVMAlertPresenter.h"
-#include "core/QVEnvironment.h"
 #include "core/DevLog.h"
+#include "core/QVEnvironment.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/BackendConfig.h"
 #include "platform/Bundle.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkStatus.h"
 #include "platform/UserDefaults.h"
+#include "services/support/QVSupportMailConfiguration.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -54,20 +55,8 @@ QString QVMUtils::getImageNameJPG(const QString &name) {
 }
 
 bool QVMUtils::validateEmail(const QString &text) {
-    static const QRegularExpression space(QStringLiteral("\\s"));
-    if (text.contains(space))
-        return false;
-    const QStringList parts = text.split(QLatin1Char('@'));
-    if (parts.size() != 2 || parts.at(0).isEmpty())
-        return false;
-    const QStringList labels = parts.at(1).split(QLatin1Char('.'));
-    if (labels.size() < 2)
-        return false;
-    for (const QString &label : labels) {
-        if (label.isEmpty())
-            return false;
-    }
-    return true;
+    // One rule for every address field: the support form puts this one in a mail header.
+    return QVSupportMailConfiguration::isMailbox(text);
 }
 
 QString QVMUtils::getOSVersion() {

@@ -45,7 +45,8 @@ public:
     // "<name>.jpg".
     static QString getImageNameJPG(const QString &name);
     // One "@" with a non-empty name before it and a host of at least two
-    // non-empty dot-separated labels after it; no white space anywhere.
+    // non-empty dot-separated labels after it; no white space, control
+    // character or header punctuation (<>,;:"()\) anywhere.
     static bool validateEmail(const QString &text);
     // The running system's version as "major.minor.patch"; "0.0.0" when unknown.
     static QString getOSVersion();

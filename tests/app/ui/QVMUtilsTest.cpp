@@ -72,6 +72,11 @@ TEST(QVMUtils, ValidateEmailNeedsOneAtANameAndADottedHost) {
         {"user@example..com", false},
         {"us er@example.com", false},
         {"user@example.com\n", false},
+        {"user@exa\rmple.com", false},                   // would split the header it goes in
+        {"user\x01@example.com", false},                 // a control character
+        {"user\u2028@example.com", false},               // a line separator outside ASCII
+        {"<user@example.com>", false},
+        {"a,b@example.com", false}, // a second address in one header
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
