@@ -11,11 +11,26 @@
 #include "panes/popover/QVMTrayPopoverInstaller.h"
 #include "panes/settings/QVMSettingsPanes.h"
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
-#include "panes/web/QVMWebPageController.h"
 #include "startup/QVLaunchHooks.h"
+#include "startup/QVWebModule.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
+
+namespace {
+
+// Windows holding web views come from the web module, loaded when one is first opened.
+QVMInterfaceFactory::Creator fromWebModule(const char *className) {
+    return [className](QObject *parent) { return QVWebModule::create(QString::fromLatin1(className), parent); };
+}
+
+void installWebPanes(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
+    factory.registerSegue(QString::fromLatin1(QVMGeneralViewController::kWebPageSegue),
+                          fromWebModule("QVMWebPageController"), QVMInterfaceFactory::SegueKind::Show);
+    hooks.onOpenTranslateWebPages = [](QVMGeneralViewController *view) { view->onOpenTranslateWebPages(); };
+}
+
+} // namespace
 
 namespace QVMInterfaceHookCatalogue {
 
@@ -25,7 +40,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installHistoryPane(factory);
     installServerMessages();
     installPhotoPane();
-    installWebPane();
+    installWebPanes(factory, hooks);
     QVMGeneralViewController::installDocumentHooks();
     installTrayPopover();
     const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
