@@ -13,11 +13,29 @@
 #include "panes/settings/QVMSettingsPanes.h"
 #include "panes/shortcuts/QVMShortcutsInstaller.h"
 #include "panes/support/QVMSupportPanes.h"
-#include "panes/web/QVMWebPageController.h"
 #include "startup/QVLaunchHooks.h"
+#include "startup/QVWebModule.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
+
+namespace {
+
+// Windows holding web views come from the web module, loaded when one is first opened.
+QVMInterfaceFactory::Creator fromWebModule(const char *className) {
+    return
+        [className](QObject *parent) { return QVWebModule::create(QString::fromLatin1(className), parent); };
+}
+
+void installWebPanes(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
+    factory.registerSegue(QString::fromLatin1(QVMGeneralViewController::kWebPageSegue),
+                          fromWebModule("QVMWebPageController"), QVMInterfaceFactory::SegueKind::Show);
+    factory.registerController(QStringLiteral("Settings"), QStringLiteral("QVMInfoViewController"),
+                               fromWebModule("QVMInfoViewController"));
+    hooks.onOpenTranslateWebPages = [](QVMGeneralViewController *view) { view->onOpenTranslateWebPages(); };
+}
+
+} // namespace
 
 namespace QVMInterfaceHookCatalogue {
 
@@ -27,7 +45,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installHistoryPane(factory);
     installServerMessages();
     installPhotoPane();
-    installWebPane();
+    installWebPanes(factory, hooks);
     QVMGeneralViewController::installDocumentHooks();
     installTrayPopover();
     const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();

@@ -2,6 +2,7 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
+#include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMSpinner.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/QVMWebView.h"
@@ -112,4 +113,14 @@ void QVMInfoViewController::showFailure(const char *messageKey) {
     m_messageLabel->setAccessibleName(m_messageLabel->text());
     m_pages->setCurrentIndex(FailurePage);
     m_tryAgainButton->show();
+}
+
+void installInfoPane() {
+    QVMInterfaceFactory::shared().registerController<QVMInfoViewController>(
+        QStringLiteral("Settings"), QStringLiteral("QVMInfoViewController"));
+}
+
+void removeInfoPane() {
+    QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
+                                                   QStringLiteral("QVMInfoViewController"));
 }

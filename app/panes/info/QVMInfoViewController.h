@@ -63,3 +63,8 @@ private:
     QLabel *m_messageLabel = nullptr;
     QPushButton *m_tryAgainButton = nullptr;
 };
+
+// Registers the Info tab under "Settings" directly, for programs that link the web
+// parts (tests); the application gets it from the web module instead.
+void installInfoPane();
+void removeInfoPane();

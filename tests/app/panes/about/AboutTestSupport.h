@@ -5,6 +5,7 @@
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/about/QVMAboutPanes.h"
+#include "panes/info/QVMInfoViewController.h"
 
 namespace abouttest {
 
@@ -41,8 +42,10 @@ protected:
     void SetUp() override {
         SettingsTest::SetUp();
         installAboutPanes();
+        installInfoPane();
     }
     void TearDown() override {
+        removeInfoPane();
         removeAboutPanes();
         SettingsTest::TearDown();
     }

@@ -131,6 +131,7 @@ int main(int argc, char **argv) {
 
     installSettingsPanes();
     installAboutPanes();
+    installInfoPane();
     auto *settings = new QVMSettingsWindowController;
     settings->setTabToOpen(4);
     settings->showWindow();

@@ -1,0 +1,49 @@
+// The web windows come from the web module, loaded on first use and bound to the
+// program's own interface (one factory), while the program itself never loads the web engine.
+#include "startup/QVWebModule.h"
+#include "startup/QVMInterfaceHookCatalogue.h"
+#include "ui/QVMBaseVC.h"
+#include "ui/QVMGeneralViewController.h"
+#include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMInterfaceHooks.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+bool webEngineMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore");
+}
+
+} // namespace
+
+TEST(WebModule, TheProgramNeedsNoWebEngineAndTheModuleMakesItsWindowsOnFirstUse) {
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(QV_APP_BINARY)});
+    ASSERT_TRUE(readelf.waitForFinished(30000));
+    const QByteArray dynamic = readelf.readAllStandardOutput();
+    ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
+    EXPECT_FALSE(dynamic.contains("WebEngine")) << "the program links the web engine at start";
+
+    QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
+    EXPECT_FALSE(QVWebModule::isLoaded());
+    EXPECT_FALSE(webEngineMapped());
+    EXPECT_EQ(QVWebModule::create(QStringLiteral("NoSuchWindow"), nullptr), nullptr);
+    EXPECT_TRUE(QVWebModule::lastError().contains(QStringLiteral("NoSuchWindow")));
+
+    QVMInterfaceFactory::SegueKind kind = QVMInterfaceFactory::SegueKind::Modal;
+    std::unique_ptr<QObject> page(QVMInterfaceFactory::shared().instantiateSegueDestination(
+        QString::fromLatin1(QVMGeneralViewController::kWebPageSegue), nullptr, &kind));
+    ASSERT_NE(page, nullptr) << QVWebModule::lastError().toStdString();
+    EXPECT_STREQ(page->metaObject()->className(), "QVMWebPageController");
+    EXPECT_EQ(kind, QVMInterfaceFactory::SegueKind::Show);
+    // Bound to the program's base class (one meta-object), not to a copy of its own.
+    EXPECT_NE(qobject_cast<QVMBaseVC *>(page.get()), nullptr);
+    EXPECT_TRUE(QVWebModule::isLoaded());
+    EXPECT_TRUE(webEngineMapped());
+}
