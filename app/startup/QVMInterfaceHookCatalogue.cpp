@@ -3,6 +3,7 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/general/QVMGeneralPanels.h"
 #include "panes/history/QVMHistoryPane.h"
+#include "panes/intro/QVMIntroPanes.h"
 #include "panes/languages/QVMLanguagesPane.h"
 #include "panes/messages/QVMServerMessages.h"
 #include "panes/offline/QVMOfflineViewController.h"
@@ -34,6 +35,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installSettingsPanes();
     installDictionaryPane(factory);
     installGeneralPanels(hooks);
+    installIntroPanes(factory);
 }
 
 } // namespace QVMInterfaceHookCatalogue

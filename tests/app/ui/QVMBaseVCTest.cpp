@@ -5,10 +5,10 @@
 #include "core/models/QVModelRegistry.h"
 #include "platform/NetworkStatus.h"
 #include "platform/NotificationCenter.h"
+#include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMProgressOverlay.h"
-#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -301,6 +301,27 @@ TEST_F(BaseVCTest, SpinnerFromTheControllerCoversItsView) {
     EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowTitleHint));
     EXPECT_TRUE(controller.view()->window()->windowTitle().isEmpty());
+}
+
+TEST_F(BaseVCTest, DroppingTheTitleBarWhileShowingIsStillOneShowing) {
+    struct Case {
+        const char *name;
+        bool shownFirst;
+    } cases[] = {{"while the window shows", true}, {"before it shows", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingVC controller;
+        controller.view()->resize(200, 100);
+        if (c.shownFirst)
+            controller.view()->show();
+        controller.removeWindowButtonsAndTitle();
+        controller.view()->show();
+        qvtest::spin(20);
+        EXPECT_TRUE(controller.view()->isVisible());
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewWillAppear")), 1);
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewDidAppear")), 1);
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewWillDisappear")), 0);
+    }
 }
 
 #include "QVMBaseVCTest.moc"
