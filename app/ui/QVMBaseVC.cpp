@@ -2,13 +2,13 @@
 
 #include "QVMInterfaceFactory.h"
 #include "QVMSpinner.h"
+#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
 #include "core/DevLog.h"
 #include "core/QVScreenPresentManager.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkStatus.h"
-#include "services/graphics/QVMStyleService.h"
 
 #include <QEvent>
 #include <QGuiApplication>

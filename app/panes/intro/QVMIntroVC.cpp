@@ -59,13 +59,12 @@ double contrast(const QColor &a, const QColor &b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// The brand blue, darkened on light backgrounds or lightened on dark ones until it reads at 4.5:1.
-QColor readableBlue(const QColor &background) {
-    QColor blue = QVMColor::customBlueColor();
+// The colour, darkened on light backgrounds or lightened on dark ones until it reaches the ratio.
+QColor readable(QColor colour, const QColor &background, double ratio) {
     const qreal step = luminance(background) > 0.18 ? -4 : 4;
-    for (int i = 0; i < 25 && contrast(blue, background) < 4.5; ++i)
-        blue = QVMColor::adjust(blue, step);
-    return blue;
+    for (int i = 0; i < 25 && contrast(colour, background) < ratio; ++i)
+        colour = QVMColor::adjust(colour, step);
+    return colour;
 }
 
 QToolButton *makeButton(QWidget *parent, const char *name, const char *title, const char *hint) {
@@ -170,14 +169,22 @@ void QVMIntroVC::viewDidAppear() {
 
 void QVMIntroVC::applyColours() {
     const QPalette palette = view()->palette();
-    const QColor blue = readableBlue(palette.color(QPalette::Window));
-    for (QToolButton *button : {m_previousButton, m_skipButton, m_nextButton})
+    const QColor window = palette.color(QPalette::Window);
+    // Text at 4.5:1; the dots, which are not text, at 3:1.
+    const QColor blue = readable(QVMColor::customBlueColor(), window, 4.5);
+    for (QToolButton *button : {m_previousButton, m_skipButton, m_nextButton}) {
         QVMControls::attributedTitleWithColor(button, blue, kButtonFontSize);
+        // A disabled button looks disabled.
+        QPalette own = button->palette();
+        own.setColor(QPalette::Disabled, QPalette::ButtonText,
+                     palette.color(QPalette::Disabled, QPalette::ButtonText));
+        button->setPalette(own);
+    }
     m_previousButton->setIcon(
         QPixmap::fromImage(QVMUtils::image(QVMImage::imageNamed(QString::fromLatin1(kPreviousImage)), blue)));
     m_nextButton->setIcon(
         QPixmap::fromImage(QVMUtils::image(QVMImage::imageNamed(QString::fromLatin1(kNextImage)), blue)));
-    m_dots->setUnselectedColor(palette.color(QPalette::Mid));
+    m_dots->setUnselectedColor(readable(palette.color(QPalette::Mid), window, 3.0));
     m_dots->setSelectedColor(blue);
 }
 

@@ -5,10 +5,10 @@
 #include "core/models/QVModelRegistry.h"
 #include "platform/NetworkStatus.h"
 #include "platform/NotificationCenter.h"
-#include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMProgressOverlay.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QLabel>
