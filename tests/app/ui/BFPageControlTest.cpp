@@ -1,10 +1,8 @@
 #include "ui/controls/BFPageControl.h"
-#include "WindowChecks.h"
 #include "ui/controls/BFPageControlDelegate.h"
 
 #include "support/EventLoop.h"
 
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -127,12 +125,10 @@ TEST_F(PageControlTest, ColoursRedrawAtOnceWhileSizesWaitForTheNextUpdate) {
     } cases[] = {
         {"a new margin alone moves nothing", [&] { control.setIndicatorMargin(20); }, QRect(65, 20, 70, 10),
          control.selectedColor()},
-        {"a new diameter alone moves nothing", [&] { control.setIndicatorDiameterSize(20); },
-         QRect(65, 20, 70, 10), control.selectedColor()},
-        {"the next update takes both", [&] { control.updateCurrentPageDisplay(); }, QRect(10, 15, 180, 20),
+        {"the next update takes it", [&] { control.updateCurrentPageDisplay(); }, QRect(35, 20, 130, 10),
          control.selectedColor()},
         {"a new selected colour shows at once", [&] { control.setSelectedColor(Qt::red); },
-         QRect(10, 15, 180, 20), QColor(Qt::red)},
+         QRect(35, 20, 130, 10), QColor(Qt::red)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,24 +136,4 @@ TEST_F(PageControlTest, ColoursRedrawAtOnceWhileSizesWaitForTheNextUpdate) {
         EXPECT_EQ(row(), c.row);
         EXPECT_EQ(colourAtDot(0), c.current);
     }
-}
-
-TEST_F(PageControlTest, DotsAreNamedButtonsThatTabReachesInOrder) {
-    QWidget window;
-    QWidget *before = new QPushButton(QStringLiteral("Before"), &window);
-    auto *dotsControl = new BFPageControl(&window);
-    dotsControl->setGeometry(0, 40, 200, 30);
-    dotsControl->setNumberOfPages(5);
-    before->setToolTip(QStringLiteral("Before"));
-    before->setAccessibleName(QStringLiteral("Before"));
-    window.show();
-    // A page change keeps the same dots in the chain.
-    dotsControl->setCurrentPage(2);
-    uitest::expectEveryControlNamed(&window);
-    QStringList order;
-    for (QWidget *w = before->nextInFocusChain(); w != before; w = w->nextInFocusChain())
-        if (w->focusPolicy() & Qt::TabFocus)
-            order.append(w->accessibleName());
-    EXPECT_EQ(order,
-              QStringList({"Page 1 of 5", "Page 2 of 5", "Page 3 of 5", "Page 4 of 5", "Page 5 of 5"}));
 }
