@@ -6,6 +6,7 @@
 #include "panes/intro/QVMIntroVC.h"
 #include "panes/intro/QVMRegistrationOfferViewController.h"
 
+#include "core/QVStoreConfiguration.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "platform/AppPaths.h"
 #include "services/graphics/QVMStyleService.h"
@@ -48,6 +49,8 @@ int main(int argc, char **argv) {
     QDir().mkpath(folder.path());
     QTemporaryDir home;
     platform::AppPaths::setRoot(home.path());
+    // The controllers read the settings record when their views load.
+    QVStoreConfiguration::configureDefaultStore();
     QVMAppearance::install();
     DJLocalizationSystem::shared().setLanguage(QStringLiteral("en"));
     installIntroPanes(QVMInterfaceFactory::shared());
