@@ -180,10 +180,11 @@ void QVMIntroVC::applyColours() {
                      palette.color(QPalette::Disabled, QPalette::ButtonText));
         button->setPalette(own);
     }
-    m_previousButton->setIcon(
-        QPixmap::fromImage(QVMUtils::image(QVMImage::imageNamed(QString::fromLatin1(kPreviousImage)), blue)));
-    m_nextButton->setIcon(
-        QPixmap::fromImage(QVMUtils::image(QVMImage::imageNamed(QString::fromLatin1(kNextImage)), blue)));
+    // Decoded once; only the tint follows the appearance.
+    static const QImage previous = QVMImage::imageNamed(QString::fromLatin1(kPreviousImage));
+    static const QImage next = QVMImage::imageNamed(QString::fromLatin1(kNextImage));
+    m_previousButton->setIcon(QPixmap::fromImage(QVMUtils::image(previous, blue)));
+    m_nextButton->setIcon(QPixmap::fromImage(QVMUtils::image(next, blue)));
     m_dots->setUnselectedColor(readable(palette.color(QPalette::Mid), window, 3.0));
     m_dots->setSelectedColor(blue);
 }
