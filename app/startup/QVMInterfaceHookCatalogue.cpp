@@ -5,6 +5,7 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/general/QVMGeneralPanels.h"
 #include "panes/history/QVMHistoryPane.h"
+#include "panes/intro/QVMIntroPanes.h"
 #include "panes/languages/QVMLanguagesPane.h"
 #include "panes/messages/QVMServerMessages.h"
 #include "panes/offline/QVMOfflineViewController.h"
@@ -58,6 +59,7 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installGeneralPanels(hooks);
     installCrossPromo();
     installSupportPanes();
+    installIntroPanes(factory);
 }
 
 } // namespace QVMInterfaceHookCatalogue

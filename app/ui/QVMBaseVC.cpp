@@ -109,7 +109,8 @@ bool QVMBaseVC::isNetworkAvailableNoMessage() const {
 }
 
 bool QVMBaseVC::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_view) {
+    // New window flags hide and show the window again: not a new showing.
+    if (watched == m_view && !m_changingWindowFlags) {
         switch (event->type()) {
         case QEvent::Show:
             appear();
@@ -270,15 +271,21 @@ void QVMBaseVC::hideSpinner() {
 
 void QVMBaseVC::removeWindowButtonsAndTitle() {
     QWidget *window = view()->window();
+    const Qt::WindowFlags flags =
+        (window->windowFlags() &
+         ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
+           Qt::WindowTitleHint | Qt::WindowSystemMenuHint)) |
+        Qt::CustomizeWindowHint;
+    window->setWindowTitle(QString());
+    if (flags == window->windowFlags())
+        return;
     // Changing the flags hides a shown window.
     const bool visible = window->isVisible();
-    window->setWindowFlags((window->windowFlags() &
-                            ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-                              Qt::WindowCloseButtonHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint)) |
-                           Qt::CustomizeWindowHint);
-    window->setWindowTitle(QString());
+    m_changingWindowFlags = true;
+    window->setWindowFlags(flags);
     if (visible)
         window->show();
+    m_changingWindowFlags = false;
 }
 
 void QVMBaseVC::resizeToFitInSize(const QSizeF &size, const QMarginsF &additionalInsets) {

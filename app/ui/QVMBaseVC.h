@@ -77,7 +77,8 @@ public:
     // Busy spinner over the view, from any thread; see QVMSpinner.
     void showSpinner();
     void hideSpinner();
-    // The window of the view without title and title-bar buttons.
+    // The window of the view without title and title-bar buttons. Called while
+    // the window shows, it is still one showing (no second appear hooks).
     void removeWindowButtonsAndTitle();
 
     QSizeF preferredContentSize() const { return m_preferredContentSize; }
@@ -125,6 +126,7 @@ private:
     QPointer<QWidget> m_view;
     bool m_loaded = false;
     bool m_appeared = false;
+    bool m_changingWindowFlags = false;
     bool m_inBackground = false;
     QVTranslateSettings m_settings;
     platform::NotificationCenter::Token m_reachabilityToken = 0;

@@ -303,4 +303,25 @@ TEST_F(BaseVCTest, SpinnerFromTheControllerCoversItsView) {
     EXPECT_TRUE(controller.view()->window()->windowTitle().isEmpty());
 }
 
+TEST_F(BaseVCTest, DroppingTheTitleBarWhileShowingIsStillOneShowing) {
+    struct Case {
+        const char *name;
+        bool shownFirst;
+    } cases[] = {{"while the window shows", true}, {"before it shows", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingVC controller;
+        controller.view()->resize(200, 100);
+        if (c.shownFirst)
+            controller.view()->show();
+        controller.removeWindowButtonsAndTitle();
+        controller.view()->show();
+        qvtest::spin(20);
+        EXPECT_TRUE(controller.view()->isVisible());
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewWillAppear")), 1);
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewDidAppear")), 1);
+        EXPECT_EQ(controller.events.count(QStringLiteral("viewWillDisappear")), 0);
+    }
+}
+
 #include "QVMBaseVCTest.moc"
