@@ -79,7 +79,8 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_scrollView->setWidget(m_imageView);
     m_scrollView->setWidgetResizable(false);
     m_scrollView->setAlignment(Qt::AlignCenter);
-    m_scrollView->setFocusPolicy(Qt::NoFocus);
+    // Arrow keys pan a zoomed picture, so the keyboard needs a stop here.
+    m_scrollView->setFocusPolicy(Qt::StrongFocus);
     m_scrollView->setAccessibleName(QStringLiteral("Picture"));
     m_scrollView->setToolTip(QStringLiteral("The picture, with its translation once it is ready"));
     layout->addWidget(m_scrollView, 1);
@@ -130,6 +131,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     bar->addWidget(m_closeButton);
     layout->addLayout(bar);
 
+    QWidget::setTabOrder(m_scrollView, m_retryButton);
     QWidget::setTabOrder(m_retryButton, m_slider);
     QWidget::setTabOrder(m_slider, m_copyButton);
     QWidget::setTabOrder(m_copyButton, m_favoriteButton);

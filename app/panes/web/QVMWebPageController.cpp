@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
@@ -68,6 +69,11 @@ QWidget *QVMWebPageController::loadView() {
     m_addressField->setAccessibleName(QStringLiteral("Address"));
     m_addressField->setToolTip(QStringLiteral("The address of the page to translate; Return loads it"));
     addressLabel->setBuddy(m_addressField);
+    // Qt's clear button inside the field is a button like any other to a keyboard or screen reader.
+    for (QToolButton *clear : m_addressField->findChildren<QToolButton *>()) {
+        clear->setAccessibleName(QStringLiteral("Clear address"));
+        clear->setToolTip(QStringLiteral("Clear the address"));
+    }
     m_goButton = new QPushButton(QStringLiteral("Translate"));
     m_goButton->setAccessibleName(QStringLiteral("Translate"));
     m_goButton->setToolTip(QStringLiteral("Load the page and translate it"));
@@ -81,11 +87,11 @@ QWidget *QVMWebPageController::loadView() {
     layout->addLayout(addressRow);
 
     m_fromWebView = new QVMWebView;
-    m_fromWebView->setAccessibleName(QStringLiteral("Original page"));
-    m_fromWebView->setToolTip(QStringLiteral("The page as published"));
+    m_fromWebView->setAccessibleNameAndToolTip(QStringLiteral("Original page"),
+                                               QStringLiteral("The page as published"));
     m_toWebView = new QVMWebView;
-    m_toWebView->setAccessibleName(QStringLiteral("Translated page"));
-    m_toWebView->setToolTip(QStringLiteral("The translated page"));
+    m_toWebView->setAccessibleNameAndToolTip(QStringLiteral("Translated page"),
+                                             QStringLiteral("The translated page"));
     m_errorLabel = new QLabel;
     m_errorLabel->setWordWrap(true);
     m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
@@ -102,8 +108,7 @@ QWidget *QVMWebPageController::loadView() {
 
     QWidget::setTabOrder(m_addressField, m_goButton);
     QWidget::setTabOrder(m_goButton, m_closeButton);
-    QWidget::setTabOrder(m_closeButton, m_fromWebView);
-    QWidget::setTabOrder(m_fromWebView, m_toWebView);
+    orderPages();
     return root;
 }
 
@@ -114,6 +119,7 @@ void QVMWebPageController::viewDidLoad() {
     connect(root, &QObject::destroyed, this, &QObject::deleteLater);
 
     for (QVMWebView *web : {m_fromWebView, m_toWebView}) {
+        connect(web, &QVMWebView::innerWidgetAdded, this, &QVMWebPageController::orderPages);
         connect(web, &QWebEngineView::loadStarted, this, [this, web] { loadStarted(web); });
         connect(web, &QWebEngineView::loadFinished, this, [this, web](bool ok) { loadFinished(web, ok); });
         connect(web->page(), &QWebEnginePage::scrollPositionChanged, this,
@@ -141,6 +147,13 @@ void QVMWebPageController::viewDidLoad() {
     });
     applyDirection();
     applyShowState();
+}
+
+void QVMWebPageController::orderPages() {
+    // The pages take the focus through the widgets they draw in, made when each page first renders
+    // and put at the end of the window's chain: reading order puts the original first.
+    QWidget::setTabOrder(m_closeButton, m_fromWebView);
+    QWidget::setTabOrder(m_fromWebView, m_toWebView);
 }
 
 void QVMWebPageController::viewDidAppear() {

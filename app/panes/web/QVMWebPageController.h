@@ -47,6 +47,8 @@ public:
     void applyDirection();
     void applyShowState();
     void onClose();
+    // Tab goes from the address row to the original page, then to the translated one.
+    void orderPages();
 
     // The sizes measured for the two pages (the translated one never smaller than the source).
     QSizeF sourceContentSize() const { return m_fromSize; }

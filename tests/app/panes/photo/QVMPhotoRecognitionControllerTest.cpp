@@ -1,4 +1,6 @@
 #include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/TabWalk.h"
+#include "app/ui/WindowChecks.h"
 
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/photo/QVPhotoService.h"
@@ -264,4 +266,33 @@ TEST_F(PhotoWindowTest, ZoomScalesThePictureAndIsReportedOnceAfterTheLastMove) {
     // After a success the translated picture is the one scaled.
     succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
     EXPECT_EQ(photo->shownImage().size(), QSize(160, 80));
+}
+
+TEST_F(PhotoWindowTest, EveryControlIsNamedReadableAndTabWalksItInReadingOrder) {
+    openWindow();
+    struct Case {
+        const char *name;
+        std::function<void()> reach;
+        QStringList stops;
+    };
+    const QList<Case> cases = {
+        {"failed",
+         [this] { requests.last()->failure(platform::Error(QStringLiteral("NSURLErrorDomain"), -1004, {})); },
+         {"Picture", "Try again", "Zoom", "Close"}},
+        {"working", [] {}, {"Picture", "Cancel", "Zoom", "Close"}},
+        {"translated",
+         [this] { succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG")); },
+         {"Picture", "Zoom", "Copy", "Favourite", "Use in main window", "Close"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(picturePath, general);
+        c.reach();
+        qvtest::spin(20);
+        expectEveryControlNamed(photo->view());
+        expectReadableInBothPalettes(photo->view());
+        photo->scrollView()->setFocus();
+        EXPECT_EQ(tabWalk(photo->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        delete photo;
+    }
 }

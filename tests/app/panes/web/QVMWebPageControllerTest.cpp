@@ -1,4 +1,6 @@
 #include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/TabWalk.h"
+#include "app/ui/WindowChecks.h"
 
 #include "panes/web/QVMWebPageController.h"
 #include "platform/BackendConfig.h"
@@ -190,4 +192,39 @@ TEST_F(WebWindowTest, ClosingRestoresTheTranslationModeAndReleasesTheWindow) {
     EXPECT_EQ(QVSettingsService::defaultSettings().translationMode(), 1);
     EXPECT_EQ(analytics->withAction(QStringLiteral("Web translator - Click Close")).size(), 1);
     QVMInterfaceFactory::shared().removeSegue(QString::fromLatin1(QVMGeneralViewController::kWebPageSegue));
+}
+
+TEST_F(WebWindowTest, EveryControlAndBothPagesAreNamedAndTabWalksThemInReadingOrder) {
+    struct Case {
+        const char *name;
+        bool load;
+        QStringList stops;
+    };
+    const QList<Case> cases = {
+        {"no page yet", false, {"Address", "Translate", "Close", "Original page", "Translated page"}},
+        {"both pages shown", true, {"Address", "Translate", "Close", "Original page", "Translated page"}},
+    };
+    openWindow(); // the program's appearance comes with the main window
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        openWeb();
+        QSignalSpy shown(web.data(), &QVMWebPageController::pageShown);
+        if (c.load) {
+            ASSERT_TRUE(loadSource());
+            ASSERT_TRUE(qvtest::waitUntil([&] { return shown.count() >= 2; }, 15000));
+        }
+        expectEveryControlNamed(web->view());
+        expectReadableInBothPalettes(web->view());
+        // The page itself draws in an inner widget: that is what a screen reader and Tab land on.
+        for (QVMWebView *page : {web->fromWebView(), web->toWebView()}) {
+            for (QWidget *inner : page->findChildren<QWidget *>()) {
+                SCOPED_TRACE(inner->metaObject()->className());
+                EXPECT_EQ(inner->accessibleName(), page->accessibleName());
+                EXPECT_EQ(inner->toolTip(), page->toolTip());
+            }
+        }
+        web->addressField()->setFocus();
+        EXPECT_EQ(tabWalk(web->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        delete web;
+    }
 }
