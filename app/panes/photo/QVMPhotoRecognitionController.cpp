@@ -72,7 +72,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     root->resize(760, 620);
     auto *layout = new QVBoxLayout(root);
 
-    m_imageView = new QLabel;
+    m_imageView = new QVMPhotoImageView;
     m_imageView->setAlignment(Qt::AlignCenter);
     m_imageView->setAccessibleName(QStringLiteral("Picture"));
     m_scrollView = new QScrollArea;
@@ -221,6 +221,9 @@ void QVMPhotoRecognitionController::loadPicture() {
             QImageReader reader(path);
             reader.setAutoTransform(true);
             picture = reader.read();
+            // The display format, made here: converting a large photograph takes a while.
+            if (!picture.isNull())
+                picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -236,12 +239,7 @@ void QVMPhotoRecognitionController::pictureRead(const QImage &picture) {
     m_loadingPicture = false;
     const bool readable = !picture.isNull() && picture.width() > 0 && picture.height() > 0;
     if (readable) {
-        m_photo = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        m_width = m_photo.width();
-        m_height = m_photo.height();
-        m_shown = m_photo;
-        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
-        m_imageView->resize(m_shown.size());
+        m_photo = picture;
         onZoom();
         m_trackZoomTimer.stop(); // showing the picture is not a zoom of the user's
     }
@@ -335,7 +333,7 @@ void QVMPhotoRecognitionController::translationSucceeded(const QImage &picture, 
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
     trackEvent(QStringLiteral("Image traslate"),
                {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()}});
-    m_translatedPhoto = picture;
+    m_translatedPhoto = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     onZoom();
     m_recognizeText = recognized;
     m_translatedText = translated;
@@ -424,10 +422,14 @@ void QVMPhotoRecognitionController::onZoom() {
     m_height = int(value * float(base.height()) / 100.0f);
     m_trackZoomTimer.start();
     if (m_width > 0 && m_height > 0) {
-        m_shown = resizeImage(base, m_width, m_height);
-        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
-        m_imageView->resize(m_shown.size());
+        if (m_imageView->image().cacheKey() != base.cacheKey())
+            m_imageView->setImage(base);
+        m_imageView->resize(m_width, m_height);
     }
+}
+
+QImage QVMPhotoRecognitionController::shownImage() const {
+    return resizeImage(m_imageView->image(), m_imageView->width(), m_imageView->height());
 }
 
 QImage QVMPhotoRecognitionController::resizeImage(const QImage &image, int newWidth, int newHeight) {

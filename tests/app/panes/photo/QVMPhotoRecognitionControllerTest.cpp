@@ -296,3 +296,29 @@ TEST_F(PhotoWindowTest, EveryControlIsNamedReadableAndTabWalksItInReadingOrder) 
         delete photo;
     }
 }
+
+TEST_F(PhotoWindowTest, PictureShowsEachPartInPlaceAtEveryZoom) {
+    // Four coloured quarters: a wrong mapping from the view to the picture shows another colour.
+    QImage quarters(80, 60, QImage::Format_ARGB32);
+    const QList<QPair<QRect, QColor>> parts = {{QRect(0, 0, 40, 30), Qt::red},
+                                               {QRect(40, 0, 40, 30), Qt::green},
+                                               {QRect(0, 30, 40, 30), Qt::blue},
+                                               {QRect(40, 30, 40, 30), Qt::yellow}};
+    for (const auto &[area, colour] : parts)
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                quarters.setPixelColor(x, y, colour);
+    const QString path = dir.filePath(QStringLiteral("quarters.png"));
+    ASSERT_TRUE(quarters.save(path));
+    open(path);
+    for (int percent : {10, 50, 100, 400}) {
+        SCOPED_TRACE(percent);
+        photo->sliderZoom()->setValue(percent);
+        const QImage shown = photo->photoImageView()->grab().toImage();
+        ASSERT_EQ(shown.size(), QSize(80 * percent / 100, 60 * percent / 100));
+        for (const auto &[area, colour] : parts) {
+            const QPointF centre = QRectF(area).center() * percent / 100.0;
+            EXPECT_EQ(shown.pixelColor(centre.toPoint()), colour) << area.x() << "," << area.y();
+        }
+    }
+}
