@@ -82,6 +82,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     // Arrow keys pan a zoomed picture, so the keyboard needs a stop here.
     m_scrollView->setFocusPolicy(Qt::StrongFocus);
     m_scrollView->setAccessibleName(QStringLiteral("Picture"));
+    m_scrollView->setObjectName(QStringLiteral("photoPicture"));
     m_scrollView->setToolTip(QStringLiteral("The picture, with its translation once it is ready"));
     layout->addWidget(m_scrollView, 1);
 
@@ -144,6 +145,8 @@ void QVMPhotoRecognitionController::viewDidLoad() {
     QWidget *root = view();
     root->setAttribute(Qt::WA_DeleteOnClose);
     root->installEventFilter(this);
+    m_scrollView->installEventFilter(this);
+    markPictureFocus();
     // The window goes with its controller: the main window must not keep handing it requests.
     connect(root, &QObject::destroyed, this, &QObject::deleteLater);
 
@@ -191,7 +194,23 @@ void QVMPhotoRecognitionController::viewWillDisappear() {
     m_token.invalidate();
 }
 
+// The picture's frame shows when the keyboard is on it (the style draws no focus for a scroll area),
+// in the live palette's text colour.
+void QVMPhotoRecognitionController::markPictureFocus() {
+    const bool focused = m_scrollView->hasFocus();
+    const QColor ink = m_scrollView->palette().color(focused ? QPalette::Text : QPalette::Mid);
+    const QString sheet = QStringLiteral("QScrollArea#photoPicture { border: %1px solid %2; }")
+                              .arg(focused ? 2 : 1)
+                              .arg(ink.name());
+    if (m_scrollView->styleSheet() != sheet)
+        m_scrollView->setStyleSheet(sheet);
+}
+
 bool QVMPhotoRecognitionController::eventFilter(QObject *watched, QEvent *event) {
+    if (isViewLoaded() && watched == m_scrollView &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut ||
+         event->type() == QEvent::PaletteChange))
+        markPictureFocus();
     if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
         if (isTranslating() || m_translateWhenLoaded)

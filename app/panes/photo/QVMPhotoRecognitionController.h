@@ -116,6 +116,7 @@ protected:
 
 private:
     void loadPicture();
+    void markPictureFocus();
     void pictureRead(const QImage &picture);
     void translationSucceeded(const QImage &picture, const QString &recognized, const QString &translated);
     void translationFailed(const platform::Error &error);

@@ -2,8 +2,8 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
@@ -15,6 +15,7 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -97,8 +98,10 @@ QWidget *QVMWebPageController::loadView() {
     m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
     m_errorLabel->setToolTip(QStringLiteral("What went wrong"));
     m_errorLabel->hide();
-    m_fromPanel = panelFor(m_fromWebView, new QLabel(QStringLiteral("Original")));
-    m_toPanel = panelFor(m_toWebView, new QLabel(QStringLiteral("Translation")), m_errorLabel);
+    m_fromTitle = new QLabel(QStringLiteral("Original"));
+    m_toTitle = new QLabel(QStringLiteral("Translation"));
+    m_fromPanel = panelFor(m_fromWebView, m_fromTitle);
+    m_toPanel = panelFor(m_toWebView, m_toTitle, m_errorLabel);
     m_splitView = new QSplitter;
     m_splitView->setChildrenCollapsible(false);
     m_splitView->addWidget(m_fromPanel);
@@ -127,6 +130,19 @@ void QVMWebPageController::viewDidLoad() {
     }
     connect(m_toWebView, &QVMWebView::navigationRefused, this,
             [this] { showError(QString::fromLatin1(kBadTranslatedAddress)); });
+    // A page draws no focus of its own: its title shows where the keyboard is. Each title is the
+    // context of its connection, as focus still moves while the window is taken apart.
+    for (const auto &[web, title] :
+         {std::pair{m_fromWebView, m_fromTitle}, std::pair{m_toWebView, m_toTitle}}) {
+        QPointer<QVMWebView> page(web);
+        connect(qApp, &QApplication::focusChanged, title, [page, title = title](QWidget *, QWidget *now) {
+            const bool focused = page && now && (now == page || page->isAncestorOf(now));
+            QFont font = title->font();
+            font.setBold(focused);
+            font.setUnderline(focused);
+            title->setFont(font);
+        });
+    }
     connect(m_addressField, &QLineEdit::returnPressed, this, &QVMWebPageController::translate);
     connect(m_goButton, &QPushButton::clicked, this, &QVMWebPageController::translate);
     connect(m_closeButton, &QPushButton::clicked, this, &QVMWebPageController::onClose);

@@ -293,6 +293,15 @@ TEST_F(PhotoWindowTest, EveryControlIsNamedReadableAndTabWalksItInReadingOrder) 
         expectReadableInBothPalettes(photo->view());
         photo->scrollView()->setFocus();
         EXPECT_EQ(tabWalk(photo->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        // The style draws no focus for the picture: its frame shows it, in the text colour.
+        for (const bool onPicture : {false, true}) {
+            (onPicture ? static_cast<QWidget *>(photo->scrollView()) : photo->closeButton())->setFocus();
+            qvtest::spin(20);
+            const QImage shot = photo->scrollView()->grab().toImage();
+            const QColor frame = shot.pixelColor(0, shot.height() / 2);
+            EXPECT_EQ(frame == photo->scrollView()->palette().color(QPalette::Text), onPicture)
+                << frame.name().toStdString();
+        }
         delete photo;
     }
 }

@@ -132,7 +132,13 @@ TEST_F(WebWindowTest, SamePageAndPairAreAskedOnceAndANewPairAsksAgain) {
     platform::NotificationCenter::defaultCenter().post(
         QString::fromLatin1(QVMWebPageController::kLanguageNotification));
     ASSERT_TRUE(backend.waitForRequests("POST", QStringLiteral("/translateWebpageAPI/"), 2));
-    EXPECT_EQ(backend.lastRequest().jsonObject().value("to").toString(), QStringLiteral("fr_FR"));
+    // The last translation request: the translated page it answers may be fetched before this line.
+    EXPECT_EQ(backend.requests("POST", QStringLiteral("/translateWebpageAPI/"))
+                  .last()
+                  .jsonObject()
+                  .value("to")
+                  .toString(),
+              QStringLiteral("fr_FR"));
 }
 
 TEST_F(WebWindowTest, TranslatedSizeIsTheLargerOfBothAndAnUnreadableSizeKeepsTheLast) {
@@ -225,6 +231,20 @@ TEST_F(WebWindowTest, EveryControlAndBothPagesAreNamedAndTabWalksThemInReadingOr
         }
         web->addressField()->setFocus();
         EXPECT_EQ(tabWalk(web->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        // A page draws no focus of its own: its title shows it has the keyboard.
+        const struct {
+            QWidget *focus;
+            bool originalMarked, translatedMarked;
+        } stops[] = {{web->addressField(), false, false},
+                     {web->fromWebView(), true, false},
+                     {web->toWebView(), false, true}};
+        for (const auto &stop : stops) {
+            stop.focus->setFocus();
+            qvtest::spin(20);
+            SCOPED_TRACE(stopName(QApplication::focusWidget()).toStdString());
+            EXPECT_EQ(web->fromTitleLabel()->font().underline(), stop.originalMarked);
+            EXPECT_EQ(web->toTitleLabel()->font().underline(), stop.translatedMarked);
+        }
         delete web;
     }
 }
