@@ -2,9 +2,9 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/history/QVDataManager.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"

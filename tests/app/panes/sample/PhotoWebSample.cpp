@@ -20,8 +20,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QProcess>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyleFactory>
 #include <QTextStream>
 #include <QTimer>
@@ -112,7 +112,8 @@ void printTabOrder(QWidget *window, const QString &name) {
 bool press(const QStringList &keys) {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return false;
-    const bool ok = QProcess::execute(QStringLiteral("xdotool"), QStringList{"key", "--delay", "60"} + keys) == 0;
+    const bool ok =
+        QProcess::execute(QStringLiteral("xdotool"), QStringList{"key", "--delay", "60"} + keys) == 0;
     qvtest::spin(300);
     return ok;
 }
@@ -135,14 +136,14 @@ int main(int argc, char **argv) {
     qvtest::FakeBackend backend;
     platform::BackendConfig::overrideHost("QV_API_HOST", backend.baseUrl());
     const QByteArray style = dark ? "background:#1e1e20;color:#f0f0f0" : "background:#ffffff;color:#111";
-    backend.route(
-        "GET", "/source",
-        qvtest::FakeReply::bytes("<html><body style=\"font:16px DejaVu Sans;" + style +
-                                     "\"><h1>Opening hours</h1><p>The library opens at nine in the "
-                                     "morning and closes at six.</p><p>Books can be returned at any "
-                                     "time through the slot by the door.</p><div style=\"height:2400px\"></div>"
-                                     "<p>Closed on public holidays.</p></body></html>",
-                                 "text/html"));
+    backend.route("GET", "/source",
+                  qvtest::FakeReply::bytes(
+                      "<html><body style=\"font:16px DejaVu Sans;" + style +
+                          "\"><h1>Opening hours</h1><p>The library opens at nine in the "
+                          "morning and closes at six.</p><p>Books can be returned at any "
+                          "time through the slot by the door.</p><div style=\"height:2400px\"></div>"
+                          "<p>Closed on public holidays.</p></body></html>",
+                      "text/html"));
     backend.route(
         "GET", "/translated",
         qvtest::FakeReply::bytes("<html><body style=\"font:16px DejaVu Sans;" + style +
