@@ -81,7 +81,7 @@ inline QString demoArchive() {
 
 class Home {
 public:
-    // False with the reason on stderr when a piece is missing.
+    // False with the reason on stderr when something is missing.
     bool prepare(bool demo) {
         if (!m_dir.isValid())
             return false;
