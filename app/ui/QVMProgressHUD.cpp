@@ -20,6 +20,15 @@ QVMProgressHUD::QVMProgressHUD(QWidget *view) : QVMProgressOverlay(view), m_butt
     m_button->setFixedSize(side);
     m_button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
     m_button->setCursor(Qt::PointingHandCursor);
+    m_button->setAccessibleName(QStringLiteral("Cancel"));
+    m_button->setToolTip(QStringLiteral("Stop the work in progress"));
+    // The icon sits on the bezel, which is dark in either appearance.
+    QPalette onBezel = m_button->palette();
+    onBezel.setColor(QPalette::Button, Qt::black);
+    onBezel.setColor(QPalette::ButtonText, Qt::white);
+    m_button->setPalette(onBezel);
+    // Reading order: the button comes right after the view it covers, not at the end of the window.
+    QWidget::setTabOrder(view, m_button);
     connect(m_button, &QPushButton::clicked, this, &QVMProgressHUD::buttonHandler);
     setMargin(kMargin);
     setOffset(QPointF(0, 0));

@@ -2,9 +2,9 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/history/QVDataManager.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
@@ -72,15 +72,17 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     root->resize(760, 620);
     auto *layout = new QVBoxLayout(root);
 
-    m_imageView = new QLabel;
+    m_imageView = new QVMPhotoImageView;
     m_imageView->setAlignment(Qt::AlignCenter);
     m_imageView->setAccessibleName(QStringLiteral("Picture"));
     m_scrollView = new QScrollArea;
     m_scrollView->setWidget(m_imageView);
     m_scrollView->setWidgetResizable(false);
     m_scrollView->setAlignment(Qt::AlignCenter);
-    m_scrollView->setFocusPolicy(Qt::NoFocus);
+    // Arrow keys pan a zoomed picture, so the keyboard needs a stop here.
+    m_scrollView->setFocusPolicy(Qt::StrongFocus);
     m_scrollView->setAccessibleName(QStringLiteral("Picture"));
+    m_scrollView->setObjectName(QStringLiteral("photoPicture"));
     m_scrollView->setToolTip(QStringLiteral("The picture, with its translation once it is ready"));
     layout->addWidget(m_scrollView, 1);
 
@@ -130,6 +132,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     bar->addWidget(m_closeButton);
     layout->addLayout(bar);
 
+    QWidget::setTabOrder(m_scrollView, m_retryButton);
     QWidget::setTabOrder(m_retryButton, m_slider);
     QWidget::setTabOrder(m_slider, m_copyButton);
     QWidget::setTabOrder(m_copyButton, m_favoriteButton);
@@ -142,6 +145,8 @@ void QVMPhotoRecognitionController::viewDidLoad() {
     QWidget *root = view();
     root->setAttribute(Qt::WA_DeleteOnClose);
     root->installEventFilter(this);
+    m_scrollView->installEventFilter(this);
+    markPictureFocus();
     // The window goes with its controller: the main window must not keep handing it requests.
     connect(root, &QObject::destroyed, this, &QObject::deleteLater);
 
@@ -189,7 +194,23 @@ void QVMPhotoRecognitionController::viewWillDisappear() {
     m_token.invalidate();
 }
 
+// The picture's frame shows when the keyboard is on it (the style draws no focus for a scroll area),
+// in the live palette's text colour.
+void QVMPhotoRecognitionController::markPictureFocus() {
+    const bool focused = m_scrollView->hasFocus();
+    const QColor ink = m_scrollView->palette().color(focused ? QPalette::Text : QPalette::Mid);
+    const QString sheet = QStringLiteral("QScrollArea#photoPicture { border: %1px solid %2; }")
+                              .arg(focused ? 2 : 1)
+                              .arg(ink.name());
+    if (m_scrollView->styleSheet() != sheet)
+        m_scrollView->setStyleSheet(sheet);
+}
+
 bool QVMPhotoRecognitionController::eventFilter(QObject *watched, QEvent *event) {
+    if (isViewLoaded() && watched == m_scrollView &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut ||
+         event->type() == QEvent::PaletteChange))
+        markPictureFocus();
     if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
         if (isTranslating() || m_translateWhenLoaded)
@@ -219,6 +240,9 @@ void QVMPhotoRecognitionController::loadPicture() {
             QImageReader reader(path);
             reader.setAutoTransform(true);
             picture = reader.read();
+            // The display format, made here: converting a large photograph takes a while.
+            if (!picture.isNull())
+                picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -234,12 +258,7 @@ void QVMPhotoRecognitionController::pictureRead(const QImage &picture) {
     m_loadingPicture = false;
     const bool readable = !picture.isNull() && picture.width() > 0 && picture.height() > 0;
     if (readable) {
-        m_photo = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        m_width = m_photo.width();
-        m_height = m_photo.height();
-        m_shown = m_photo;
-        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
-        m_imageView->resize(m_shown.size());
+        m_photo = picture;
         onZoom();
         m_trackZoomTimer.stop(); // showing the picture is not a zoom of the user's
     }
@@ -333,7 +352,7 @@ void QVMPhotoRecognitionController::translationSucceeded(const QImage &picture, 
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
     trackEvent(QStringLiteral("Image traslate"),
                {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()}});
-    m_translatedPhoto = picture;
+    m_translatedPhoto = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     onZoom();
     m_recognizeText = recognized;
     m_translatedText = translated;
@@ -422,10 +441,14 @@ void QVMPhotoRecognitionController::onZoom() {
     m_height = int(value * float(base.height()) / 100.0f);
     m_trackZoomTimer.start();
     if (m_width > 0 && m_height > 0) {
-        m_shown = resizeImage(base, m_width, m_height);
-        m_imageView->setPixmap(QPixmap::fromImage(m_shown));
-        m_imageView->resize(m_shown.size());
+        if (m_imageView->image().cacheKey() != base.cacheKey())
+            m_imageView->setImage(base);
+        m_imageView->resize(m_width, m_height);
     }
+}
+
+QImage QVMPhotoRecognitionController::shownImage() const {
+    return resizeImage(m_imageView->image(), m_imageView->width(), m_imageView->height());
 }
 
 QImage QVMPhotoRecognitionController::resizeImage(const QImage &image, int newWidth, int newHeight) {

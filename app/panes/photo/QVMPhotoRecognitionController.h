@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVMPhotoImageView.h"
 #include "QVMPhotoTranslator.h"
 
 #include "core/models/QVTranslationRealm.h"
@@ -66,7 +67,8 @@ public:
     bool isTranslating() const { return bool(m_translator); }
     QImage photo() const { return m_photo; }
     QImage translatedPhoto() const { return m_translatedPhoto; }
-    QImage shownImage() const { return m_shown; }
+    // The picture as it shows at the zoom (made on demand: the view scales as it paints).
+    QImage shownImage() const;
     int width() const { return m_width; }
     int height() const { return m_height; }
     QString recognizeText() const { return m_recognizeText; }
@@ -77,7 +79,7 @@ public:
 
     // Widgets.
     QSlider *sliderZoom() const { return m_slider; }
-    QLabel *photoImageView() const { return m_imageView; }
+    QVMPhotoImageView *photoImageView() const { return m_imageView; }
     QScrollArea *scrollView() const { return m_scrollView; }
     QLabel *errorLabel() const { return m_errorLabel; }
     QPushButton *retryButton() const { return m_retryButton; }
@@ -114,6 +116,7 @@ protected:
 
 private:
     void loadPicture();
+    void markPictureFocus();
     void pictureRead(const QImage &picture);
     void translationSucceeded(const QImage &picture, const QString &recognized, const QString &translated);
     void translationFailed(const platform::Error &error);
@@ -130,7 +133,7 @@ private:
 
     QSlider *m_slider = nullptr;
     QScrollArea *m_scrollView = nullptr;
-    QLabel *m_imageView = nullptr;
+    QVMPhotoImageView *m_imageView = nullptr;
     QLabel *m_errorLabel = nullptr;
     QPushButton *m_retryButton = nullptr;
     QToolButton *m_copyButton = nullptr;
@@ -142,7 +145,6 @@ private:
     bool m_translateWhenLoaded = false;
     QImage m_photo;
     QImage m_translatedPhoto;
-    QImage m_shown;
     int m_width = 0;
     int m_height = 0;
     QString m_recognizeText;

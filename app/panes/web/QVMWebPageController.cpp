@@ -2,8 +2,8 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
@@ -15,6 +15,7 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
@@ -68,6 +70,11 @@ QWidget *QVMWebPageController::loadView() {
     m_addressField->setAccessibleName(QStringLiteral("Address"));
     m_addressField->setToolTip(QStringLiteral("The address of the page to translate; Return loads it"));
     addressLabel->setBuddy(m_addressField);
+    // Qt's clear button inside the field is a button like any other to a keyboard or screen reader.
+    for (QToolButton *clear : m_addressField->findChildren<QToolButton *>()) {
+        clear->setAccessibleName(QStringLiteral("Clear address"));
+        clear->setToolTip(QStringLiteral("Clear the address"));
+    }
     m_goButton = new QPushButton(QStringLiteral("Translate"));
     m_goButton->setAccessibleName(QStringLiteral("Translate"));
     m_goButton->setToolTip(QStringLiteral("Load the page and translate it"));
@@ -81,18 +88,20 @@ QWidget *QVMWebPageController::loadView() {
     layout->addLayout(addressRow);
 
     m_fromWebView = new QVMWebView;
-    m_fromWebView->setAccessibleName(QStringLiteral("Original page"));
-    m_fromWebView->setToolTip(QStringLiteral("The page as published"));
+    m_fromWebView->setAccessibleNameAndToolTip(QStringLiteral("Original page"),
+                                               QStringLiteral("The page as published"));
     m_toWebView = new QVMWebView;
-    m_toWebView->setAccessibleName(QStringLiteral("Translated page"));
-    m_toWebView->setToolTip(QStringLiteral("The translated page"));
+    m_toWebView->setAccessibleNameAndToolTip(QStringLiteral("Translated page"),
+                                             QStringLiteral("The translated page"));
     m_errorLabel = new QLabel;
     m_errorLabel->setWordWrap(true);
     m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
     m_errorLabel->setToolTip(QStringLiteral("What went wrong"));
     m_errorLabel->hide();
-    m_fromPanel = panelFor(m_fromWebView, new QLabel(QStringLiteral("Original")));
-    m_toPanel = panelFor(m_toWebView, new QLabel(QStringLiteral("Translation")), m_errorLabel);
+    m_fromTitle = new QLabel(QStringLiteral("Original"));
+    m_toTitle = new QLabel(QStringLiteral("Translation"));
+    m_fromPanel = panelFor(m_fromWebView, m_fromTitle);
+    m_toPanel = panelFor(m_toWebView, m_toTitle, m_errorLabel);
     m_splitView = new QSplitter;
     m_splitView->setChildrenCollapsible(false);
     m_splitView->addWidget(m_fromPanel);
@@ -102,8 +111,7 @@ QWidget *QVMWebPageController::loadView() {
 
     QWidget::setTabOrder(m_addressField, m_goButton);
     QWidget::setTabOrder(m_goButton, m_closeButton);
-    QWidget::setTabOrder(m_closeButton, m_fromWebView);
-    QWidget::setTabOrder(m_fromWebView, m_toWebView);
+    orderPages();
     return root;
 }
 
@@ -114,6 +122,7 @@ void QVMWebPageController::viewDidLoad() {
     connect(root, &QObject::destroyed, this, &QObject::deleteLater);
 
     for (QVMWebView *web : {m_fromWebView, m_toWebView}) {
+        connect(web, &QVMWebView::innerWidgetAdded, this, &QVMWebPageController::orderPages);
         connect(web, &QWebEngineView::loadStarted, this, [this, web] { loadStarted(web); });
         connect(web, &QWebEngineView::loadFinished, this, [this, web](bool ok) { loadFinished(web, ok); });
         connect(web->page(), &QWebEnginePage::scrollPositionChanged, this,
@@ -121,6 +130,19 @@ void QVMWebPageController::viewDidLoad() {
     }
     connect(m_toWebView, &QVMWebView::navigationRefused, this,
             [this] { showError(QString::fromLatin1(kBadTranslatedAddress)); });
+    // A page draws no focus of its own: its title shows where the keyboard is. Each title is the
+    // context of its connection, as focus still moves while the window is taken apart.
+    for (const auto &[web, title] :
+         {std::pair{m_fromWebView, m_fromTitle}, std::pair{m_toWebView, m_toTitle}}) {
+        QPointer<QVMWebView> page(web);
+        connect(qApp, &QApplication::focusChanged, title, [page, title = title](QWidget *, QWidget *now) {
+            const bool focused = page && now && (now == page || page->isAncestorOf(now));
+            QFont font = title->font();
+            font.setBold(focused);
+            font.setUnderline(focused);
+            title->setFont(font);
+        });
+    }
     connect(m_addressField, &QLineEdit::returnPressed, this, &QVMWebPageController::translate);
     connect(m_goButton, &QPushButton::clicked, this, &QVMWebPageController::translate);
     connect(m_closeButton, &QPushButton::clicked, this, &QVMWebPageController::onClose);
@@ -141,6 +163,13 @@ void QVMWebPageController::viewDidLoad() {
     });
     applyDirection();
     applyShowState();
+}
+
+void QVMWebPageController::orderPages() {
+    // The pages take the focus through the widgets they draw in, made when each page first renders
+    // and put at the end of the window's chain: reading order puts the original first.
+    QWidget::setTabOrder(m_closeButton, m_fromWebView);
+    QWidget::setTabOrder(m_fromWebView, m_toWebView);
 }
 
 void QVMWebPageController::viewDidAppear() {

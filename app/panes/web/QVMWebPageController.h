@@ -47,6 +47,8 @@ public:
     void applyDirection();
     void applyShowState();
     void onClose();
+    // Tab goes from the address row to the original page, then to the translated one.
+    void orderPages();
 
     // The sizes measured for the two pages (the translated one never smaller than the source).
     QSizeF sourceContentSize() const { return m_fromSize; }
@@ -58,6 +60,8 @@ public:
     QSplitter *generalSplitView() const { return m_splitView; }
     QVMWebView *fromWebView() const { return m_fromWebView; }
     QVMWebView *toWebView() const { return m_toWebView; }
+    QLabel *fromTitleLabel() const { return m_fromTitle; }
+    QLabel *toTitleLabel() const { return m_toTitle; }
     QWidget *fromPanel() const { return m_fromPanel; }
     QWidget *toPanel() const { return m_toPanel; }
     QLabel *errorLabel() const { return m_errorLabel; }
@@ -108,6 +112,8 @@ private:
     QVMWebView *m_fromWebView = nullptr;
     QVMWebView *m_toWebView = nullptr;
     QLabel *m_errorLabel = nullptr;
+    QLabel *m_fromTitle = nullptr;
+    QLabel *m_toTitle = nullptr;
 
     QSizeF m_fromSize;
     QSizeF m_toSize;

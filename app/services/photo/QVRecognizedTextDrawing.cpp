@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int kMinPixelSize = 6;
+constexpr int kEdge = 2;
 
 // Black or white, whichever differs more from the background.
 QColor textColorOn(const QColor &background) {
@@ -68,8 +69,11 @@ QImage QVRecognizedTextDrawing::drawRecognizedText(const QImage &picture,
         const QRect box = line.boundingBox.toAlignedRect().intersected(drawn.rect());
         if (text.isEmpty() || box.isEmpty())
             continue;
-        const QColor background = surroundingColor(picture, box);
-        painter.fillRect(box, background);
+        // A recogniser's box is tight: the soft edges and overshoot of round letters lie just
+        // outside it. The cover reaches past them, and its colour is read beyond them.
+        const QRect cover = box.adjusted(-kEdge, -kEdge, kEdge, kEdge).intersected(drawn.rect());
+        const QColor background = surroundingColor(picture, cover);
+        painter.fillRect(cover, background);
         painter.setPen(textColorOn(background));
         painter.setFont(fittedFont(text, box));
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, text);

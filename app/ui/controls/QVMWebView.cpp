@@ -25,6 +25,9 @@ QVMWebView::QVMWebView(QWidget *parent) : QWebEngineView(parent) {
     auto *page = new QVMWebPage(offTheRecordProfile(), this);
     connect(page, &QVMWebPage::navigationRefused, this, &QVMWebView::navigationRefused);
     setPage(page);
+    // A stop of its own in the Tab chain, so that a window can place the view; the focus goes on to
+    // the widget the page draws in.
+    setFocusPolicy(Qt::StrongFocus);
     installEventFilter(this);
     for (QObject *child : children())
         watchChild(child);
@@ -83,6 +86,18 @@ void QVMWebView::contentSizeWithBlock(SizeBlock block) {
     });
 }
 
+void QVMWebView::setAccessibleNameAndToolTip(const QString &name, const QString &toolTip) {
+    setAccessibleName(name);
+    setToolTip(toolTip);
+    for (QWidget *inner : findChildren<QWidget *>())
+        nameInnerWidget(inner);
+}
+
+void QVMWebView::nameInnerWidget(QWidget *inner) const {
+    inner->setAccessibleName(accessibleName());
+    inner->setToolTip(toolTip());
+}
+
 bool QVMWebView::handsWheelOn() const {
     return enclosingScrollArea() != nullptr;
 }
@@ -103,6 +118,13 @@ QWebEngineView *QVMWebView::createWindow(QWebEnginePage::WebWindowType type) {
 bool QVMWebView::event(QEvent *event) {
     if (event->type() == QEvent::ChildAdded)
         watchChild(static_cast<QChildEvent *>(event)->child());
+    // The page makes its drawing widget when it first renders, after the view was named.
+    if (event->type() == QEvent::ChildPolished) {
+        if (QObject *child = static_cast<QChildEvent *>(event)->child(); child && child->isWidgetType()) {
+            nameInnerWidget(static_cast<QWidget *>(child));
+            emit innerWidgetAdded(static_cast<QWidget *>(child));
+        }
+    }
     return QWebEngineView::event(event);
 }
 

@@ -42,6 +42,10 @@ public:
     using SizeBlock = std::function<void(QSizeF size)>;
     void contentSizeWithBlock(SizeBlock block);
 
+    // Names the view and the widgets the page draws in (which take the focus and
+    // reach screen readers), now and whenever the page makes new ones.
+    void setAccessibleNameAndToolTip(const QString &name, const QString &toolTip);
+
     // True while an ancestor is a scroll area that takes the wheel.
     bool handsWheelOn() const;
 
@@ -51,6 +55,9 @@ public:
 
 signals:
     void navigationRefused(const QUrl &url);
+    // The page made a widget to draw in; it takes the focus for the view, so a
+    // window keeping its Tab order places it again.
+    void innerWidgetAdded(QWidget *inner);
 
 protected:
     QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
@@ -59,5 +66,6 @@ protected:
 
 private:
     void watchChild(QObject *child);
+    void nameInnerWidget(QWidget *inner) const;
     QAbstractScrollArea *enclosingScrollArea() const;
 };

@@ -87,6 +87,35 @@ TEST_F(RecognizedTextDrawingTest, LinesWithoutTextOrOutsideThePictureAreLeftOut)
         QVRecognizedTextDrawing::drawRecognizedText(QImage(), {block("x", QRectF(0, 0, 5, 5))}).isNull());
 }
 
+TEST(RecognizedTextDrawingEdgeTest, NothingOfTheOriginalShowsAroundATightBox) {
+    // Round and soft letter edges reach past the box a recogniser gives; a box tighter than the ink
+    // by one and by two pixels must still leave none of the old line around the new one.
+    const qvtest::TextPicture picture =
+        qvtest::renderTextLines({QStringLiteral("HELLO WORLD")}, QSize(640, 160));
+    QRect ink;
+    for (int y = 0; y < picture.image.height(); ++y) {
+        for (int x = 0; x < picture.image.width(); ++x) {
+            if (distance(picture.image.pixelColor(x, y), Qt::white) > 30)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    ASSERT_FALSE(ink.isEmpty());
+    for (const int tighter : {1, 2}) {
+        SCOPED_TRACE(tighter);
+        const QRect box = ink.adjusted(tighter, tighter, -tighter, -tighter);
+        const QImage drawn =
+            QVRecognizedTextDrawing::drawRecognizedText(picture.image, {block(QStringLiteral("HALLO"), box)});
+        int leftOver = 0;
+        for (int y = ink.top(); y <= ink.bottom(); ++y) {
+            for (int x = ink.left(); x <= ink.right(); ++x) {
+                if (!box.contains(x, y) && distance(drawn.pixelColor(x, y), Qt::white) > 30)
+                    ++leftOver;
+            }
+        }
+        EXPECT_EQ(leftOver, 0);
+    }
+}
+
 TEST(RecognizedTextDrawingColorTest, SurroundingColourIsTheAverageAroundTheBox) {
     QImage picture(100, 60, QImage::Format_ARGB32);
     picture.fill(QColor(10, 200, 30));

@@ -1,4 +1,6 @@
 #include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/TabWalk.h"
+#include "app/ui/WindowChecks.h"
 
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/photo/QVPhotoService.h"
@@ -264,4 +266,68 @@ TEST_F(PhotoWindowTest, ZoomScalesThePictureAndIsReportedOnceAfterTheLastMove) {
     // After a success the translated picture is the one scaled.
     succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
     EXPECT_EQ(photo->shownImage().size(), QSize(160, 80));
+}
+
+TEST_F(PhotoWindowTest, EveryControlIsNamedReadableAndTabWalksItInReadingOrder) {
+    openWindow();
+    struct Case {
+        const char *name;
+        std::function<void()> reach;
+        QStringList stops;
+    };
+    const QList<Case> cases = {
+        {"failed",
+         [this] { requests.last()->failure(platform::Error(QStringLiteral("NSURLErrorDomain"), -1004, {})); },
+         {"Picture", "Try again", "Zoom", "Close"}},
+        {"working", [] {}, {"Picture", "Cancel", "Zoom", "Close"}},
+        {"translated",
+         [this] { succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG")); },
+         {"Picture", "Zoom", "Copy", "Favourite", "Use in main window", "Close"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(picturePath, general);
+        c.reach();
+        qvtest::spin(20);
+        expectEveryControlNamed(photo->view());
+        expectReadableInBothPalettes(photo->view());
+        photo->scrollView()->setFocus();
+        EXPECT_EQ(tabWalk(photo->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        // The style draws no focus for the picture: its frame shows it, in the text colour.
+        for (const bool onPicture : {false, true}) {
+            (onPicture ? static_cast<QWidget *>(photo->scrollView()) : photo->closeButton())->setFocus();
+            qvtest::spin(20);
+            const QImage shot = photo->scrollView()->grab().toImage();
+            const QColor frame = shot.pixelColor(0, shot.height() / 2);
+            EXPECT_EQ(frame == photo->scrollView()->palette().color(QPalette::Text), onPicture)
+                << frame.name().toStdString();
+        }
+        delete photo;
+    }
+}
+
+TEST_F(PhotoWindowTest, PictureShowsEachPartInPlaceAtEveryZoom) {
+    // Four coloured quarters: a wrong mapping from the view to the picture shows another colour.
+    QImage quarters(80, 60, QImage::Format_ARGB32);
+    const QList<QPair<QRect, QColor>> parts = {{QRect(0, 0, 40, 30), Qt::red},
+                                               {QRect(40, 0, 40, 30), Qt::green},
+                                               {QRect(0, 30, 40, 30), Qt::blue},
+                                               {QRect(40, 30, 40, 30), Qt::yellow}};
+    for (const auto &[area, colour] : parts)
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                quarters.setPixelColor(x, y, colour);
+    const QString path = dir.filePath(QStringLiteral("quarters.png"));
+    ASSERT_TRUE(quarters.save(path));
+    open(path);
+    for (int percent : {10, 50, 100, 400}) {
+        SCOPED_TRACE(percent);
+        photo->sliderZoom()->setValue(percent);
+        const QImage shown = photo->photoImageView()->grab().toImage();
+        ASSERT_EQ(shown.size(), QSize(80 * percent / 100, 60 * percent / 100));
+        for (const auto &[area, colour] : parts) {
+            const QPointF centre = QRectF(area).center() * percent / 100.0;
+            EXPECT_EQ(shown.pixelColor(centre.toPoint()), colour) << area.x() << "," << area.y();
+        }
+    }
 }

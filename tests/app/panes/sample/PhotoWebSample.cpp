@@ -1,7 +1,9 @@
 // Shows the photo and web-page windows over loopback pages and a drawn
 // picture, light and dark, and saves screenshots of the screen for a look at
 // them; also prints the order in which Tab walks each window's controls.
-//   QT_QPA_PLATFORM=xcb panes_window_sample <output folder> [light|dark]
+//   QT_QPA_PLATFORM=xcb panes_window_sample <output folder> [light|dark] [keys]
+// With "keys" (xcb and xdotool) it also walks each window with real key presses
+// and saves a screenshot at each step worth a look.
 #include "core/settings/QVSettingsService.h"
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "panes/web/QVMWebPageController.h"
@@ -16,7 +18,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
+#include <QProcess>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyleFactory>
 #include <QTextStream>
 #include <QTimer>
@@ -103,6 +108,16 @@ void printTabOrder(QWidget *window, const QString &name) {
     Q_UNUSED(window)
 }
 
+// Real key presses through the X server, as a keyboard user's.
+bool press(const QStringList &keys) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    const bool ok =
+        QProcess::execute(QStringLiteral("xdotool"), QStringList{"key", "--delay", "60"} + keys) == 0;
+    qvtest::spin(300);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -111,6 +126,7 @@ int main(int argc, char **argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     const bool dark = argc > 2 && QByteArray(argv[2]) == "dark";
+    const bool keys = argc > 3 && QByteArray(argv[3]) == "keys";
     const QString suffix = dark ? QStringLiteral("dark") : QStringLiteral("light");
     QDir().mkpath(folder);
     if (dark)
@@ -120,20 +136,22 @@ int main(int argc, char **argv) {
     qvtest::FakeBackend backend;
     platform::BackendConfig::overrideHost("QV_API_HOST", backend.baseUrl());
     const QByteArray style = dark ? "background:#1e1e20;color:#f0f0f0" : "background:#ffffff;color:#111";
-    backend.route(
-        "GET", "/source",
-        qvtest::FakeReply::bytes("<html><body style=\"font:16px DejaVu Sans;" + style +
-                                     "\"><h1>Opening hours</h1><p>The library opens at nine in the "
-                                     "morning and closes at six.</p><p>Books can be returned at any "
-                                     "time through the slot by the door.</p></body></html>",
-                                 "text/html"));
+    backend.route("GET", "/source",
+                  qvtest::FakeReply::bytes(
+                      "<html><body style=\"font:16px DejaVu Sans;" + style +
+                          "\"><h1>Opening hours</h1><p>The library opens at nine in the "
+                          "morning and closes at six.</p><p>Books can be returned at any "
+                          "time through the slot by the door.</p><div style=\"height:2400px\"></div>"
+                          "<p>Closed on public holidays.</p></body></html>",
+                      "text/html"));
     backend.route(
         "GET", "/translated",
         qvtest::FakeReply::bytes("<html><body style=\"font:16px DejaVu Sans;" + style +
                                      "\"><h1>&Ouml;ffnungszeiten</h1><p>Die Bibliothek &ouml;ffnet um "
                                      "neun Uhr morgens und schlie&szlig;t um sechs.</p><p>B&uuml;cher "
                                      "k&ouml;nnen jederzeit durch den Schlitz an der T&uuml;r "
-                                     "zur&uuml;ckgegeben werden.</p></body></html>",
+                                     "zur&uuml;ckgegeben werden.</p><div style=\"height:2400px\"></div>"
+                                     "<p>An Feiertagen geschlossen.</p></body></html>",
                                  "text/html"));
     backend.route(
         "POST", "/translateWebpageAPI/",
@@ -153,6 +171,15 @@ int main(int argc, char **argv) {
     web->addressField()->setFocus();
     shoot(web->view(), folder + QStringLiteral("/web-%1.png").arg(suffix));
     printTabOrder(web->view(), QStringLiteral("web"));
+    if (keys) {
+        // Tab to the original page, then to its end: the translation follows.
+        press({"Tab", "Tab", "Tab"});
+        press({"End"});
+        shoot(web->view(), folder + QStringLiteral("/web-keys-end-%1.png").arg(suffix));
+        press({"Tab"});
+        shoot(web->view(), folder + QStringLiteral("/web-keys-translated-focus-%1.png").arg(suffix));
+        web->addressField()->setFocus();
+    }
     web->addressField()->setText(QStringLiteral("ftp://example.org"));
     web->translate();
     shoot(web->view(), folder + QStringLiteral("/web-error-%1.png").arg(suffix));
@@ -163,7 +190,7 @@ int main(int argc, char **argv) {
     const QString picture = QDir(folder).filePath(QStringLiteral("hello.png"));
     sign(QStringLiteral("HELLO WORLD"), Qt::black).save(picture);
     QVMPhotoRecognitionController::setTranslatorFactory([] { return std::make_unique<SampleTranslator>(); });
-    auto *photo = new QVMPhotoRecognitionController;
+    QPointer<QVMPhotoRecognitionController> photo = new QVMPhotoRecognitionController;
     photo->setUrl(QUrl::fromLocalFile(picture));
     photo->view()->move(20, 20);
     photo->view()->show();
@@ -172,7 +199,18 @@ int main(int argc, char **argv) {
     qvtest::waitUntil([&] { return !photo->translatedText().isEmpty(); }, 10000);
     shoot(photo->view(), folder + QStringLiteral("/photo-%1.png").arg(suffix));
     printTabOrder(photo->view(), QStringLiteral("photo"));
-    photo->view()->close();
+    if (keys) {
+        // The picture first: zoom in twice, pan with the arrows, then Tab on to the buttons.
+        photo->scrollView()->setFocus();
+        press({"ctrl+plus", "ctrl+plus", "ctrl+plus", "Right", "Right", "Down"});
+        shoot(photo->view(), folder + QStringLiteral("/photo-keys-zoomed-%1.png").arg(suffix));
+        press({"Tab", "Tab"});
+        shoot(photo->view(), folder + QStringLiteral("/photo-keys-copy-focus-%1.png").arg(suffix));
+        press({"Escape"});
+        QTextStream(stdout) << "photo closed by Escape: " << (photo.isNull() ? "yes" : "no") << "\n";
+    }
+    if (photo)
+        photo->view()->close();
     QFile::remove(picture);
     qvtest::spin(200);
     return 0;

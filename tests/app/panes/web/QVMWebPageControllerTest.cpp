@@ -1,4 +1,6 @@
 #include "app/ui/GeneralViewTestSupport.h"
+#include "app/ui/TabWalk.h"
+#include "app/ui/WindowChecks.h"
 
 #include "panes/web/QVMWebPageController.h"
 #include "platform/BackendConfig.h"
@@ -130,7 +132,13 @@ TEST_F(WebWindowTest, SamePageAndPairAreAskedOnceAndANewPairAsksAgain) {
     platform::NotificationCenter::defaultCenter().post(
         QString::fromLatin1(QVMWebPageController::kLanguageNotification));
     ASSERT_TRUE(backend.waitForRequests("POST", QStringLiteral("/translateWebpageAPI/"), 2));
-    EXPECT_EQ(backend.lastRequest().jsonObject().value("to").toString(), QStringLiteral("fr_FR"));
+    // The last translation request: the translated page it answers may be fetched before this line.
+    EXPECT_EQ(backend.requests("POST", QStringLiteral("/translateWebpageAPI/"))
+                  .last()
+                  .jsonObject()
+                  .value("to")
+                  .toString(),
+              QStringLiteral("fr_FR"));
 }
 
 TEST_F(WebWindowTest, TranslatedSizeIsTheLargerOfBothAndAnUnreadableSizeKeepsTheLast) {
@@ -190,4 +198,53 @@ TEST_F(WebWindowTest, ClosingRestoresTheTranslationModeAndReleasesTheWindow) {
     EXPECT_EQ(QVSettingsService::defaultSettings().translationMode(), 1);
     EXPECT_EQ(analytics->withAction(QStringLiteral("Web translator - Click Close")).size(), 1);
     QVMInterfaceFactory::shared().removeSegue(QString::fromLatin1(QVMGeneralViewController::kWebPageSegue));
+}
+
+TEST_F(WebWindowTest, EveryControlAndBothPagesAreNamedAndTabWalksThemInReadingOrder) {
+    struct Case {
+        const char *name;
+        bool load;
+        QStringList stops;
+    };
+    const QList<Case> cases = {
+        {"no page yet", false, {"Address", "Translate", "Close", "Original page", "Translated page"}},
+        {"both pages shown", true, {"Address", "Translate", "Close", "Original page", "Translated page"}},
+    };
+    openWindow(); // the program's appearance comes with the main window
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        openWeb();
+        QSignalSpy shown(web.data(), &QVMWebPageController::pageShown);
+        if (c.load) {
+            ASSERT_TRUE(loadSource());
+            ASSERT_TRUE(qvtest::waitUntil([&] { return shown.count() >= 2; }, 15000));
+        }
+        expectEveryControlNamed(web->view());
+        expectReadableInBothPalettes(web->view());
+        // The page itself draws in an inner widget: that is what a screen reader and Tab land on.
+        for (QVMWebView *page : {web->fromWebView(), web->toWebView()}) {
+            for (QWidget *inner : page->findChildren<QWidget *>()) {
+                SCOPED_TRACE(inner->metaObject()->className());
+                EXPECT_EQ(inner->accessibleName(), page->accessibleName());
+                EXPECT_EQ(inner->toolTip(), page->toolTip());
+            }
+        }
+        web->addressField()->setFocus();
+        EXPECT_EQ(tabWalk(web->view()).join(" > ").toStdString(), c.stops.join(" > ").toStdString());
+        // A page draws no focus of its own: its title shows it has the keyboard.
+        const struct {
+            QWidget *focus;
+            bool originalMarked, translatedMarked;
+        } stops[] = {{web->addressField(), false, false},
+                     {web->fromWebView(), true, false},
+                     {web->toWebView(), false, true}};
+        for (const auto &stop : stops) {
+            stop.focus->setFocus();
+            qvtest::spin(20);
+            SCOPED_TRACE(stopName(QApplication::focusWidget()).toStdString());
+            EXPECT_EQ(web->fromTitleLabel()->font().underline(), stop.originalMarked);
+            EXPECT_EQ(web->toTitleLabel()->font().underline(), stop.translatedMarked);
+        }
+        delete web;
+    }
 }
