@@ -2,13 +2,13 @@
 
 #include "QVMInterfaceFactory.h"
 #include "QVMSpinner.h"
-#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
 #include "core/DevLog.h"
 #include "core/QVScreenPresentManager.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkStatus.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -170,6 +170,13 @@ bool QVMBaseVC::showModalViewController(QVMBaseVC *controller) {
     content->setParent(owner, Qt::Dialog);
     content->setWindowModality(Qt::ApplicationModal);
     content->installEventFilter(this);
+    // Over the middle of the window it belongs to, as a sheet would be; without a window
+    // manager (or before one places it) a new window would otherwise sit in the screen's corner.
+    if (owner) {
+        if (!content->testAttribute(Qt::WA_Resized)) // a size the presenter fitted stays
+            content->adjustSize();
+        content->move(owner->frameGeometry().center() - QPoint(content->width() / 2, content->height() / 2));
+    }
     content->show();
     return true;
 }

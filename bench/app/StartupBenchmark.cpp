@@ -18,6 +18,7 @@
 //                1.5 s of the window
 //
 // Figures are printed, never asserted. BENCH_WORK_DIR keeps the homes between runs.
+#include "BenchHome.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/models/QVTranslationRealm.h"
@@ -72,23 +73,6 @@ QString workDir() {
     return QStringLiteral(BENCH_WORK_DIR);
 }
 
-// Runs a tool; false (with its output on stderr) when it fails.
-bool runTool(const QString &program, const QStringList &arguments, const QString &home = {}) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!home.isEmpty())
-        environment.insert("QV_HOME", home);
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        std::fprintf(stderr, "bench_app: %s failed:\n%s\n", qPrintable(program),
-                     process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
 bool openStore(const QString &home) {
     platform::ObjectStore::resetDefaultStore();
     platform::AppPaths::setRoot(home);
@@ -133,50 +117,25 @@ enum class Package { None, Demo, BaseTransformer };
 
 // The base transformer over the demo's tokenizers, installed the way the demo is.
 bool makeTransformerPackage(const QString &words, const QString &archive) {
-    return runTool(QStringLiteral(BENCH_PACKAGE_MAKER),
-                   {"package", "--language", "de", "--model", "transformer", "--model-type", "bpe",
-                    "--vocab-size", "8000", "--en-text", words + "/en.txt", "--xx-text", words + "/de.txt",
-                    "--model-maker", BENCH_MODEL_MAKER, "--output", archive});
+    return bench::runTool(QStringLiteral(BENCH_PACKAGE_MAKER),
+                          {"package", "--language", "de", "--model", "transformer", "--model-type", "bpe",
+                           "--vocab-size", "8000", "--en-text", words + "/en.txt", "--xx-text",
+                           words + "/de.txt", "--model-maker", BENCH_MODEL_MAKER, "--output", archive});
 }
 
 // The demo package as scripts/run makes and installs it (or the base transformer in its place),
 // and the pair English to German.
 bool installPackage(const QString &home, Package package) {
     const QString made = QDir(workDir()).filePath(QStringLiteral("demo"));
-    const QString demoArchive = QDir(made).filePath(QStringLiteral("de.zip"));
-    const QString archive =
-        package == Package::Demo ? demoArchive : QDir(made).filePath(QStringLiteral("de-transformer.zip"));
-    if (!QFile::exists(demoArchive)) {
-        const QString words = QDir(made).filePath(QStringLiteral("words"));
-        if (!runTool(QStringLiteral(BENCH_DEMO_TOOL), {"word-lists", "--dictionary", "/usr/share/trans/de-en",
-                                                       "--output", words, "--words", "3000"}) ||
-            !runTool(QStringLiteral(BENCH_PACKAGE_MAKER), {"package",
-                                                           "--language",
-                                                           "de",
-                                                           "--model",
-                                                           "wordtable",
-                                                           "--model-type",
-                                                           "bpe",
-                                                           "--vocab-size",
-                                                           "30000",
-                                                           "--en-text",
-                                                           words + "/en.txt",
-                                                           "--xx-text",
-                                                           words + "/de.txt",
-                                                           "--xx-en-table",
-                                                           words + "/de-en.words",
-                                                           "--en-xx-table",
-                                                           words + "/en-de.words",
-                                                           "--model-maker",
-                                                           BENCH_MODEL_MAKER,
-                                                           "--output",
-                                                           demoArchive}))
-            return false;
-    }
+    const QString archive = package == Package::Demo
+                                ? QDir(made).filePath(QStringLiteral("de.zip"))
+                                : QDir(made).filePath(QStringLiteral("de-transformer.zip"));
+    if (bench::demoArchive().isEmpty())
+        return false;
     if (package == Package::BaseTransformer && !QFile::exists(archive) &&
         !makeTransformerPackage(QDir(made).filePath(QStringLiteral("words")), archive))
         return false;
-    if (!runTool(QStringLiteral(BENCH_DEMO_TOOL), {"install", "--archive", archive}, home) ||
+    if (!bench::runTool(QStringLiteral(BENCH_DEMO_TOOL), {"install", "--archive", archive}, home) ||
         !openStore(home))
         return false;
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();

@@ -5,10 +5,10 @@
 #include "core/models/QVModelRegistry.h"
 #include "platform/NetworkStatus.h"
 #include "platform/NotificationCenter.h"
+#include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMProgressOverlay.h"
-#include "services/graphics/QVMStyleService.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -189,6 +189,7 @@ TEST_F(BaseVCTest, ThemeChangesReachOnlyObservingControllers) {
 
 TEST_F(BaseVCTest, ModalPresentationOwnsThePresentedUntilItsWindowCloses) {
     RecordingVC presenter;
+    presenter.view()->setGeometry(300, 200, 600, 400);
     presenter.view()->show();
     EXPECT_FALSE(presenter.showModalViewController(nullptr));
 
@@ -202,6 +203,9 @@ TEST_F(BaseVCTest, ModalPresentationOwnsThePresentedUntilItsWindowCloses) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
     EXPECT_EQ(window->parentWidget(), presenter.view()->window());
+    const QPoint offCentre =
+        window->geometry().center() - presenter.view()->window()->frameGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 2);
 
     window->close(); // the user closes the modal window
     EXPECT_TRUE(qvtest::waitUntil([&] { return presented.isNull(); }));
