@@ -7,15 +7,11 @@
 #include <QFileInfo>
 #include <QPainter>
 
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
+#include "platform/OnDemandLibrary.h"
+#include "services/ocr/QVRecognitionReader.h"
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-
-#include <omp.h>
 
 namespace {
 
@@ -59,23 +55,41 @@ QImage preparedPicture(const QImage &image, double scale) {
     return flat;
 }
 
-struct ApiDeleter {
-    void operator()(tesseract::TessBaseAPI *api) const {
-        api->End();
-        delete api;
-    }
-};
+#ifndef QV_RECOGNIZER_MODULE_PATH
+#define QV_RECOGNIZER_MODULE_PATH ""
+#endif
+
+// The recognition library loads with the first picture, not with the program.
+platform::OnDemandLibrary &recognizer() {
+    static platform::OnDemandLibrary library("libqvrecognizer.so", "QV_RECOGNIZER_MODULE",
+                                             QStringLiteral(QV_RECOGNIZER_MODULE_PATH));
+    return library;
+}
 
 } // namespace
 
-// The engine's monitor calls back through plain function pointers carrying the operation.
+// The module calls back through plain function pointers carrying the operation and its lines.
 struct QVRecognitionMonitor {
-    static bool shouldCancel(void *operation, int /*words*/) {
-        return static_cast<QVRecognitionOperation *>(operation)->isCancelled();
+    QVRecognitionOperation *operation;
+    QList<QVRecognizedBlock> *lines;
+    double scale;
+
+    static bool cancelled(void *context) {
+        return static_cast<QVRecognitionMonitor *>(context)->operation->isCancelled();
     }
-    static bool progressed(tesseract::ETEXT_DESC *monitor, int, int, int, int) {
-        static_cast<QVRecognitionOperation *>(monitor->cancel_this)->reportProgress(monitor->progress);
-        return true;
+    static void progressed(void *context, int percent) {
+        static_cast<QVRecognitionMonitor *>(context)->operation->reportProgress(percent);
+    }
+    static void line(void *context, const char *utf8, int left, int top, int right, int bottom,
+                     float confidence) {
+        const auto *monitor = static_cast<QVRecognitionMonitor *>(context);
+        const double scale = monitor->scale;
+        QVRecognizedBlock block;
+        block.text = QString::fromUtf8(utf8);
+        block.boundingBox = QRectF(left / scale, top / scale, (right - left) / scale, (bottom - top) / scale);
+        block.confidence = confidence;
+        block.level = QVRecognitionOperation::kTextLineLevel;
+        monitor->lines->append(block);
     }
 };
 
@@ -168,57 +182,42 @@ platform::Error QVRecognitionOperation::recognize(QList<QVRecognizedBlock> &line
             LanguageDataMissing,
             QStringLiteral("No recognition data for \"%1\" in %2").arg(m_language, m_dataPath));
 
-    // The engine's parallel loops would otherwise start a spinning worker per core for
-    // each recognition: on a busy machine a picture then takes seconds instead of a
-    // fraction of one. Dynamic teams shrink with the load; plain loops run on this thread.
-    omp_set_dynamic(1);
-    omp_set_num_threads(1);
-    // The data hold LSTM models only; the legacy engine would refuse to start.
-    std::unique_ptr<tesseract::TessBaseAPI, ApiDeleter> api(new tesseract::TessBaseAPI);
-    const QByteArray path = QFile::encodeName(QDir::cleanPath(m_dataPath));
-    const QByteArray language = m_language.toUtf8();
-    if (api->Init(path.constData(), language.constData(), tesseract::OEM_DEFAULT) != 0)
+    const auto read = reinterpret_cast<QVRecognizeLinesFunction>(recognizer().symbol(kRecognizeLinesEntry));
+    if (!read)
         return errorWithCode(EngineFailed,
-                             QStringLiteral("The recognizer could not load \"%1\"").arg(m_language));
-    // Automatic segmentation finds and reads the lines; layout-only modes read nothing.
-    api->SetPageSegMode(tesseract::PSM_AUTO);
+                             QStringLiteral("The recognizer is not available: %1").arg(recognizer().error()));
 
     const double scale = engineScale(m_image.size());
     const QImage picture = preparedPicture(m_image, scale);
     if (picture.isNull())
         return errorWithCode(EngineFailed, QStringLiteral("The picture is too large to read"));
-    api->SetImage(picture.constBits(), picture.width(), picture.height(), 3,
-                  static_cast<int>(picture.bytesPerLine()));
-    api->SetSourceResolution(std::max(kMinDpi, qRound(dotsPerInch(m_image) * scale)));
-
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &QVRecognitionMonitor::shouldCancel;
-    monitor.cancel_this = this;
-    monitor.progress_callback2 = &QVRecognitionMonitor::progressed;
-    const int status = api->Recognize(&monitor);
-    if (isCancelled())
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(m_dataPath));
+    const QByteArray language = m_language.toUtf8();
+    QVRecognitionMonitor monitor{this, &lines, scale};
+    QVRecognitionRequest request{};
+    request.pixels = picture.constBits();
+    request.width = picture.width();
+    request.height = picture.height();
+    request.bytesPerLine = static_cast<int>(picture.bytesPerLine());
+    request.dotsPerInch = std::max(kMinDpi, qRound(dotsPerInch(m_image) * scale));
+    request.dataPath = path.constData();
+    request.language = language.constData();
+    request.level = kTextLineLevel;
+    request.context = &monitor;
+    request.cancelled = &QVRecognitionMonitor::cancelled;
+    request.progress = &QVRecognitionMonitor::progressed;
+    request.line = &QVRecognitionMonitor::line;
+    int detail = 0;
+    const int result = read(&request, &detail);
+    if (result == QVRecognitionLanguageRefused)
+        return errorWithCode(EngineFailed,
+                             QStringLiteral("The recognizer could not load \"%1\"").arg(m_language));
+    if (isCancelled()) {
+        lines.clear();
         return errorWithCode(Cancelled, QStringLiteral("The recognition was cancelled"));
-    if (status != 0)
-        return errorWithCode(EngineFailed, QStringLiteral("The recognizer failed (%1)").arg(status));
-    reportProgress(100);
-
-    std::unique_ptr<tesseract::ResultIterator> iterator(api->GetIterator());
-    if (!iterator || iterator->Empty(static_cast<tesseract::PageIteratorLevel>(kTextLineLevel)))
-        return {};
-    const auto level = static_cast<tesseract::PageIteratorLevel>(kTextLineLevel);
-    do {
-        const std::unique_ptr<char[]> text(iterator->GetUTF8Text(level));
-        if (!text)
-            continue;
-        int left = 0, top = 0, right = 0, bottom = 0;
-        iterator->BoundingBox(level, &left, &top, &right, &bottom);
-        QVRecognizedBlock line;
-        line.text = QString::fromUtf8(text.get());
-        line.boundingBox = QRectF(left / scale, top / scale, (right - left) / scale, (bottom - top) / scale);
-        line.confidence = iterator->Confidence(level);
-        line.level = kTextLineLevel;
-        lines.append(line);
-    } while (iterator->Next(level));
+    }
+    if (result != QVRecognitionDone)
+        return errorWithCode(EngineFailed, QStringLiteral("The recognizer failed (%1)").arg(detail));
     DevLog(QStringLiteral("[ocr] %ld lines recognised"), static_cast<long>(lines.size()));
     return {};
 }
