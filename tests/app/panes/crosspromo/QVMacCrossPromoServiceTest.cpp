@@ -201,14 +201,12 @@ protected:
             settings.setDayTranslationPassedCount(tx, day);
         });
         QVariantList list;
-        for (const App &app : apps)
-            list << QVariantMap{{"index", app.id},
-                                {"title", app.id},
-                                {"order", app.order},
-                                {"showInPopup", app.popup},
-                                {"storeId", app.store ? QString::fromLatin1(app.store)
-                                                      : "https://s/" + QString::fromLatin1(app.id)},
-                                {"assetUrl", kPicture}};
+        for (const App &app : apps) {
+            const QString link =
+                app.store ? QString::fromLatin1(app.store) : "https://s/" + QString::fromLatin1(app.id);
+            list << QVariantMap{{"index", app.id},          {"title", app.id}, {"order", app.order},
+                                {"showInPopup", app.popup}, {"storeId", link}, {"assetUrl", kPicture}};
+        }
         ASSERT_TRUE(save(list).saved);
         if (before == Before::AllShown || before == Before::AllShownRepeat)
             write([&](platform::Transaction &tx) {
