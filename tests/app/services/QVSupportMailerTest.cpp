@@ -48,13 +48,10 @@ protected:
         platform::CrashReporter::setShared(nullptr);
         platform::AppPaths::setRoot({});
     }
-    // Sends and waits for the one completion, which comes once, on the main thread.
+    // Sends through the one mailer and waits for the one completion, which comes once, on the main thread.
     void send(const QString &replyTo, const QString &body, bool hold = false) {
         smtp.setHoldConnections(hold);
-        QVSupportMailer mailer(
-            {smtp.url(), QStringLiteral("robot@support.example.org"), QStringLiteral("s3cret"), kMailbox});
-        if (hold)
-            mailer.setTimeLimit(400ms);
+        mailer.setTimeLimit(hold ? 400ms : QVSupportMailer::kTimeLimit);
         int calls = 0;
         bool onMain = false;
         mailer.send(replyTo, body, [&](const platform::Error &error) {
@@ -72,6 +69,8 @@ protected:
     QTemporaryDir home;
     std::shared_ptr<RecordingCrashReporter> reporter = std::make_shared<RecordingCrashReporter>();
     qvtest::FakeSmtpServer smtp;
+    QVSupportMailer mailer{
+        {smtp.url(), QStringLiteral("robot@support.example.org"), QStringLiteral("s3cret"), kMailbox}};
     platform::Error result;
 };
 
