@@ -20,6 +20,7 @@
 namespace {
 
 const QString kCrossApp = QVCrossApp::storeClassName();
+const QString kPicture = QStringLiteral("https://cdn.example.invalid/a.png");
 
 struct Outcome {
     int calls = 0;
@@ -35,6 +36,11 @@ Outcome save(const QVariantList &apps) {
     return outcome;
 }
 
+QVCrossApp stored(const char *id) {
+    return QVCrossApp(
+        platform::ObjectStore::defaultStore().objectForPrimaryKey(kCrossApp, QString::fromLatin1(id)));
+}
+
 class QVMacCrossPromoServiceTest : public ModelStoreTest {
 protected:
     void SetUp() override {
@@ -47,49 +53,50 @@ protected:
     }
     bool reported() {
         QMutexLocker lock(&reporter->mutex);
-        for (const auto &record : reporter->records)
-            if (record.userInfo.value(DevLogger::kMessageKey) == QVMacCrossPromoService::kSaveMessage)
-                return true;
-        return false;
+        return std::any_of(reporter->records.cbegin(), reporter->records.cend(), [](const auto &record) {
+            return record.userInfo.value(DevLogger::kMessageKey) == QVMacCrossPromoService::kSaveMessage;
+        });
     }
     std::shared_ptr<RecordingCrashReporter> reporter = std::make_shared<RecordingCrashReporter>();
 };
 
-TEST_F(QVMacCrossPromoServiceTest, CompletionSaysWhetherAnyEntryWasStored) {
-    struct Case {
-        const char *name;
-        const char *json;
+TEST_F(QVMacCrossPromoServiceTest, CompletionSaysOnceWhetherAnyEntryWasStoredAndFailuresAreReported) {
+    const struct {
+        const char *name, *json;
         bool saved;
-        int stored;
-    };
-    const Case cases[] = {
+        int stored; // -1: a store without the class, where every write of an entry fails
+    } cases[] = {
         {"two entries", R"([{"index": "a", "title": "A"}, {"index": "b", "title": "B"}])", true, 2},
         {"empty list", "[]", false, 0},
         {"no primary keys", R"([{"title": "A"}, 7, "text"])", false, 0},
         {"one usable of three", R"([{"title": "A"}, {"index": "c"}, null])", true, 1},
+        {"write fails", R"([{"index": "a", "title": "A"}])", false, -1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         write([](platform::Transaction &tx) { tx.removeAll(kCrossApp); });
+        if (c.stored < 0) {
+            platform::ObjectStore::resetDefaultStore();
+            openStore(QStringLiteral("without-cross-apps.sqlite"), {QVUnknownWord::schema()});
+        }
         const Outcome outcome = save(jsonArray(c.json));
         EXPECT_EQ(outcome.calls, 1);
         EXPECT_EQ(outcome.saved, c.saved);
-        EXPECT_EQ(count(kCrossApp), c.stored);
+        EXPECT_EQ(reported(), c.stored < 0);
+        if (c.stored >= 0) {
+            EXPECT_EQ(count(kCrossApp), c.stored);
+        }
     }
-    EXPECT_FALSE(reported());
 }
 
 TEST_F(QVMacCrossPromoServiceTest, SavingAgainUpdatesInPlaceAndKeepsTheShownMark) {
     ASSERT_TRUE(save(jsonArray(R"([{"index": "a", "title": "A"}])")).saved);
-    write([](platform::Transaction &tx) {
-        QVCrossApp(tx.store().objectForPrimaryKey(kCrossApp, QStringLiteral("a"))).setWasShown(tx, true);
-    });
+    write([](platform::Transaction &tx) { stored("a").setWasShown(tx, true); });
     ASSERT_TRUE(save(jsonArray(R"([{"index": "a", "title": "A2"}, {"index": "b"}])")).saved);
     EXPECT_EQ(count(kCrossApp), 2);
-    const QVCrossApp a(store.objectForPrimaryKey(kCrossApp, QStringLiteral("a")));
-    EXPECT_EQ(a.appName(), QStringLiteral("A2"));
-    EXPECT_TRUE(a.wasShown());
-    EXPECT_FALSE(QVCrossApp(store.objectForPrimaryKey(kCrossApp, QStringLiteral("b"))).wasShown());
+    EXPECT_EQ(stored("a").appName(), QStringLiteral("A2"));
+    EXPECT_TRUE(stored("a").wasShown());
+    EXPECT_FALSE(stored("b").wasShown());
 }
 
 TEST_F(QVMacCrossPromoServiceTest, SavingInsideAnOpenTransactionJoinsIt) {
@@ -97,59 +104,59 @@ TEST_F(QVMacCrossPromoServiceTest, SavingInsideAnOpenTransactionJoinsIt) {
     const platform::Error error = store.write([&](platform::Transaction &tx) {
         tx.createOrUpdate(QVLanguageRealm::storeClassName(), {{"localeIdentifier", "xx_XX"}});
         outcome = save(jsonArray(R"([{"index": "joined"}])"));
-        // Visible inside the caller's transaction before it commits.
         EXPECT_TRUE(tx.store().objectForPrimaryKey(kCrossApp, QStringLiteral("joined")).isValid());
         throw std::runtime_error("caller gives up");
     });
     EXPECT_TRUE(error);
     EXPECT_TRUE(outcome.saved);
-    // The caller's rollback takes the joined write with it.
-    EXPECT_EQ(count(kCrossApp), 0);
+    EXPECT_EQ(count(kCrossApp), 0) << "the caller's rollback takes the joined write with it";
 }
 
-TEST_F(QVMacCrossPromoServiceTest, FailureIsReportedAndAnswersNo) {
-    // A store that does not hold the class: every write of an entry fails.
-    platform::ObjectStore::resetDefaultStore();
-    openStore(QStringLiteral("without-cross-apps.sqlite"), {QVUnknownWord::schema()});
-    const Outcome outcome = save(jsonArray(R"([{"index": "a", "title": "A"}])"));
-    EXPECT_EQ(outcome.calls, 1);
-    EXPECT_FALSE(outcome.saved);
-    EXPECT_TRUE(reported());
-}
-
-// Answers the prompt from a script (-1 makes the alert fail) and remembers what it showed.
-class PromptAlerts : public QVMAlertPresenter {
+// The desktop as the prompt sees it: answers alerts from a script (-1 makes the alert fail)
+// and opens no address, remembering what it showed and opened.
+class Desktop : public QObject, public QVMAlertPresenter {
+    Q_OBJECT
 public:
+    Desktop() {
+        for (const char *scheme : kSchemes)
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+    }
+    ~Desktop() override {
+        for (const char *scheme : kSchemes)
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
     int runModal(const Request &request) override {
-        shown.append(request);
+        titles << request.title;
+        last = request;
         heldWhileShown = QVScreenPresentManager::shared().presented();
         if (answer < 0)
             throw std::runtime_error("no window system");
         return answer;
     }
-    QList<Request> shown;
+    QStringList titles;
+    Request last;
     int answer = kSecondButtonReturn;
     bool heldWhileShown = false;
-};
-
-// Opens nothing: remembers the addresses handed to the desktop.
-class OpenedLinks : public QObject {
-    Q_OBJECT
-public:
-    OpenedLinks() {
-        for (const char *scheme : {"http", "https", "itms-apps"})
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
-    }
-    ~OpenedLinks() override {
-        for (const char *scheme : {"http", "https", "itms-apps"})
-            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-    }
     QList<QUrl> opened;
 public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
+
+private:
+    static constexpr const char *kSchemes[] = {"http", "https", "itms-apps"};
 };
 
 enum class Picture { Arrives, Fails, NeverArrives };
+enum class Before { Nothing, Busy, AllShown, AllShownRepeat };
+
+// The store link is "https://s/<id>" unless given.
+struct App {
+    const char *id;
+    int order;
+    bool popup = true;
+    const char *store = nullptr;
+};
+using Apps = std::vector<App>;
+const Apps kThreeApps = {{"a", 1}, {"b", 2}, {"c", 3}};
 
 class CrossPromoPromptTest : public QVMacCrossPromoServiceTest {
 protected:
@@ -158,18 +165,17 @@ protected:
         platform::UserDefaults::setStorageFile(dir.filePath(QStringLiteral("defaults.ini")));
         QVScreenPresentManager::shared().setScreenMode(QVScreenPresentManager::kWorkingMode);
         QVScreenPresentManager::shared().setPresented(false);
-        QVMUtils::setAlertPresenter(alerts);
+        QVMUtils::setAlertPresenter(desktop);
         QVMacCrossPromoService::setPictureWaitMs(kWaitMs);
-        QVMacCrossPromoService::setPictureLoader(
-            [this](const QUrl &url, const QVMRemoteImage::LoadCompletion &completion) {
-                asked.append(url);
-                if (picture == Picture::Arrives)
-                    completion(image, {});
-                else if (picture == Picture::Fails)
-                    completion({}, platform::Error(QStringLiteral("test"), 1, QStringLiteral("gone")));
-                else
-                    late = completion;
-            });
+        QVMacCrossPromoService::setPictureLoader([this](const QUrl &url, const auto &completion) {
+            asked.append(url);
+            if (picture == Picture::Arrives)
+                completion(image, {});
+            else if (picture == Picture::Fails)
+                completion({}, platform::Error(QStringLiteral("test"), 1, QStringLiteral("gone")));
+            else
+                late = completion;
+        });
     }
     void TearDown() override {
         QVMacCrossPromoService::setPictureLoader({});
@@ -179,33 +185,35 @@ protected:
         platform::UserDefaults::setStorageFile({});
         QVMacCrossPromoServiceTest::TearDown();
     }
-    void configure(qint64 every, qint64 day, bool repeat = false) {
+    // Stores the entries in the given order and sets the counts; the alert list starts empty.
+    void prepare(const Apps &apps, qint64 every, qint64 day, Before before = Before::Nothing) {
+        desktop->titles.clear();
+        desktop->opened.clear();
+        asked.clear();
+        late = {};
         write([&](platform::Transaction &tx) {
+            tx.removeAll(kCrossApp);
             QVRemoteSettings remote = QVRemoteSettings::createWithDefaults(tx);
             remote.setCrossPromoEventCount(tx, every);
-            remote.setCrossPromoRepeat(tx, repeat);
+            remote.setCrossPromoRepeat(tx, before == Before::AllShownRepeat);
             QVTranslateSettings settings = QVSettingsService::defaultSettings();
             settings.setRemoteSettings(tx, remote);
             settings.setDayTranslationPassedCount(tx, day);
         });
-    }
-    // Entries in store order; each item: "index", "order", "showInPopup", "storeId".
-    void storeApps(const char *json) {
-        write([](platform::Transaction &tx) { tx.removeAll(kCrossApp); });
-        QVariantList apps = jsonArray(json);
-        for (QVariant &item : apps) {
-            QVariantMap app = item.toMap();
-            app.insert(QStringLiteral("title"), app.value(QStringLiteral("index")));
-            app.insert(QStringLiteral("assetUrl"), QStringLiteral("https://cdn.example.invalid/a.png"));
-            item = app;
+        QVariantList list;
+        for (const App &app : apps) {
+            const QString link =
+                app.store ? QString::fromLatin1(app.store) : "https://s/" + QString::fromLatin1(app.id);
+            list << QVariantMap{{"index", app.id},          {"title", app.id}, {"order", app.order},
+                                {"showInPopup", app.popup}, {"storeId", link}, {"assetUrl", kPicture}};
         }
-        ASSERT_TRUE(save(apps).saved);
-    }
-    void markAllShown() {
-        write([](platform::Transaction &tx) {
-            for (QVCrossApp app : tx.store().objects(kCrossApp).toList<QVCrossApp>())
-                app.setWasShown(tx, true);
-        });
+        ASSERT_TRUE(save(list).saved);
+        if (before == Before::AllShown || before == Before::AllShownRepeat)
+            write([&](platform::Transaction &tx) {
+                for (const App &app : apps)
+                    stored(app.id).setWasShown(tx, true);
+            });
+        QVScreenPresentManager::shared().setPresented(before == Before::Busy);
     }
     QStringList shownMarks() const {
         QStringList marked;
@@ -217,162 +225,94 @@ protected:
     // Runs the decision and lets the picture's wait and the alert happen.
     void decide() {
         QVMacCrossPromoService::crossPromoAction();
+        EXPECT_TRUE(desktop->titles.isEmpty()) << "the translation that triggered it waits for nothing";
         qvtest::spin(kWaitMs * 3);
     }
-    QStringList titles() const {
-        QStringList shown;
-        for (const QVMAlertPresenter::Request &request : alerts->shown)
-            shown << request.title;
-        return shown;
-    }
-    int lines(const char *line) {
+    int noUnshownLines() {
         QMutexLocker lock(&reporter->mutex);
-        return int(reporter->lines.count(QString::fromLatin1(line)));
+        return int(reporter->lines.count(QString::fromLatin1(QVMacCrossPromoService::kNoUnshownAppsLog)));
     }
 
     static constexpr int kWaitMs = 30;
-    std::shared_ptr<PromptAlerts> alerts = std::make_shared<PromptAlerts>();
+    std::shared_ptr<Desktop> desktop = std::make_shared<Desktop>();
     Picture picture = Picture::Arrives;
     QImage image = QImage(8, 8, QImage::Format_ARGB32);
     QList<QUrl> asked;
     QVMRemoteImage::LoadCompletion late;
 };
 
-const char *const kThreeApps = R"([{"index": "a", "order": 1, "showInPopup": true, "storeId": "https://s/a"},
-                                   {"index": "b", "order": 2, "showInPopup": true, "storeId": "https://s/b"},
-                                   {"index": "c", "order": 3, "showInPopup": true, "storeId": "https://s/c"}])";
-
-TEST_F(CrossPromoPromptTest, ABusyArbiterShowsNothingAndStoresNoMark) {
-    storeApps(kThreeApps);
-    configure(15, 15);
-    QVScreenPresentManager::shared().setPresented(true);
-    decide();
-    EXPECT_TRUE(alerts->shown.isEmpty());
-    EXPECT_TRUE(asked.isEmpty());
-    EXPECT_TRUE(shownMarks().isEmpty());
-}
-
-TEST_F(CrossPromoPromptTest, EveryEndingReleasesTheArbiterAndOnlyDownloadOpensTheStore) {
-    struct Case {
+TEST_F(CrossPromoPromptTest, EveryPictureOutcomeAndAnswerShowsOneAlertAndReleasesTheArbiter) {
+    const int cancel = QVMAlertPresenter::kSecondButtonReturn;
+    const struct {
         const char *name;
         Picture picture;
         int answer;
         bool icon;
         int opened;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"alert fails", Picture::Arrives, -1, true, 0},
-        {"picture fails", Picture::Fails, QVMAlertPresenter::kSecondButtonReturn, false, 0},
-        {"cancel", Picture::Arrives, QVMAlertPresenter::kSecondButtonReturn, true, 0},
+        {"picture fails", Picture::Fails, cancel, false, 0},
+        {"picture never arrives", Picture::NeverArrives, cancel, false, 0},
+        {"cancel", Picture::Arrives, cancel, true, 0},
         {"download", Picture::Arrives, QVMAlertPresenter::kFirstButtonReturn, true, 1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        OpenedLinks links;
-        storeApps(kThreeApps);
-        configure(15, 15);
-        alerts->shown.clear();
-        alerts->answer = c.answer;
+        prepare(kThreeApps, 15, 15);
+        desktop->answer = c.answer;
         picture = c.picture;
         decide();
-        ASSERT_EQ(titles(), QStringList{QStringLiteral("a")});
-        const QVMAlertPresenter::Request &shown = alerts->shown.at(0);
-        EXPECT_EQ(shown.buttons, (QStringList{QStringLiteral("Download"), QStringLiteral("Cancel")}));
-        EXPECT_EQ(!shown.icon.isNull(), c.icon);
-        EXPECT_TRUE(alerts->heldWhileShown);
+        ASSERT_EQ(desktop->titles, QStringList{"a"});
+        EXPECT_EQ(desktop->last.buttons, QStringList({"Download", "Cancel"}));
+        EXPECT_EQ(!desktop->last.icon.isNull(), c.icon);
+        EXPECT_EQ(asked, QList<QUrl>{QUrl(kPicture)});
+        EXPECT_TRUE(desktop->heldWhileShown);
         EXPECT_FALSE(QVScreenPresentManager::shared().presented());
-        EXPECT_EQ(shownMarks(), QStringList{QStringLiteral("a")});
-        EXPECT_EQ(links.opened.size(), c.opened);
-        if (c.opened) {
-            EXPECT_EQ(links.opened.at(0), QUrl(QStringLiteral("https://s/a")));
+        EXPECT_EQ(shownMarks(), QStringList{"a"});
+        EXPECT_EQ(desktop->opened, QList<QUrl>(c.opened, QUrl(QStringLiteral("https://s/a"))));
+        if (late) {
+            late(image, {});
+            qvtest::spin(kWaitMs);
+            EXPECT_EQ(desktop->titles.size(), 1) << "a late picture shows no second alert";
         }
     }
 }
 
-TEST_F(CrossPromoPromptTest, APictureThatNeverArrivesIsNotWaitedForBeyondTheLimit) {
-    storeApps(kThreeApps);
-    configure(15, 15);
-    picture = Picture::NeverArrives;
-    QVMacCrossPromoService::crossPromoAction();
-    EXPECT_TRUE(alerts->shown.isEmpty());
-    ASSERT_TRUE(qvtest::waitUntil([this] { return !alerts->shown.isEmpty(); }));
-    EXPECT_TRUE(alerts->shown.at(0).icon.isNull());
-    EXPECT_EQ(asked, QList<QUrl>{QUrl(QStringLiteral("https://cdn.example.invalid/a.png"))});
-    // The picture arriving afterwards shows no second alert.
-    ASSERT_TRUE(bool(late));
-    late(image, {});
-    qvtest::spin(kWaitMs);
-    EXPECT_EQ(alerts->shown.size(), 1);
-}
-
-TEST_F(CrossPromoPromptTest, TheDayCountPicksAmongPromptableWebLinkedEntriesByOrder) {
-    struct Case {
+TEST_F(CrossPromoPromptTest, TheOfferFollowsDayCountOrderPopupFlagStoreLinkArbiterAndRepeat) {
+    const App x = {"x", 1};
+    const struct {
         const char *name;
-        const char *apps;
-        qint64 every;
+        Apps apps;
         qint64 day;
         const char *offered; // nullptr: none
+        Before before = Before::Nothing;
+        qint64 every = 15;
+    } cases[] = {
+        {"a busy arbiter", kThreeApps, 15, nullptr, Before::Busy},
+        {"all shown without repeat", kThreeApps, 15, nullptr, Before::AllShown},
+        {"repeat clears the marks first", kThreeApps, 15, "a", Before::AllShownRepeat},
+        {"no translation yet", kThreeApps, 0, nullptr},
+        {"not a multiple", kThreeApps, 16, nullptr},
+        {"hidden from the prompt", {{"hidden", 0, false}, x}, 15, "x"},
+        {"store link of another scheme", {{"other", 0, true, "itms-apps://s/o"}, x}, 15, "x"},
+        {"no store link", {{"none", 0, true, ""}, x}, 15, "x"},
+        {"first multiple", kThreeApps, 15, "a"},
+        {"second multiple", kThreeApps, 30, "b"},
+        {"past the list wraps around", kThreeApps, 75, "b"},
+        {"zero means ten", kThreeApps, 10, "a", Before::Nothing, 0},
+        {"stored out of order", {{"z", 3}, {"m", 1, true, "http://s/m"}, {"n", 2}}, 15, "m"},
     };
-    const Case cases[] = {
-        {"no translation yet", kThreeApps, 15, 0, nullptr},
-        {"not a multiple", kThreeApps, 15, 16, nullptr},
-        {"hidden from the prompt",
-         R"([{"index": "hidden", "order": 0, "showInPopup": false, "storeId": "https://s/h"},
-             {"index": "x", "order": 1, "showInPopup": true, "storeId": "https://s/x"}])",
-         15, 15, "x"},
-        {"store link of another scheme",
-         R"([{"index": "other", "order": 0, "showInPopup": true, "storeId": "itms-apps://s/o"},
-             {"index": "x", "order": 1, "showInPopup": true, "storeId": "https://s/x"}])",
-         15, 15, "x"},
-        {"no store link",
-         R"([{"index": "none", "order": 0, "showInPopup": true, "storeId": ""},
-             {"index": "x", "order": 1, "showInPopup": true, "storeId": "https://s/x"}])",
-         15, 15, "x"},
-        {"first multiple", kThreeApps, 15, 15, "a"},
-        {"second multiple", kThreeApps, 15, 30, "b"},
-        {"past the list wraps around", kThreeApps, 15, 75, "b"},
-        {"zero means ten", kThreeApps, 0, 10, "a"},
-        {"stored out of order",
-         R"([{"index": "third", "order": 3, "showInPopup": true, "storeId": "https://s/3"},
-             {"index": "first", "order": 1, "showInPopup": true, "storeId": "http://s/1"},
-             {"index": "second", "order": 2, "showInPopup": true, "storeId": "https://s/2"}])",
-         15, 15, "first"},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        storeApps(c.apps);
-        configure(c.every, c.day);
-        alerts->shown.clear();
+        prepare(c.apps, c.every, c.day, c.before);
+        const int before = noUnshownLines();
         decide();
-        const QStringList expected = c.offered ? QStringList{QLatin1String(c.offered)} : QStringList();
-        EXPECT_EQ(titles(), expected);
+        const QStringList offered = c.offered ? QStringList{QLatin1String(c.offered)} : QStringList();
+        EXPECT_EQ(desktop->titles, offered);
+        EXPECT_EQ(asked.isEmpty(), offered.isEmpty());
         // What was passed over stays unshown.
-        EXPECT_EQ(shownMarks(), expected);
-    }
-}
-
-TEST_F(CrossPromoPromptTest, RepeatClearsTheMarksBeforeChoosing) {
-    struct Case {
-        const char *name;
-        bool repeat;
-        QStringList offered;
-        int noUnshownLines;
-    };
-    const Case cases[] = {
-        {"without repeat all stay shown", false, {}, 1},
-        {"with repeat the rotation starts again", true, {QStringLiteral("a")}, 0},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        storeApps(kThreeApps);
-        markAllShown();
-        configure(15, 15, c.repeat);
-        alerts->shown.clear();
-        const int before = lines(QVMacCrossPromoService::kNoUnshownAppsLog);
-        decide();
-        EXPECT_EQ(titles(), c.offered);
-        EXPECT_EQ(lines(QVMacCrossPromoService::kNoUnshownAppsLog) - before, c.noUnshownLines);
-        EXPECT_EQ(shownMarks().size(), c.repeat ? 1 : 3);
+        EXPECT_EQ(shownMarks(), c.before == Before::AllShown ? QStringList({"a", "b", "c"}) : offered);
+        EXPECT_EQ(noUnshownLines() - before, c.before == Before::AllShown ? 1 : 0);
     }
 }
 

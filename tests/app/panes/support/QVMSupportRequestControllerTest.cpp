@@ -24,12 +24,14 @@
 
 namespace {
 
-const char *const kVariables[] = {
-    QVSupportMailConfiguration::kUrlVariable, QVSupportMailConfiguration::kUserVariable,
-    QVSupportMailConfiguration::kPasswordVariable, QVSupportMailConfiguration::kMailboxVariable};
+using Form = QVMSupportRequestController;
 
 QString loc(const char *key) {
     return QVLocalizedString(QString::fromLatin1(key));
+}
+
+bool workersDone() {
+    return qvtest::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; });
 }
 
 class SupportFormTest : public uitest::GeneralViewFixture<OnlineServiceTest> {
@@ -45,14 +47,16 @@ protected:
         presenter.view()->close();
         for (QVMBaseVC *form : presenter.presentedViewControllers())
             presenter.dismissViewController(form);
-        qvtest::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; });
+        workersDone();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        for (const char *name : kVariables)
-            qunsetenv(name);
+        configure({});
         uitest::GeneralViewFixture<OnlineServiceTest>::TearDown();
     }
+    // The account in the environment; none for an empty address.
     static void configure(const QString &url) {
-        for (const char *name : kVariables)
+        for (const char *name :
+             {QVSupportMailConfiguration::kUrlVariable, QVSupportMailConfiguration::kUserVariable,
+              QVSupportMailConfiguration::kPasswordVariable, QVSupportMailConfiguration::kMailboxVariable})
             qunsetenv(name);
         if (url.isEmpty())
             return;
@@ -61,27 +65,25 @@ protected:
         qputenv(QVSupportMailConfiguration::kPasswordVariable, "pw");
         qputenv(QVSupportMailConfiguration::kMailboxVariable, "help@support.example.org");
     }
-    // The form as the about pane opens it.
-    QVMSupportRequestController *open() {
-        QObject *made = QVMInterfaceFactory::shared().instantiateController(
-            QStringLiteral("QVMSupportRequest"), QStringLiteral("QVMSupportRequestController"), &presenter);
-        auto *form = qobject_cast<QVMSupportRequestController *>(made);
+    // The form as the about pane opens it, filled when an address or a message is given.
+    Form *open(const QString &email = {}, const QString &message = {}) {
+        alerts->shown.clear();
+        analytics->events.clear();
+        auto *form = qobject_cast<Form *>(QVMInterfaceFactory::shared().instantiateController(
+            QStringLiteral("QVMSupportRequest"), QStringLiteral("QVMSupportRequestController"), &presenter));
         EXPECT_TRUE(presenter.showModalViewController(form));
         qvtest::spin(20);
+        if (!email.isEmpty())
+            form->emailField()->setText(email);
+        if (!message.isEmpty())
+            form->messageView()->setPlainText(message);
         return form;
     }
-    void fill(QVMSupportRequestController *form, const QString &email, const QString &message) {
-        form->emailField()->setText(email);
-        form->messageView()->setPlainText(message);
-    }
-    static bool gone(const QPointer<QVMSupportRequestController> &form) {
+    static bool gone(const QPointer<Form> &form) {
         return qvtest::waitUntil([&] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return form.isNull();
         });
-    }
-    bool stillOpen(QVMSupportRequestController *form) const {
-        return presenter.presentedViewControllers().contains(form) && form->view()->isVisible();
     }
     QList<uitest::Event> closes() const {
         return analytics->withAction(QStringLiteral("Technical Support - Close"));
@@ -94,29 +96,30 @@ protected:
 } // namespace
 
 TEST_F(SupportFormTest, SendStaysOffUntilTheFormCanGoAndNothingConnectsBefore) {
-    struct Case {
+    const QString page = platform::BackendConfig::makerDomain().toString() + QStringLiteral("/support");
+    const struct {
         const char *name;
         bool configured;
         QString email, message;
-        bool enabled;
-        const char *why; // Send's tooltip when it is off
+        const char *why; // Send's tooltip; nullptr: Send is on
     } cases[] = {
-        {"no configuration", false, "ann@example.com", "Hello", false, "_loc_support_not_set_up"},
-        {"a CR in the address", true, "ann@example.com\r", "Hello", false, "_loc_settings_invalid_email"},
-        {"a blank message", true, "ann@example.com", " \n ", false, "_loc_support_need_message"},
-        {"ready", true, "ann@example.com", "Hello", true, nullptr},
+        {"no configuration", false, "ann@example.com", "Hello", "_loc_support_not_set_up"},
+        {"a CR in the address", true, "ann@example.com\r", "Hello", "_loc_settings_invalid_email"},
+        {"a blank message", true, "ann@example.com", " \n ", "_loc_support_need_message"},
+        {"ready", true, "ann@example.com", "Hello", nullptr},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         configure(c.configured ? smtp.url() : QString());
-        QVMSupportRequestController *form = open();
-        fill(form, c.email, c.message);
-        EXPECT_EQ(form->sendButton()->isEnabled(), c.enabled);
+        Form *form = open(c.email, c.message);
+        EXPECT_EQ(form->sendButton()->isEnabled(), !c.why);
         EXPECT_EQ(form->notSetUpLabel()->isVisible(), !c.configured);
+        if (!c.configured) {
+            EXPECT_TRUE(form->notSetUpLabel()->text().contains(page))
+                << form->notSetUpLabel()->text().toStdString();
+        }
         if (c.why) {
             EXPECT_EQ(form->sendButton()->toolTip(), loc(c.why));
-        }
-        if (!c.enabled) {
             form->sendEmail(); // the button's state is not the only guard
             qvtest::spin(100);
             EXPECT_EQ(smtp.connectionCount(), 0);
@@ -124,66 +127,33 @@ TEST_F(SupportFormTest, SendStaysOffUntilTheFormCanGoAndNothingConnectsBefore) {
         }
         presenter.dismissViewController(form);
     }
-    configure(QString());
-    QVMSupportRequestController *form = open();
-    const QString page = platform::BackendConfig::makerDomain().toString() + QStringLiteral("/support");
-    EXPECT_TRUE(form->notSetUpLabel()->text().contains(page)) << form->notSetUpLabel()->text().toStdString();
 }
 
-TEST_F(SupportFormTest, FailureKeepsTheFormAndItsTextAndSaysWhy) {
-    struct Case {
+TEST_F(SupportFormTest, SendEitherKeepsTheFormAndSaysWhyOrEndsWithTheBlockThanksTheUserAndCloses) {
+    const QVariantMap profile = {{"id", 7}, {"username", "ann"}, {"email", "ann@example.org"}};
+    const QString text = QStringLiteral("It broke.\n.\nTwice.");
+    const struct {
         const char *name;
-        bool refuseAuthentication;
-        bool closedPort;
-        const char *reason;
+        const char *failure; // the reason shown; nullptr: sent
+        bool signedIn = false;
+        const char *url = nullptr; // nullptr: the fake server
     } cases[] = {
-        {"authentication refused", true, false, "_loc_support_error_auth"},
-        {"nobody listening", false, true, "_loc_support_error_connect"},
+        {"authentication refused", "_loc_support_error_auth"},
+        {"nobody listening", "_loc_support_error_connect", false, "smtp://127.0.0.1:9"},
+        {"signed out", nullptr},
+        {"signed in", nullptr, true},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        smtp.setRefuseAuthentication(c.refuseAuthentication);
-        configure(c.closedPort ? QStringLiteral("smtp://127.0.0.1:9") : smtp.url());
-        alerts->shown.clear();
-        analytics->events.clear();
-        QVMSupportRequestController *form = open();
-        fill(form, QStringLiteral("ann@example.com"), QStringLiteral("My text"));
-        form->sendButton()->click();
-        ASSERT_TRUE(qvtest::waitUntil([&] { return !alerts->shown.isEmpty(); }, 10000));
-        EXPECT_EQ(alerts->shown.first().message, loc(c.reason));
-        EXPECT_TRUE(stillOpen(form));
-        EXPECT_EQ(form->messageView()->toPlainText(), QStringLiteral("My text"));
-        EXPECT_EQ(form->emailField()->text(), QStringLiteral("ann@example.com"));
-        EXPECT_TRUE(form->sendButton()->isEnabled()) << "the user can try again";
-        EXPECT_TRUE(closes().isEmpty());
-        presenter.dismissViewController(form);
-    }
-    EXPECT_TRUE(smtp.messages().isEmpty());
-}
-
-TEST_F(SupportFormTest, SentRequestEndsWithTheBlockThanksTheUserAndCloses) {
-    struct Case {
-        const char *name;
-        bool signedIn;
-        const char *userIdLine;
-    } cases[] = {
-        {"signed out", false, "Quorvalde User ID: \n"},
-        {"signed in", true, "Quorvalde User ID: 7\n"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        smtp.setRefuseAuthentication(c.failure && !c.url);
+        configure(c.url ? QString::fromLatin1(c.url) : smtp.url());
         if (c.signedIn) {
-            import(QVAuthProfile::storeClassName(), QVariantMap{{"id", 7},
-                                                                {"username", "ann"},
-                                                                { "email",
-                                                                  "ann@example.org" }});
+            import(QVAuthProfile::storeClassName(), profile);
             QVAuthService::setAuthToken(QStringLiteral("tok"));
         }
-        alerts->shown.clear();
-        analytics->events.clear();
-        const qsizetype before = smtp.messages().size();
-        QPointer<QVMSupportRequestController> form = open();
-        qvtest::spin(20);
+        const qsizetype messages = smtp.messages().size();
+        const int connections = smtp.connectionCount();
+        QPointer<Form> form = open();
         EXPECT_EQ(analytics->withAction(QStringLiteral("Technical Support shown")).size(), 1);
         EXPECT_EQ(form->emailField()->text(), c.signedIn ? QStringLiteral("ann@example.org") : QString());
         EXPECT_EQ(form->view()->focusWidget(),
@@ -191,69 +161,72 @@ TEST_F(SupportFormTest, SentRequestEndsWithTheBlockThanksTheUserAndCloses) {
         if (!c.signedIn)
             form->emailField()->setText(QStringLiteral("bob@example.com"));
         const QString email = form->emailField()->text();
-        form->messageView()->setPlainText(QStringLiteral("It broke.\n.\nTwice."));
+        form->messageView()->setPlainText(text);
         form->sendButton()->click();
         EXPECT_FALSE(form->sendButton()->isEnabled()) << "a second press would send twice";
         form->onSend(); // Return in the address field presses Send whatever the button shows
         ASSERT_TRUE(qvtest::waitUntil([&] { return !alerts->shown.isEmpty(); }, 10000));
-        EXPECT_TRUE(gone(form));
-        ASSERT_EQ(smtp.messages().size(), before + 1);
-        const qvtest::FakeSmtpServer::Message message = smtp.messages().last();
-        EXPECT_EQ(message.header(QStringLiteral("Reply-To")), email);
-        const QString expected =
-            QStringLiteral("It broke.\n.\nTwice.\n\n-------\nApp version: %1\n"
-                           "App platform: macOS\nApp language: en\nUUID: %2\n%3"
-                           "Feedback email: %4\n-------")
-                .arg(QVMUtils::getAppVersionFromBundle(), uuid, QString::fromLatin1(c.userIdLine), email);
-        EXPECT_EQ(message.bodyText().toStdString(), expected.toStdString());
         ASSERT_EQ(alerts->shown.size(), 1);
+        EXPECT_EQ(smtp.connectionCount() - connections, c.url ? 0 : 1);
+        EXPECT_EQ(analytics->withAction(QStringLiteral("Technical Support - Click Send")).size(), 2);
+        if (c.failure) {
+            EXPECT_EQ(alerts->shown.first().message, loc(c.failure));
+            EXPECT_TRUE(presenter.presentedViewControllers().contains(form) && form->view()->isVisible());
+            EXPECT_EQ(form->messageView()->toPlainText(), text);
+            EXPECT_EQ(form->emailField()->text(), email);
+            EXPECT_TRUE(form->sendButton()->isEnabled()) << "the user can try again";
+            EXPECT_TRUE(closes().isEmpty());
+            EXPECT_EQ(smtp.messages().size(), messages);
+            presenter.dismissViewController(form);
+            continue;
+        }
+        EXPECT_TRUE(gone(form));
+        ASSERT_EQ(smtp.messages().size(), messages + 1);
+        EXPECT_EQ(smtp.messages().last().header(QStringLiteral("Reply-To")), email);
+        const QString expected =
+            QStringLiteral("%1\n\n-------\nApp version: %2\nApp platform: macOS\nApp language: en\n"
+                           "UUID: %3\nQuorvalde User ID: %4\nFeedback email: %5\n-------")
+                .arg(text, QVMUtils::getAppVersionFromBundle(), uuid,
+                     c.signedIn ? QStringLiteral("7") : QString(), email);
+        EXPECT_EQ(smtp.messages().last().bodyText().toStdString(), expected.toStdString());
         EXPECT_EQ(alerts->shown.first().title, loc("_loc_alert_support_success_title"));
         EXPECT_EQ(alerts->shown.first().message, loc("_loc_alert_support_success_message"));
-        EXPECT_EQ(analytics->withAction(QStringLiteral("Technical Support - Click Send")).size(), 2);
         ASSERT_EQ(closes().size(), 1);
         EXPECT_EQ(closes().first().params.value(QStringLiteral("method")), QStringLiteral("request_sent"));
     }
-    EXPECT_EQ(smtp.connectionCount(), 2);
 }
 
 TEST_F(SupportFormTest, EveryWayOutSaysHowAndStopsARunningSend) {
     smtp.setHoldConnections(true);
     const struct {
         const char *name;
-        std::function<void(QVMSupportRequestController *)> leave;
+        std::function<void(Form *)> leave;
         const char *method;
     } cases[] = {
-        {"Escape in the message",
-         [](QVMSupportRequestController *form) { QTest::keyClick(form->messageView(), Qt::Key_Escape); },
+        {"Escape in the message", [](Form *form) { QTest::keyClick(form->messageView(), Qt::Key_Escape); },
          "cancel"},
-        {"Cancel", [](QVMSupportRequestController *form) { form->cancelButton()->click(); }, "cancel"},
-        {"the window's close button", [](QVMSupportRequestController *form) { form->view()->close(); },
-         "close"},
+        {"Cancel", [](Form *form) { form->cancelButton()->click(); }, "cancel"},
+        {"the window's close button", [](Form *form) { form->view()->close(); }, "close"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        analytics->events.clear();
-        QPointer<QVMSupportRequestController> form = open();
-        fill(form, QStringLiteral("ann@example.com"), QStringLiteral("Hello"));
+        QPointer<Form> form = open(QStringLiteral("ann@example.com"), QStringLiteral("Hello"));
         form->sendButton()->click();
         ASSERT_TRUE(form->isSending());
         c.leave(form);
         ASSERT_TRUE(gone(form));
         ASSERT_EQ(closes().size(), 1);
         EXPECT_EQ(closes().first().params.value(QStringLiteral("method")), QLatin1String(c.method));
-        // Well inside the 30 s limit: the worker stopped with the form.
-        EXPECT_TRUE(
-            qvtest::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }));
+        EXPECT_TRUE(workersDone()) << "well inside the 30 s limit, the worker stopped with the form";
+        EXPECT_TRUE(alerts->shown.isEmpty());
     }
-    EXPECT_TRUE(alerts->shown.isEmpty());
 }
 
 TEST_F(SupportFormTest, AddressNoticeAppearsOnLeavingTheFieldThenFollowsTheText) {
-    QVMSupportRequestController *form = open();
+    Form *form = open();
     const struct {
         const char *typed;
-        bool leave;
-        bool notice;
+        bool leave, notice;
     } steps[] = {
         {"ann@localhost", false, false}, // nothing while typing the first time
         {"ann@localhost", true, true},
@@ -271,23 +244,23 @@ TEST_F(SupportFormTest, AddressNoticeAppearsOnLeavingTheFieldThenFollowsTheText)
 
 TEST_F(SupportFormTest, FormIsReadableNamedAndInReadingOrder) {
     QVMAppearance::install(); // as the main window does at start
-    QVMSupportRequestController *form = open();
+    Form *form = open();
     uitest::expectEveryControlNamed(form->view());
     uitest::expectReadableInBothPalettes(form->view());
-    const QList<QWidget *> order = {form->emailField(), form->messageView(), form->cancelButton(),
-                                    form->sendButton()};
     form->emailField()->setFocus();
     QWidget *at = form->emailField();
-    for (qsizetype index = 1; index < order.size(); ++index) {
-        at = at->nextInFocusChain();
-        while (!at->isVisible() || at->focusPolicy() == Qt::NoFocus)
+    const QList<QWidget *> order = {form->messageView(), form->cancelButton(), form->sendButton()};
+    for (QWidget *next : order) {
+        do
             at = at->nextInFocusChain();
-        EXPECT_EQ(at, order.at(index)) << "position " << index;
+        while (!at->isVisible() || at->focusPolicy() == Qt::NoFocus);
+        EXPECT_EQ(at, next) << next->accessibleName().toStdString();
     }
-    for (const QString &caption : {QStringLiteral("Your e-mail"), QStringLiteral("Message")}) {
-        bool shown = false;
-        for (const QLabel *label : form->view()->findChildren<QLabel *>())
-            shown = shown || (label->text() == caption && label->isVisible());
-        EXPECT_TRUE(shown) << caption.toStdString();
-    }
+    QStringList captions;
+    for (const QLabel *label : form->view()->findChildren<QLabel *>())
+        if (label->isVisible())
+            captions << label->text();
+    EXPECT_TRUE(captions.contains(QStringLiteral("Your e-mail")) &&
+                captions.contains(QStringLiteral("Message")))
+        << captions.join(QLatin1Char('|')).toStdString();
 }
