@@ -334,4 +334,24 @@ TEST(SessionRun, TransformerAnswersEveryRowWithBoundedHypotheses) {
         }
 }
 
+// Weights of 2 MB and more lie in blocks of their own allocator: each load reads them whole, and
+// freeing one session's leaves the other's intact.
+TEST(SessionRun, LargeWeightsGiveTheSameAnswerAcrossLoadsAndUnloads) {
+    const std::vector<std::vector<std::string>> rows = {{"widx5", "widx6", "widx7"}};
+    std::vector<std::string> answers[3];
+    auto first = std::make_unique<LoadedModel>(fixture("transformer-wide"));
+    ASSERT_EQ(first->code, TF_OK) << first->message;
+    LoadedModel second(fixture("transformer-wide"));
+    ASSERT_EQ(second.code, TF_OK) << second.message;
+    answers[0] = readStrings(first->run(rows, {3}).first.get());
+    first.reset();
+    answers[1] = readStrings(second.run(rows, {3}).first.get());
+    ASSERT_EQ(second.runCode, TF_OK) << second.runMessage;
+    LoadedModel third(fixture("transformer-wide"));
+    answers[2] = readStrings(third.run(rows, {3}).first.get());
+    ASSERT_FALSE(answers[0].empty());
+    EXPECT_EQ(answers[1], answers[0]);
+    EXPECT_EQ(answers[2], answers[0]);
+}
+
 } // namespace

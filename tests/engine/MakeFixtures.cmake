@@ -20,6 +20,9 @@ run(${MODEL_MAKER} identity --output ${OUT}/unsigned --signature none)
 run(${MODEL_MAKER} broken --output ${OUT}/broken)
 run(${MODEL_MAKER} transformer --output ${OUT}/transformer --encoder-layers 2 --decoder-layers 2
     --width 32 --heads 4 --ffn 64 --vocab 60 --extra-steps 3)
+# A feed-forward weight of 2 MB: large enough for the blocks that go to huge pages.
+run(${MODEL_MAKER} transformer --output ${OUT}/transformer-wide --encoder-layers 1 --decoder-layers 1
+    --width 256 --heads 4 --ffn 2048 --vocab 60 --extra-steps 3)
 file(MAKE_DIRECTORY ${OUT}/not-a-model)
 file(WRITE ${OUT}/not-a-model/saved_model.pt "this is not a TorchScript archive")
 run(${PACKAGE_MAKER} package --language de --en-text ${DATA}/en.txt --xx-text ${DATA}/de.txt

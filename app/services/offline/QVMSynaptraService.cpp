@@ -122,6 +122,7 @@ void QVMSynaptraService::cancelWaitingWork() {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_pairGeneration;
         cancelled.swap(m_waiting);
+        m_translationsWaiting = 0;
         m_heldLoads.clear();
     }
     // The queue drops its blocks silently; the jobs it held are answered here.
@@ -218,8 +219,14 @@ void QVMSynaptraService::runLoad(Slot slot, const QString &code, const QString &
         m_engine->release(slot, releaseError);
         setSlotLanguage(slot, QString());
     }
+    // A translation already waiting warms the model with its own run, sooner than ours would.
+    bool warmUp = true;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        warmUp = m_translationsWaiting == 0;
+    }
     SYNError loadError;
-    if (m_engine->load(slot, modelDir.toStdString(), fromModel.toStdString(), toModel.toStdString(),
+    if (m_engine->load(slot, modelDir.toStdString(), fromModel.toStdString(), toModel.toStdString(), warmUp,
                        loadError)) {
         setSlotLanguage(slot, code);
         DevLog(QString::fromLatin1(slot == QVTranslationEngine::FirstSlot ? kFinishFirstFormat
@@ -243,9 +250,6 @@ void QVMSynaptraService::translateFromText(const QString &text, const QVLanguage
             completion(QString(), errorWithMessage(QStringLiteral("")));
         return;
     }
-    // A translation needs its models now: what start-up held back runs first.
-    if (loadsHeld())
-        releaseLoads();
     const QString f = codeOf(from);
     const QString t = codeOf(to);
     std::vector<Step> steps;
@@ -263,11 +267,20 @@ void QVMSynaptraService::translateFromText(const QString &text, const QVLanguage
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         generation = m_pairGeneration;
+        // Counted before the held loads go, so that they know a translation waits.
+        ++m_translationsWaiting;
     }
+    // A translation needs its models now: what start-up held back runs first.
+    if (loadsHeld())
+        releaseLoads();
     const quint64 job = track([completion] { deliver(completion, QString(), cancelledError()); });
     m_queue->addOperation([this, job, generation, steps, text, completion] {
         if (!claim(job))
             return;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_translationsWaiting;
+        }
         QString current = text;
         for (size_t i = 0; i < steps.size(); ++i) {
             if (i > 0) {

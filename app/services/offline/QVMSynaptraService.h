@@ -132,6 +132,7 @@ private:
     quint64 m_nextJob = 1;
     quint64 m_pairGeneration = 0;
     std::map<quint64, std::function<void()>> m_waiting; // job -> answer it as cancelled
+    int m_translationsWaiting = 0;                       // queued, not yet started
     bool m_loadsHeld = false;
     std::vector<std::function<void()>> m_heldLoads; // queue blocks kept back while held
     platform::NotificationCenter::Token m_reachabilityToken = 0;

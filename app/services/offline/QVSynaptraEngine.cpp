@@ -8,12 +8,12 @@ constexpr const char *kWarmUpText = "Hello world.";
 } // namespace
 
 bool QVSynaptraEngine::load(Slot slot, const std::string &modelDirPath, const std::string &fromModelPath,
-                            const std::string &toModelPath, SYNError &error) {
+                            const std::string &toModelPath, bool warmUp, SYNError &error) {
     const bool loaded =
         slot == FirstSlot
             ? m_phraseService.setFirstWithModelDirPath(modelDirPath, fromModelPath, toModelPath, &error)
             : m_phraseService.setSecondWithModelDirPath(modelDirPath, fromModelPath, toModelPath, &error);
-    if (loaded) {
+    if (loaded && warmUp) {
         // A model's first run prepares its graph and threads (about four times a warm run): done
         // here, on the bridge's queue, rather than in the user's first translation.
         SYNError ignored;

@@ -6,7 +6,7 @@
 class QVSynaptraEngine : public QVTranslationEngine {
 public:
     bool load(Slot slot, const std::string &modelDirPath, const std::string &fromModelPath,
-              const std::string &toModelPath, SYNError &error) override;
+              const std::string &toModelPath, bool warmUp, SYNError &error) override;
     std::string translate(Slot slot, const std::string &text, SYNError &error,
                           std::string &unknownWords) override;
     bool release(Slot slot, SYNError &error) override;

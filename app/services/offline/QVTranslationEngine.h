@@ -15,8 +15,9 @@ public:
 
     virtual ~QVTranslationEngine() = default;
 
+    // `warmUp` runs the model once after loading, so that the next translation finds it ready.
     virtual bool load(Slot slot, const std::string &modelDirPath, const std::string &fromModelPath,
-                      const std::string &toModelPath, SYNError &error) = 0;
+                      const std::string &toModelPath, bool warmUp, SYNError &error) = 0;
     // Empty result and `error` set on failure.
     virtual std::string translate(Slot slot, const std::string &text, SYNError &error,
                                   std::string &unknownWords) = 0;

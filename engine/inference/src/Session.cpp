@@ -1,4 +1,5 @@
-// Sessions over TorchScript saved models. The only translation unit of the layer that sees torch.
+// Sessions over TorchScript saved models.
+#include "HugePageAllocator.h"
 #include "Internal.h"
 #include "ThreadPolicy.h"
 
@@ -391,6 +392,7 @@ TF_Session *TF_LoadSessionFromSavedModel(const TF_SessionOptions *, const TF_Buf
     ComputeThreads::instance();
     auto session = std::make_unique<TF_Session>();
     try {
+        const HugePageScope weightsOnHugePages;
         session->module = torch::jit::load(file.string(), torch::kCPU);
     } catch (const std::exception &e) {
         setStatus(status, TF_DATA_LOSS,

@@ -22,14 +22,15 @@ public:
         QString argument; // model folder, or the text
         QString fromModel;
         QString toModel;
+        bool warmUp = false;
     };
 
     bool load(Slot slot, const std::string &modelDirPath, const std::string &fromModelPath,
-              const std::string &toModelPath, SYNError &error) override {
+              const std::string &toModelPath, bool warmUp, SYNError &error) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         const QString dir = QString::fromStdString(modelDirPath);
-        m_calls.append(
-            {"load", slot, dir, QString::fromStdString(fromModelPath), QString::fromStdString(toModelPath)});
+        m_calls.append({"load", slot, dir, QString::fromStdString(fromModelPath),
+                        QString::fromStdString(toModelPath), warmUp});
         if (m_script.failingLoads.contains(folderName(dir))) {
             m_loaded[slot] = QString();
             error = failure(4, "cannot load");

@@ -340,14 +340,17 @@ TEST_F(SynaptraServiceTest, HeldLoadsWaitUntilReleasedOrATranslationNeedsThem) {
         bool translateFirst; // else released by start-up
         bool changePairWhileHeld;
         QStringList calls;
+        bool warmUp; // of every load: only when no translation waits to warm the model itself
     };
     const QList<Case> cases = {
-        {"a pair changed while held loads only the last pair", false, true, {"load 1 fr-en", "load 2 en-de"}},
+        {"a pair changed while held loads only the last pair", false, true, {"load 1 fr-en", "load 2 en-de"},
+         true},
         {"a translation releases them and runs after them",
          true,
          false,
-         {"load 1 de-en", "load 2 en-fr", "translate 1 hallo", "translate 2 de-en(hallo)"}},
-        {"start-up releases them in their order", false, false, {"load 1 de-en", "load 2 en-fr"}},
+         {"load 1 de-en", "load 2 en-fr", "translate 1 hallo", "translate 2 de-en(hallo)"},
+         false},
+        {"start-up releases them in their order", false, false, {"load 1 de-en", "load 2 en-fr"}, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -370,6 +373,11 @@ TEST_F(SynaptraServiceTest, HeldLoadsWaitUntilReleasedOrATranslationNeedsThem) {
         settle();
         EXPECT_FALSE(bridge->loadsHeld());
         EXPECT_EQ(engine->callSummary(), c.calls);
+        for (const auto &call : engine->calls()) {
+            if (call.kind == QStringLiteral("load")) {
+                EXPECT_EQ(call.warmUp, c.warmUp) << call.argument.toStdString();
+            }
+        }
     }
 }
 
