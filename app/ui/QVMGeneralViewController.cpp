@@ -87,7 +87,7 @@ QVMGeneralViewController::~QVMGeneralViewController() {
     m_settingsTokens.clear();
     for (const platform::NotificationCenter::Token token : std::as_const(m_observers))
         platform::NotificationCenter::defaultCenter().removeObserver(token);
-    m_historyToken.invalidate();
+    m_shownRecordToken.invalidate();
 }
 
 void QVMGeneralViewController::setClock(Clock clock) {
@@ -190,7 +190,6 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
 }
 
 void QVMGeneralViewController::viewDidLoad() {
-    observeChanges();
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
     QVMInterfaceHooks::call(hooks.setServicesMenuDelegate, "setServicesMenuDelegate", this);
     QVMInterfaceHooks::call(hooks.lozyMenuBarItem, "lozyMenuBarItem", this);
@@ -333,22 +332,20 @@ void QVMGeneralViewController::setPanelTextColor(PaddingTextView *view) {
     view->setPalette(palette);
 }
 
-// Deleting the record on screen from the history clears the panels.
-void QVMGeneralViewController::observeChanges() {
-    const platform::ObjectStore store = platform::ObjectStore::defaultStore();
-    if (store.isNull())
+// The record alone is observed: watching the whole history would keep a list of every
+// record's id in memory.
+void QVMGeneralViewController::setTranslateObject(const QVTranslationRealm &record) {
+    m_translateObject = record;
+    m_shownRecordToken.invalidate();
+    if (record.isNull() || !record.isManaged() || !record.isValid())
         return;
     QPointer<QVMGeneralViewController> self(this);
-    m_historyToken = store.objects(QVTranslationRealm::storeClassName())
-                         .observe([self](const platform::CollectionChange &change) {
-                             if (!self || change.isInitial() || change.deletions.isEmpty())
-                                 return;
-                             const QVTranslationRealm &shown = self->m_translateObject;
-                             // Nothing of the history on screen: the user's own text stays.
-                             if (shown.isNull() || !shown.isManaged() || shown.isValid())
-                                 return;
-                             self->clear();
-                         });
+    m_shownRecordToken = record.observe(
+        [self](const platform::ObjectChange &change) {
+            if (self && change.deleted)
+                self->clear();
+        },
+        {QStringLiteral("originalText")});
 }
 
 void QVMGeneralViewController::lozyNotificationCenter() {

@@ -295,7 +295,8 @@ private:
     };
 
     QWidget *makePanel(bool source);
-    void observeChanges();
+    // Shows `record` from now on; its deletion from the history clears the panels.
+    void setTranslateObject(const QVTranslationRealm &record);
     void lozyNotificationCenter();
     void lozyTextView();
     void lozyBind();
@@ -394,7 +395,7 @@ private:
     quint64 m_clipboardChanges = 0;
     QTimer m_unhighlightTimer;
 
-    platform::NotificationToken m_historyToken;
+    platform::NotificationToken m_shownRecordToken;
     std::vector<platform::NotificationToken> m_settingsTokens;
     QList<platform::NotificationCenter::Token> m_observers;
 };

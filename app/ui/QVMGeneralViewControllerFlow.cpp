@@ -252,7 +252,7 @@ void QVMGeneralViewController::showTranslationError(const platform::Error &error
 }
 
 void QVMGeneralViewController::showRecordOnScreen(const QVTranslationRealm &record) {
-    m_translateObject = record;
+    setTranslateObject(record);
     updateTranslateViewTo();
     updateTranslationCompany();
     updateSentencesWithCompletion();
@@ -354,7 +354,7 @@ void QVMGeneralViewController::showHistory(const QVTranslationRealm &record) {
     ++m_generation;
     m_deferredTimer.stop();
     showSpinner(false);
-    m_translateObject = record;
+    setTranslateObject(record);
     statusItemViewDidChangeText(0, record.originalText());
     statusItemViewDidChangeText(1, record.translatedText());
     QVSettingsService::setLanguageFrom(record.languageFrom());
@@ -370,7 +370,7 @@ void QVMGeneralViewController::showHistory(const QVTranslationRealm &record) {
 }
 
 void QVMGeneralViewController::bookmarkStatusChanged(const QVTranslationRealm &record) {
-    m_translateObject = record;
+    setTranslateObject(record);
 }
 
 void QVMGeneralViewController::statusItemViewDidChangeText(uint side, const QString &text) {

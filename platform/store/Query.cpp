@@ -101,6 +101,9 @@ namespace {
 // Places read one row at a time before the whole list is read once: a window's first rows.
 constexpr int kSingleRowReads = 256;
 
+// Spare room an evaluated id list may keep; past it the list is cut to its size.
+constexpr qsizetype kSpareIdsKept = 4096;
+
 // Turns a query into SQL over the class tables, joining to-one links on demand.
 class SqlBuilder {
 public:
@@ -384,12 +387,18 @@ QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, Rea
     sqlite::Statement &st = c.db.prepare(sql);
     for (int i = 0; i < builder.binds.size(); ++i)
         st.bind(i + 1, builder.binds.at(i));
+    // A long list is kept while it is observed: held at its size, not at the growth's spare room
+    // (a million rows would otherwise hold up to twice their 8 MB).
+    if (cachedCount >= 0 && countStamp == now)
+        ids.reserve(cachedCount);
     while (st.step()) {
         const qint64 id = st.columnInt(0);
         ids.append(id);
         if (rows)
             rows(id, st);
     }
+    if (ids.capacity() - ids.size() > kSpareIdsKept)
+        ids.squeeze();
     cached = true;
     cacheStamp = now;
     cachedIds = ids;

@@ -9,7 +9,6 @@
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -41,10 +40,6 @@ QWidget *QVMHistoryViewController::loadView() {
     m_table->setAccessibleName(tr("History"));
     m_table->setToolTip(tr("Click a translation or move to it with Up and Down to show it; "
                            "Delete removes it, Space stars it"));
-    m_table->horizontalHeader()->hide();
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setShowGrid(false);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -53,9 +48,6 @@ QWidget *QVMHistoryViewController::loadView() {
     m_cell = new QVMHistoryTableViewCell(this);
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_cell);
-    // One height for every row keeps long lists cheap to lay out.
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(QVMHistoryTableViewCell::kRowHeight);
     layout->addWidget(m_table);
     return root;
 }

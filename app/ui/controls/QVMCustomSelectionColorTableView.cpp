@@ -4,10 +4,11 @@
 #include "services/graphics/QVMStyleService.h"
 
 #include <QEvent>
-#include <QHeaderView>
 
-QVMCustomSelectionColorTableView::QVMCustomSelectionColorTableView(QWidget *parent) : QTableView(parent) {
+QVMCustomSelectionColorTableView::QVMCustomSelectionColorTableView(QWidget *parent) : QListView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Rows of one height are laid out without asking each row its size.
+    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     applySelectionColors();
     connect(&QVMStyleService::shared(), &QVMStyleService::darkModeChanged, this,
@@ -24,7 +25,7 @@ QColor QVMCustomSelectionColorTableView::selectionTextColor(bool dark) {
 }
 
 void QVMCustomSelectionColorTableView::changeEvent(QEvent *event) {
-    QTableView::changeEvent(event);
+    QListView::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !m_applying)
         applySelectionColors();
 }
