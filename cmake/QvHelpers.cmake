@@ -1,7 +1,9 @@
 # qv_add_test_suite(NAME SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # One GoogleTest binary per suite; every case is registered with ctest on its own.
+# SERIAL: the suite's tests run with no other test beside them (cases that stream without end
+# and so depend on the machine's load).
 function(qv_add_test_suite name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -11,5 +13,5 @@ function(qv_add_test_suite name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 RUN_SERIAL ${ARG_SERIAL})
 endfunction()
