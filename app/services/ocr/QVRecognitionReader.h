@@ -7,7 +7,7 @@
 extern "C" {
 
 struct QVRecognitionRequest {
-    const unsigned char *pixels; // tightly typed RGB rows
+    const unsigned char *pixels; // RGB rows, 3 bytes a pixel, bytesPerLine apart
     int width;
     int height;
     int bytesPerLine;
