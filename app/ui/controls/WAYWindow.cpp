@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -25,7 +26,29 @@ QToolButton *windowButton(QWidget *bar, const QString &glyph, const QString &nam
     return button;
 }
 
+// A frameless window has no frame of its own: this line, over everything, keeps it apart
+// from the window behind it. Clicks go through.
+class BorderView : public QWidget {
+public:
+    explicit BorderView(QWidget *window) : QWidget(window) {
+        setObjectName(QStringLiteral("windowBorder"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setPen(QPen(WAYWindow::borderColor(palette()), WAYWindow::kBorderWidth));
+        painter.drawRect(rect().adjusted(0, 0, -WAYWindow::kBorderWidth, -WAYWindow::kBorderWidth));
+    }
+};
+
 } // namespace
+
+QColor WAYWindow::borderColor(const QPalette &palette) {
+    return QVMColor::readableOn(palette.color(QPalette::Mid), palette.color(QPalette::Base), kBorderContrast);
+}
 
 WAYWindow::WAYWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setUp();
@@ -57,6 +80,7 @@ void WAYWindow::setUp() {
     connect(m_standardButtons.at(2), &QToolButton::clicked, this,
             [this] { isMaximized() ? showNormal() : showMaximized(); });
     m_centerButtons = true;
+    m_border = new BorderView(this);
     // The buttons' default place: a small left margin, centred in the default bar.
     const float barHeight = defaultTitleBarHeight();
     m_leftMargin = double(8.0f);
@@ -101,6 +125,7 @@ void WAYWindow::setContentView(QWidget *view) {
         view->show();
     }
     m_titleBar->raise();
+    m_border->raise();
 }
 
 void WAYWindow::setContentViewAppearance(int material) {
@@ -193,6 +218,8 @@ void WAYWindow::setNeedsLayout() {
     if (m_contentView)
         m_contentView->setGeometry(rect());
     m_titleBar->raise();
+    m_border->setGeometry(rect());
+    m_border->raise();
 }
 
 void WAYWindow::windowDidResize(WAYWindow *) {
@@ -205,6 +232,8 @@ QVariant WAYWindow::send(const char *selector) {
 
 void WAYWindow::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
+    m_border->setGeometry(rect());
+    m_border->raise();
     send("windowDidResize");
 }
 

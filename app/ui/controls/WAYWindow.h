@@ -89,6 +89,12 @@ public:
     // The window's own answer to its resize message.
     Q_INVOKABLE void windowDidResize(WAYWindow *window);
 
+    // The line round the window, against its own background (3:1, as for any border that matters).
+    static QColor borderColor(const QPalette &palette);
+    static constexpr int kBorderWidth = 1;
+    static constexpr double kBorderContrast = 3.0;
+    QWidget *borderView() const { return m_border; }
+
     static constexpr double kButtonSpacing = 6.0;
     static constexpr int kButtonSize = 20;
     static constexpr int kResizeMargin = 5;
@@ -113,6 +119,7 @@ private:
     WAYWindowDelegateProxy m_proxy;
     QWidget *m_titleBar = nullptr;
     QLabel *m_titleLabel = nullptr;
+    QWidget *m_border = nullptr;
     QPointer<QWidget> m_contentView;
     QList<QToolButton *> m_standardButtons;
     double m_titleBarHeight = 0.0;

@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "WindowChecks.h"
 #include "support/EventLoop.h"
 
 #include "ui/controls/CustomSliderCell.h"
@@ -190,3 +191,26 @@ TEST(CustomSliderCellTest, FillGrowsWithTheValueAndEqualBoundsFillNothing) {
 }
 
 #include "WAYWindowTest.moc"
+
+TEST(WAYWindowBorder, ALineSetsTheWindowApartInBothSchemesOverItsContent) {
+    WAYWindow window;
+    window.resize(300, 200);
+    auto *content = new QWidget;
+    content->setAutoFillBackground(true);
+    window.setContentView(content);
+    window.show();
+    qvtest::spin(5);
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark);
+        window.setPalette(WAYWindow::appearancePalette(dark));
+        qvtest::spin(5);
+        const QImage shot = window.grab().toImage();
+        const QColor base = window.palette().color(QPalette::Base);
+        for (const QPoint edge : {QPoint(0, 100), QPoint(299, 100), QPoint(150, 199), QPoint(150, 0)}) {
+            SCOPED_TRACE(edge.x() * 1000 + edge.y());
+            EXPECT_GE(uitest::contrastRatio(shot.pixelColor(edge), base), WAYWindow::kBorderContrast);
+        }
+        // Inside, the content shows as it was.
+        EXPECT_EQ(shot.pixelColor(150, 100), content->palette().color(content->backgroundRole()));
+    }
+}
