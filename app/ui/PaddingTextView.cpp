@@ -1,9 +1,9 @@
 #include "PaddingTextView.h"
 
 #include "QVMColor.h"
-#include "services/graphics/QVMStyleService.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -63,6 +63,24 @@ void PaddingTextView::dropEvent(QDropEvent *event) {
         emit textViewWasDraggedFile(paths.last(), this);
 }
 
+// A switch of the colour scheme repaints the marks in the new scheme's colours.
+void PaddingTextView::changeEvent(QEvent *event) {
+    QTextEdit::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange || extraSelections().isEmpty())
+        return;
+    const QColor background = QVMStyleService::isDarkMode() ? QVMColor::textSelectionDarkColor()
+                                                            : QVMColor::textSelectionLightColor();
+    QList<QTextEdit::ExtraSelection> selections = extraSelections();
+    for (QTextEdit::ExtraSelection &selection : selections) {
+        const QColor was = selection.format.background().color();
+        if (was != QVMColor::textSelectionDarkColor() && was != QVMColor::textSelectionLightColor())
+            continue;
+        selection.format.setBackground(background);
+        selection.format.setForeground(QVMColor::inkOn(background));
+    }
+    setExtraSelections(selections);
+}
+
 void PaddingTextView::focusInEvent(QFocusEvent *event) {
     QTextEdit::focusInEvent(event);
     if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
@@ -104,8 +122,11 @@ void PaddingTextView::highlightRange(int location, int length) {
     selection.cursor = QTextCursor(document());
     selection.cursor.setPosition(location);
     selection.cursor.setPosition(location + length, QTextCursor::KeepAnchor);
-    selection.format.setBackground(QVMStyleService::isDarkMode() ? QVMColor::textSelectionDarkColor()
-                                                                 : QVMColor::textSelectionLightColor());
+    const QColor background = QVMStyleService::isDarkMode() ? QVMColor::textSelectionDarkColor()
+                                                            : QVMColor::textSelectionLightColor();
+    selection.format.setBackground(background);
+    // The panel's own text colour may not read on the mark (white on yellow after a switch to dark).
+    selection.format.setForeground(QVMColor::inkOn(background));
     QList<QTextEdit::ExtraSelection> selections = extraSelections();
     selections.append(selection);
     setExtraSelections(selections);

@@ -8,28 +8,27 @@
 #include "QVMGeneralViewController.h"
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
+#include "QVMLinkOpener.h"
 #include "QVMLocalization.h"
 #include "QVMRemoteImage.h"
 #include "QVMSegmentedControl.h"
-#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include "core/DevLog.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVAuthService.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
 #include "platform/UserDefaults.h"
+#include "services/QVAuthRequestManager.h"
+#include "services/languages/QVLanguageService.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
-#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -66,11 +65,6 @@ QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
     return button;
 }
 
-// The Edit menu acts on the text view that has the focus.
-QTextEdit *focusedTextView() {
-    return qobject_cast<QTextEdit *>(QApplication::focusWidget());
-}
-
 } // namespace
 
 QVGeneralWindowController::QVGeneralWindowController(QObject *parent)
@@ -92,6 +86,12 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent)
             if (self)
                 self->updateLanguages();
         });
+    // Signing in or out enables or disables the bookmarks' synchronisation.
+    m_userObserver = platform::NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(QVAuthRequestManager::kUserDidChangedNotification), [self](const QVariantMap &) {
+            if (self)
+                self->m_availability->refresh();
+        });
     initialMainWindow();
     lazyMainWindow();
     lozyAvailability();
@@ -100,6 +100,7 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent)
 
 QVGeneralWindowController::~QVGeneralWindowController() {
     platform::NotificationCenter::defaultCenter().removeObserver(m_settingsObserver);
+    platform::NotificationCenter::defaultCenter().removeObserver(m_userObserver);
     invokeIfPresent(m_settings, "close()", "close");
     delete m_window;
 }
@@ -175,6 +176,9 @@ void QVGeneralWindowController::buildToolbar() {
     auto *spacer = new QWidget(m_toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_toolbar->addWidget(spacer);
+    m_syncBookmarksButton = makeToolbarButton(m_toolbar, "_loc_toolbar_sync_bookmarks");
+    m_syncBookmarksButton->setObjectName(QStringLiteral("syncBookmarksButton"));
+    m_syncBookmarksButton->setText(QStringLiteral("\u21BB"));
     m_agentButton = makeToolbarButton(m_toolbar, "_loc_toolbar_agent");
     m_settingsButton = makeToolbarButton(m_toolbar, "_loc_settings_title");
     m_moreAppsButton = makeToolbarButton(m_toolbar, "_loc_toolbar_more_apps");
@@ -182,6 +186,8 @@ void QVGeneralWindowController::buildToolbar() {
     connect(m_translateButton, &QToolButton::clicked, this, &QVGeneralWindowController::onTranslate);
     connect(m_swapButton, &QToolButton::clicked, this, &QVGeneralWindowController::onSwitchButton);
     connect(m_agentButton, &QToolButton::clicked, this, &QVGeneralWindowController::onAgent);
+    connect(m_syncBookmarksButton, &QToolButton::clicked, this,
+            &QVGeneralWindowController::onSyncronizeBookmarks);
     connect(m_settingsButton, &QToolButton::clicked, this, &QVGeneralWindowController::onSettings);
     connect(m_moreAppsButton, &QToolButton::clicked, this, &QVGeneralWindowController::onMoreApps);
     connect(m_fromLanguageButton, &QToolButton::clicked, this,
@@ -401,26 +407,9 @@ void QVGeneralWindowController::onPrint() {
         view->showWindowsPrint();
 }
 
-QMenu *QVGeneralWindowController::addFileMenu() {
-    if (!m_window)
-        return nullptr;
-    QMenu *menu = m_window->menuBar()->addMenu(QStringLiteral("&File"));
-    const auto add = [this, menu](const QString &title, QKeySequence::StandardKey key,
-                                  void (QVGeneralWindowController::*slot)()) {
-        QAction *action = menu->addAction(title);
-        action->setShortcut(key);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-    };
-    add(QStringLiteral("&Open…"), QKeySequence::Open, &QVGeneralWindowController::onOpen);
-    add(QStringLiteral("&Save…"), QKeySequence::Save, &QVGeneralWindowController::onSave);
-    add(QStringLiteral("&Print…"), QKeySequence::Print, &QVGeneralWindowController::onPrint);
-    return menu;
-}
-
 void QVGeneralWindowController::onMoreApps() {
     if (const QUrl url = moreAppsURL(); url.isValid())
-        QDesktopServices::openUrl(url);
+        QVMLinkOpener::open(url);
     trackEvent(QStringLiteral("Click More apps button"));
 }
 
@@ -475,7 +464,11 @@ void QVGeneralWindowController::lozyAvailability() {
         return factory.hasController(QStringLiteral("Settings"),
                                      QStringLiteral("QVMSettingsWindowController"));
     });
-    m_availability->add(m_moreAppsButton, [] { return moreAppsURL().isValid(); });
+    m_availability->add(
+        m_moreAppsButton, [] { return moreAppsURL().isValid(); }, loc("_loc_reason_more_apps_no_address"));
+    m_availability->add(
+        m_syncBookmarksButton, [] { return !QVAuthService::authToken().isEmpty(); },
+        loc("_loc_reason_signed_out"));
     QPointer<QVMGeneralAndHistorySplitController> split(m_split);
     if (QToolButton *history = m_panelsState->segmentButton(2)) {
         history->setToolTip(history->text());
@@ -490,83 +483,6 @@ void QVGeneralWindowController::lozyAvailability() {
 QUrl QVGeneralWindowController::moreAppsURL() {
     const QUrl url(QVSettingsService::defaultSettings().remoteSettings().moreAppsURL(), QUrl::StrictMode);
     return url.isValid() && !url.scheme().isEmpty() ? url : QUrl();
-}
-
-void QVGeneralWindowController::buildMenus() {
-    QMenuBar *bar = m_window->menuBar();
-    m_applicationMenu = bar->addMenu(loc("_loc_menu_application"));
-    m_applicationMenu->setObjectName(QStringLiteral("applicationMenu"));
-    QAction *about =
-        m_applicationMenu->addAction(loc("_loc_menu_about"), this, &QVGeneralWindowController::onAbout);
-    about->setMenuRole(QAction::AboutRole);
-    about->setObjectName(QStringLiteral("aboutAction"));
-    m_applicationMenu->addSeparator();
-    m_quitAction = m_applicationMenu->addAction(loc("_loc_menu_quit"));
-    m_quitAction->setObjectName(QStringLiteral("quitAction"));
-    m_quitAction->setShortcut(QKeySequence::Quit);
-    m_quitAction->setMenuRole(QAction::QuitRole);
-    // Queued, so the menu's own event is over before the program winds down.
-    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-
-    QMenu *edit = bar->addMenu(loc("_loc_menu_edit"));
-    edit->setObjectName(QStringLiteral("editMenu"));
-    const struct {
-        const char *key;
-        QKeySequence::StandardKey shortcut;
-        void (QTextEdit::*act)();
-        bool changesText;
-    } editActions[] = {
-        {"_loc_menu_undo", QKeySequence::Undo, &QTextEdit::undo, true},
-        {"_loc_menu_redo", QKeySequence::Redo, &QTextEdit::redo, true},
-        {"_loc_menu_cut", QKeySequence::Cut, &QTextEdit::cut, true},
-        {"_loc_menu_copy", QKeySequence::Copy, &QTextEdit::copy, false},
-        {"_loc_menu_paste", QKeySequence::Paste, &QTextEdit::paste, true},
-        {"_loc_menu_select_all", QKeySequence::SelectAll, &QTextEdit::selectAll, false},
-    };
-    for (const auto &item : editActions) {
-        QAction *action = edit->addAction(loc(item.key));
-        action->setShortcut(item.shortcut);
-        action->setObjectName(QString::fromLatin1(item.key));
-        const auto act = item.act;
-        const bool changesText = item.changesText;
-        connect(action, &QAction::triggered, this, [act, changesText] {
-            QTextEdit *text = focusedTextView();
-            if (text && !(changesText && text->isReadOnly()))
-                (text->*act)();
-        });
-    }
-    // Nothing to act on outside a text view.
-    connect(edit, &QMenu::aboutToShow, edit, [edit] {
-        const bool inText = focusedTextView() != nullptr;
-        for (QAction *action : edit->actions())
-            action->setEnabled(inText);
-    });
-
-    QMenu *windowMenu = bar->addMenu(loc("_loc_menu_window"));
-    windowMenu->setObjectName(QStringLiteral("windowMenu"));
-    QAction *minimize =
-        windowMenu->addAction(loc("_loc_menu_minimize"), m_window.data(), &QWidget::showMinimized);
-    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    minimize->setObjectName(QStringLiteral("minimizeAction"));
-    QAction *closeWindow = windowMenu->addAction(loc("_loc_menu_close"), m_window.data(), &QWidget::close);
-    closeWindow->setShortcut(QKeySequence::Close);
-    closeWindow->setObjectName(QStringLiteral("closeAction"));
-}
-
-// The about pane of the settings window when it exists, else a plain box with the version.
-void QVGeneralWindowController::onAbout() {
-    if (QVMInterfaceFactory::shared().hasController(QStringLiteral("Settings"),
-                                                    QStringLiteral("QVMSettingsWindowController"))) {
-        showSettingsScreenWithTab(kSettingsTabAbout);
-        return;
-    }
-    auto *box =
-        new QMessageBox(QMessageBox::Information, loc("_loc_menu_application"),
-                        platform::format(loc("_loc_about_version"), QVMUtils::getAppVersionFromBundle()),
-                        QMessageBox::Ok, m_window);
-    box->setObjectName(QStringLiteral("aboutBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
 }
 
 void QVGeneralWindowController::onLanguageButton(QToolButton *sender) {

@@ -53,6 +53,7 @@ public:
     QToolButton *agentButton() const { return m_agentButton; }
     QToolButton *settingsButton() const { return m_settingsButton; }
     QToolButton *moreAppsButton() const { return m_moreAppsButton; }
+    QToolButton *syncBookmarksButton() const { return m_syncBookmarksButton; }
     QVMSegmentedControl *panelsStateSegmentedControl() const { return m_panelsState; }
     QVMSegmentedControl *viewsDirectionSegmentedControl() const { return m_viewsDirection; }
     // Which toolbar controls have their window installed behind them.
@@ -134,6 +135,7 @@ private:
     QToolButton *m_agentButton = nullptr;
     QToolButton *m_settingsButton = nullptr;
     QToolButton *m_moreAppsButton = nullptr;
+    QToolButton *m_syncBookmarksButton = nullptr;
     QVMSegmentedControl *m_panelsState = nullptr;
     QVMSegmentedControl *m_viewsDirection = nullptr;
     QToolButton *m_newButton = nullptr;
@@ -144,4 +146,5 @@ private:
     QMenu *m_applicationMenu = nullptr;
     QAction *m_quitAction = nullptr;
     platform::NotificationCenter::Token m_settingsObserver = 0;
+    platform::NotificationCenter::Token m_userObserver = 0;
 };

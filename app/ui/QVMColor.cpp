@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -18,6 +19,40 @@ int hexDigitValue(QChar c) {
 }
 
 } // namespace
+
+double QVMColor::contrastRatio(const QColor &a, const QColor &b) {
+    const auto luminance = [](const QColor &colour) {
+        const auto channel = [](double value) {
+            return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+               0.0722 * channel(colour.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor QVMColor::inkOn(const QColor &background) {
+    return contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background) ? QColor(Qt::black)
+                                                                                        : QColor(Qt::white);
+}
+
+QColor QVMColor::readableOn(const QColor &color, const QColor &background, double minimum) {
+    if (!color.isValid() || contrastRatio(color, background) >= minimum)
+        return color;
+    const QColor target = inkOn(background);
+    const QColor from = color.toRgb();
+    // Twenty steps towards the ink: the first that reads is the closest to the colour asked for.
+    for (int step = 1; step <= 20; ++step) {
+        const double t = step / 20.0;
+        const QColor mixed = QColor::fromRgbF(float(from.redF() + (target.redF() - from.redF()) * t),
+                                              float(from.greenF() + (target.greenF() - from.greenF()) * t),
+                                              float(from.blueF() + (target.blueF() - from.blueF()) * t));
+        if (contrastRatio(mixed, background) >= minimum)
+            return mixed;
+    }
+    return target;
+}
 
 QColor QVMColor::rgbColorWithRed(int red, int green, int blue, qreal alpha) {
     return QColor::fromRgbF(float(red / 255.0), float(green / 255.0), float(blue / 255.0), float(alpha));

@@ -21,6 +21,14 @@ public:
     static QColor colorWithHexColorString(const QString &hex);
     // Adds percent/100 to red, green and blue, each kept within 0-1; alpha stays.
     static QColor adjust(const QColor &color, qreal percent);
+    // The WCAG 2 contrast ratio of two opaque colours (1 to 21).
+    static double contrastRatio(const QColor &a, const QColor &b);
+    // The colour itself when it reaches the ratio on the background; otherwise the
+    // nearest shade towards black or white (whichever the background lets reach it)
+    // that does, so a red stays a red, only darker or lighter.
+    static QColor readableOn(const QColor &color, const QColor &background, double minimum = 4.5);
+    // Black or white, whichever reads better on the background.
+    static QColor inkOn(const QColor &background);
     // A brush painting the stops from the bottom (0) to the top (1) of whatever it fills.
     static QBrush colorWithGradient(const QGradientStops &stops);
 

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
+#include <QVariant>
 #include <QWindow>
 
 QVMControlAvailability::QVMControlAvailability(QObject *parent) : QObject(parent) {
@@ -26,18 +27,19 @@ QVMControlAvailability::~QVMControlAvailability() {
     platform::NotificationCenter::defaultCenter().removeObserver(m_factoryObserver);
 }
 
-void QVMControlAvailability::add(QAbstractButton *control, Probe installed) {
-    Entry entry{control, std::move(installed), control->toolTip(), true};
+void QVMControlAvailability::add(QAbstractButton *control, Probe installed, const QString &missingReason) {
+    Entry entry{control, std::move(installed), control->toolTip(), missingReason, {}, true};
     apply(m_entries.insert(control, entry).value());
 }
 
-void QVMControlAvailability::setWanted(QAbstractButton *control, bool enabled) {
+void QVMControlAvailability::setWanted(QAbstractButton *control, bool enabled, const QString &reason) {
     const auto it = m_entries.find(control);
     if (it == m_entries.end()) {
-        control->setEnabled(enabled);
+        setEnabled(control, enabled, reason);
         return;
     }
     it->wanted = enabled;
+    it->reason = reason;
     apply(*it);
 }
 
@@ -56,7 +58,32 @@ void QVMControlAvailability::apply(Entry &entry) {
         return;
     const bool installed = !entry.installed || entry.installed();
     entry.control->setEnabled(installed && entry.wanted);
-    entry.control->setToolTip(installed ? entry.toolTip : missingToolTip(entry.control->accessibleName()));
+    const QString name = entry.control->accessibleName();
+    if (!installed)
+        entry.control->setToolTip(entry.missingReason.isEmpty() ? missingToolTip(name)
+                                                                : disabledToolTip(name, entry.missingReason));
+    else if (!entry.wanted && !entry.reason.isEmpty())
+        entry.control->setToolTip(disabledToolTip(name, entry.reason));
+    else
+        entry.control->setToolTip(entry.toolTip);
+}
+
+QString QVMControlAvailability::disabledToolTip(const QString &controlName, const QString &reason) {
+    return platform::format(QVLocalizedString(QString::fromLatin1(kDisabledFormat)), controlName, reason);
+}
+
+void QVMControlAvailability::setEnabled(QWidget *control, bool enabled, const QString &reason) {
+    if (!control)
+        return;
+    static const char *const kOwnToolTip = "qvOwnToolTip";
+    QVariant own = control->property(kOwnToolTip);
+    if (!own.isValid()) {
+        own = control->toolTip();
+        control->setProperty(kOwnToolTip, own);
+    }
+    control->setEnabled(enabled);
+    const QString name = control->accessibleName().isEmpty() ? own.toString() : control->accessibleName();
+    control->setToolTip(enabled || reason.isEmpty() ? own.toString() : disabledToolTip(name, reason));
 }
 
 QString QVMControlAvailability::missingToolTip(const QString &controlName) {

@@ -30,6 +30,8 @@ public:
     bool hasSidePane() const { return !m_panelView.isNull(); }
     bool isPanelCollapsed() const;
     bool isHistoryShow() const { return m_isHistoryShow; }
+    // The panel says what it shows, so the next onHistory turns to the other page.
+    void setHistoryShow(bool shown) { m_isHistoryShow = shown; }
 
     // The toolbar's panel segments: 0 hides or shows the result panel, 1 the
     // source panel, 2 the right-hand panel.

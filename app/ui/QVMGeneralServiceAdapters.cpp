@@ -1,8 +1,8 @@
 // The adapters over the application's own services.
 #include "QVMGeneralServices.h"
 
-#include "services/analytics/QVAnalyticsManager.h"
 #include "services/analysis/QVPartOfSpeechService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
 #include "services/network/QVRequestManager.h"
 #include "services/offline/QVMSynaptraService.h"
@@ -35,6 +35,14 @@ public:
     }
     bool speaking() override { return service().speaking(); }
     void stopSpeaking() override { service().stopSpeaking(); }
+    void speakText(const QString &text, const QVLanguageRealm &language, Finished finished) override {
+        service().speechText(text, language, [finished](bool spokenToEnd) {
+            if (finished)
+                finished(spokenToEnd);
+        });
+    }
+    // A system voice with no sound device never ends (it stays "speaking"): ask before starting.
+    bool hasVoiceOutput() override { return service().player().canPlay(); }
 
 private:
     static QVMSpeechSynthesizerService &service() { return QVMSpeechSynthesizerService::sharedInstance(); }

@@ -90,6 +90,17 @@ public:
     virtual void speechText(const QString &text, const QVLanguageRealm &language, Completion completion) = 0;
     virtual bool speaking() = 0;
     virtual void stopSpeaking() = 0;
+    // As speechText, telling whether the text was spoken to its end (false: stopped,
+    // refused, or nothing to play it on).
+    using Finished = std::function<void(bool spokenToEnd)>;
+    virtual void speakText(const QString &text, const QVLanguageRealm &language, Finished finished) {
+        speechText(text, language, [finished] {
+            if (finished)
+                finished(true);
+        });
+    }
+    // False when the system has no audio output to speak on.
+    virtual bool hasVoiceOutput() { return true; }
 };
 
 class QVMAnalytics {

@@ -4,25 +4,24 @@
 #include "QVMColor.h"
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
-#include "services/graphics/QVMImage.h"
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMLocalization.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMSpinner.h"
-#include "services/graphics/QVMStyleService.h"
 #include "QVMUtils.h"
+#include "services/graphics/QVMImage.h"
+#include "services/graphics/QVMStyleService.h"
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVAuthService.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/UserDefaults.h"
-#include "core/settings/QVAuthService.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -199,6 +198,10 @@ void QVMGeneralViewController::viewDidLoad() {
     lozyBind();
     lazyDirection();
     lazyPartOfSpeech();
+    for (QComboBox *popUp : {m_partOfSpeechFrom, m_partOfSpeechTo})
+        popUp->installEventFilter(this);
+    // What the clipboard holds now, not only after its next change.
+    updatePasteButton();
     showSpinner(false);
     m_saveDirection = 1;
     if (!QVAuthService::authToken().isEmpty())
@@ -318,6 +321,9 @@ void QVMGeneralViewController::viewDidLayout() {
         text->setPalette(palette);
         setPanelTextColor(text);
     }
+    for (QVMPartOfSpeechHighlighter *highlighter : {m_fromHighlighter, m_toHighlighter})
+        if (highlighter)
+            highlighter->setBackground(background);
 }
 
 QColor QVMGeneralViewController::themeTextColor() const {
@@ -403,70 +409,6 @@ void QVMGeneralViewController::lozyTextView() {
     }
 }
 
-void QVMGeneralViewController::restoreFont(PaddingTextView *view, const char *nameKey, const char *sizeKey,
-                                           const char *alignKey, bool alignmentWithoutFont) {
-    const QString name = defaults().stringForKey(QString::fromLatin1(nameKey));
-    if (name.isEmpty())
-        return;
-    const bool exists = QFontDatabase::families().contains(name, Qt::CaseInsensitive);
-    if (exists) {
-        QFont font = view->font();
-        font.setFamily(name);
-        const double size = defaults().doubleForKey(QString::fromLatin1(sizeKey));
-        if (size > 0)
-            font.setPointSizeF(size);
-        view->setFont(font);
-    }
-    // The source panel keeps its stored alignment even when the font is gone; the result panel does not.
-    if (exists || alignmentWithoutFont) {
-        QTextOption option = view->document()->defaultTextOption();
-        option.setAlignment(alignmentFromStored(defaults().integerForKey(QString::fromLatin1(alignKey))));
-        view->document()->setDefaultTextOption(option);
-    }
-}
-
-void QVMGeneralViewController::typingAttributesDidChange(PaddingTextView *textView) {
-    const bool source = textView == m_fromText;
-    if (!source && textView != m_toText)
-        return;
-    const QFont font = textView->font();
-    defaults().setObject(font.family(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontName
-                                                                   : kUserDefaultTranslateToFontName));
-    defaults().setDouble(font.pointSizeF(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontSize
-                                                                       : kUserDefaultTranslateToFontSize));
-    defaults().setInteger(
-        storedAlignment(textView->document()->defaultTextOption().alignment()),
-        QString::fromLatin1(source ? kUserDefaultTranslateFromAligment : kUserDefaultTranslateToAligment));
-}
-
-int QVMGeneralViewController::storedAlignment(Qt::Alignment alignment) {
-    const Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
-    if (horizontal == Qt::AlignRight)
-        return 1;
-    if (horizontal == Qt::AlignHCenter)
-        return 2;
-    if (horizontal == Qt::AlignJustify)
-        return 3;
-    if (horizontal == Qt::AlignLeft && (alignment & Qt::AlignAbsolute))
-        return 0;
-    return 4; // leading: the language's own direction
-}
-
-Qt::Alignment QVMGeneralViewController::alignmentFromStored(qint64 stored) {
-    switch (stored) {
-    case 0:
-        return Qt::AlignLeft | Qt::AlignAbsolute;
-    case 1:
-        return Qt::AlignRight | Qt::AlignAbsolute;
-    case 2:
-        return Qt::AlignHCenter;
-    case 3:
-        return Qt::AlignJustify;
-    default:
-        return Qt::AlignLeading;
-    }
-}
-
 // Buttons that follow the languages' capabilities, one observation per group of key paths.
 void QVMGeneralViewController::lozyBind() {
     const QVTranslateSettings record = settings();
@@ -484,7 +426,8 @@ void QVMGeneralViewController::lozyBind() {
     const auto updatePhotoButton = [this] {
         const QVTranslateSettings current = settings();
         m_availability->setWanted(
-            m_photoButton, current.isValid() && current.languageFrom().languageModes().imageRecognition());
+            m_photoButton, current.isValid() && current.languageFrom().languageModes().imageRecognition(),
+            QVLocalizedString(QStringLiteral("_loc_reason_no_pictures")));
     };
     observe({QStringLiteral("languageFrom.languageModes.imageRecognition")}, updatePhotoButton);
     observe({QStringLiteral("languageFrom.languageModes.translateWebSite"),
@@ -498,30 +441,14 @@ void QVMGeneralViewController::lozyBind() {
     updatePhotoButton();
     updateWebPageButton();
     updateFileButton();
-    for (QToolButton *button : {m_shareButton, m_toPasteboardButton, m_toSpeakerButton, m_favoriteButton,
-                                m_clearButton, m_fromSpeakerButton})
-        m_availability->setWanted(button, false);
-}
-
-void QVMGeneralViewController::lazyDirection() {
-    const qint64 direction =
-        defaults().integerForKey(QString::fromLatin1(kUserDefaultTranslateViewsDirection));
-    if (direction == 0)
-        applyVertical(false);
-    else if (direction == 1)
-        applyVertical(true);
-}
-
-// Vertical: dividers vertical, the panels side by side.
-void QVMGeneralViewController::applyVertical(bool vertical) {
-    m_splitView->setOrientation(vertical ? Qt::Horizontal : Qt::Vertical);
-    m_firstBottom = vertical ? 12 : 6;
-    m_secondLeft = vertical ? 6 : 12;
-    m_secondTop = vertical ? 12 : 6;
-    // The gap between the panels comes from the first panel's bottom or the second's left and top.
-    m_fromContainer->layout()->setContentsMargins(0, 0, vertical ? 6 : 0, vertical ? 0 : m_firstBottom - 6);
-    m_toContainer->layout()->setContentsMargins(vertical ? m_secondLeft - 6 : 0, vertical ? 0 : m_secondTop,
-                                                0, 0);
+    const QString noTranslation = QVLocalizedString(QStringLiteral("_loc_reason_no_translation"));
+    for (QToolButton *button : {m_shareButton, m_toPasteboardButton, m_favoriteButton})
+        m_availability->setWanted(button, false, noTranslation);
+    for (QToolButton *button : {m_toSpeakerButton, m_fromSpeakerButton})
+        m_availability->setWanted(button, false,
+                                  QVLocalizedString(QStringLiteral("_loc_reason_no_text_to_speak")));
+    m_availability->setWanted(m_clearButton, false,
+                              QVLocalizedString(QStringLiteral("_loc_reason_panels_empty")));
 }
 
 // One tick of the clipboard poll: one comparison unless the clipboard changed.
@@ -529,14 +456,22 @@ void QVMGeneralViewController::checkPasteBoard() {
     if (m_clipboardChanges == m_pbChangeCount)
         return;
     m_pbChangeCount = m_clipboardChanges;
+    updatePasteButton();
+}
+
+void QVMGeneralViewController::updatePasteButton() {
     const QMimeData *mime = QGuiApplication::clipboard() ? QGuiApplication::clipboard()->mimeData() : nullptr;
     const bool text = mime && (mime->hasText() || mime->hasFormat(QStringLiteral("text/rtf")) ||
                                mime->hasFormat(QStringLiteral("application/rtf")) || mime->hasHtml());
-    if (m_pasteButton->isEnabled() != text)
-        m_pasteButton->setEnabled(text);
+    QVMControlAvailability::setEnabled(m_pasteButton, text,
+                                       QVLocalizedString(QStringLiteral("_loc_reason_clipboard_empty")));
 }
 
 bool QVMGeneralViewController::eventFilter(QObject *watched, QEvent *event) {
+    // A pop-up hears of a new palette once it holds it: the picture is tinted then.
+    if (event->type() == QEvent::PaletteChange && m_partOfSpeechFrom &&
+        (watched == m_partOfSpeechFrom || watched == m_partOfSpeechTo))
+        tintPartOfSpeechImage(static_cast<QComboBox *>(watched));
     // Cast only for the events handled: a panel being destroyed still sends events, and by then it is
     // no longer a PaddingTextView.
     const bool handled = event->type() == QEvent::KeyPress || event->type() == QEvent::FontChange;
@@ -548,56 +483,6 @@ bool QVMGeneralViewController::eventFilter(QObject *watched, QEvent *event) {
             typingAttributesDidChange(view);
     }
     return QVMBaseVC::eventFilter(watched, event);
-}
-
-void QVMGeneralViewController::collapseOriginalPanel() {
-    togglePanel(true);
-}
-
-void QVMGeneralViewController::collapseTranslatePanel() {
-    togglePanel(false);
-}
-
-bool QVMGeneralViewController::isOriginalPanelHidden() const {
-    return m_fromContainer->isHidden();
-}
-
-bool QVMGeneralViewController::isTranslatePanelHidden() const {
-    return m_toContainer->isHidden();
-}
-
-// Hides a panel or shows it again; the two are never hidden together.
-void QVMGeneralViewController::togglePanel(bool source) {
-    if (m_splitView->count() < 2)
-        return;
-    QWidget *panel = source ? m_fromContainer : m_toContainer;
-    QWidget *other = source ? m_toContainer : m_fromContainer;
-    const QString action =
-        source ? QStringLiteral("Panel Language from") : QStringLiteral("Panel Language to");
-    const QString parameter =
-        source ? QStringLiteral("panel_language_from") : QStringLiteral("panel_language_to");
-    const QString key = QString::fromLatin1(kUserDefaultTranslateViewsShowState);
-    if (panel->isHidden()) {
-        panel->show();
-        if (!other->isHidden())
-            defaults().setInteger(0, key);
-        trackEvent(action, {{parameter, QStringLiteral("on")}});
-    } else {
-        panel->hide();
-        other->show();
-        defaults().setInteger(source ? 2 : 1, key);
-        trackEvent(action, {{parameter, QStringLiteral("off")}});
-    }
-}
-
-// Segment 0 puts the panels side by side, any other one above the other.
-void QVMGeneralViewController::segmentSwitch(int segment) {
-    const bool vertical = segment == 0;
-    trackEvent(vertical ? QStringLiteral("View Vertical") : QStringLiteral("View Horizontal"),
-               {{QStringLiteral("interface"),
-                 vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal")}});
-    applyVertical(vertical);
-    defaults().setInteger(vertical ? 1 : 0, QString::fromLatin1(kUserDefaultTranslateViewsDirection));
 }
 
 void QVMGeneralViewController::segmentZoom(int segment) {

@@ -113,6 +113,8 @@ public:
 
     // Translation flow.
     void translateOperation();
+    // The same language on both sides (automatic detection never is): nothing is translated or stored.
+    static bool isSameLanguagePair(const QVLanguageRealm &from, const QVLanguageRealm &to);
     void shouldTranslateText(const QString &text);
     void translateWithText(const QString &text);
     void translateOfflineWithText(const QString &text);
@@ -148,6 +150,8 @@ public:
     void updateSentencesWithCompletion(std::function<void()> completion = {});
     void updatePartsOfSpeechButtons();
     void updatePartsOfSpeechButtonsState();
+    void tintPartOfSpeechImage(QComboBox *popUp);
+    static constexpr const char *kPartOfSpeechImage = "ic_parts_of_speech";
     void updateFileButton();
     void updateWebPageButton();
     void updateTranslationCompany();
@@ -165,6 +169,8 @@ public:
 
     // Set-up and observers.
     void checkPasteBoard();
+    // Enabled while the clipboard holds text.
+    void updatePasteButton();
     void lazyDirection();
     void applyVertical(bool vertical);
     // Stores a panel's font name, size and alignment for the next launch.
@@ -389,6 +395,7 @@ private:
     quint64 m_renderGeneration[2] = {0, 0};
     int m_pendingRenders = 0;
     quint64 m_sentenceGeneration = 0;
+    bool m_speechStopped = false;
 
     QTimer m_pbTimer;
     quint64 m_pbChangeCount = 0;

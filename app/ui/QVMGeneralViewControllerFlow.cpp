@@ -6,6 +6,7 @@
 #include "QVGeneralWindowController.h"
 #include "QVMAlertPresenter.h"
 #include "QVMColor.h"
+#include "QVMControlAvailability.h"
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMSpinner.h"
@@ -42,30 +43,12 @@ QString nullIfEmpty(const QString &value) {
     return value.isEmpty() ? QString::fromLatin1(QVMGeneralViewController::kNull) : value;
 }
 
-// The selector name of a key command, as the log names it; empty for typing.
-QString commandForKey(const QKeyEvent *event) {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return {};
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return QStringLiteral("insertNewline:");
-    case Qt::Key_Tab:
-        return QStringLiteral("insertTab:");
-    case Qt::Key_Backtab:
-        return QStringLiteral("insertBacktab:");
-    case Qt::Key_Backspace:
-        return QStringLiteral("deleteBackward:");
-    case Qt::Key_Delete:
-        return QStringLiteral("deleteForward:");
-    case Qt::Key_Escape:
-        return QStringLiteral("cancelOperation:");
-    default:
-        return {};
-    }
-}
-
 } // namespace
+
+bool QVMGeneralViewController::isSameLanguagePair(const QVLanguageRealm &from, const QVLanguageRealm &to) {
+    return !from.isNull() && !to.isNull() && !from.isAuto() && !from.localeIdentifier().isEmpty() &&
+           from.localeIdentifier() == to.localeIdentifier();
+}
 
 void QVMGeneralViewController::translateOperation() {
     if (m_photoController) {
@@ -84,6 +67,13 @@ void QVMGeneralViewController::shouldTranslateText(const QString &text) {
     // Blank text has nothing to translate.
     if (text.trimmed().isEmpty())
         return;
+    // One language on both sides translates nothing and would fill the history with copies.
+    const QVTranslateSettings record = settings();
+    if (isSameLanguagePair(record.languageFrom(), record.languageTo())) {
+        showDocumentNote(platform::format(QVLocalizedString(QStringLiteral("_loc_translate_same_pair")),
+                                          record.languageTo().languageName()));
+        return;
+    }
     if (isNetworkAvailableNoMessage())
         translateWithText(text);
     else
@@ -167,6 +157,16 @@ void QVMGeneralViewController::onlineTranslationSucceeded(const Request &request
     const QString detectedCode = reply.value(QStringLiteral("detectedLanguage")).toString();
     if (request.fromWasAutoDetection && reply.contains(QStringLiteral("detectedLanguage")))
         trackEvent(QStringLiteral("Detect Language"));
+    // Detected in the language it was to be translated into: shown, but not stored as a translation.
+    if (request.fromWasAutoDetection && !detectedCode.isEmpty() &&
+        detectedCode == request.to.languageString()) {
+        if (isNewest(request.generation)) {
+            m_toText->setPlainText(reply.value(QStringLiteral("translatedText")).toString());
+            showDocumentNote(platform::format(QVLocalizedString(QStringLiteral("_loc_translate_same_pair")),
+                                              request.to.languageName()));
+        }
+        return;
+    }
 
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();
     QVTranslationRealm record;
@@ -459,8 +459,8 @@ void QVMGeneralViewController::syncronizeBookmarks() {
     // Changes made offline go first, so a favourite removed here does not come back with the fetch.
     QVFavoritesSync::shared().flush([done](bool) {
         // The client stores what it receives.
-        QVQuorvaldeRequestManager::instance().getFavoritesWithLimit(kFavoritesLimit, 0, done,
-                                                                    [done](const platform::Error &) { done(); });
+        QVQuorvaldeRequestManager::instance().getFavoritesWithLimit(
+            kFavoritesLimit, 0, done, [done](const platform::Error &) { done(); });
     });
 }
 
@@ -532,88 +532,10 @@ void QVMGeneralViewController::checkStateForSpeakerButton(QToolButton *button, P
         language.isValid() &&
         (language.languageModes().speechSynthesis() ||
          QVMGeneralServices::shared().speech().isSupportedLocaleForPlay(language.localeIdentifier()));
-    button->setEnabled(!view->toPlainText().isEmpty() && speakable);
-}
-
-bool QVMGeneralViewController::checkIntervalWithValue(qint64 interval) const {
-    const quint64 count = quint64(settings().dayTranslationPassedCount());
-    const quint64 every = quint64(interval);
-    return every != 0 && count >= every && count % every == 0;
-}
-
-void QVMGeneralViewController::logRateEvent() {
-    const std::shared_ptr<QVMRatingPrompt> prompt = QVMInterfaceHooks::shared().ratingPrompt;
-    if (!prompt) {
-        QVMInterfaceHooks::notAvailable("ratingPrompt");
-        return;
-    }
-    prompt->logEvent(true);
-    const QVRemoteSettings remote = settings().remoteSettings();
-    if (prompt->eventCount() >= quint64(remote.useRatingMessageCount()) && remote.useRatingMessage()) {
-        prompt->promptIfAllCriteriaMet();
-        prompt->setEventCount(0);
-    }
-}
-
-void QVMGeneralViewController::showCrossPromoIfNecessary() {
-    if (!settings().remoteSettings().crossPromoPopup())
-        return;
-    // Decided on a later turn, once the result is on screen: the prompt never holds it back.
-    QTimer::singleShot(0, this, [] {
-        QVMInterfaceHooks::call(QVMInterfaceHooks::shared().crossPromoAction, "crossPromoAction");
-    });
-}
-
-bool QVMGeneralViewController::showRegistrationOfferIfNeeded() {
-    const QVTranslateSettings record = settings();
-    if (!record.isNeededShowRegistrationOffer() ||
-        !checkIntervalWithValue(record.remoteSettings().showRegisterOfferInterval()))
-        return false;
-    const QString storyboard = QStringLiteral("QVMIntro");
-    const QString identifier = QStringLiteral("QVMRegistrationOfferViewController");
-    auto *offer =
-        QVMInterfaceFactory::shared().hasController(storyboard, identifier)
-            ? QVMInterfaceFactory::shared().instantiateController<QVMBaseVC>(storyboard, identifier, this)
-            : nullptr;
-    if (!offer) {
-        QVMInterfaceHooks::notAvailable("QVMRegistrationOfferViewController");
-        return false;
-    }
-    QPointer<QVMGeneralViewController> self(this);
-    const QVMAction action = [self] {
-        if (self)
-            self->openSettingsTab(kSettingsTabAccount);
-        platform::NotificationCenter::defaultCenter().post(QString::fromLatin1(kRegistrationOfferAction));
-    };
-    offer->setProperty("registrationAction", QVariant::fromValue(action));
-    return showModalViewController(offer);
-}
-
-bool QVMGeneralViewController::handleKeyCommand(PaddingTextView *view, QKeyEvent *event) {
-    // Tab leaves the text view; Ctrl+Tab is how a tab gets in. Ctrl+Return always translates.
-    if ((event->modifiers() & Qt::ControlModifier) && !(event->modifiers() & Qt::ShiftModifier)) {
-        if (event->key() == Qt::Key_Tab) {
-            view->insertPlainText(QStringLiteral("\t"));
-            return true;
-        }
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && view == m_fromText) {
-            translateOperation();
-            return true;
-        }
-    }
-    const QString command = commandForKey(event);
-    if (command.isEmpty())
-        return false;
-    DevLog(QStringLiteral("Selector method is (%@)"), command);
-    if (command == QLatin1String("insertNewline:") && view == m_fromText &&
-        QVMUtils::sharedDefaults().boolForKey(QString::fromLatin1(kTranslateByEnterSetting))) {
-        translateOperation();
-        return true;
-    }
-    return false;
-}
-
-void QVMGeneralViewController::textPasteHandler(QObject *view) {
-    if (view && view == m_fromText)
-        translateOperation();
+    QString reason;
+    if (view->toPlainText().isEmpty())
+        reason = QVLocalizedString(QStringLiteral("_loc_reason_no_text_to_speak"));
+    else if (!speakable)
+        reason = QVLocalizedString(QStringLiteral("_loc_reason_no_voice"));
+    QVMControlAvailability::setEnabled(button, reason.isEmpty(), reason);
 }

@@ -6,11 +6,11 @@
 #include "PaddingTextView.h"
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
-#include "services/graphics/QVMImage.h"
 #include "QVMDictationProvider.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMUtils.h"
+#include "services/graphics/QVMImage.h"
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
@@ -20,9 +20,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QPainter>
 #include <QTextCursor>
 #include <QThreadPool>
 #include <QToolButton>
+
+#include <utility>
 
 namespace {
 
@@ -41,12 +44,10 @@ QColor transliterationColor() {
 
 void QVMGeneralViewController::lazyPartOfSpeech() {
     const QStringList titles = QVMGeneralServices::shared().analysis().partsOfSpeechTitlesArray();
-    const QImage image = QVMImage::imageNamed(QStringLiteral("ic_parts_of_speech"));
     for (QComboBox *popUp : {m_partOfSpeechFrom, m_partOfSpeechTo}) {
         popUp->clear();
         popUp->addItems(titles);
-        if (!image.isNull())
-            QVMControls::addImageItemWithImage(popUp, image);
+        tintPartOfSpeechImage(popUp);
     }
     m_partOfSpeechFrom->setCurrentIndex(
         int(defaults().integerForKey(QString::fromLatin1(kUserDefaultPartOfSpeechTypeFrom))));
@@ -54,6 +55,19 @@ void QVMGeneralViewController::lazyPartOfSpeech() {
         int(defaults().integerForKey(QString::fromLatin1(kUserDefaultPartOfSpeechTypeTo))));
     updatePartsOfSpeechButtons();
     updatePartsOfSpeechButtonsState();
+}
+
+// The picture is drawn white and takes the pop-up's text colour, light or dark.
+void QVMGeneralViewController::tintPartOfSpeechImage(QComboBox *popUp) {
+    QImage image = QVMImage::imageNamed(QString::fromLatin1(kPartOfSpeechImage));
+    if (image.isNull())
+        return;
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), popUp->palette().color(QPalette::ButtonText));
+    painter.end();
+    QVMControls::addImageItemWithImage(popUp, image);
 }
 
 void QVMGeneralViewController::onPartOfSpeechFrom() {
@@ -190,26 +204,33 @@ void QVMGeneralViewController::updatePartsOfSpeechButtonsState() {
     if (!record.isValid() || !record.languageFrom().isValid() || !record.languageTo().isValid())
         return;
     QVMTextAnalysis &analysis = QVMGeneralServices::shared().analysis();
-    m_partOfSpeechFrom->setEnabled(
-        m_partOfSpeechFrom->count() > 0 && !m_fromText->toPlainText().isEmpty() &&
-        analysis.isPartOfSpeechDetectionAvailableForLanguage(record.languageFrom().languageString()));
-    m_partOfSpeechTo->setEnabled(
-        m_partOfSpeechTo->count() > 0 && !m_toText->toPlainText().isEmpty() &&
-        analysis.isPartOfSpeechDetectionAvailableForLanguage(record.languageTo().languageString()));
+    const auto apply = [&analysis](QComboBox *popUp, PaddingTextView *text, const QVLanguageRealm &language) {
+        QString reason;
+        if (popUp->count() == 0 ||
+            !analysis.isPartOfSpeechDetectionAvailableForLanguage(language.languageString()))
+            reason = QVLocalizedString(QStringLiteral("_loc_reason_no_parts_of_speech"));
+        else if (text->toPlainText().isEmpty())
+            reason = QVLocalizedString(QStringLiteral("_loc_reason_no_text"));
+        QVMControlAvailability::setEnabled(popUp, reason.isEmpty(), reason);
+    };
+    apply(m_partOfSpeechFrom, m_fromText, record.languageFrom());
+    apply(m_partOfSpeechTo, m_toText, record.languageTo());
 }
 
 void QVMGeneralViewController::updateFileButton() {
     const QVTranslateSettings record = settings();
-    m_availability->setWanted(m_fileButton, record.isValid() &&
-                                                record.languageFrom().languageModes().translateDocument() &&
-                                                record.languageTo().languageModes().translateDocument());
+    m_availability->setWanted(m_fileButton,
+                              record.isValid() && record.languageFrom().languageModes().translateDocument() &&
+                                  record.languageTo().languageModes().translateDocument(),
+                              QVLocalizedString(QStringLiteral("_loc_reason_no_documents")));
 }
 
 void QVMGeneralViewController::updateWebPageButton() {
     const QVTranslateSettings record = settings();
-    m_availability->setWanted(m_webPageButton, record.isValid() &&
-                                                   record.languageFrom().languageModes().translateWebSite() &&
-                                                   record.languageTo().languageModes().translateWebSite());
+    m_availability->setWanted(m_webPageButton,
+                              record.isValid() && record.languageFrom().languageModes().translateWebSite() &&
+                                  record.languageTo().languageModes().translateWebSite(),
+                              QVLocalizedString(QStringLiteral("_loc_reason_no_web_pages")));
 }
 
 void QVMGeneralViewController::updateTranslationCompany() {
@@ -305,19 +326,29 @@ void QVMGeneralViewController::speak(bool source) {
     button->setChecked(false);
     if (speech.speaking()) {
         trackEvent(QStringLiteral("Click Stop Pronunciation"), params);
+        m_speechStopped = true;
         speech.stopSpeaking();
         return;
     }
     trackEvent(QStringLiteral("Click Pronunciation"), params);
+    if (!speech.hasVoiceOutput()) {
+        showDocumentNote(QVLocalizedString(QStringLiteral("_loc_speech_no_output")));
+        return;
+    }
     const QString text = source ? m_fromText->toPlainText() : resultTextWithoutTransliteration();
     button->setChecked(true);
+    m_speechStopped = false;
     QPointer<QVMGeneralViewController> self(this);
     QPointer<QToolButton> held(button);
-    speech.speechText(text, language, [self, held, params] {
+    speech.speakText(text, language, [self, held, params](bool spokenToEnd) {
         if (held)
             held->setChecked(false);
-        if (self)
-            self->trackEvent(QStringLiteral("Completed Pronunciation"), params);
+        if (!self)
+            return;
+        // A stop the user asked for is no failure; anything else ending early is said.
+        if (!spokenToEnd && !std::exchange(self->m_speechStopped, false))
+            self->showDocumentNote(QVLocalizedString(QStringLiteral("_loc_speech_no_output")));
+        self->trackEvent(QStringLiteral("Completed Pronunciation"), params);
     });
 }
 
@@ -330,13 +361,16 @@ void QVMGeneralViewController::textDidChange(PaddingTextView *view) {
         highlighter->clearColors();
     if (view == m_toText) {
         const bool hasText = !m_toText->toPlainText().isEmpty();
-        m_availability->setWanted(m_shareButton, hasText);
-        m_toPasteboardButton->setEnabled(hasText);
-        m_availability->setWanted(m_favoriteButton, hasText);
+        const QString reason = QVLocalizedString(QStringLiteral("_loc_reason_no_translation"));
+        m_availability->setWanted(m_shareButton, hasText, reason);
+        QVMControlAvailability::setEnabled(m_toPasteboardButton, hasText, reason);
+        m_availability->setWanted(m_favoriteButton, hasText, reason);
         if (!hasText)
             m_favoriteButton->setChecked(false);
     }
-    m_clearButton->setEnabled(!m_fromText->toPlainText().isEmpty() || !m_toText->toPlainText().isEmpty());
+    QVMControlAvailability::setEnabled(
+        m_clearButton, !m_fromText->toPlainText().isEmpty() || !m_toText->toPlainText().isEmpty(),
+        QVLocalizedString(QStringLiteral("_loc_reason_panels_empty")));
     updatePartsOfSpeechButtonsState();
 }
 

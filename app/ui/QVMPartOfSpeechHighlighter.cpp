@@ -1,5 +1,7 @@
 #include "QVMPartOfSpeechHighlighter.h"
 
+#include "QVMColor.h"
+
 #include <QTextDocument>
 
 QVMPartOfSpeechHighlighter::QVMPartOfSpeechHighlighter(QTextDocument *document)
@@ -19,6 +21,14 @@ void QVMPartOfSpeechHighlighter::clearColors() {
     m_spans.clear();
     m_checkedRevision = -1;
     rehighlight();
+}
+
+void QVMPartOfSpeechHighlighter::setBackground(const QColor &background) {
+    if (background == m_background)
+        return;
+    m_background = background;
+    if (!m_spans.isEmpty())
+        rehighlight();
 }
 
 bool QVMPartOfSpeechHighlighter::textMatches() {
@@ -57,7 +67,7 @@ void QVMPartOfSpeechHighlighter::highlightBlock(const QString &text) {
         if (end <= start)
             continue;
         QTextCharFormat format;
-        format.setForeground(span.color);
+        format.setForeground(QVMColor::readableOn(span.color, m_background));
         setFormat(start - blockStart, end - start, format);
     }
 }

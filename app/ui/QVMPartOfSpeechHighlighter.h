@@ -19,8 +19,12 @@ public:
     void setColors(const QString &text, const QList<QVMColorSpan> &spans);
     void clearColors();
     QString coloredText() const { return m_text; }
-    // The colour shown at a position; invalid where nothing is coloured.
+    // The colour asked for at a position; invalid where nothing is coloured.
     QColor colorAt(int position) const;
+    // The background the text lies on: each colour is shown in the shade of it that
+    // reads there (contrast 4.5:1), so a red word stays readable on a dark panel.
+    void setBackground(const QColor &background);
+    QColor background() const { return m_background; }
 
 protected:
     void highlightBlock(const QString &text) override;
@@ -32,4 +36,5 @@ private:
     QList<QVMColorSpan> m_spans;
     int m_checkedRevision = -1;
     bool m_matches = false;
+    QColor m_background = Qt::white;
 };

@@ -1,5 +1,6 @@
 #include "QVMSegmentedControl.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QToolButton>
 
@@ -20,8 +21,10 @@ QVMSegmentedControl::QVMSegmentedControl(TrackingMode mode, const QStringList &l
             button->setChecked(!button->isChecked());
             click(i);
         });
+        connect(button, &QToolButton::toggled, this, [this, button] { paintSegment(button); });
         layout->addWidget(button);
         m_segments.append(button);
+        paintSegment(button);
     }
     if (m_mode == SelectOne && !m_segments.isEmpty())
         m_segments.first()->setChecked(true);
@@ -67,4 +70,23 @@ void QVMSegmentedControl::click(int segment) {
         m_segments.at(segment)->setChecked(!m_segments.at(segment)->isChecked());
     m_lastClicked = segment;
     emit segmentClicked(segment);
+}
+
+void QVMSegmentedControl::paintSegment(QToolButton *button) {
+    const QPalette own = palette();
+    QPalette colours = own;
+    if (button->isChecked()) {
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            colours.setColor(group, QPalette::Button, own.color(group, QPalette::Highlight));
+            colours.setColor(group, QPalette::ButtonText, own.color(group, QPalette::HighlightedText));
+        }
+    }
+    button->setPalette(colours);
+}
+
+void QVMSegmentedControl::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        for (QToolButton *button : std::as_const(m_segments))
+            paintSegment(button);
 }

@@ -9,6 +9,8 @@ class QToolButton;
 // SelectOne keeps exactly one segment selected (a click selects it);
 // SelectAny lets each segment be on or off (a click toggles it). Every click
 // emits segmentClicked after the selection changed; setSelected emits nothing.
+// Selected segments show in the palette's highlight colours, so on and off
+// read the same way round in light and dark.
 //
 //   auto *panels = new QVMSegmentedControl(QVMSegmentedControl::SelectAny, {"From", "To", "History"});
 //   connect(panels, &QVMSegmentedControl::segmentClicked, this, &Window::onPanels);
@@ -31,7 +33,14 @@ public:
 signals:
     void segmentClicked(int segment);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    // A selected segment is drawn in the highlight colours, the others as plain
+    // buttons, in light and dark alike.
+    void paintSegment(QToolButton *button);
+
     TrackingMode m_mode;
     QList<QToolButton *> m_segments;
     int m_lastClicked = -1;

@@ -10,6 +10,7 @@
 #include "services/network/QVRequestManager.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMUtils.h"
 
 #include "platform/BackendConfig.h"
@@ -17,7 +18,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -26,6 +26,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QVersionNumber>
 
@@ -231,16 +232,21 @@ void QVMAboutViewController::viewDidAppear() {
     QVAnalyticsManager::trackViewsFromArray({QString::fromLatin1(kScreenName)});
 }
 
+// The scheme's signal can come before the application's palette follows it: the
+// icons are tinted once the palette has settled.
 void QVMAboutViewController::didChangeColorTheme(bool dark) {
     Q_UNUSED(dark)
-    recolourIcons();
+    QTimer::singleShot(0, this, &QVMAboutViewController::recolourIcons);
 }
 
+// The view's palette, not the buttons': while the view hears of a palette change its
+// children still hold the old one.
 void QVMAboutViewController::recolourIcons() {
+    const QColor ink = view()->palette().color(QPalette::ButtonText);
     for (QPushButton *button : view()->findChildren<QPushButton *>()) {
         const QString name = button->property("iconName").toString();
         if (!name.isEmpty())
-            button->setIcon(tinted(name, button->palette().color(QPalette::ButtonText)));
+            button->setIcon(tinted(name, ink));
     }
 }
 
@@ -303,7 +309,7 @@ bool QVMAboutViewController::openAddress(const QUrl &url) {
     const bool mail = url.scheme() == QLatin1String("mailto") && url.isValid();
     if (!mail && !isWebAddress(url))
         return false;
-    return QDesktopServices::openUrl(url);
+    return QVMLinkOpener::open(url);
 }
 
 void QVMAboutViewController::onSupportRequest() {
@@ -371,7 +377,9 @@ void QVMAboutViewController::openUpdatePage() {
 bool QVMAboutViewController::eventFilter(QObject *watched, QEvent *event) {
     const bool paletteChanged =
         event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
-    if (paletteChanged && isViewLoaded() && watched == view())
+    if (paletteChanged && isViewLoaded() && watched == view()) {
         recolourIcons();
+        QTimer::singleShot(0, this, &QVMAboutViewController::recolourIcons);
+    }
     return QVMBaseVC::eventFilter(watched, event);
 }

@@ -8,12 +8,12 @@
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceHooks.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMUtils.h"
 
 #include "platform/UserDefaults.h"
 
 #include <QAbstractButton>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QLayout>
 #include <QMenu>
@@ -24,20 +24,6 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QToolButton>
-
-namespace {
-
-QVMGeneralPanels::UrlOpener &urlOpener() {
-    static QVMGeneralPanels::UrlOpener opener;
-    return opener;
-}
-
-bool openUrl(const QUrl &url) {
-    const QVMGeneralPanels::UrlOpener &opener = urlOpener();
-    return opener ? opener(url) : QDesktopServices::openUrl(url);
-}
-
-} // namespace
 
 void installGeneralPanels(QVMInterfaceHooks &hooks) {
     hooks.setUpPanels = [](QVMGeneralViewController *view) { QVMGeneralPanels::forView(view)->setUp(); };
@@ -63,7 +49,7 @@ QVMGeneralPanels *QVMGeneralPanels::forView(QVMGeneralViewController *view) {
 }
 
 void QVMGeneralPanels::setUrlOpener(UrlOpener opener) {
-    urlOpener() = std::move(opener);
+    QVMLinkOpener::setOpener(std::move(opener));
 }
 
 void QVMGeneralPanels::trackEvent(const QString &action, const QVariantMap &params) {
@@ -317,8 +303,8 @@ void QVMGeneralPanels::sendByEmail() {
     const QString text = resultText();
     if (text.isEmpty())
         return;
-    if (!openUrl(mailtoForText(text)))
-        DevLog(QStringLiteral("[ui] no e-mail program took the translation"));
+    // Without a mail program the user is offered the translation to copy.
+    QVMLinkOpener::open(mailtoForText(text), text);
     shared(QString::fromLatin1(kEmailItem));
 }
 

@@ -27,6 +27,10 @@ void HistoryAndLanguagesTabViewController::viewDidLoad() {
     m_pages->addWidget(m_group->view());
     m_pages->addWidget(m_languages->view());
     m_pages->setCurrentIndex(0);
+    connect(m_pages, &QStackedWidget::currentChanged, this,
+            &HistoryAndLanguagesTabViewController::shownChanged);
+    connect(m_group, &QVMAdditionalTabsController::stateChanged, this,
+            &HistoryAndLanguagesTabViewController::shownChanged);
 }
 
 int HistoryAndLanguagesTabViewController::currentPage() const {

@@ -27,6 +27,10 @@ public:
     QVMAdditionalTabsController *additionalTabs() const { return m_group; }
     QVMLanguagesViewController *languagesViewController() const { return m_languages; }
 
+signals:
+    // The page or the group's tab changed.
+    void shownChanged();
+
 protected:
     QWidget *loadView() override;
     void viewDidLoad() override;

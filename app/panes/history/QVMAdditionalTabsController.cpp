@@ -4,11 +4,11 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMColor.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
-#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
@@ -213,6 +213,8 @@ void QVMAdditionalTabsController::setState(uint state) {
     updateButton(m_historyButton, state == History);
     updateButton(m_bookmarksButton, state == Bookmarks);
     updateButton(m_dictionaryButton, state == Dictionary);
+    if (!m_repainting)
+        emit stateChanged(state);
 }
 
 void QVMAdditionalTabsController::updateButton(CustomButton *button, bool active) {

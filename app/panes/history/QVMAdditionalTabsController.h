@@ -43,6 +43,9 @@ public:
     static constexpr const char *kUserDefaultAdditionalState = "kUserDefaultAdditionalState";
     static constexpr const char *kDictionaryStoryboardId = "QVMDicrionaryController";
 
+signals:
+    void stateChanged(uint state);
+
 protected:
     QWidget *loadView() override;
     void viewDidLoad() override;

@@ -142,8 +142,12 @@ void QVMHistoryViewController::moveSelection(int step) {
     const int row = qBound(0, current + step, m_model->recordCount() - 1);
     m_table->setCurrentIndex(m_model->index(row));
     m_table->scrollTo(m_model->index(row));
-    // Moving to a row shows its record, as a click does.
+    // Moving to a row shows its record, as a click does; the keyboard stays in the list,
+    // so the next key acts on the row and not on the text the record filled in.
+    const bool listHadFocus = m_table->hasFocus();
     chooseRow(row);
+    if (listHadFocus && m_table)
+        m_table->setFocus(Qt::OtherFocusReason);
 }
 
 void QVMHistoryViewController::chooseRow(int row) {

@@ -3,8 +3,8 @@
 #include "panes/history/HistoryAndLanguagesTabViewController.h"
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "services/languages/QVLanguageService.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/languages/QVLanguageService.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/controls/CustomButton.h"
 
@@ -27,6 +27,7 @@ QObject *languageDelegateAbove(QObject *object) {
 QVMTransitContenerController::QVMTransitContenerController(QObject *parent) : QVMBaseVC(parent) {}
 
 QVMTransitContenerController::~QVMTransitContenerController() {
+    m_languagesToken.invalidate();
     for (const auto token : std::as_const(m_observers))
         platform::NotificationCenter::defaultCenter().removeObserver(token);
 }
@@ -74,9 +75,41 @@ void QVMTransitContenerController::viewDidLoad() {
     auto &center = platform::NotificationCenter::defaultCenter();
     for (const char *name : {QVMLanguagesViewController::kDidSelectLanguageNotification,
                              QVLanguageService::kSettingsDidChangedNotification})
-        m_observers << center.addObserver(QString::fromLatin1(name),
-                                          [this](const QVariantMap &) { updateLanguageNames(); });
+        m_observers << center.addObserver(QString::fromLatin1(name), [this](const QVariantMap &) {
+            observeLanguages();
+            updateLanguageNames();
+        });
+    observeLanguages();
     updateLanguageNames();
+    connect(m_tabs, &HistoryAndLanguagesTabViewController::shownChanged, this,
+            &QVMTransitContenerController::updateToggle);
+    updateToggle();
+}
+
+// The pair can change anywhere (the toolbar's swap, a history row, another window): the
+// settings record itself is watched.
+void QVMTransitContenerController::observeLanguages() {
+    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+    m_languagesToken.invalidate();
+    if (settings.isNull() || !settings.isManaged())
+        return;
+    QPointer<QVMTransitContenerController> self(this);
+    m_languagesToken = settings.observe(
+        [self](const platform::ObjectChange &change) {
+            if (self && !change.deleted)
+                self->updateLanguageNames();
+        },
+        {QStringLiteral("languageFrom"), QStringLiteral("languageTo")});
+}
+
+bool QVMTransitContenerController::isDictionaryShown() const {
+    return m_tabs && m_tabs->currentPage() == 0 && m_tabs->additionalTabs() &&
+           m_tabs->additionalTabs()->currentAdditionalState() == QVMAdditionalTabsController::Dictionary;
+}
+
+void QVMTransitContenerController::updateToggle() {
+    if (m_toggle)
+        m_toggle->setText(isDictionaryShown() ? tr("History") : tr("Dictionary"));
 }
 
 void QVMTransitContenerController::updateLanguageNames() {
@@ -94,6 +127,8 @@ void QVMTransitContenerController::callSplit(const char *action) {
             showLanguagesForSide(1);
         else if (which == "to")
             showLanguagesForSide(2);
+        else if (isDictionaryShown())
+            showHistory();
         else
             showDictionaryOrConjugations();
         return;
@@ -103,9 +138,11 @@ void QVMTransitContenerController::callSplit(const char *action) {
     } else if (which == "to") {
         split->onLanguageTo();
     } else {
+        // The toggle turns to the page that is not shown, whatever the split view last asked for.
+        split->setHistoryShow(!isDictionaryShown());
         split->onHistory();
-        m_toggle->setText(split->isHistoryShow() ? tr("Dictionary") : tr("History"));
     }
+    updateToggle();
 }
 
 void QVMTransitContenerController::showLanguagesForSide(uint side) {
@@ -121,4 +158,8 @@ void QVMTransitContenerController::showDictionaryOrConjugations() {
 void QVMTransitContenerController::showHistory() {
     view();
     m_tabs->showHistory();
+    // Page 0 alone would leave the group on its Dictionary tab.
+    if (QVMAdditionalTabsController *group = m_tabs->additionalTabs();
+        group && group->currentAdditionalState() == QVMAdditionalTabsController::Dictionary)
+        group->showHistory();
 }

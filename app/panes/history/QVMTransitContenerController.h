@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "platform/store/Store.h"
 #include "ui/QVMBaseVC.h"
 
 #include <QPointer>
@@ -27,6 +28,8 @@ public:
     CustomButton *toLanguageButton() const { return m_to; }
     CustomButton *historyToggle() const { return m_toggle; }
     void updateLanguageNames();
+    // The dictionary is what the panel shows (the toggle then offers the history).
+    bool isDictionaryShown() const;
 
 protected:
     QWidget *loadView() override;
@@ -34,10 +37,13 @@ protected:
 
 private:
     void callSplit(const char *action);
+    void updateToggle();
+    void observeLanguages();
 
     QPointer<HistoryAndLanguagesTabViewController> m_tabs;
     CustomButton *m_from = nullptr;
     CustomButton *m_to = nullptr;
     CustomButton *m_toggle = nullptr;
     QList<platform::NotificationCenter::Token> m_observers;
+    platform::NotificationToken m_languagesToken;
 };

@@ -2,14 +2,17 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
+#include "platform/Format.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMSpinner.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/QVMWebView.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTime>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -74,6 +77,7 @@ void QVMInfoViewController::addWebView() {
 
 void QVMInfoViewController::tryAgainButtonAction() {
     m_tryAgainButton->hide();
+    ++m_attempts;
     loadRequest();
 }
 
@@ -109,7 +113,13 @@ void QVMInfoViewController::loadFinished(bool ok) {
 }
 
 void QVMInfoViewController::showFailure(const char *messageKey) {
-    m_messageLabel->setText(loc(messageKey));
+    QString message = loc(messageKey);
+    // Another try that ends as the last one did says so, or the click would seem lost.
+    if (m_attempts > 0)
+        message += QStringLiteral("\n") +
+                   platform::format(loc(kTriedAgainKey),
+                                    QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
+    m_messageLabel->setText(message);
     m_messageLabel->setAccessibleName(m_messageLabel->text());
     m_pages->setCurrentIndex(FailurePage);
     m_tryAgainButton->show();

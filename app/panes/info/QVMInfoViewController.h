@@ -38,6 +38,9 @@ public:
     static constexpr const char *kNoInformationKey = "_loc_info_no_information";
     static constexpr const char *kLoadFailedKey = "_loc_info_load_failed";
     static constexpr const char *kPageKey = "_loc_info_page";
+    static constexpr const char *kTriedAgainKey = "_loc_info_tried_again";
+    // Clicks on Try again so far.
+    int attempts() const { return m_attempts; }
 
 signals:
     // After each load that ends, successful or not.
@@ -57,6 +60,7 @@ private:
     QString m_urlString;
     bool m_urlRead = false;
     bool m_loading = false;
+    int m_attempts = 0;
     QStackedWidget *m_pages = nullptr;
     QVMWebView *m_webView = nullptr;
     QWidget *m_failurePage = nullptr;

@@ -5,8 +5,10 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
+#include "platform/Format.h"
 #include "platform/NotificationCenter.h"
 #include "ui/QVMGeneralServices.h"
+#include "ui/QVMUtils.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -172,8 +174,23 @@ void QVMLanguagesViewController::itemSelected(const QVLanguageRealm &language, u
         direction == 1 ? QVSettingsService::languageFrom() : QVSettingsService::languageTo();
     if (language.localeIdentifier() == current)
         return;
-    const platform::Error error = direction == 1 ? QVSettingsService::setLanguageFrom(language)
-                                                 : QVSettingsService::setLanguageTo(language);
+    const QString other =
+        direction == 1 ? QVSettingsService::languageTo() : QVSettingsService::languageFrom();
+    platform::Error error;
+    if (!other.isEmpty() && language.localeIdentifier() == other) {
+        // One language on both sides would translate nothing: the sides trade places instead,
+        // which automatic detection cannot do (it never names a target).
+        error = QVSettingsService::changeLanguages();
+        if (error) {
+            QVMUtils::showErrorAlertWithMessage(
+                platform::format(QVLocalizedString(QStringLiteral("_loc_language_same_pair_refused")),
+                                 language.languageName()));
+            return;
+        }
+    } else {
+        error = direction == 1 ? QVSettingsService::setLanguageFrom(language)
+                               : QVSettingsService::setLanguageTo(language);
+    }
     if (error)
         return;
     if (isViewLoaded())

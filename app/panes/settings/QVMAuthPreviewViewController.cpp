@@ -3,22 +3,23 @@
 #include "QVMErrorLocalization.h"
 
 #include "core/DevLogger.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/localization/QVLocalizedString.h"
+#include "core/settings/QVAuthService.h"
 #include "core/settings/QVSettingsService.h"
 #include "services/QVAuthRequestManager.h"
-#include "core/settings/QVAuthService.h"
+#include "services/languages/QVLanguageService.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/QVMColor.h"
 #include "ui/QVMGeneralServices.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMUtils.h"
 
 #include "platform/BackendConfig.h"
 #include "platform/Format.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
+#include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,15 +33,6 @@ namespace {
 
 QString loc(const char *key) {
     return QVLocalizedString(QString::fromLatin1(key));
-}
-
-// The brand pink, shaded until it reads at 4.5:1 on the window's base colour.
-QColor readablePink(bool dark) {
-    return QVMColor::adjust(QVMColor::customPinkColor(), dark ? 30 : -12);
-}
-
-bool isDark(const QWidget *view) {
-    return view && view->palette().color(QPalette::Base).lightness() < 128;
 }
 
 QPushButton *makeButton(QWidget *parent, const char *key, bool link = false) {
@@ -197,7 +189,8 @@ void QVMAuthPreviewViewController::viewDidLoad() {
     getUserProfile();
     configureShadow(m_signInButton);
     configureShadow(m_signUpButton);
-    configureAcceptTermsLabel();
+    paintForPalette();
+    view()->installEventFilter(this);
     observeThemeColor();
     m_observers.append(platform::NotificationCenter::defaultCenter().addObserver(
         QString::fromLatin1(kRegistrationOfferAction), [self](const QVariantMap &) {
@@ -206,11 +199,29 @@ void QVMAuthPreviewViewController::viewDidLoad() {
         }));
 }
 
+// The scheme's signal may come before the palette follows it: the colours are
+// taken again once the palette has changed.
 void QVMAuthPreviewViewController::didChangeColorTheme(bool) {
+    paintForPalette();
+}
+
+// The messages in the brand pink, shaded until they read at 4.5:1 on the window.
+void QVMAuthPreviewViewController::paintForPalette() {
     configureAcceptTermsLabel();
-    const QString style = QStringLiteral("color: %1;").arg(readablePink(isDark(view())).name());
-    for (QLabel *error : {m_usernameError, m_emailError, m_passwordError})
-        error->setStyleSheet(style);
+    const QColor window = view()->palette().color(QPalette::Window);
+    const QColor ink = QVMColor::readableOn(QVMColor::customPinkColor(), window);
+    for (QLabel *error : {m_usernameError, m_emailError, m_passwordError}) {
+        QPalette colours = error->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            colours.setColor(group, QPalette::WindowText, ink);
+        error->setPalette(colours);
+    }
+}
+
+bool QVMAuthPreviewViewController::eventFilter(QObject *watched, QEvent *event) {
+    if (isViewLoaded() && watched == view() && event->type() == QEvent::PaletteChange)
+        paintForPalette();
+    return QVMBaseVC::eventFilter(watched, event);
 }
 
 void QVMAuthPreviewViewController::configureShadow(QWidget *view) {
@@ -257,8 +268,9 @@ QString QVMAuthPreviewViewController::acceptTermsText(const QString &termsUrl, c
 
 void QVMAuthPreviewViewController::configureAcceptTermsLabel() {
     const QVRemoteSettings remote = QVSettingsService::defaultSettings().remoteSettings();
-    m_termsLabel->setText(
-        acceptTermsText(remote.termsUrl(), remote.privacyUrl(), readablePink(isDark(view()))));
+    m_termsLabel->setText(acceptTermsText(
+        remote.termsUrl(), remote.privacyUrl(),
+        QVMColor::readableOn(QVMColor::customPinkColor(), view()->palette().color(QPalette::Window))));
     m_termsLabel->setAccessibleName(QTextDocumentFragment::fromHtml(m_termsLabel->text()).toPlainText());
     m_termsLabel->setToolTip(m_termsLabel->accessibleName());
 }
@@ -281,7 +293,7 @@ QString QVMAuthPreviewViewController::faceAction(const char *signUpAction, const
 
 void QVMAuthPreviewViewController::openURL(const QUrl &url) {
     if (url.isValid())
-        QDesktopServices::openUrl(url);
+        QVMLinkOpener::open(url);
 }
 
 void QVMAuthPreviewViewController::updateUI() {

@@ -78,8 +78,10 @@ protected:
     QWidget *loadView() override;
     void viewDidLoad() override;
     void didChangeColorTheme(bool dark) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void paintForPalette();
     void login();
     void registerUser();
     void logout();

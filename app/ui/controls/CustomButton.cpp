@@ -10,14 +10,17 @@ CustomButton::CustomButton(QWidget *parent) : QPushButton(parent) {}
 CustomButton::CustomButton(const QString &text, QWidget *parent) : QPushButton(text, parent) {}
 
 void CustomButton::setBGColor(const QColor &color) {
-    m_bgColor = color;
-    m_bgBrush = QBrush(color);
-    update();
+    setBGColor(QBrush(color));
 }
 
+// The palette's button colour says what the label is drawn on, for whoever checks its contrast.
 void CustomButton::setBGColor(const QBrush &brush) {
     m_bgColor = brush.gradient() ? QColor(brush.gradient()->stops().value(0).second) : brush.color();
     m_bgBrush = brush;
+    QPalette colours = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        colours.setColor(group, QPalette::Button, *m_bgColor);
+    setPalette(colours);
     update();
 }
 

@@ -129,20 +129,30 @@ public:
         isSpeaking = true;
         running = std::move(completion);
     }
+    void speakText(const QString &text, const QVLanguageRealm &language, Finished finished) override {
+        speechText(text, language, {});
+        runningFinished = std::move(finished);
+    }
+    bool hasVoiceOutput() override { return output; }
     bool speaking() override { return isSpeaking; }
     void stopSpeaking() override {
         ++stops;
-        finish();
+        finish(false);
     }
-    void finish() {
+    // spokenToEnd false: the speech ended early (stopped, or the sound device failed).
+    void finish(bool spokenToEnd = true) {
         isSpeaking = false;
         if (auto completion = std::exchange(running, {}))
             completion();
+        if (auto finished = std::exchange(runningFinished, {}))
+            finished(spokenToEnd);
     }
     QStringList spoken;
     bool isSpeaking = false;
+    bool output = true;
     int stops = 0;
     Completion running;
+    Finished runningFinished;
 };
 
 struct Event {

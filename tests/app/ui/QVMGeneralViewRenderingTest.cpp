@@ -2,6 +2,7 @@
 
 #include "core/history/QVDataManager.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
+#include "ui/QVMColor.h"
 #include "ui/QVMPartOfSpeechHighlighter.h"
 
 #include <QClipboard>
@@ -24,7 +25,9 @@ protected:
         QStringList words;
         const QTextBlock block = view->document()->firstBlock();
         for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
-            if (range.format.foreground().color() == QColor(Qt::red))
+            // Red, in the shade that reads on the panel.
+            if (range.format.foreground().color() ==
+                QVMColor::readableOn(QColor(Qt::red), view->palette().color(QPalette::Base)))
                 words << block.text().mid(range.start, range.length);
         }
         return words;
@@ -44,7 +47,9 @@ protected:
 
 TEST_F(GeneralViewRenderingTest, TheChosenPartOfSpeechIsColouredInEachPanel) {
     openWindow();
-    setPair(QStringLiteral("en_GB"), QStringLiteral("en_GB"));
+    // English in both panels, from two locales: one locale on both sides translates nothing.
+    addLanguage("en_US", "English (US)", "en", {});
+    setPair(QStringLiteral("en_GB"), QStringLiteral("en_US"));
     translateOnline(QStringLiteral("He runs fast"), QStringLiteral("The dog reads a book"));
     struct Case {
         int type;
@@ -167,8 +172,8 @@ TEST_F(GeneralViewRenderingTest, ButtonsFollowTheLanguagesCapabilitiesAndThePane
     };
     // The windows these buttons open are installed; their own conditions are what is checked.
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
-    hooks.onOpenPhoto = hooks.onOpenFile = hooks.onOpenTranslateWebPages = hooks.onFavorite =
-        [](QVMGeneralViewController *) {};
+    hooks.onOpenPhoto = hooks.onOpenFile = hooks.onOpenTranslateWebPages =
+        hooks.onFavorite = [](QVMGeneralViewController *) {};
     hooks.onShare = [](QVMGeneralViewController *, QAbstractButton *) {};
     openWindow();
     type(QStringLiteral("Text"));

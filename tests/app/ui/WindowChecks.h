@@ -8,8 +8,8 @@
 // The contrast check switches the appearance through QVMStyleService (as the
 // desktop would, live), so a window must follow QEvent::PaletteChange to pass.
 
-#include "support/EventLoop.h"
 #include "services/graphics/QVMStyleService.h"
+#include "support/EventLoop.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -20,7 +20,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -57,6 +61,62 @@ inline QColor backgroundBehind(const QWidget *widget) {
     return widget->palette().color(QPalette::Active, QPalette::Window);
 }
 
+// The colours a text view's own formats draw with: coloured words (a highlighter's or the
+// document's), and marks laid over ranges, each on the background it lands on.
+inline QList<ColourPair> textColourPairs(const QTextEdit *edit, const QString &where) {
+    QList<ColourPair> pairs;
+    const QPalette p = edit->palette();
+    const QColor base = p.color(QPalette::Active, QPalette::Base);
+    const QColor text = p.color(QPalette::Active, QPalette::Text);
+    const auto add = [&](const QTextCharFormat &format, const QString &what) {
+        const bool hasInk = format.foreground().style() != Qt::NoBrush;
+        const bool hasPaper = format.background().style() != Qt::NoBrush;
+        if (!hasInk && !hasPaper)
+            return;
+        pairs.append({where + QLatin1Char(' ') + what, hasInk ? format.foreground().color() : text,
+                      hasPaper ? format.background().color() : base});
+    };
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        if (block.layout())
+            for (const QTextLayout::FormatRange &range : block.layout()->formats())
+                add(range.format, QStringLiteral("word format"));
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            add(fragment.fragment().charFormat(), QStringLiteral("character format"));
+    }
+    for (const QTextEdit::ExtraSelection &selection : edit->extraSelections())
+        add(selection.format, QStringLiteral("mark"));
+    return pairs;
+}
+
+// The text colour a widget's own style sheet sets ("color: #rrggbb"); invalid when none.
+inline QColor styleSheetColour(const QWidget *widget) {
+    static const QRegularExpression colour(QStringLiteral("(?:^|[;{\\s])color\\s*:\\s*([#\\w]+)"));
+    const QRegularExpressionMatch match = colour.match(widget->styleSheet());
+    return match.hasMatch() ? QColor(match.captured(1)) : QColor();
+}
+
+// Rich text of a label: links in the palette's link colour, and colours the text sets itself.
+inline QList<ColourPair> richTextPairs(const QLabel *label, const QString &where) {
+    QList<ColourPair> pairs;
+    if (label->textFormat() == Qt::PlainText ||
+        (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text())))
+        return pairs;
+    const QColor background = backgroundBehind(label);
+    QTextDocument document;
+    document.setHtml(label->text());
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextCharFormat format = fragment.fragment().charFormat();
+            if (format.foreground().style() != Qt::NoBrush)
+                pairs.append({where + QStringLiteral(" span"), format.foreground().color(), background});
+            else if (format.isAnchor())
+                pairs.append({where + QStringLiteral(" link"),
+                              label->palette().color(QPalette::Active, QPalette::Link), background});
+        }
+    }
+    return pairs;
+}
+
 // Every text/background pair the widgets under root draw with (enabled, not hidden ones).
 inline QList<ColourPair> colourPairs(QWidget *root) {
     QList<ColourPair> pairs;
@@ -81,7 +141,8 @@ inline QList<ColourPair> colourPairs(QWidget *root) {
             add("PlaceholderText/Base", QPalette::PlaceholderText, p.color(QPalette::Active, QPalette::Base));
             add("HighlightedText/Highlight", QPalette::HighlightedText,
                 p.color(QPalette::Active, QPalette::Highlight));
-            (void)edit;
+            if (edit)
+                pairs.append(textColourPairs(edit, name(w, "text")));
         } else if (auto *tool = qobject_cast<QToolButton *>(w);
                    tool && (tool->autoRaise() || qobject_cast<QToolBar *>(tool->parentWidget()))) {
             add("ButtonText/behind", QPalette::ButtonText, backgroundBehind(w->parentWidget()));
@@ -92,8 +153,13 @@ inline QList<ColourPair> colourPairs(QWidget *root) {
         } else if (menu || qobject_cast<QMenuBar *>(w)) {
             add("WindowText/Window", QPalette::WindowText, p.color(QPalette::Active, QPalette::Window));
             add("ButtonText/Window", QPalette::ButtonText, p.color(QPalette::Active, QPalette::Window));
-        } else if (qobject_cast<QLabel *>(w)) {
+        } else if (auto *label = qobject_cast<QLabel *>(w)) {
             add("WindowText/behind", w->foregroundRole(), backgroundBehind(w));
+            pairs.append(richTextPairs(label, name(w, "rich text")));
+            // A style sheet's colour is what the label draws with, whatever its palette says.
+            const QColor styled = styleSheetColour(label);
+            if (styled.isValid())
+                pairs.append({name(w, "style sheet color/behind"), styled, backgroundBehind(w)});
         }
     }
     return pairs;

@@ -5,7 +5,9 @@
 #include "panes/about/QVMAboutViewController.h"
 #include "panes/info/QVMInfoViewController.h"
 #include "platform/BackendConfig.h"
+#include "services/graphics/QVMStyleService.h"
 #include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMUtils.h"
 
 #include <QClipboard>
@@ -222,6 +224,53 @@ TEST_F(AboutPaneTest, SettingsWindowShowsBothTabsNamedAndReadable) {
     uitest::expectReadableInBothPalettes(about->view());
     tabs->selectTab(3);
     EXPECT_TRUE(qobject_cast<QVMInfoViewController *>(tabs->paneForTab(3)));
+}
+
+TEST_F(AboutPaneTest, IconsTakeTheTextColourOfTheSchemeAfterALiveSwitch) {
+    openPane();
+    const auto inkOf = [](const QPushButton *button) {
+        const QImage icon = button->icon().pixmap(button->iconSize()).toImage();
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                if (icon.pixelColor(x, y).alpha() == 255)
+                    return icon.pixelColor(x, y).rgb();
+        return QColor(Qt::transparent).rgba();
+    };
+    for (const auto scheme : {QVMStyleService::ColorScheme::Dark, QVMStyleService::ColorScheme::Light,
+                              QVMStyleService::ColorScheme::Dark}) {
+        SCOPED_TRACE(int(scheme));
+        QVMStyleService::shared().setDesktopColorScheme(scheme);
+        qvtest::spin(10);
+        const QRgb text = m_pane->view()->palette().color(QPalette::ButtonText).rgb();
+        for (QPushButton *button : {m_pane->shareButton(), m_pane->supportButton()})
+            EXPECT_EQ(inkOf(button), text) << button->accessibleName().toStdString();
+    }
+    QVMStyleService::shared().setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
+}
+
+TEST_F(AboutPaneTest, AnAddressNothingOpensIsSaidWithTheAddressToCopy) {
+    QVMLinkOpener::setOpener([](const QUrl &) { return false; });
+    setRemote({{"privacyUrl", "https://example.org/privacy"}});
+    openPane();
+    const struct {
+        const char *what;
+        std::function<void()> act;
+        QString offered;
+    } cases[] = {
+        {"privacy policy", [this] { m_pane->openLink(Link::PrivacyPolicy); },
+         QStringLiteral("https://example.org/privacy")},
+        {"send by e-mail", [this] { m_pane->onSendByEmail(); },
+         QVMAboutViewController::sharedAddress().toString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        alerts->shown.clear();
+        c.act();
+        ASSERT_EQ(alerts->shown.size(), 1);
+        EXPECT_TRUE(alerts->shown.first().message.endsWith(c.offered))
+            << alerts->shown.first().message.toStdString();
+    }
+    QVMLinkOpener::setOpener({});
 }
 
 #include "QVMAboutViewControllerTest.moc"

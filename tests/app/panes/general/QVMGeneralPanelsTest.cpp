@@ -176,3 +176,21 @@ TEST_F(GeneralPanelsTest, ScrollingOnePanelByHandCarriesTheOtherWithRoomBelowIts
     EXPECT_EQ(panels->bottomInset(general->toTranslateTextView()), 0);
     EXPECT_EQ(panels->clearButtonRightMargin(), 6 + from->width());
 }
+
+TEST_F(GeneralPanelsTest, SendByEmailWithoutAMailProgramOffersTheTranslationToCopy) {
+    const struct {
+        bool opens;
+        int alertsShown;
+    } cases[] = {{false, 1}, {true, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.opens);
+        QVMGeneralPanels::setUrlOpener([&](const QUrl &) { return c.opens; });
+        alerts->shown.clear();
+        showResult(QStringLiteral("Hallo & tschüss"));
+        panels->sendByEmail();
+        ASSERT_EQ(alerts->shown.size(), c.alertsShown);
+        if (c.alertsShown) {
+            EXPECT_TRUE(alerts->shown.first().message.endsWith(QStringLiteral("Hallo & tschüss")));
+        }
+    }
+}

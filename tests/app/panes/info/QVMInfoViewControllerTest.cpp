@@ -99,3 +99,20 @@ TEST_F(InfoPageTest, LoopbackPageLoadsAndHidesTheSpinner) {
     EXPECT_TRUE(m_info->webView()->isVisibleTo(m_info->view()));
     EXPECT_EQ(m_info->webView()->title(), QStringLiteral("About us"));
 }
+
+TEST_F(InfoPageTest, TryAgainThatEndsAsBeforeSaysItTriedAgain) {
+    setRemote({{"appInfoURL", ""}});
+    openInfo();
+    qvtest::spin(20);
+    const QString first = m_info->messageLabel()->text();
+    EXPECT_FALSE(first.contains(QStringLiteral("Tried again")));
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        m_info->tryAgainButton()->click();
+        qvtest::spin(5);
+        EXPECT_EQ(m_info->attempts(), attempt);
+        EXPECT_TRUE(offersTryAgain());
+        EXPECT_TRUE(m_info->messageLabel()->text().startsWith(first));
+        EXPECT_TRUE(m_info->messageLabel()->text().contains(QStringLiteral("Tried again at")));
+    }
+}

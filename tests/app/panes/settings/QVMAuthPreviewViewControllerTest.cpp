@@ -1,10 +1,13 @@
 #include "SettingsTestSupport.h"
+#include "WindowChecks.h"
+#include "services/graphics/QVMStyleService.h"
+#include "ui/QVMLinkOpener.h"
 
 #include "core/models/QVAuthProfile.h"
+#include "core/settings/QVAuthService.h"
 #include "panes/settings/QVMAuthPreviewViewController.h"
 #include "panes/settings/QVMErrorLocalization.h"
 #include "services/QVAuthRequestManager.h"
-#include "core/settings/QVAuthService.h"
 
 #include <QCheckBox>
 #include <QJsonDocument>
@@ -264,4 +267,28 @@ TEST_F(AccountPaneTest, NewsBoxFollowsTheServerAndGoesBackOnFailure) {
         EXPECT_EQ(pane()->newsCheckBox()->isChecked(), c.checked);
         EXPECT_EQ(QVAuthService::authProfile().isSubscribedToNews(), c.checked);
     }
+}
+
+TEST_F(AccountPaneTest, ErrorMessagesReadInBothSchemesAndAfterALiveSwitch) {
+    for (const auto first : {QVMStyleService::ColorScheme::Light, QVMStyleService::ColorScheme::Dark}) {
+        SCOPED_TRACE(int(first));
+        QVMStyleService::shared().setDesktopColorScheme(first);
+        qvtest::spin(5);
+        pane()->switchToSignUp();
+        fill(QString(), QStringLiteral("not an address"), QStringLiteral("1"));
+        ASSERT_FALSE(pane()->isDataValid());
+        ASSERT_TRUE(pane()->emailError()->isVisibleTo(pane()->view()));
+        uitest::expectReadableInBothPalettes(pane()->view());
+    }
+}
+
+TEST_F(AccountPaneTest, ForgotPasswordWithoutABrowserSaysSoWithTheAddress) {
+    QVMLinkOpener::setOpener([](const QUrl &) { return false; });
+    pane()->switchToSignIn();
+    pane()->onRestore();
+    ASSERT_EQ(alerts->shown.size(), 1);
+    EXPECT_TRUE(
+        alerts->shown.first().message.endsWith(QStringLiteral("/quorvaldeBillingCP/auth/forgot-password")))
+        << alerts->shown.first().message.toStdString();
+    QVMLinkOpener::setOpener({});
 }
