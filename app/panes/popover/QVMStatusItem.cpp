@@ -72,16 +72,15 @@ void QVMStatusItem::ensureTrayIcon(const QImage &image) {
         m_trayIcon->setIcon(QIcon(QPixmap::fromImage(image)));
         return;
     }
-    if (!m_iconWanted)
-        return;
-    if (!trayAvailable()) {
-        if (!std::exchange(m_reportedNoTray, true))
-            DevLog(QStringLiteral(
-                "[tray] no system tray: the translator opens from the toolbar and the shortcuts"));
-        waitForTray(true);
+    if (trayAvailable()) {
+        createTrayIcon(image);
         return;
     }
-    createTrayIcon(image);
+    if (!std::exchange(m_reportedNoTray, true))
+        DevLog(
+            QStringLiteral("[tray] no system tray: the translator opens from the toolbar and the shortcuts"));
+    if (m_iconWanted)
+        waitForTray(true);
 }
 
 void QVMStatusItem::waitForTray(bool wait) {
