@@ -2,8 +2,12 @@
 
 #include "DevLog.h"
 
+#include "platform/NotificationCenter.h"
+
 namespace {
-QString boolText(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+QString boolText(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
 } // namespace
 
 QVScreenPresentManager &QVScreenPresentManager::shared() {
@@ -23,9 +27,12 @@ bool QVScreenPresentManager::canShowScreenType(unsigned type) {
 }
 
 void QVScreenPresentManager::resetAfterCloseIfNeeded() {
+    const bool freed = m_screenMode == kWorkingMode && m_presented;
     if (m_screenMode == kWorkingMode)
         m_presented = false;
     info(QStringLiteral("Reset"));
+    if (freed)
+        platform::NotificationCenter::defaultCenter().post(QString::fromLatin1(kDidFreeScreenNotification));
 }
 
 void QVScreenPresentManager::info(const QString &message) const {

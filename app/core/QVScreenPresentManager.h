@@ -11,6 +11,8 @@ public:
 
     enum ScreenType : unsigned { ScreenTypeNone = 0, ScreenTypeInformational = 2 };
     static constexpr unsigned kWorkingMode = 2;
+    // Posted when a reset frees the screen for the next one that asked in vain.
+    static constexpr const char *kDidFreeScreenNotification = "QVScreenPresentManagerDidFreeScreen";
 
     bool canShowScreenType(unsigned type);
     void resetAfterCloseIfNeeded();

@@ -21,8 +21,13 @@ XvfbSession::XvfbSession(Tray tray) : m_server(std::make_unique<QProcess>()) {
     if (number.isEmpty())
         return;
     m_display = QLatin1Char(':') + number;
-    if (tray == NoTray)
-        return;
+    if (tray == WithTray)
+        startTray();
+}
+
+bool XvfbSession::startTray() {
+    if (m_display.isEmpty() || hasTray())
+        return hasTray();
     m_tray = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
@@ -32,6 +37,7 @@ XvfbSession::XvfbSession(Tray tray) : m_server(std::make_unique<QProcess>()) {
                    QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("30")});
     if (!m_tray->waitForStarted(5000))
         m_tray.reset();
+    return hasTray();
 }
 
 XvfbSession::~XvfbSession() {

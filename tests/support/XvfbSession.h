@@ -25,6 +25,8 @@ public:
 
     bool isRunning() const { return !m_display.isEmpty(); }
     bool hasTray() const { return m_tray && m_tray->state() == QProcess::Running; }
+    // Starts the tray now (a session made without one gets it later, as when a panel starts late).
+    bool startTray();
     QString display() const { return m_display; }
     // DISPLAY and the xcb platform for a child test.
     QVariantMap childEnvironment() const;

@@ -5,6 +5,7 @@
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/QVMInterfaceHooks.h"
@@ -36,6 +37,30 @@ bool isEmptyMessage(const QVServerMessage &message) {
 } // namespace
 
 QVMServerMessages::QVMServerMessages(QObject *parent) : QObject(parent) {}
+
+QVMServerMessages::~QVMServerMessages() {
+    waitForScreen(false);
+}
+
+void QVMServerMessages::waitForScreen(bool wait) {
+    platform::NotificationCenter &center = platform::NotificationCenter::defaultCenter();
+    if (!wait) {
+        if (m_screenObserver)
+            center.removeObserver(std::exchange(m_screenObserver, 0));
+        return;
+    }
+    if (m_screenObserver)
+        return;
+    QPointer<QVMServerMessages> self(this);
+    m_screenObserver = center.addObserver(
+        QString::fromLatin1(QVScreenPresentManager::kDidFreeScreenNotification), [self](const QVariantMap &) {
+            // After the closing screen's own tear-down, not inside it.
+            QTimer::singleShot(0, self, [self] {
+                if (self && self->isWaitingForScreen())
+                    self->showServerMessage();
+            });
+        });
+}
 
 QVMServerMessages *QVMServerMessages::forSplit(QVMGeneralAndHistorySplitController *split) {
     if (!split)
@@ -71,15 +96,15 @@ void QVMServerMessages::checkServerMessageIfNeed() {
     const auto success = [self](const QList<QVServerMessage> &messages) {
         if (!self)
             return;
+        self->waitForScreen(false);
         self->m_serverMessages.clear();
         for (const QVServerMessage &message : messages) {
             if (!isEmptyMessage(message))
                 self->m_serverMessages.append(message);
         }
-        if (self->m_serverMessages.isEmpty()) {
-            self->storeCheckDate();
+        self->storeCheckDate();
+        if (self->m_serverMessages.isEmpty())
             return;
-        }
         QTimer::singleShot(0, self, [self] {
             if (self)
                 self->showServerMessage();
@@ -99,9 +124,13 @@ void QVMServerMessages::showServerMessage() {
     if (m_serverMessages.isEmpty())
         return;
     const QVServerMessage message = m_serverMessages.takeLast();
-    if (!QVScreenPresentManager::shared().canShowScreenType(kScreenType))
-        return; // not seen, and no date: it comes back with the next check
-    storeCheckDate();
+    if (!QVScreenPresentManager::shared().canShowScreenType(kScreenType)) {
+        // Kept for when the other prompt closes; the hourly check stays as it is.
+        m_serverMessages.append(message);
+        waitForScreen(true);
+        return;
+    }
+    waitForScreen(false);
     const std::optional<qint64> identifier = message.idMessage;
     QVMUtils::showAlertWithTitle(
         message.messageTitle, message.message, QVLocalizedString(QStringLiteral("_loc_button_ok")),

@@ -19,11 +19,14 @@ class QVMGeneralAndHistorySplitController;
 //
 //   QVMServerMessages::forSplit(split)->checkServerMessageIfNeed();
 //
-// The check date is stored when the fetch brought nothing new or a message
-// was shown; a message the screen arbiter held back comes again next time.
+// The check date is stored by every successful fetch. A message the screen
+// arbiter holds back (another prompt is showing) is kept and shown as soon as
+// that prompt frees the screen, not fetched again at the next load.
 class QVMServerMessages : public QObject {
     Q_OBJECT
 public:
+    ~QVMServerMessages() override;
+
     using Fetch = std::function<void(const QString &language, QVRequestManager::ServerMessagesSuccess success,
                                      QVRequestManager::ErrorBlock failure)>;
     using Clock = std::function<QDateTime()>;
@@ -39,6 +42,8 @@ public:
     void checkServerMessageIfNeed();
     void showServerMessage();
     const QList<QVServerMessage> &serverMessages() const { return m_serverMessages; }
+    // A message waits for the screen to be free.
+    bool isWaitingForScreen() const { return m_screenObserver != 0; }
 
     static constexpr const char *kLastCheckedKey = "kUserDefaultLastCheckedServerMessageDate";
     static constexpr qint64 kIntervalSeconds = 3600;
@@ -46,8 +51,10 @@ public:
 
 private:
     void storeCheckDate();
+    void waitForScreen(bool wait);
 
     QList<QVServerMessage> m_serverMessages;
+    quint64 m_screenObserver = 0;
 };
 
 // Fills the split view's server-message hook.

@@ -16,9 +16,30 @@ QVMStatusItem &QVMStatusItem::sharedInstance() {
     return *item;
 }
 
+namespace {
+
+std::function<bool()> &availabilityOverride() {
+    static std::function<bool()> check;
+    return check;
+}
+
+bool trayAvailable() {
+    return availabilityOverride() ? availabilityOverride()() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+} // namespace
+
 QVMStatusItem::QVMStatusItem() = default;
 
+void QVMStatusItem::setTrayAvailabilityCheck(std::function<bool()> check) {
+    availabilityOverride() = std::move(check);
+}
+
 void QVMStatusItem::reset() {
+    delete m_trayWatcher;
+    m_image = QImage();
+    m_iconPresented = false;
+    m_reportedNoTray = false;
     delete m_window;
     delete m_trayIcon;
     delete m_menu;
@@ -45,15 +66,53 @@ void QVMStatusItem::ensureWindow() {
 }
 
 void QVMStatusItem::ensureTrayIcon(const QImage &image) {
+    m_image = image;
+    m_iconPresented = true;
     if (m_trayIcon) {
         m_trayIcon->setIcon(QIcon(QPixmap::fromImage(image)));
         return;
     }
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        DevLog(
-            QStringLiteral("[tray] no system tray: the translator opens from the toolbar and the shortcuts"));
+    if (trayAvailable()) {
+        createTrayIcon(image);
         return;
     }
+    if (!std::exchange(m_reportedNoTray, true))
+        DevLog(
+            QStringLiteral("[tray] no system tray: the translator opens from the toolbar and the shortcuts"));
+    if (m_iconWanted)
+        waitForTray(true);
+}
+
+void QVMStatusItem::waitForTray(bool wait) {
+    if (!wait) {
+        if (m_trayWatcher)
+            m_trayWatcher->stop();
+        return;
+    }
+    if (!m_trayWatcher) {
+        m_trayWatcher = new QVMTrayHostWatcher(QDBusConnection::sessionBus(),
+                                               QVMTrayHostWatcher::pollsOnThisPlatform(), this);
+        connect(m_trayWatcher, &QVMTrayHostWatcher::trayHostMayHaveAppeared, this,
+                &QVMStatusItem::lookForTray);
+    }
+    m_trayWatcher->start();
+}
+
+// A status-notifier host registers its name a moment before it answers: a
+// first look that finds nothing leaves the watcher (and its poll) running.
+void QVMStatusItem::lookForTray() {
+    if (m_trayIcon || !m_iconWanted || !m_iconPresented) {
+        waitForTray(false);
+        return;
+    }
+    if (!trayAvailable())
+        return;
+    waitForTray(false);
+    DevLog(QStringLiteral("[tray] a system tray appeared: the icon is shown"));
+    createTrayIcon(m_image);
+}
+
+void QVMStatusItem::createTrayIcon(const QImage &image) {
     m_trayIcon = new QSystemTrayIcon(QIcon(QPixmap::fromImage(image)), this);
     m_trayIcon->setToolTip(QString::fromLatin1(kAccessibleName));
     m_menu = new QMenu;
@@ -110,6 +169,10 @@ void QVMStatusItem::setStatusItemVisible(bool visible) {
     m_iconWanted = visible;
     if (m_trayIcon)
         m_trayIcon->setVisible(visible);
+    else if (visible && m_iconPresented)
+        ensureTrayIcon(m_image); // a tray may have come up since the icon was last wanted
+    else if (!visible)
+        waitForTray(false);
     keepRunningInTray();
 }
 

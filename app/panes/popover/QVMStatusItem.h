@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QVMStatusItemWindow.h"
+#include "QVMTrayHostWatcher.h"
 
 #include <QImage>
 #include <QMenu>
@@ -17,7 +18,8 @@ class QVMBaseVC;
 // one view controller at a time (the popover translator or its language
 // list). Without a system tray there is no icon, and the window is reached
 // from the toolbar and the shortcuts; it then opens at the top right of the
-// screen. Main thread only.
+// screen. A tray that starts later gets the icon then (QVMTrayHostWatcher).
+// Main thread only.
 //
 //   QVMStatusItem &item = QVMStatusItem::sharedInstance();
 //   item.presentStatusItemWithImage(QVMPopoverIcons::image("statusbar-icon", 64, color), popover);
@@ -67,6 +69,11 @@ public:
 
     // Drops everything (tests).
     void reset();
+    // Whether a system tray exists now; empty puts back the real question (tests).
+    static void setTrayAvailabilityCheck(std::function<bool()> check);
+    // Watching for a tray to come up: an icon is wanted and there is no tray yet.
+    bool isWaitingForTray() const { return m_trayWatcher && m_trayWatcher->isWatching(); }
+    QVMTrayHostWatcher *trayHostWatcher() const { return m_trayWatcher; }
 
     static constexpr const char *kAccessibleName = "Quorvalde Translator";
     static constexpr int kScreenMargin = 4;
@@ -84,6 +91,9 @@ private:
     QVMStatusItem();
     void ensureWindow();
     void ensureTrayIcon(const QImage &image);
+    void createTrayIcon(const QImage &image);
+    void lookForTray();
+    void waitForTray(bool wait);
     void placeWindow();
     void windowResignedKey();
     void keepRunningInTray();
@@ -96,4 +106,8 @@ private:
     WindowConfiguration m_configuration;
     std::function<void(const QStringList &)> m_dropHandler;
     bool m_iconWanted = true;
+    QImage m_image;
+    bool m_iconPresented = false;
+    QPointer<QVMTrayHostWatcher> m_trayWatcher;
+    bool m_reportedNoTray = false;
 };

@@ -21,8 +21,12 @@ QString plainBody(const QString &text) {
     return text.toHtmlEscaped();
 }
 
-bool sessionBusAvailable() {
-    if (QDBusConnection::sessionBus().isConnected())
+} // namespace
+
+QVDesktopNotifier::QVDesktopNotifier(QDBusConnection connection) : m_connection(std::move(connection)) {}
+
+bool QVDesktopNotifier::busAvailable() {
+    if (m_connection.isConnected())
         return true;
     static bool reported = false;
     if (!reported) {
@@ -31,8 +35,6 @@ bool sessionBusAvailable() {
     }
     return false;
 }
-
-} // namespace
 
 QVDesktopNotifier::~QVDesktopNotifier() {
     if (m_sound)
@@ -63,13 +65,13 @@ QDBusMessage QVDesktopNotifier::launcherEntryMessage(const QString &label) {
 }
 
 void QVDesktopNotifier::showAlert(const QString &title, const QString &body) {
-    if (sessionBusAvailable())
-        QDBusConnection::sessionBus().asyncCall(notifyMessage(title, body));
+    if (busAvailable())
+        m_connection.asyncCall(notifyMessage(title, body));
 }
 
 void QVDesktopNotifier::setBadgeLabel(const QString &label) {
-    if (sessionBusAvailable())
-        QDBusConnection::sessionBus().send(launcherEntryMessage(label));
+    if (busAvailable())
+        m_connection.send(launcherEntryMessage(label));
 }
 
 bool QVDesktopNotifier::play(const char *property, const QString &value) {

@@ -2,6 +2,7 @@
 
 #include "services/push/QVNotificationPresenter.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QString>
 
@@ -19,7 +20,8 @@ public:
     // The theme's name for the user's alert sound.
     static constexpr const char *kAlertSoundEvent = "bell";
 
-    QVDesktopNotifier() = default;
+    // The bus the desktop's services are on: the session bus unless a test brings its own.
+    explicit QVDesktopNotifier(QDBusConnection connection = QDBusConnection::sessionBus());
     ~QVDesktopNotifier() override;
     QVDesktopNotifier(const QVDesktopNotifier &) = delete;
     QVDesktopNotifier &operator=(const QVDesktopNotifier &) = delete;
@@ -38,5 +40,8 @@ public:
 private:
     bool play(const char *property, const QString &value);
 
+    bool busAvailable();
+
+    QDBusConnection m_connection;
     ca_context *m_sound = nullptr;
 };

@@ -2,13 +2,15 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/push/QVDesktopNotifier.h"
 #include "services/network/QVRequestManager.h"
+#include "services/push/QVDesktopNotifier.h"
+#include "services/push/QVUnifiedPushTokenSource.h"
 
 #include "platform/Bundle.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace {
 
@@ -31,7 +33,7 @@ QString text(const QVariant &value) {
 
 QVPushNotificationController &QVPushNotificationController::shared() {
     static QVPushNotificationController *controller = new QVPushNotificationController(
-        std::make_shared<QVDormantPushTokenSource>(), std::make_shared<QVDesktopNotifier>(),
+        QVUnifiedPushTokenSource::forSessionBus(), std::make_shared<QVDesktopNotifier>(),
         [](const QString &token, SendSuccess success, SendFailure failure) {
             QVRequestManager::instance().addDeviceWithPushToken(
                 token, [success](bool) { success(); }, failure);
@@ -48,6 +50,7 @@ QVPushNotificationController::QVPushNotificationController(std::shared_ptr<QVPus
         [this](const QString &token) { didRegisterForRemoteNotificationsWithDeviceToken(token); },
         [this](const platform::Error &error) { didFailToRegisterForRemoteNotificationsWithError(error); },
         [this](const QVariantMap &userInfo) { didReceiveRemoteNotification(userInfo); },
+        [this](const QString &endpoint) { didRegisterForRemoteNotificationsWithEndpoint(endpoint); },
     });
 }
 
@@ -95,6 +98,15 @@ void QVPushNotificationController::didRegisterForRemoteNotificationsWithDeviceTo
     const QString token = cleanedToken(deviceToken);
     DevLog(QStringLiteral("[push] %@ %@"), QString::fromLatin1(kDidRegister), token);
     sendToProvider(token);
+}
+
+void QVPushNotificationController::didRegisterForRemoteNotificationsWithEndpoint(const QString &endpoint) {
+    // The whole address lets anyone push to this device: the log gets its origin only.
+    DevLog(QStringLiteral("[push] %@ %@"), QString::fromLatin1(kDidRegister),
+           QUrl(endpoint)
+               .adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+               .toString());
+    sendToProvider(endpoint);
 }
 
 void QVPushNotificationController::didFailToRegisterForRemoteNotificationsWithError(

@@ -40,8 +40,8 @@ public:
     static constexpr const char *kSendToProvider = "sendToProvider:";
     static constexpr const char *kDefaultSound = "default";
 
-    // The application's: the dormant source, desktop notifications, and the
-    // general API client's device registration.
+    // The application's: a UnifiedPush distributor on the session bus, desktop
+    // notifications, and the general API client's device registration.
     static QVPushNotificationController &shared();
 
     QVPushNotificationController(std::shared_ptr<QVPushTokenSource> source,
@@ -54,6 +54,8 @@ public:
     void lazyRemoteNotifications();
 
     void didRegisterForRemoteNotificationsWithDeviceToken(const QString &deviceToken);
+    // An endpoint URL is the token itself: sent whole (cleaning would leave no address).
+    void didRegisterForRemoteNotificationsWithEndpoint(const QString &endpoint);
     void didFailToRegisterForRemoteNotificationsWithError(const platform::Error &error);
     void didReceiveRemoteNotification(const QVariantMap &userInfo);
     void sendToProvider(const QString &token);

@@ -8,9 +8,10 @@
 #include <functional>
 
 // Where push permission, device tokens and incoming payloads come from. The
-// desktop has no push service of its own, so the application runs on the
-// dormant source below; a source for a real service, or a test's fake, hands
-// its events to the handlers the push controller sets.
+// application's source is a UnifiedPush distributor on the session bus
+// (QVUnifiedPushTokenSource); the dormant source below never delivers
+// anything. A source, or a test's fake, hands its events to the handlers the
+// push controller sets.
 class QVPushTokenSource {
 public:
     // As the notification settings report it: not asked yet, refused, allowed.
@@ -23,6 +24,8 @@ public:
         std::function<void(const QString &deviceToken)> didRegister;
         std::function<void(const platform::Error &error)> didFailToRegister;
         std::function<void(const QVariantMap &userInfo)> didReceiveRemoteNotification;
+        // An endpoint URL that stands for the token: sent as it is, never cleaned.
+        std::function<void(const QString &endpoint)> didReceiveEndpoint;
     };
 
     virtual ~QVPushTokenSource() = default;

@@ -100,13 +100,42 @@ TEST_F(ServerMessagesTest, FetchesAtMostHourlyAndOnlyWhenTheFlagIsOn) {
     }
 }
 
-TEST_F(ServerMessagesTest, ABusyScreenLeavesTheMessageUnseenAndTheDateUnstored) {
+TEST_F(ServerMessagesTest, ABusyScreenKeepsTheMessageUntilItIsFreedWithoutFetchingAgain) {
     reply = {message(9, QStringLiteral("News"), QStringLiteral("Text"))};
     QVScreenPresentManager::shared().setPresented(true);
-    check();
+    {
+        // Gone before the screen is freed: nothing is shown by a dead owner.
+        QVMServerMessages gone;
+        gone.checkServerMessageIfNeed();
+        qvtest::spin(5);
+        EXPECT_TRUE(gone.isWaitingForScreen());
+    }
+    QVScreenPresentManager::shared().resetAfterCloseIfNeeded();
+    qvtest::spin(5);
     EXPECT_TRUE(alerts->shown.isEmpty());
-    EXPECT_FALSE(storedCheck().isValid());
+
+    defaults().removeObject(kChecked);
+    languages.clear();
+    QVScreenPresentManager::shared().setPresented(true);
+    QVMServerMessages messages;
+    messages.checkServerMessageIfNeed();
+    qvtest::spin(5);
+    EXPECT_TRUE(alerts->shown.isEmpty());
+    EXPECT_EQ(storedCheck(), clock) << "the hourly limit applies to a held message";
+    EXPECT_TRUE(messages.isWaitingForScreen());
+    messages.checkServerMessageIfNeed(); // the window loads again within the hour
+    qvtest::spin(5);
+    EXPECT_EQ(languages.size(), 1);
     EXPECT_FALSE(defaults().objectForKey(kShowed).isValid());
+
+    alerts->answers = {1000};
+    QVScreenPresentManager::shared().resetAfterCloseIfNeeded(); // the other prompt closes
+    qvtest::spin(5);
+    ASSERT_EQ(alerts->shown.size(), 1);
+    EXPECT_EQ(alerts->shown.at(0).title, QStringLiteral("News"));
+    EXPECT_EQ(defaults().integerForKey(kShowed), 9);
+    EXPECT_FALSE(messages.isWaitingForScreen());
+    EXPECT_TRUE(messages.serverMessages().isEmpty());
 }
 
 TEST_F(ServerMessagesTest, OfTwoTheLowerIdIsShownAsPlainTextAndConfirmingStoresIt) {

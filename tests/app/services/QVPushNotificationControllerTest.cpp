@@ -155,6 +155,17 @@ TEST_F(QVPushNotificationControllerTest, TokensAreSentAsLettersAndDigitsAndTheOu
     EXPECT_EQ(reportMessages().last(), QString::fromLatin1(QVPushNotificationController::kDidFailToRegister));
 }
 
+TEST_F(QVPushNotificationControllerTest, AnEndpointIsSentWholeAndOnlyItsOriginIsLogged) {
+    const QString endpoint = QStringLiteral("https://user:pw@push.example.org:8443/up/Secret-42?k=v#f");
+    source->handlers().didReceiveEndpoint(endpoint);
+    EXPECT_EQ(sentTokens, QStringList{endpoint});
+    EXPECT_TRUE(lines().contains(
+        QStringLiteral("[push] %1 https://push.example.org:8443")
+            .arg(QString::fromLatin1(QVPushNotificationController::kDidRegister))));
+    EXPECT_TRUE(lines().filter(QStringLiteral("Secret-42")).isEmpty());
+    EXPECT_TRUE(lines().filter(QStringLiteral("pw@")).isEmpty());
+}
+
 TEST_F(QVPushNotificationControllerTest, PayloadsPlayShowAndBadgeOnTheDesktop) {
     QTemporaryDir resources;
     QTemporaryDir elsewhere;

@@ -3,14 +3,17 @@
 // lines, never as an error record with a call stack.
 #include "app/core/RecordingCrashReporter.h"
 
-#include "startup/AppDelegate.h"
-#include "startup/QVSystemLaunchDependencies.h"
 #include "platform/AppPaths.h"
 #include "platform/BackendConfig.h"
 #include "platform/BackendNetworkAccess.h"
 #include "platform/NetworkStatus.h"
 #include "platform/store/Store.h"
+#include "services/push/QVUnifiedPushTokenSource.h"
+#include "startup/AppDelegate.h"
+#include "startup/QVSystemLaunchDependencies.h"
 #include "support/EventLoop.h"
+
+#include <QDBusConnection>
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -46,6 +49,12 @@ TEST(NoBackendLaunch, NothingLeavesTheMachineAndNothingIsReportedAsAFault) {
         // The launch's requests did go through the one network layer that refuses them.
         EXPECT_GT(platform::BackendNetworkAccess::refusedCount(), refused);
         QMutexLocker lock(&reporter->mutex);
+        // No push distributor on the bus: the launch says so once and goes on.
+        if (QDBusConnection::sessionBus().isConnected()) {
+            EXPECT_EQ(reporter->lines.filter(QString::fromLatin1(QVUnifiedPushTokenSource::kNoDistributorLog))
+                          .size(),
+                      1);
+        }
         for (const RecordingCrashReporter::Record &record : std::as_const(reporter->records))
             ADD_FAILURE() << "reported as a fault: " << record.domain.toStdString() << " " << record.code
                           << " " << record.userInfo.value(QStringLiteral("message")).toString().toStdString();
