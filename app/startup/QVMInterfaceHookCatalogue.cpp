@@ -48,6 +48,9 @@ void install(QVMInterfaceFactory &factory, QVMInterfaceHooks &hooks) {
     installPhotoPane();
     installWebPanes(factory, hooks);
     QVMGeneralViewController::installDocumentHooks();
+    hooks.openStatusItemDroppedFiles = [](QVMGeneralViewController *view, const QStringList &paths) {
+        view->openStatusItemDroppedFiles(paths);
+    };
     installTrayPopover();
     const QVMShortcutsLaunchSteps steps = installServicesAndShortcuts();
     QVLaunchHooks::shared().addService = steps.addService;

@@ -235,6 +235,13 @@ public:
     // Runs the print dialog on the printer; tests put their own in (null restores it).
     using PrintDialogRunner = std::function<bool(QPrinter &printer)>;
     static void setPrintDialogRunner(PrintDialogRunner runner);
+    // Hands a file to the desktop's application for it: false when none took it.
+    // Tests put their own in (null restores the desktop's).
+    using DocumentOpener = std::function<bool(const QUrl &url)>;
+    static void setDocumentOpener(DocumentOpener opener);
+    // A translated document that the desktop will not open where it was saved is
+    // copied to the temporary folder (never over a file there) and that copy is opened.
+    void openTranslatedDocument(const QString &path);
     // Where a document upload is refused before sending (its Base64 goes in one frame).
     static constexpr qint64 kMaxDocumentBytes = 20 * 1024 * 1024;
     static constexpr const char *kUnsupportedType = "This file type cannot be translated";

@@ -4,21 +4,17 @@
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMOpenPanel.h"
-#include "QVMProgressHUD.h"
 #include "QVMRtfWriter.h"
 #include "QVMSavePanel.h"
-#include "QVMSpinner.h"
 #include "QVMUtils.h"
 
-#include "core/DevLog.h"
 #include "core/DevLogger.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
-#include "services/documents/QVWebSocketManager.h"
+#include "platform/Format.h"
 #include "services/network/QVRequestManager.h"
 
 #include <QBuffer>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -49,10 +45,6 @@ QVMGeneralViewController::PrintDialogRunner &printDialogRunner() {
 
 void showError(const QString &message) {
     QVMUtils::showErrorAlertWithMessage(message);
-}
-
-QString megabytes(qint64 bytes) {
-    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
 }
 
 platform::Error fileError(const QString &path, const QString &reason) {
@@ -258,84 +250,6 @@ void QVMGeneralViewController::prepareForSegue(const QString &identifier, QObjec
     }
 }
 
-void QVMGeneralViewController::translateDocumentWithType(const QString &type, const QUrl &url) {
-    const QFileInfo file(url.toLocalFile());
-    if (!url.isLocalFile() || !file.isFile() || !file.isReadable()) {
-        showError(QStringLiteral("%1 cannot be read.").arg(file.fileName()));
-        return;
-    }
-    if (file.size() > kMaxDocumentBytes) {
-        showError(QStringLiteral("%1 is too large to translate (%2); the limit is %3.")
-                      .arg(file.fileName(), megabytes(file.size()), megabytes(kMaxDocumentBytes)));
-        return;
-    }
-    trackEvent(QStringLiteral("Translate file Start"));
-    const QVTranslateSettings record = QVSettingsService::defaultSettings();
-    qint64 limit = record.isNull() ? 0 : record.remoteSettings().fileTranslationCharacterLimitRequest();
-    if (limit <= 0)
-        limit = 50000;
-
-    QWidget *target = view();
-    QVMProgressHUD *hud = qobject_cast<QVMProgressHUD *>(QVMProgressOverlay::HUDForView(target));
-    if (!hud)
-        hud = QVMSpinner::showProgressWithCancel(target, this);
-    if (hud) {
-        hud->addOwner(this);
-        hud->setProgress(0.0f);
-        hud->setLabelText(QVLocalizedString(QStringLiteral("_loc_translate_converting_file")));
-    }
-    QPointer<QVMGeneralViewController> self(this);
-    QPointer<QWidget> overlayView(target);
-    const auto hide = [self, overlayView] {
-        if (self && overlayView)
-            QVMSpinner::hideProgress(overlayView, self);
-    };
-    if (hud) {
-        hud->setButtonAction([self, hide] {
-            QVWebSocketManager::sharedInstance().resetData();
-            hide();
-            if (self)
-                self->trackEvent(QStringLiteral("Translate file \u0421lose"));
-        });
-    }
-    QVWebSocketManager::sharedInstance().translateFileWithUrl(
-        url, file.completeBaseName(), type, QString::number(limit),
-        [overlayView](const QVariant &value) {
-            if (!overlayView)
-                return;
-            auto *progressHud = qobject_cast<QVMProgressHUD *>(QVMProgressOverlay::HUDForView(overlayView));
-            if (!progressHud)
-                return;
-            const double percent = qBound(0.0, value.toDouble(), 100.0);
-            progressHud->setLabelText(QVLocalizedString(QStringLiteral("_loc_translate_translating_file")) +
-                                      QStringLiteral(" %1 %").arg(int(percent)));
-            progressHud->setProgress(float(percent / 100.0));
-        },
-        [self, hide](const QString &fileURL) {
-            hide();
-            if (!self)
-                return;
-            self->trackEvent(QStringLiteral("Translate file Completed"));
-            const QUrl downloaded(fileURL);
-            const QString path = downloaded.isLocalFile() ? downloaded.toLocalFile() : fileURL;
-            DevLog(QStringLiteral("[file] translated %@"), QFileInfo(path).fileName());
-            self->showDocumentNote(QStringLiteral("The translated document is saved as %1").arg(path));
-            // The manager saved it under a name of its own, so it is opened where it is.
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        },
-        [self, hide](const platform::Error &error) {
-            hide();
-            if (!self)
-                return;
-            self->trackEvent(QStringLiteral("Translate file Failed"));
-            const QString description = error.isNull() ? QString() : error.localizedDescription();
-            self->trackEvent(QStringLiteral("File error"), {{QStringLiteral("error"), description}});
-            showError(description.isEmpty()
-                          ? QStringLiteral("The document could not be translated.")
-                          : QStringLiteral("The document could not be translated: %1").arg(description));
-        });
-}
-
 void QVMGeneralViewController::showWindowsSave(std::function<void()> afterSaved) {
     auto *panel =
         QVMInterfaceFactory::shared().instantiateNib<QVMSavePanel>(QStringLiteral("QVMSavePanel"), view());
@@ -421,19 +335,23 @@ void QVMGeneralViewController::convertDocumentWithUrl(
             self->showSpinner(false);
             const QString rtfPath = QVMSavePanel::pathWithFormat(path, 0);
             const QString reason = error.isNull() ? QString() : error.localizedDescription();
-            QVMUtils::showAlertWithTitle(
-                QVLocalizedString(QStringLiteral("_loc_alert_title_error")),
-                QStringLiteral("The document could not be converted%1. Save it as RTF instead?")
-                    .arg(reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)),
-                QStringLiteral("Save as RTF"),
-                [self, rtfPath] {
-                    if (!self)
-                        return;
-                    const platform::Error rtfError = writeRtf(*self->m_toText->document(), rtfPath);
-                    if (!rtfError.isNull())
-                        showError(rtfError.localizedDescription());
-                },
-                QVLocalizedString(QStringLiteral("_loc_close")), {});
+            // The alert names the file it offers to write; an existing one is replaced only when agreed.
+            QString message =
+                platform::format(QVLocalizedString(QStringLiteral("_loc_alert_convert_failed_save_rtf")),
+                                 QFileInfo(rtfPath).fileName());
+            if (!reason.isEmpty())
+                message += QStringLiteral("\n\n") + reason;
+            QVMUtils::showAlertWithTitle(QVLocalizedString(QStringLiteral("_loc_alert_title_error")), message,
+                                         QVLocalizedString(QStringLiteral("_loc_button_save_as_rtf")),
+                                         [self, rtfPath] {
+                                             if (!self || !QVMSavePanel::confirmReplace(rtfPath))
+                                                 return;
+                                             const platform::Error rtfError =
+                                                 writeRtf(*self->m_toText->document(), rtfPath);
+                                             if (!rtfError.isNull())
+                                                 showError(rtfError.localizedDescription());
+                                         },
+                                         QVLocalizedString(QStringLiteral("_loc_close")), {});
             if (completion)
                 completion(error.isNull() ? platform::Error(QStringLiteral("com.translator"), 400,
                                                             QStringLiteral("The conversion failed"))

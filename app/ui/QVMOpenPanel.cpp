@@ -1,8 +1,11 @@
 #include "QVMOpenPanel.h"
 
 #include "core/localization/QVLocalizedString.h"
+#include "platform/AppPaths.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace {
@@ -10,6 +13,11 @@ namespace {
 bool &useQtDialog() {
     static bool value = false;
     return value;
+}
+
+QString &lastFolder() {
+    static QString folder;
+    return folder;
 }
 
 } // namespace
@@ -22,6 +30,18 @@ QVMOpenPanel::~QVMOpenPanel() {
 
 void QVMOpenPanel::setUseQtDialog(bool value) {
     useQtDialog() = value;
+}
+
+QString QVMOpenPanel::startFolder() {
+    // Never the working folder the program was started from.
+    for (const QString &folder : {lastFolder(), platform::AppPaths::documents()})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
+}
+
+void QVMOpenPanel::setLastFolder(const QString &folder) {
+    lastFolder() = folder;
 }
 
 QString QVMOpenPanel::filterFor(const QStringList &types, const QString &title) const {
@@ -52,6 +72,7 @@ void QVMOpenPanel::beginWithFileTypes(const QStringList &fileTypes, bool include
     m_dialog->setOption(QFileDialog::DontUseNativeDialog, useQtDialog());
     m_dialog->setNameFilters(m_filters);
     m_dialog->setAccessibleName(QStringLiteral("Open a file to translate"));
+    m_dialog->setDirectory(startFolder());
     connect(m_dialog, &QFileDialog::filterSelected, this,
             [this](const QString &filter) { onFormat(int(m_filters.indexOf(filter))); });
     connect(m_dialog, &QFileDialog::finished, this, &QVMOpenPanel::finished);
@@ -83,6 +104,8 @@ void QVMOpenPanel::finished(int result) {
     QUrl url;
     if (result == QDialog::Accepted && m_dialog && !m_dialog->selectedUrls().isEmpty())
         url = m_dialog->selectedUrls().constFirst();
+    if (url.isLocalFile())
+        setLastFolder(QFileInfo(url.toLocalFile()).absolutePath());
     const int response = result == QDialog::Accepted && !url.isEmpty() ? kResponseOK : kResponseCancel;
     Completion completion = std::move(m_completion);
     m_completion = {};

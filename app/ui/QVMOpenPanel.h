@@ -19,6 +19,9 @@
 //       if (response == QVMOpenPanel::kResponseOK) open(url);
 //   });   // the panel deletes itself after the completion ran
 //
+// The panel starts in the folder of the last file chosen in this run, else in
+// the Documents folder (the home folder when there is none).
+//
 // Tests and desktops without a file chooser of their own use Qt's dialog
 // (setUseQtDialog), which they can drive through fileDialog().
 class QVMOpenPanel : public QObject {
@@ -34,6 +37,9 @@ public:
     static QVMOpenPanel *openPanel(QObject *parent = nullptr) { return new QVMOpenPanel(parent); }
     // Qt's own dialog instead of the desktop's, for every panel made later.
     static void setUseQtDialog(bool useQtDialog);
+    // Where the next panel starts; an empty folder forgets the last one chosen.
+    static QString startFolder();
+    static void setLastFolder(const QString &folder);
 
     void beginWithFileTypes(const QStringList &fileTypes, bool includeAll, Completion completion);
     // The chooser's entries, in order, and the types the panel accepts now.

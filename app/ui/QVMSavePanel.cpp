@@ -1,8 +1,17 @@
 #include "QVMSavePanel.h"
 
+#include "QVMUtils.h"
+
+#include "core/localization/QVLocalizedString.h"
+#include "platform/AppPaths.h"
+#include "platform/Format.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QRegularExpression>
+#include <QTextBoundaryFinder>
 #include <QWidget>
 
 namespace {
@@ -16,6 +25,21 @@ const QStringList &formats() {
     static const QStringList list{QStringLiteral("rtf"), QStringLiteral("pdf"), QStringLiteral("docx"),
                                   QStringLiteral("odt"), QStringLiteral("html")};
     return list;
+}
+
+// Room for the longest format extension within the file system's 255 bytes.
+constexpr qsizetype kMaxNameBytes = 240;
+
+QString withoutLastCharacter(const QString &text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.toEnd();
+    const qsizetype previous = finder.toPreviousBoundary();
+    return text.left(previous > 0 ? previous : 0);
+}
+
+QString startFolder() {
+    const QString documents = platform::AppPaths::documents();
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 } // namespace
@@ -54,6 +78,38 @@ QString QVMSavePanel::pathWithFormat(const QString &path, int index) {
                : info.path() + QLatin1Char('/') + name;
 }
 
+QString QVMSavePanel::proposedFileName(const QString &title) {
+    QString name = title;
+    // Control characters and the marks that reorder text on screen hide what the name says.
+    static const QRegularExpression hidden(QStringLiteral("[\\p{Cc}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]"));
+    name.remove(hidden);
+    // "Chinese (Traditional/Hong Kong)" is one name, not a folder and a name.
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    name.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    // No hidden file, no "." or "..", and no "~" the dialog would read as a home folder.
+    static const QRegularExpression leading(QStringLiteral("^[\\s.~-]+"));
+    static const QRegularExpression trailing(QStringLiteral("[\\s.]+$"));
+    name.remove(leading);
+    name.remove(trailing);
+    while (QFile::encodeName(name).size() > kMaxNameBytes)
+        name = withoutLastCharacter(name);
+    return name.isEmpty() ? QStringLiteral("Translation") : name;
+}
+
+bool QVMSavePanel::confirmReplace(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    bool replace = false;
+    QVMUtils::showAlertWithTitle(
+        platform::format(QVLocalizedString(QStringLiteral("_loc_alert_title_replace_file")), info.fileName()),
+        platform::format(QVLocalizedString(QStringLiteral("_loc_alert_replace_file_message")),
+                         QDir::toNativeSeparators(info.absolutePath())),
+        QVLocalizedString(QStringLiteral("_loc_button_replace")), [&replace] { replace = true; },
+        QVLocalizedString(QStringLiteral("_loc_cancel")), {});
+    return replace;
+}
+
 void QVMSavePanel::beginWithTitle(const QString &title, Completion completion) {
     m_title = title;
     m_completion = std::move(completion);
@@ -62,19 +118,20 @@ void QVMSavePanel::beginWithTitle(const QString &title, Completion completion) {
     m_dialog->setAcceptMode(QFileDialog::AcceptSave);
     m_dialog->setFileMode(QFileDialog::AnyFile);
     m_dialog->setOption(QFileDialog::DontUseNativeDialog, useQtDialog());
+    // The name written may differ from the one typed (the extension follows the
+    // format): the question is asked once the name is final, in finished().
+    m_dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     m_dialog->setNameFilters(m_filters);
     m_dialog->setAccessibleName(QStringLiteral("Save the translation"));
     if (!title.isEmpty())
         m_dialog->setWindowTitle(title);
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!folder.isEmpty())
-        m_dialog->setDirectory(folder);
+    m_dialog->setDirectory(startFolder());
     connect(m_dialog, &QFileDialog::filterSelected, this,
             [this](const QString &filter) { onFormat(int(m_filters.indexOf(filter))); });
     connect(m_dialog, &QFileDialog::finished, this, &QVMSavePanel::finished);
     m_dialog->selectNameFilter(m_filters.value(m_format));
     onFormat(m_format);
-    m_dialog->selectFile(pathWithFormat(title.isEmpty() ? QStringLiteral("Translation") : title, m_format));
+    m_dialog->selectFile(pathWithFormat(proposedFileName(title), m_format));
     m_dialog->open();
 }
 
@@ -98,10 +155,28 @@ void QVMSavePanel::finished(int result) {
         m_format = int(m_filters.indexOf(m_dialog->selectedNameFilter()));
     if (result == QDialog::Accepted && m_dialog && !m_dialog->selectedFiles().isEmpty())
         url = QUrl::fromLocalFile(pathWithFormat(m_dialog->selectedFiles().constFirst(), m_format));
+    if (!url.isEmpty() && !QFileInfo(url.toLocalFile()).isDir() && !confirmReplace(url.toLocalFile())) {
+        // As the desktop's own question does: back to the panel for another name.
+        reopenWithName(url.toLocalFile());
+        return;
+    }
     const int response = result == QDialog::Accepted && !url.isEmpty() ? kResponseOK : kResponseCancel;
     Completion completion = std::move(m_completion);
     m_completion = {};
     if (completion)
         completion(response, m_format, url);
     deleteLater();
+}
+
+void QVMSavePanel::reopenWithName(const QString &path) {
+    // Once the dialog has finished closing.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            if (!m_dialog)
+                return;
+            m_dialog->selectFile(path);
+            m_dialog->open();
+        },
+        Qt::QueuedConnection);
 }

@@ -10,8 +10,10 @@
 #include <QFileDialog>
 
 // The save panel for a translation, with a format chooser: 0 rtf, 1 pdf,
-// 2 docx, 3 odt, 4 html. The title is also the proposed file name, and the
-// name's extension always follows the chosen format.
+// 2 docx, 3 odt, 4 html. The title is also the proposed file name (made a plain
+// name in the Documents folder), and the name's extension always follows the
+// chosen format. The replace question is the panel's own, asked for the name
+// that will be written, after the extension has been put right.
 //
 //   auto *panel = new QVMSavePanel(this);
 //   panel->beginWithTitle("German", [](int response, int format, const QUrl &url) {
@@ -40,12 +42,18 @@ public:
     QStringList allowedFileTypes() const { return fileTypesWithFileExtension(m_format); }
     // The path with its extension replaced by (or followed by) the format's.
     static QString pathWithFormat(const QString &path, int index);
+    // A plain file name (no extension) from a title that may hold separators,
+    // leading dots or a home marker; "Translation" when nothing is left.
+    static QString proposedFileName(const QString &title);
+    // True when nothing is at the path, or the user agreed to replace the file there.
+    static bool confirmReplace(const QString &path);
 
     QString title() const { return m_title; }
     QFileDialog *fileDialog() const { return m_dialog; }
 
 private:
     void finished(int result);
+    void reopenWithName(const QString &path);
 
     QPointer<QFileDialog> m_dialog;
     QString m_title;

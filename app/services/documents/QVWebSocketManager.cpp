@@ -432,6 +432,30 @@ QString QVWebSocketManager::safeFileName(const QString &suggested, const QString
     return name;
 }
 
+QString QVWebSocketManager::copyToFreeName(const QString &source, const QString &folder,
+                                           platform::Error *error) {
+    // First under a name of our own, so that the free name is taken in one step.
+    const QString staging = QDir(folder).filePath(
+        QStringLiteral(".quorvalde-%1.copy").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    QFile file(source);
+    if (!file.copy(staging)) {
+        if (error)
+            *error = jobError(SaveFailed, QStringLiteral("%1 could not be copied to %2: %3")
+                                              .arg(QFileInfo(source).fileName(), folder, file.errorString()));
+        return {};
+    }
+    const QString name = safeFileName(QFileInfo(source).fileName(), QStringLiteral("document"));
+    const QString path = moveToFreeName(staging, folder, name);
+    if (path.isEmpty()) {
+        QFile::remove(staging);
+        if (error)
+            *error = jobError(
+                SaveFailed,
+                QStringLiteral("%1 could not be copied to %2").arg(QFileInfo(source).fileName(), folder));
+    }
+    return path;
+}
+
 void QVWebSocketManager::onSocketError() {
     if (m_downloading) {
         // The result has arrived: the socket is no longer needed.

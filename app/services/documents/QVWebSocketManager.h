@@ -100,6 +100,10 @@ public:
     static QString safeFileName(const QString &suggested, const QString &fallback);
     // The name a response suggests: Content-Disposition, else the URL's last part.
     static QString suggestedFileName(const MFHTTPResponse &response);
+    // Copies the file into the folder under its own name, or "name (n).ext" when
+    // that is taken: nothing there is replaced or written through. The copy's
+    // path, or empty (and the error) when it could not be made. Any thread.
+    static QString copyToFreeName(const QString &source, const QString &folder, platform::Error *error);
 
 private:
     void createSocket();

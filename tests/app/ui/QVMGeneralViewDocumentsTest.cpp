@@ -1,6 +1,7 @@
 #include "GeneralViewTestSupport.h"
 #include "RtfReader.h"
 
+#include "core/localization/QVLocalizedString.h"
 #include "platform/AppPaths.h"
 #include "platform/BackendConfig.h"
 #include "services/documents/QVWebSocketManager.h"
@@ -14,10 +15,12 @@
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QThreadPool>
 
 using namespace uitest;
 using qvtest::FakeReply;
@@ -57,6 +60,7 @@ protected:
     void TearDown() override {
         QVWebSocketManager::sharedInstance().resetData();
         QVMGeneralViewController::setPrintDialogRunner({});
+        QVMGeneralViewController::setDocumentOpener({});
         platform::BackendConfig::overrideHost("QV_API_HOST", QUrl());
         platform::BackendConfig::overrideHost("QV_DOCUMENT_SOCKET_HOST", QUrl());
         platform::AppPaths::setRoot({});
@@ -289,6 +293,164 @@ TEST_F(GeneralViewDocumentsTest, ConvertedFormatsAreWrittenOnlyFromTheConvertedB
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
         EXPECT_EQ(written.readAll(), c.expected);
     }
+}
+
+TEST_F(GeneralViewDocumentsTest, FailedConversionNamesTheRtfItOffersAndReplacesOneOnlyWhenAsked) {
+    fillResult();
+    backend.route("POST", "/v2/api/v3/quorvaldeConvertDocument", FakeReply::withStatus(500));
+    backend.route("POST", "/quorvaldeConvertDocument", FakeReply::withStatus(500));
+    const int first = QVMAlertPresenter::kFirstButtonReturn;
+    const int second = QVMAlertPresenter::kSecondButtonReturn;
+    struct Case {
+        const char *name;
+        QByteArray existing; // empty: no report.rtf beside report.docx
+        QList<int> answers;  // "Save as RTF", then the replace question
+        int alertsShown;
+        bool rtfWritten;
+    };
+    const QList<Case> cases = {
+        {"an rtf of the user's there, kept", "the user's", {first, second}, 2, false},
+        {"an rtf of the user's there, replaced", "the user's", {first, first}, 2, true},
+        {"nothing there", {}, {first}, 1, true},
+        {"closed", {}, {second}, 1, false},
+    };
+    const QString docx = dir.filePath(QStringLiteral("report.docx"));
+    const QString rtf = dir.filePath(QStringLiteral("report.rtf"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(rtf);
+        if (!c.existing.isEmpty())
+            file(QStringLiteral("report.rtf"), c.existing);
+        alerts->shown.clear();
+        alerts->answers = c.answers;
+        std::optional<platform::Error> result;
+        general->saveResultToUrl(2, QUrl::fromLocalFile(docx),
+                                 [&result](const platform::Error &error) { result = error; });
+        ASSERT_TRUE(qvtest::waitUntil([&] { return result.has_value(); }, 10000));
+        ASSERT_EQ(alerts->shown.size(), c.alertsShown);
+        EXPECT_TRUE(alerts->shown.first().message.contains(QStringLiteral("\u201Creport.rtf\u201D")))
+            << alerts->shown.first().message.toStdString();
+        if (c.alertsShown > 1) {
+            EXPECT_TRUE(alerts->shown.at(1).title.contains(QStringLiteral("\u201Creport.rtf\u201D")));
+        }
+        EXPECT_FALSE(QFile::exists(docx));
+        QFile written(rtf);
+        if (!c.rtfWritten) {
+            EXPECT_EQ(written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray(), c.existing);
+            continue;
+        }
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(
+            readRtf(written.readAll()).text().contains(QStringLiteral("Line 149 of the translation")));
+    }
+}
+
+TEST_F(GeneralViewDocumentsTest, DocumentsOfflineSayTheyNeedAConnectionWhicheverWayTheyCame) {
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    const QString text = file(QStringLiteral("notes.txt"), "Some text");
+    struct Case {
+        const char *name;
+        std::function<void()> open;
+    };
+    const QList<Case> cases = {
+        {"File, Open",
+         [&] {
+             general->showOpenPanelWithFileType(0);
+             qvtest::spin(20);
+             ASSERT_EQ(dialogs().size(), 1);
+             // Typed, as a focused dialog takes no selection into its name field.
+             auto *name = dialogs().first()->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+             ASSERT_NE(name, nullptr);
+             name->setText(text);
+             static_cast<QDialog *>(dialogs().first())->accept();
+         }},
+        {"dropped on a panel",
+         [&] { general->textViewWasDraggedFile(text, general->fromTranslateTextView()); }},
+        {"dropped on the tray window", [&] { general->openStatusItemDroppedFiles({text}); }},
+        {"connection lost during the job",
+         [&] {
+             platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::ReachableViaOther);
+             script({frame("progressLog", QJsonObject{{"data", 10}})}, true);
+             general->openFileWithUrl(QUrl::fromLocalFile(text));
+             platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts->shown.clear();
+        c.open();
+        ASSERT_TRUE(qvtest::waitUntil([this] { return !alerts->shown.isEmpty(); }, 10000));
+        EXPECT_EQ(alerts->shown.size(), 1);
+        EXPECT_EQ(alerts->shown.first().message, QVLocalizedString(QStringLiteral("_loc_alert_no_internet")));
+        EXPECT_TRUE(qvtest::waitUntil([this] { return hud() == nullptr; }));
+    }
+    // Only the job started online reached the service.
+    EXPECT_EQ(backend.webSocket().connectionCount(), 1);
+    EXPECT_EQ(analytics->withAction(QStringLiteral("Translate file Start")).size(), 1);
+}
+
+TEST_F(GeneralViewDocumentsTest, TranslatedDocumentTheDesktopWillNotOpenIsOpenedFromACopy) {
+    QTemporaryDir temporary;
+    const QByteArray previousTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const QString name = QStringLiteral("report_de.docx");
+    struct Case {
+        const char *name;
+        bool refuseDownload;
+        bool nameTakenInTemp;
+        bool downloadGone;
+        QString openedCopy; // empty: only the download itself was offered
+    };
+    const QList<Case> cases = {
+        {"opened where it was saved", false, false, false, {}},
+        {"refused: the copy is opened", true, false, false, name},
+        {"refused, the name taken in the temporary folder", true, true, false,
+         QStringLiteral("report_de (1).docx")},
+        {"refused, nothing left to copy", true, false, true, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &entry : QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(QDir(temporary.path()).filePath(entry));
+        if (c.nameTakenInTemp) {
+            QFile users(QDir(temporary.path()).filePath(name));
+            ASSERT_TRUE(users.open(QIODevice::WriteOnly));
+            users.write("the user's");
+        }
+        const QString download = file(name, "translated");
+        if (c.downloadGone)
+            QFile::remove(download);
+        QList<QUrl> offered;
+        QVMGeneralViewController::setDocumentOpener([&](const QUrl &url) {
+            offered << url;
+            return !(c.refuseDownload && url.toLocalFile() == download);
+        });
+        general->openTranslatedDocument(download);
+        const int expected = c.openedCopy.isEmpty() ? 1 : 2;
+        qvtest::waitUntil([&] { return offered.size() >= expected; }, 5000);
+        qvtest::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; });
+        qvtest::spin(50);
+        ASSERT_EQ(offered.size(), expected);
+        EXPECT_EQ(offered.first().toLocalFile(), download);
+        if (c.nameTakenInTemp) {
+            QFile users(QDir(temporary.path()).filePath(name));
+            ASSERT_TRUE(users.open(QIODevice::ReadOnly));
+            EXPECT_EQ(users.readAll(), QByteArray("the user's"));
+        }
+        if (c.openedCopy.isEmpty()) {
+            EXPECT_EQ(QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden).size(), c.nameTakenInTemp);
+            continue;
+        }
+        const QString copy = offered.at(1).toLocalFile();
+        EXPECT_EQ(copy, QDir(temporary.path()).filePath(c.openedCopy));
+        QFile copied(copy);
+        ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copied.readAll(), QByteArray("translated"));
+    }
+    if (previousTemp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", previousTemp);
 }
 
 TEST_F(GeneralViewDocumentsTest, FailedWriteIsReportedAndLeavesTheOldFileWhole) {
