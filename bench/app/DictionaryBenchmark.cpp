@@ -12,6 +12,8 @@
 //                    entry view, which shows the first few hundred and says how many
 //                    more; beside it the shown text set as plain text; goal 100 ms
 //                    (the longest the interface thread may stall on any reply)
+//   entry_from_reply the entry made from a reply of as many example pairs, as the
+//                    request layer does before the pane sees it (for the same goal)
 #include "core/models/QVPackageFolders.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
@@ -145,6 +147,17 @@ QVLexicalMeaning examplesEntry(int count) {
                                                 QStringLiteral("dog"));
 }
 
+void entry_from_reply(benchmark::State &state) {
+    QVariantList examples;
+    for (int i = 0; i < state.range(0); ++i)
+        examples.append(QVariantMap{{"fromText", QStringLiteral("The dog number %1 runs home.").arg(i)},
+                                    {"toText", QStringLiteral("Der Hund Nummer %1 rennt nach Hause.").arg(i)}});
+    const QVariantMap reply{{"word", "dog"}, {"examples", examples}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QVLexicalMeaning::initWithDictionary(reply, QStringLiteral("dog")).isEmpty());
+    state.counters["goal_ms"] = 100;
+}
+
 void render_examples(benchmark::State &state) {
     QTextBrowser view;
     view.resize(360, 600);
@@ -204,6 +217,7 @@ BENCHMARK(render_entry)->Unit(benchmark::kMillisecond);
 BENCHMARK(render_entry_plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(font_step)->Unit(benchmark::kMillisecond);
 BENCHMARK(render_examples)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
+BENCHMARK(entry_from_reply)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
 BENCHMARK(render_examples_plain)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
 
 int main(int argc, char **argv) {

@@ -165,6 +165,8 @@ void QVMOfflineViewController::runRowAction(int row) {
 }
 
 bool QVMOfflineViewController::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_outline && event->type() == QEvent::PaletteChange)
+        showSelection();
     if (watched == m_outline && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         const int row = m_outline->currentIndex().row();

@@ -87,6 +87,9 @@ QWidget *QVMOfflineViewController::loadView() {
     m_outline->header()->resizeSection(Column::SizeColumn, 80);
     m_outline->header()->resizeSection(Column::ActionColumn, 110);
     m_outline->header()->resizeSection(Column::OptionsColumn, 90);
+    // The name is a widget over the row: it takes the highlighted text colour with the row.
+    connect(m_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &QVMOfflineViewController::showSelection);
     m_cells =
         new QVMOfflineRowCells(m_outline, {Column::NameColumn, Column::ActionColumn, Column::OptionsColumn},
                                [this](int row) { makeCells(row); });
@@ -241,6 +244,24 @@ void QVMOfflineViewController::makeCells(int row) {
     auto *options = new QVMOptionsTableCellView;
     options->showTypes(group.formatTypes());
     m_outline->setIndexWidget(m_model->index(row, Column::OptionsColumn), options);
+    showSelection();
+}
+
+void QVMOfflineViewController::showSelection() {
+    for (int row = m_cells->first(); row >= 0 && row <= m_cells->last(); ++row) {
+        auto *cell = qobject_cast<QVMLanguagesDownloadTableCellView *>(
+            m_outline->indexWidget(m_model->index(row, Column::NameColumn)));
+        if (!cell)
+            continue;
+        QPalette palette;
+        if (m_outline->selectionModel()->isSelected(m_model->index(row, Column::NameColumn))) {
+            palette = m_outline->palette();
+            // The label sits on the list's base: it draws with the text role.
+            palette.setColor(QPalette::Text, palette.color(QPalette::HighlightedText));
+            palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+        }
+        cell->nameTextField()->setPalette(palette);
+    }
 }
 
 void QVMOfflineViewController::refreshRow(int row) {

@@ -95,6 +95,7 @@ private:
     void makeCells(int row);
     void refreshRow(int row);
     void refreshShownRows();
+    void showSelection();
     void applySearch();
     void deleteGroup(const QString &code);
     void runRowAction(int row);
