@@ -1,5 +1,7 @@
 #include "panes/offline/QVMOfflineLanguagesModel.h"
 
+#include <QSize>
+
 namespace {
 
 QString folded(const QString &text) {
@@ -104,6 +106,8 @@ int QVMOfflineLanguagesModel::columnCount(const QModelIndex &parent) const {
 QVariant QVMOfflineLanguagesModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= m_shown.size())
         return {};
+    if (role == Qt::SizeHintRole)
+        return QSize(0, m_rowHeight);
     const int row = m_shown.at(index.row());
     const Row &r = m_rows.at(row);
     switch (index.column()) {

@@ -33,6 +33,8 @@ public:
     explicit QVMOfflineLanguagesModel(QObject *parent = nullptr);
 
     void setHeaders(const QStringList &titles);
+    // Every row's height: rows keep it whether their cell widgets exist or not.
+    void setRowHeight(int height) { m_rowHeight = height; }
     void setSizeText(TextForCode text) { m_sizeText = std::move(text); }
     void setActionText(TextForCode text) { m_actionText = std::move(text); }
     void setKindsText(TextForCode text) { m_kindsText = std::move(text); }
@@ -68,5 +70,6 @@ private:
     mutable QHash<int, QString> m_sizes; // by index into m_rows, for rows drawn
     QString m_search;
     QStringList m_headers;
+    int m_rowHeight = 30;
     TextForCode m_sizeText, m_actionText, m_kindsText;
 };

@@ -73,6 +73,7 @@ QWidget *QVMOfflineViewController::loadView() {
     m_outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_model = new QVMOfflineLanguagesModel(m_outline);
     m_model->setHeaders({tr("Language"), tr("Size"), tr("Action"), tr("Kinds")});
+    m_model->setRowHeight(QVMActionDownloadTableCellView::kHeight);
     m_model->setSizeText([](const QString &code) { return groupForCode(code).formatPackageSize(); });
     m_model->setActionText([this](const QString &code) { return actionText(code); });
     m_model->setKindsText([](const QString &code) {

@@ -86,6 +86,9 @@ TEST_F(OfflineLongListTest, CellsExistOnlyForRowsOnScreenAndFollowTheKeyboard) {
         const QList<int> rows = rowsWithCells();
         EXPECT_LE(rows.size(), rowsOnScreen() + 2);
         EXPECT_TRUE(rows.contains(step.current));
+        EXPECT_EQ(list->visualRect(tab->model()->index(step.current, 0)).height(),
+                  QVMActionDownloadTableCellView::kHeight)
+            << "rows keep their height whether the first row has cells or not";
         EXPECT_EQ(tab->model()->data(tab->model()->index(step.current, 0), Qt::AccessibleTextRole).toString(),
                   "Language " + bigCode(step.current));
     }
