@@ -8,10 +8,16 @@
 //                    the entry view; beside it the same text set as plain text; goal 20 ms
 //   font_step        one point larger on 10,000 characters in both panels,
 //                    laid out again; goal 50 ms
+//   render_examples  an entry of 20,000 (and 100,000) example pairs written into the
+//                    entry view, which shows the first few hundred and says how many
+//                    more; beside it the shown text set as plain text; goal 100 ms
+//                    (the longest the interface thread may stall on any reply)
+//   entry_from_reply the entry made from a reply of as many example pairs, as the
+//                    request layer does before the pane sees it (for the same goal)
+#include "core/models/QVPackageFolders.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
 #include "services/dictionary/WNWorldNet.h"
-#include "core/models/QVPackageFolders.h"
 
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
@@ -130,6 +136,55 @@ void render_entry_plain(benchmark::State &state) {
     }
 }
 
+QVLexicalMeaning examplesEntry(int count) {
+    QVariantList examples;
+    examples.reserve(count);
+    for (int i = 0; i < count; ++i)
+        examples.append(
+            QVariantMap{{"fromText", QStringLiteral("The dog number %1 runs home.").arg(i)},
+                        {"toText", QStringLiteral("Der Hund Nummer %1 rennt nach Hause.").arg(i)}});
+    return QVLexicalMeaning::initWithDictionary({{"word", "dog"}, {"examples", examples}},
+                                                QStringLiteral("dog"));
+}
+
+void entry_from_reply(benchmark::State &state) {
+    QVariantList examples;
+    for (int i = 0; i < state.range(0); ++i)
+        examples.append(QVariantMap{{"fromText", QStringLiteral("The dog number %1 runs home.").arg(i)},
+                                    {"toText", QStringLiteral("Der Hund Nummer %1 rennt nach Hause.").arg(i)}});
+    const QVariantMap reply{{"word", "dog"}, {"examples", examples}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QVLexicalMeaning::initWithDictionary(reply, QStringLiteral("dog")).isEmpty());
+    state.counters["goal_ms"] = 100;
+}
+
+void render_examples(benchmark::State &state) {
+    QTextBrowser view;
+    view.resize(360, 600);
+    view.show();
+    QVMLexicalMeaningRenderer renderer(&view);
+    const QVLexicalMeaning entry = examplesEntry(int(state.range(0)));
+    for (auto _ : state) {
+        renderer.showLexicalMeaning(entry);
+        benchmark::DoNotOptimize(view.document()->documentLayout()->documentSize());
+    }
+    state.counters["characters"] = double(view.document()->characterCount());
+    state.counters["goal_ms"] = 100;
+}
+
+void render_examples_plain(benchmark::State &state) {
+    QTextBrowser view;
+    view.resize(360, 600);
+    view.show();
+    QVMLexicalMeaningRenderer renderer(&view);
+    renderer.showLexicalMeaning(examplesEntry(int(state.range(0))));
+    const QString text = view.toPlainText();
+    for (auto _ : state) {
+        view.setPlainText(text);
+        benchmark::DoNotOptimize(view.document()->documentLayout()->documentSize());
+    }
+}
+
 void font_step(benchmark::State &state) {
     QTextEdit from;
     QTextEdit to;
@@ -161,6 +216,9 @@ BENCHMARK(offline_dog_raw)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(render_entry)->Unit(benchmark::kMillisecond);
 BENCHMARK(render_entry_plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(font_step)->Unit(benchmark::kMillisecond);
+BENCHMARK(render_examples)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
+BENCHMARK(entry_from_reply)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
+BENCHMARK(render_examples_plain)->Unit(benchmark::kMillisecond)->Arg(20000)->Arg(100000);
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,9 +1,10 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 
-#include "services/analytics/QVAnalyticsManager.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
+#include "services/dictionary/WNWorldNet.h"
+#include "services/languages/QVLanguageService.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMRemoteImage.h"
@@ -81,6 +82,8 @@ QWidget *QVMDicrionaryController::loadView() {
     m_messageLabel = new QLabel(root);
     m_messageLabel->setObjectName(QStringLiteral("messageLabel"));
     m_messageLabel->setWordWrap(true);
+    // Failures carry the backend's and the files' words: never markup.
+    m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setAccessibleName(QStringLiteral("Dictionary message"));
     m_messageLabel->setToolTip(QStringLiteral("What the dictionary has to say about the search"));
     layout->addWidget(m_messageLabel);
@@ -267,7 +270,7 @@ void QVMDicrionaryController::entryFailed(quint64 generation, const QString &wor
             ? error.localizedDescription()
             : QString::fromLatin1(kNoEntryMessage);
     if (!networkAvailable()) {
-        showMessage(message);
+        showMessage(offlineMessage(error, message));
         return;
     }
     const QVLanguageRealm source = sourceSide();
@@ -284,6 +287,17 @@ void QVMDicrionaryController::entryFailed(quint64 generation, const QString &wor
             if (self && self->isCurrent(generation))
                 self->showMessage(message);
         });
+}
+
+// The offline dictionary is English: a word of another language not found
+// there is explained as such, not as a fault of the files.
+QString QVMDicrionaryController::offlineMessage(const platform::Error &error, const QString &message) const {
+    const bool notFound = error.domain() == QLatin1String(QVWordNetDatabase::kErrorDomain) &&
+                          (error.code() == QVWordNetDatabase::WordNotFound ||
+                           error.code() == QVWordNetDatabase::UnsupportedLanguage);
+    if (notFound && !WNWorldNet::isEnglish(m_languageCode))
+        return localized(kEnglishOnlyKey);
+    return message;
 }
 
 void QVMDicrionaryController::showTranslations(quint64 generation, const QVariant &result,

@@ -71,6 +71,7 @@ public:
     static constexpr const char *kDescriptionKey = "_loc_dictionary_description";
     static constexpr const char *kOneWordMessage = "Enter one word";
     static constexpr const char *kNoEntryMessage = "No entry found";
+    static constexpr const char *kEnglishOnlyKey = "_loc_dictionary_offline_english_only";
 
 protected:
     QWidget *loadView() override;
@@ -89,6 +90,7 @@ private:
     void showEntry(quint64 generation, const QString &word, const QVLexicalMeaning &entry,
                    const QVariantMap &synonyms, const QVariantMap &offlineEntry);
     void entryFailed(quint64 generation, const QString &word, const platform::Error &error);
+    QString offlineMessage(const platform::Error &error, const QString &message) const;
     void showTranslations(quint64 generation, const QVariant &result, const QString &failureMessage);
     void showSynonyms(const QVariantMap &synonyms, const QVariantMap &offlineEntry, const QString &word);
     void updateData(const QVariantList &words);

@@ -1,11 +1,14 @@
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
 
 #include "core/localization/QVLocalizedString.h"
-#include "ui/QVMColor.h"
 #include "services/graphics/QVMStyleService.h"
+#include "ui/QVMColor.h"
+
+#include "platform/Format.h"
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSet>
@@ -74,6 +77,38 @@ QString unquoted(QString text) {
     return text.trimmed();
 }
 
+// What one entry shows at most: a reply of any size renders in bounded time.
+struct Limits {
+    int senses = 0, examples = 0;
+    int moreSenses = 0, moreExamples = 0;
+    bool sensesLeft() const { return senses < QVMLexicalMeaningRenderer::kMaximumSenses; }
+    bool takeSense() {
+        if (sensesLeft()) {
+            ++senses;
+            return true;
+        }
+        ++moreSenses;
+        return false;
+    }
+    bool takeExample() {
+        if (examples < QVMLexicalMeaningRenderer::kMaximumExamples) {
+            ++examples;
+            return true;
+        }
+        ++moreExamples;
+        return false;
+    }
+    void skipSenses(int count) { moreSenses += std::max(0, count); }
+    void skipExamples(int count) { moreExamples += std::max(0, count); }
+};
+
+// A text from outside cut to a length the view lays out quickly.
+QString clipped(const QString &text) {
+    if (text.size() <= QVMLexicalMeaningRenderer::kMaximumTextLength)
+        return text;
+    return text.left(QVMLexicalMeaningRenderer::kMaximumTextLength) + QChar(0x2026);
+}
+
 QString synonymLabel() {
     QString label =
         QVLocalizedString(QString::fromLatin1(QVMLexicalMeaningRenderer::kSynonymLabelKey)).trimmed();
@@ -92,6 +127,7 @@ public:
         : m_owner(owner), m_cursor(&m_document), m_background(palette.color(QPalette::Base)),
           m_text(palette.color(QPalette::Text)) {
         m_document.setUndoRedoEnabled(false);
+        m_plain = style(systemFont(defaultSize()));
     }
 
     QTextCharFormat style(const QFont &font, const std::optional<QColor> &colour = std::nullopt) const {
@@ -100,12 +136,19 @@ public:
         format.setForeground(colour ? readableOn(*colour, m_background) : m_text);
         return format;
     }
-    QTextCharFormat plain() const { return style(systemFont(defaultSize())); }
     QColor textColour() const { return m_text; }
 
     int position() const { return m_cursor.position(); }
-    void text(const QString &text, const QTextCharFormat &format) { m_cursor.insertText(text, format); }
-    void plainText(const QString &text) { m_cursor.insertText(text, plain()); }
+    void text(const QString &text, const QTextCharFormat &format) {
+        m_cursor.insertText(text, format);
+        m_piece.append(text);
+    }
+    void plainText(const QString &value) { text(value, m_plain); }
+    // Starts the stretch a highlight searches: only what is written from here on.
+    void beginPiece() {
+        m_piece.clear();
+        m_pieceStart = position();
+    }
     // Spacing of the paragraph being written, first line not indented.
     void paragraph(qreal before, qreal after) {
         QTextBlockFormat format = m_cursor.blockFormat();
@@ -131,12 +174,17 @@ public:
             m_images.append({name, image});
         }
         m_cursor.insertImage(format);
+        m_piece.append(QChar::ObjectReplacementCharacter);
     }
     void speaker(const QString &text, const QString &language, int height) {
         const int number = int(m_owner.m_speeches.size() + m_speeches.size());
         m_speeches.append({text, language});
-        QImage picture = resizeToHeight(speakerImage(m_text), height * 2);
-        picture.setDevicePixelRatio(2);
+        // One picture per height for the whole rendering.
+        QImage &picture = m_speakerPictures[height];
+        if (picture.isNull()) {
+            picture = resizeToHeight(speakerImage(m_text), height * 2);
+            picture.setDevicePixelRatio(2);
+        }
         QTextImageFormat format;
         const QString name = QStringLiteral("qv-image:%1").arg(++m_owner.m_imageSerial);
         format.setName(name);
@@ -147,6 +195,7 @@ public:
         format.setToolTip(QVLocalizedString(QStringLiteral("_loc_main_speak")));
         m_images.append({name, picture});
         m_cursor.insertImage(format);
+        m_piece.append(QChar::ObjectReplacementCharacter);
     }
     // Links over the whole items of the text just written from `start`.
     void links(int start, const QString &line, const QStringList &pieces) {
@@ -162,16 +211,28 @@ public:
             range.mergeCharFormat(link);
         }
     }
-    void highlight(int start, int end, const QString &word, const QTextCharFormat &format) {
+    // One line for each kind of which the entry holds more than it shows.
+    void leftOut(const Limits &limits) {
+        const QTextCharFormat note = style(systemFont(defaultSize(), QFont::Normal, true));
+        const auto line = [&](int count, const char *key) {
+            if (count > 0)
+                text(QStringLiteral("\n") + platform::format(QVLocalizedString(QString::fromLatin1(key)),
+                                                             QString::number(count)),
+                     note);
+        };
+        line(limits.moreSenses, kMoreSensesKey);
+        line(limits.moreExamples, kMoreExamplesKey);
+    }
+    // The first occurrence of the word in the piece begun last.
+    void highlight(const QString &word, const QTextCharFormat &format) {
         if (word.isEmpty())
             return;
-        const QString piece = m_document.toPlainText().mid(start, end - start);
-        const qsizetype found = piece.indexOf(word);
+        const qsizetype found = m_piece.indexOf(word);
         if (found < 0)
             return;
         QTextCursor range(&m_document);
-        range.setPosition(start + int(found));
-        range.setPosition(start + int(found + word.size()), QTextCursor::KeepAnchor);
+        range.setPosition(m_pieceStart + int(found));
+        range.setPosition(m_pieceStart + int(found + word.size()), QTextCursor::KeepAnchor);
         range.mergeCharFormat(format);
     }
 
@@ -182,6 +243,10 @@ public:
 private:
     QVMLexicalMeaningRenderer &m_owner;
     QTextCursor m_cursor;
+    QTextCharFormat m_plain;
+    QString m_piece;
+    int m_pieceStart = 0;
+    QHash<int, QImage> m_speakerPictures;
     QColor m_background;
     QColor m_text;
 };
@@ -202,66 +267,87 @@ void QVMLexicalMeaningRenderer::showLexicalMeaning(const QVLexicalMeaning &entry
     const bool dark = QVMStyleService::isDarkMode();
     Builder b(*this, m_view->palette());
     const double size = defaultSize();
-    const QString headword = entry.original();
+    const QString headword = clipped(entry.original());
     const QList<QVPartOfSpeech> parts = entry.partsOfSpeech();
+    Limits limits;
     b.image(resizeToFitLexicalMeaningImage(flag));
     if (!parts.isEmpty()) {
         b.text(QStringLiteral("\n") + headword,
                b.style(systemFont(23), dark ? QColor(Qt::white) : QColor(Qt::black)));
         // No transcription: the empty pair of slashes would read as one.
-        const QString transcription = entry.transcription().trimmed();
+        const QString transcription = clipped(entry.transcription().trimmed());
         b.text(transcription.isEmpty() ? QStringLiteral("\n\n\n")
                                        : QStringLiteral("\n/%1/\n\n").arg(transcription),
                b.style(systemFont(18), QVMColor::lexicalMeaningGrayColor()));
     }
+    const QTextCharFormat partStyle = b.style(systemFont(15), QVMColor::lexicalMeaningGreenColor());
+    const QTextCharFormat senseStyle =
+        b.style(systemFont(size), dark ? QVMColor::lexicalMeaningGrayColor() : QColor(Qt::black));
+    const QTextCharFormat exampleStyle = b.style(systemFont(size), QVMColor::lexicalMeaningBrownColor());
+    const QTextCharFormat labelStyle = b.style(systemFont(size), QVMColor::lexicalMeaningRedColor());
+    const QTextCharFormat synonymStyle = b.style(systemFont(size), QVMColor::lexicalMeaningBlueColor());
     for (const QVPartOfSpeech &part : parts) {
-        b.text(part.name().toUpper() + QLatin1Char('\n'),
-               b.style(systemFont(15), QVMColor::lexicalMeaningGreenColor()));
+        const QList<platform::Object> senses = part.storageLexicalPart().toList();
+        if (!limits.sensesLeft()) {
+            limits.skipSenses(int(senses.size()));
+            continue;
+        }
+        b.text(clipped(part.name()).toUpper() + QLatin1Char('\n'), partStyle);
         int number = 0;
-        for (const QVLexicalPart &sense : part.lexicalParts()) {
-            b.text(QStringLiteral("%1.%2\n").arg(++number).arg(sense.definition()),
-                   b.style(systemFont(size), dark ? QVMColor::lexicalMeaningGrayColor() : QColor(Qt::black)));
+        for (const platform::Object &object : senses) {
+            if (!limits.takeSense())
+                continue;
+            const QVLexicalPart sense(object);
+            b.text(QStringLiteral("%1.%2\n").arg(++number).arg(clipped(sense.definition())), senseStyle);
             if (!sense.exempleOfDefinition().isEmpty()) {
                 for (const QString &example : sense.exemplesOfDefinition()) {
-                    b.text(QStringLiteral("•") + example,
-                           b.style(systemFont(size), QVMColor::lexicalMeaningBrownColor()));
-                    b.speaker(unquoted(example), m_source, kImageHeight);
+                    if (!limits.takeExample())
+                        continue;
+                    const QString shown = clipped(example);
+                    b.text(QStringLiteral("•") + shown, exampleStyle);
+                    b.speaker(unquoted(shown), m_source, kImageHeight);
                 }
                 b.plainText(QStringLiteral("\n"));
             }
-            const QString synonyms = sense.synonymWithOrigin(headword);
+            const QString synonyms = clipped(sense.synonymWithOrigin(headword));
             if (synonyms.isEmpty()) {
                 b.plainText(QStringLiteral("\n"));
                 continue;
             }
-            b.text(synonymLabel(), b.style(systemFont(size), QVMColor::lexicalMeaningRedColor()));
+            b.text(synonymLabel(), labelStyle);
             const int start = b.position();
-            b.text(synonyms + QStringLiteral("\n\n"),
-                   b.style(systemFont(size), QVMColor::lexicalMeaningBlueColor()));
-            b.links(start, synonyms, sense.syn().split(QLatin1Char(',')));
+            b.text(synonyms + QStringLiteral("\n\n"), synonymStyle);
+            b.links(start, synonyms, clipped(sense.syn()).split(QLatin1Char(',')));
         }
     }
     if (parts.isEmpty()) {
-        const QList<QVExample> examples = entry.exampleList();
-        QTextCharFormat highlight = b.style(systemFont(16, QFont::Bold), QVMColor::tatoebaSelectColor());
-        for (int i = 0; i < examples.size(); ++i) {
-            const int start = b.position();
+        const QList<platform::Object> examples = entry.examples().toList();
+        const QTextCharFormat highlight =
+            b.style(systemFont(16, QFont::Bold), QVMColor::tatoebaSelectColor());
+        const QTextCharFormat source = b.style(systemFont(16), QVMColor::tatoebaMainColor());
+        const QTextCharFormat translation = b.style(systemFont(16), QVMColor::tatoebaTranslateColor());
+        const int shown = int(std::min<qsizetype>(examples.size(), kMaximumExamples));
+        limits.skipExamples(int(examples.size()) - shown);
+        for (int i = 0; i < shown; ++i) {
+            const QVExample example(examples.at(i));
+            const QString from = clipped(example.fromText());
+            const QString to = clipped(example.toText());
+            b.beginPiece();
             b.paragraph(0, 0);
-            b.text(kQuote + examples[i].fromText() + kQuote,
-                   b.style(systemFont(16), QVMColor::tatoebaMainColor()));
+            b.text(kQuote + from + kQuote, source);
             b.plainText(QStringLiteral(" "));
-            b.speaker(examples[i].fromText(), m_source, kEntryImageHeight);
+            b.speaker(from, m_source, kEntryImageHeight);
             b.plainText(QStringLiteral("\n"));
             b.paragraph(6, 16);
-            b.text(kQuote + examples[i].toText() + kQuote,
-                   b.style(systemFont(16), QVMColor::tatoebaTranslateColor()));
+            b.text(kQuote + to + kQuote, translation);
             b.plainText(QStringLiteral(" "));
-            b.speaker(examples[i].toText(), m_target, kEntryImageHeight);
-            if (i + 1 < examples.size())
+            b.speaker(to, m_target, kEntryImageHeight);
+            if (i + 1 < shown)
                 b.plainText(QStringLiteral("\n"));
-            b.highlight(start, b.position(), headword, highlight);
+            b.highlight(headword, highlight);
         }
     }
+    b.leftOut(limits);
     replaceWith(b);
 }
 
@@ -269,24 +355,34 @@ void QVMLexicalMeaningRenderer::showSynonyms(const QVSynonyms &synonyms, const Q
     if (!m_view)
         return;
     Builder b(*this, m_view->palette());
+    Limits limits;
     b.image(resizeToFitImage(flag));
     const QTextCharFormat title = b.style(sansFont(QFont::Light, false), QVMColor::lexicalMeaningRedColor());
     const QTextCharFormat numbered = b.style(sansFont(QFont::Bold, true));
     const QTextCharFormat secondary = b.style(sansFont(QFont::Normal, true));
     for (const QVPartOfSpeechObject &group : synonyms.storagePartOfSpeech()) {
-        b.text(QStringLiteral(" %1\n").arg(group.name()), title);
+        const QList<QVSynonymOne> pairs = group.storageSynonyms();
+        if (!limits.sensesLeft()) {
+            limits.skipSenses(int(pairs.size()));
+            continue;
+        }
+        b.text(QStringLiteral(" %1\n").arg(clipped(group.name())), title);
         int number = 0;
-        for (const QVSynonymOne &pair : group.storageSynonyms()) {
+        for (const QVSynonymOne &pair : pairs) {
+            if (!limits.takeSense())
+                continue;
+            const QString translated = clipped(pair.translatedSyns());
             const QString prefix = QStringLiteral("%1.  ").arg(++number);
             const int start = b.position() + int(prefix.size());
-            b.text(prefix + pair.translatedSyns() + QLatin1Char('\n'), numbered);
-            b.links(start, pair.translatedSyns(), pair.translatedSyns().split(QLatin1Char(',')));
+            b.text(prefix + translated + QLatin1Char('\n'), numbered);
+            b.links(start, translated, translated.split(QLatin1Char(',')));
             if (!pair.syns().isEmpty())
-                b.text(pair.syns() + QStringLiteral("\n\n"), secondary);
+                b.text(clipped(pair.syns()) + QStringLiteral("\n\n"), secondary);
             else
                 b.plainText(QStringLiteral("\n"));
         }
     }
+    b.leftOut(limits);
     replaceWith(b);
 }
 
@@ -295,6 +391,7 @@ void QVMLexicalMeaningRenderer::showLexicalMeaningOffline(const QVariantMap &off
     if (!m_view)
         return;
     Builder b(*this, m_view->palette());
+    Limits limits;
     b.image(resizeToFitImage(flag));
     b.text(QStringLiteral(" %1\n").arg(QLatin1String(kOfflineTitle)),
            b.style(sansFont(QFont::Light, false), QVMColor::lexicalMeaningRedColor()));
@@ -303,23 +400,29 @@ void QVMLexicalMeaningRenderer::showLexicalMeaningOffline(const QVariantMap &off
     const QTextCharFormat secondary = b.style(sansFont(QFont::Normal, true));
     int number = 0;
     for (const QVariant &item : offlineEntry.value(QStringLiteral("nounObjects")).toList()) {
+        if (!limits.takeSense())
+            continue;
         const QVariantMap sense = item.toMap();
-        const QString meaning = sense.value(QStringLiteral("meaning")).toString();
+        const QString meaning = clipped(sense.value(QStringLiteral("meaning")).toString());
         const QString prefix = QStringLiteral("%1.  ").arg(++number);
         const int start = b.position() + int(prefix.size());
         b.text(prefix + meaning + QLatin1Char('\n'), numbered);
         b.links(start, meaning, meaning.split(QLatin1Char(',')));
-        b.text(QStringLiteral("(%1)\n").arg(sense.value(QStringLiteral("meaningDescription")).toString()),
+        b.text(QStringLiteral("(%1)\n").arg(
+                   clipped(sense.value(QStringLiteral("meaningDescription")).toString())),
                description);
         for (const QVariant &synonym : sense.value(QStringLiteral("synonyms")).toList()) {
+            if (!limits.takeExample())
+                continue;
             const QVariantMap values = synonym.toMap();
             b.text(QStringLiteral("%1 %2 \n\n")
-                       .arg(values.value(QStringLiteral("value")).toString(),
-                            values.value(QStringLiteral("synonymDescription")).toString()),
+                       .arg(clipped(values.value(QStringLiteral("value")).toString()),
+                            clipped(values.value(QStringLiteral("synonymDescription")).toString())),
                    secondary);
         }
         b.plainText(QStringLiteral("\n"));
     }
+    b.leftOut(limits);
     appendWith(b);
 }
 

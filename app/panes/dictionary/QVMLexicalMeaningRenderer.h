@@ -30,7 +30,10 @@ class QTextCursor;
 //       else search(QVMLexicalMeaningRenderer::wordForLink(link));
 //   });
 //
-// Backend texts are never read as markup. Main thread only.
+// Backend texts are never read as markup. An entry shows at most
+// kMaximumSenses senses and kMaximumExamples examples, each text at most
+// kMaximumTextLength characters, so any reply renders in bounded time; the
+// work grows linearly with what is shown. Main thread only.
 class QVMLexicalMeaningRenderer {
 public:
     struct Speech {
@@ -42,6 +45,12 @@ public:
     static constexpr const char *kSpeakScheme = "speak";
     static constexpr const char *kSynonymLabelKey = "_loc_dictionary_syn";
     static constexpr const char *kOfflineTitle = "LexicalMeaning";
+    static constexpr const char *kMoreSensesKey = "_loc_dictionary_more_senses";
+    static constexpr const char *kMoreExamplesKey = "_loc_dictionary_more_examples";
+    // What one entry shows at most; a line says how many more it holds.
+    static constexpr int kMaximumSenses = 300;
+    static constexpr int kMaximumExamples = 300;
+    static constexpr int kMaximumTextLength = 1000; // characters of one text, then "…"
     static constexpr int kEntryImageHeight = 20;
     static constexpr int kImageHeight = 14;
 

@@ -32,7 +32,8 @@ public:
     QPushButton *closeButton() const { return m_closeButton; }
     QTimer *timer() const { return m_timer; }
 
-    QSize sizeHint() const override { return {96, 30}; }
+    static constexpr int kHeight = 30; // also the height of every row of the offline list
+    QSize sizeHint() const override { return {96, kHeight}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

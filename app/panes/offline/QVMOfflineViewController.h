@@ -1,6 +1,8 @@
 #pragma once
 #include "ui/QVMBaseVC.h"
 
+#include "panes/offline/QVMOfflineLanguagesModel.h"
+
 #include "core/models/QVPackagesRealm.h"
 
 #include <QHash>
@@ -10,24 +12,28 @@
 
 class QLabel;
 class QLineEdit;
-class QStandardItemModel;
 class QVMActionDownloadTableCellView;
 class QVMCustomGridOutlineView;
 class QVMInterfaceFactory;
+class QVMOfflineRowCells;
 
 // The "Offline" settings tab: the languages with offline packages, their size
 // and kinds, and one action per language (download, follow and cancel, delete).
 // Downloads belong to the package download manager and outlive the tab; their
-// reports are routed by language code to whichever tab shows that row.
+// reports are routed by language code (QVMOfflineDownloads) to whichever tab
+// shows that row. The list is a model of a few strings per language; the
+// cells of name, action and kinds are widgets made only for the rows on screen.
 class QVMOfflineViewController : public QVMBaseVC {
     Q_OBJECT
 public:
     static constexpr const char *kPackagesWereRemovedKey = "kUserDefaultOfflinePackagesWasRemoved";
     static constexpr const char *kCategory = "Settings screen";
+    using Column = QVMOfflineLanguagesModel::Column;
 
     explicit QVMOfflineViewController(QObject *parent = nullptr);
     ~QVMOfflineViewController() override;
 
+    // The catalogue (QVMOfflineCatalogue.cpp).
     // Group codes whose name and flag come from a fuller locale.
     static const QHash<QString, QString> &codeFix();
     // (English, or a language with a desktop text model) whose name contains
@@ -36,23 +42,33 @@ public:
     static bool nameMatches(const QString &name, const QString &search);
     // The name the row shows: from the language records, else the group's own.
     static QString displayName(const QVPackagesRealm &group);
+    // Every stored group on offer as a row, sorted by local name.
+    static QList<QVMOfflineLanguagesModel::Row> offeredRows();
     // The packages of the group this program installs, text model first.
     static QList<QVLanguagePackageRealm> installablePackages(const QVPackagesRealm &group);
     static bool isGroupInstalled(const QVPackagesRealm &group);
+    static QVPackagesRealm groupForCode(const QString &code);
     // The catalogue locale for the interface language ("en_GB" when unknown).
     static QString catalogueLocale();
     // Empties the stored catalogue once per installation, keeping what is installed.
     static void removeStoredPackagesOnce();
+    // Analytics of the tab: category "Settings screen"; a package's "language_pack" and "size".
+    static void track(const QString &action, const QVariantMap &params);
+    static QVariantMap packageParams(const QVLanguagePackageRealm &package);
 
     QLineEdit *searchField() const { return m_searchField; }
     QVMCustomGridOutlineView *languagesOutline() const { return m_outline; }
+    QVMOfflineLanguagesModel *model() const { return m_model; }
     QLabel *messageLine() const { return m_message; }
-    int rowCount() const { return int(m_groups.size()); }
-    // The codes of the rows the search leaves visible, in order.
+    // The rows the search leaves in the list.
+    int rowCount() const { return m_model ? m_model->rowCount() : 0; }
     QStringList shownCodes() const;
-    QVPackagesRealm groupAt(int row) const { return m_groups.value(row); }
+    QVPackagesRealm groupAt(int row) const;
     int rowForCode(const QString &code) const;
+    // The action cell of a row on screen; null for a row scrolled away.
     QVMActionDownloadTableCellView *actionCellAt(int row) const;
+    // The action state of a row, on screen or not (QVMActionDownloadTableCellView::Status).
+    uint statusOfRow(int row) const;
 
     void refreshCatalogue();
     void updateData();
@@ -75,21 +91,23 @@ protected:
 
 private:
     void requestCatalogue(const QString &locale);
-    void setupActionCell(QVMActionDownloadTableCellView *cell, const QVPackagesRealm &group);
-    void fillRow(int row, const QVPackagesRealm &group);
+    void setupActionCell(QVMActionDownloadTableCellView *cell, const QString &code);
+    void makeCells(int row);
     void refreshRow(int row);
+    void refreshShownRows();
+    void showSelection();
     void applySearch();
-    void deleteGroup(const QVPackagesRealm &group);
+    void deleteGroup(const QString &code);
     void runRowAction(int row);
     void showMessage(const QString &text);
     void trackSearch();
+    QString actionText(const QString &code) const;
 
     QLineEdit *m_searchField = nullptr;
     QVMCustomGridOutlineView *m_outline = nullptr;
-    QStandardItemModel *m_model = nullptr;
+    QVMOfflineLanguagesModel *m_model = nullptr;
+    QVMOfflineRowCells *m_cells = nullptr;
     QLabel *m_message = nullptr;
-    QList<QVPackagesRealm> m_groups; // every offered language; the search hides rows
-    QStringList m_names;
     QTimer m_searchEvent;
 };
 

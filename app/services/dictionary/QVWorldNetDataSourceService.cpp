@@ -1,7 +1,7 @@
 #include "services/dictionary/QVWorldNetDataSourceService.h"
 
-#include "services/network/QVRequestManager.h"
 #include "core/models/QVPackageFolders.h"
+#include "services/network/QVRequestManager.h"
 
 #include "core/QVEnvironment.h"
 
@@ -22,9 +22,16 @@ void failLater(QVWorldNetDataSourceService::Failure failure, const platform::Err
 } // namespace
 
 const WNWorldNet &QVWorldNetDataSourceService::worldNet() {
-    if (!m_worldNet)
-        m_worldNet = std::make_unique<WNWorldNet>(QVPackageFolders::dictionaryFolder());
+    // The package folder follows the home folder (tests move it); the system's
+    // WordNet serves until a dictionary package is downloaded.
+    const QString folder = QVPackageFolders::dictionaryFolder();
+    if (!m_worldNet || m_worldNet->folder() != folder || m_worldNet->fallback() != m_systemFolder)
+        m_worldNet = std::make_unique<WNWorldNet>(folder, m_systemFolder);
     return *m_worldNet;
+}
+
+void QVWorldNetDataSourceService::setSystemFolder(const QString &folder) {
+    m_systemFolder = folder;
 }
 
 void QVWorldNetDataSourceService::autocompleteForWord(const QString &word, const QString &language,

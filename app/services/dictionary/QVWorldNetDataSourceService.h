@@ -16,7 +16,8 @@
 // The dictionary pane's two questions about a word: the matching dictionary
 // words (completion) and the word's entry. With the network reachable the
 // backend answers; otherwise the WordNet files of the dictionary package
-// (Caches/LanguagePacks/wordnet), English only.
+// (Caches/LanguagePacks/wordnet), or the system's WordNet (wordnet-base) while
+// no package is downloaded; English only.
 //
 //   QVWorldNetDataSourceService source;
 //   source.autocompleteForWord("dog", "en_GB", [](const QVariantList &words) { ... }, [](const
@@ -45,9 +46,12 @@ public:
     void lexicalMeaningAndSynonymsForWord(const QString &word, const QString &fromLanguage,
                                           const QString &toLanguage, LexicalSuccess success, Failure failure);
 
-    // The offline database, made on first use over the dictionary folder.
+    // The offline database over the dictionary folder with the system's WordNet as fallback.
     const WNWorldNet &worldNet();
+    // Where the system's WordNet is looked for (tests); WNWorldNet::kSystemFolder by default.
+    void setSystemFolder(const QString &folder);
 
 private:
     std::unique_ptr<WNWorldNet> m_worldNet;
+    QString m_systemFolder = QString::fromLatin1(WNWorldNet::kSystemFolder);
 };

@@ -49,7 +49,21 @@ void runOffMain(std::function<void()> work) {
 
 } // namespace
 
-WNWorldNet::WNWorldNet(QString folder) : m_folder(std::move(folder)) {}
+WNWorldNet::WNWorldNet(QString folder, QString fallback)
+    : m_folder(std::move(folder)), m_fallback(std::move(fallback)) {}
+
+std::shared_ptr<const QVWordNetDatabase> WNWorldNet::open(const QString &folder, const QString &fallback,
+                                                          platform::Error *error) {
+    platform::Error first;
+    if (auto database = QVWordNetDatabase::open(folder, &first))
+        return database;
+    if (!fallback.isEmpty())
+        if (auto database = QVWordNetDatabase::open(fallback))
+            return database;
+    if (error)
+        *error = first;
+    return nullptr;
+}
 
 bool WNWorldNet::isEnglish(const QString &language) {
     return language.startsWith(QLatin1String("en"), Qt::CaseInsensitive) &&
@@ -95,9 +109,10 @@ void WNWorldNet::autocompleteForWord(const QString &word, const QString &languag
         });
         return;
     }
-    runOffMain([folder = m_folder, word, limit, success = std::move(success), failure = std::move(failure)] {
+    runOffMain([folder = m_folder, fallback = m_fallback, word, limit, success = std::move(success),
+                failure = std::move(failure)] {
         platform::Error error;
-        const auto database = QVWordNetDatabase::open(folder, &error);
+        const auto database = open(folder, fallback, &error);
         const QStringList words = database ? database->completions(word, limit) : QStringList();
         platform::dispatchAsyncMain([error, words, success, failure] {
             if (error) {
@@ -120,10 +135,11 @@ void WNWorldNet::lexicForWord(const QString &word, const QString &language, Text
         });
         return;
     }
-    runOffMain([folder = m_folder, word, success = std::move(success), failure = std::move(failure)] {
+    runOffMain([folder = m_folder, fallback = m_fallback, word, success = std::move(success),
+                failure = std::move(failure)] {
         platform::Error error;
         QString json;
-        if (const auto database = QVWordNetDatabase::open(folder, &error)) {
+        if (const auto database = open(folder, fallback, &error)) {
             const QVariantMap entry = lexiconForWord(*database, word, &error);
             if (!error)
                 json = QString::fromUtf8(QJsonDocument::fromVariant(entry).toJson(QJsonDocument::Compact));

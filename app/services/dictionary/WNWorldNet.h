@@ -13,9 +13,10 @@
 // The offline English dictionary over the WordNet files of one folder: word
 // completion and a word's entry as JSON in the shape QVLexicalMeaning reads.
 // The files are read on a worker thread; every block runs once, on the main
-// thread, after the call has returned.
+// thread, after the call has returned. A fallback folder serves when the first
+// one cannot be opened (the downloaded package first, the system's WordNet next).
 //
-//   WNWorldNet wordnet(QVPackageFolders::dictionaryFolder());
+//   WNWorldNet wordnet(QVPackageFolders::dictionaryFolder(), WNWorldNet::kSystemFolder);
 //   wordnet.lexicForWord("dogs", "en", [](const QString &json) { ... }, [](const platform::Error &) { ... });
 //
 // Failures: QVWordNetDatabase::FilesMissing (folder without its files),
@@ -26,8 +27,12 @@ public:
     using TextSuccess = std::function<void(const QString &json)>;
     using Failure = std::function<void(const platform::Error &error)>;
 
-    explicit WNWorldNet(QString folder);
+    // Debian's wordnet-base.
+    static constexpr const char *kSystemFolder = "/usr/share/wordnet";
+
+    explicit WNWorldNet(QString folder, QString fallback = {});
     QString folder() const { return m_folder; }
+    QString fallback() const { return m_fallback; }
 
     // Dictionary words starting with the word, in the files' order; at most
     // `limit` (0: all). Another language than English succeeds at once with none.
@@ -44,6 +49,11 @@ public:
     static QVariantMap lexiconForWord(const QVWordNetDatabase &database, const QString &word,
                                       platform::Error *error = nullptr);
 
+    // The database of the folder, else of the fallback; the folder's error when neither opens.
+    static std::shared_ptr<const QVWordNetDatabase> open(const QString &folder, const QString &fallback,
+                                                         platform::Error *error);
+
 private:
     QString m_folder;
+    QString m_fallback;
 };

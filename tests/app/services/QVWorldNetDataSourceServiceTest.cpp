@@ -1,8 +1,8 @@
 #include "OnlineServiceTest.h"
 #include "WordNetFixtures.h"
 
-#include "services/dictionary/QVWorldNetDataSourceService.h"
 #include "core/models/QVPackageFolders.h"
+#include "services/dictionary/QVWorldNetDataSourceService.h"
 
 #include "platform/NetworkStatus.h"
 
@@ -97,18 +97,21 @@ TEST_F(WorldNetDataSourceTest, OfflineFailuresCarryTheDatabasesError) {
     struct Case {
         const char *name;
         bool install;
+        QString system; // the system's WordNet folder
         const char *word;
         qint64 code;
     };
-    const QList<Case> cases = {
-        {"no dictionary package", false, "dog", QVWordNetDatabase::FilesMissing},
-        {"word not in the dictionary", true, "qwzxv", QVWordNetDatabase::WordNotFound}};
+    const QList<Case> cases = {{"no package and no system WordNet", false, folder() + "-nowhere", "dog",
+                                QVWordNetDatabase::FilesMissing},
+                               {"word not in the dictionary", true, folder() + "-nowhere", "qwzxv",
+                                QVWordNetDatabase::WordNotFound}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QDir(folder()).removeRecursively();
         if (c.install) {
             ASSERT_TRUE(qvtest::installWordNet(folder()));
         }
+        source.setSystemFolder(c.system);
         EntryCalls entry;
         FailureCalls failure;
         source.lexicalMeaningAndSynonymsForWord(c.word, "en_GB", "de_DE", entry.block(), failure.block());
@@ -116,6 +119,31 @@ TEST_F(WorldNetDataSourceTest, OfflineFailuresCarryTheDatabasesError) {
         EXPECT_EQ(failure.count, 1);
         EXPECT_EQ(failure.arg<0>().code(), c.code);
     }
+}
+
+// As the program starts: no package downloaded, Debian's wordnet-base installed.
+TEST_F(WorldNetDataSourceTest, WithoutAPackageTheSystemWordNetAnswersUntilOneIsDownloaded) {
+    if (!QFile::exists(qvtest::systemWordNetFolder() + "/index.noun"))
+        GTEST_SKIP() << "wordnet-base is not installed";
+    setOnline(false);
+    QDir(folder()).removeRecursively();
+    EntryCalls entry;
+    FailureCalls failure;
+    source.lexicalMeaningAndSynonymsForWord("dog", "en_GB", "de_DE", entry.block(), failure.block());
+    settleOnce(entry, failure);
+    ASSERT_EQ(entry.count, 1) << failure.arg<0>().localizedDescription().toStdString();
+    EXPECT_EQ(entry.arg<0>().partsOfSpeech()[0].lexicalParts().size(), 7);
+    WordsCalls words;
+    source.autocompleteForWord("dog", "en_GB", words.block(), failure.block());
+    settleOnce(words, failure);
+    EXPECT_EQ(texts(words.arg<0>()).value(0), QStringLiteral("dog"));
+
+    // A downloaded package takes over.
+    qvtest::writeSmallWordNet(folder(), {"dogfish_only"});
+    WordsCalls packaged;
+    source.autocompleteForWord("dog", "en_GB", packaged.block(), failure.block());
+    settleOnce(packaged, failure);
+    EXPECT_EQ(texts(packaged.arg<0>()), QStringList{"dogfish only"});
 }
 
 TEST_F(WorldNetDataSourceTest, OnlineAnswersComeFromTheBackendWhole) {

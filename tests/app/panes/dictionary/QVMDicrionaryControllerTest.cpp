@@ -5,9 +5,9 @@
 #include "app/ui/WindowChecks.h"
 
 #include "core/localization/QVLocalizedString.h"
+#include "core/models/QVPackageFolders.h"
 #include "platform/AppPaths.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
-#include "core/models/QVPackageFolders.h"
 #include "ui/QVMAppearance.h"
 #include "ui/QVMInterfaceFactory.h"
 
@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
 
@@ -314,21 +315,56 @@ TEST_F(DictionaryPaneTest, ControlsCanBeReachedAndNamed) {
     EXPECT_EQ(pane->searchField()->nextInFocusChain(), pane->worldsTableView());
 }
 
-// The real dictionary package: Debian's WordNet files in the package folder, no network.
-TEST_F(DictionaryPaneTest, OfflineDogShowsAnEntryAndAWordList) {
+// As the program starts: its own dictionary source, no network, a fresh home in
+// which a dictionary package may or may not have been downloaded.
+TEST_F(DictionaryPaneTest, OfflineLookUpUsesThePackageElseTheSystemWordNetAndExplainsOtherLanguages) {
     if (!QFile::exists(qvtest::systemWordNetFolder() + "/index.noun"))
         GTEST_SKIP() << "wordnet-base is not installed";
-    platform::AppPaths::setRoot(dir.path());
-    ASSERT_TRUE(qvtest::installWordNet(QVPackageFolders::dictionaryFolder()));
+    const QString englishOnly = QVLocalizedString("_loc_dictionary_offline_english_only");
+    const struct Case {
+        const char *name;
+        bool package;
+        const char *from, *to, *word;
+        QString entry; // a piece of the entry; empty: no entry
+        QString firstWord;
+        QString message;
+    } cases[] = {
+        {"package downloaded", true, "en_GB", "de_DE", "dog", "domestic dog", "dog", ""},
+        {"only the system's WordNet", false, "en_GB", "de_DE", "dog", "domestic dog", "dog", ""},
+        {"German to English, an English word", false, "de_DE", "en_GB", "dog", "domestic dog", "", ""},
+        {"German to English, a German word", false, "de_DE", "en_GB", "Hund", "", "", englishOnly},
+    };
     platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
-    pane->setDataSource(nullptr);
-    search("dog");
-    EXPECT_TRUE(qvtest::waitUntil([&] { return entryText().contains("NOUN"); }, 10000))
-        << entryText().toStdString();
-    EXPECT_TRUE(entryText().contains("domestic dog"));
-    EXPECT_GT(pane->worldsTableView()->count(), 0);
-    EXPECT_EQ(pane->worldsTableView()->item(0)->text(), QStringLiteral("dog"));
-    platform::AppPaths::setRoot({});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        platform::AppPaths::setRoot(home.path());
+        if (c.package) {
+            ASSERT_TRUE(qvtest::installWordNet(QVPackageFolders::dictionaryFolder()));
+        }
+        setPair(c.from, c.to);
+        QVMDicrionaryController launched; // the application's own source
+        launched.view()->resize(360, 600);
+        launched.view()->show();
+        launched.searchField()->setText(c.word);
+        key(launched.searchField(), Qt::Key_Return, "\r");
+        const auto shown = [&] { return launched.synonymsTextView()->toPlainText(); };
+        const auto message = [&] {
+            return launched.messageLabel()->isHidden() ? QString() : launched.messageLabel()->text();
+        };
+        ASSERT_TRUE(
+            qvtest::waitUntil([&] { return shown().contains("NOUN") || !message().isEmpty(); }, 10000));
+        qvtest::spin(50);
+        EXPECT_EQ(message(), c.message);
+        if (c.entry.isEmpty())
+            EXPECT_TRUE(shown().isEmpty()) << shown().toStdString();
+        else
+            EXPECT_TRUE(shown().contains(c.entry)) << shown().toStdString();
+        QListWidget *list = launched.worldsTableView();
+        EXPECT_EQ(list->count() > 0 ? list->item(0)->text() : QString(), c.firstWord);
+        delete launched.view();
+        platform::AppPaths::setRoot({});
+    }
 }
 
 TEST_F(DictionaryPaneTest, TabAndEntryReadInBothAppearancesAndEveryControlIsNamed) {

@@ -2,6 +2,9 @@
 
 #include "app/core/ModelTestStore.h"
 
+#include "core/localization/QVLocalizedString.h"
+#include "platform/Format.h"
+
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -217,4 +220,64 @@ TEST_F(LexicalMeaningRendererTest, ImagesKeepTheirAspectAndAnImageWithoutHeightI
     renderer.showLexicalMeaning(entry("dog", {}, {example("a dog", "ein Hund")}),
                                 QImage(40, 0, QImage::Format_ARGB32));
     EXPECT_EQ(text().at(0), kAttachment);
+}
+
+// A reply of any size renders its first few hundred senses and examples, each
+// text cut to a readable length, and one line says how many more it holds.
+TEST_F(LexicalMeaningRendererTest, EntryOfAnySizeShowsItsFirstHundredsAndSaysHowManyMore) {
+    const auto more = [](const char *key, int count) {
+        return platform::format(QVLocalizedString(QString::fromLatin1(key)), QString::number(count));
+    };
+    const auto senses = [](const QString &kind, int count) {
+        QVariantList list;
+        for (int i = 0; i < count; ++i)
+            list.append(sense(QStringLiteral("%1 sense %2").arg(kind).arg(i)));
+        return list;
+    };
+    QVariantList pairs;
+    for (int i = 0; i < 1000; ++i)
+        pairs.append(example(QStringLiteral("from %1 dog").arg(i), QStringLiteral("to %1").arg(i)));
+    QStringList quoted;
+    for (int i = 0; i < 400; ++i)
+        quoted.append(QStringLiteral("\"said %1\"").arg(i));
+    const QString longText = QString(5000, QLatin1Char('w'));
+    const int limit = QVMLexicalMeaningRenderer::kMaximumTextLength;
+    const struct Case {
+        const char *name;
+        QVLexicalMeaning entry;
+        int speakers;
+        QStringList present;
+        QStringList absent;
+    } cases[] = {
+        {"1,000 example pairs",
+         entry("dog", {}, pairs),
+         600,
+         {"\"from 299 dog\"", more(QVMLexicalMeaningRenderer::kMoreExamplesKey, 700)},
+         {"\"from 300 dog\""}},
+        {"400 senses over two parts of speech",
+         entry("dog", {{"noun", senses("noun", 200)}, {"verb", senses("verb", 200)}}),
+         0,
+         {"200.noun sense 199", "100.verb sense 99", more(QVMLexicalMeaningRenderer::kMoreSensesKey, 100)},
+         {"verb sense 100\n"}},
+        {"400 examples of one definition",
+         entry("dog", {{"noun", QVariantList{sense("a dog " + quoted.join("; "))}}}),
+         300,
+         {"•\"said 299\"", more(QVMLexicalMeaningRenderer::kMoreExamplesKey, 100)},
+         {"said 300"}},
+        {"a definition of 5,000 characters",
+         entry("dog", {{"noun", QVariantList{sense(longText)}}}),
+         0,
+         {"1." + longText.left(limit) + QChar(0x2026) + "\n"},
+         {longText.left(limit + 1)}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        renderer.showLexicalMeaning(c.entry);
+        const QString shown = text();
+        EXPECT_EQ(renderer.speechCount(), c.speakers);
+        for (const QString &piece : c.present)
+            EXPECT_TRUE(shown.contains(piece)) << piece.left(80).toStdString();
+        for (const QString &piece : c.absent)
+            EXPECT_FALSE(shown.contains(piece)) << piece.left(80).toStdString();
+    }
 }

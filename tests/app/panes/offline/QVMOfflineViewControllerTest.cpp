@@ -243,3 +243,39 @@ TEST_F(OfflinePaneTest, ReturnAndSpaceRunTheCurrentRowsAction) {
     }
     EXPECT_TRUE(tab->messageLine()->isHidden());
 }
+
+// The question names the size the size column shows, whatever its magnitude.
+TEST_F(OfflinePaneTest, DeleteQuestionGivesTheSizeAsTheSizeColumnDoes) {
+    const struct Case {
+        const char *name;
+        float megabytes;
+        QString shown;
+    } cases[] = {
+        {"ordinary", 95.6f, "96mb"},
+        {"beyond the integer range", 2.5e9f, "2500000000mb"},
+        {"beyond every integer", 3.0e38f, "9223372036854775807mb"},
+    };
+    serveCatalogue();
+    open();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        write([&](platform::Transaction &tx) {
+            for (const platform::Object &object : language("fr").packages().toList()) {
+                const QVLanguagePackageRealm package(object);
+                package.setPackageSize(tx,
+                                       package.packageUrl().endsWith("models/fr.zip") ? c.megabytes : 0.0f);
+            }
+        });
+        tab->updateData();
+        const int row = tab->rowForCode("fr");
+        EXPECT_EQ(
+            tab->model()->data(tab->model()->index(row, QVMOfflineLanguagesModel::SizeColumn)).toString(),
+            c.shown);
+        tab->onDelete(row);
+        QMessageBox *box = confirmation();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), "Delete the offline package for French (" + c.shown + ")?");
+        box->button(QMessageBox::No)->click();
+        qvtest::spin(20);
+    }
+}
