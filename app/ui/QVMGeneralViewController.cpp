@@ -9,7 +9,6 @@
 #include "QVMLocalization.h"
 #include "QVMPartOfSpeechHighlighter.h"
 #include "QVMSpinner.h"
-#include "QVMUtils.h"
 #include "services/graphics/QVMImage.h"
 #include "services/graphics/QVMStyleService.h"
 
@@ -17,7 +16,6 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVAuthService.h"
 #include "core/settings/QVSettingsService.h"
-#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,10 +32,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-platform::UserDefaults &defaults() {
-    return QVMUtils::sharedDefaults();
-}
 
 // Reached by Tab, never by a click, so a click leaves the focus in the text the Edit menu acts on.
 QToolButton *makeButton(QWidget *parent, const char *locKey, bool checkable = false) {

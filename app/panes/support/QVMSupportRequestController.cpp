@@ -8,12 +8,12 @@
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/support/QVSupportMailer.h"
 #include "ui/QVMColor.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMUtils.h"
 
 #include "platform/BackendConfig.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -135,7 +135,7 @@ QWidget *QVMSupportRequestController::loadView() {
     connect(m_messageView, &QPlainTextEdit::textChanged, this,
             &QVMSupportRequestController::updateSendButton);
     connect(m_notSetUpLabel, &QLabel::linkActivated, this,
-            [](const QString &link) { QDesktopServices::openUrl(QUrl(link)); });
+            [](const QString &link) { QVMLinkOpener::open(QUrl(link)); });
     return view;
 }
 
@@ -171,11 +171,13 @@ void QVMSupportRequestController::didChangeColorTheme(bool) {
     // Red that keeps 4.5:1 on the form's background in either appearance.
     const QColor warning = dark ? QColor(0xff, 0x8a, 0x80) : QColor(0xb7, 0x1c, 0x1c);
     m_wrongField->setStyleSheet(QStringLiteral("color: %1;").arg(warning.name()));
-    const QColor link = view()->palette().color(QPalette::Link);
+    // The palette's link blue can be dark on a dark form: shade it until it reads.
+    const QColor link = QVMColor::readableOn(view()->palette().color(QPalette::Link),
+                                             view()->palette().color(QPalette::Window));
     m_notSetUpLabel->setText(QStringLiteral("%1. <a href=\"%2\" style=\"color: %3;\">%4</a>")
                                  .arg(loc("_loc_support_not_set_up").toHtmlEscaped(),
                                       supportPageUrl().toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                      (dark ? link.lighter(160) : link).name(),
+                                      link.name(),
                                       loc("_loc_support_open_page").toHtmlEscaped()));
 }
 

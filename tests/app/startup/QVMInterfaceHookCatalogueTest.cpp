@@ -30,8 +30,7 @@ const Hook kHooks[] = {
     QV_HOOK(lozyMenuBarItem, nullptr),
     QV_HOOK(showAgent, nullptr),
     QV_HOOK(showAgentForText, nullptr),
-    // Known missing until the saving branch, which installs it, is merged: remove this exception then.
-    QV_HOOK(openStatusItemDroppedFiles, "KNOWN MISSING: installed by the saving branch"),
+    QV_HOOK(openStatusItemDroppedFiles, nullptr),
     QV_HOOK(isStatusItemVisible, nullptr),
     QV_HOOK(setStatusItemVisible, nullptr),
     QV_HOOK(setUpPanels, nullptr),

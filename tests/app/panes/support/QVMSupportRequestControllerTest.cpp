@@ -13,6 +13,7 @@
 #include "services/support/QVSupportMailConfiguration.h"
 #include "ui/QVMAppearance.h"
 #include "ui/QVMInterfaceFactory.h"
+#include "ui/QVMLinkOpener.h"
 #include "ui/QVMUtils.h"
 
 #include <QLabel>
@@ -117,6 +118,13 @@ TEST_F(SupportFormTest, SendStaysOffUntilTheFormCanGoAndNothingConnectsBefore) {
         if (!c.configured) {
             EXPECT_TRUE(form->notSetUpLabel()->text().contains(page))
                 << form->notSetUpLabel()->text().toStdString();
+            uitest::expectReadableInBothPalettes(form->view());
+            // Without a browser the link says so and offers the page's address.
+            QVMLinkOpener::setOpener([](const QUrl &) { return false; });
+            emit form->notSetUpLabel()->linkActivated(page);
+            QVMLinkOpener::setOpener({});
+            ASSERT_EQ(alerts->shown.size(), 1);
+            EXPECT_TRUE(alerts->shown.first().message.endsWith(page)) << alerts->shown.first().message.toStdString();
         }
         if (c.why) {
             EXPECT_EQ(form->sendButton()->toolTip(), loc(c.why));
