@@ -1,5 +1,6 @@
 #include "QVGeneralWindowController.h"
 
+#include "PaddingTextView.h"
 #include "QVMAppearance.h"
 #include "QVMColor.h"
 #include "QVMControlAvailability.h"
@@ -24,12 +25,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
-#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -64,11 +61,6 @@ QToolButton *makeToolbarButton(QToolBar *toolbar, const char *locKey) {
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar->addWidget(button);
     return button;
-}
-
-// The Edit menu acts on the text view that has the focus.
-QTextEdit *focusedTextView() {
-    return qobject_cast<QTextEdit *>(QApplication::focusWidget());
 }
 
 } // namespace
@@ -114,9 +106,9 @@ void QVGeneralWindowController::buildToolbar() {
 
     m_newButton = new QToolButton(m_toolbar);
     m_newButton->setObjectName(QStringLiteral("newButton"));
-    m_newButton->setText(QStringLiteral("New"));
-    m_newButton->setToolTip(QStringLiteral("Empty both panels for a new text"));
-    m_newButton->setAccessibleName(QStringLiteral("New"));
+    m_newButton->setText(loc("_loc_toolbar_new"));
+    m_newButton->setToolTip(loc("_loc_toolbar_new_tooltip"));
+    m_newButton->setAccessibleName(loc("_loc_toolbar_new"));
     m_newButton->setFocusPolicy(Qt::TabFocus);
     m_toolbar->addWidget(m_newButton);
     connect(m_newButton, &QToolButton::clicked, this, &QVGeneralWindowController::onNew);
@@ -156,7 +148,7 @@ void QVGeneralWindowController::buildToolbar() {
     m_zoomSegments = new QVMSegmentedControl(QVMSegmentedControl::SelectAny,
                                              {QStringLiteral("A+"), QStringLiteral("A\u2212")}, m_toolbar);
     m_zoomSegments->setObjectName(QStringLiteral("zoomSegments"));
-    const QStringList zoomNames{QStringLiteral("Larger text"), QStringLiteral("Smaller text")};
+    const QStringList zoomNames{loc("_loc_toolbar_larger_text"), loc("_loc_toolbar_smaller_text")};
     const QList<QKeySequence> zoomKeys{QKeySequence::ZoomIn, QKeySequence::ZoomOut};
     for (int segment = 0; segment < 2; ++segment) {
         QToolButton *button = m_zoomSegments->segmentButton(segment);
@@ -213,6 +205,25 @@ QString QVGeneralWindowController::windowTitle() {
 
 QVMGeneralViewController *QVGeneralWindowController::generalViewController() const {
     return m_split ? m_split->generalViewController() : nullptr;
+}
+
+QVGeneralWindowController::Texts QVGeneralWindowController::texts() const {
+    const QVMGeneralViewController *general = generalViewController();
+    if (!general)
+        return {};
+    return {general->fromTranslateTextView()->toPlainText(), general->toTranslateTextView()->toPlainText()};
+}
+
+void QVGeneralWindowController::setTexts(const Texts &texts) {
+    QVMGeneralViewController *general = generalViewController();
+    if (general && !(texts.original.isEmpty() && texts.translation.isEmpty()))
+        general->setTextAndTranslation(texts.original, texts.translation);
+}
+
+QVGeneralWindowController *QVGeneralWindowController::controllerOfWindow(const QWidget *window) {
+    return window ? qobject_cast<QVGeneralWindowController *>(
+                        window->property(kWindowControllerProperty).value<QObject *>())
+                  : nullptr;
 }
 
 void QVGeneralWindowController::initialMainWindow() {
@@ -401,23 +412,6 @@ void QVGeneralWindowController::onPrint() {
         view->showWindowsPrint();
 }
 
-QMenu *QVGeneralWindowController::addFileMenu() {
-    if (!m_window)
-        return nullptr;
-    QMenu *menu = m_window->menuBar()->addMenu(QStringLiteral("&File"));
-    const auto add = [this, menu](const QString &title, QKeySequence::StandardKey key,
-                                  void (QVGeneralWindowController::*slot)()) {
-        QAction *action = menu->addAction(title);
-        action->setShortcut(key);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-    };
-    add(QStringLiteral("&Open…"), QKeySequence::Open, &QVGeneralWindowController::onOpen);
-    add(QStringLiteral("&Save…"), QKeySequence::Save, &QVGeneralWindowController::onSave);
-    add(QStringLiteral("&Print…"), QKeySequence::Print, &QVGeneralWindowController::onPrint);
-    return menu;
-}
-
 void QVGeneralWindowController::onMoreApps() {
     if (const QUrl url = moreAppsURL(); url.isValid())
         QDesktopServices::openUrl(url);
@@ -490,83 +484,6 @@ void QVGeneralWindowController::lozyAvailability() {
 QUrl QVGeneralWindowController::moreAppsURL() {
     const QUrl url(QVSettingsService::defaultSettings().remoteSettings().moreAppsURL(), QUrl::StrictMode);
     return url.isValid() && !url.scheme().isEmpty() ? url : QUrl();
-}
-
-void QVGeneralWindowController::buildMenus() {
-    QMenuBar *bar = m_window->menuBar();
-    m_applicationMenu = bar->addMenu(loc("_loc_menu_application"));
-    m_applicationMenu->setObjectName(QStringLiteral("applicationMenu"));
-    QAction *about =
-        m_applicationMenu->addAction(loc("_loc_menu_about"), this, &QVGeneralWindowController::onAbout);
-    about->setMenuRole(QAction::AboutRole);
-    about->setObjectName(QStringLiteral("aboutAction"));
-    m_applicationMenu->addSeparator();
-    m_quitAction = m_applicationMenu->addAction(loc("_loc_menu_quit"));
-    m_quitAction->setObjectName(QStringLiteral("quitAction"));
-    m_quitAction->setShortcut(QKeySequence::Quit);
-    m_quitAction->setMenuRole(QAction::QuitRole);
-    // Queued, so the menu's own event is over before the program winds down.
-    connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-
-    QMenu *edit = bar->addMenu(loc("_loc_menu_edit"));
-    edit->setObjectName(QStringLiteral("editMenu"));
-    const struct {
-        const char *key;
-        QKeySequence::StandardKey shortcut;
-        void (QTextEdit::*act)();
-        bool changesText;
-    } editActions[] = {
-        {"_loc_menu_undo", QKeySequence::Undo, &QTextEdit::undo, true},
-        {"_loc_menu_redo", QKeySequence::Redo, &QTextEdit::redo, true},
-        {"_loc_menu_cut", QKeySequence::Cut, &QTextEdit::cut, true},
-        {"_loc_menu_copy", QKeySequence::Copy, &QTextEdit::copy, false},
-        {"_loc_menu_paste", QKeySequence::Paste, &QTextEdit::paste, true},
-        {"_loc_menu_select_all", QKeySequence::SelectAll, &QTextEdit::selectAll, false},
-    };
-    for (const auto &item : editActions) {
-        QAction *action = edit->addAction(loc(item.key));
-        action->setShortcut(item.shortcut);
-        action->setObjectName(QString::fromLatin1(item.key));
-        const auto act = item.act;
-        const bool changesText = item.changesText;
-        connect(action, &QAction::triggered, this, [act, changesText] {
-            QTextEdit *text = focusedTextView();
-            if (text && !(changesText && text->isReadOnly()))
-                (text->*act)();
-        });
-    }
-    // Nothing to act on outside a text view.
-    connect(edit, &QMenu::aboutToShow, edit, [edit] {
-        const bool inText = focusedTextView() != nullptr;
-        for (QAction *action : edit->actions())
-            action->setEnabled(inText);
-    });
-
-    QMenu *windowMenu = bar->addMenu(loc("_loc_menu_window"));
-    windowMenu->setObjectName(QStringLiteral("windowMenu"));
-    QAction *minimize =
-        windowMenu->addAction(loc("_loc_menu_minimize"), m_window.data(), &QWidget::showMinimized);
-    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    minimize->setObjectName(QStringLiteral("minimizeAction"));
-    QAction *closeWindow = windowMenu->addAction(loc("_loc_menu_close"), m_window.data(), &QWidget::close);
-    closeWindow->setShortcut(QKeySequence::Close);
-    closeWindow->setObjectName(QStringLiteral("closeAction"));
-}
-
-// The about pane of the settings window when it exists, else a plain box with the version.
-void QVGeneralWindowController::onAbout() {
-    if (QVMInterfaceFactory::shared().hasController(QStringLiteral("Settings"),
-                                                    QStringLiteral("QVMSettingsWindowController"))) {
-        showSettingsScreenWithTab(kSettingsTabAbout);
-        return;
-    }
-    auto *box =
-        new QMessageBox(QMessageBox::Information, loc("_loc_menu_application"),
-                        platform::format(loc("_loc_about_version"), QVMUtils::getAppVersionFromBundle()),
-                        QMessageBox::Ok, m_window);
-    box->setObjectName(QStringLiteral("aboutBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
 }
 
 void QVGeneralWindowController::onLanguageButton(QToolButton *sender) {

@@ -63,7 +63,7 @@ void QVMSavePanel::beginWithTitle(const QString &title, Completion completion) {
     m_dialog->setFileMode(QFileDialog::AnyFile);
     m_dialog->setOption(QFileDialog::DontUseNativeDialog, useQtDialog());
     m_dialog->setNameFilters(m_filters);
-    m_dialog->setAccessibleName(QStringLiteral("Save the translation"));
+    m_dialog->setAccessibleName(tr("Save the translation"));
     if (!title.isEmpty())
         m_dialog->setWindowTitle(title);
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
