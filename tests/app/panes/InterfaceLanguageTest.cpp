@@ -7,6 +7,7 @@
 #include "panes/about/QVMAboutPanes.h"
 #include "panes/general/QVMGeneralPanels.h"
 #include "panes/history/QVMAdditionalTabsController.h"
+#include "panes/info/QVMInfoViewController.h"
 #include "panes/offline/QVMOfflineViewController.h"
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "panes/popover/QVMGenaralPopoverViewController.h"
@@ -31,7 +32,9 @@ namespace {
 // The service's own titles of the parts of speech, which the fixture's fake spells in English.
 class TableAnalysis : public uitest::FakeAnalysis {
 public:
-    QStringList partsOfSpeechTitlesArray() override { return QVPartOfSpeechService::partsOfSpeechTitlesArray(); }
+    QStringList partsOfSpeechTitlesArray() override {
+        return QVPartOfSpeechService::partsOfSpeechTitlesArray();
+    }
 };
 
 class InterfaceLanguageTest : public PanesOnlineTest {
@@ -43,13 +46,19 @@ protected:
         installGeneralPanels(QVMInterfaceHooks::shared());
         installSettingsPanes();
         installAboutPanes();
+        installInfoPane();
         installOfflinePane(QVMInterfaceFactory::shared());
         setPair(QStringLiteral("en_GB"), QStringLiteral("de_DE"));
     }
     void TearDown() override {
         m_windows.clear();
         qvtest::spin(10);
+        // Other suites expect these tabs missing.
         removeSettingsPanes();
+        removeAboutPanes();
+        removeInfoPane();
+        QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
+                                                       QStringLiteral("QVMOfflineViewController"));
         switchTo(QStringLiteral("en"));
         PanesOnlineTest::TearDown();
     }
