@@ -60,8 +60,5 @@ QString QVLanguageNames::nameForCode(const QString &fullCode, const QString &eng
         if (const QString fromTable = system.englishStringForKey(fullCode); isName(fromTable, fullCode))
             return fromTable;
     }
-    if (!englishName.isEmpty())
-        return englishName;
-    const QString fromLocaleData = displayName(fullCode, QStringLiteral("en"));
-    return fromLocaleData.isEmpty() ? fullCode : fromLocaleData;
+    return englishName.isEmpty() ? fullCode : englishName;
 }

@@ -218,10 +218,13 @@ platform::Error QVLanguageService::localizeLanguageNames() {
     return safeTransactionWithBlock(store, [&](platform::Transaction &tx) {
         for (const QVLanguageRealm &language : listOf(store.objects(kLanguageClass))) {
             const QString code = language.localeIdentifier();
-            const QString name = code == kAuto ? QVLocalizedString(QString::fromLatin1(kAutoDetectKey))
-                                               : QVLanguageNames::nameForCode(code);
+            QString name = code == kAuto ? QVLocalizedString(QString::fromLatin1(kAutoDetectKey))
+                                         : QVLanguageNames::nameForCode(code);
+            // The catalogue's English names are not kept: the locale data's stand in for them.
+            if (name == code)
+                name = QVLanguageNames::displayName(code, QStringLiteral("en"));
             // A code no table or locale data knows keeps the name the catalogue gave it.
-            if (name != code && name != language.languageName())
+            if (!name.isEmpty() && name != language.languageName())
                 language.setLanguageName(tx, name);
         }
     });
