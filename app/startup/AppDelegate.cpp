@@ -176,7 +176,12 @@ void AppDelegate::initialDefaultRealmValue() {
 }
 
 void AppDelegate::loadMainWindow() {
+    // What the user typed and its translation outlive the window (a new interface language rebuilds it).
+    QVGeneralWindowController::Texts texts;
     if (m_windowController) {
+        const QWidget *oldWindow = m_windowController->window();
+        if (const auto *previous = QVGeneralWindowController::controllerOfWindow(oldWindow))
+            texts = previous->texts();
         m_windowController->close();
         m_windowController.reset();
     }
@@ -196,11 +201,15 @@ void AppDelegate::loadMainWindow() {
     QMenu *menu = window->menuBar()->findChild<QMenu *>(QString::fromLatin1(kApplicationMenuName));
     if (!menu)
         menu = window->menuBar()->addMenu(QString::fromLatin1(kApplicationMenuTitle));
+    // In the language the new window speaks.
+    m_checkForUpdatesMenuItem->setText(tr(kCheckForUpdatesTitle));
     QAction *quit = menu->findChild<QAction *>(QString::fromLatin1(kQuitActionName));
     menu->insertAction(quit && menu->actions().contains(quit) ? quit : nullptr, m_checkForUpdatesMenuItem);
     if (auto *controller = qobject_cast<QVGeneralWindowController *>(
-            window->property(QVGeneralWindowController::kWindowControllerProperty).value<QObject *>()))
+            window->property(QVGeneralWindowController::kWindowControllerProperty).value<QObject *>())) {
         controller->addFileMenu();
+        controller->setTexts(texts);
+    }
     fitWindowToScreen(window, window->screen() ? window->screen() : QGuiApplication::primaryScreen());
 }
 

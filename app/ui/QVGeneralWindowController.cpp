@@ -1,5 +1,6 @@
 #include "QVGeneralWindowController.h"
 
+#include "PaddingTextView.h"
 #include "QVMAppearance.h"
 #include "QVMColor.h"
 #include "QVMControlAvailability.h"
@@ -115,9 +116,9 @@ void QVGeneralWindowController::buildToolbar() {
 
     m_newButton = new QToolButton(m_toolbar);
     m_newButton->setObjectName(QStringLiteral("newButton"));
-    m_newButton->setText(QStringLiteral("New"));
-    m_newButton->setToolTip(QStringLiteral("Empty both panels for a new text"));
-    m_newButton->setAccessibleName(QStringLiteral("New"));
+    m_newButton->setText(loc("_loc_toolbar_new"));
+    m_newButton->setToolTip(loc("_loc_toolbar_new_tooltip"));
+    m_newButton->setAccessibleName(loc("_loc_toolbar_new"));
     m_newButton->setFocusPolicy(Qt::TabFocus);
     m_toolbar->addWidget(m_newButton);
     connect(m_newButton, &QToolButton::clicked, this, &QVGeneralWindowController::onNew);
@@ -157,7 +158,7 @@ void QVGeneralWindowController::buildToolbar() {
     m_zoomSegments = new QVMSegmentedControl(QVMSegmentedControl::SelectAny,
                                              {QStringLiteral("A+"), QStringLiteral("A\u2212")}, m_toolbar);
     m_zoomSegments->setObjectName(QStringLiteral("zoomSegments"));
-    const QStringList zoomNames{QStringLiteral("Larger text"), QStringLiteral("Smaller text")};
+    const QStringList zoomNames{loc("_loc_toolbar_larger_text"), loc("_loc_toolbar_smaller_text")};
     const QList<QKeySequence> zoomKeys{QKeySequence::ZoomIn, QKeySequence::ZoomOut};
     for (int segment = 0; segment < 2; ++segment) {
         QToolButton *button = m_zoomSegments->segmentButton(segment);
@@ -219,6 +220,25 @@ QString QVGeneralWindowController::windowTitle() {
 
 QVMGeneralViewController *QVGeneralWindowController::generalViewController() const {
     return m_split ? m_split->generalViewController() : nullptr;
+}
+
+QVGeneralWindowController::Texts QVGeneralWindowController::texts() const {
+    const QVMGeneralViewController *general = generalViewController();
+    if (!general)
+        return {};
+    return {general->fromTranslateTextView()->toPlainText(), general->toTranslateTextView()->toPlainText()};
+}
+
+void QVGeneralWindowController::setTexts(const Texts &texts) {
+    QVMGeneralViewController *general = generalViewController();
+    if (general && !(texts.original.isEmpty() && texts.translation.isEmpty()))
+        general->setTextAndTranslation(texts.original, texts.translation);
+}
+
+QVGeneralWindowController *QVGeneralWindowController::controllerOfWindow(const QWidget *window) {
+    return window ? qobject_cast<QVGeneralWindowController *>(
+                        window->property(kWindowControllerProperty).value<QObject *>())
+                  : nullptr;
 }
 
 void QVGeneralWindowController::initialMainWindow() {

@@ -8,6 +8,7 @@
 
 class QAction;
 class QMenu;
+class QMenuBar;
 class QToolBar;
 class QToolButton;
 class QVMGeneralAndHistorySplitController;
@@ -64,6 +65,17 @@ public:
     // The settings window opened last, while it is open.
     QObject *settingsController() const { return m_settings; }
 
+    // The panels' texts, carried into the window that replaces this one.
+    struct Texts {
+        QString original;
+        QString translation;
+    };
+    Texts texts() const;
+    // Puts the texts into the panels; empty texts change nothing.
+    void setTexts(const Texts &texts);
+    // The controller of a main window, or null for another window.
+    static QVGeneralWindowController *controllerOfWindow(const QWidget *window);
+
     // Buttons and the offline pair after a change of languages.
     Q_INVOKABLE void updateLanguages();
     void updateLanguagesButtons();
@@ -91,8 +103,10 @@ public:
     void onOpen();
     void onSave();
     void onPrint();
-    // File ▸ Open… (Ctrl+O), Save… (Ctrl+S), Print… (Ctrl+P) on the window's menu bar.
+    // File ▸ Open… (Ctrl+O), Save… (Ctrl+S), Print… (Ctrl+P), second on the window's menu bar.
     QMenu *addFileMenu();
+    // F10: opens the first menu of the bar, from where the arrow keys reach the others.
+    void openMenuBar();
     // Sends changes made offline, then fetches the account's favourites.
     void onSyncronizeBookmarks();
     void onLanguageButton(QToolButton *sender);
@@ -120,6 +134,7 @@ public:
 private:
     void buildToolbar();
     void buildMenus();
+    void buildFileMenu(QMenuBar *bar);
     void lozyAvailability();
     void syncPanelSegments();
     static QUrl moreAppsURL();
@@ -144,6 +159,7 @@ private:
     QPointer<QObject> m_settings;
     QVMControlAvailability *m_availability = nullptr;
     QMenu *m_applicationMenu = nullptr;
+    QMenu *m_fileMenu = nullptr;
     QAction *m_quitAction = nullptr;
     platform::NotificationCenter::Token m_settingsObserver = 0;
     platform::NotificationCenter::Token m_userObserver = 0;

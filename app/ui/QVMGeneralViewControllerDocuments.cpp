@@ -189,7 +189,7 @@ bool QVMGeneralViewController::openFileWithUrl(const QUrl &url) {
         openPicture(url);
         return true;
     }
-    showError(QString::fromLatin1(kUnsupportedType));
+    showError(tr(kUnsupportedType));
     return false;
 }
 
@@ -205,7 +205,7 @@ void QVMGeneralViewController::openStatusItemDroppedFiles(const QStringList &pat
     if (paths.isEmpty())
         return;
     if (paths.size() > 1)
-        showDocumentNote(QString::fromLatin1(kOnlyFirstFile));
+        showDocumentNote(tr(kOnlyFirstFile));
     const QUrl url = QUrl::fromLocalFile(paths.first());
     const QString extension = lowerExtension(url);
     if (!documentExtensions().contains(extension) && !pictureExtensions().contains(extension))

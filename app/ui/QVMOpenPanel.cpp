@@ -71,7 +71,7 @@ void QVMOpenPanel::beginWithFileTypes(const QStringList &fileTypes, bool include
     m_dialog->setAcceptMode(QFileDialog::AcceptOpen);
     m_dialog->setOption(QFileDialog::DontUseNativeDialog, useQtDialog());
     m_dialog->setNameFilters(m_filters);
-    m_dialog->setAccessibleName(QStringLiteral("Open a file to translate"));
+    m_dialog->setAccessibleName(tr("Open a file to translate"));
     m_dialog->setDirectory(startFolder());
     connect(m_dialog, &QFileDialog::filterSelected, this,
             [this](const QString &filter) { onFormat(int(m_filters.indexOf(filter))); });

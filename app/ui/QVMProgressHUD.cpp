@@ -20,8 +20,8 @@ QVMProgressHUD::QVMProgressHUD(QWidget *view) : QVMProgressOverlay(view), m_butt
     m_button->setFixedSize(side);
     m_button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
     m_button->setCursor(Qt::PointingHandCursor);
-    m_button->setAccessibleName(QStringLiteral("Cancel"));
-    m_button->setToolTip(QStringLiteral("Stop the work in progress"));
+    m_button->setAccessibleName(tr("Cancel"));
+    m_button->setToolTip(tr("Stop the work in progress"));
     // The icon sits on the bezel, which is dark in either appearance.
     QPalette onBezel = m_button->palette();
     onBezel.setColor(QPalette::Button, Qt::black);

@@ -122,7 +122,7 @@ void QVMSavePanel::beginWithTitle(const QString &title, Completion completion) {
     // format): the question is asked once the name is final, in finished().
     m_dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     m_dialog->setNameFilters(m_filters);
-    m_dialog->setAccessibleName(QStringLiteral("Save the translation"));
+    m_dialog->setAccessibleName(tr("Save the translation"));
     if (!title.isEmpty())
         m_dialog->setWindowTitle(title);
     m_dialog->setDirectory(startFolder());

@@ -180,6 +180,21 @@ QString DJLocalizationSystem::englishStringForKey(const QString &key) const {
     return table(lprojPath(platform::Bundle::resourcePath(), QStringLiteral("en")), kLocalizable).value(key);
 }
 
+QString DJLocalizationSystem::keyForEnglishString(const QString &text) const {
+    QMutexLocker lock(&m_mutex);
+    if (m_englishKeys.isEmpty()) {
+        const QString folder = lprojPath(platform::Bundle::resourcePath(), QStringLiteral("en"));
+        const Table &english = table(folder, kLocalizable);
+        // One text under several keys: the first key by name, so every run picks the same.
+        for (auto it = english.cbegin(); it != english.cend(); ++it) {
+            const auto known = m_englishKeys.constFind(it.value());
+            if (known == m_englishKeys.cend() || it.key() < known.value())
+                m_englishKeys.insert(it.value(), it.key());
+        }
+    }
+    return m_englishKeys.value(text);
+}
+
 QString DJLocalizationSystem::localizedStoryboardStringForKey(const QString &key,
                                                               const QString &value) const {
     QMutexLocker lock(&m_mutex);
@@ -213,6 +228,7 @@ void DJLocalizationSystem::loadTablesLocked() {
 void DJLocalizationSystem::reload() {
     QMutexLocker lock(&m_mutex);
     m_tables.clear();
+    m_englishKeys.clear();
     const QString chosen = m_customLanguage;
     m_customLanguage.clear();
     const QString folder = chosen.isEmpty() ? QString() : findFolder(chosen);

@@ -35,6 +35,8 @@ public:
     QString stringInCurrentTable(const QString &key, const QString &table = {}) const;
     // The string from the English tables, read once and kept apart, or nothing.
     QString englishStringForKey(const QString &key) const;
+    // The key whose English text this is, or nothing.
+    QString keyForEnglishString(const QString &text) const;
 
     QString localizedStoryboardStringForKey(const QString &key, const QString &value) const;
     QHash<QString, QString> storyboardStrings() const;
@@ -58,4 +60,5 @@ private:
     QString m_bundlePath;
     Table m_storyboardStrings;
     mutable QHash<QString, Table> m_tables; // keyed by folder + "/" + table file
+    mutable Table m_englishKeys;             // English text -> key
 };

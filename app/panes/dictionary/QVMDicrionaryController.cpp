@@ -73,9 +73,9 @@ QWidget *QVMDicrionaryController::loadView() {
 
     m_searchField = new QLineEdit(root);
     m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setAccessibleName(QStringLiteral("Search dictionary"));
-    m_searchField->setToolTip(QStringLiteral("Type a word and press Return to look it up"));
-    m_searchField->setPlaceholderText(QStringLiteral("Type a word…"));
+    m_searchField->setAccessibleName(tr("Search dictionary"));
+    m_searchField->setToolTip(tr("Type a word and press Return to look it up"));
+    m_searchField->setPlaceholderText(tr("Type a word…"));
     m_searchField->setMaxLength(kMaximumWordLength * 10);
     layout->addWidget(m_searchField);
 
@@ -84,30 +84,30 @@ QWidget *QVMDicrionaryController::loadView() {
     m_messageLabel->setWordWrap(true);
     // Failures carry the backend's and the files' words: never markup.
     m_messageLabel->setTextFormat(Qt::PlainText);
-    m_messageLabel->setAccessibleName(QStringLiteral("Dictionary message"));
-    m_messageLabel->setToolTip(QStringLiteral("What the dictionary has to say about the search"));
+    m_messageLabel->setAccessibleName(tr("Dictionary message"));
+    m_messageLabel->setToolTip(tr("What the dictionary has to say about the search"));
     layout->addWidget(m_messageLabel);
 
     auto *entryRow = new QHBoxLayout;
-    m_flagEntry = makeFlag(root, QStringLiteral("Language of the entry"));
+    m_flagEntry = makeFlag(root, tr("Language of the entry"));
     entryRow->addWidget(m_flagEntry, 0, Qt::AlignTop);
     m_entryView = new QTextBrowser(root);
     m_entryView->setObjectName(QStringLiteral("synonymsTextView"));
-    m_entryView->setAccessibleName(QStringLiteral("Dictionary entry"));
+    m_entryView->setAccessibleName(tr("Dictionary entry"));
     m_entryView->setToolTip(
-        QStringLiteral("The entry of the word; Tab moves between its links, Return follows one"));
+        tr("The entry of the word; Tab moves between its links, Return follows one"));
     m_entryView->setOpenLinks(false);
     m_entryView->setOpenExternalLinks(false);
     entryRow->addWidget(m_entryView, 1);
     layout->addLayout(entryRow, 3);
 
     auto *wordsRow = new QHBoxLayout;
-    m_flagWords = makeFlag(root, QStringLiteral("Language of the related words"));
+    m_flagWords = makeFlag(root, tr("Language of the related words"));
     wordsRow->addWidget(m_flagWords, 0, Qt::AlignTop);
     m_wordsList = new QListWidget(root);
     m_wordsList->setObjectName(QStringLiteral("worldsTableView"));
-    m_wordsList->setAccessibleName(QStringLiteral("Related words"));
-    m_wordsList->setToolTip(QStringLiteral("Click a word or press Return on it to look it up"));
+    m_wordsList->setAccessibleName(tr("Related words"));
+    m_wordsList->setToolTip(tr("Click a word or press Return on it to look it up"));
     m_wordsList->setSelectionMode(QAbstractItemView::SingleSelection);
     wordsRow->addWidget(m_wordsList, 1);
     layout->addLayout(wordsRow, 2);
@@ -192,7 +192,7 @@ void QVMDicrionaryController::performLexicalMeaningAndWordEntries() {
         m_rendering = nullptr;
         m_renderer->clear();
         updateData({});
-        showMessage(word.isEmpty() ? localized(kDescriptionKey) : QString::fromLatin1(kOneWordMessage));
+        showMessage(word.isEmpty() ? localized(kDescriptionKey) : tr(kOneWordMessage));
         return;
     }
     showMessage({});
@@ -268,7 +268,7 @@ void QVMDicrionaryController::entryFailed(quint64 generation, const QString &wor
     const QString message =
         error && !error.localizedDescription().isEmpty() && error.domain() != QLatin1String("com.translator")
             ? error.localizedDescription()
-            : QString::fromLatin1(kNoEntryMessage);
+            : tr(kNoEntryMessage);
     if (!networkAvailable()) {
         showMessage(offlineMessage(error, message));
         return;

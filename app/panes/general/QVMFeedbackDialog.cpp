@@ -17,30 +17,30 @@ QVMFeedbackDialog::QVMFeedbackDialog(const Translation &translation, QWidget *pa
     auto *source = new QLabel(translation.original, this);
     source->setWordWrap(true);
     source->setTextFormat(Qt::PlainText);
-    source->setAccessibleName(QStringLiteral("Original text"));
-    source->setToolTip(QStringLiteral("The text that was translated"));
+    source->setAccessibleName(tr("Original text"));
+    source->setToolTip(tr("The text that was translated"));
     layout->addWidget(source);
 
     m_text = new QPlainTextEdit(translation.translated, this);
-    m_text->setAccessibleName(QStringLiteral("Your translation"));
-    m_text->setToolTip(QStringLiteral("Change the translation as it should read"));
+    m_text->setAccessibleName(tr("Your translation"));
+    m_text->setToolTip(tr("Change the translation as it should read"));
     m_text->setTabChangesFocus(true);
     layout->addWidget(m_text, 1);
 
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
     m_status->setTextFormat(Qt::PlainText);
-    m_status->setAccessibleName(QStringLiteral("Sending status"));
-    m_status->setToolTip(QStringLiteral("What the service answered"));
+    m_status->setAccessibleName(tr("Sending status"));
+    m_status->setToolTip(tr("What the service answered"));
     m_status->hide();
     layout->addWidget(m_status);
 
     auto *buttons = new QDialogButtonBox(this);
-    m_send = buttons->addButton(QStringLiteral("Send"), QDialogButtonBox::AcceptRole);
-    m_send->setAccessibleName(QStringLiteral("Send"));
+    m_send = buttons->addButton(tr("Send"), QDialogButtonBox::AcceptRole);
+    m_send->setAccessibleName(tr("Send"));
     m_cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    m_cancel->setAccessibleName(QStringLiteral("Cancel"));
-    m_cancel->setToolTip(QStringLiteral("Close without sending"));
+    m_cancel->setAccessibleName(tr("Cancel"));
+    m_cancel->setToolTip(tr("Close without sending"));
     layout->addWidget(buttons);
     // Send is not the dialog's default: Return in the field is a line break.
     m_send->setAutoDefault(false);
@@ -69,13 +69,13 @@ void QVMFeedbackDialog::updateSendButton() {
     const bool empty = text.trimmed().isEmpty();
     m_send->setEnabled(!m_sending && changed && !empty);
     if (m_sending)
-        m_send->setToolTip(QStringLiteral("Sending…"));
+        m_send->setToolTip(tr("Sending…"));
     else if (empty)
-        m_send->setToolTip(QStringLiteral("Write the translation first"));
+        m_send->setToolTip(tr("Write the translation first"));
     else if (!changed)
-        m_send->setToolTip(QStringLiteral("Change the translation first"));
+        m_send->setToolTip(tr("Change the translation first"));
     else
-        m_send->setToolTip(QStringLiteral("Send your translation"));
+        m_send->setToolTip(tr("Send your translation"));
 }
 
 void QVMFeedbackDialog::send() {
@@ -83,7 +83,7 @@ void QVMFeedbackDialog::send() {
     if (m_sending || modified.trimmed().isEmpty() || modified == m_lastSent || !m_sender)
         return;
     m_sending = true;
-    m_status->setText(QStringLiteral("Sending…"));
+    m_status->setText(tr("Sending…"));
     m_status->show();
     updateSendButton();
     QPointer<QVMFeedbackDialog> self(this);

@@ -273,25 +273,25 @@ QMenu *QVMGeneralPanels::makeShareMenu(QWidget *parent) {
         return nullptr;
     auto *menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("shareMenu"));
-    menu->setTitle(QStringLiteral("Share"));
+    menu->setTitle(tr("Share"));
     menu->setToolTipsVisible(true);
     QPointer<QVMGeneralPanels> self(this);
-    QAction *copy = menu->addAction(QString::fromLatin1(kCopyItem));
-    copy->setToolTip(QStringLiteral("Copy the translation"));
+    QAction *copy = menu->addAction(tr(kCopyItem));
+    copy->setToolTip(tr("Copy the translation"));
     connect(copy, &QAction::triggered, this, [self] {
         if (!self)
             return;
         QVMGeneralViewController::writeToPasteBoard(self->resultText());
         self->shared(QString::fromLatin1(kCopyItem));
     });
-    QAction *email = menu->addAction(QString::fromLatin1(kEmailItem));
-    email->setToolTip(QStringLiteral("Write an e-mail holding the translation"));
+    QAction *email = menu->addAction(tr(kEmailItem));
+    email->setToolTip(tr("Write an e-mail holding the translation"));
     connect(email, &QAction::triggered, this, [self] {
         if (self)
             self->sendByEmail();
     });
-    QAction *suggest = menu->addAction(QString::fromUtf8(kSuggestItem));
-    suggest->setToolTip(QStringLiteral("Tell us how the translation should read"));
+    QAction *suggest = menu->addAction(tr(kSuggestItem));
+    suggest->setToolTip(tr("Tell us how the translation should read"));
     connect(suggest, &QAction::triggered, this, [self] {
         if (self)
             self->suggestBetterTranslation();
@@ -352,34 +352,34 @@ QMenu *QVMGeneralPanels::makePanelMenu(bool source, QWidget *parent) {
         QObject::connect(action, &QAction::triggered, menu, [act] { act(); });
         return action;
     };
-    const QString noText = QStringLiteral("The panel holds no text");
+    const QString noText = tr("The panel holds no text");
     if (source) {
-        add(QStringLiteral("Speak"), m_view->fromSpeakerButton(),
-            QStringLiteral("Nothing to read aloud in this language"), [view] {
+        add(tr("Speak"), m_view->fromSpeakerButton(),
+            tr("Nothing to read aloud in this language"), [view] {
                 if (view)
                     view->onSpeechSynthesisFrom();
             });
-        add(QStringLiteral("Paste"), m_view->pasteButton(), QStringLiteral("The clipboard holds no text"),
+        add(tr("Paste"), m_view->pasteButton(), tr("The clipboard holds no text"),
             [view] {
                 if (view)
                     view->opPasteToOriginal();
             });
-        add(QStringLiteral("Clear"), m_view->clearButton(), noText, [view] {
+        add(tr("Clear"), m_view->clearButton(), noText, [view] {
             if (view)
                 view->clear();
         });
     } else {
-        add(QStringLiteral("Speak"), m_view->toSpeakerButton(),
-            QStringLiteral("Nothing to read aloud in this language"), [view] {
+        add(tr("Speak"), m_view->toSpeakerButton(),
+            tr("Nothing to read aloud in this language"), [view] {
                 if (view)
                     view->onSpeechSynthesisTo();
             });
-        add(QStringLiteral("Copy"), m_view->toPasteboardButton(), noText, [view] {
+        add(tr("Copy"), m_view->toPasteboardButton(), noText, [view] {
             if (view)
                 view->onCopyFromTranslated();
         });
         QPointer<QVMGeneralPanels> self(this);
-        add(QStringLiteral("Favourite"), m_view->favoriteButton(), noText, [self] {
+        add(tr("Favourite"), m_view->favoriteButton(), noText, [self] {
             if (self)
                 self->onFavorite();
         });
@@ -387,7 +387,7 @@ QMenu *QVMGeneralPanels::makePanelMenu(bool source, QWidget *parent) {
         if (share) {
             menu->addMenu(share);
         } else {
-            QAction *none = menu->addAction(QStringLiteral("Share"));
+            QAction *none = menu->addAction(tr("Share"));
             none->setEnabled(false);
             none->setToolTip(noText);
         }

@@ -74,26 +74,26 @@ QWidget *QVMPhotoRecognitionController::loadView() {
 
     m_imageView = new QVMPhotoImageView;
     m_imageView->setAlignment(Qt::AlignCenter);
-    m_imageView->setAccessibleName(QStringLiteral("Picture"));
+    m_imageView->setAccessibleName(tr("Picture"));
     m_scrollView = new QScrollArea;
     m_scrollView->setWidget(m_imageView);
     m_scrollView->setWidgetResizable(false);
     m_scrollView->setAlignment(Qt::AlignCenter);
     // Arrow keys pan a zoomed picture, so the keyboard needs a stop here.
     m_scrollView->setFocusPolicy(Qt::StrongFocus);
-    m_scrollView->setAccessibleName(QStringLiteral("Picture"));
+    m_scrollView->setAccessibleName(tr("Picture"));
     m_scrollView->setObjectName(QStringLiteral("photoPicture"));
-    m_scrollView->setToolTip(QStringLiteral("The picture, with its translation once it is ready"));
+    m_scrollView->setToolTip(tr("The picture, with its translation once it is ready"));
     layout->addWidget(m_scrollView, 1);
 
     auto *errorRow = new QHBoxLayout;
     m_errorLabel = new QLabel;
     m_errorLabel->setWordWrap(true);
-    m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
-    m_errorLabel->setToolTip(QStringLiteral("What went wrong"));
-    m_retryButton = new QPushButton(QStringLiteral("Try again"));
-    m_retryButton->setAccessibleName(QStringLiteral("Try again"));
-    m_retryButton->setToolTip(QStringLiteral("Translate the picture again"));
+    m_errorLabel->setAccessibleName(tr("Problem"));
+    m_errorLabel->setToolTip(tr("What went wrong"));
+    m_retryButton = new QPushButton(tr("Try again"));
+    m_retryButton->setAccessibleName(tr("Try again"));
+    m_retryButton->setToolTip(tr("Translate the picture again"));
     errorRow->addWidget(m_errorLabel, 1);
     errorRow->addWidget(m_retryButton);
     layout->addLayout(errorRow);
@@ -101,27 +101,27 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_retryButton->hide();
 
     auto *bar = new QHBoxLayout;
-    auto *zoomLabel = new QLabel(QStringLiteral("Zoom"));
+    auto *zoomLabel = new QLabel(tr("Zoom"));
     m_slider = new QSlider(Qt::Horizontal);
     m_slider->setRange(kZoomMinimum, kZoomMaximum);
     m_slider->setSingleStep(kZoomStep);
     m_slider->setPageStep(kZoomStep * 5);
     m_slider->setValue(100);
-    m_slider->setAccessibleName(QStringLiteral("Zoom"));
-    m_slider->setToolTip(QStringLiteral("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
+    m_slider->setAccessibleName(tr("Zoom"));
+    m_slider->setToolTip(tr("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
     zoomLabel->setBuddy(m_slider);
     m_copyButton = new QToolButton;
-    m_copyButton->setText(QStringLiteral("Copy"));
-    m_copyButton->setAccessibleName(QStringLiteral("Copy"));
+    m_copyButton->setText(tr("Copy"));
+    m_copyButton->setAccessibleName(tr("Copy"));
     m_favoriteButton = new QToolButton;
     m_favoriteButton->setText(QStringLiteral("★"));
     m_favoriteButton->setCheckable(true);
-    m_favoriteButton->setAccessibleName(QStringLiteral("Favourite"));
-    m_shareButton = new QPushButton(QStringLiteral("Use in main window"));
-    m_shareButton->setAccessibleName(QStringLiteral("Use in main window"));
-    m_closeButton = new QPushButton(QStringLiteral("Close"));
-    m_closeButton->setAccessibleName(QStringLiteral("Close"));
-    m_closeButton->setToolTip(QStringLiteral("Close this window (Escape)"));
+    m_favoriteButton->setAccessibleName(tr("Favourite"));
+    m_shareButton = new QPushButton(tr("Use in main window"));
+    m_shareButton->setAccessibleName(tr("Use in main window"));
+    m_closeButton = new QPushButton(tr("Close"));
+    m_closeButton->setAccessibleName(tr("Close"));
+    m_closeButton->setToolTip(tr("Close this window (Escape)"));
     for (QWidget *button : {static_cast<QWidget *>(m_copyButton), static_cast<QWidget *>(m_favoriteButton)})
         button->setFocusPolicy(Qt::StrongFocus);
     bar->addWidget(zoomLabel);
@@ -411,27 +411,27 @@ void QVMPhotoRecognitionController::showError(const QString &text, bool canRetry
 
 void QVMPhotoRecognitionController::updateButtons() {
     const bool hasTranslation = !m_translatedText.isEmpty();
-    const QString noTranslation = isTranslating() ? QStringLiteral("The picture is still being translated")
-                                                  : QStringLiteral("There is no translation yet");
+    const QString noTranslation = isTranslating() ? tr("The picture is still being translated")
+                                                  : tr("There is no translation yet");
     m_copyButton->setEnabled(hasTranslation);
-    m_copyButton->setToolTip(hasTranslation ? QStringLiteral("Copy the translation (Ctrl+C)")
+    m_copyButton->setToolTip(hasTranslation ? tr("Copy the translation (Ctrl+C)")
                                             : noTranslation);
     m_shareButton->setEnabled(!m_recognizeText.isEmpty() && m_parentController);
     m_shareButton->setToolTip(
         m_shareButton->isEnabled()
-            ? QStringLiteral("Put the text and its translation into the main window")
-            : (m_parentController ? noTranslation : QStringLiteral("The main window is closed")));
+            ? tr("Put the text and its translation into the main window")
+            : (m_parentController ? noTranslation : tr("The main window is closed")));
     const bool favourite = !m_translationObject.isNull() && m_translationObject.isFavorite().value_or(false);
     m_favoriteButton->setEnabled(hasTranslation && !m_translationObject.isNull());
     m_favoriteButton->setChecked(favourite);
     m_favoriteButton->setToolTip(!m_favoriteButton->isEnabled() ? noTranslation
-                                 : favourite ? QStringLiteral("Remove the translation from your favourites")
-                                             : QStringLiteral("Add the translation to your favourites"));
+                                 : favourite ? tr("Remove the translation from your favourites")
+                                             : tr("Add the translation to your favourites"));
     m_slider->setEnabled(!m_photo.isNull());
     if (m_photo.isNull())
-        m_slider->setToolTip(QStringLiteral("There is no picture to zoom"));
+        m_slider->setToolTip(tr("There is no picture to zoom"));
     else
-        m_slider->setToolTip(QStringLiteral("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
+        m_slider->setToolTip(tr("Zoom, in percent of the picture's size (Ctrl++ and Ctrl+-)"));
 }
 
 void QVMPhotoRecognitionController::onZoom() {

@@ -254,6 +254,9 @@ void GeneralSettingsViewController::reloadApplicationLanguage(const QVLanguageRe
     QVMUtils::sharedDefaults().setObject(code,
                                          QString::fromLatin1(DJLocalizationSystem::kUserDefaultAppLanguage));
     DJLocalizationSystem::shared().setLanguage(code);
+    // The lists the rebuilt windows show name the languages in the new interface language.
+    if (const platform::Error error = QVLanguageService::localizeLanguageNames())
+        DevLog(QStringLiteral("[settings] language names: %@"), error.localizedDescription());
     closeSettingsWindow();
     platform::dispatchAsyncMain([] {
         platform::NotificationCenter::defaultCenter().post(

@@ -63,24 +63,24 @@ QWidget *QVMWebPageController::loadView() {
     auto *layout = new QVBoxLayout(root);
 
     auto *addressRow = new QHBoxLayout;
-    auto *addressLabel = new QLabel(QStringLiteral("Address"));
+    auto *addressLabel = new QLabel(tr("Address"));
     m_addressField = new QLineEdit;
     m_addressField->setPlaceholderText(QStringLiteral("example.org"));
     m_addressField->setClearButtonEnabled(true);
-    m_addressField->setAccessibleName(QStringLiteral("Address"));
-    m_addressField->setToolTip(QStringLiteral("The address of the page to translate; Return loads it"));
+    m_addressField->setAccessibleName(tr("Address"));
+    m_addressField->setToolTip(tr("The address of the page to translate; Return loads it"));
     addressLabel->setBuddy(m_addressField);
     // Qt's clear button inside the field is a button like any other to a keyboard or screen reader.
     for (QToolButton *clear : m_addressField->findChildren<QToolButton *>()) {
-        clear->setAccessibleName(QStringLiteral("Clear address"));
-        clear->setToolTip(QStringLiteral("Clear the address"));
+        clear->setAccessibleName(tr("Clear address"));
+        clear->setToolTip(tr("Clear the address"));
     }
-    m_goButton = new QPushButton(QStringLiteral("Translate"));
-    m_goButton->setAccessibleName(QStringLiteral("Translate"));
-    m_goButton->setToolTip(QStringLiteral("Load the page and translate it"));
-    m_closeButton = new QPushButton(QStringLiteral("Close"));
-    m_closeButton->setAccessibleName(QStringLiteral("Close"));
-    m_closeButton->setToolTip(QStringLiteral("Close this window (Escape or Ctrl+W)"));
+    m_goButton = new QPushButton(tr("Translate"));
+    m_goButton->setAccessibleName(tr("Translate"));
+    m_goButton->setToolTip(tr("Load the page and translate it"));
+    m_closeButton = new QPushButton(tr("Close"));
+    m_closeButton->setAccessibleName(tr("Close"));
+    m_closeButton->setToolTip(tr("Close this window (Escape or Ctrl+W)"));
     addressRow->addWidget(addressLabel);
     addressRow->addWidget(m_addressField, 1);
     addressRow->addWidget(m_goButton);
@@ -88,25 +88,25 @@ QWidget *QVMWebPageController::loadView() {
     layout->addLayout(addressRow);
 
     m_fromWebView = new QVMWebView;
-    m_fromWebView->setAccessibleNameAndToolTip(QStringLiteral("Original page"),
-                                               QStringLiteral("The page as published"));
+    m_fromWebView->setAccessibleNameAndToolTip(tr("Original page"),
+                                               tr("The page as published"));
     m_toWebView = new QVMWebView;
-    m_toWebView->setAccessibleNameAndToolTip(QStringLiteral("Translated page"),
-                                             QStringLiteral("The translated page"));
+    m_toWebView->setAccessibleNameAndToolTip(tr("Translated page"),
+                                             tr("The translated page"));
     m_errorLabel = new QLabel;
     m_errorLabel->setWordWrap(true);
-    m_errorLabel->setAccessibleName(QStringLiteral("Problem"));
-    m_errorLabel->setToolTip(QStringLiteral("What went wrong"));
+    m_errorLabel->setAccessibleName(tr("Problem"));
+    m_errorLabel->setToolTip(tr("What went wrong"));
     m_errorLabel->hide();
-    m_fromTitle = new QLabel(QStringLiteral("Original"));
-    m_toTitle = new QLabel(QStringLiteral("Translation"));
+    m_fromTitle = new QLabel(tr("Original"));
+    m_toTitle = new QLabel(tr("Translation"));
     m_fromPanel = panelFor(m_fromWebView, m_fromTitle);
     m_toPanel = panelFor(m_toWebView, m_toTitle, m_errorLabel);
     m_splitView = new QSplitter;
     m_splitView->setChildrenCollapsible(false);
     m_splitView->addWidget(m_fromPanel);
     m_splitView->addWidget(m_toPanel);
-    m_splitView->setAccessibleName(QStringLiteral("Pages"));
+    m_splitView->setAccessibleName(tr("Pages"));
     layout->addWidget(m_splitView, 1);
 
     QWidget::setTabOrder(m_addressField, m_goButton);

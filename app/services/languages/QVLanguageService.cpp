@@ -1,6 +1,7 @@
 #include "services/languages/QVLanguageService.h"
 
 #include "core/DevLogger.h"
+#include "core/localization/QVLanguageNames.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVLanguageMode.h"
@@ -165,12 +166,7 @@ QVariantList QVLanguageService::processingLanguageArray(const QVariantList &item
         const QString fullCode = stringValue(item, "full_code");
         if (fullCode.trimmed().isEmpty())
             continue;
-        QString name = QVLocalizedString(fullCode);
-        // The lookup gives the key back when it has no text, also for a code without "_".
-        if (name.contains(QLatin1Char('_')) || name == fullCode) {
-            const QString english = stringValue(item, "englishName");
-            name = english.isEmpty() ? fullCode : english;
-        }
+        const QString name = QVLanguageNames::nameForCode(fullCode, stringValue(item, "englishName"));
         const QString alpha1 = stringValue(item, "code_alpha_1");
         QVariantMap language{
             {QStringLiteral("localeIdentifier"), fullCode},
@@ -212,6 +208,25 @@ platform::Error QVLanguageService::saveLanguagesToRealm(const QVariantList &cata
             QString::fromLatin1(kAutoDetectImage), QString(QLatin1String("")), QString(QLatin1String("")),
             QString(QLatin1String("")), QString(QLatin1String(""))));
         JSONMapping::createOrUpdateInRealm(tx, kLanguageClass, catalogueItems);
+    });
+}
+
+platform::Error QVLanguageService::localizeLanguageNames() {
+    const platform::ObjectStore store = defaultStore();
+    if (store.isNull())
+        return serviceError(NoStore, QStringLiteral("The database is not open"));
+    return safeTransactionWithBlock(store, [&](platform::Transaction &tx) {
+        for (const QVLanguageRealm &language : listOf(store.objects(kLanguageClass))) {
+            const QString code = language.localeIdentifier();
+            QString name = code == kAuto ? QVLocalizedString(QString::fromLatin1(kAutoDetectKey))
+                                         : QVLanguageNames::nameForCode(code);
+            // The catalogue's English names are not kept: the locale data's stand in for them.
+            if (name == code)
+                name = QVLanguageNames::displayName(code, QStringLiteral("en"));
+            // A code no table or locale data knows keeps the name the catalogue gave it.
+            if (!name.isEmpty() && name != language.languageName())
+                language.setLanguageName(tx, name);
+        }
     });
 }
 

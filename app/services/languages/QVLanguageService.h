@@ -66,6 +66,8 @@ public:
     // Backend items -> catalogue items (items without a "full_code" are skipped).
     static QVariantList processingLanguageArray(const QVariantList &items);
     static platform::Error saveLanguagesToRealm(const QVariantList &catalogueItems);
+    // Renames the stored catalogue for the interface language now chosen (after a switch).
+    static platform::Error localizeLanguageNames();
     // The "modes" key for a backend mode name: the flag table's own key when
     // the name matches it ignoring case and spaces, else the name capitalised
     // word by word without spaces ("phrase book" -> "PhraseBook").

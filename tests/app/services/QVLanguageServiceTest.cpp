@@ -89,7 +89,7 @@ TEST_F(QVLanguageServiceTest, BackendItemsBecomeCatalogueItemsWithFlagTableModeK
     EXPECT_EQ(german.value("voiceLocale").toString(), QStringLiteral("de"));
     EXPECT_EQ(german.value("tesseractLanguageCode").toString(), QStringLiteral("deu"));
     EXPECT_EQ(german.value("testWordForSyntezis").toString(), QStringLiteral("Hallo"));
-    // No interface text for "de_DE": the lookup gives the key back, so the English name stands.
+    // In English the name is the English one.
     EXPECT_EQ(german.value("localeName").toString(), QStringLiteral("German"));
     const QVariantMap modes = german.value("modes").toMap();
     EXPECT_EQ(modes, (QVariantMap{{"PhraseBook", false},

@@ -146,11 +146,12 @@ TEST_F(GeneralSettingsTest, LanguageChangeAsksFirstAndRebuildsOnTheNextTurn) {
         int alerts;
         const char *languageAfter;
         int posts;
+        const char *germanNamed; // the catalogue's name of German afterwards
     } cases[] = {
-        {"the same language", "en", {}, 0, "en", 0},
-        {"another one, closed", "de", {1001}, 1, "en", 0},
-        {"another one, dismissed", "de", {0}, 1, "en", 0},
-        {"another one, changed", "de", {1000}, 1, "de", 1},
+        {"the same language", "en", {}, 0, "en", 0, "German"},
+        {"another one, closed", "de", {1001}, 1, "en", 0, "German"},
+        {"another one, dismissed", "de", {0}, 1, "en", 0, "German"},
+        {"another one, changed", "de", {1000}, 1, "de", 1, "Deutsch"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -167,6 +168,7 @@ TEST_F(GeneralSettingsTest, LanguageChangeAsksFirstAndRebuildsOnTheNextTurn) {
         EXPECT_EQ(alerts->shown.size(), c.alerts);
         ASSERT_EQ(events(QStringLiteral("General - Change Language")).size(), 1);
         EXPECT_EQ(DJLocalizationSystem::shared().language(), QString::fromLatin1(c.languageAfter));
+        EXPECT_EQ(language(QStringLiteral("de_DE")).languageName(), QString::fromLatin1(c.germanNamed));
         EXPECT_EQ(defaults().stringForKey(DJLocalizationSystem::kUserDefaultAppLanguage),
                   c.posts ? QString::fromLatin1(c.code) : QString());
         if (c.posts) {

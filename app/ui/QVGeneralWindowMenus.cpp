@@ -1,7 +1,9 @@
-// The main window's menus: application, File, Edit and Window.
+// The main window's menu bar: application, File, Edit and Window menus, their
+// mnemonics, and F10 to reach the bar from the keyboard.
 #include "QVGeneralWindowController.h"
 
 #include "QVMInterfaceFactory.h"
+#include "QVMMenuMnemonics.h"
 #include "QVMUtils.h"
 
 #include "core/localization/QVLocalizedString.h"
@@ -11,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTextEdit>
 
 namespace {
@@ -26,22 +29,6 @@ QTextEdit *focusedTextView() {
 
 } // namespace
 
-QMenu *QVGeneralWindowController::addFileMenu() {
-    if (!m_window)
-        return nullptr;
-    QMenu *menu = m_window->menuBar()->addMenu(QStringLiteral("&File"));
-    const auto add = [this, menu](const QString &title, QKeySequence::StandardKey key,
-                                  void (QVGeneralWindowController::*slot)()) {
-        QAction *action = menu->addAction(title);
-        action->setShortcut(key);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-    };
-    add(QStringLiteral("&Open…"), QKeySequence::Open, &QVGeneralWindowController::onOpen);
-    add(QStringLiteral("&Save…"), QKeySequence::Save, &QVGeneralWindowController::onSave);
-    add(QStringLiteral("&Print…"), QKeySequence::Print, &QVGeneralWindowController::onPrint);
-    return menu;
-}
 void QVGeneralWindowController::buildMenus() {
     QMenuBar *bar = m_window->menuBar();
     m_applicationMenu = bar->addMenu(loc("_loc_menu_application"));
@@ -57,6 +44,8 @@ void QVGeneralWindowController::buildMenus() {
     m_quitAction->setMenuRole(QAction::QuitRole);
     // Queued, so the menu's own event is over before the program winds down.
     connect(m_quitAction, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    buildFileMenu(bar);
 
     QMenu *edit = bar->addMenu(loc("_loc_menu_edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
@@ -101,6 +90,15 @@ void QVGeneralWindowController::buildMenus() {
     QAction *closeWindow = windowMenu->addAction(loc("_loc_menu_close"), m_window.data(), &QWidget::close);
     closeWindow->setShortcut(QKeySequence::Close);
     closeWindow->setObjectName(QStringLiteral("closeAction"));
+
+    QVMMenuMnemonics::assign(bar->actions());
+    // Items added later (start-up adds one) get theirs when the menu opens.
+    for (QAction *title : bar->actions()) {
+        if (QMenu *menu = title->menu())
+            connect(menu, &QMenu::aboutToShow, menu, [menu] { QVMMenuMnemonics::assign(menu->actions()); });
+    }
+    auto *menuBarKey = new QShortcut(QKeySequence(Qt::Key_F10), m_window);
+    connect(menuBarKey, &QShortcut::activated, this, &QVGeneralWindowController::openMenuBar);
 }
 
 // The about pane of the settings window when it exists, else a plain box with the version.
@@ -117,4 +115,37 @@ void QVGeneralWindowController::onAbout() {
     box->setObjectName(QStringLiteral("aboutBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+QMenu *QVGeneralWindowController::addFileMenu() {
+    return m_fileMenu;
+}
+
+// Right after the application menu, as on the desktop.
+void QVGeneralWindowController::buildFileMenu(QMenuBar *bar) {
+    m_fileMenu = bar->addMenu(loc("_loc_menu_file"));
+    m_fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    const auto add = [this](const char *key, QKeySequence::StandardKey shortcut,
+                            void (QVGeneralWindowController::*slot)()) {
+        QAction *action = m_fileMenu->addAction(loc(key));
+        action->setObjectName(QString::fromLatin1(key));
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add("_loc_menu_open_file", QKeySequence::Open, &QVGeneralWindowController::onOpen);
+    add("_loc_menu_save_file", QKeySequence::Save, &QVGeneralWindowController::onSave);
+    add("_loc_menu_print", QKeySequence::Print, &QVGeneralWindowController::onPrint);
+}
+
+void QVGeneralWindowController::openMenuBar() {
+    QMenuBar *bar = m_window ? m_window->menuBar() : nullptr;
+    if (!bar)
+        return;
+    for (QAction *action : bar->actions()) {
+        if (action->menu() && action->isVisible() && action->isEnabled()) {
+            bar->setActiveAction(action);
+            return;
+        }
+    }
 }
