@@ -182,6 +182,9 @@ void QVMSupportRequestController::didChangeColorTheme(bool) {
 }
 
 bool QVMSupportRequestController::eventFilter(QObject *watched, QEvent *event) {
+    // The theme notice can come before the form's palette follows: colours are read again once it has.
+    if (isViewLoaded() && watched == view() && event->type() == QEvent::PaletteChange)
+        didChangeColorTheme(isDark(view()));
     // The window manager's close: the presenter dismisses the form itself.
     if (isViewLoaded() && watched == view() && event->type() == QEvent::Close)
         leave("close", false);

@@ -1,6 +1,7 @@
 #include "SettingsTestSupport.h"
 #include "WindowChecks.h"
 #include "services/graphics/QVMStyleService.h"
+#include "ui/QVMAppearance.h"
 #include "ui/QVMLinkOpener.h"
 
 #include "core/models/QVAuthProfile.h"
@@ -270,6 +271,7 @@ TEST_F(AccountPaneTest, NewsBoxFollowsTheServerAndGoesBackOnFailure) {
 }
 
 TEST_F(AccountPaneTest, ErrorMessagesReadInBothSchemesAndAfterALiveSwitch) {
+    QVMAppearance::install(); // as the main window does at start
     for (const auto first : {QVMStyleService::ColorScheme::Light, QVMStyleService::ColorScheme::Dark}) {
         SCOPED_TRACE(int(first));
         QVMStyleService::shared().setDesktopColorScheme(first);

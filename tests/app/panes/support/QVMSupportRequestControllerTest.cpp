@@ -118,6 +118,7 @@ TEST_F(SupportFormTest, SendStaysOffUntilTheFormCanGoAndNothingConnectsBefore) {
         if (!c.configured) {
             EXPECT_TRUE(form->notSetUpLabel()->text().contains(page))
                 << form->notSetUpLabel()->text().toStdString();
+            QVMAppearance::install(); // as the main window does at start
             uitest::expectReadableInBothPalettes(form->view());
             // Without a browser the link says so and offers the page's address.
             QVMLinkOpener::setOpener([](const QUrl &) { return false; });
