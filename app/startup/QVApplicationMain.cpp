@@ -15,6 +15,7 @@
 #include "platform/BackendConfig.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
+#include "services/offline/QVMSynaptraService.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
 
 #include <QApplication>
@@ -114,8 +115,22 @@ int run(int argc, char **argv) {
     if (action.isSet())
         QTimer::singleShot(0, &app, [action] { QVMServicesCommandLine::perform(action); });
     const int code = app.exec();
+    // No engine answer can reach the application from now on, and no waiting load starts.
+    if (QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade())
+        engine->stopForExit();
     delegate.reset();
     return code;
+}
+
+int exit(int code) {
+    QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade();
+    if (!engine || engine->waitUntilIdle(kEngineExitWaitMs))
+        return code;
+    // Every write was committed as it was made and the settings are written at once; only the
+    // buffered output is left to flush.
+    DevLog(QStringLiteral("[quit] the offline engine is busy: leaving without it"));
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 } // namespace QVApplicationMain
