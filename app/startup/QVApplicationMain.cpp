@@ -58,8 +58,7 @@ int run(int argc, char **argv) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    // Web views share one GL context with the widgets; Qt needs this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));

@@ -1,0 +1,97 @@
+// Libraries that only some actions need are not loaded at start: GL (for web views). The web
+// engine and text recognition are checked in QVWebModuleTest.
+#include "support/EventLoop.h"
+#include "support/XvfbSession.h"
+
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray mapsOf(qint64 pid) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    return maps.open(QIODevice::ReadOnly) ? maps.readAll() : QByteArray();
+}
+
+QByteArray threadNamesOf(qint64 pid) {
+    QByteArray names;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            names += comm.readAll();
+    }
+    return names;
+}
+
+// A GL driver in the process: Mesa's drivers and their compiler, or its render threads.
+QStringList glInside(qint64 pid) {
+    QStringList found;
+    const QByteArray maps = mapsOf(pid);
+    for (const char *library : {"_dri.so", "libLLVM", "libGLX_mesa", "libgallium"})
+        if (maps.contains(library))
+            found << QString::fromLatin1(library);
+    if (threadNamesOf(pid).contains("llvmpipe"))
+        found << QStringLiteral("llvmpipe threads");
+    return found;
+}
+
+bool waitFor(QProcess &process, QByteArray &output, const QByteArray &marker, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!output.contains(marker) && timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
+        process.waitForReadyRead(50);
+        output += process.readAllStandardError();
+    }
+    return output.contains(marker);
+}
+
+} // namespace
+
+TEST(OnDemandLibraries, TheProgramLinksNoGLLibrary) {
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(QV_APP_BINARY)});
+    ASSERT_TRUE(readelf.waitForFinished(30000));
+    const QByteArray dynamic = readelf.readAllStandardOutput();
+    ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
+    for (const char *onDemand : {"libGL", "libEGL"})
+        EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
+}
+
+// On X11 the program starts without a GL context: no driver, no render threads (the web
+// module makes the context web views share when it loads).
+TEST(OnDemandLibraries, OnX11TheProgramStartsWithoutAnyGLDriver) {
+    qvtest::XvfbSession x11;
+    if (!x11.isRunning())
+        GTEST_SKIP() << "no Xvfb";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QVariantMap display = x11.childEnvironment();
+    for (auto it = display.cbegin(); it != display.cend(); ++it)
+        environment.insert(it.key(), it.value().toString());
+    environment.insert(QStringLiteral("QV_HOME"), home.path());
+    environment.insert(QStringLiteral("QV_NETWORK_STATUS"), QStringLiteral("offline"));
+    environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QV_APP_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(30000));
+    QByteArray output;
+    ASSERT_TRUE(waitFor(program, output, "[launch] first frame", 60000)) << output.constData();
+    // The start goes on loading plugins for a moment after the first frame.
+    QThread::msleep(1500);
+    EXPECT_EQ(glInside(program.processId()).join(QStringLiteral(", ")).toStdString(), "");
+
+    program.kill();
+    program.waitForFinished(5000);
+}
