@@ -1,8 +1,11 @@
-// Libraries that only some actions need are not loaded at start: GL (for web views). The web
-// engine and text recognition are checked in QVWebModuleTest.
+// Libraries that only some actions need are not loaded at start, and load and work when
+// first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon) and audio
+// (QtMultimedia). The web engine and text recognition are checked in QVWebModuleTest.
 #include "support/EventLoop.h"
 #include "support/XvfbSession.h"
 
+#include "services/speech/QVOnDemandAudioPlayer.h"
+#include "services/speech/QVOnDemandSpeechEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +13,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -56,13 +58,13 @@ bool waitFor(QProcess &process, QByteArray &output, const QByteArray &marker, in
 
 } // namespace
 
-TEST(OnDemandLibraries, TheProgramLinksNoGLLibrary) {
+TEST(OnDemandLibraries, TheProgramLinksNoSpeechAudioOrGLLibrary) {
     QProcess readelf;
     readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(QV_APP_BINARY)});
     ASSERT_TRUE(readelf.waitForFinished(30000));
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
-    for (const char *onDemand : {"libGL", "libEGL"})
+    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 
@@ -94,4 +96,37 @@ TEST(OnDemandLibraries, OnX11TheProgramStartsWithoutAnyGLDriver) {
 
     program.kill();
     program.waitForFinished(5000);
+}
+
+TEST(OnDemandLibraries, SpeechAndAudioLoadOnFirstUseAndWork) {
+    EXPECT_FALSE(QVOnDemandSpeechEngine::isModuleLoaded());
+    EXPECT_FALSE(QVOnDemandAudioPlayer::isModuleLoaded());
+    EXPECT_FALSE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6TextToSpeech"));
+    EXPECT_FALSE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6Multimedia"));
+
+    // The first speech starts the system engine: it reports ready with the voices it found.
+    QVOnDemandSpeechEngine engine;
+    QVOnDemandAudioPlayer player;
+    EXPECT_FALSE(engine.isReady());
+    int ready = 0;
+    QObject::connect(&engine, &QVSpeechEngine::ready, [&ready] { ++ready; });
+    engine.prepare();
+    ASSERT_TRUE(qvtest::waitUntil([&] { return ready > 0; }, 30000));
+    EXPECT_EQ(ready, 1);
+    EXPECT_TRUE(engine.isReady());
+    EXPECT_TRUE(QVOnDemandSpeechEngine::isModuleLoaded());
+    EXPECT_TRUE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6TextToSpeech"));
+
+    // The first audio asks QtMultimedia for an output: there is none on this machine's test
+    // session unless an audio server runs, and the answer says so rather than failing later.
+    const bool output = player.canPlay();
+    EXPECT_TRUE(QVOnDemandAudioPlayer::isModuleLoaded());
+    EXPECT_TRUE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6Multimedia"));
+    if (output) {
+        QList<bool> finished;
+        QObject::connect(&player, &QVAudioPlayer::finished, [&finished](bool ok) { finished << ok; });
+        player.play(QByteArray("not audio"), 1.0, 1.0);
+        ASSERT_TRUE(qvtest::waitUntil([&] { return !finished.isEmpty(); }, 10000));
+        EXPECT_EQ(finished, QList<bool>{false});
+    }
 }
