@@ -1,9 +1,11 @@
 // Libraries that only some actions need are not loaded at start, and load and work when
-// first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon) and audio
-// (QtMultimedia). The web engine and text recognition are checked in QVWebModuleTest.
+// first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon), audio
+// (QtMultimedia) and PDF (QtPdf, and QtPrintSupport for printing). The web engine and text
+// recognition are checked in QVWebModuleTest.
 #include "support/EventLoop.h"
 #include "support/XvfbSession.h"
 
+#include "services/documents/QVPdfModule.h"
 #include "services/speech/QVOnDemandAudioPlayer.h"
 #include "services/speech/QVOnDemandSpeechEngine.h"
 
@@ -11,8 +13,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -64,7 +69,7 @@ TEST(OnDemandLibraries, TheProgramLinksNoSpeechAudioOrGLLibrary) {
     ASSERT_TRUE(readelf.waitForFinished(30000));
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
-    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL"})
+    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 
@@ -129,4 +134,51 @@ TEST(OnDemandLibraries, SpeechAndAudioLoadOnFirstUseAndWork) {
         ASSERT_TRUE(qvtest::waitUntil([&] { return !finished.isEmpty(); }, 10000));
         EXPECT_EQ(finished, QList<bool>{false});
     }
+}
+
+TEST(OnDemandLibraries, PdfReadingAndPrintingLoadOnFirstUseAndWork) {
+    const qint64 self = QCoreApplication::applicationPid();
+    EXPECT_FALSE(QVPdfModule::isLoaded());
+    EXPECT_FALSE(mapsOf(self).contains("libQt6Pdf"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("page.pdf"));
+    {
+        QPdfWriter writer(path);
+        QTextDocument page;
+        page.setPlainText(QStringLiteral("Read back from the module"));
+        page.print(&writer);
+    }
+    // A file that is no PDF is refused, and says so.
+    const QString garbage = dir.filePath(QStringLiteral("garbage.pdf"));
+    {
+        QFile file(garbage);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a pdf");
+    }
+    EXPECT_EQ(QVPdfModule::open(garbage), nullptr);
+    EXPECT_FALSE(QVPdfModule::lastError().isEmpty());
+
+    const std::unique_ptr<QVPdfDocument> document = QVPdfModule::open(path);
+    ASSERT_NE(document, nullptr) << QVPdfModule::lastError().toStdString();
+    EXPECT_TRUE(QVPdfModule::isLoaded());
+    EXPECT_TRUE(mapsOf(self).contains("libQt6Pdf"));
+    ASSERT_EQ(document->pageCount(), 1);
+    EXPECT_TRUE(document->pageText(0).contains(QStringLiteral("Read back from the module")));
+    EXPECT_FALSE(document->render(0, QSize(100, 140)).isNull());
+
+    // Printing: the dialog's answer decides; the accepted print reaches the printer's file.
+    QTextDocument text;
+    text.setPlainText(QStringLiteral("Printed through the module"));
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    EXPECT_FALSE(QVPdfModule::print(text, nullptr, [](QPrinter &) { return false; }));
+    EXPECT_TRUE(QVPdfModule::print(text, nullptr, [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    }));
+    const std::unique_ptr<QVPdfDocument> readBack = QVPdfModule::open(printed);
+    ASSERT_NE(readBack, nullptr);
+    EXPECT_TRUE(readBack->pageText(0).contains(QStringLiteral("Printed through the module")));
 }
