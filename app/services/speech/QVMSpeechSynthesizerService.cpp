@@ -65,7 +65,10 @@ QString QVMSpeechSynthesizerService::voiceIDForLanguageID(const QString &localeI
 }
 
 bool QVMSpeechSynthesizerService::isSupportedLocaleForPlay(const QString &localeIdentifier) const {
-    return !voiceIDForLanguageID(localeIdentifier).isEmpty() && m_engine->hasVoiceForLocale(localeIdentifier);
+    // The system engine starts with the first speech: until then a table language may have a
+    // voice, and the speech itself finds out (falling back to the backend's audio).
+    return !voiceIDForLanguageID(localeIdentifier).isEmpty() &&
+           (!m_engine->isReady() || m_engine->hasVoiceForLocale(localeIdentifier));
 }
 
 double QVMSpeechSynthesizerService::speechSpeed() {

@@ -47,7 +47,8 @@ public:
     static QStringList languageList();
     static QString voiceIDForLanguageID(const QString &localeIdentifier);
 
-    // In the table, and an installed voice speaks it.
+    // In the table, and an installed voice speaks it (or the system engine, which starts with
+    // the first speech, has not started yet).
     bool isSupportedLocaleForPlay(const QString &localeIdentifier) const;
 
     // Words per minute of the system voice: speed x 270 + 90.

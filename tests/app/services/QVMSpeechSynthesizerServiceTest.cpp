@@ -371,6 +371,27 @@ TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheEngineStartsGoesTheW
     }
 }
 
+TEST_F(QVMSpeechSynthesizerServiceTest, TableLanguagesCountAsSpeakableUntilTheEngineHasStartedThenItsVoicesDecide) {
+    struct Case {
+        const char *locale;
+        bool beforeStart;
+        bool afterStart;
+    };
+    const QList<Case> cases = {
+        {"de_DE", true, true},   // in the table, voice installed
+        {"fr_FR", true, false},  // in the table, no voice installed
+        {"uk_UA", false, false}, // not in the table
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.locale);
+        engine->started = false;
+        EXPECT_EQ(service->isSupportedLocaleForPlay(QString::fromLatin1(c.locale)), c.beforeStart);
+        EXPECT_EQ(engine->prepares, 0); // asking starts nothing
+        engine->started = true;
+        EXPECT_EQ(service->isSupportedLocaleForPlay(QString::fromLatin1(c.locale)), c.afterStart);
+    }
+}
+
 TEST(QVSystemSpeechEngineRateTest, WordsPerMinuteMapOntoTheDaemonsRateScale) {
     const QList<QPair<double, double>> cases = {
         {80, -1.0}, {125, -0.5}, {170, 0.0}, {198, 28.0 / 279.0}, {449, 1.0}, {30, -1.0}, {600, 1.0},
