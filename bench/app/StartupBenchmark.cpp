@@ -23,7 +23,6 @@
 // Figures are printed, never asserted. BENCH_WORK_DIR keeps the homes between runs.
 // --platform xcb|offscreen measures one platform only.
 #include "BenchHome.h"
-#include "support/XvfbSession.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/models/QVLanguageRealm.h"
 #include "core/models/QVTranslationRealm.h"
@@ -34,6 +33,7 @@
 #include "services/offline/QVMSynaptraService.h"
 #include "startup/QVApplicationMain.h"
 #include "startup/QVStoreMigration.h"
+#include "support/XvfbSession.h"
 
 #include <QApplication>
 #include <QDir>
@@ -340,8 +340,8 @@ int translatingChild(int argc, char **argv, int delayMs) {
 void printRow(const QString &name, const Figures &f, double baselineMs, bool goals) {
     const double ms = median(f.startMs);
     const double ratio = ms / baselineMs;
-    std::printf("  %-22s %8.1f   x%.2f   %6.1f %6.1f   %4.0f %4.0f   %5.1f   %s\n", qPrintable(name), ms, ratio,
-                median(f.rss1), median(f.rss5), median(f.libraries), median(f.threads), median(f.load),
+    std::printf("  %-22s %8.1f   x%.2f   %6.1f %6.1f   %4.0f %4.0f   %5.1f   %s\n", qPrintable(name), ms,
+                ratio, median(f.rss1), median(f.rss5), median(f.libraries), median(f.threads), median(f.load),
                 !goals                                                                     ? ""
                 : ms <= kGoalMs && ratio <= kGoalRatio && median(f.rss1) <= kGoalMegabytes ? "met"
                                                                                            : "NOT met");
@@ -403,7 +403,8 @@ int main(int argc, char **argv) {
                 const QString name = bare ? baseline : homes[static_cast<size_t>(c)].first.name;
                 Started started =
                     bare ? startUntil(QStringLiteral(BENCH_BARE_WINDOW), {}, workDir(), kFirstFrameMarker)
-                         : startUntil(program, {}, homes[static_cast<size_t>(c)].first.path, kFirstFrameMarker);
+                         : startUntil(program, {}, homes[static_cast<size_t>(c)].first.path,
+                                      kFirstFrameMarker);
                 if (started.shownMs < 0) {
                     stop(started);
                     std::fprintf(stderr, "bench_app: %s (%s): no first frame\n%s\n", qPrintable(name),
@@ -469,8 +470,8 @@ int main(int argc, char **argv) {
                     platform == QLatin1String("xcb") ? "X11 (Xvfb, xcb)" : "the offscreen platform",
                     kStartRounds);
         std::printf("  %-22s %8s   %5s   %6s %6s   %4s %4s   %5s   goals: %.0f ms, x%.1f, %.0f MB at 1 s\n",
-                    "case", "frame ms", "ratio", "RSS 1s", "RSS 5s", "libs", "thr", "load", kGoalMs, kGoalRatio,
-                    kGoalMegabytes);
+                    "case", "frame ms", "ratio", "RSS 1s", "RSS 5s", "libs", "thr", "load", kGoalMs,
+                    kGoalRatio, kGoalMegabytes);
         printRow(baseline, figures[baseline], baselineMs, false);
         for (const auto &[home, what] : homes)
             printRow(home.name, figures[home.name], baselineMs, true);

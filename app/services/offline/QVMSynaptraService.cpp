@@ -205,9 +205,9 @@ void QVMSynaptraService::queueLoad(Slot slot, const QVLanguageRealm &language,
         first ? language.pathOfflinePackageLangModelTo() : language.pathOfflinePackageEngModelFrom();
     const QString toModel =
         first ? language.pathOfflinePackageEngModelTo() : language.pathOfflinePackageLangModelFrom();
-    const quint64 job =
-        track(completion ? std::function<void()>([this, completion] { deliverLoad(completion, cancelledError()); })
-                         : std::function<void()>());
+    const quint64 job = track(
+        completion ? std::function<void()>([this, completion] { deliverLoad(completion, cancelledError()); })
+                   : std::function<void()>());
     std::function<void()> operation = [this, job, slot, code, modelDir, fromModel, toModel, completion] {
         if (claim(job))
             runLoad(slot, code, modelDir, fromModel, toModel, completion);

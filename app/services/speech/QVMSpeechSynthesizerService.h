@@ -87,6 +87,6 @@ private:
     std::unique_ptr<QVSpeechEngine> m_engine;
     std::unique_ptr<QVAudioPlayer> m_player;
     Completion m_completion;
-    MFURLSessionTaskPtr m_request; // backend audio on its way
+    MFURLSessionTaskPtr m_request;          // backend audio on its way
     std::optional<WaitingSpeech> m_waiting; // asked while the system engine starts
 };

@@ -12,7 +12,8 @@ using CreateFunction = QVAudioPlayer *(*)(QObject *parent);
 #endif
 
 platform::OnDemandLibrary &library() {
-    static platform::OnDemandLibrary audio("libqvaudio.so", "QV_AUDIO_MODULE", QStringLiteral(QV_AUDIO_MODULE_PATH));
+    static platform::OnDemandLibrary audio("libqvaudio.so", "QV_AUDIO_MODULE",
+                                           QStringLiteral(QV_AUDIO_MODULE_PATH));
     return audio;
 }
 
@@ -41,7 +42,8 @@ QVAudioPlayer *QVOnDemandAudioPlayer::player() const {
         return nullptr;
     }
     m_player.reset(made);
-    connect(made, &QVAudioPlayer::finished, const_cast<QVOnDemandAudioPlayer *>(this), &QVAudioPlayer::finished);
+    connect(made, &QVAudioPlayer::finished, const_cast<QVOnDemandAudioPlayer *>(this),
+            &QVAudioPlayer::finished);
     return made;
 }
 

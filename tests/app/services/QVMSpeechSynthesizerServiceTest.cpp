@@ -1,7 +1,7 @@
 #include "OnlineServiceTest.h"
 
-#include "services/speech/QVMSpeechSynthesizerService.h"
 #include "QVSystemSpeechEngine.h"
+#include "services/speech/QVMSpeechSynthesizerService.h"
 
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
@@ -320,7 +320,7 @@ TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheEngineStartsGoesTheW
     struct Case {
         const char *name;
         const char *locale;
-        bool output;       // an audio output exists
+        bool output; // an audio output exists
         bool stopWhileStarting;
         bool spokenLocally;
         bool askedBackend;
@@ -371,7 +371,8 @@ TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheEngineStartsGoesTheW
     }
 }
 
-TEST_F(QVMSpeechSynthesizerServiceTest, TableLanguagesCountAsSpeakableUntilTheEngineHasStartedThenItsVoicesDecide) {
+TEST_F(QVMSpeechSynthesizerServiceTest,
+       TableLanguagesCountAsSpeakableUntilTheEngineHasStartedThenItsVoicesDecide) {
     struct Case {
         const char *locale;
         bool beforeStart;

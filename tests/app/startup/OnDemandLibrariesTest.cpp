@@ -69,7 +69,8 @@ TEST(OnDemandLibraries, TheProgramLinksNoSpeechAudioOrGLLibrary) {
     ASSERT_TRUE(readelf.waitForFinished(30000));
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
-    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups"})
+    for (const char *onDemand :
+         {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 

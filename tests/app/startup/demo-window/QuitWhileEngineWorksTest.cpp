@@ -41,7 +41,8 @@ TEST(QuitWhileEngineWorks, EveryQuitEndsNormallyWhateverTheEngineIsDoing) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QV_HOME"), home.path());
     installer.setProcessEnvironment(environment);
-    installer.start(QStringLiteral(DEMO_TOOL), {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
+    installer.start(QStringLiteral(DEMO_TOOL),
+                    {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
     ASSERT_TRUE(installer.waitForFinished(120000));
     ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
 
