@@ -3,5 +3,5 @@
 int main(int argc, char *argv[]) {
     // Ready before anything else can fail.
     QVApplicationMain::installCrashReporting();
-    return QVApplicationMain::run(argc, argv);
+    return QVApplicationMain::exit(QVApplicationMain::run(argc, argv));
 }

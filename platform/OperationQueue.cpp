@@ -2,6 +2,7 @@
 
 #include "ProblemReporter.h"
 
+#include <chrono>
 #include <exception>
 
 #include <pthread.h>
@@ -56,6 +57,14 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
         return;
     std::unique_lock<std::mutex> lock(m_mutex);
     m_idle.wait(lock, [this] { return m_pending.empty() && !m_running; });
+}
+
+bool OperationQueue::waitUntilAllOperationsAreFinished(int timeoutMs) {
+    if (isOnQueue())
+        return false;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_idle.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [this] { return m_pending.empty() && !m_running; });
 }
 
 int OperationQueue::operationCount() const {

@@ -26,6 +26,8 @@ public:
     void cancelAllOperations();
     // Blocks the caller until nothing is pending or running. Never call it from one of this queue's blocks.
     void waitUntilAllOperationsAreFinished();
+    // The same for at most timeoutMs; true when the queue became idle.
+    bool waitUntilAllOperationsAreFinished(int timeoutMs);
     // Pending plus running.
     int operationCount() const;
     bool isOnQueue() const { return std::this_thread::get_id() == m_worker.get_id(); }

@@ -133,6 +133,7 @@ bool AppDelegate::migrationRealm() {
 void AppDelegate::releaseOfflineEngineAfterFirstFrame() {
     QPointer<AppDelegate> self(this);
     auto later = [self] {
+        DevLog(QString::fromLatin1(kFirstFrameLog));
         QTimer::singleShot(kOfflineEngineDelayMs, self, [self] {
             if (self)
                 self->m_dependencies->releaseOfflineEngine();

@@ -94,6 +94,8 @@ public:
     // How long after the window's first frame the offline engine may load: start-up goes on
     // opening plugins for a moment after it, and the engine's library would hold the loader.
     static constexpr int kOfflineEngineDelayMs = 2000;
+    // Logged once the main window's first frame was drawn (the start-up benchmark waits for it).
+    static constexpr const char *kFirstFrameLog = "[launch] first frame";
 
     // What the user reads when the store needed help.
     static constexpr const char *kSalvageTitle = "Your translation history was repaired";

@@ -15,6 +15,7 @@
 #include "platform/BackendConfig.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
+#include "services/offline/QVMSynaptraService.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
 
 #include <QApplication>
@@ -57,8 +58,7 @@ int run(int argc, char **argv) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    // Web views share one GL context with the widgets; Qt needs this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
@@ -114,8 +114,22 @@ int run(int argc, char **argv) {
     if (action.isSet())
         QTimer::singleShot(0, &app, [action] { QVMServicesCommandLine::perform(action); });
     const int code = app.exec();
+    // No engine answer can reach the application from now on, and no waiting load starts.
+    if (QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade())
+        engine->stopForExit();
     delegate.reset();
     return code;
+}
+
+int exit(int code) {
+    QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade();
+    if (!engine || engine->waitUntilIdle(kEngineExitWaitMs))
+        return code;
+    // Every write was committed as it was made and the settings are written at once; only the
+    // buffered output is left to flush.
+    DevLog(QStringLiteral("[quit] the offline engine is busy: leaving without it"));
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 } // namespace QVApplicationMain

@@ -15,4 +15,13 @@ constexpr int kCommandLineErrorExitCode = 2;
 
 int run(int argc, char **argv);
 
+// Ends the process with run()'s code. While the offline engine's thread is still inside the
+// inference library (a model load cannot be left half way), the static destructors, which would
+// tear that library down under it, are skipped: the store and settings are on disk by then.
+//   return QVApplicationMain::exit(QVApplicationMain::run(argc, argv));
+int exit(int code);
+
+// How long a quit waits for a running engine operation before leaving without it.
+constexpr int kEngineExitWaitMs = 300;
+
 } // namespace QVApplicationMain

@@ -12,6 +12,8 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
+#include "services/documents/QVPdfModule.h"
+#include "services/documents/QVWebSocketManager.h"
 #include "services/network/QVRequestManager.h"
 
 #include <QBuffer>
@@ -20,10 +22,7 @@
 #include <QImageReader>
 #include <QMainWindow>
 #include <QPageSize>
-#include <QPdfDocument>
 #include <QPdfWriter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -409,29 +408,8 @@ void QVMGeneralViewController::setPrintDialogRunner(PrintDialogRunner runner) {
 }
 
 void QVMGeneralViewController::showWindowsPrint() {
-    QPrinter printer(QPrinter::HighResolution);
-    const PrintDialogRunner &runner = printDialogRunner();
-    bool accepted = false;
-    if (runner) {
-        accepted = runner(printer);
-    } else {
-        QPrintDialog dialog(&printer, view());
-        accepted = dialog.exec() == QDialog::Accepted;
-    }
-    if (accepted)
-        printableDocument()->print(&printer);
-}
-
-QString QVMGeneralViewController::attributedStringFromPdfDocument(QPdfDocument *document) {
-    QString text;
-    if (!document)
-        return text;
-    for (int page = 0; page < document->pageCount(); ++page) {
-        if (page > 0)
-            text += QLatin1Char('\n');
-        text += document->getAllText(page).text();
-    }
-    return text;
+    // Printing loads with the PDF module, the first time it is asked for.
+    QVPdfModule::print(*printableDocument(), view(), printDialogRunner());
 }
 
 bool QVMGeneralViewController::setAttributedTextToTextView(QTextEdit *textView, const QUrl &fileUrl,

@@ -355,7 +355,8 @@ const std::vector<int> kLoadThreadSettings = {1, 2, 4, kDefaultThreads};
 // After a run, BLAS threads spin a while before they sleep: a pause keeps that out of the next run.
 constexpr auto kPauseBetweenRuns = std::chrono::milliseconds(150);
 constexpr unsigned kBusySecondsAtMost = 240;
-const std::vector<int> kBusyLevels = {0, 2, 4, 6, 24};
+// Idle, half busy and around saturation (the machine's CPUs), then far over it.
+const std::vector<int> kBusyLevels = {0, 2, 4, 6, 8, 10, 12, 24};
 
 void BM_ThreadsUnderLoad(benchmark::State &state) {
     prepareModels();

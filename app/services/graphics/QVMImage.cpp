@@ -1,9 +1,10 @@
 #include "services/graphics/QVMImage.h"
 
+#include "services/documents/QVPdfModule.h"
+
 #include "platform/Bundle.h"
 
 #include <QPainter>
-#include <QPdfDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -49,14 +50,13 @@ QImage QVMImage::drawPDFpath(const QImage &image, const QString &pdfPath, platfo
     source.setDevicePixelRatio(1);
     painter.drawImage(QRect(0, 0, w, h), source);
 
-    QPdfDocument document;
-    const QPdfDocument::Error loaded = document.load(pdfPath);
-    if (loaded != QPdfDocument::Error::None || document.pageCount() < 1) {
+    const std::unique_ptr<QVPdfDocument> document = QVPdfModule::open(pdfPath);
+    if (!document || document->pageCount() < 1) {
         if (error)
             *error = imageError(UnreadablePdf, QStringLiteral("The PDF could not be read"));
         return result;
     }
-    const QSizeF page = document.pagePointSize(0);
+    const QSizeF page = document->pagePointSize(0);
     if (page.width() <= 0 || page.height() <= 0) {
         if (error)
             *error = imageError(EmptyPage, QStringLiteral("The PDF's first page has no size"));
@@ -71,7 +71,7 @@ QImage QVMImage::drawPDFpath(const QImage &image, const QString &pdfPath, platfo
     const double reduction = area > budget ? std::sqrt(budget / area) : 1.0;
     const QSize renderSize(std::max(1, int(std::ceil(scaled.width() * reduction))),
                            std::max(1, int(std::ceil(scaled.height() * reduction))));
-    const QImage rendered = document.render(0, renderSize);
+    const QImage rendered = document->render(0, renderSize);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // The page's lower left corner on the picture's; what overflows upwards or to the right is cut.
     painter.drawImage(QRectF(0, h - scaled.height(), scaled.width(), scaled.height()), rendered);

@@ -15,6 +15,7 @@
 #include "platform/MainQueue.h"
 #include "platform/NetworkStatus.h"
 
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -35,16 +36,7 @@ platform::Error slotNotLoadedError() {
                                     QVLocalizedString(QStringLiteral("_loc_error")));
 }
 
-void deliver(const QVMSynaptraService::Completion &completion, const QString &text,
-             const platform::Error &error) {
-    if (completion)
-        platform::dispatchAsyncMain([completion, text, error] { completion(text, error); });
-}
-
-void deliverLoad(const QVMSynaptraService::LoadCompletion &completion, const platform::Error &error) {
-    if (completion)
-        platform::dispatchAsyncMain([completion, error] { completion(error); });
-}
+std::atomic<QVMSynaptraService *> g_sharedInstance{nullptr};
 
 QString codeOf(const QVLanguageRealm &language) {
     return language.isNull() ? QString() : language.languageString();
@@ -64,8 +56,46 @@ struct QVMSynaptraService::Step {
 
 QVMSynaptraService &QVMSynaptraService::sharedInstance() {
     // Never destroyed: models stay loaded until the process ends.
-    static QVMSynaptraService *instance = new QVMSynaptraService(std::make_unique<QVSynaptraEngine>());
+    static QVMSynaptraService *instance = [] {
+        auto *made = new QVMSynaptraService(std::make_unique<QVSynaptraEngine>());
+        g_sharedInstance = made;
+        return made;
+    }();
     return *instance;
+}
+
+QVMSynaptraService *QVMSynaptraService::sharedInstanceIfMade() {
+    return g_sharedInstance;
+}
+
+void QVMSynaptraService::deliver(const Completion &completion, const QString &text,
+                                 const platform::Error &error) {
+    std::lock_guard<std::mutex> lock(m_deliveryMutex);
+    if (completion && !m_stopped)
+        platform::dispatchAsyncMain([completion, text, error] { completion(text, error); });
+}
+
+void QVMSynaptraService::deliverLoad(const LoadCompletion &completion, const platform::Error &error) {
+    std::lock_guard<std::mutex> lock(m_deliveryMutex);
+    if (completion && !m_stopped)
+        platform::dispatchAsyncMain([completion, error] { completion(error); });
+}
+
+bool QVMSynaptraService::stopped() const {
+    std::lock_guard<std::mutex> lock(m_deliveryMutex);
+    return m_stopped;
+}
+
+void QVMSynaptraService::stopForExit() {
+    {
+        std::lock_guard<std::mutex> lock(m_deliveryMutex);
+        m_stopped = true;
+    }
+    cancelWaitingWork();
+}
+
+bool QVMSynaptraService::waitUntilIdle(int timeoutMs) {
+    return m_queue->waitUntilAllOperationsAreFinished(timeoutMs);
 }
 
 QVMSynaptraService::QVMSynaptraService(std::unique_ptr<QVTranslationEngine> engine)
@@ -165,6 +195,8 @@ void QVMSynaptraService::setModelForEngPosition(uint position, const QVLanguageR
 
 void QVMSynaptraService::queueLoad(Slot slot, const QVLanguageRealm &language,
                                    const LoadCompletion &completion) {
+    if (stopped())
+        return;
     const QString code = language.languageString();
     const bool first = slot == QVTranslationEngine::FirstSlot;
     const QString modelDir =
@@ -173,9 +205,9 @@ void QVMSynaptraService::queueLoad(Slot slot, const QVLanguageRealm &language,
         first ? language.pathOfflinePackageLangModelTo() : language.pathOfflinePackageEngModelFrom();
     const QString toModel =
         first ? language.pathOfflinePackageEngModelTo() : language.pathOfflinePackageLangModelFrom();
-    const quint64 job =
-        track(completion ? std::function<void()>([completion] { deliverLoad(completion, cancelledError()); })
-                         : std::function<void()>());
+    const quint64 job = track(
+        completion ? std::function<void()>([this, completion] { deliverLoad(completion, cancelledError()); })
+                   : std::function<void()>());
     std::function<void()> operation = [this, job, slot, code, modelDir, fromModel, toModel, completion] {
         if (claim(job))
             runLoad(slot, code, modelDir, fromModel, toModel, completion);
@@ -250,6 +282,8 @@ void QVMSynaptraService::translateFromText(const QString &text, const QVLanguage
             completion(QString(), errorWithMessage(QStringLiteral("")));
         return;
     }
+    if (stopped())
+        return;
     const QString f = codeOf(from);
     const QString t = codeOf(to);
     std::vector<Step> steps;
@@ -273,7 +307,7 @@ void QVMSynaptraService::translateFromText(const QString &text, const QVLanguage
     // A translation needs its models now: what start-up held back runs first.
     if (loadsHeld())
         releaseLoads();
-    const quint64 job = track([completion] { deliver(completion, QString(), cancelledError()); });
+    const quint64 job = track([this, completion] { deliver(completion, QString(), cancelledError()); });
     m_queue->addOperation([this, job, generation, steps, text, completion] {
         if (!claim(job))
             return;

@@ -111,6 +111,17 @@ public:
     // Blocks until the queue has run everything waiting (tests and tools).
     void waitUntilAllOperationsAreFinished();
 
+    // At quit: waiting work is dropped, nothing new is queued and no completion is delivered
+    // any more, since the application object is going. The running operation goes on: a model
+    // load cannot be left half way.
+    void stopForExit();
+    // True once nothing runs on the engine's thread, waiting at most timeoutMs. While something
+    // does, the process must not run its static destructors (they tear down the inference
+    // library under that thread).
+    bool waitUntilIdle(int timeoutMs);
+    // The shared instance if one was made (never makes it).
+    static QVMSynaptraService *sharedInstanceIfMade();
+
 private:
     struct Step;
     using Slot = QVTranslationEngine::Slot;
@@ -124,6 +135,10 @@ private:
     QString runStep(const Step &step, const QString &input, platform::Error &error);
     QString slotLanguage(Slot slot) const;
     void setSlotLanguage(Slot slot, const QString &code);
+    bool stopped() const;
+    // Delivers on the main thread unless stopped for exit.
+    void deliver(const Completion &completion, const QString &text, const platform::Error &error);
+    void deliverLoad(const LoadCompletion &completion, const platform::Error &error);
 
     std::unique_ptr<QVTranslationEngine> m_engine;
     mutable std::mutex m_mutex; // guards everything below
@@ -136,6 +151,9 @@ private:
     bool m_loadsHeld = false;
     std::vector<std::function<void()>> m_heldLoads; // queue blocks kept back while held
     platform::NotificationCenter::Token m_reachabilityToken = 0;
+    // Held while a completion is posted, so that stopForExit() returns only once none is on its way.
+    mutable std::mutex m_deliveryMutex;
+    bool m_stopped = false; // guarded by m_deliveryMutex
     // Last, so it stops (waiting for the running block) before the rest goes.
     std::unique_ptr<platform::OperationQueue> m_queue;
 };

@@ -1,8 +1,8 @@
 #include "services/speech/QVMSpeechSynthesizerService.h"
 
 #include "services/network/QVRequestManager.h"
-#include "services/speech/QVMultimediaAudioPlayer.h"
-#include "services/speech/QVSystemSpeechEngine.h"
+#include "services/speech/QVOnDemandAudioPlayer.h"
+#include "services/speech/QVOnDemandSpeechEngine.h"
 
 #include "core/DevLogger.h"
 #include "core/mapping/JSONMapping.h"
@@ -15,7 +15,7 @@ using platform::Key;
 
 QVMSpeechSynthesizerService &QVMSpeechSynthesizerService::sharedInstance() {
     static QVMSpeechSynthesizerService *service = new QVMSpeechSynthesizerService(
-        std::make_unique<QVSystemSpeechEngine>(), std::make_unique<QVMultimediaAudioPlayer>());
+        std::make_unique<QVOnDemandSpeechEngine>(), std::make_unique<QVOnDemandAudioPlayer>());
     return *service;
 }
 
@@ -24,6 +24,7 @@ QVMSpeechSynthesizerService::QVMSpeechSynthesizerService(std::unique_ptr<QVSpeec
                                                          QObject *parent)
     : QObject(parent), m_engine(std::move(engine)), m_player(std::move(player)) {
     connect(m_engine.get(), &QVSpeechEngine::finished, this, [this](bool completed) { complete(completed); });
+    connect(m_engine.get(), &QVSpeechEngine::ready, this, [this] { speakWaiting(); });
     connect(m_player.get(), &QVAudioPlayer::finished, this,
             [this](bool successfully) { complete(successfully); });
 }
@@ -64,7 +65,10 @@ QString QVMSpeechSynthesizerService::voiceIDForLanguageID(const QString &localeI
 }
 
 bool QVMSpeechSynthesizerService::isSupportedLocaleForPlay(const QString &localeIdentifier) const {
-    return !voiceIDForLanguageID(localeIdentifier).isEmpty() && m_engine->hasVoiceForLocale(localeIdentifier);
+    // The system engine starts with the first speech: until then a table language may have a
+    // voice, and the speech itself finds out (falling back to the backend's audio).
+    return !voiceIDForLanguageID(localeIdentifier).isEmpty() &&
+           (!m_engine->isReady() || m_engine->hasVoiceForLocale(localeIdentifier));
 }
 
 double QVMSpeechSynthesizerService::speechSpeed() {
@@ -107,7 +111,7 @@ void QVMSpeechSynthesizerService::addInformationToRealmLanguage() {
 }
 
 bool QVMSpeechSynthesizerService::speaking() const {
-    return m_engine->isSpeaking() || m_player->isPlaying() || m_request != nullptr;
+    return m_waiting || m_engine->isSpeaking() || m_player->isPlaying() || m_request != nullptr;
 }
 
 void QVMSpeechSynthesizerService::complete(bool finished) {
@@ -118,6 +122,10 @@ void QVMSpeechSynthesizerService::complete(bool finished) {
 }
 
 void QVMSpeechSynthesizerService::stopSpeaking() {
+    if (m_waiting) {
+        m_waiting.reset();
+        complete(false);
+    }
     if (m_request) {
         const MFURLSessionTaskPtr request = std::move(m_request);
         m_request = nullptr;
@@ -142,6 +150,29 @@ void QVMSpeechSynthesizerService::speechText(const QString &text, const QVLangua
     complete(false);
     m_completion = std::move(completion);
     const QString locale = language.isNull() ? QString() : language.localeIdentifier();
+    // Nothing can be heard without an audio output: said at once rather than never.
+    if (!m_player->canPlay()) {
+        complete(false);
+        return;
+    }
+    if (!m_engine->isReady()) {
+        // The system engine starts on first use; its voices decide the way once it has.
+        m_waiting = WaitingSpeech{text, locale};
+        m_engine->prepare();
+        return;
+    }
+    speakWithVoices(text, locale);
+}
+
+void QVMSpeechSynthesizerService::speakWaiting() {
+    if (!m_waiting)
+        return;
+    const WaitingSpeech waiting = *m_waiting;
+    m_waiting.reset();
+    speakWithVoices(waiting.text, waiting.locale);
+}
+
+void QVMSpeechSynthesizerService::speakWithVoices(const QString &text, const QString &locale) {
     if (isSupportedLocaleForPlay(locale))
         m_engine->speak(text, locale, rateForPlaying());
     else

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Reads a text aloud in a language: with the system synthesizer when the
 // language is in the voice table and an installed voice speaks it, otherwise
@@ -24,7 +25,9 @@
 // on its way) stops it: the running speech's completion gets false and so does
 // the new call's. Every completion runs once, on the main thread: true when
 // the text was spoken to its end, false when it was stopped, too long, refused
-// by the backend, undecodable, or there is no audio output.
+// by the backend, undecodable, or there is no audio output. The system synthesizer
+// and the audio player load on the first speech (their modules cost the start
+// nothing); a speech asked while the synthesizer starts waits for it.
 class QVMSpeechSynthesizerService : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +47,8 @@ public:
     static QStringList languageList();
     static QString voiceIDForLanguageID(const QString &localeIdentifier);
 
-    // In the table, and an installed voice speaks it.
+    // In the table, and an installed voice speaks it (or the system engine, which starts with
+    // the first speech, has not started yet).
     bool isSupportedLocaleForPlay(const QString &localeIdentifier) const;
 
     // Words per minute of the system voice: speed x 270 + 90.
@@ -71,10 +75,18 @@ public:
     QVAudioPlayer &player() { return *m_player; }
 
 private:
+    struct WaitingSpeech {
+        QString text;
+        QString locale;
+    };
+
     void complete(bool finished);
+    void speakWaiting();
+    void speakWithVoices(const QString &text, const QString &locale);
 
     std::unique_ptr<QVSpeechEngine> m_engine;
     std::unique_ptr<QVAudioPlayer> m_player;
     Completion m_completion;
-    MFURLSessionTaskPtr m_request; // backend audio on its way
+    MFURLSessionTaskPtr m_request;          // backend audio on its way
+    std::optional<WaitingSpeech> m_waiting; // asked while the system engine starts
 };

@@ -16,6 +16,10 @@ public:
     // Whether an installed voice speaks this locale ("de_DE"). An engine still
     // starting up answers false.
     virtual bool hasVoiceForLocale(const QString &localeIdentifier) const = 0;
+    // Whether the engine has started, so hasVoiceForLocale() knows its voices.
+    virtual bool isReady() const { return true; }
+    // Starts an engine not yet started; ready() follows, once, on the main thread.
+    virtual void prepare() {}
     virtual void speak(const QString &text, const QString &localeIdentifier, double wordsPerMinute) = 0;
     // Ends the speech in progress; finished(false) follows.
     virtual void stop() = 0;
@@ -24,6 +28,7 @@ public:
 signals:
     // Once per speak(): true when the text was spoken to its end.
     void finished(bool completed);
+    void ready();
 };
 
 // A player of the backend's speech audio.

@@ -1,7 +1,7 @@
 #include "OnlineServiceTest.h"
 
+#include "QVSystemSpeechEngine.h"
 #include "services/speech/QVMSpeechSynthesizerService.h"
-#include "services/speech/QVSystemSpeechEngine.h"
 
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
@@ -19,8 +19,19 @@ public:
     double lastWordsPerMinute = 0;
     int stops = 0;
     bool speakingNow = false;
+    // An engine that starts on first use, as the on-demand one does.
+    bool started = true;
+    int prepares = 0;
 
-    bool hasVoiceForLocale(const QString &locale) const override { return voices.contains(locale); }
+    bool hasVoiceForLocale(const QString &locale) const override {
+        return started && voices.contains(locale);
+    }
+    bool isReady() const override { return started; }
+    void prepare() override { ++prepares; }
+    void becomeReady() {
+        started = true;
+        emit ready();
+    }
     void speak(const QString &text, const QString &, double wordsPerMinute) override {
         spoken << text;
         lastWordsPerMinute = wordsPerMinute;
@@ -303,6 +314,83 @@ TEST_F(QVMSpeechSynthesizerServiceTest, CatalogueLanguagesOfTheTableGetTheirVoic
     EXPECT_EQ(QVMSpeechSynthesizerService::languageList().size(), 40);
     EXPECT_EQ(log.filter(QStringLiteral("Error MAC addInformationToRealmLanguage: ")).size(), 37);
     EXPECT_TRUE(log.contains(QStringLiteral("Error MAC addInformationToRealmLanguage: en-scotland")));
+}
+
+TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheEngineStartsGoesTheWayItsVoicesSayOnceStarted) {
+    struct Case {
+        const char *name;
+        const char *locale;
+        bool output; // an audio output exists
+        bool stopWhileStarting;
+        bool spokenLocally;
+        bool askedBackend;
+    };
+    const QList<Case> cases = {
+        // No output: nothing could be heard, so it ends at once without starting anything.
+        {"no audio output", "de_DE", false, false, false, false},
+        {"stopped while the engine starts", "de_DE", true, true, false, false},
+        {"installed voice", "de_DE", true, false, true, false},
+        {"no installed voice", "fr_FR", true, false, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        engine->started = false;
+        engine->prepares = 0;
+        engine->spoken.clear();
+        player->output = c.output;
+        backend.clearRequests();
+        Calls<bool> completion;
+        service->speechText(QStringLiteral("Guten Tag"), language(c.locale), completion.block());
+        if (!c.output) {
+            EXPECT_EQ(completion.count, 1);
+            EXPECT_FALSE(completion.arg<0>());
+            EXPECT_EQ(engine->prepares, 0);
+            continue;
+        }
+        EXPECT_EQ(engine->prepares, 1);
+        EXPECT_EQ(completion.count, 0);
+        EXPECT_TRUE(service->speaking());
+        if (c.stopWhileStarting)
+            service->stopSpeaking();
+        engine->becomeReady();
+        if (c.spokenLocally) {
+            EXPECT_EQ(engine->spoken, QStringList{"Guten Tag"});
+            engine->end(true);
+        } else if (c.askedBackend) {
+            ASSERT_TRUE(qvtest::waitUntil([&] { return player->playingNow; }));
+            EXPECT_EQ(backend.lastRequest().queryValue("lang"), QString::fromLatin1(c.locale));
+            player->end(true);
+        } else {
+            qvtest::spin(50);
+            EXPECT_TRUE(engine->spoken.isEmpty());
+            EXPECT_EQ(backend.requestCount(), 0);
+        }
+        ASSERT_EQ(completion.count, 1);
+        EXPECT_EQ(completion.arg<0>(), c.spokenLocally || c.askedBackend);
+        EXPECT_FALSE(service->speaking());
+    }
+}
+
+TEST_F(QVMSpeechSynthesizerServiceTest,
+       TableLanguagesCountAsSpeakableUntilTheEngineHasStartedThenItsVoicesDecide) {
+    struct Case {
+        const char *locale;
+        bool beforeStart;
+        bool afterStart;
+    };
+    const QList<Case> cases = {
+        {"de_DE", true, true},   // in the table, voice installed
+        {"fr_FR", true, false},  // in the table, no voice installed
+        {"uk_UA", false, false}, // not in the table
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.locale);
+        engine->started = false;
+        EXPECT_EQ(service->isSupportedLocaleForPlay(QString::fromLatin1(c.locale)), c.beforeStart);
+        EXPECT_EQ(engine->prepares, 0); // asking starts nothing
+        engine->started = true;
+        EXPECT_EQ(service->isSupportedLocaleForPlay(QString::fromLatin1(c.locale)), c.afterStart);
+    }
 }
 
 TEST(QVSystemSpeechEngineRateTest, WordsPerMinuteMapOntoTheDaemonsRateScale) {

@@ -334,6 +334,32 @@ TEST_F(SynaptraServiceTest, ChangingThePairCancelsWaitingWorkWithAnError) {
     EXPECT_TRUE(QVTranslatorError::isCancellation(twoSteps->error));
 }
 
+// At quit the engine's thread may be inside the engine: the bridge says so until it is done,
+// answers nothing more (the application is going) and starts nothing new.
+TEST_F(SynaptraServiceTest, StoppedForExitRunsNothingNewAndSaysWhileTheEngineIsStillBusy) {
+    setInstalled({"de", "fr"});
+    bridge->setFromLanguage(lang("de"), lang("fr"));
+    settle();
+    EXPECT_TRUE(bridge->waitUntilIdle(0));
+    engine->script([](auto &s) { s.gateOpen = false; });
+    const auto running = translate(QStringLiteral("eins"), "de", "en");
+    engine->waitForTranslationAtGate();
+    const auto waiting = translate(QStringLiteral("zwei"), "de", "en");
+
+    bridge->stopForExit();
+    EXPECT_FALSE(bridge->waitUntilIdle(50));
+    const auto afterStop = translate(QStringLiteral("drei"), "de", "en");
+    bridge->setFromLanguage(lang("fr"), lang("de"));
+    engine->clearCalls();
+    engine->script([](auto &s) { s.gateOpen = true; });
+    EXPECT_TRUE(bridge->waitUntilIdle(5000));
+    qvtest::spin(50);
+    EXPECT_EQ(running->count, 0);
+    EXPECT_EQ(waiting->count, 0);
+    EXPECT_EQ(afterStop->count, 0);
+    EXPECT_EQ(engine->callSummary(), QStringList());
+}
+
 TEST_F(SynaptraServiceTest, HeldLoadsWaitUntilReleasedOrATranslationNeedsThem) {
     struct Case {
         const char *name;

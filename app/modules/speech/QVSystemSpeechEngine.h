@@ -11,7 +11,8 @@ class QTextToSpeech;
 // The desktop's speech synthesizer (QtTextToSpeech's "speechd" engine). Its
 // constructor talks to the speech daemon and takes about 1.5 s, so the engine
 // is made and driven on a thread of its own: the interface never waits for
-// it, and until it is ready no voice is reported (callers take the backend path).
+// it, and until it is ready no voice is reported. It lives in the speech module,
+// loaded on the first Listen (services/speech/QVOnDemandSpeechEngine.h).
 class QVSystemSpeechEngine : public QVSpeechEngine {
     Q_OBJECT
 public:
@@ -24,7 +25,7 @@ public:
     void stop() override;
     bool isSpeaking() const override { return m_speaking; }
 
-    bool isReady() const;
+    bool isReady() const override;
 
     // Words per minute onto the engine's rate (-1 .. 1). The speech daemon's
     // default voice module maps its rate -100 / 0 / +100 linearly onto 80 / 170 /
@@ -33,9 +34,6 @@ public:
     static constexpr double kMinimumWordsPerMinute = 80;
     static constexpr double kNormalWordsPerMinute = 170;
     static constexpr double kMaximumWordsPerMinute = 449;
-
-signals:
-    void ready();
 
 private:
     void onEngineReady(const QStringList &locales);

@@ -1,4 +1,4 @@
-#include "services/speech/QVMultimediaAudioPlayer.h"
+#include "QVMultimediaAudioPlayer.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>

@@ -1,4 +1,4 @@
-#include "services/speech/QVSystemSpeechEngine.h"
+#include "QVSystemSpeechEngine.h"
 
 #include <QLocale>
 #include <QTextToSpeech>

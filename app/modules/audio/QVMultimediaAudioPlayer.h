@@ -11,7 +11,8 @@ class QMediaPlayer;
 
 // Plays speech audio held in memory through QtMultimedia. Nothing is made until
 // the first play, and nothing plays without an audio output: without an audio
-// server the media player is known to crash, so canPlay() is asked first.
+// server the media player is known to crash, so canPlay() is asked first. It lives in
+// the audio module, loaded when audio is first wanted (services/speech/QVOnDemandAudioPlayer.h).
 class QVMultimediaAudioPlayer : public QVAudioPlayer {
     Q_OBJECT
 public:

@@ -1,0 +1,69 @@
+#include "services/documents/QVPdfModule.h"
+
+#include "core/DevLog.h"
+#include "platform/OnDemandLibrary.h"
+
+#include <mutex>
+
+namespace {
+
+using OpenFunction = QVPdfDocument *(*)(const QString &path, QString *error);
+using PrintFunction = bool (*)(QTextDocument &document, QWidget *parent,
+                               const QVPdfModule::PrintDialogRunner &runner);
+
+#ifndef QV_PDF_MODULE_PATH
+#define QV_PDF_MODULE_PATH ""
+#endif
+
+platform::OnDemandLibrary &library() {
+    static platform::OnDemandLibrary pdf("libqvpdf.so", "QV_PDF_MODULE", QStringLiteral(QV_PDF_MODULE_PATH));
+    return pdf;
+}
+
+std::mutex g_errorMutex;
+QString g_error;
+
+void setError(const QString &error) {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    g_error = error;
+}
+
+void *moduleSymbol(const char *name) {
+    void *symbol = library().symbol(name);
+    if (!symbol) {
+        setError(library().error());
+        DevLog(QStringLiteral("[pdf] %@"), library().error());
+    }
+    return symbol;
+}
+
+} // namespace
+
+namespace QVPdfModule {
+
+std::unique_ptr<QVPdfDocument> open(const QString &path) {
+    const auto openFile = reinterpret_cast<OpenFunction>(moduleSymbol("qvPdfModuleOpen"));
+    if (!openFile)
+        return nullptr;
+    QString error;
+    std::unique_ptr<QVPdfDocument> document(openFile(path, &error));
+    if (!document)
+        setError(error);
+    return document;
+}
+
+bool print(QTextDocument &document, QWidget *parent, const PrintDialogRunner &runner) {
+    const auto printDocument = reinterpret_cast<PrintFunction>(moduleSymbol("qvPdfModulePrint"));
+    return printDocument && printDocument(document, parent, runner);
+}
+
+QString lastError() {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    return g_error;
+}
+
+bool isLoaded() {
+    return library().isLoaded();
+}
+
+} // namespace QVPdfModule

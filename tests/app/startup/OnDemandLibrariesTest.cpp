@@ -1,0 +1,185 @@
+// Libraries that only some actions need are not loaded at start, and load and work when
+// first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon), audio
+// (QtMultimedia) and PDF (QtPdf, and QtPrintSupport for printing). The web engine and text
+// recognition are checked in QVWebModuleTest.
+#include "support/EventLoop.h"
+#include "support/XvfbSession.h"
+
+#include "services/documents/QVPdfModule.h"
+#include "services/speech/QVOnDemandAudioPlayer.h"
+#include "services/speech/QVOnDemandSpeechEngine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray mapsOf(qint64 pid) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    return maps.open(QIODevice::ReadOnly) ? maps.readAll() : QByteArray();
+}
+
+QByteArray threadNamesOf(qint64 pid) {
+    QByteArray names;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            names += comm.readAll();
+    }
+    return names;
+}
+
+// A GL driver in the process: Mesa's drivers and their compiler, or its render threads.
+QStringList glInside(qint64 pid) {
+    QStringList found;
+    const QByteArray maps = mapsOf(pid);
+    for (const char *library : {"_dri.so", "libLLVM", "libGLX_mesa", "libgallium"})
+        if (maps.contains(library))
+            found << QString::fromLatin1(library);
+    if (threadNamesOf(pid).contains("llvmpipe"))
+        found << QStringLiteral("llvmpipe threads");
+    return found;
+}
+
+bool waitFor(QProcess &process, QByteArray &output, const QByteArray &marker, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!output.contains(marker) && timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
+        process.waitForReadyRead(50);
+        output += process.readAllStandardError();
+    }
+    return output.contains(marker);
+}
+
+} // namespace
+
+TEST(OnDemandLibraries, TheProgramLinksNoSpeechAudioOrGLLibrary) {
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(QV_APP_BINARY)});
+    ASSERT_TRUE(readelf.waitForFinished(30000));
+    const QByteArray dynamic = readelf.readAllStandardOutput();
+    ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
+    for (const char *onDemand :
+         {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups"})
+        EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
+}
+
+// On X11 the program starts without a GL context: no driver, no render threads (the web
+// module makes the context web views share when it loads).
+TEST(OnDemandLibraries, OnX11TheProgramStartsWithoutAnyGLDriver) {
+    qvtest::XvfbSession x11;
+    if (!x11.isRunning())
+        GTEST_SKIP() << "no Xvfb";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QVariantMap display = x11.childEnvironment();
+    for (auto it = display.cbegin(); it != display.cend(); ++it)
+        environment.insert(it.key(), it.value().toString());
+    environment.insert(QStringLiteral("QV_HOME"), home.path());
+    environment.insert(QStringLiteral("QV_NETWORK_STATUS"), QStringLiteral("offline"));
+    environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QV_APP_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(30000));
+    QByteArray output;
+    ASSERT_TRUE(waitFor(program, output, "[launch] first frame", 60000)) << output.constData();
+    // The start goes on loading plugins for a moment after the first frame.
+    QThread::msleep(1500);
+    EXPECT_EQ(glInside(program.processId()).join(QStringLiteral(", ")).toStdString(), "");
+
+    program.kill();
+    program.waitForFinished(5000);
+}
+
+TEST(OnDemandLibraries, SpeechAndAudioLoadOnFirstUseAndWork) {
+    EXPECT_FALSE(QVOnDemandSpeechEngine::isModuleLoaded());
+    EXPECT_FALSE(QVOnDemandAudioPlayer::isModuleLoaded());
+    EXPECT_FALSE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6TextToSpeech"));
+    EXPECT_FALSE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6Multimedia"));
+
+    // The first speech starts the system engine: it reports ready with the voices it found.
+    QVOnDemandSpeechEngine engine;
+    QVOnDemandAudioPlayer player;
+    EXPECT_FALSE(engine.isReady());
+    int ready = 0;
+    QObject::connect(&engine, &QVSpeechEngine::ready, [&ready] { ++ready; });
+    engine.prepare();
+    ASSERT_TRUE(qvtest::waitUntil([&] { return ready > 0; }, 30000));
+    EXPECT_EQ(ready, 1);
+    EXPECT_TRUE(engine.isReady());
+    EXPECT_TRUE(QVOnDemandSpeechEngine::isModuleLoaded());
+    EXPECT_TRUE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6TextToSpeech"));
+
+    // The first audio asks QtMultimedia for an output: there is none on this machine's test
+    // session unless an audio server runs, and the answer says so rather than failing later.
+    const bool output = player.canPlay();
+    EXPECT_TRUE(QVOnDemandAudioPlayer::isModuleLoaded());
+    EXPECT_TRUE(mapsOf(QCoreApplication::applicationPid()).contains("libQt6Multimedia"));
+    if (output) {
+        QList<bool> finished;
+        QObject::connect(&player, &QVAudioPlayer::finished, [&finished](bool ok) { finished << ok; });
+        player.play(QByteArray("not audio"), 1.0, 1.0);
+        ASSERT_TRUE(qvtest::waitUntil([&] { return !finished.isEmpty(); }, 10000));
+        EXPECT_EQ(finished, QList<bool>{false});
+    }
+}
+
+TEST(OnDemandLibraries, PdfReadingAndPrintingLoadOnFirstUseAndWork) {
+    const qint64 self = QCoreApplication::applicationPid();
+    EXPECT_FALSE(QVPdfModule::isLoaded());
+    EXPECT_FALSE(mapsOf(self).contains("libQt6Pdf"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("page.pdf"));
+    {
+        QPdfWriter writer(path);
+        QTextDocument page;
+        page.setPlainText(QStringLiteral("Read back from the module"));
+        page.print(&writer);
+    }
+    // A file that is no PDF is refused, and says so.
+    const QString garbage = dir.filePath(QStringLiteral("garbage.pdf"));
+    {
+        QFile file(garbage);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a pdf");
+    }
+    EXPECT_EQ(QVPdfModule::open(garbage), nullptr);
+    EXPECT_FALSE(QVPdfModule::lastError().isEmpty());
+
+    const std::unique_ptr<QVPdfDocument> document = QVPdfModule::open(path);
+    ASSERT_NE(document, nullptr) << QVPdfModule::lastError().toStdString();
+    EXPECT_TRUE(QVPdfModule::isLoaded());
+    EXPECT_TRUE(mapsOf(self).contains("libQt6Pdf"));
+    ASSERT_EQ(document->pageCount(), 1);
+    EXPECT_TRUE(document->pageText(0).contains(QStringLiteral("Read back from the module")));
+    EXPECT_FALSE(document->render(0, QSize(100, 140)).isNull());
+
+    // Printing: the dialog's answer decides; the accepted print reaches the printer's file.
+    QTextDocument text;
+    text.setPlainText(QStringLiteral("Printed through the module"));
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    EXPECT_FALSE(QVPdfModule::print(text, nullptr, [](QPrinter &) { return false; }));
+    EXPECT_TRUE(QVPdfModule::print(text, nullptr, [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    }));
+    const std::unique_ptr<QVPdfDocument> readBack = QVPdfModule::open(printed);
+    ASSERT_NE(readBack, nullptr);
+    EXPECT_TRUE(readBack->pageText(0).contains(QStringLiteral("Printed through the module")));
+}
