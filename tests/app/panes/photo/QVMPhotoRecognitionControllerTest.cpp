@@ -331,3 +331,39 @@ TEST_F(PhotoWindowTest, PictureShowsEachPartInPlaceAtEveryZoom) {
         }
     }
 }
+
+// What the user's set-up explains is one plain line; only the unexplained gets a report.
+TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
+    struct Case {
+        const char *name;
+        platform::Error error;
+        bool reported;
+    } cases[] = {
+        {"recognition not offered offline for the language",
+         platform::Error(QStringLiteral("com.translator"), -202,
+                         QStringLiteral("Text recognition in pictures is not available offline for this language.")),
+         false},
+        {"translation package not downloaded",
+         platform::Error(QStringLiteral("com.translator"), -204, QStringLiteral("Download the German package.")),
+         false},
+        {"recognition data missing",
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 1, QStringLiteral("no eng.traineddata")), false},
+        {"no network", platform::Error(QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")), false},
+        {"the engine failed",
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 2, QStringLiteral("engine failed")), true},
+    };
+    open(picturePath);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedCrashReporter reporter;
+        photo->onTransleteImage();
+        ASSERT_FALSE(requests.isEmpty());
+        requests.last()->failure(c.error);
+        EXPECT_TRUE(photo->errorText().contains(c.error.localizedDescription()));
+        QMutexLocker lock(&reporter.reporter->mutex);
+        EXPECT_EQ(reporter.reporter->records.size(), c.reported ? 1 : 0);
+        const QStringList lines = reporter.reporter->lines.filter(QString::fromLatin1(QVMPhotoRecognitionController::kFailedLog));
+        ASSERT_EQ(lines.size(), 1);
+        EXPECT_EQ(lines.first().startsWith(QStringLiteral("[expected]")), !c.reported) << lines.first().toStdString();
+    }
+}
