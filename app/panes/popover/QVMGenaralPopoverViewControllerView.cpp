@@ -170,7 +170,10 @@ int QVMGenaralPopoverViewController::panelHeightForTextHeight(float height) {
 
 void QVMGenaralPopoverViewController::updatePanelHeight(TextViewWithPlaceHolder *view) {
     QTextDocument *document = view->document();
-    document->setTextWidth(view->viewport()->width() > 0 ? view->viewport()->width() : kWidth - 40);
+    // Setting the width lays the whole text out again, even the same width: only when it changed.
+    const qreal width = view->viewport()->width() > 0 ? view->viewport()->width() : kWidth - 40;
+    if (!qFuzzyCompare(document->textWidth(), width))
+        document->setTextWidth(width);
     // The text's own height, as its glyphs cover it: nothing for no text, no page margins.
     const float height =
         document->isEmpty() || !document->documentLayout()
