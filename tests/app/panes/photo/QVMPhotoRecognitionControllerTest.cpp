@@ -4,10 +4,12 @@
 
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/photo/QVPhotoService.h"
+#include "ui/QVMOpenPanel.h"
 #include "ui/QVMProgressHUD.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -366,4 +368,22 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
         ASSERT_EQ(lines.size(), 1);
         EXPECT_EQ(lines.first().startsWith(QStringLiteral("[expected]")), !c.reported) << lines.first().toStdString();
     }
+}
+
+// Pictures are recognised offline too: the picture button offers its chooser with or without network.
+TEST_F(PhotoWindowTest, ThePictureButtonOffersItsChooserWithOrWithoutNetwork) {
+    QVMOpenPanel::setUseQtDialog(true);
+    openWindow();
+    for (const auto status : {platform::NetworkStatus::NotReachable, platform::NetworkStatus::ReachableViaOther}) {
+        SCOPED_TRACE(int(status));
+        platform::NetworkStatus::shared().setOverride(status);
+        alerts->shown.clear();
+        general->onOpenPhoto();
+        QFileDialog *chooser = general->view()->window()->findChild<QFileDialog *>();
+        EXPECT_TRUE(alerts->shown.isEmpty());
+        ASSERT_NE(chooser, nullptr);
+        chooser->reject();
+        delete chooser;
+    }
+    QVMOpenPanel::setUseQtDialog(false);
 }
