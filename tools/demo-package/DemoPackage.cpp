@@ -15,11 +15,11 @@
 #include "core/DevLogger.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/mapping/ObjectStoreReporting.h"
-#include "startup/QVStoreMigration.h"
-#include "services/packages/QVPackageDownloadManager.h"
 #include "core/models/QVPackageFolders.h"
 #include "core/models/QVPackagesMapper.h"
 #include "core/models/QVPackagesRealm.h"
+#include "services/packages/QVPackageDownloadManager.h"
+#include "startup/QVStoreMigration.h"
 
 #include "platform/ProblemReporter.h"
 
@@ -118,7 +118,8 @@ platform::Error addToCatalogue(const platform::ObjectStore &store, const QString
 // package installer (which unpacks it and marks the record downloaded).
 int installItem(const platform::ObjectStore &store, const DemoItem &demo, const QString &archive) {
     const QString code = QString::fromLatin1(demo.language);
-    if (const platform::Error error = addToCatalogue(store, code, demoCatalogue(demo, QFileInfo(archive).size())))
+    if (const platform::Error error =
+            addToCatalogue(store, code, demoCatalogue(demo, QFileInfo(archive).size())))
         return fail(error.localizedDescription());
     const QVLanguagePackageRealm package(
         store.objects(QVLanguagePackageRealm::storeClassName())
@@ -212,8 +213,9 @@ int installPicturesCommand(const tools::Options &options) {
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();
     const QString code = QString::fromLatin1(kPictureLanguage);
     if (QVPackageFolders::isOcrPackageInstalled(store, code) &&
-        QFileInfo::exists(QDir(QVPackageFolders::unpackFolderForType(QString::fromLatin1(QVPackageFolders::kOcrType)))
-                              .filePath(QString::fromLatin1(kPictureDataName)))) {
+        QFileInfo::exists(
+            QDir(QVPackageFolders::unpackFolderForType(QString::fromLatin1(QVPackageFolders::kOcrType)))
+                .filePath(QString::fromLatin1(kPictureDataName)))) {
         std::cout << "an English picture package is installed already\n";
         return 0;
     }

@@ -413,7 +413,8 @@ bool QVMPhotoRecognitionController::isExpectedFailure(const platform::Error &err
     if (DevLogger::isExpectedCondition(error))
         return true;
     if (error.domain() == QLatin1String(QVTranslatorError::kDomain))
-        return error.code() == QVTranslatorError::NotSupported || error.code() == QVTranslatorError::NotInstalled;
+        return error.code() == QVTranslatorError::NotSupported ||
+               error.code() == QVTranslatorError::NotInstalled;
     return error.domain() == QLatin1String(QVRecognitionOperation::kErrorDomain) &&
            error.code() == QVRecognitionOperation::LanguageDataMissing;
 }

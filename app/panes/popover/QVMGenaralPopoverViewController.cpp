@@ -7,12 +7,13 @@
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVBaseTranslateModel.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/shortcuts/QVMKeyboardShortcutsService.h"
 #include "platform/store/Store.h"
+#include "services/graphics/QVMStyleService.h"
+#include "services/languages/QVLanguageService.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/PaddingTextView.h"
 #include "ui/QVGeneralWindowController.h"
@@ -22,7 +23,6 @@
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 #include "ui/QVMRemoteImage.h"
-#include "services/graphics/QVMStyleService.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -45,7 +45,6 @@ namespace {
 
 const QString kHelveticaLight = QStringLiteral("Helvetica-Light");
 constexpr int kFontSize = 20;
-
 
 bool isSupportedDroppedFile(const QString &path) {
     static const QStringList extensions{QStringLiteral("pdf"), QStringLiteral("docx"), QStringLiteral("rtf"),
@@ -77,7 +76,6 @@ QVMGenaralPopoverViewController *QVMGenaralPopoverViewController::viewController
         DevLog(QStringLiteral("[VC] %@"), error.localizedDescription());
     return controller;
 }
-
 
 void QVMGenaralPopoverViewController::viewDidLoad() {
     observeThemeColor();
@@ -200,7 +198,6 @@ void QVMGenaralPopoverViewController::originalTextDidChange() {
     m_typingTimer.start();
 }
 
-
 bool QVMGenaralPopoverViewController::eventFilter(QObject *watched, QEvent *event) {
     if ((watched == m_originalTextView || watched == m_translateTextView) &&
         event->type() == QEvent::KeyPress) {
@@ -225,7 +222,6 @@ bool QVMGenaralPopoverViewController::handleReturn() {
     shouldTranslateText(text);
     return true;
 }
-
 
 void QVMGenaralPopoverViewController::showMessage(const QString &text, bool offerDownload) {
     view();

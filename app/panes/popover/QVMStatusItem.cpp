@@ -185,8 +185,8 @@ void QVMStatusItem::placeWindow() {
     }
     // No icon to hang from: the first showing goes to the top right, later sizes keep the place
     // where they fit.
-    const QPoint origin = m_window->isVisible() ? m_window->pos()
-                                                : windowOrigin(icon, available, m_window->size());
+    const QPoint origin =
+        m_window->isVisible() ? m_window->pos() : windowOrigin(icon, available, m_window->size());
     m_window->move(keptOnScreen(origin, available, m_window->size()));
 }
 

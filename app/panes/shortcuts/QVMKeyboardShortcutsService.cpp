@@ -5,10 +5,10 @@
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
-#include "services/push/QVDesktopNotifier.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/UserDefaults.h"
 #include "services/network/QVRequestManager.h"
+#include "services/push/QVDesktopNotifier.h"
 #include "services/shortcuts/QVMDesktopSettingsShortcutBackend.h"
 #include "services/shortcuts/QVMPortalShortcutBackend.h"
 #include "services/shortcuts/QVMServicesMenu.h"

@@ -308,8 +308,8 @@ void QVMWebPageController::loadingChanged(QVMWebView *web, const QWebEngineLoadi
     if (!reason.isEmpty())
         line += QLatin1Char(' ') + reason;
     DevLog(QStringLiteral("[web] %@ page not loaded: %@ %@"),
-           source ? QStringLiteral("source") : QStringLiteral("translated"), QString::number(info.errorCode()),
-           reason);
+           source ? QStringLiteral("source") : QStringLiteral("translated"),
+           QString::number(info.errorCode()), reason);
     showError(line);
 }
 

@@ -84,7 +84,8 @@ public:
     static constexpr const char *kTranslationFailed = "The page could not be translated.";
     static constexpr const char *kLoadFailed = "The page could not be loaded.";
     // Followed by the web engine's reason (a name not found, a refused connection).
-    static constexpr const char *kSourceLoadFailed = "The page could not be opened, so it was not translated.";
+    static constexpr const char *kSourceLoadFailed =
+        "The page could not be opened, so it was not translated.";
     static constexpr qint64 kWebTranslationMode = 2;
 
 signals:

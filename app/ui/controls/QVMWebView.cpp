@@ -69,7 +69,8 @@ void QVMWebView::contentSizeWithBlock(SizeBlock block) {
     const std::shared_ptr<const bool> alive = m_alive;
     const auto gone = [self, alive] { return !self || !*alive; };
     const auto fail = [block] { block(QSizeF(0, 0)); };
-    page()->runJavaScript(QString::fromLatin1(kReadyStateScript), [self, gone, block, fail](const QVariant &state) {
+    page()->runJavaScript(QString::fromLatin1(kReadyStateScript), [self, gone, block,
+                                                                   fail](const QVariant &state) {
         if (gone())
             return;
         if (!state.isValid() || state.isNull())

@@ -14,17 +14,17 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QTextDocument>
+#include <QToolButton>
 
 using namespace uitest;
 using qvtest::FakeReply;
 
 namespace {
 
-const QString kHostile =
-    QStringLiteral("<img src=\"file:///etc/hostname\"><a href=\"http://127.0.0.1/\"><font size=7>Click</font></a>");
+const QString kHostile = QStringLiteral(
+    "<img src=\"file:///etc/hostname\"><a href=\"http://127.0.0.1/\"><font size=7>Click</font></a>");
 
 // Fails every picture with the hostile words as the error's description.
 class FailingPhotoTranslator : public QVMPhotoTranslator {
@@ -108,7 +108,8 @@ TEST_F(OutsideTextTest, MessageLinesShowMarkupFromOutsideAsItsCharacters) {
          }},
         {"web-page window, server error",
          [this](std::unique_ptr<QObject> &owner) -> Shown {
-             backend.route("GET", "/source", FakeReply::bytes("<html><body>Source</body></html>", "text/html"));
+             backend.route("GET", "/source",
+                           FakeReply::bytes("<html><body>Source</body></html>", "text/html"));
              backend.route("POST", "/translateWebpageAPI/",
                            FakeReply::jsonMap({{"err", QVariantMap{{"message", kHostile}}}}, 400));
              auto *web = new QVMWebPageController;

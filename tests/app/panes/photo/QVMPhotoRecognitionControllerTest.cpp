@@ -342,15 +342,19 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
         bool reported;
     } cases[] = {
         {"recognition not offered offline for the language",
-         platform::Error(QStringLiteral("com.translator"), -202,
-                         QStringLiteral("Text recognition in pictures is not available offline for this language.")),
+         platform::Error(
+             QStringLiteral("com.translator"), -202,
+             QStringLiteral("Text recognition in pictures is not available offline for this language.")),
          false},
         {"translation package not downloaded",
-         platform::Error(QStringLiteral("com.translator"), -204, QStringLiteral("Download the German package.")),
+         platform::Error(QStringLiteral("com.translator"), -204,
+                         QStringLiteral("Download the German package.")),
          false},
         {"recognition data missing",
-         platform::Error(QStringLiteral("QVRecognitionOperation"), 1, QStringLiteral("no eng.traineddata")), false},
-        {"no network", platform::Error(QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")), false},
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 1, QStringLiteral("no eng.traineddata")),
+         false},
+        {"no network", platform::Error(QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")),
+         false},
         {"the engine failed",
          platform::Error(QStringLiteral("QVRecognitionOperation"), 2, QStringLiteral("engine failed")), true},
     };
@@ -364,9 +368,11 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
         EXPECT_TRUE(photo->errorText().contains(c.error.localizedDescription()));
         QMutexLocker lock(&reporter.reporter->mutex);
         EXPECT_EQ(reporter.reporter->records.size(), c.reported ? 1 : 0);
-        const QStringList lines = reporter.reporter->lines.filter(QString::fromLatin1(QVMPhotoRecognitionController::kFailedLog));
+        const QStringList lines =
+            reporter.reporter->lines.filter(QString::fromLatin1(QVMPhotoRecognitionController::kFailedLog));
         ASSERT_EQ(lines.size(), 1);
-        EXPECT_EQ(lines.first().startsWith(QStringLiteral("[expected]")), !c.reported) << lines.first().toStdString();
+        EXPECT_EQ(lines.first().startsWith(QStringLiteral("[expected]")), !c.reported)
+            << lines.first().toStdString();
     }
 }
 
@@ -374,7 +380,8 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
 TEST_F(PhotoWindowTest, ThePictureButtonOffersItsChooserWithOrWithoutNetwork) {
     QVMOpenPanel::setUseQtDialog(true);
     openWindow();
-    for (const auto status : {platform::NetworkStatus::NotReachable, platform::NetworkStatus::ReachableViaOther}) {
+    for (const auto status :
+         {platform::NetworkStatus::NotReachable, platform::NetworkStatus::ReachableViaOther}) {
         SCOPED_TRACE(int(status));
         platform::NetworkStatus::shared().setOverride(status);
         alerts->shown.clear();

@@ -1,13 +1,13 @@
 #include "PopoverTestSupport.h"
 
-#include "panes/popover/QVMStatusItemWindow.h"
 #include "core/localization/QVLocalizedString.h"
+#include "panes/popover/QVMStatusItemWindow.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
 #include <QLabel>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -400,8 +400,8 @@ TEST_F(PopoverTest, TheWindowStaysOnTheScreenWhenItsContentGrows) {
          }},
         {"a long pasted text",
          [](QVMGenaralPopoverViewController *p) {
-             p->originalTextView()->setPlainText(QString(3000, QLatin1Char('w')).replace(
-                 QLatin1Char('w'), QStringLiteral("word ")));
+             p->originalTextView()->setPlainText(
+                 QString(3000, QLatin1Char('w')).replace(QLatin1Char('w'), QStringLiteral("word ")));
              p->typingTimer()->stop();
          }},
     };
@@ -430,7 +430,8 @@ TEST_F(PopoverTest, TheTopRightButtonSaysItOpensTheMainWindowAndDoesSo) {
     QWidget *main = general->view()->window();
     main->hide();
     QToolButton *button = popover->settingsButton();
-    EXPECT_EQ(button->toolTip(), QVLocalizedString(QString::fromLatin1(QVMGenaralPopoverViewController::kMainWindowToolTipKey)));
+    EXPECT_EQ(button->toolTip(),
+              QVLocalizedString(QString::fromLatin1(QVMGenaralPopoverViewController::kMainWindowToolTipKey)));
     EXPECT_EQ(button->toolTip(), QStringLiteral("Open the main window"));
     EXPECT_EQ(button->accessibleName(), button->toolTip());
     button->click();

@@ -183,7 +183,8 @@ TEST_F(ShortcutsTest, OfflineTheWebPageShortcutsSayWhyAndSendNothing) {
         std::function<void(RecordingBackend *)> run;
     } cases[] = {
         {"the user's shortcut", [](RecordingBackend *keys) { keys->press(QStringLiteral("custom")); }},
-        {"the fixed shortcut", [](RecordingBackend *keys) { keys->press(QStringLiteral("translate-web-page")); }},
+        {"the fixed shortcut",
+         [](RecordingBackend *keys) { keys->press(QStringLiteral("translate-web-page")); }},
         {"the command line's action",
          [](RecordingBackend *) { service().runAction(QStringLiteral("translate-web-page")); }},
     };
