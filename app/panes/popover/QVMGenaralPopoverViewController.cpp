@@ -5,19 +5,11 @@
 #include "QVMStatusItemWindow.h"
 
 #include "core/DevLog.h"
-#include "core/DevLogger.h"
-#include "core/history/QVDataManager.h"
 #include "core/localization/QVLocalizedString.h"
-#include "core/models/QVBaseTranslateModel.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/shortcuts/QVMKeyboardShortcutsService.h"
-#include "platform/store/Store.h"
-#include "services/graphics/QVMStyleService.h"
 #include "services/languages/QVLanguageService.h"
-#include "services/network/QVRequestManager.h"
-#include "ui/PaddingTextView.h"
 #include "ui/QVGeneralWindowController.h"
-#include "ui/QVMColor.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -25,21 +17,15 @@
 #include "ui/QVMRemoteImage.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
-#include <QDateTime>
 #include <QFileInfo>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextDocument>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
