@@ -329,7 +329,7 @@ void QVMWebPageController::loadFinished(QVMWebView *web, bool ok) {
     const std::shared_ptr<const bool> alive = m_alive;
     const std::shared_ptr<const bool> webAlive = web->aliveFlag();
     web->contentSizeWithBlock([self, measured, source, alive, webAlive](QSizeF size) {
-        if (!self || !measured || !*alive || !*webAlive)
+        if (!*alive || !*webAlive || self.isNull() || measured.isNull())
             return;
         self->applyContentSize(source, size);
         self->setBusy(measured, false);

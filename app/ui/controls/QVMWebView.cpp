@@ -67,7 +67,8 @@ void QVMWebView::contentSizeWithBlock(SizeBlock block) {
         return;
     QPointer<QVMWebView> self(this);
     const std::shared_ptr<const bool> alive = m_alive;
-    const auto gone = [self, alive] { return !self || !*alive; };
+    // The flag first: converting the pointer of an object being destroyed is itself undefined.
+    const auto gone = [self, alive] { return !*alive || self.isNull(); };
     const auto fail = [block] { block(QSizeF(0, 0)); };
     page()->runJavaScript(QString::fromLatin1(kReadyStateScript), [self, gone, block,
                                                                    fail](const QVariant &state) {
