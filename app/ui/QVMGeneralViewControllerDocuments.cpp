@@ -103,11 +103,8 @@ void QVMGeneralViewController::onOpenFile() {
     showOpenPanelWithFileType(1, true);
 }
 
+// No network check: without one the photo service recognises and translates the picture offline.
 void QVMGeneralViewController::onOpenPhoto() {
-    if (!isNetworkAvailableNoMessage()) {
-        showInternetUnavailablePopup();
-        return;
-    }
     showOpenPanelWithFileType(2, true);
 }
 

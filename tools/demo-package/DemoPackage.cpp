@@ -6,17 +6,20 @@
 //   demo-package install --archive ZIP
 //       installs a made package into the application's store and Caches folder
 //       (QV_HOME roots both, as for the application), unless German is installed
+//   demo-package install-pictures --traineddata FILE
+//       records the English text recognition data (Debian's tesseract-ocr-eng) as
+//       the English picture package and installs it the same way, unless one is
 #include "common/ToolOptions.h"
 #include "demo-package/DemoWordLists.h"
 
 #include "core/DevLogger.h"
 #include "core/QVStoreConfiguration.h"
 #include "core/mapping/ObjectStoreReporting.h"
-#include "startup/QVStoreMigration.h"
-#include "services/packages/QVPackageDownloadManager.h"
 #include "core/models/QVPackageFolders.h"
 #include "core/models/QVPackagesMapper.h"
 #include "core/models/QVPackagesRealm.h"
+#include "services/packages/QVPackageDownloadManager.h"
+#include "startup/QVStoreMigration.h"
 
 #include "platform/ProblemReporter.h"
 
@@ -24,6 +27,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <zip.h>
 
 #include <iostream>
 
@@ -32,6 +38,10 @@ namespace {
 constexpr const char *kLanguage = "de";
 constexpr const char *kDemoVersion = "demo-word-by-word";
 constexpr const char *kArchivePath = "demo/de-en-demo-word-by-word.zip";
+constexpr const char *kPictureLanguage = "en";
+constexpr const char *kPictureVersion = "debian-tesseract-ocr-eng";
+constexpr const char *kPictureArchivePath = "demo/en-tesseract-ocr-eng.zip";
+constexpr const char *kPictureDataName = "eng.traineddata";
 
 int fail(const QString &message) {
     std::cerr << "demo-package: " << message.toStdString() << "\n";
@@ -53,23 +63,36 @@ int wordListsCommand(const tools::Options &options) {
     return 0;
 }
 
+struct DemoItem {
+    const char *language;
+    const char *localName;
+    const char *type;
+    const char *version;
+    const char *archivePath;
+};
+
+const DemoItem kTranslationItem{kLanguage, "Deutsch (Demo, Wort für Wort)",
+                                QVPackageFolders::kTranslationType, kDemoVersion, kArchivePath};
+const DemoItem kPictureItem{kPictureLanguage, "English", QVPackageFolders::kOcrType, kPictureVersion,
+                            kPictureArchivePath};
+
 // One catalogue item, as the backend would list the package.
-QVariantList demoCatalogue(qint64 archiveSize) {
+QVariantList demoCatalogue(const DemoItem &demo, qint64 archiveSize) {
     const QVariantMap model{{QStringLiteral("size"), archiveSize},
-                            {QStringLiteral("url"), QString::fromLatin1(kArchivePath)}};
-    const QVariantMap item{{QStringLiteral("lang"), QString::fromLatin1(kLanguage)},
-                           {QStringLiteral("local_lang"), QStringLiteral("Deutsch (Demo, Wort für Wort)")},
-                           {QStringLiteral("type"), QString::fromLatin1(QVPackageFolders::kTranslationType)},
-                           {QStringLiteral("version"), QString::fromLatin1(kDemoVersion)},
+                            {QStringLiteral("url"), QString::fromLatin1(demo.archivePath)}};
+    const QVariantMap item{{QStringLiteral("lang"), QString::fromLatin1(demo.language)},
+                           {QStringLiteral("local_lang"), QString::fromUtf8(demo.localName)},
+                           {QStringLiteral("type"), QString::fromLatin1(demo.type)},
+                           {QStringLiteral("version"), QString::fromLatin1(demo.version)},
                            {QStringLiteral("compressedSize"), QString::number(archiveSize)},
                            {QStringLiteral("model"), model}};
     return {item};
 }
 
-// Maps the one-item catalogue. A catalogue fetched earlier keeps its German
+// Maps the one-item catalogue. A catalogue fetched earlier keeps the language's
 // packages and name: the demo joins them instead of replacing them.
-platform::Error addToCatalogue(const platform::ObjectStore &store, const QVariantList &catalogue) {
-    const QString code = QString::fromLatin1(kLanguage);
+platform::Error addToCatalogue(const platform::ObjectStore &store, const QString &code,
+                               const QVariantList &catalogue) {
     const QVPackagesRealm before(store.objectForPrimaryKey(QVPackagesRealm::storeClassName(), code));
     const QList<platform::Object> earlier =
         before.isNull() ? QList<platform::Object>() : before.packages().toList();
@@ -91,28 +114,18 @@ platform::Error addToCatalogue(const platform::ObjectStore &store, const QVarian
     });
 }
 
-int installCommand(const tools::Options &options) {
-    if (!options.count("archive"))
-        return fail(QStringLiteral("install needs --archive"));
-    const QString archive = QString::fromStdString(options.at("archive"));
-    if (!QFileInfo(archive).isFile())
-        return fail(QStringLiteral("no archive at %1").arg(archive));
-
+// Records the item in the catalogue and installs the archive through the application's own
+// package installer (which unpacks it and marks the record downloaded).
+int installItem(const platform::ObjectStore &store, const DemoItem &demo, const QString &archive) {
+    const QString code = QString::fromLatin1(demo.language);
     if (const platform::Error error =
-            QVStoreConfiguration::configureDefaultStore(QVStoreMigration::migrationBlock()))
-        return fail(error.localizedDescription());
-    const platform::ObjectStore store = platform::ObjectStore::defaultStore();
-    const QString code = QString::fromLatin1(kLanguage);
-    if (QVPackageFolders::isTranslationPackageInstalled(store, code)) {
-        std::cout << "a German package is installed already\n";
-        return 0;
-    }
-    if (const platform::Error error = addToCatalogue(store, demoCatalogue(QFileInfo(archive).size())))
+            addToCatalogue(store, code, demoCatalogue(demo, QFileInfo(archive).size())))
         return fail(error.localizedDescription());
     const QVLanguagePackageRealm package(
         store.objects(QVLanguagePackageRealm::storeClassName())
-            .filter(platform::Key(QStringLiteral("version")) == QString::fromLatin1(kDemoVersion) &&
-                    platform::Key(QStringLiteral("languageCode")) == code)
+            .filter(platform::Key(QStringLiteral("version")) == QString::fromLatin1(demo.version) &&
+                    platform::Key(QStringLiteral("languageCode")) == code &&
+                    platform::Key(QStringLiteral("type")) == QString::fromLatin1(demo.type))
             .first());
     if (package.isNull())
         return fail(QStringLiteral("the demo package was not stored"));
@@ -139,14 +152,90 @@ int installCommand(const tools::Options &options) {
         });
     if (!answered)
         QCoreApplication::exec();
+    return status;
+}
+
+int installCommand(const tools::Options &options) {
+    if (!options.count("archive"))
+        return fail(QStringLiteral("install needs --archive"));
+    const QString archive = QString::fromStdString(options.at("archive"));
+    if (!QFileInfo(archive).isFile())
+        return fail(QStringLiteral("no archive at %1").arg(archive));
+
+    if (const platform::Error error =
+            QVStoreConfiguration::configureDefaultStore(QVStoreMigration::migrationBlock()))
+        return fail(error.localizedDescription());
+    const platform::ObjectStore store = platform::ObjectStore::defaultStore();
+    if (QVPackageFolders::isTranslationPackageInstalled(store, QString::fromLatin1(kLanguage))) {
+        std::cout << "a German package is installed already\n";
+        return 0;
+    }
+    const int status = installItem(store, kTranslationItem, archive);
     if (status == 0)
         std::cout << "installed the English-German demo package\n";
     return status;
 }
 
+// A package archive holding the one recognition data file at its top.
+bool writePictureArchive(const QString &traineddata, const QString &output, QString *error) {
+    int code = 0;
+    zip_t *archive = zip_open(QFile::encodeName(output).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!archive) {
+        *error = QStringLiteral("cannot create %1").arg(output);
+        return false;
+    }
+    zip_source_t *source = zip_source_file(archive, QFile::encodeName(traineddata).constData(), 0, -1);
+    if (!source || zip_file_add(archive, kPictureDataName, source, ZIP_FL_ENC_UTF_8) < 0) {
+        if (source)
+            zip_source_free(source);
+        *error = QString::fromUtf8(zip_strerror(archive));
+        zip_discard(archive);
+        return false;
+    }
+    if (zip_close(archive) < 0) {
+        *error = QString::fromUtf8(zip_strerror(archive));
+        zip_discard(archive);
+        return false;
+    }
+    return true;
+}
+
+int installPicturesCommand(const tools::Options &options) {
+    if (!options.count("traineddata"))
+        return fail(QStringLiteral("install-pictures needs --traineddata"));
+    const QString traineddata = QString::fromStdString(options.at("traineddata"));
+    if (!QFileInfo(traineddata).isFile())
+        return fail(QStringLiteral("no recognition data at %1").arg(traineddata));
+
+    if (const platform::Error error =
+            QVStoreConfiguration::configureDefaultStore(QVStoreMigration::migrationBlock()))
+        return fail(error.localizedDescription());
+    const platform::ObjectStore store = platform::ObjectStore::defaultStore();
+    const QString code = QString::fromLatin1(kPictureLanguage);
+    if (QVPackageFolders::isOcrPackageInstalled(store, code) &&
+        QFileInfo::exists(
+            QDir(QVPackageFolders::unpackFolderForType(QString::fromLatin1(QVPackageFolders::kOcrType)))
+                .filePath(QString::fromLatin1(kPictureDataName)))) {
+        std::cout << "an English picture package is installed already\n";
+        return 0;
+    }
+    QTemporaryDir staging;
+    if (!staging.isValid())
+        return fail(QStringLiteral("no temporary folder"));
+    const QString archive = staging.filePath(QStringLiteral("en-tesseract-ocr-eng.zip"));
+    QString error;
+    if (!writePictureArchive(traineddata, archive, &error))
+        return fail(error);
+    const int status = installItem(store, kPictureItem, archive);
+    if (status == 0)
+        std::cout << "installed the English picture package\n";
+    return status;
+}
+
 int usage() {
     std::cerr << "usage: demo-package word-lists --dictionary FILE --output DIR [--words N]\n"
-                 "       demo-package install --archive ZIP\n";
+                 "       demo-package install --archive ZIP\n"
+                 "       demo-package install-pictures --traineddata FILE\n";
     return 2;
 }
 
@@ -169,5 +258,7 @@ int main(int argc, char **argv) {
         return wordListsCommand(*options);
     if (command == "install")
         return installCommand(*options);
+    if (command == "install-pictures")
+        return installPicturesCommand(*options);
     return usage();
 }

@@ -6,6 +6,8 @@
 #include "core/settings/QVSettingsService.h"
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
+#include "services/ocr/QVRecognitionOperation.h"
+#include "services/offline/QVTranslatorError.h"
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
@@ -88,6 +90,8 @@ QWidget *QVMPhotoRecognitionController::loadView() {
 
     auto *errorRow = new QHBoxLayout;
     m_errorLabel = new QLabel;
+    // The line carries the server's and the engine's own words: never markup.
+    m_errorLabel->setTextFormat(Qt::PlainText);
     m_errorLabel->setWordWrap(true);
     m_errorLabel->setAccessibleName(tr("Problem"));
     m_errorLabel->setToolTip(tr("What went wrong"));
@@ -384,7 +388,11 @@ void QVMPhotoRecognitionController::translationFailed(const platform::Error &err
     }
     QString description;
     if (!error.isNull()) {
-        DevLogger::logError(error, QString::fromLatin1(kFailedLog));
+        if (isExpectedFailure(error))
+            DevLog(QString::fromLatin1(DevLogger::kExpectedLineFormat), QString::fromLatin1(kFailedLog),
+                   error.localizedDescription(), error.domain(), QString::number(error.code()));
+        else
+            DevLogger::logError(error, QString::fromLatin1(kFailedLog));
         description = error.localizedDescription();
     }
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
@@ -397,6 +405,18 @@ void QVMPhotoRecognitionController::translationFailed(const platform::Error &err
     showError(line, true);
     updateButtons();
     emit translationFinished();
+}
+
+// What a user's set-up explains: no network, a package not installed or not offered for the
+// language, recognition data missing. Only other failures are worth a report.
+bool QVMPhotoRecognitionController::isExpectedFailure(const platform::Error &error) {
+    if (DevLogger::isExpectedCondition(error))
+        return true;
+    if (error.domain() == QLatin1String(QVTranslatorError::kDomain))
+        return error.code() == QVTranslatorError::NotSupported ||
+               error.code() == QVTranslatorError::NotInstalled;
+    return error.domain() == QLatin1String(QVRecognitionOperation::kErrorDomain) &&
+           error.code() == QVRecognitionOperation::LanguageDataMissing;
 }
 
 QString QVMPhotoRecognitionController::errorText() const {

@@ -82,6 +82,8 @@ public:
     QVMPhotoImageView *photoImageView() const { return m_imageView; }
     QScrollArea *scrollView() const { return m_scrollView; }
     QLabel *errorLabel() const { return m_errorLabel; }
+    // A failure the user's set-up explains (logged as one line, never reported).
+    static bool isExpectedFailure(const platform::Error &error);
     QPushButton *retryButton() const { return m_retryButton; }
     QToolButton *copyButton() const { return m_copyButton; }
     QToolButton *favoriteButton() const { return m_favoriteButton; }

@@ -42,7 +42,8 @@ public:
     QVMGeneralViewController *delegate() const { return m_delegate; }
     void setDelegate(QVMGeneralViewController *delegate) { m_delegate = delegate; }
 
-    // Shows the text and translates it at once (online when the network is up); empty text is not sent.
+    // Shows the text and translates it at once, as typed text is (offline without a reachable
+    // backend); empty text is not sent.
     void translateWithText(const QString &text);
     // The source panel's text through shouldTranslateText, when there is any.
     void translateCurrentText();
@@ -106,6 +107,7 @@ public:
     static constexpr int kWidth = 380;
     static constexpr qint64 kErrorPackageCanBeDownloaded = -204;
     static constexpr int kSettingsTabOfflinePackages = 1;
+    static constexpr const char *kMainWindowToolTipKey = "_loc_agent_main_window_tool_tip";
     static constexpr const char *kNoFileTranslation = "File translation is not available yet";
     static constexpr const char *kUnsupportedFile = "This file type cannot be translated";
     static constexpr const char *kOnlyFirstFile = "Only the first file is translated";
@@ -153,6 +155,9 @@ private:
     void trackEvent(const QString &action, const QVariantMap &params = {});
     void setTextQuietly(TextViewWithPlaceHolder *view, const QString &text);
     void applyTheme();
+
+    // Asks the backend which language a text is in.
+    static LanguageDetector backendLanguageDetector();
 
     QPointer<QVMGeneralViewController> m_delegate;
     LanguageDetector m_detector;

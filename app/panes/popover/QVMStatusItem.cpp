@@ -61,6 +61,11 @@ void QVMStatusItem::ensureWindow() {
             dismissStatusItemWindow();
     });
     connect(m_window, &QVMStatusItemWindow::willClose, this, &QVMStatusItem::windowWillClose);
+    // A window that grows while open (a message, a pasted text) stays on the screen.
+    connect(m_window, &QVMStatusItemWindow::resized, this, [this] {
+        if (m_window->isVisible())
+            placeWindow();
+    });
     if (m_dropHandler)
         m_window->setDropHandler(m_dropHandler);
 }
@@ -226,11 +231,7 @@ QPoint QVMStatusItem::windowOrigin(const QRect &iconGeometry, const QRect &avail
         origin = QPoint(available.right() + 1 - windowSize.width() - kScreenMargin,
                         available.top() + kScreenMargin);
     }
-    const int maxX = available.right() + 1 - windowSize.width() - kScreenMargin;
-    const int maxY = available.bottom() + 1 - windowSize.height() - kScreenMargin;
-    origin.setX(std::max(available.left() + kScreenMargin, std::min(origin.x(), maxX)));
-    origin.setY(std::max(available.top() + kScreenMargin, std::min(origin.y(), maxY)));
-    return origin;
+    return keptOnScreen(origin, available, windowSize);
 }
 
 void QVMStatusItem::placeWindow() {
@@ -240,7 +241,23 @@ void QVMStatusItem::placeWindow() {
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    m_window->move(windowOrigin(icon, screen->availableGeometry(), m_window->size()));
+    const QRect available = screen->availableGeometry();
+    if (icon.isValid() && !icon.isEmpty()) {
+        m_window->move(windowOrigin(icon, available, m_window->size()));
+        return;
+    }
+    // No icon to hang from: the first showing goes to the top right, later sizes keep the place
+    // where they fit.
+    const QPoint origin =
+        m_window->isVisible() ? m_window->pos() : windowOrigin(icon, available, m_window->size());
+    m_window->move(keptOnScreen(origin, available, m_window->size()));
+}
+
+QPoint QVMStatusItem::keptOnScreen(const QPoint &origin, const QRect &available, const QSize &windowSize) {
+    const int maxX = available.right() + 1 - windowSize.width() - kScreenMargin;
+    const int maxY = available.bottom() + 1 - windowSize.height() - kScreenMargin;
+    return QPoint(std::max(available.left() + kScreenMargin, std::min(origin.x(), maxX)),
+                  std::max(available.top() + kScreenMargin, std::min(origin.y(), maxY)));
 }
 
 void QVMStatusItem::windowResignedKey() {

@@ -66,6 +66,8 @@ public:
     // Where the window goes: under the icon when its place is known, else at the
     // top right of the available area of the screen holding `fallbackScreen`.
     static QPoint windowOrigin(const QRect &iconGeometry, const QRect &available, const QSize &windowSize);
+    // The origin moved the least so that the whole window lies inside the area (with the margin).
+    static QPoint keptOnScreen(const QPoint &origin, const QRect &available, const QSize &windowSize);
 
     // Drops everything (tests).
     void reset();

@@ -73,6 +73,11 @@ void QVMStatusItemWindow::hideEvent(QHideEvent *event) {
     QWidget::hideEvent(event);
 }
 
+void QVMStatusItemWindow::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
 // A frame line so the borderless window stands apart from what lies under it.
 void QVMStatusItemWindow::paintEvent(QPaintEvent *) {
     QPainter painter(this);

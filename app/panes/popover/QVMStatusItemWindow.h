@@ -28,6 +28,8 @@ signals:
     void didResignKey();
     void escapePressed();
     void willClose();
+    // The content grew or shrank (a message line, a longer text).
+    void resized();
 
 protected:
     bool event(QEvent *event) override;
@@ -35,6 +37,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -4,10 +4,11 @@
 #include "panes/popover/QVMStatusItem.h"
 
 #include "core/DevLog.h"
-#include "services/push/QVDesktopNotifier.h"
+#include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/UserDefaults.h"
 #include "services/network/QVRequestManager.h"
+#include "services/push/QVDesktopNotifier.h"
 #include "services/shortcuts/QVMDesktopSettingsShortcutBackend.h"
 #include "services/shortcuts/QVMPortalShortcutBackend.h"
 #include "services/shortcuts/QVMServicesMenu.h"
@@ -228,6 +229,12 @@ void QVMKeyboardShortcutsService::translateWebPagePasteboardUrl() {
 }
 
 void QVMKeyboardShortcutsService::translateWebPageWithUrlString(const QString &urlString) {
+    // As the main window's web-page button says it: a page is translated only online.
+    if (!QVMUtils::isNetworkAvailable()) {
+        DevLog(QStringLiteral("[shortcuts] no network: the web page is not sent"));
+        QVMUtils::showErrorAlertWithMessage(QVLocalizedString(QString::fromLatin1(kNoInternetKey)));
+        return;
+    }
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
     QPointer<QVMKeyboardShortcutsService> self(this);
     QVRequestManager::instance().translateWebPageWithUrlString(

@@ -79,6 +79,7 @@ public:
     static constexpr const char *kIdShowAgent = "show-agent";
     static constexpr const char *kWaylandHint = "On Wayland, copy the text first (Ctrl+C)";
     static constexpr const char *kNoWebAddress = "The clipboard holds no web address";
+    static constexpr const char *kNoInternetKey = "_loc_alert_no_internet";
 
 signals:
     void stateChanged();

@@ -25,6 +25,7 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
 namespace {
@@ -49,6 +50,13 @@ QVMWebPageController::QVMWebPageController(QObject *parent) : QVMBaseVC(parent) 
 }
 
 QVMWebPageController::~QVMWebPageController() {
+    *m_alive = false;
+    for (QVMWebView *web : {m_fromWebView, m_toWebView}) {
+        if (web) {
+            web->disconnect(this);
+            web->page()->disconnect(this);
+        }
+    }
     if (m_languageToken)
         platform::NotificationCenter::defaultCenter().removeObserver(m_languageToken);
     ++m_request;
@@ -94,6 +102,8 @@ QWidget *QVMWebPageController::loadView() {
     m_toWebView->setAccessibleNameAndToolTip(tr("Translated page"),
                                              tr("The translated page"));
     m_errorLabel = new QLabel;
+    // The line carries the server's and the web engine's own words: never markup.
+    m_errorLabel->setTextFormat(Qt::PlainText);
     m_errorLabel->setWordWrap(true);
     m_errorLabel->setAccessibleName(tr("Problem"));
     m_errorLabel->setToolTip(tr("What went wrong"));
@@ -127,6 +137,8 @@ void QVMWebPageController::viewDidLoad() {
         connect(web, &QWebEngineView::loadFinished, this, [this, web](bool ok) { loadFinished(web, ok); });
         connect(web->page(), &QWebEnginePage::scrollPositionChanged, this,
                 [this, web](const QPointF &position) { scrolled(web, position); });
+        connect(web->page(), &QWebEnginePage::loadingChanged, this,
+                [this, web](const QWebEngineLoadingInfo &info) { loadingChanged(web, info); });
     }
     connect(m_toWebView, &QVMWebView::navigationRefused, this,
             [this] { showError(QString::fromLatin1(kBadTranslatedAddress)); });
@@ -216,7 +228,10 @@ void QVMWebPageController::translateWebPageWithUrlString(const QString &urlStrin
     showError(QString());
     setBusy(m_toWebView, true);
     QPointer<QVMWebPageController> self(this);
-    const auto current = [self, request] { return self && self->m_request == request; };
+    // The window may be gone before its controller: then nothing is left to show the answer in.
+    const auto current = [self, request] {
+        return self && self->m_request == request && self->m_fromWebView && self->m_toWebView;
+    };
     QVRequestManager::instance().translateWebPageWithUrlString(
         urlString, from, to,
         [self, current](const QString &address) {
@@ -282,6 +297,22 @@ void QVMWebPageController::loadStarted(QVMWebView *web) {
         m_expectedScroll[1].reset();
 }
 
+// Only a load that failed says so, with the engine's reason: one stopped, or replaced by the
+// next, is no news. (The engine reports this after loadFinished.)
+void QVMWebPageController::loadingChanged(QVMWebView *web, const QWebEngineLoadingInfo &info) {
+    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+        return;
+    const bool source = web == m_fromWebView;
+    QString line = QString::fromLatin1(source ? kSourceLoadFailed : kLoadFailed);
+    const QString reason = info.errorString().trimmed();
+    if (!reason.isEmpty())
+        line += QLatin1Char(' ') + reason;
+    DevLog(QStringLiteral("[web] %@ page not loaded: %@ %@"),
+           source ? QStringLiteral("source") : QStringLiteral("translated"),
+           QString::number(info.errorCode()), reason);
+    showError(line);
+}
+
 void QVMWebPageController::loadFinished(QVMWebView *web, bool ok) {
     const bool source = web == m_fromWebView;
     if (!ok) {
@@ -295,8 +326,10 @@ void QVMWebPageController::loadFinished(QVMWebView *web, bool ok) {
         translateWebPageWithUrlString(web->url().toString());
     QPointer<QVMWebPageController> self(this);
     QPointer<QVMWebView> measured(web);
-    web->contentSizeWithBlock([self, measured, source](QSizeF size) {
-        if (!self || !measured)
+    const std::shared_ptr<const bool> alive = m_alive;
+    const std::shared_ptr<const bool> webAlive = web->aliveFlag();
+    web->contentSizeWithBlock([self, measured, source, alive, webAlive](QSizeF size) {
+        if (!*alive || !*webAlive || self.isNull() || measured.isNull())
             return;
         self->applyContentSize(source, size);
         self->setBusy(measured, false);
@@ -347,6 +380,14 @@ void QVMWebPageController::scrolled(QVMWebView *web, const QPointF &position) {
 void QVMWebPageController::showError(const QString &text) {
     m_errorLabel->setText(text);
     m_errorLabel->setVisible(!text.isEmpty());
+}
+
+QVMWebView *QVMWebPageController::fromWebView() const {
+    return m_fromWebView;
+}
+
+QVMWebView *QVMWebPageController::toWebView() const {
+    return m_toWebView;
 }
 
 QString QVMWebPageController::errorText() const {

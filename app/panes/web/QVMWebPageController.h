@@ -9,6 +9,7 @@
 #include <QSizeF>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -16,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QSplitter;
 class QVMWebView;
+class QWebEngineLoadingInfo;
 
 // The web-page window: the page whose address the user typed, and beside it
 // (or below, as the main window's panels are laid out) the backend's
@@ -58,8 +60,8 @@ public:
 
     QLineEdit *addressField() const { return m_addressField; }
     QSplitter *generalSplitView() const { return m_splitView; }
-    QVMWebView *fromWebView() const { return m_fromWebView; }
-    QVMWebView *toWebView() const { return m_toWebView; }
+    QVMWebView *fromWebView() const;
+    QVMWebView *toWebView() const;
     QLabel *fromTitleLabel() const { return m_fromTitle; }
     QLabel *toTitleLabel() const { return m_toTitle; }
     QWidget *fromPanel() const { return m_fromPanel; }
@@ -81,6 +83,9 @@ public:
         "The translated page has an address that cannot be opened.";
     static constexpr const char *kTranslationFailed = "The page could not be translated.";
     static constexpr const char *kLoadFailed = "The page could not be loaded.";
+    // Followed by the web engine's reason (a name not found, a refused connection).
+    static constexpr const char *kSourceLoadFailed =
+        "The page could not be opened, so it was not translated.";
     static constexpr qint64 kWebTranslationMode = 2;
 
 signals:
@@ -98,6 +103,7 @@ protected:
 private:
     void loadStarted(QVMWebView *view);
     void loadFinished(QVMWebView *view, bool ok);
+    void loadingChanged(QVMWebView *view, const QWebEngineLoadingInfo &info);
     void scrolled(QVMWebView *view, const QPointF &position);
     void padTarget();
     void showError(const QString &text);
@@ -109,8 +115,8 @@ private:
     QSplitter *m_splitView = nullptr;
     QWidget *m_fromPanel = nullptr;
     QWidget *m_toPanel = nullptr;
-    QVMWebView *m_fromWebView = nullptr;
-    QVMWebView *m_toWebView = nullptr;
+    QPointer<QVMWebView> m_fromWebView; // the window may go before the controller
+    QPointer<QVMWebView> m_toWebView;
     QLabel *m_errorLabel = nullptr;
     QLabel *m_fromTitle = nullptr;
     QLabel *m_toTitle = nullptr;
@@ -126,6 +132,9 @@ private:
     std::optional<QPointF> m_expectedScroll[2];
     qint64 m_previousMode = 0;
     platform::NotificationCenter::Token m_languageToken = 0;
+    // Cleared first thing in the destructor: the pages answer pending scripts while the window
+    // is taken apart, before any QPointer to it clears.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // Start-up: the web window's segue and the main view's web-page button.

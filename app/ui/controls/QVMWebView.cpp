@@ -33,7 +33,13 @@ QVMWebView::QVMWebView(QWidget *parent) : QWebEngineView(parent) {
         watchChild(child);
 }
 
-QVMWebView::~QVMWebView() = default;
+QVMWebView::~QVMWebView() {
+    *m_alive = false;
+    // The page is deleted after this body and reports loads and scrolls while it goes.
+    blockSignals(true);
+    if (QWebEnginePage *own = page())
+        own->blockSignals(true);
+}
 
 QWebEngineProfile *QVMWebView::offTheRecordProfile() {
     // A profile without a storage name keeps nothing on disk. It lives as long as the application.
@@ -57,26 +63,30 @@ bool QVMWebView::loadAddress(const QUrl &url) {
 }
 
 void QVMWebView::contentSizeWithBlock(SizeBlock block) {
-    if (!block)
+    if (!block || !*m_alive)
         return;
     QPointer<QVMWebView> self(this);
+    const std::shared_ptr<const bool> alive = m_alive;
+    // The flag first: converting the pointer of an object being destroyed is itself undefined.
+    const auto gone = [self, alive] { return !*alive || self.isNull(); };
     const auto fail = [block] { block(QSizeF(0, 0)); };
-    page()->runJavaScript(QString::fromLatin1(kReadyStateScript), [self, block, fail](const QVariant &state) {
-        if (!self)
+    page()->runJavaScript(QString::fromLatin1(kReadyStateScript), [self, gone, block,
+                                                                   fail](const QVariant &state) {
+        if (gone())
             return;
         if (!state.isValid() || state.isNull())
             return fail();
         self->page()->runJavaScript(
-            QString::fromLatin1(kScrollWidthScript), [self, block, fail](const QVariant &widthValue) {
+            QString::fromLatin1(kScrollWidthScript), [self, gone, block, fail](const QVariant &widthValue) {
                 double width = 0;
-                if (!self)
+                if (gone())
                     return;
                 if (!readNumber(widthValue, &width))
                     return fail();
                 self->page()->runJavaScript(QString::fromLatin1(kScrollHeightScript),
-                                            [self, block, fail, width](const QVariant &heightValue) {
+                                            [gone, block, fail, width](const QVariant &heightValue) {
                                                 double height = 0;
-                                                if (!self)
+                                                if (gone())
                                                     return;
                                                 if (!readNumber(heightValue, &height))
                                                     return fail();

@@ -6,6 +6,7 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 
 class QAbstractScrollArea;
 class QWebEngineProfile;
@@ -38,7 +39,8 @@ public:
     // Measures the loaded page: "document.readyState", then the body's scroll
     // width, then its scroll height, each asked once the one before answered.
     // Any missing answer gives (0, 0). The block runs on the main thread, not
-    // at all when the view is gone first.
+    // at all once the view's destruction has begun (the page answers pending
+    // scripts while it is torn down, when a QPointer to the view still holds).
     using SizeBlock = std::function<void(QSizeF size)>;
     void contentSizeWithBlock(SizeBlock block);
 
@@ -48,6 +50,10 @@ public:
 
     // True while an ancestor is a scroll area that takes the wheel.
     bool handsWheelOn() const;
+
+    // False from the first line of the view's destructor on: callbacks that may run
+    // while the view is taken apart keep this rather than the view.
+    std::shared_ptr<const bool> aliveFlag() const { return m_alive; }
 
     static constexpr const char *kReadyStateScript = "document.readyState";
     static constexpr const char *kScrollWidthScript = "document.body.scrollWidth";
@@ -65,6 +71,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
     void watchChild(QObject *child);
     void nameInnerWidget(QWidget *inner) const;
     QAbstractScrollArea *enclosingScrollArea() const;

@@ -4,10 +4,12 @@
 
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/photo/QVPhotoService.h"
+#include "ui/QVMOpenPanel.h"
 #include "ui/QVMProgressHUD.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -330,4 +332,65 @@ TEST_F(PhotoWindowTest, PictureShowsEachPartInPlaceAtEveryZoom) {
             EXPECT_EQ(shown.pixelColor(centre.toPoint()), colour) << area.x() << "," << area.y();
         }
     }
+}
+
+// What the user's set-up explains is one plain line; only the unexplained gets a report.
+TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
+    struct Case {
+        const char *name;
+        platform::Error error;
+        bool reported;
+    } cases[] = {
+        {"recognition not offered offline for the language",
+         platform::Error(
+             QStringLiteral("com.translator"), -202,
+             QStringLiteral("Text recognition in pictures is not available offline for this language.")),
+         false},
+        {"translation package not downloaded",
+         platform::Error(QStringLiteral("com.translator"), -204,
+                         QStringLiteral("Download the German package.")),
+         false},
+        {"recognition data missing",
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 1, QStringLiteral("no eng.traineddata")),
+         false},
+        {"no network", platform::Error(QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")),
+         false},
+        {"the engine failed",
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 2, QStringLiteral("engine failed")), true},
+    };
+    open(picturePath);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedCrashReporter reporter;
+        photo->onTransleteImage();
+        ASSERT_FALSE(requests.isEmpty());
+        requests.last()->failure(c.error);
+        EXPECT_TRUE(photo->errorText().contains(c.error.localizedDescription()));
+        QMutexLocker lock(&reporter.reporter->mutex);
+        EXPECT_EQ(reporter.reporter->records.size(), c.reported ? 1 : 0);
+        const QStringList lines =
+            reporter.reporter->lines.filter(QString::fromLatin1(QVMPhotoRecognitionController::kFailedLog));
+        ASSERT_EQ(lines.size(), 1);
+        EXPECT_EQ(lines.first().startsWith(QStringLiteral("[expected]")), !c.reported)
+            << lines.first().toStdString();
+    }
+}
+
+// Pictures are recognised offline too: the picture button offers its chooser with or without network.
+TEST_F(PhotoWindowTest, ThePictureButtonOffersItsChooserWithOrWithoutNetwork) {
+    QVMOpenPanel::setUseQtDialog(true);
+    openWindow();
+    for (const auto status :
+         {platform::NetworkStatus::NotReachable, platform::NetworkStatus::ReachableViaOther}) {
+        SCOPED_TRACE(int(status));
+        platform::NetworkStatus::shared().setOverride(status);
+        alerts->shown.clear();
+        general->onOpenPhoto();
+        QFileDialog *chooser = general->view()->window()->findChild<QFileDialog *>();
+        EXPECT_TRUE(alerts->shown.isEmpty());
+        ASSERT_NE(chooser, nullptr);
+        chooser->reject();
+        delete chooser;
+    }
+    QVMOpenPanel::setUseQtDialog(false);
 }

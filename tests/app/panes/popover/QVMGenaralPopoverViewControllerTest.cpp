@@ -1,11 +1,13 @@
 #include "PopoverTestSupport.h"
 
+#include "core/localization/QVLocalizedString.h"
 #include "panes/popover/QVMStatusItemWindow.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -352,4 +354,87 @@ TEST_F(PopoverTest, EveryControlIsNamedAndReachableByTab) {
     }
     EXPECT_TRUE(popover->fromButton()->accessibleName().startsWith(QStringLiteral("Source language: ")));
     EXPECT_TRUE(popover->toButton()->accessibleName().startsWith(QStringLiteral("Target language: German")));
+}
+
+// Text handed over by a shortcut or the Services entry goes the road typed text goes.
+TEST_F(PopoverTest, HandedOverTextTakesTheRoadTypedTextTakes) {
+    struct Case {
+        const char *name;
+        bool handedOver;
+        bool online;
+    } cases[] = {
+        {"handed over without network", true, false},
+        {"typed without network", false, false},
+        {"handed over with network", true, true},
+        {"typed with network", false, true},
+    };
+    openPopover();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        online->calls.clear();
+        offline->texts.clear();
+        platform::NetworkStatus::shared().setOverride(c.online ? platform::NetworkStatus::ReachableViaOther
+                                                               : platform::NetworkStatus::NotReachable);
+        if (c.handedOver) {
+            popover->translateWithText(QStringLiteral("Good morning"));
+        } else {
+            popover->originalTextView()->setPlainText(QStringLiteral("Good morning"));
+            fireTypingDelay();
+        }
+        EXPECT_EQ(popover->originalTextView()->toPlainText(), QStringLiteral("Good morning"));
+        EXPECT_EQ(online->calls.size(), c.online ? 1 : 0);
+        EXPECT_EQ(offline->texts, c.online ? QStringList() : QStringList{QStringLiteral("Good morning")});
+    }
+}
+
+// The window grows as a message or a long text appears; wherever it was placed, it stays on the screen.
+TEST_F(PopoverTest, TheWindowStaysOnTheScreenWhenItsContentGrows) {
+    struct Case {
+        const char *name;
+        std::function<void(QVMGenaralPopoverViewController *)> grow;
+    } cases[] = {
+        {"a message line",
+         [](QVMGenaralPopoverViewController *p) {
+             p->showMessage(QStringLiteral("A server could not be found with the specified hostname, so "
+                                           "nothing was translated; try again when the network is back."));
+         }},
+        {"a long pasted text",
+         [](QVMGenaralPopoverViewController *p) {
+             p->originalTextView()->setPlainText(
+                 QString(3000, QLatin1Char('w')).replace(QLatin1Char('w'), QStringLiteral("word ")));
+             p->typingTimer()->stop();
+         }},
+    };
+    openPopover();
+    QWidget *window = QVMStatusItem::sharedInstance().statusItemWindow();
+    const QRect available = window->screen()->availableGeometry();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        popover->hideMessage();
+        popover->originalTextView()->clear();
+        popover->typingTimer()->stop();
+        qvtest::spin(20);
+        // Where a tray at the bottom puts it: just above the screen's bottom edge.
+        window->move(window->x(), available.bottom() - window->height() - QVMStatusItem::kScreenMargin);
+        const int before = window->height();
+        c.grow(popover);
+        qvtest::spin(20);
+        ASSERT_GT(window->height(), before);
+        EXPECT_TRUE(available.contains(window->frameGeometry()))
+            << window->frameGeometry().y() << "+" << window->height() << " in " << available.height();
+    }
+}
+
+TEST_F(PopoverTest, TheTopRightButtonSaysItOpensTheMainWindowAndDoesSo) {
+    openPopover();
+    QWidget *main = general->view()->window();
+    main->hide();
+    QToolButton *button = popover->settingsButton();
+    EXPECT_EQ(button->toolTip(),
+              QVLocalizedString(QString::fromLatin1(QVMGenaralPopoverViewController::kMainWindowToolTipKey)));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Open the main window"));
+    EXPECT_EQ(button->accessibleName(), button->toolTip());
+    button->click();
+    EXPECT_FALSE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
+    EXPECT_TRUE(main->isVisible());
 }

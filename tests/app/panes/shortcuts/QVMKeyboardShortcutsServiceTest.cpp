@@ -1,5 +1,7 @@
 #include "ShortcutsTestSupport.h"
 
+#include "core/localization/QVLocalizedString.h"
+
 #include "support/FakeBackend.h"
 #include "support/ScopedBackendHosts.h"
 
@@ -171,6 +173,39 @@ TEST_F(ShortcutsTest, ThePopoverShortcutOpensWithTheSelectionOrNotAtAll) {
             EXPECT_EQ(online->calls.at(0).text, text);
             EXPECT_EQ(shownPopover()->originalTextView()->toPlainText(), text);
         }
+    }
+}
+
+// Offline, a copied address is not sent: the user is told why, as the main window's web-page button does.
+TEST_F(ShortcutsTest, OfflineTheWebPageShortcutsSayWhyAndSendNothing) {
+    struct Case {
+        const char *name;
+        std::function<void(RecordingBackend *)> run;
+    } cases[] = {
+        {"the user's shortcut", [](RecordingBackend *keys) { keys->press(QStringLiteral("custom")); }},
+        {"the fixed shortcut",
+         [](RecordingBackend *keys) { keys->press(QStringLiteral("translate-web-page")); }},
+        {"the command line's action",
+         [](RecordingBackend *) { service().runAction(QStringLiteral("translate-web-page")); }},
+    };
+    qvtest::FakeBackend backend;
+    qvtest::ScopedBackendHosts hosts(backend.baseUrl());
+    backend.route("POST", QStringLiteral("/translateWebpageAPI/"),
+                  qvtest::FakeReply::json({{"result", "https://t.example/x"}}));
+    UrlRecorder urls;
+    RecordingBackend *keys = observeWithRecorder();
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    selection = QStringLiteral("https://example.org/a");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts->shown.clear();
+        notices.clear();
+        c.run(keys);
+        qvtest::spin(20);
+        ASSERT_EQ(alerts->shown.size(), 1);
+        EXPECT_EQ(alerts->shown.first().message, QVLocalizedString(QStringLiteral("_loc_alert_no_internet")));
+        EXPECT_EQ(backend.requestCount(), 0);
+        EXPECT_TRUE(urls.opened.isEmpty());
     }
 }
 

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 using namespace uitest;
 using qvtest::FakeReply;
@@ -245,6 +247,80 @@ TEST_F(WebWindowTest, EveryControlAndBothPagesAreNamedAndTabWalksThemInReadingOr
             EXPECT_EQ(web->fromTitleLabel()->font().underline(), stop.originalMarked);
             EXPECT_EQ(web->toTitleLabel()->font().underline(), stop.translatedMarked);
         }
+        delete web;
+    }
+}
+
+// The page answers scripts still pending while it is taken apart; by then neither the window nor
+// its pages may be touched, whichever of them goes first.
+TEST_F(WebWindowTest, PendingPageMeasurementsDoNothingOnceTheWindowIsTakenApart) {
+    struct Case {
+        const char *name;
+        bool windowFirst; // the window is closed: its widgets go before the controller
+    } cases[] = {
+        {"controller deleted", false},
+        {"window closed", true},
+    };
+    // A page busy for a while right after loading: scripts sent to it wait their turn.
+    backend.route("GET", "/busy",
+                  FakeReply::bytes("<html><body onload=\"setTimeout(function(){var t=Date.now();"
+                                   "while(Date.now()-t<3000){}},0)\">Busy</body></html>",
+                                   "text/html"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        openWeb();
+        QSignalSpy loaded(web->fromWebView(), &QWebEngineView::loadFinished);
+        QSignalSpy shown(web.data(), &QVMWebPageController::pageShown);
+        web->addressField()->setText(backend.url(QStringLiteral("/busy")).toString());
+        web->translate();
+        ASSERT_TRUE(qvtest::waitUntil([&] { return !loaded.isEmpty(); }, 15000));
+        // The source page is being measured: its scripts have not answered yet.
+        ASSERT_TRUE(shown.isEmpty());
+        ASSERT_TRUE(web->isLoading(true));
+        if (c.windowFirst)
+            web->view()->close(); // the window deletes itself, then its controller goes
+        else
+            delete web.data();
+        EXPECT_TRUE(shown.isEmpty());
+        qvtest::waitUntil([&] { return web.isNull(); });
+        qvtest::spin(50);
+        EXPECT_TRUE(shown.isEmpty());
+        EXPECT_TRUE(web.isNull());
+    }
+}
+
+TEST_F(WebWindowTest, APageThatCannotBeOpenedSaysWhatFailed) {
+    // A port that was listening a moment ago and is closed now refuses the connection.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    // A server that takes the connection and hangs up without an answer.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QObject::connect(&silent, &QTcpServer::newConnection, &silent, [&silent] {
+        while (QTcpSocket *socket = silent.nextPendingConnection()) {
+            socket->close();
+            socket->deleteLater();
+        }
+    });
+    const QList<QPair<const char *, QString>> cases = {
+        {"connection refused", QStringLiteral("http://127.0.0.1:%1/page").arg(port)},
+        {"empty reply", QStringLiteral("http://127.0.0.1:%1/page").arg(silent.serverPort())},
+    };
+    for (const auto &[name, address] : cases) {
+        SCOPED_TRACE(name);
+        openWeb();
+        QSignalSpy shown(web.data(), &QVMWebPageController::pageShown);
+        web->addressField()->setText(address);
+        web->translate();
+        ASSERT_TRUE(qvtest::waitUntil([&] { return !shown.isEmpty(); }, 15000));
+        EXPECT_TRUE(web->errorText().startsWith(QString::fromLatin1(QVMWebPageController::kSourceLoadFailed)))
+            << web->errorText().toStdString();
+        // The engine's reason follows the sentence.
+        EXPECT_GT(web->errorText().size(), int(qstrlen(QVMWebPageController::kSourceLoadFailed)) + 1);
+        EXPECT_FALSE(web->isLoading(true));
+        EXPECT_EQ(pageRequests(), 0);
         delete web;
     }
 }

@@ -1,11 +1,12 @@
 // A newcomer's first translation: the program launched as it starts for a user,
 // no network, the demo package installed by its own installer, and text pasted
 // and typed into the real window, translated by the real engine.
+#include "core/localization/QVLocalizedString.h"
+#include "panes/photo/QVMPhotoRecognitionController.h"
 #include "startup/AppDelegate.h"
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSystemLaunchDependencies.h"
 #include "support/EventLoop.h"
-#include "core/localization/QVLocalizedString.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 
@@ -15,8 +16,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -49,9 +52,17 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QV_HOME"), home.path());
         installer.setProcessEnvironment(environment);
-        installer.start(QStringLiteral(DEMO_TOOL), {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
+        installer.start(QStringLiteral(DEMO_TOOL),
+                        {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
         ASSERT_TRUE(installer.waitForFinished(120000));
         ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        // The English picture package from Debian's recognition data, as scripts/run records it.
+        if (QFileInfo::exists(QStringLiteral(DEBIAN_ENGLISH_OCR))) {
+            installer.start(QStringLiteral(DEMO_TOOL),
+                            {"install-pictures", "--traineddata", QStringLiteral(DEBIAN_ENGLISH_OCR)});
+            ASSERT_TRUE(installer.waitForFinished(120000));
+            ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        }
 
         platform::AppPaths::setRoot(home.path());
         platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
@@ -109,7 +120,8 @@ TEST_F(DemoWindowTest, PastedEnglishReadsGermanAndTypedGermanReadsEnglishAfterTh
     press(source, Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(source->toPlainText(), QStringLiteral("The door is green"));
     press(source, Qt::Key_Return, Qt::ControlModifier);
-    ASSERT_TRUE(resultShows({QStringLiteral("Tür"), QStringLiteral("grün")})) << result->toPlainText().toStdString();
+    ASSERT_TRUE(resultShows({QStringLiteral("Tür"), QStringLiteral("grün")}))
+        << result->toPlainText().toStdString();
     EXPECT_FALSE(result->toPlainText().contains(QChar(0xFFFD)));
 
     QToolButton *swap = nullptr;
@@ -122,6 +134,39 @@ TEST_F(DemoWindowTest, PastedEnglishReadsGermanAndTypedGermanReadsEnglishAfterTh
     typeText(source, QStringLiteral("Die Tür ist grün"));
     ASSERT_EQ(source->toPlainText(), QStringLiteral("Die Tür ist grün"));
     press(source, Qt::Key_Return, Qt::ControlModifier);
-    ASSERT_TRUE(resultShows({QStringLiteral("door"), QStringLiteral("green")})) << result->toPlainText().toStdString();
+    ASSERT_TRUE(resultShows({QStringLiteral("door"), QStringLiteral("green")}))
+        << result->toPlainText().toStdString();
     EXPECT_FALSE(result->toPlainText().contains(QStringLiteral("??")));
+}
+
+// A picture of English text, recognised with Debian's English data and translated by the demo
+// package, with no network: what a newcomer's first picture meets.
+TEST_F(DemoWindowTest, APictureOfEnglishTextIsReadAndTranslatedOffline) {
+    if (!QFileInfo::exists(QStringLiteral(DEBIAN_ENGLISH_OCR)))
+        GTEST_SKIP() << "Debian's tesseract-ocr-eng is not installed";
+    QImage picture(640, 160, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(20, 70, QStringLiteral("The house is green."));
+    }
+    const QString path = home.filePath(QStringLiteral("sign.png"));
+    ASSERT_TRUE(picture.save(path));
+    auto *photo = new QVMPhotoRecognitionController;
+    photo->setUrl(QUrl::fromLocalFile(path));
+    bool finished = false;
+    QObject::connect(photo, &QVMPhotoRecognitionController::translationFinished,
+                     [&finished] { finished = true; });
+    photo->view()->show();
+    ASSERT_TRUE(qvtest::waitUntil([&] { return finished; }, 120000));
+    EXPECT_TRUE(photo->errorText().isEmpty()) << photo->errorText().toStdString();
+    EXPECT_TRUE(photo->recognizeText().contains(QStringLiteral("house"), Qt::CaseInsensitive))
+        << photo->recognizeText().toStdString();
+    EXPECT_TRUE(photo->translatedText().contains(QStringLiteral("Haus")))
+        << photo->translatedText().toStdString();
+    delete photo;
 }
