@@ -2,18 +2,14 @@
 
 #include "core/DevLogger.h"
 #include "core/localization/QVLocalizedString.h"
-#include "services/dictionary/WNWorldNet.h"
 #include "core/models/QVPackageFolders.h"
+#include "services/dictionary/WNWorldNet.h"
 #include "services/graphics/QVMStyleService.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QMutex>
 #include <QTextBoundaryFinder>
 
 namespace {
-
-constexpr const char *kSystemWordNetFolder = "/usr/share/wordnet";
 
 QMutex folderMutex;
 QString folderOverride;
@@ -21,10 +17,6 @@ QString folderOverride;
 const char *const kTitleKeys[] = {"_loc_parts_of_speech_none",      "_loc_parts_of_speech_noun",
                                   "_loc_parts_of_speech_adjective", "_loc_parts_of_speech_verb",
                                   "_loc_parts_of_speech_pronoun",   "_loc_parts_of_speech_adverb"};
-
-bool hasWordNetFiles(const QString &folder) {
-    return QFileInfo(QDir(folder).filePath(QStringLiteral("index.noun"))).isFile();
-}
 
 bool hasLetterOrDigit(QStringView text) {
     for (const QChar c : text) {
@@ -70,14 +62,17 @@ bool endsWithAbbreviation(QStringView stretch) {
 
 } // namespace
 
-QString QVPartOfSpeechService::wordNetFolder() {
+std::shared_ptr<const QVWordNetDatabase> QVPartOfSpeechService::wordNetDatabase() {
+    QString folder;
     {
         QMutexLocker lock(&folderMutex);
-        if (!folderOverride.isEmpty())
-            return folderOverride;
+        folder = folderOverride;
     }
-    const QString package = QVPackageFolders::dictionaryFolder();
-    return hasWordNetFiles(package) ? package : QString::fromLatin1(kSystemWordNetFolder);
+    if (!folder.isEmpty())
+        return QVWordNetDatabase::open(folder);
+    // The offline dictionary's own choice, so both always read the same files.
+    return WNWorldNet::open(QVPackageFolders::dictionaryFolder(),
+                            QString::fromLatin1(WNWorldNet::kSystemFolder), nullptr);
 }
 
 void QVPartOfSpeechService::setWordNetFolder(const QString &folder) {
@@ -89,7 +84,7 @@ bool QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(const QS
     if (language.isEmpty() || !WNWorldNet::isEnglish(language))
         return false;
     try {
-        return QVWordNetDatabase::open(wordNetFolder()) != nullptr;
+        return wordNetDatabase() != nullptr;
     } catch (const std::exception &exception) {
         DevLogger::logException(exception, QStringLiteral("isPartOfSpeechDetectionAvailableForLanguage:"));
         return false;
@@ -99,7 +94,7 @@ bool QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(const QS
 QList<QVTaggedToken> QVPartOfSpeechService::taggedWords(const QString &text, const QString &language) {
     if (text.isEmpty() || !WNWorldNet::isEnglish(language))
         return {};
-    const auto wordnet = QVWordNetDatabase::open(wordNetFolder());
+    const auto wordnet = wordNetDatabase();
     if (!wordnet)
         return {};
     return QVEnglishTagger(wordnet).tagWords(text);

@@ -62,9 +62,9 @@ public:
     // The words of a text with their tags; none for a language without tagging.
     static QList<QVTaggedToken> taggedWords(const QString &text, const QString &language);
 
-    // The WordNet folder: the dictionary package's when it holds the files, else
-    // Debian's wordnet-base. A non-empty folder given here wins (tests).
-    static QString wordNetFolder();
+    // The WordNet files the offline dictionary reads (its package, else the system's);
+    // a non-empty folder given here is read instead (tests). Null when none opens.
+    static std::shared_ptr<const QVWordNetDatabase> wordNetDatabase();
     static void setWordNetFolder(const QString &folder);
 
     QVPartOfSpeechService() = delete;

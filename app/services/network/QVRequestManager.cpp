@@ -311,40 +311,6 @@ MFURLSessionTaskPtr QVRequestManager::getWordEntriesForText(const QString &text,
                failureHandler(failure));
 }
 
-MFURLSessionTaskPtr QVRequestManager::getLexicalMeaningForWord(const QString &word, const QString &fromLang,
-                                                               const QString &toLang, LexicalSuccess success,
-                                                               ErrorBlock failure) {
-    if (word.isEmpty() || fromLang.isEmpty() || toLang.isEmpty())
-        return failWithoutRequest(failure);
-    QVChecker::check(word);
-    QVChecker::check(fromLang);
-    const QString request = QStringLiteral("getLexicalMeaning");
-    const QVariantMap parameters{
-        {QStringLiteral("word"), word}, {QStringLiteral("from"), fromLang}, {QStringLiteral("to"), toLang}};
-    return POST(request, parameters,
-                resultHandler(
-                    request,
-                    [request, word, success = std::move(success), failure](const QVariant &result) {
-                        if (result.typeId() != QMetaType::QVariantMap) {
-                            if (failure)
-                                failure(badReplyError(request));
-                            return;
-                        }
-                        DevLog(QStringLiteral("LEXICAL MEANING: %@"), QStringList(result.toMap().keys()));
-                        const QVLexicalMeaning meaning =
-                            QVLexicalMeaning::initWithDictionary(result.toMap(), word);
-                        if (meaning.isNull()) {
-                            if (failure)
-                                failure(badReplyError(request));
-                            return;
-                        }
-                        if (success)
-                            success(meaning);
-                    },
-                    failure),
-                failureHandler(failure));
-}
-
 MFURLSessionTaskPtr QVRequestManager::speechObjectForText(const QString &text, const QString &language,
                                                           const QString &gender, const QString &rate,
                                                           const QString &pitch, DataSuccess success,

@@ -10,9 +10,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QStringList>
 #include <QTimeZone>
 #include <QUrl>
-#include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -99,9 +99,15 @@ public:
     MFURLSessionTaskPtr getWordEntriesForText(const QString &text, const QString &fromLang,
                                               ListSuccess success, ErrorBlock failure);
     // POST "getLexicalMeaning" ("word", "from", "to"): the entry built from "result".
+    // The entry is built on a pool thread (a reply may hold many thousands of examples)
+    // and handed to success on the main thread.
     MFURLSessionTaskPtr getLexicalMeaningForWord(const QString &word, const QString &fromLang,
                                                  const QString &toLang, LexicalSuccess success,
                                                  ErrorBlock failure);
+    // The entry of a reply's "result", built on a pool thread; success gets it, or failure
+    // a bad reply error when `result` holds no entry, later on the main thread, once.
+    static void lexicalMeaningFromResult(const QVariant &result, const QString &word, LexicalSuccess success,
+                                         ErrorBlock failure);
     // GET "textToSpeech" ("lang", "text", "platform", "gender", "rate", "pitch" in this
     // order): the audio bytes of a 2xx "audio/wav" reply.
     MFURLSessionTaskPtr speechObjectForText(const QString &text, const QString &language,
@@ -171,9 +177,9 @@ public:
     // A reply whose "err" is JSON null gives true; any other fails with
     // "com.Tessaphyre" 400 and the "err" text ("Error on send feedback" without one).
     MFURLSessionTaskPtr sendFeedBackTranslate(const QString &original, const QString &translated,
-                                              const QString &modified, const QString &from,
-                                              const QString &to, const QString &translatorName,
-                                              BoolSuccess success, ErrorBlock failure);
+                                              const QString &modified, const QString &from, const QString &to,
+                                              const QString &translatorName, BoolSuccess success,
+                                              ErrorBlock failure);
 
     // ---- Server messages and update notices (through the backend client) ----
     using ServerMessagesSuccess = std::function<void(const QList<QVServerMessage> &messages)>;

@@ -1,6 +1,12 @@
 #include "services/network/QVRequestManager.h"
 
+#include "services/network/QVChecker.h"
+
+#include "core/DevLog.h"
+
 #include "platform/MainQueue.h"
+
+#include <QThreadPool>
 
 namespace {
 
@@ -21,6 +27,50 @@ platform::Error feedbackError(const QVariant &reply) {
 }
 
 } // namespace
+
+void QVRequestManager::lexicalMeaningFromResult(const QVariant &result, const QString &word,
+                                                LexicalSuccess success, ErrorBlock failure) {
+    // Building an entry of 100,000 examples takes longer than the interface may stall.
+    QThreadPool::globalInstance()->start([result = QVariant(result), word, success = std::move(success),
+                                          failure = std::move(failure)]() mutable {
+        QVLexicalMeaning meaning;
+        if (result.typeId() == QMetaType::QVariantMap)
+            meaning = QVLexicalMeaning::initWithDictionary(result.toMap(), word);
+        // The parsed reply is freed here, not on the main thread.
+        result = QVariant();
+        platform::dispatchAsyncMain([meaning, success = std::move(success), failure = std::move(failure)] {
+            if (meaning.isNull()) {
+                if (failure)
+                    failure(badReplyError(QStringLiteral("getLexicalMeaning")));
+                return;
+            }
+            if (success)
+                success(meaning);
+        });
+    });
+}
+
+MFURLSessionTaskPtr QVRequestManager::getLexicalMeaningForWord(const QString &word, const QString &fromLang,
+                                                               const QString &toLang, LexicalSuccess success,
+                                                               ErrorBlock failure) {
+    if (word.isEmpty() || fromLang.isEmpty() || toLang.isEmpty())
+        return failWithoutSending(failure);
+    QVChecker::check(word);
+    QVChecker::check(fromLang);
+    const QString request = QStringLiteral("getLexicalMeaning");
+    const QVariantMap parameters{
+        {QStringLiteral("word"), word}, {QStringLiteral("from"), fromLang}, {QStringLiteral("to"), toLang}};
+    return POST(request, parameters,
+                resultHandler(
+                    request,
+                    [word, success = std::move(success), failure](const QVariant &result) {
+                        if (result.typeId() == QMetaType::QVariantMap)
+                            DevLog(QStringLiteral("LEXICAL MEANING: %@"), QStringList(result.toMap().keys()));
+                        lexicalMeaningFromResult(result, word, success, failure);
+                    },
+                    failure),
+                failureHandler(failure));
+}
 
 MFURLSessionTaskPtr QVRequestManager::getWordDictionaryMeaningForText(const QString &text,
                                                                       const QString &fromLang,
