@@ -20,7 +20,10 @@ ProbeRun runProbe(const QString &home, const QString &moment, int delayMs) {
     environment.insert(QStringLiteral("QV_HOME"), home);
     environment.insert(QStringLiteral("QV_NETWORK_STATUS"), QStringLiteral("offline"));
     probe.setProcessEnvironment(environment);
-    probe.start(QStringLiteral(QUIT_PROBE), {moment, QString::number(delayMs)});
+    // A bus of its own: on the tests' shared bus another test's window may hold the program's name,
+    // and the probe would hand over to it instead of starting.
+    probe.start(QStringLiteral("dbus-run-session"),
+                {QStringLiteral("--"), QStringLiteral(QUIT_PROBE), moment, QString::number(delayMs)});
     ProbeRun run;
     if (!probe.waitForFinished(120000)) {
         probe.kill();
