@@ -38,15 +38,18 @@ void QVRequestManager::lexicalMeaningFromResult(const QVariant &result, const QS
             meaning = QVLexicalMeaning::initWithDictionary(result.toMap(), word);
         // The parsed reply is freed here, not on the main thread.
         result = QVariant();
-        platform::dispatchAsyncMain([meaning, success = std::move(success), failure = std::move(failure)] {
-            if (meaning.isNull()) {
-                if (failure)
-                    failure(badReplyError(QStringLiteral("getLexicalMeaning")));
-                return;
-            }
-            if (success)
-                success(meaning);
-        });
+        platform::dispatchAsyncMain(
+            [meaning = std::move(meaning), success = std::move(success), failure = std::move(failure)]() mutable {
+                if (meaning.isNull()) {
+                    if (failure)
+                        failure(badReplyError(QStringLiteral("getLexicalMeaning")));
+                    return;
+                }
+                if (success)
+                    success(meaning);
+                // Freeing 100,000 examples stalls as long as building them: the pool lets go of the entry.
+                QThreadPool::globalInstance()->start([entry = std::move(meaning)] {});
+            });
     });
 }
 
