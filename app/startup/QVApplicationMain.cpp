@@ -15,6 +15,7 @@
 #include "platform/BackendConfig.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
+#include "platform/SystemLog.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <cstdio>
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace QVApplicationMain {
@@ -54,6 +56,12 @@ void installCrashReporting() {
 }
 
 int run(int argc, char **argv) {
+    // The log keeps every line; the terminal shows warnings and errors unless asked for all.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], kVerboseOption) == 0)
+            platform::SystemLog::setVerbose(true);
+    }
+    platform::SystemLog::installQtMessageHandler();
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
