@@ -17,10 +17,10 @@
 #include "platform/ProblemReporter.h"
 #include "platform/SystemLog.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
+#include "services/shortcuts/QVMServicesMenu.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
-#include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
@@ -81,8 +81,10 @@ int run(int argc, char **argv) {
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
     // A text or an action for the program: a running one gets it instead of being raised.
-    const QVMServicesCommandLine::Action action = QVMServicesCommandLine::parse(
-        QCoreApplication::arguments(), [] { return QTextStream(stdin).readAll(); });
+    const QVMServicesCommandLine::Action action =
+        QVMServicesCommandLine::parse(QCoreApplication::arguments(), [] {
+            return QVMServicesCommandLine::readStandardInput(stdin, QVMServicesMenu::kMaximumBytes);
+        });
     if (!action.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(action.error));
         return kCommandLineErrorExitCode;
