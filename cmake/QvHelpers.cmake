@@ -14,4 +14,11 @@ function(qv_add_test_suite name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 RUN_SERIAL ${ARG_SERIAL})
+  # Each case also carries the suite's name as a label, read after the cases are discovered
+  # (`ctest -L '^core_tests$'`); tests/CMakeLists.txt lists the suites in test-suites.txt.
+  set(labels ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${labels} "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS};${name}\")\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels})
+  set_property(GLOBAL APPEND PROPERTY QV_TEST_SUITES ${name})
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
 
@@ -21,11 +22,32 @@ QString rootOrEnv() {
     return qEnvironmentVariable("QV_HOME");
 }
 
+// Creates the folder and each missing folder above it closed to others (0700); folders that
+// exist are left as they are.
+void makeOwnFolder(const QString &folder) {
+    QStringList missing;
+    for (QString at = QDir::cleanPath(QDir(folder).absolutePath()); !QFileInfo::exists(at);
+         at = QFileInfo(at).path()) {
+        missing.prepend(at);
+        if (QFileInfo(at).path() == at)
+            break;
+    }
+    for (const QString &path : std::as_const(missing))
+        ::mkdir(QFile::encodeName(path).constData(), 0700);
+}
+
+// The root of the program's folders is created private: under QV_HOME the root itself, else
+// the program's own folder in the desktop's location (not the user's documents).
 QString pick(const char *sub, QStandardPaths::StandardLocation location) {
     const QString root = rootOrEnv();
-    if (!root.isEmpty())
+    if (!root.isEmpty()) {
+        makeOwnFolder(root);
         return QDir(root).filePath(QString::fromLatin1(sub));
-    return QStandardPaths::writableLocation(location);
+    }
+    const QString folder = QStandardPaths::writableLocation(location);
+    if (location != QStandardPaths::DocumentsLocation && !folder.isEmpty())
+        makeOwnFolder(folder);
+    return folder;
 }
 
 } // namespace
@@ -45,8 +67,10 @@ QString AppPaths::state() {
 // The desktop reads the folder itself, not one of ours below it.
 QString AppPaths::autostart() {
     const QString root = rootOrEnv();
-    if (!root.isEmpty())
+    if (!root.isEmpty()) {
+        makeOwnFolder(root);
         return QDir(root).filePath(QStringLiteral("autostart"));
+    }
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("autostart"));
 }

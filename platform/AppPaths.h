@@ -6,6 +6,9 @@ namespace platform {
 
 // Folders the application writes to. Defaults come from QStandardPaths; tests
 // (and QV_HOME, which roots every folder below one directory) replace them.
+// Asking for a folder creates its root closed to others (0700) when missing: the
+// QV_HOME root, or the program's own folder in the desktop's cache, config and data
+// locations, with any missing folder above it.
 //   caches()    downloaded packages ("LanguagePacks/..."), QStandardPaths::CacheLocation
 //   documents() translated documents saved for the user
 //   config()    user defaults

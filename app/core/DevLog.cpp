@@ -1,9 +1,13 @@
 #include "DevLog.h"
+#include "DevLogWarning.h"
 
 #include "platform/CrashReporter.h"
-#include "platform/SystemLog.h"
 
 void DevLogLine(const QString &line) {
-    platform::SystemLog::write(line);
+    DevLogLineAt(line, platform::SystemLog::Info);
+}
+
+void DevLogLineAt(const QString &line, platform::SystemLog::Level level) {
+    platform::SystemLog::write(line, level);
     platform::CrashReporter::shared()->log(line);
 }

@@ -1,6 +1,7 @@
 #include "DevLogger.h"
 
 #include "DevLog.h"
+#include "DevLogWarning.h"
 
 #include "platform/CallStack.h"
 #include "platform/CrashReporter.h"
@@ -37,7 +38,8 @@ void DevLogger::logError(const platform::Error &error, const QString &message) {
         return;
     }
     const QVariantMap info = reportInfo(error.userInfo(), message);
-    DevLog(QString::fromLatin1(kErrorLineFormat), info, message);
+    DevLogLineAt(platform::format(QString::fromLatin1(kErrorLineFormat), info, message),
+                 platform::SystemLog::Error);
     // An empty domain counts as none: a record needs a domain to be told apart.
     const QString domain = error.domain().isEmpty()
                                ? platform::format(QString::fromLatin1(kErrorDomainFormat), message)
@@ -48,7 +50,8 @@ void DevLogger::logError(const platform::Error &error, const QString &message) {
 
 void DevLogger::logNonFatal(const QString &name, const QVariantMap &userInfo) {
     const QVariantMap info = reportInfo(userInfo, name);
-    DevLog(QString::fromLatin1(kNonFatalLineFormat), name, info);
+    DevLogLineAt(platform::format(QString::fromLatin1(kNonFatalLineFormat), name, info),
+                 platform::SystemLog::Error);
     const QString domain = platform::format(QString::fromLatin1(kNonFatalDomainFormat), name);
     platform::CrashReporter::shared()->recordError(domain, platform::stableStringHash(domain), info);
 }

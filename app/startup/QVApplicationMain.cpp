@@ -15,17 +15,19 @@
 #include "platform/BackendConfig.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
+#include "platform/SystemLog.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
+#include "services/shortcuts/QVMServicesMenu.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
-#include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace QVApplicationMain {
@@ -55,6 +57,12 @@ void installCrashReporting() {
 }
 
 int run(int argc, char **argv) {
+    // The log keeps every line; the terminal shows warnings and errors unless asked for all.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], kVerboseOption) == 0)
+            platform::SystemLog::setVerbose(true);
+    }
+    platform::SystemLog::installQtMessageHandler();
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
@@ -73,8 +81,10 @@ int run(int argc, char **argv) {
         [](const platform::Error &error, const QString &message) { DevLogger::logError(error, message); });
 
     // A text or an action for the program: a running one gets it instead of being raised.
-    const QVMServicesCommandLine::Action action = QVMServicesCommandLine::parse(
-        QCoreApplication::arguments(), [] { return QTextStream(stdin).readAll(); });
+    const QVMServicesCommandLine::Action action =
+        QVMServicesCommandLine::parse(QCoreApplication::arguments(), [] {
+            return QVMServicesCommandLine::readStandardInput(stdin, QVMServicesMenu::kMaximumBytes);
+        });
     if (!action.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(action.error));
         return kCommandLineErrorExitCode;

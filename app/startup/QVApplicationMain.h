@@ -12,6 +12,8 @@ void installCrashReporting();
 // running launch was asked to show its window instead.
 // The exit code of a command line whose text or action cannot be run.
 constexpr int kCommandLineErrorExitCode = 2;
+// Every log line on the terminal too, not only warnings and errors (as QV_VERBOSE=1).
+constexpr const char *kVerboseOption = "--verbose";
 
 int run(int argc, char **argv);
 

@@ -1,5 +1,6 @@
 #include "StoreTestSchema.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QThread>
 
@@ -24,11 +25,24 @@ TEST(ObjectStoreCrash, AWriterKilledAtRandomMomentsLosesNoCommitAndLeavesNoHalfW
         QProcess child;
         child.start(QStringLiteral(QV_STORE_TEST_CHILD), {QStringLiteral("write"), path});
         ASSERT_TRUE(child.waitForStarted(10000));
-        // Some rounds die while the store is still opening, most in the middle of a write.
+        QByteArray output;
+        // A few rounds die while the store may still be opening; the others only once a commit
+        // is under way, however slow the child (sanitizers, a busy machine), so that writes get killed.
+        if (round % 4 != 0) {
+            const QDeadlineTimer deadline(60000);
+            while (!output.contains("committed ") && child.state() == QProcess::Running &&
+                   !deadline.hasExpired()) {
+                child.waitForReadyRead(200);
+                output += child.readAllStandardOutput();
+            }
+            ASSERT_TRUE(output.contains("committed ")) << output.toStdString();
+        }
+        // Mostly in the middle of a write.
         QThread::msleep(static_cast<unsigned long>(delay(random)));
         child.kill();
         ASSERT_TRUE(child.waitForFinished(10000));
-        for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        output += child.readAllStandardOutput();
+        for (const QByteArray &line : output.split('\n')) {
             if (line.startsWith("committed "))
                 reported = std::max(reported, line.mid(10).toLongLong());
             else

@@ -83,7 +83,13 @@ void QVMGeneralPanels::setUp() {
         connect(bar, &QScrollBar::actionTriggered, this,
                 [this, text, other, bar](int) { syncScroll(text, other, bar->sliderPosition()); });
     }
-    from->verticalScrollBar()->installEventFilter(this);
+    // Held by guards: the filter sees these widgets' last events while the view is being destroyed.
+    m_fromText = from;
+    m_clearButton = m_view->clearButton();
+    m_scroller = from->verticalScrollBar();
+    m_fromBox = m_view->fromBox();
+    m_toBox = m_view->toBox();
+    m_scroller->installEventFilter(this);
     for (QFrame *box : {m_view->fromBox(), m_view->toBox()}) {
         box->setAutoFillBackground(false);
         box->installEventFilter(this);
@@ -91,25 +97,35 @@ void QVMGeneralPanels::setUp() {
     adjustClearButtonMargin();
 }
 
+// The event's type first: destroy-time events come while the view and its panels are half gone,
+// and then only the guarded widgets are touched, never the view.
 bool QVMGeneralPanels::eventFilter(QObject *watched, QEvent *event) {
-    if (!m_view)
-        return false;
-    if (watched == m_view->fromTranslateTextView()->verticalScrollBar() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Hide))
-        adjustClearButtonMargin();
-    // The panel boxes: rounded, in the panel colour, with a faint shadow line.
-    if ((watched == m_view->fromBox() || watched == m_view->toBox()) && event->type() == QEvent::Paint) {
-        auto *box = static_cast<QWidget *>(watched);
-        QPainter painter(box);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor shadow = box->palette().color(QPalette::Shadow);
-        shadow.setAlphaF(kBoxShadowOpacity);
-        painter.setPen(QPen(shadow, 1));
-        painter.setBrush(box->palette().color(QPalette::Window));
-        painter.drawRoundedRect(QRectF(box->rect()).adjusted(0.5, 0.5, -0.5, -0.5), kBoxCornerRadius,
-                                kBoxCornerRadius);
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (m_scroller && watched == m_scroller.data())
+            adjustClearButtonMargin();
+        break;
+    case QEvent::Paint:
+        if ((m_fromBox && watched == m_fromBox.data()) || (m_toBox && watched == m_toBox.data()))
+            paintBox(static_cast<QWidget *>(watched));
+        break;
+    default:
+        break;
     }
     return false;
+}
+
+// The panel boxes: rounded, in the panel colour, with a faint shadow line.
+void QVMGeneralPanels::paintBox(QWidget *box) {
+    QPainter painter(box);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor shadow = box->palette().color(QPalette::Shadow);
+    shadow.setAlphaF(kBoxShadowOpacity);
+    painter.setPen(QPen(shadow, 1));
+    painter.setBrush(box->palette().color(QPalette::Window));
+    painter.drawRoundedRect(QRectF(box->rect()).adjusted(0.5, 0.5, -0.5, -0.5), kBoxCornerRadius,
+                            kBoxCornerRadius);
 }
 
 // ---- Fonts ----------------------------------------------------------------------
@@ -181,15 +197,14 @@ int QVMGeneralPanels::clearButtonRightMargin() const {
 }
 
 void QVMGeneralPanels::adjustClearButtonMargin() {
-    if (!m_view)
+    QToolButton *clear = m_clearButton;
+    if (!clear || !m_fromText || !m_scroller)
         return;
-    QToolButton *clear = m_view->clearButton();
     QLayout *box = clear->parentWidget() ? clear->parentWidget()->layout() : nullptr;
     QLayout *bar = box && box->count() > 0 ? box->itemAt(0)->layout() : nullptr;
     if (!bar || bar->indexOf(clear) < 0)
         return;
-    QScrollBar *scroller = m_view->fromTranslateTextView()->verticalScrollBar();
-    const int scrollerWidth = scroller->isVisibleTo(m_view->fromTranslateTextView()) ? scroller->width() : 0;
+    const int scrollerWidth = m_scroller->isVisibleTo(m_fromText) ? m_scroller->width() : 0;
     // The box already keeps 6 points from its edge.
     QMargins margins = bar->contentsMargins();
     margins.setRight(scrollerWidth);

@@ -11,7 +11,10 @@
 
 class PaddingTextView;
 class QAbstractButton;
+class QFrame;
 class QMenu;
+class QScrollBar;
+class QToolButton;
 class QVMGeneralViewController;
 class QWidget;
 struct QVMInterfaceHooks;
@@ -87,9 +90,15 @@ private:
     void showPanelMenu(bool source, const QPoint &globalPosition);
     void setBottomInset(PaddingTextView *view, int inset);
     void refreshFavoriteButton();
+    void paintBox(QWidget *box);
 
     QPointer<QVMGeneralViewController> m_view;
     QPointer<QVMFeedbackDialog> m_feedback;
+    QPointer<PaddingTextView> m_fromText;
+    QPointer<QToolButton> m_clearButton;
+    QPointer<QScrollBar> m_scroller;
+    QPointer<QFrame> m_fromBox;
+    QPointer<QFrame> m_toBox;
     QHash<PaddingTextView *, int> m_insets;
     bool m_syncing = false;
     int m_clearMargin = 6;

@@ -4,6 +4,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QStringDecoder>
 
 QVMServicesCommandLine::Action
 QVMServicesCommandLine::parse(const QStringList &arguments,
@@ -82,4 +83,18 @@ void QVMServicesCommandLine::perform(const Action &action) {
         menu.translateWebPagePasteboardUrl();
     else if (action.method == QLatin1String("showAgent"))
         menu.showAgent();
+}
+
+QString QVMServicesCommandLine::readStandardInput(std::FILE *input, qint64 limit) {
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    while (bytes.size() <= limit) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(sizeof buffer), limit + 1 - bytes.size()));
+        const size_t got = std::fread(buffer, 1, wanted, input);
+        if (got == 0)
+            break;
+        bytes.append(buffer, qsizetype(got));
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    return decoder(bytes);
 }

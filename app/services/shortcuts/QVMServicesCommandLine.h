@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
 #include <functional>
 
 // The Services entries and shortcut actions as command-line options:
@@ -28,6 +29,9 @@ public:
                            QString *message, int timeoutMs = 5000);
     // Runs the action in this program.
     static void perform(const Action &action);
+    // The text of "-": at most limit + 1 bytes of input (endless input stops there, and a text
+    // over the limit is refused as too long), as UTF-8 without a byte-order mark.
+    static QString readStandardInput(std::FILE *input, qint64 limit);
 
     static constexpr const char *kShowTranslate = "--show-translate";
     static constexpr const char *kShowTranslateInAgent = "--show-translate-in-agent";

@@ -1,11 +1,13 @@
 #include "QVSupportMailConfiguration.h"
 
 #include "core/DevLog.h"
+#include "core/DevLogWarning.h"
 
 #include "platform/AppPaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QUrl>
 
@@ -15,14 +17,14 @@ QString environment(const char *name) {
     return qEnvironmentVariable(name).trimmed();
 }
 
-bool isLoopback(const QString &host) {
+} // namespace
+
+bool QVSupportMailConfiguration::isLoopback(const QString &host) {
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         return true;
     const QHostAddress address(host);
     return !address.isNull() && address.isLoopback();
 }
-
-} // namespace
 
 bool QVSupportMailConfiguration::isMailbox(const QString &text) {
     static const QString forbidden = QStringLiteral("<>\"(),;:\\");
@@ -70,8 +72,18 @@ std::optional<QVSupportMailConfiguration> QVSupportMailConfiguration::fromFile(c
         *problem = QStringLiteral("%1 is open to other users; make it private with chmod 600").arg(path);
         return std::nullopt;
     }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // A device or a pipe never ends; a damaged file could be gigabytes: only a small regular file is read.
+    if (!QFileInfo(path).isFile()) {
+        *problem = QStringLiteral("%1 is not a regular file").arg(path);
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
         *problem = QStringLiteral("%1 cannot be read").arg(path);
+        return std::nullopt;
+    }
+    const QByteArray text = file.read(kMaximumFileBytes + 1);
+    if (text.size() > kMaximumFileBytes) {
+        *problem = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(kMaximumFileBytes);
         return std::nullopt;
     }
     QVSupportMailConfiguration configuration;
@@ -79,8 +91,8 @@ std::optional<QVSupportMailConfiguration> QVSupportMailConfiguration::fromFile(c
                                                          {kUserVariable, &configuration.user},
                                                          {kPasswordVariable, &configuration.password},
                                                          {kMailboxVariable, &configuration.mailbox}};
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray &raw : text.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (line.startsWith(QLatin1Char('#')) || equals <= 0)
             continue;
@@ -113,6 +125,10 @@ std::optional<QVSupportMailConfiguration> QVSupportMailConfiguration::load() {
     } else if (std::optional<QVSupportMailConfiguration> stored = fromFile(filePath(), &problem)) {
         return stored;
     }
-    DevLog("[support] Support requests are off: %@", problem);
+    // No configuration at all is the usual case; one that is there and refused is worth a warning.
+    if (anySet || QFileInfo::exists(filePath()))
+        DevLogWarning("[support] Support requests are off: %@", problem);
+    else
+        DevLog("[support] Support requests are off: %@", problem);
     return std::nullopt;
 }

@@ -14,6 +14,7 @@
 //   QV_SUPPORT_MAILBOX        the support mailbox: From, To and the envelope
 //
 // The file holds the same four names, one "NAME=value" a line; "#" starts a comment.
+// A file larger than kMaximumFileBytes is refused.
 //
 //   std::optional<QVSupportMailConfiguration> mail = QVSupportMailConfiguration::load();
 //   if (!mail) { /* support requests are not set up on this computer */ }
@@ -29,6 +30,8 @@ public:
     static constexpr const char *kPasswordVariable = "QV_SUPPORT_SMTP_PASSWORD";
     static constexpr const char *kMailboxVariable = "QV_SUPPORT_MAILBOX";
     static constexpr const char *kFileName = "support-mail.conf";
+    // Four short lines and comments fit many times over; a larger file is refused unread.
+    static constexpr qint64 kMaximumFileBytes = 8 * 1024;
 
     // The environment, else the file; nothing (with one log line saying why)
     // when neither gives a usable configuration.
@@ -40,6 +43,9 @@ public:
     // One "@" with a name before it and a dotted host after it, nothing that
     // could end or split a header (white space, control characters, <>,;:"()\).
     static bool isMailbox(const QString &text);
+
+    // "localhost" or a loopback address (a host as QUrl gives it, IPv6 without brackets).
+    static bool isLoopback(const QString &host);
 
     // Empty when usable, else what is wrong (never a secret): a missing value,
     // an address that is not a mailbox, a URL that is neither smtps nor plain

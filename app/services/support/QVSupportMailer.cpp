@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
+#include <QUrl>
 #include <QUuid>
 
 #include <curl/curl.h>
@@ -20,6 +21,7 @@ namespace {
 struct Request {
     QByteArray url, user, password, from, data;
     long timeLimitMs = 0;
+    bool local = false; // the server is this computer
 };
 
 struct Upload {
@@ -77,6 +79,10 @@ platform::Error perform(const Request &request, QVSupportMailer::Job *job) {
     CURL *handle = curl.get();
     curl_easy_setopt(handle, CURLOPT_URL, request.url.constData());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    // Plain SMTP is allowed only to this computer, and a proxy would carry the password in
+    // clear: never one there. Elsewhere the environment's proxy may relay the TLS stream.
+    if (request.local)
+        curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(handle, CURLOPT_USERNAME, request.user.constData());
     curl_easy_setopt(handle, CURLOPT_PASSWORD, request.password.constData());
     curl_easy_setopt(handle, CURLOPT_LOGIN_OPTIONS, "AUTH=PLAIN");
@@ -184,6 +190,7 @@ void QVSupportMailer::send(const QString &replyTo, const QString &body, Completi
     request.from = "<" + m_configuration.mailbox.toUtf8() + ">";
     request.data = messageData(m_configuration.mailbox, replyTo, body, QDateTime::currentDateTimeUtc());
     request.timeLimitMs = long(m_timeLimit.count());
+    request.local = QVSupportMailConfiguration::isLoopback(QUrl(m_configuration.url).host());
 
     auto job = std::make_shared<Job>();
     m_job = job;

@@ -10,10 +10,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 
@@ -146,7 +150,15 @@ TEST_F(SupportMailTest, ConfigurationComesOnlyFromAPrivateSourceAndNeverSendsThe
         QByteArray environment;
         const char *url; // nullptr: refused, with a log line holding "logged"
         const char *logged;
+        bool pipe = false; // a named pipe where the file should be: it would never end
     } cases[] = {
+        {"a file over the size limit, as a damaged one would be",
+         file + "#" + QByteArray(QVSupportMailConfiguration::kMaximumFileBytes, 'x') + "\n",
+         false,
+         {},
+         nullptr,
+         "larger than"},
+        {"a named pipe", {}, false, {}, nullptr, "not a regular file", true},
         {"a file others can read", file, true, {}, nullptr, "open to other users"},
         {"a file missing the mailbox",
          file.left(file.indexOf("QV_SUPPORT_MAILBOX")),
@@ -179,6 +191,11 @@ TEST_F(SupportMailTest, ConfigurationComesOnlyFromAPrivateSourceAndNeverSendsThe
             written.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
                                    (c.othersRead ? QFile::ReadOther : QFile::Permissions()));
         }
+        if (c.pipe) {
+            QDir().mkpath(platform::AppPaths::config());
+            ASSERT_EQ(::mkfifo(QFile::encodeName(QVSupportMailConfiguration::filePath()).constData(), 0600),
+                      0);
+        }
         setVariables(c.environment);
         reporter->lines.clear();
         const std::optional<QVSupportMailConfiguration> loaded = QVSupportMailConfiguration::load();
@@ -191,5 +208,37 @@ TEST_F(SupportMailTest, ConfigurationComesOnlyFromAPrivateSourceAndNeverSendsThe
         EXPECT_TRUE(reporter->lines.first().contains(QLatin1String(c.logged)))
             << reporter->lines.first().toStdString();
         EXPECT_FALSE(reporter->lines.first().contains(QLatin1String("pw=with"))) << "the password in the log";
+    }
+}
+
+// A proxy would see the password of plain SMTP; to this computer the mail never takes one.
+TEST_F(SupportMailTest, ASendToThisComputerGoesAroundEveryProxyOfTheEnvironment) {
+    QTcpServer proxy;
+    ASSERT_TRUE(proxy.listen(QHostAddress::LocalHost));
+    int proxied = 0;
+    QObject::connect(&proxy, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = proxy.nextPendingConnection()) {
+            ++proxied;
+            socket->close();
+        }
+    });
+    const QString at = QStringLiteral("127.0.0.1:%1").arg(proxy.serverPort());
+    const struct {
+        const char *variable;
+        QString proxy;
+    } cases[] = {
+        {"ALL_PROXY", QStringLiteral("socks5://") + at},
+        {"all_proxy", QStringLiteral("http://") + at},
+        {"smtp_proxy", QStringLiteral("socks5h://") + at},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.variable);
+        qputenv(c.variable, c.proxy.toUtf8());
+        const qsizetype messages = smtp.messages().size();
+        send(QStringLiteral("ann@example.com"), QStringLiteral("Hello"));
+        qunsetenv(c.variable);
+        EXPECT_FALSE(result) << result.localizedDescription().toStdString();
+        EXPECT_EQ(smtp.messages().size(), messages + 1);
+        EXPECT_EQ(proxied, 0);
     }
 }

@@ -194,3 +194,40 @@ TEST_F(GeneralPanelsTest, SendByEmailWithoutAMailProgramOffersTheTranslationToCo
         }
     }
 }
+
+// The filter sits on the scroll bar and both panel boxes: it must go on following the scroll bar
+// while the window lives, and take the destroy-time events of a closing window (every quit, every
+// interface-language switch) without touching the half-destroyed view (the sanitizer run sees it).
+TEST_F(GeneralPanelsTest, TheFilterFollowsTheScrollBarAndSurvivesTheWindowsDestruction) {
+    const struct {
+        const char *name;
+        bool hideFirst; // the window is closed before it is destroyed
+        bool longText;  // the scroll bar shows
+    } cases[] = {
+        {"a shown window with its scroll bar showing", false, true},
+        {"a shown window without one", false, false},
+        {"a closed window", true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!window)
+            openWindow();
+        window->window()->resize(900, 600);
+        QStringList lines;
+        for (int i = 0; i < (c.longText ? 200 : 1); ++i)
+            lines.append(QStringLiteral("line %1").arg(i));
+        type(lines.join('\n'));
+        qvtest::spin(20);
+        QScrollBar *bar = general->fromTranslateTextView()->verticalScrollBar();
+        EXPECT_EQ(bar->isVisible(), c.longText);
+        EXPECT_EQ(QVMGeneralPanels::forView(general)->clearButtonRightMargin(),
+                  6 + (c.longText ? bar->width() : 0));
+        QPointer<QVMGeneralPanels> guard = QVMGeneralPanels::forView(general);
+        if (c.hideFirst)
+            window->window()->hide();
+        delete window;
+        window = nullptr;
+        general = nullptr;
+        EXPECT_TRUE(guard.isNull());
+    }
+}

@@ -104,7 +104,9 @@ TEST_F(GeneralSettingsTest, EachSwitchStoresItsChoiceAndSendsItsEvent) {
         EXPECT_EQ(events(QString::fromLatin1(c.action)).size(), 2);
     }
     EXPECT_TRUE(QVAutostartEntry::path().startsWith(home.path()));
-    EXPECT_TRUE(QVAutostartEntry::contents().contains("Exec=quorvalde-translator --service\n"));
+    // The running program (here the test binary) by its path: it is not on PATH.
+    EXPECT_TRUE(QVAutostartEntry::contents().contains(
+        "Exec=" + QCoreApplication::applicationFilePath().toUtf8() + " --service\n"));
 }
 
 TEST_F(GeneralSettingsTest, SwitchesThatCannotActSayWhy) {

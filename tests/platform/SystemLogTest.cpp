@@ -1,0 +1,114 @@
+// Every line reaches the program's log (syslog) at its level; the terminal shows only warnings
+// and errors unless verbose, whether the line is ours or one of Qt's messages.
+#include "platform/SystemLog.h"
+
+#include <QLoggingCategory>
+#include <QTemporaryFile>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <syslog.h>
+#include <unistd.h>
+
+using platform::SystemLog;
+
+namespace {
+
+// Standard error into a file for as long as it lives.
+class CapturedStandardError {
+public:
+    CapturedStandardError() {
+        m_file.open();
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~CapturedStandardError() { restore(); }
+    QByteArray text() {
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore() {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+Q_LOGGING_CATEGORY(lcTest, "qv.test")
+
+} // namespace
+
+TEST(SystemLog, TheTerminalShowsWarningsAndErrorsUnlessVerboseAndTheLogKeepsEveryLine) {
+    const struct {
+        const char *name;
+        std::function<void()> write;
+        int priority;
+        bool onTerminal;  // by default
+        const char *text; // as the log and the terminal have it
+    } cases[] = {
+        {"an error", [] { SystemLog::write(QStringLiteral("line E"), SystemLog::Error); }, LOG_ERR, true,
+         "line E"},
+        {"a warning", [] { SystemLog::write(QStringLiteral("line W"), SystemLog::Warning); }, LOG_WARNING,
+         true, "line W"},
+        {"Qt's warning", [] { qWarning("line QW"); }, LOG_WARNING, true, "line QW"},
+        {"a diagnostic line", [] { SystemLog::write(QStringLiteral("[VC] viewDidLoad X")); }, LOG_INFO, false,
+         "[VC] viewDidLoad X"},
+        {"Qt's information", [] { qInfo("line QI"); }, LOG_INFO, false, "line QI"},
+        {"a category's debug line", [] { qCDebug(lcTest, "line QD"); }, LOG_DEBUG, false, "qv.test: line QD"},
+        {"a line that looks like a format",
+         [] { SystemLog::write(QStringLiteral("100%s %n"), SystemLog::Error); }, LOG_ERR, true, "100%s %n"},
+    };
+    QList<QPair<int, QByteArray>> logged;
+    SystemLog::setSyslogWriter([&](int priority, const QByteArray &text) {
+        logged.append({priority, text});
+    });
+    SystemLog::installQtMessageHandler();
+    for (const bool verbose : {false, true}) {
+        SystemLog::setVerbose(verbose);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (verbose ? ", verbose" : ""));
+            logged.clear();
+            CapturedStandardError terminal;
+            c.write();
+            const QByteArray shown = terminal.text();
+            ASSERT_EQ(logged.size(), 1);
+            EXPECT_EQ(logged.first().first, LOG_USER | c.priority);
+            EXPECT_EQ(logged.first().second.toStdString(), c.text);
+            EXPECT_EQ(shown.endsWith(QByteArray(" ") + c.text + "\n"), c.onTerminal || verbose)
+                << shown.toStdString();
+        }
+    }
+    qInstallMessageHandler(nullptr);
+    SystemLog::setVerbose(std::nullopt);
+    SystemLog::setSyslogWriter({});
+}
+
+TEST(SystemLog, VerboseFollowsTheEnvironmentUnlessSetByTheProgram) {
+    const struct {
+        const char *value; // nullptr: unset
+        bool verbose;
+    } cases[] = {{nullptr, false}, {"0", false}, {"", false}, {"1", true}, {"yes", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "unset");
+        if (c.value)
+            qputenv(SystemLog::kVerboseVariable, c.value);
+        else
+            qunsetenv(SystemLog::kVerboseVariable);
+        EXPECT_EQ(SystemLog::isVerbose(), c.verbose);
+    }
+    qputenv(SystemLog::kVerboseVariable, "1");
+    SystemLog::setVerbose(false); // a setting of the program wins over the environment
+    EXPECT_FALSE(SystemLog::isVerbose());
+    SystemLog::setVerbose(std::nullopt);
+    qunsetenv(SystemLog::kVerboseVariable);
+}
