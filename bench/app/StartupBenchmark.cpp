@@ -191,6 +191,8 @@ QProcessEnvironment childEnvironment(const QString &home) {
         environment.insert("XDG_SESSION_TYPE", "x11");
     }
     environment.insert("QV_NETWORK_STATUS", "offline");
+    // The first-frame marker is an information line: the terminal shows it only when verbose.
+    environment.insert("QV_VERBOSE", "1");
     // No backend and no session bus: the start must not wait for either.
     for (const char *host : {"QV_API_HOST", "QV_ACCOUNT_HOST", "QV_CLIENT_HOST", "QV_PUSH_HOST",
                              "QV_ANALYTICS_HOST", "QV_MAKER_DOMAIN"})

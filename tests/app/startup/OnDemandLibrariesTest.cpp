@@ -90,6 +90,8 @@ TEST(OnDemandLibraries, OnX11TheProgramStartsWithoutAnyGLDriver) {
     environment.insert(QStringLiteral("QV_NETWORK_STATUS"), QStringLiteral("offline"));
     environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+    // The first-frame line is an information line: the terminal shows it only when verbose.
+    environment.insert(QStringLiteral("QV_VERBOSE"), QStringLiteral("1"));
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(QV_APP_BINARY), {});
