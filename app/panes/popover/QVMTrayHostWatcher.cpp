@@ -1,5 +1,8 @@
 #include "QVMTrayHostWatcher.h"
 
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QGuiApplication>
 
 QVMTrayHostWatcher::QVMTrayHostWatcher(QDBusConnection connection, bool poll, QObject *parent)
@@ -23,6 +26,19 @@ void QVMTrayHostWatcher::start() {
     m_watcher.setWatchedServices({QString::fromLatin1(kWatcherService)});
     if (m_polls)
         m_poll.start();
+    // A host that took its name while the watch was being set up sends no signal: ask the bus once.
+    // The question goes after the watch on the same connection, so no moment falls between them.
+    QDBusMessage hasOwner = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    hasOwner << QString::fromLatin1(kWatcherService);
+    auto *reply = new QDBusPendingCallWatcher(m_watcher.connection().asyncCall(hasOwner), this);
+    connect(reply, &QDBusPendingCallWatcher::finished, this, [this, reply] {
+        reply->deleteLater();
+        const QDBusPendingReply<bool> owned = *reply;
+        if (m_watching && owned.isValid() && owned.value())
+            emit trayHostMayHaveAppeared();
+    });
 }
 
 void QVMTrayHostWatcher::stop() {

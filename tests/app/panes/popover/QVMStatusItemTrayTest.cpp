@@ -101,14 +101,24 @@ TEST(QVMTrayHostWatcher, SignalsAStatusNotifierHostOrThePollOnlyWhileWatching) {
     EXPECT_EQ(heard, 0);
     host.unregisterService(name);
 
+    // A host that comes up while the watch is being set up may be told twice, never missed.
     watcher.start();
     ASSERT_TRUE(host.registerService(name));
-    ASSERT_TRUE(qvtest::waitUntil([&heard] { return heard == 1; }));
+    ASSERT_TRUE(qvtest::waitUntil([&heard] { return heard >= 1; }));
+    qvtest::spin(50);
     host.unregisterService(name);
     watcher.stop();
+    const int heardWhileWatching = heard;
     ASSERT_TRUE(host.registerService(name));
     qvtest::spin(100);
-    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(heard, heardWhileWatching);
+
+    // A host already up when the watch starts is told once.
+    heard = 0;
+    watcher.start();
+    ASSERT_TRUE(qvtest::waitUntil([&heard] { return heard == 1; }));
+    watcher.stop();
+    host.unregisterService(name);
 
     QVMTrayHostWatcher polling(bus.connect(QStringLiteral("x11")), true);
     polling.setPollInterval(10);
