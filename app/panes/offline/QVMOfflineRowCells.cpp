@@ -7,7 +7,8 @@
 #include <QTreeView>
 
 QVMOfflineRowCells::QVMOfflineRowCells(QTreeView *view, QList<int> columns, Maker maker)
-    : QObject(view), m_view(view), m_columns(std::move(columns)), m_maker(std::move(maker)) {
+    : QObject(view), m_view(view), m_viewport(view->viewport()), m_columns(std::move(columns)),
+      m_maker(std::move(maker)) {
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &QVMOfflineRowCells::update);
     m_view->viewport()->installEventFilter(this);
     QAbstractItemModel *model = m_view->model();
@@ -20,7 +21,8 @@ QVMOfflineRowCells::QVMOfflineRowCells(QTreeView *view, QList<int> columns, Make
 }
 
 bool QVMOfflineRowCells::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_view->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    // The type first: the view's destruction sends its viewport events too.
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == m_viewport)
         scheduleUpdate();
     return QObject::eventFilter(watched, event);
 }

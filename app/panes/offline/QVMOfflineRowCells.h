@@ -36,6 +36,8 @@ private:
     void scheduleUpdate();
 
     QTreeView *m_view;
+    // Compared by address only: the filter may see the view's last events while it is taken apart.
+    const QObject *m_viewport;
     QList<int> m_columns;
     Maker m_maker;
     int m_first = -1;
