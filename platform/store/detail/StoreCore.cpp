@@ -10,8 +10,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 namespace platform::detail {
 
@@ -457,7 +459,18 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
         }
     };
     refuseNewer(readVersion(c));
-    c.db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // Switching to WAL needs the file alone for a moment; another launch opening the same file then
+    // answers "locked" at once rather than through the busy wait, so the switch is tried again.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            c.db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            break;
+        } catch (const StoreError &error) {
+            if (error.sqliteCode() != SQLITE_BUSY || attempt >= 200)
+                throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
 
     std::unique_lock<std::mutex> lock(writerMutex);
     // The version is read again under the write lock: another process may have
