@@ -142,7 +142,10 @@ TEST(OnDemandLibraries, SpeechAndAudioLoadOnFirstUseAndWork) {
 TEST(OnDemandLibraries, PdfReadingAndPrintingLoadOnFirstUseAndWork) {
     const qint64 self = QCoreApplication::applicationPid();
     EXPECT_FALSE(QVPdfModule::isLoaded());
+#ifndef __SANITIZE_ADDRESS__
+    // A sanitizer build keeps every linked library of the test binary; the plain build checks this.
     EXPECT_FALSE(mapsOf(self).contains("libQt6Pdf"));
+#endif
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
