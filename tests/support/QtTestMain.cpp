@@ -1,11 +1,21 @@
 // GoogleTest main for suites that need Qt: one QApplication for the whole binary,
 // offscreen unless the caller chose a platform.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Each test process gets a home of its own inside the runner's: cases run side by side,
+    // and one that clears a setting or the store must not pull it from under another.
+    const QString runnerHome = qEnvironmentVariable("QV_HOME", QDir::tempPath());
+    QDir().mkpath(runnerHome);
+    QTemporaryDir home(QDir(runnerHome).filePath(QStringLiteral("case-XXXXXX")));
+    if (home.isValid())
+        qputenv("QV_HOME", QFile::encodeName(home.path()));
     ::testing::InitGoogleTest(&argc, argv);
     // Web views share one GL context with the widgets; Qt needs this before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
