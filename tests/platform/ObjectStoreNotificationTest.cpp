@@ -1,6 +1,7 @@
 #include "StoreTestSchema.h"
 
 #include "platform/MainQueue.h"
+#include "platform/store/detail/StoreCore.h"
 #include "support/EventLoop.h"
 
 #include <QDir>
@@ -273,4 +274,44 @@ TEST_F(ObjectStoreNotifications, KeyPathObserverSeesNewLinksAndChangesInLinkedOb
         Language(language(QStringLiteral("de_DE"))).languageModes().setTranslateWebSite(tx, false);
     });
     EXPECT_EQ(next(received, 3).properties, QStringList{QStringLiteral("languageFrom")});
+}
+
+TEST_F(ObjectStoreNotifications, ALongListReadAsideStillGetsExactIndexSetsForTheFirstWrites) {
+    const int rows = detail::StoreCore::kInitialRowsReadAside + 500;
+    write([&](Transaction &tx) {
+        for (int id = 1; id <= rows; ++id)
+            addTranslation(tx, id, id);
+    });
+    struct Case {
+        const char *name;
+        std::function<void(Transaction &)> change;
+        QList<int> deletions, insertions, modifications;
+    };
+    // Newest first: the row at index i holds id rows - i.
+    const QList<Case> cases = {
+        {"a new newest row", [&](Transaction &tx) { addTranslation(tx, rows + 1, rows + 1); }, {}, {0}, {}},
+        {"the 100th row removed", [&](Transaction &tx) { tx.remove(translation(rows - 99)); }, {100}, {}, {}},
+        {"a row changed in place",
+         [&](Transaction &tx) {
+             translation(rows - 499).set(tx, QStringLiteral("originalText"), QStringLiteral("x"));
+         },
+         {},
+         {},
+         {499}},
+    };
+    const Results newest =
+        store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<CollectionChange> received;
+        NotificationToken token =
+            newest.observe([&](const CollectionChange &change) { received.append(change); });
+        ASSERT_TRUE(next(received, 1).isInitial());
+        // At once, while the first ids may still be read: the write waits for them.
+        write(c.change);
+        const CollectionChange change = next(received, 2);
+        EXPECT_EQ(change.deletions, c.deletions);
+        EXPECT_EQ(change.insertions, c.insertions);
+        EXPECT_EQ(change.modifications, c.modifications);
+    }
 }

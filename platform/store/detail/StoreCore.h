@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -273,12 +274,22 @@ struct ResultsQuery {
     mutable int cachedCount = -1;
 };
 
+// The first ids of a long observed list, read on a thread of their own.
+struct InitialIds {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool failed = false;
+    QList<qint64> ids;
+};
+
 struct CollectionObserver {
     std::shared_ptr<ResultsQuery> query;
     std::function<void(const CollectionChange &)> block;
     QSet<QString> dependencies;
     QueryShape shape;
     QList<qint64> lastIds;
+    std::shared_ptr<InitialIds> initialRead; // lastIds once it has finished
     bool ready = false;
 };
 
@@ -366,6 +377,12 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     void removeObserver(quint64 id);
     NotificationToken token(quint64 id) { return NotificationToken(weak_from_this(), id); }
     void deliverInitial(quint64 id);
+    // A list this long has its first ids read aside: the interface shows its first rows meanwhile,
+    // and writes wait for the read, so that the ids are the list as it was when observed.
+    static constexpr int kInitialRowsReadAside = 20000;
+    void readInitialIdsAside(CollectionObserver &observer);
+    void settleInitialIds(CollectionObserver &observer);
+    void waitForInitialReads();
     bool collectionChange(CollectionObserver &observer, const ChangeSet &changes, CollectionChange &change);
     bool objectChange(ObjectObserver &observer, const ChangeSet &changes, ObjectChange &change);
     QList<QVariantList> snapshotOf(const ObjectObserver &observer);
@@ -385,6 +402,9 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     quint64 nextObserverId = 1;
     std::map<quint64, CollectionObserver> collectionObservers;
     std::map<quint64, ObjectObserver> objectObservers;
+    std::mutex initialReadsMutex;
+    std::condition_variable initialReadsIdle;
+    int initialReads = 0;
 };
 
 // Stored (SQL) form of a coerced value and back.
