@@ -492,8 +492,8 @@ void printThreads(const char *title, const std::map<int, Figures> &byThreads) {
 void printLoadLevels() {
     const long cpus = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("\nOne short sentence under load (ms, median of %d rounds; others: other programs' runnable "
-                "threads as the layer reads them, min/median/max; contended from %.1f on %ld CPUs)\n",
-                kLoadRounds, synaptra_inference::kContendedShare * static_cast<double>(cpus), cpus);
+                "threads as the layer reads them, min/median/max; contended above %.1f on %ld CPUs)\n",
+                kLoadRounds, static_cast<double>(cpus) - synaptra_inference::kContendedFreeCpus, cpus);
     std::printf("  busy  others (min med max)   load before -> after      1 thr    2 thr    4 thr   "
                 "default  chose       best  default/best\n");
     for (const LoadLevel &level : results.loadLevels) {

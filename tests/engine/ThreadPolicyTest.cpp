@@ -90,10 +90,10 @@ TEST(ThreadPolicy, RunsGetOneThreadOnContendedCoresAndTheFreeCoresOtherwise) {
         int onlineCpus, cores, threads;
     };
     const std::vector<Case> cases = {
-        {"SixBusyOfEightIsContended", 4, false, 6, 8, 8, 1},
+        {"LessThanTwoCpusFreeIsContended", 4, false, 6.6, 8, 8, 1},
         {"ThreeTimesTheCpusBusy", 4, false, 24, 8, 8, 1},
-        {"HalfTheCpusBusyIsContended", 4, false, 4.0, 8, 8, 1},
-        {"JustBelowHalfGetsTheFreeCores", 4, false, 3.9, 8, 8, 4},
+        {"SixBusyOfEightLeaveTwo", 4, false, 6, 8, 8, 2},
+        {"HalfTheCpusBusyLeaveFour", 4, false, 4.0, 8, 8, 4},
         {"IdleMachine", 4, false, 0.2, 8, 8, 4},
         {"TwoBusyLeaveMoreThanTheCap", 4, false, 2, 8, 8, 4},
         {"SiblingsHalveTheFreeCpus", 4, false, 3, 8, 4, 3},

@@ -83,7 +83,7 @@ int defaultThreads(int cores) {
 }
 
 bool coresContended(double othersRunnable, int onlineCpus) {
-    return onlineCpus > 0 && othersRunnable >= kContendedShare * onlineCpus;
+    return onlineCpus > 0 && static_cast<double>(onlineCpus) - othersRunnable < kContendedFreeCpus;
 }
 
 int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores) {

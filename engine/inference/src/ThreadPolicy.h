@@ -3,11 +3,11 @@
 // The compute of a run is matrix products, which libtorch hands to BLAS. By default a run gets
 // up to kMaxDefaultThreads BLAS threads, no more than the physical cores the process may use.
 // A product split over threads is done only when its slowest thread is, and on a busy machine a
-// thread waits for a core. So the cores are contended once other programs' runnable threads
-// reach kContendedShare of the CPUs, and a run then gets one thread: the benchmark
-// (bench_engine, "threads under load") measured one thread fastest from six busy processes on
-// eight CPUs up, and the built-in choice of two threads there up to x7.85 slower. Below that a
-// run gets the cores other programs leave free. QV_ENGINE_THREADS fixes the count.
+// thread waits for a core. So a run gets the cores other programs' runnable threads leave free,
+// and one thread once fewer than kContendedFreeCpus CPUs are free: the benchmark (bench_engine,
+// "threads under load") measured on eight CPUs four threads best up to four busy processes, two
+// threads best at six (x1.38 faster than one), and one thread best from eight up, where two or
+// four threads were up to x9 slower. QV_ENGINE_THREADS fixes the count.
 #pragma once
 
 #include <chrono>
@@ -21,7 +21,7 @@ namespace synaptra_inference {
 constexpr const char *kThreadsVariable = "QV_ENGINE_THREADS";
 constexpr int kMaxDefaultThreads = 4;
 constexpr int kContendedThreads = 1;
-constexpr double kContendedShare = 0.5;
+constexpr double kContendedFreeCpus = 1.5;
 constexpr int kMaxThreads = 64;
 
 // Distinct (package, core) pairs among `cpus`, read from `cpuRoot`/cpuN/topology; a CPU whose
@@ -39,8 +39,8 @@ int threadsFromSetting(const char *value);
 // Threads when nothing is set: the cores, capped, at least one.
 int defaultThreads(int cores);
 
-// True when other programs' `othersRunnable` threads hold kContendedShare or more of the
-// `onlineCpus` CPUs.
+// True when other programs' `othersRunnable` threads leave fewer than kContendedFreeCpus of the
+// `onlineCpus` CPUs free.
 bool coresContended(double othersRunnable, int onlineCpus);
 
 // Threads for one run: `maxThreads` when fixed by the user; kContendedThreads when the cores
