@@ -7,8 +7,6 @@
 #include <QDBusVariant>
 #include <QVariantMap>
 
-#include <canberra.h>
-
 namespace {
 
 const char *const kNotificationsService = "org.freedesktop.Notifications";
@@ -36,10 +34,7 @@ bool QVDesktopNotifier::busAvailable() {
     return false;
 }
 
-QVDesktopNotifier::~QVDesktopNotifier() {
-    if (m_sound)
-        ca_context_destroy(m_sound);
-}
+QVDesktopNotifier::~QVDesktopNotifier() = default;
 
 QDBusMessage QVDesktopNotifier::notifyMessage(const QString &title, const QString &body) {
     QDBusMessage message = QDBusMessage::createMethodCall(
@@ -74,27 +69,22 @@ void QVDesktopNotifier::setBadgeLabel(const QString &label) {
         m_connection.send(launcherEntryMessage(label));
 }
 
-bool QVDesktopNotifier::play(const char *property, const QString &value) {
-    if (!m_sound) {
-        if (ca_context_create(&m_sound) != CA_SUCCESS) {
-            m_sound = nullptr;
-            return false;
-        }
-        ca_context_change_props(m_sound, CA_PROP_APPLICATION_NAME, kApplicationName, nullptr);
-    }
+bool QVDesktopNotifier::play(QVThemeSound::Kind kind, const QString &value) {
+    QString error;
+    if (!m_sound)
+        m_sound = QVSoundModule::create(kApplicationName, &error);
     // Playback runs in the sound server: this returns at once.
-    const int result = ca_context_play(m_sound, 0, property, value.toUtf8().constData(), nullptr);
-    if (result != CA_SUCCESS) {
-        DevLog(QStringLiteral("[push] sound not played: %@"), QString::fromUtf8(ca_strerror(result)));
+    if (!m_sound || !m_sound->play(kind, value, &error)) {
+        DevLog(QStringLiteral("[push] sound not played: %@"), error);
         return false;
     }
     return true;
 }
 
 void QVDesktopNotifier::playAlertSound() {
-    play(CA_PROP_EVENT_ID, QString::fromLatin1(kAlertSoundEvent));
+    play(QVThemeSound::Event, QString::fromLatin1(kAlertSoundEvent));
 }
 
 void QVDesktopNotifier::playSoundFile(const QString &path) {
-    play(CA_PROP_MEDIA_FILENAME, path);
+    play(QVThemeSound::File, path);
 }

@@ -1,18 +1,20 @@
 #pragma once
 
 #include "services/push/QVNotificationPresenter.h"
+#include "services/push/QVSoundModule.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QString>
 
-struct ca_context;
+#include <memory>
 
 // Push payloads on a freedesktop desktop: notifications through the session
 // bus's notification service, the badge as the launcher entry's count (docks
 // and panels that show counts read it), sounds through the desktop's sound
-// theme. Every call returns at once; without a session bus or an audio server
-// nothing is shown or played and a diagnostic line says why.
+// theme (the sound module, loaded with the first sound). Every call returns at
+// once; without a session bus, an audio server or the sound module nothing is
+// shown or played and a diagnostic line says why.
 class QVDesktopNotifier : public QVNotificationPresenter {
 public:
     static constexpr const char *kApplicationName = "Quorvalde Translator";
@@ -38,10 +40,10 @@ public:
     static QDBusMessage launcherEntryMessage(const QString &label);
 
 private:
-    bool play(const char *property, const QString &value);
+    bool play(QVThemeSound::Kind kind, const QString &value);
 
     bool busAvailable();
 
     QDBusConnection m_connection;
-    ca_context *m_sound = nullptr;
+    std::unique_ptr<QVThemeSound> m_sound;
 };

@@ -1,4 +1,8 @@
 #include "QVSupportMailer.h"
+#include "QVSupportMailModule.h"
+
+#include "core/DevLog.h"
+#include "platform/OnDemandLibrary.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -6,10 +10,7 @@
 #include <QUrl>
 #include <QUuid>
 
-#include <curl/curl.h>
-
 #include <atomic>
-#include <cstring>
 #include <mutex>
 
 struct QVSupportMailer::Job {
@@ -18,94 +19,34 @@ struct QVSupportMailer::Job {
 
 namespace {
 
-struct Request {
-    QByteArray url, user, password, from, data;
-    long timeLimitMs = 0;
-    bool local = false; // the server is this computer
-};
+#ifndef QV_MAIL_MODULE_PATH
+#define QV_MAIL_MODULE_PATH ""
+#endif
 
-struct Upload {
-    const QByteArray *data;
-    qsizetype offset = 0;
-};
-
-size_t readUpload(char *buffer, size_t size, size_t count, void *userData) {
-    auto *upload = static_cast<Upload *>(userData);
-    const size_t left = size_t(upload->data->size() - upload->offset);
-    const size_t length = std::min(left, size * count);
-    std::memcpy(buffer, upload->data->constData() + upload->offset, length);
-    upload->offset += qsizetype(length);
-    return length;
-}
-
-int checkCancelled(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<QVSupportMailer::Job *>(userData)->cancelled.load() ? 1 : 0;
-}
-
-QVSupportMailer::ErrorCode codeFor(CURLcode code) {
-    switch (code) {
-    case CURLE_LOGIN_DENIED:
-        return QVSupportMailer::AuthenticationRefused;
-    case CURLE_OPERATION_TIMEDOUT:
-        return QVSupportMailer::TimedOut;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_WEIRD_SERVER_REPLY:
-        return QVSupportMailer::CannotConnect;
-    default:
-        return QVSupportMailer::Refused;
-    }
+platform::OnDemandLibrary &library() {
+    static platform::OnDemandLibrary mail("libqvmail.so", "QV_MAIL_MODULE",
+                                          QStringLiteral(QV_MAIL_MODULE_PATH));
+    return mail;
 }
 
 platform::Error failure(QVSupportMailer::ErrorCode code, const QString &description) {
     return platform::Error(QString::fromLatin1(QVSupportMailer::kErrorDomain), code, description);
 }
 
-platform::Error perform(const Request &request, QVSupportMailer::Job *job) {
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
-    if (!curl)
-        return failure(QVSupportMailer::CannotConnect, QStringLiteral("libcurl could not start"));
-    curl_slist *recipients = curl_slist_append(nullptr, request.from.constData());
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> recipientList(recipients,
-                                                                              &curl_slist_free_all);
-    Upload upload{&request.data};
-    char errorText[CURL_ERROR_SIZE] = {};
-    CURL *handle = curl.get();
-    curl_easy_setopt(handle, CURLOPT_URL, request.url.constData());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    // Plain SMTP is allowed only to this computer, and a proxy would carry the password in
-    // clear: never one there. Elsewhere the environment's proxy may relay the TLS stream.
-    if (request.local)
-        curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle, CURLOPT_USERNAME, request.user.constData());
-    curl_easy_setopt(handle, CURLOPT_PASSWORD, request.password.constData());
-    curl_easy_setopt(handle, CURLOPT_LOGIN_OPTIONS, "AUTH=PLAIN");
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_MAIL_FROM, request.from.constData());
-    curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients);
-    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(handle, CURLOPT_READFUNCTION, readUpload);
-    curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(request.data.size()));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, request.timeLimitMs);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, request.timeLimitMs);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkCancelled);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, job);
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
-    const CURLcode result = curl_easy_perform(handle);
-    if (result == CURLE_OK)
-        return {};
-    const QString description = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(result));
-    return failure(codeFor(result), description);
+// The module's send, loaded with the first message; null with *error saying why.
+QVSupportMailModule::SendFunction sendFunction(QString *error) {
+    const auto start = reinterpret_cast<QVSupportMailModule::StartFunction>(
+        library().symbol(QVSupportMailModule::kStartSymbol));
+    const auto send = reinterpret_cast<QVSupportMailModule::SendFunction>(
+        library().symbol(QVSupportMailModule::kSendSymbol));
+    if (!start || !send) {
+        *error = library().error();
+        return nullptr;
+    }
+    // Not safe to race with another thread's first handle: done once, here, on the main thread.
+    static std::once_flag once;
+    std::call_once(once, start);
+    return send;
 }
 
 // Every line break as CRLF, so that libcurl's dot-stuffing (which looks for
@@ -145,11 +86,7 @@ QByteArray quotedPrintable(const QString &text) {
 } // namespace
 
 QVSupportMailer::QVSupportMailer(QVSupportMailConfiguration configuration, QObject *parent)
-    : QObject(parent), m_configuration(std::move(configuration)) {
-    // Not safe to race with another thread's first handle: done once, here, on the main thread.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+    : QObject(parent), m_configuration(std::move(configuration)) {}
 
 QVSupportMailer::~QVSupportMailer() {
     cancel();
@@ -183,7 +120,14 @@ void QVSupportMailer::send(const QString &replyTo, const QString &body, Completi
         completion(failure(InvalidAddress, QStringLiteral("The reply address is not a mail address")));
         return;
     }
-    Request request;
+    QString unavailable;
+    const QVSupportMailModule::SendFunction perform = sendFunction(&unavailable);
+    if (!perform) {
+        DevLog(QStringLiteral("[support] cannot send: %@"), unavailable);
+        completion(failure(CannotConnect, unavailable));
+        return;
+    }
+    QVSupportMailRequest request;
     request.url = m_configuration.url.toUtf8();
     request.user = m_configuration.user.toUtf8();
     request.password = m_configuration.password.toUtf8();
@@ -196,8 +140,10 @@ void QVSupportMailer::send(const QString &replyTo, const QString &body, Completi
     m_job = job;
     m_completion = std::move(completion);
     QPointer<QVSupportMailer> self(this);
-    QThreadPool::globalInstance()->start([request, job, self] {
-        const platform::Error error = perform(request, job.get());
+    QThreadPool::globalInstance()->start([perform, request, job, self] {
+        QString description;
+        const int code = perform(request, job->cancelled, &description);
+        const platform::Error error = code ? failure(ErrorCode(code), description) : platform::Error();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, job, error] {
@@ -210,6 +156,10 @@ void QVSupportMailer::send(const QString &replyTo, const QString &body, Completi
             },
             Qt::QueuedConnection);
     });
+}
+
+bool QVSupportMailer::isModuleLoaded() {
+    return library().isLoaded();
 }
 
 void QVSupportMailer::cancel() {

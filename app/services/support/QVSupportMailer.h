@@ -13,7 +13,8 @@
 #include <functional>
 #include <memory>
 
-// Mails one support request over SMTP through libcurl: TLS from the start
+// Mails one support request over SMTP through libcurl, in the mail module loaded with the
+// first send (QVSupportMailModule.h; without it the send fails, CannotConnect): TLS from the start
 // (smtps, the peer verified), SASL PLAIN, from the support mailbox to itself
 // with the user's address in Reply-To. The send runs on a worker thread with a
 // time limit; the completion runs once on the main thread, unless cancel() or
@@ -54,6 +55,8 @@ public:
     // replyTo, then the body as UTF-8 quoted-printable, every line break CRLF.
     static QByteArray messageData(const QString &mailbox, const QString &replyTo, const QString &body,
                                   const QDateTime &date);
+
+    static bool isModuleLoaded();
 
     struct Job;
 

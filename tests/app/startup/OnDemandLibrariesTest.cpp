@@ -1,13 +1,18 @@
 // Libraries that only some actions need are not loaded at start, and load and work when
 // first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon), audio
-// (QtMultimedia) and PDF (QtPdf, and QtPrintSupport for printing). The web engine and text
-// recognition are checked in QVWebModuleTest.
+// (QtMultimedia), PDF (QtPdf, and QtPrintSupport for printing), mail (libcurl) and notification
+// sounds (libcanberra). The web engine and text recognition are checked in QVWebModuleTest.
+#include "support/ChildProcess.h"
 #include "support/EventLoop.h"
+#include "support/FakeSmtpServer.h"
 #include "support/XvfbSession.h"
 
 #include "services/documents/QVPdfModule.h"
+#include "services/push/QVDesktopNotifier.h"
+#include "services/push/QVSoundModule.h"
 #include "services/speech/QVOnDemandAudioPlayer.h"
 #include "services/speech/QVOnDemandSpeechEngine.h"
+#include "services/support/QVSupportMailer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +25,9 @@
 #include <QTextDocument>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -63,14 +71,14 @@ bool waitFor(QProcess &process, QByteArray &output, const QByteArray &marker, in
 
 } // namespace
 
-TEST(OnDemandLibraries, TheProgramLinksNoSpeechAudioOrGLLibrary) {
+TEST(OnDemandLibraries, TheProgramLinksNoLibraryOfAnOnDemandModule) {
     QProcess readelf;
     readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(QV_APP_BINARY)});
     ASSERT_TRUE(readelf.waitForFinished(30000));
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
-    for (const char *onDemand :
-         {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups"})
+    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport",
+                                 "cups", "libcurl", "libcanberra"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 
@@ -187,4 +195,84 @@ TEST(OnDemandLibraries, PdfReadingAndPrintingLoadOnFirstUseAndWork) {
     const std::unique_ptr<QVPdfDocument> readBack = QVPdfModule::open(printed);
     ASSERT_NE(readBack, nullptr);
     EXPECT_TRUE(readBack->pageText(0).contains(QStringLiteral("Printed through the module")));
+}
+
+namespace {
+
+// The error of a support request sent through a mailer of its own: null once sent.
+platform::Error sendSupportRequest(const QString &url, const QString &replyTo) {
+    QVSupportMailer mailer({url, QStringLiteral("robot@example.org"), QStringLiteral("s3cret"),
+                            QStringLiteral("help@example.org")});
+    std::optional<platform::Error> result;
+    mailer.send(replyTo, QStringLiteral("Hello"), [&](const platform::Error &error) { result = error; });
+    qvtest::waitUntil([&] { return result.has_value(); }, 10000);
+    return result.value_or(platform::Error(QStringLiteral("test"), -1, QStringLiteral("no answer")));
+}
+
+} // namespace
+
+TEST(OnDemandLibraries, MailAndSoundLoadOnFirstUseAndWork) {
+    const qint64 self = QCoreApplication::applicationPid();
+    EXPECT_FALSE(QVSupportMailer::isModuleLoaded());
+    EXPECT_FALSE(QVSoundModule::isLoaded());
+#ifndef __SANITIZE_ADDRESS__
+    EXPECT_FALSE(mapsOf(self).contains("libcurl"));
+    EXPECT_FALSE(mapsOf(self).contains("libcanberra"));
+#endif
+
+    // A request refused before any connection loads nothing; the first real one loads libcurl.
+    qvtest::FakeSmtpServer smtp;
+    EXPECT_EQ(sendSupportRequest(smtp.url(), QStringLiteral("not an address")).code(),
+              QVSupportMailer::InvalidAddress);
+    EXPECT_FALSE(QVSupportMailer::isModuleLoaded());
+    const platform::Error sent = sendSupportRequest(smtp.url(), QStringLiteral("ann@example.com"));
+    EXPECT_FALSE(sent) << sent.localizedDescription().toStdString();
+    EXPECT_EQ(smtp.messages().size(), 1);
+    EXPECT_TRUE(QVSupportMailer::isModuleLoaded());
+    EXPECT_TRUE(mapsOf(self).contains("libcurl"));
+
+    // Without a sound system in the test session the context may be refused, saying why; a file
+    // that does not exist is never reported as played.
+    QString error;
+    const std::unique_ptr<QVThemeSound> sound = QVSoundModule::create("tests", &error);
+    EXPECT_TRUE(QVSoundModule::isLoaded());
+    EXPECT_TRUE(mapsOf(self).contains("libcanberra"));
+    if (sound) {
+        EXPECT_FALSE(sound->play(QVThemeSound::File, QStringLiteral("/nonexistent/sound.oga"), &error));
+    }
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// Run by TheMailAndSoundFailClearlyWithoutTheirModules, with both modules missing.
+TEST(OnDemandLibrariesChild, DISABLED_WithoutTheMailAndSoundModules) {
+    const struct {
+        const char *module;
+        std::function<QString()> use;
+    } cases[] = {
+        {"libqvmail.so",
+         [] {
+             return sendSupportRequest(QStringLiteral("smtp://127.0.0.1:9"),
+                                       QStringLiteral("ann@example.com"))
+                 .localizedDescription();
+         }},
+        {"libqvsound.so",
+         [] {
+             QString error;
+             return QVSoundModule::create("tests", &error) ? QString() : error;
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.module);
+        EXPECT_TRUE(c.use().startsWith(QLatin1String(c.module) + QLatin1String(" could not be loaded")));
+    }
+    // The notification goes on without its sound.
+    QVDesktopNotifier().playAlertSound();
+}
+
+TEST(OnDemandLibraries, TheMailAndSoundFailClearlyWithoutTheirModules) {
+    auto child = qvtest::startChildTest(
+        QStringLiteral("OnDemandLibrariesChild.DISABLED_WithoutTheMailAndSoundModules"),
+        {{QStringLiteral("QV_MAIL_MODULE"), QStringLiteral("/nonexistent/libqvmail.so")},
+         {QStringLiteral("QV_SOUND_MODULE"), QStringLiteral("/nonexistent/libqvsound.so")}});
+    EXPECT_FALSE(qvtest::finishChild(*child).isEmpty());
 }
