@@ -96,7 +96,7 @@ TEST(ThreadPolicy, RunsGetOneThreadOnContendedCoresAndTheFreeCoresOtherwise) {
         {"HalfTheCpusBusyLeaveFour", 4, false, 4.0, 8, 8, 4},
         {"IdleMachine", 4, false, 0.2, 8, 8, 4},
         {"TwoBusyLeaveMoreThanTheCap", 4, false, 2, 8, 8, 4},
-        {"SiblingsHalveTheFreeCpus", 4, false, 3, 8, 4, 3},
+        {"SiblingsHalveTheFreeCpusRoundedDown", 4, false, 3, 8, 4, 2},
         {"TwoCpusOneBusy", 4, false, 1, 2, 2, 1},
         {"OneCore", 1, false, 3, 1, 1, 1},
         {"FixedIgnoresLoad", 3, true, 20, 8, 8, 3},

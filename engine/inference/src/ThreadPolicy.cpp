@@ -94,7 +94,9 @@ int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineC
         return kContendedThreads;
     const double freeCpus = std::max(0.0, static_cast<double>(onlineCpus) - othersRunnable);
     const double freeCores = freeCpus * static_cast<double>(std::max(cores, 1)) / onlineCpus;
-    const int threads = static_cast<int>(std::lround(freeCores));
+    // Rounded down: a thread too many waits for a core and holds up the whole product, one too
+    // few only leaves a core idle.
+    const int threads = static_cast<int>(std::floor(freeCores));
     return std::clamp(threads, 1, maxThreads);
 }
 

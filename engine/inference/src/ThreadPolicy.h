@@ -6,8 +6,9 @@
 // thread waits for a core. So a run gets the cores other programs' runnable threads leave free,
 // and one thread once fewer than kContendedFreeCpus CPUs are free: the benchmark (bench_engine,
 // "threads under load") measured on eight CPUs four threads best up to four busy processes, two
-// threads best at six (x1.38 faster than one), and one thread best from eight up, where two or
-// four threads were up to x9 slower. QV_ENGINE_THREADS fixes the count.
+// threads best at six (x1.3 faster than one, while four were up to x2.7 slower than two), and
+// one thread best from eight up, where two or four were up to x9 slower. QV_ENGINE_THREADS fixes
+// the count.
 #pragma once
 
 #include <chrono>
@@ -44,7 +45,7 @@ int defaultThreads(int cores);
 bool coresContended(double othersRunnable, int onlineCpus);
 
 // Threads for one run: `maxThreads` when fixed by the user; kContendedThreads when the cores
-// are contended; otherwise the cores other programs leave free (`othersRunnable` threads
+// are contended; otherwise the whole cores other programs leave free (`othersRunnable` threads
 // wanting the `onlineCpus` CPUs, scaled to the process's `cores`), between 1 and `maxThreads`.
 int threadsForRun(int maxThreads, bool fixed, double othersRunnable, int onlineCpus, int cores);
 
