@@ -1,6 +1,8 @@
 // A newcomer's first translation: the program launched as it starts for a user,
 // no network, the demo package installed by its own installer, and text pasted
 // and typed into the real window, translated by the real engine.
+#include "DemoInstall.h"
+
 #include "core/localization/QVLocalizedString.h"
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "startup/AppDelegate.h"
@@ -48,20 +50,14 @@ class DemoWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        QProcess installer;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QV_HOME"), home.path());
-        installer.setProcessEnvironment(environment);
-        installer.start(QStringLiteral(DEMO_TOOL),
-                        {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
-        ASSERT_TRUE(installer.waitForFinished(120000));
-        ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        ASSERT_EQ(installDemoPackage(home.path()).toStdString(), "");
         // The English picture package from Debian's recognition data, as scripts/run records it.
         if (QFileInfo::exists(QStringLiteral(DEBIAN_ENGLISH_OCR))) {
-            installer.start(QStringLiteral(DEMO_TOOL),
-                            {"install-pictures", "--traineddata", QStringLiteral(DEBIAN_ENGLISH_OCR)});
-            ASSERT_TRUE(installer.waitForFinished(120000));
-            ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+            ASSERT_EQ(
+                runDemoTool(home.path(), {QStringLiteral("install-pictures"), QStringLiteral("--traineddata"),
+                                          QStringLiteral(DEBIAN_ENGLISH_OCR)})
+                    .toStdString(),
+                "");
         }
 
         platform::AppPaths::setRoot(home.path());

@@ -1,6 +1,8 @@
 // Quitting while the offline engine loads or translates: the program as a user starts it, with
 // the demo package, quits at moments across its first seconds; each quit must end the process
 // normally (a quit during a load used to crash in the inference library's teardown).
+#include "DemoInstall.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -40,14 +42,7 @@ ProbeRun runProbe(const QString &home, const QString &moment, int delayMs) {
 TEST(QuitWhileEngineWorks, EveryQuitEndsNormallyWhateverTheEngineIsDoing) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    QProcess installer;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QV_HOME"), home.path());
-    installer.setProcessEnvironment(environment);
-    installer.start(QStringLiteral(DEMO_TOOL),
-                    {"install", "--archive", QStringLiteral(DEMO_FIXTURE "/de.zip")});
-    ASSERT_TRUE(installer.waitForFinished(120000));
-    ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+    ASSERT_EQ(installDemoPackage(home.path()).toStdString(), "");
 
     const struct {
         const char *moment;
