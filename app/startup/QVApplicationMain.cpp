@@ -9,6 +9,7 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSingleInstance.h"
 #include "startup/QVSystemLaunchDependencies.h"
+#include "ui/QVMApplicationStyle.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 #include "merovantia/MFDataManager.h"
@@ -71,6 +72,7 @@ int run(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+    QVMApplicationStyle::install();
 
     platform::BackendConfig::checkEnvironment();
     // Problems the platform layers cannot hand to a caller become non-fatal reports.

@@ -9,12 +9,12 @@
 #include "ui/QVMGeneralServices.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
+#include "ui/QVMSoftShadow.h"
 #include "ui/QVMUtils.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 
 #include <QEvent>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QShortcut>
@@ -56,11 +56,7 @@ QWidget *QVMAdditionalTabsController::loadView() {
     m_shadowView = new QWidget(root);
     m_shadowView->setObjectName(QStringLiteral("shadowView"));
     m_shadowView->setAutoFillBackground(true);
-    auto *shadow = new QGraphicsDropShadowEffect(m_shadowView);
-    shadow->setBlurRadius(10);
-    shadow->setOffset(0, 0);
-    shadow->setColor(QColor(0, 0, 0, 51));
-    m_shadowView->setGraphicsEffect(shadow);
+    QVMSoftShadow::attach(m_shadowView, 10, QPointF(0, 0), QColor(0, 0, 0, 51));
     outer->addWidget(m_shadowView);
     auto *layout = new QVBoxLayout(m_shadowView);
     layout->setContentsMargins(0, 0, 0, 0);
