@@ -184,7 +184,10 @@ void QVMStatusItem::setStatusItemVisible(bool visible) {
 void QVMStatusItem::updateContentViewController(QVMBaseVC *contentViewController) {
     ensureWindow();
     m_content = contentViewController;
-    QWidget *view = contentViewController ? contentViewController->view() : nullptr;
+    // A view not built yet is built when the window first shows it: the start does not pay for it.
+    const bool build = contentViewController &&
+                       (m_window->isVisible() || contentViewController->isViewLoaded());
+    QWidget *view = build ? contentViewController->view() : nullptr;
     m_window->setContentView(view);
     if (view && m_window->isVisible()) {
         m_window->adjustSize();

@@ -87,6 +87,19 @@ TEST_F(StatusItemTrayTest, TheIconAppearsWhenATrayComesUpAndOnlyIfWanted) {
     }
 }
 
+// The window's content costs nothing until the window first shows it.
+TEST_F(StatusItemTrayTest, TheContentIsBuiltWhenTheWindowFirstShowsIt) {
+    QVMStatusItem &item = QVMStatusItem::sharedInstance();
+    auto *content = new QVMBaseVC;
+    item.presentStatusItemWithImage(trayImage(), content);
+    EXPECT_FALSE(content->isViewLoaded());
+    item.showStatusItemWindow();
+    ASSERT_TRUE(content->isViewLoaded());
+    EXPECT_TRUE(content->view()->isVisible());
+    EXPECT_EQ(content->view()->window(), item.statusItemWindow());
+    item.dismissStatusItemWindow();
+}
+
 TEST(QVMTrayHostWatcher, SignalsAStatusNotifierHostOrThePollOnlyWhileWatching) {
     qvtest::PrivateBus bus;
     ASSERT_TRUE(bus.isRunning());
