@@ -242,7 +242,9 @@ QVGeneralWindowController *QVGeneralWindowController::controllerOfWindow(const Q
 }
 
 void QVGeneralWindowController::initialMainWindow() {
-    m_toolbar->setVisible(true);
+    // It shows with the window; showing it before would lay it out once at a size it never has.
+    if (!m_toolbar->isVisibleTo(m_window))
+        m_toolbar->setVisible(true);
     platform::Error error;
     m_split = QVMInterfaceFactory::shared().instantiateController<QVMGeneralAndHistorySplitController>(
         QStringLiteral("Main"), QStringLiteral("QVMGeneralAndHistorySplitController"), this, &error);
