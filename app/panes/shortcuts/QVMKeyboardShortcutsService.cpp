@@ -37,9 +37,18 @@ QVMKeyboardShortcutsService &QVMKeyboardShortcutsService::sharedInstance() {
 
 QVMKeyboardShortcutsService::QVMKeyboardShortcutsService()
     : m_reader(&QVMKeyboardShortcutsService::readSelectionOrClipboard),
-      m_notifier(
-          [](const QString &title, const QString &body) { QVDesktopNotifier().showAlert(title, body); }) {
+      m_notifier([](const QString &title, const QString &body) { notifyOrAlert(title, body); }) {
     registerDefaults();
+}
+
+void QVMKeyboardShortcutsService::notifyOrAlert(const QString &title, const QString &body,
+                                                QDBusConnection bus) {
+    QVDesktopNotifier notifier(std::move(bus));
+    // A desktop without a notification service would show nothing: the program says it itself.
+    if (notifier.canShowNotifications())
+        notifier.showAlert(title, body);
+    else
+        QVMUtils::showErrorAlertWithMessage(body);
 }
 
 void QVMKeyboardShortcutsService::registerDefaults() {

@@ -66,6 +66,9 @@ public:
     using Notifier = std::function<void(const QString &title, const QString &body)>;
     void setSelectionReader(TextReader reader) { m_reader = std::move(reader); }
     void setNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
+    // The default notifier: a desktop notification where the desktop shows them, else an alert.
+    static void notifyOrAlert(const QString &title, const QString &body,
+                              QDBusConnection bus = QDBusConnection::sessionBus());
     static QString readSelectionOrClipboard();
 
     static constexpr const char *kCustomShortcut = "customShortcut";

@@ -3,6 +3,7 @@
 #include "core/DevLog.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QVariantMap>
@@ -62,6 +63,16 @@ QDBusMessage QVDesktopNotifier::launcherEntryMessage(const QString &label) {
 void QVDesktopNotifier::showAlert(const QString &title, const QString &body) {
     if (busAvailable())
         m_connection.asyncCall(notifyMessage(title, body));
+}
+
+bool QVDesktopNotifier::canShowNotifications() {
+    if (!busAvailable())
+        return false;
+    QDBusConnectionInterface *bus = m_connection.interface();
+    if (!bus)
+        return false;
+    const QString service = QString::fromLatin1(kNotificationsService);
+    return bus->isServiceRegistered(service).value() || bus->activatableServiceNames().value().contains(service);
 }
 
 void QVDesktopNotifier::setBadgeLabel(const QString &label) {

@@ -33,6 +33,10 @@ public:
     void setBadgeLabel(const QString &label) override;
     void showAlert(const QString &title, const QString &body) override;
 
+    // Whether a notification would reach the screen: the desktop's notification service runs on
+    // the bus or the bus can start it. Asks the bus (a local round trip).
+    bool canShowNotifications();
+
     // The Notify call: the application's name as summary when there is no title,
     // the body as plain text (markup characters escaped).
     static QDBusMessage notifyMessage(const QString &title, const QString &body);

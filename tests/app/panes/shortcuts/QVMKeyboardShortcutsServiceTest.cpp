@@ -1,4 +1,5 @@
 #include "ShortcutsTestSupport.h"
+#include "support/PrivateBus.h"
 
 #include "core/localization/QVLocalizedString.h"
 
@@ -206,6 +207,36 @@ TEST_F(ShortcutsTest, OfflineTheWebPageShortcutsSayWhyAndSendNothing) {
         EXPECT_EQ(alerts->shown.first().message, QVLocalizedString(QStringLiteral("_loc_alert_no_internet")));
         EXPECT_EQ(backend.requestCount(), 0);
         EXPECT_TRUE(urls.opened.isEmpty());
+    }
+}
+
+// A notice reaches the screen: through the desktop's notification service, else as an alert.
+TEST_F(ShortcutsTest, ANoticeIsAnAlertWhereTheDesktopShowsNoNotifications) {
+    qvtest::PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    const struct {
+        const char *name;
+        bool notificationService;
+        bool alert;
+    } cases[] = {{"no bus", false, true}, {"no notification service", false, true},
+                 {"a notification service", true, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts->shown.clear();
+        if (c.notificationService) {
+            ASSERT_TRUE(bus.connect(QStringLiteral("notifications"))
+                            .registerService(QStringLiteral("org.freedesktop.Notifications")));
+        }
+        const QDBusConnection connection = std::string(c.name) == "no bus"
+                                               ? QDBusConnection(QStringLiteral("none"))
+                                               : bus.connect(QStringLiteral("app"));
+        QVMKeyboardShortcutsService::notifyOrAlert(QStringLiteral("Title"), QStringLiteral("No <b>address</b>"),
+                                                   connection);
+        qvtest::spin(20);
+        ASSERT_EQ(alerts->shown.size(), c.alert ? 1 : 0);
+        if (c.alert) {
+            EXPECT_EQ(alerts->shown.first().message, QStringLiteral("No <b>address</b>"));
+        }
     }
 }
 
