@@ -24,6 +24,8 @@ int QVMMessageBoxPresenter::runModal(const Request &request) {
     for (const QString &title : request.buttons)
         buttons.append(
             box.addButton(title, buttons.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+    if (auto *preferred = qobject_cast<QPushButton *>(buttons.value(request.defaultButton)))
+        box.setDefaultButton(preferred);
     box.exec();
     const int index = int(buttons.indexOf(box.clickedButton()));
     return index < 0 ? 0 : kFirstButtonReturn + index;

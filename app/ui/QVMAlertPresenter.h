@@ -15,6 +15,7 @@ public:
         QString message;
         QStringList buttons; // in order; at most three
         QImage icon{};       // shown in place of the warning sign when set
+        int defaultButton = 0; // the one Return presses: a question that destroys something names another
     };
 
     static constexpr int kFirstButtonReturn = 1000;

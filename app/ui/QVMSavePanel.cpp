@@ -100,14 +100,14 @@ bool QVMSavePanel::confirmReplace(const QString &path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    bool replace = false;
-    QVMUtils::showAlertWithTitle(
+    QVMAlertPresenter::Request question{
         platform::format(QVLocalizedString(QStringLiteral("_loc_alert_title_replace_file")), info.fileName()),
         platform::format(QVLocalizedString(QStringLiteral("_loc_alert_replace_file_message")),
                          QDir::toNativeSeparators(info.absolutePath())),
-        QVLocalizedString(QStringLiteral("_loc_button_replace")), [&replace] { replace = true; },
-        QVLocalizedString(QStringLiteral("_loc_cancel")), {});
-    return replace;
+        {QVLocalizedString(QStringLiteral("_loc_button_replace")), QVLocalizedString(QStringLiteral("_loc_cancel"))}};
+    // Return keeps the file; replacing it takes a deliberate choice.
+    question.defaultButton = 1;
+    return QVMUtils::runAlert(question) == QVMAlertPresenter::kFirstButtonReturn;
 }
 
 void QVMSavePanel::beginWithTitle(const QString &title, Completion completion) {

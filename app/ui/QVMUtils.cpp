@@ -114,16 +114,19 @@ void QVMUtils::showAlertWithTitle(const QString &title, const QString &message,
     add(secondButtonTitle, secondButtonHandler);
     add(thirdButtonTitle, thirdButtonHandler);
 
+    const qsizetype index = runAlert(request) - QVMAlertPresenter::kFirstButtonReturn;
+    if (index >= 0 && index < handlers.size() && handlers.at(index))
+        handlers.at(index)();
+}
+
+int QVMUtils::runAlert(const QVMAlertPresenter::Request &request) {
     int answer = 0;
     const auto run = [&] { answer = alertPresenter()->runModal(request); };
     if (platform::isMainThread())
         run();
     else
         QMetaObject::invokeMethod(QCoreApplication::instance(), run, Qt::BlockingQueuedConnection);
-
-    const qsizetype index = answer - QVMAlertPresenter::kFirstButtonReturn;
-    if (index >= 0 && index < handlers.size() && handlers.at(index))
-        handlers.at(index)();
+    return answer;
 }
 
 void QVMUtils::showErrorAlertWithMessage(const QString &message) {

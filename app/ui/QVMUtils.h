@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/QVEnvironment.h"
+#include "ui/QVMAlertPresenter.h"
 
 #include <QColor>
 #include <QImage>
@@ -66,6 +67,8 @@ public:
                                    const ButtonHandler &secondButtonHandler = {},
                                    const QString &thirdButtonTitle = {},
                                    const ButtonHandler &thirdButtonHandler = {});
+    // Runs one alert as asked (from any thread, as above); the presenter's answer.
+    static int runAlert(const QVMAlertPresenter::Request &request);
     // "_loc_alert_title_error" with the message and one "_loc_button_ok" button.
     static void showErrorAlertWithMessage(const QString &message);
     // Who runs alerts; null restores the desktop's message box.

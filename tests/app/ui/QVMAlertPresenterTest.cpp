@@ -64,6 +64,7 @@ TEST(QVMAlertPresenter, APictureReplacesTheWarningSignScaledToFitAndKeysAnswer) 
         Qt::Key key;
         QSize shown; // empty: the warning sign
         int answer;
+        int defaultButton = 0;
     };
     const int side = QVMMessageBoxPresenter::kIconSide;
     const Case cases[] = {
@@ -78,6 +79,8 @@ TEST(QVMAlertPresenter, APictureReplacesTheWarningSignScaledToFitAndKeysAnswer) 
          Qt::Key_Return,
          {side / 2, side / 4},
          QVMAlertPresenter::kFirstButtonReturn},
+        {"return presses the button the question names", {}, Qt::Key_Return, {},
+         QVMAlertPresenter::kSecondButtonReturn, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,7 +94,8 @@ TEST(QVMAlertPresenter, APictureReplacesTheWarningSignScaledToFitAndKeysAnswer) 
         const int answer = runAndPress({QStringLiteral("App"),
                                         QStringLiteral("About the app"),
                                         {QStringLiteral("Download"), QStringLiteral("Cancel")},
-                                        picture},
+                                        picture,
+                                        c.defaultButton},
                                        c.key, [&](QMessageBox *box) {
                                            icon = box->icon();
                                            shown = box->iconPixmap().size();

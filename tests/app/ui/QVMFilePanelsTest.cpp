@@ -130,6 +130,8 @@ TEST_F(FilePanelsTest, SavedFileIsANameInTheChosenFolderAndOnlyReplacedWhenTheUs
                     asked << name;
         EXPECT_EQ(asked.join('|').toStdString(), c.asked.join('|').toStdString());
         EXPECT_EQ(alerts->shown.size(), c.asked.size());
+        for (const QVMAlertPresenter::Request &shown : alerts->shown)
+            EXPECT_EQ(shown.defaultButton, 1) << "Return must keep the file";
         const QString handedBack =
             result->first == QVMSavePanel::kResponseOK ? result->second.toLocalFile() : QString();
         EXPECT_EQ(handedBack.toStdString(),
