@@ -15,10 +15,6 @@ namespace {
 
 using CreateFunction = QObject *(*)(const char *className, QObject *parent);
 
-#ifndef QV_WEB_MODULE_PATH
-#define QV_WEB_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary web("libqvweb.so", "QV_WEB_MODULE", QStringLiteral(QV_WEB_MODULE_PATH));
     return web;

@@ -11,10 +11,6 @@ using OpenFunction = QVPdfDocument *(*)(const QString &path, QString *error);
 using PrintFunction = bool (*)(QTextDocument &document, QWidget *parent,
                                const QVPdfModule::PrintDialogRunner &runner);
 
-#ifndef QV_PDF_MODULE_PATH
-#define QV_PDF_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary pdf("libqvpdf.so", "QV_PDF_MODULE", QStringLiteral(QV_PDF_MODULE_PATH));
     return pdf;

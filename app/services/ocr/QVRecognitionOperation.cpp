@@ -55,10 +55,6 @@ QImage preparedPicture(const QImage &image, double scale) {
     return flat;
 }
 
-#ifndef QV_RECOGNIZER_MODULE_PATH
-#define QV_RECOGNIZER_MODULE_PATH ""
-#endif
-
 // The recognition library loads with the first picture, not with the program.
 platform::OnDemandLibrary &recognizer() {
     static platform::OnDemandLibrary library("libqvrecognizer.so", "QV_RECOGNIZER_MODULE",

@@ -6,10 +6,6 @@ namespace {
 
 using CreateFunction = QVThemeSound *(*)(const char *applicationName, QString *error);
 
-#ifndef QV_SOUND_MODULE_PATH
-#define QV_SOUND_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary sound("libqvsound.so", "QV_SOUND_MODULE",
                                            QStringLiteral(QV_SOUND_MODULE_PATH));

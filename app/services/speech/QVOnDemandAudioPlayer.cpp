@@ -7,10 +7,6 @@ namespace {
 
 using CreateFunction = QVAudioPlayer *(*)(QObject *parent);
 
-#ifndef QV_AUDIO_MODULE_PATH
-#define QV_AUDIO_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary audio("libqvaudio.so", "QV_AUDIO_MODULE",
                                            QStringLiteral(QV_AUDIO_MODULE_PATH));

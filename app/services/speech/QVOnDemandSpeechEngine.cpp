@@ -9,10 +9,6 @@ namespace {
 
 using CreateFunction = QVSpeechEngine *(*)(const char *engineName, QObject *parent);
 
-#ifndef QV_SPEECH_MODULE_PATH
-#define QV_SPEECH_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary speech("libqvspeech.so", "QV_SPEECH_MODULE",
                                             QStringLiteral(QV_SPEECH_MODULE_PATH));

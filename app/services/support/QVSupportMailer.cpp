@@ -19,10 +19,6 @@ struct QVSupportMailer::Job {
 
 namespace {
 
-#ifndef QV_MAIL_MODULE_PATH
-#define QV_MAIL_MODULE_PATH ""
-#endif
-
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary mail("libqvmail.so", "QV_MAIL_MODULE",
                                           QStringLiteral(QV_MAIL_MODULE_PATH));
