@@ -63,6 +63,30 @@ void warnOutOfRangeOnce(const QString &key) {
              qPrintable(key));
 }
 
+bool isScalar(const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::QString:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether writing `value` would leave the file as it is. The file holds text, so a number, a flag
+// and a string are the same value when they read the same.
+bool sameAsStored(const QVariant &stored, const QVariant &value) {
+    if (!stored.isValid())
+        return false;
+    if (stored.typeId() == value.typeId())
+        return stored == value;
+    return isScalar(stored) && isScalar(value) && stored.toString() == value.toString();
+}
+
 } // namespace
 
 UserDefaults::UserDefaults(const QString &filePath, QObject *parent) : QObject(parent) {
@@ -186,8 +210,11 @@ void UserDefaults::setObject(const QVariant &value, const QString &key) {
     QString unwritable;
     {
         QMutexLocker lock(&m_mutex);
-        m_settings->setValue(key, value);
-        unwritable = syncAndCheck();
+        // Values stored again on every start (a panel's tab, a window's choice) cost no file write.
+        if (!sameAsStored(m_settings->contains(key) ? m_settings->value(key) : QVariant(), value)) {
+            m_settings->setValue(key, value);
+            unwritable = syncAndCheck();
+        }
     }
     reportUnwritable(unwritable);
     emit changed(key);

@@ -3,10 +3,14 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <limits>
+
+#include <sys/stat.h>
 
 using platform::UserDefaults;
 
@@ -191,4 +195,46 @@ TEST_F(UserDefaultsTest, OutOfRangeIntegerIsLoggedOnceWithoutItsValue) {
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_TRUE(log.lines().at(0).contains(QStringLiteral("launchCount")));
     EXPECT_FALSE(log.lines().at(0).contains(QStringLiteral("92233720368547758070")));
+}
+
+// The file is replaced on every write: its inode tells whether a set wrote it.
+TEST_F(UserDefaultsTest, StoringAValueAgainLeavesTheFileAloneAndAnyChangeWritesIt) {
+    {
+        UserDefaults defaults(file());
+        defaults.setInteger(2, QStringLiteral("state"));
+        defaults.setBool(true, QStringLiteral("flag"));
+        defaults.setObject(QStringLiteral("de_DE"), QStringLiteral("language"));
+    }
+    const auto inode = [this] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(file()).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    struct Case {
+        const char *key;
+        QVariant value;
+        bool writes;
+    } cases[] = {
+        // Read back from the file, every value is text: the same text is no change.
+        {"state", qint64(2), false},
+        {"flag", true, false},
+        {"language", QStringLiteral("de_DE"), false},
+        {"state", QStringLiteral("2"), false},
+        {"state", qint64(3), true},
+        {"flag", false, true},
+        {"language", QStringLiteral("fr_FR"), true},
+        {"new", 1, true},
+    };
+    UserDefaults defaults(file());
+    QSignalSpy changed(&defaults, &UserDefaults::changed);
+    for (const Case &c : cases) {
+        const ino_t before = inode();
+        defaults.setObject(c.value, QString::fromLatin1(c.key));
+        EXPECT_EQ(inode() != before, c.writes) << c.key << " " << c.value.toString().toStdString();
+        EXPECT_EQ(defaults.objectForKey(QString::fromLatin1(c.key)).toString(), c.value.toString());
+    }
+    // Listeners hear every set, written or not.
+    EXPECT_EQ(changed.count(), int(std::size(cases)));
+    UserDefaults reopened(file());
+    EXPECT_EQ(reopened.integerForKey(QStringLiteral("state")), 3);
+    EXPECT_FALSE(reopened.boolForKey(QStringLiteral("flag")));
 }
