@@ -22,10 +22,7 @@ QWidget *HistoryAndLanguagesTabViewController::loadView() {
 
 void HistoryAndLanguagesTabViewController::viewDidLoad() {
     m_group = new QVMAdditionalTabsController(this);
-    m_languages = new QVMLanguagesViewController(this);
-    m_languages->setDelegate(this);
     m_pages->addWidget(m_group->view());
-    m_pages->addWidget(m_languages->view());
     m_pages->setCurrentIndex(0);
     connect(m_pages, &QStackedWidget::currentChanged, this,
             &HistoryAndLanguagesTabViewController::shownChanged);
@@ -37,9 +34,23 @@ int HistoryAndLanguagesTabViewController::currentPage() const {
     return m_pages ? m_pages->currentIndex() : -1;
 }
 
-void HistoryAndLanguagesTabViewController::setDelegateLanguage(QObject *delegate) {
+// The list is built when first asked for: it is hidden at start, and filling it reads the catalogue.
+QVMLanguagesViewController *HistoryAndLanguagesTabViewController::languages() {
     view();
-    m_languages->setDelegateLanguage(delegate);
+    if (!m_languages) {
+        m_languages = new QVMLanguagesViewController(this);
+        m_languages->setDelegate(this);
+        if (m_delegateLanguage)
+            m_languages->setDelegateLanguage(m_delegateLanguage);
+        m_pages->addWidget(m_languages->view());
+    }
+    return m_languages;
+}
+
+void HistoryAndLanguagesTabViewController::setDelegateLanguage(QObject *delegate) {
+    m_delegateLanguage = delegate;
+    if (m_languages)
+        m_languages->setDelegateLanguage(delegate);
 }
 
 void HistoryAndLanguagesTabViewController::showHistory() {
@@ -48,10 +59,10 @@ void HistoryAndLanguagesTabViewController::showHistory() {
 }
 
 void HistoryAndLanguagesTabViewController::showLanguagesForSide(uint side) {
-    view();
-    m_pages->setCurrentIndex(1);
-    setSideForLanguagesViewController(side);
-    m_languages->searchField()->setFocus(Qt::OtherFocusReason);
+    QVMLanguagesViewController *list = languages();
+    m_pages->setCurrentWidget(list->view());
+    list->setSideIndex(side);
+    list->searchField()->setFocus(Qt::OtherFocusReason);
 }
 
 void HistoryAndLanguagesTabViewController::showDictionaryOrConjugations() {

@@ -25,7 +25,8 @@ public:
 
     int currentPage() const;
     QVMAdditionalTabsController *additionalTabs() const { return m_group; }
-    QVMLanguagesViewController *languagesViewController() const { return m_languages; }
+    // The language list, built on first use.
+    QVMLanguagesViewController *languagesViewController() { return languages(); }
 
 signals:
     // The page or the group's tab changed.
@@ -36,7 +37,10 @@ protected:
     void viewDidLoad() override;
 
 private:
+    QVMLanguagesViewController *languages();
+
     QStackedWidget *m_pages = nullptr;
+    QPointer<QObject> m_delegateLanguage;
     QPointer<QVMAdditionalTabsController> m_group;
     QPointer<QVMLanguagesViewController> m_languages;
 };

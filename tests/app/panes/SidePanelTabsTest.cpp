@@ -133,6 +133,8 @@ TEST_F(PanesTest, PanelRequestsReachTheirPages) {
     container.view();
     HistoryAndLanguagesTabViewController *tabs = container.tabViewController();
     EXPECT_EQ(tabs->currentPage(), 0);
+    // The list is made when first asked for, not with the panel.
+    EXPECT_EQ(tabs->findChild<QVMLanguagesViewController *>(), nullptr);
     ASSERT_TRUE(QMetaObject::invokeMethod(&container, "showLanguagesForSide", Q_ARG(uint, 2u)));
     EXPECT_EQ(tabs->currentPage(), 1);
     EXPECT_EQ(tabs->languagesViewController()->sideIndex(), 2u);
