@@ -120,12 +120,18 @@ bool QVMGeneralPanels::eventFilter(QObject *watched, QEvent *event) {
 void QVMGeneralPanels::paintBox(QWidget *box) {
     QPainter painter(box);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QRectF outer(box->rect());
+    painter.setBrush(box->palette().color(QPalette::Window));
+    painter.drawRoundedRect(outer, kBoxCornerRadius, kBoxCornerRadius);
+    // The line as a filled ring: stroking a box this size costs as much again as filling it.
+    QPainterPath line;
+    line.addRoundedRect(outer, kBoxCornerRadius, kBoxCornerRadius);
+    line.addRoundedRect(outer.adjusted(1, 1, -1, -1), kBoxCornerRadius - 1, kBoxCornerRadius - 1);
     QColor shadow = box->palette().color(QPalette::Shadow);
     shadow.setAlphaF(kBoxShadowOpacity);
-    painter.setPen(QPen(shadow, 1));
-    painter.setBrush(box->palette().color(QPalette::Window));
-    painter.drawRoundedRect(QRectF(box->rect()).adjusted(0.5, 0.5, -0.5, -0.5), kBoxCornerRadius,
-                            kBoxCornerRadius);
+    painter.setBrush(shadow);
+    painter.drawPath(line);
 }
 
 // ---- Fonts ----------------------------------------------------------------------
