@@ -1,4 +1,4 @@
-#include "services/offline/QVSynaptraEngine.h"
+#include "QVSynaptraEngine.h"
 
 namespace {
 

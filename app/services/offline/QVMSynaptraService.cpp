@@ -1,6 +1,6 @@
 #include "services/offline/QVMSynaptraService.h"
 
-#include "services/offline/QVSynaptraEngine.h"
+#include "services/offline/QVOnDemandTranslationEngine.h"
 #include "services/offline/QVTranslatorError.h"
 
 #include "services/network/QVRequestManager.h"
@@ -57,7 +57,7 @@ struct QVMSynaptraService::Step {
 QVMSynaptraService &QVMSynaptraService::sharedInstance() {
     // Never destroyed: models stay loaded until the process ends.
     static QVMSynaptraService *instance = [] {
-        auto *made = new QVMSynaptraService(std::make_unique<QVSynaptraEngine>());
+        auto *made = new QVMSynaptraService(std::make_unique<QVOnDemandTranslationEngine>());
         g_sharedInstance = made;
         return made;
     }();

@@ -1,6 +1,7 @@
 #include "services/packages/QVPackageUnpacker.h"
 
 #include "core/models/QVPackageFolders.h"
+#include "services/packages/QVZipArchive.h"
 
 #include "core/localization/QVLocalizedString.h"
 
@@ -14,7 +15,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cstring>
@@ -72,21 +72,11 @@ platform::Error writeFailed(const QString &folder, const QString &detail) {
     return unpackError(QVPackageUnpacker::WriteFailed, "_loc_err_package_write", detail);
 }
 
-struct ZipCloser {
-    void operator()(zip_t *archive) const { zip_discard(archive); }
-};
-using ZipArchive = std::unique_ptr<zip_t, ZipCloser>;
-
-struct ZipFileCloser {
-    void operator()(zip_file_t *file) const { zip_fclose(file); }
-};
-using ZipFile = std::unique_ptr<zip_file_t, ZipFileCloser>;
-
 struct Entry {
-    zip_uint64_t index;
+    quint64 index;
     QString path; // relative, "/"-separated, without a trailing "/"
     bool isFolder;
-    zip_uint64_t size;
+    quint64 size;
 };
 
 // The entry's path when it stays inside the folder, else an empty string.
@@ -128,39 +118,34 @@ platform::Error checkNames(const std::vector<Entry> &entries) {
     return {};
 }
 
-platform::Error readEntries(zip_t *archive, std::vector<Entry> &entries, zip_uint64_t &totalSize) {
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    if (count <= 0)
+platform::Error readEntries(QVZipArchive &archive, std::vector<Entry> &entries, quint64 &totalSize) {
+    std::vector<QVZipArchive::Entry> stored;
+    QString reason;
+    if (!archive.entries(&stored, &reason))
+        return damaged(reason);
+    if (stored.empty())
         return damaged(QStringLiteral("the archive holds nothing"));
     totalSize = 0;
-    for (zip_uint64_t i = 0; i < zip_uint64_t(count); ++i) {
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME) ||
-            !(stat.valid & ZIP_STAT_SIZE))
-            return damaged(QStringLiteral("entry %1 cannot be read").arg(i));
-        const size_t nameBytes = std::strlen(stat.name);
-        if (nameBytes > kMaxNameBytes || std::count(stat.name, stat.name + nameBytes, '/') > kMaxNameDepth)
-            return unsafe(QStringLiteral("entry %1 has a name too long or too deep").arg(i));
-        const QString name = QString::fromUtf8(stat.name);
+    for (const QVZipArchive::Entry &item : stored) {
+        const QByteArray &bytes = item.name;
+        if (size_t(bytes.size()) > kMaxNameBytes || bytes.count('/') > kMaxNameDepth)
+            return unsafe(QStringLiteral("entry %1 has a name too long or too deep").arg(item.index));
+        const QString name = QString::fromUtf8(bytes);
         const QString path = safePath(name);
         if (path.isEmpty())
             return unsafe(QStringLiteral("entry path %1").arg(name));
-        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
+        if (item.encrypted)
             return damaged(QStringLiteral("entry %1 is encrypted").arg(name));
-        zip_uint8_t opsys = 0;
-        zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(archive, i, 0, &opsys, &attributes) == 0 &&
-            opsys == ZIP_OPSYS_UNIX) {
-            const mode_t type = (attributes >> 16) & S_IFMT;
+        if (item.hasUnixMode) {
+            const mode_t type = item.unixMode & S_IFMT;
             if (type != 0 && type != S_IFREG && type != S_IFDIR)
                 return unsafe(QStringLiteral("entry %1 is a link or special file").arg(name));
         }
         const bool isFolder = name.endsWith(QLatin1Char('/'));
-        if (totalSize + stat.size < totalSize)
+        if (totalSize + item.size < totalSize)
             return damaged(QStringLiteral("sizes overflow"));
-        totalSize += stat.size;
-        entries.push_back({i, path, isFolder, stat.size});
+        totalSize += item.size;
+        entries.push_back({item.index, path, isFolder, item.size});
     }
     return checkNames(entries);
 }
@@ -202,7 +187,7 @@ platform::Error checkLayout(const std::vector<Entry> &entries, const QString &ty
     return {};
 }
 
-platform::Error extract(zip_t *archive, const Entry &entry, const QString &root) {
+platform::Error extract(QVZipArchive &archive, const Entry &entry, const QString &root) {
     const QString target = QDir(root).filePath(entry.path);
     if (entry.isFolder) {
         if (!QDir().mkpath(target))
@@ -215,19 +200,18 @@ platform::Error extract(zip_t *archive, const Entry &entry, const QString &root)
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return QFileInfo::exists(target) ? unsafe(QStringLiteral("%1 appears twice").arg(entry.path))
                                          : writeFailed(root, out.errorString());
-    ZipFile in(zip_fopen_index(archive, entry.index, 0));
-    if (!in)
-        return damaged(QStringLiteral("%1: %2").arg(entry.path, QString::fromUtf8(zip_strerror(archive))));
+    QString reason;
+    if (!archive.openEntry(entry.index, &reason))
+        return damaged(QStringLiteral("%1: %2").arg(entry.path, reason));
     std::vector<char> buffer(1 << 16);
-    zip_uint64_t written = 0;
+    quint64 written = 0;
     for (;;) {
-        const zip_int64_t read = zip_fread(in.get(), buffer.data(), buffer.size());
+        const qint64 read = archive.read(buffer.data(), qint64(buffer.size()), &reason);
         if (read < 0)
-            return damaged(
-                QStringLiteral("%1: %2").arg(entry.path, QString::fromUtf8(zip_file_strerror(in.get()))));
+            return damaged(QStringLiteral("%1: %2").arg(entry.path, reason));
         if (read == 0)
             break;
-        written += zip_uint64_t(read);
+        written += quint64(read);
         if (written > entry.size)
             return damaged(QStringLiteral("%1 is larger than it says").arg(entry.path));
         if (out.write(buffer.data(), read) != read)
@@ -235,7 +219,7 @@ platform::Error extract(zip_t *archive, const Entry &entry, const QString &root)
     }
     if (written != entry.size)
         return damaged(QStringLiteral("%1 is shorter than it says").arg(entry.path));
-    if (zip_fclose(in.release()) != 0)
+    if (!archive.closeEntry(&reason))
         return damaged(QStringLiteral("%1 fails its checksum").arg(entry.path));
     if (!out.flush())
         return writeFailed(root, out.errorString());
@@ -315,19 +299,13 @@ void QVPackageUnpacker::setFreeSpaceFunction(FreeSpace function) {
 
 platform::Error QVPackageUnpacker::unpack(const Request &request, QStringList *placed) {
     QMutexLocker lock(&unpackMutex());
-    int zipError = 0;
-    ZipArchive archive(
-        zip_open(QFile::encodeName(request.archivePath).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &zipError));
-    if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, zipError);
-        const QString reason = QString::fromUtf8(zip_error_strerror(&error));
-        zip_error_fini(&error);
+    QString reason;
+    const std::unique_ptr<QVZipArchive> archive = QVZipArchive::open(request.archivePath, &reason);
+    if (!archive)
         return damaged(reason);
-    }
     std::vector<Entry> entries;
-    zip_uint64_t totalSize = 0;
-    if (platform::Error error = readEntries(archive.get(), entries, totalSize))
+    quint64 totalSize = 0;
+    if (platform::Error error = readEntries(*archive, entries, totalSize))
         return error;
     if (platform::Error error = checkLayout(entries, request.type, request.languageCode))
         return error;
@@ -335,7 +313,7 @@ platform::Error QVPackageUnpacker::unpack(const Request &request, QStringList *p
     if (!QDir().mkpath(request.destination))
         return writeFailed(request.destination, QStringLiteral("cannot create the package folder"));
     const QString parent = QFileInfo(QDir::cleanPath(request.destination)).absolutePath();
-    if (totalSize > zip_uint64_t(std::numeric_limits<qint64>::max()) ||
+    if (totalSize > quint64(std::numeric_limits<qint64>::max()) ||
         freeSpace(parent) < qint64(totalSize) + kSpareBytes)
         return unpackError(NotEnoughSpace, "_loc_err_package_disk_full",
                            QStringLiteral("%1 bytes needed").arg(totalSize));
@@ -353,7 +331,7 @@ platform::Error QVPackageUnpacker::unpack(const Request &request, QStringList *p
     if (!QDir().mkpath(staged) || !QDir().mkpath(previous))
         return writeFailed(parent, QStringLiteral("cannot create the staging folder"));
     for (const Entry &entry : entries) {
-        if (platform::Error error = extract(archive.get(), entry, staged))
+        if (platform::Error error = extract(*archive, entry, staged))
             return error;
     }
     return place(staged, previous, request.destination, placed);

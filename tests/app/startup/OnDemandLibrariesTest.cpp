@@ -1,13 +1,18 @@
 // Libraries that only some actions need are not loaded at start, and load and work when
 // first needed: GL (for web views), speech (QtTextToSpeech and the speech daemon), audio
-// (QtMultimedia), PDF (QtPdf, and QtPrintSupport for printing), mail (libcurl) and notification
-// sounds (libcanberra). The web engine and text recognition are checked in QVWebModuleTest.
+// (QtMultimedia), PDF (QtPdf, and QtPrintSupport for printing), mail (libcurl), notification
+// sounds (libcanberra), the offline engine (its library and sentencepiece; the offline
+// end-to-end tests translate through it) and package archives (libzip; the unpacker's tests
+// unpack through it). The web engine and text recognition are checked in
+// QVWebModuleTest.
 #include "support/ChildProcess.h"
 #include "support/EventLoop.h"
 #include "support/FakeSmtpServer.h"
 #include "support/XvfbSession.h"
 
 #include "services/documents/QVPdfModule.h"
+#include "services/offline/QVOnDemandTranslationEngine.h"
+#include "services/packages/QVPackageUnpacker.h"
 #include "services/push/QVDesktopNotifier.h"
 #include "services/push/QVSoundModule.h"
 #include "services/speech/QVOnDemandAudioPlayer.h"
@@ -78,7 +83,7 @@ TEST(OnDemandLibraries, TheProgramLinksNoLibraryOfAnOnDemandModule) {
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
     for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport",
-                                 "cups", "libcurl", "libcanberra"})
+                                 "cups", "libcurl", "libcanberra", "libsynaptra", "sentencepiece", "libzip"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 
@@ -254,8 +259,8 @@ TEST(OnDemandLibraries, MailAndSoundLoadOnFirstUseAndWork) {
     EXPECT_FALSE(error.isEmpty());
 }
 
-// Run by TheMailAndSoundFailClearlyWithoutTheirModules, with both modules missing.
-TEST(OnDemandLibrariesChild, DISABLED_WithoutTheMailAndSoundModules) {
+// Run by MailSoundEngineAndUnzipFailClearlyWithoutTheirModules, with those modules missing.
+TEST(OnDemandLibrariesChild, DISABLED_WithoutTheirModules) {
     const struct {
         const char *module;
         std::function<QString()> use;
@@ -278,12 +283,41 @@ TEST(OnDemandLibrariesChild, DISABLED_WithoutTheMailAndSoundModules) {
     }
     // The notification goes on without its sound.
     QVDesktopNotifier().playAlertSound();
+
+    // Releasing what was never loaded does not go looking for the engine; loading says why it fails.
+    QVOnDemandTranslationEngine engine;
+    SYNError error;
+    EXPECT_TRUE(engine.release(QVTranslationEngine::FirstSlot, error));
+    EXPECT_FALSE(error);
+    EXPECT_FALSE(QVOnDemandTranslationEngine::isModuleLoaded());
+    EXPECT_FALSE(engine.load(QVTranslationEngine::FirstSlot, "/models", "a.model", "b.model", false, error));
+    EXPECT_EQ(error.code, SYNTranslatePhraseService::kErrorCode);
+    EXPECT_NE(error.description.find("libqvengine.so could not be loaded"), std::string::npos) << error.description;
+    std::string unknownWords;
+    SYNError translateError;
+    EXPECT_EQ(engine.translate(QVTranslationEngine::FirstSlot, "Hello", translateError, unknownWords), "");
+    EXPECT_TRUE(translateError);
+
+    // A package cannot be unpacked, and the reason names the module, not the archive.
+    QTemporaryDir folder;
+    const platform::Error unpackError = QVPackageUnpacker::unpack(
+        {folder.filePath(QStringLiteral("de.zip")), folder.filePath(QStringLiteral("packages")),
+         QStringLiteral("translation"), QStringLiteral("de")});
+    EXPECT_TRUE(unpackError);
+    EXPECT_TRUE(unpackError.userInfo()
+                    .value(QStringLiteral("NSDebugDescription"))
+                    .toString()
+                    .startsWith(QLatin1String("libqvunzip.so could not be loaded")))
+        << unpackError.userInfo().value(QStringLiteral("NSDebugDescription")).toString().toStdString();
+    EXPECT_FALSE(QDir(folder.filePath(QStringLiteral("packages"))).exists());
 }
 
-TEST(OnDemandLibraries, TheMailAndSoundFailClearlyWithoutTheirModules) {
+TEST(OnDemandLibraries, MailSoundEngineAndUnzipFailClearlyWithoutTheirModules) {
     auto child = qvtest::startChildTest(
-        QStringLiteral("OnDemandLibrariesChild.DISABLED_WithoutTheMailAndSoundModules"),
+        QStringLiteral("OnDemandLibrariesChild.DISABLED_WithoutTheirModules"),
         {{QStringLiteral("QV_MAIL_MODULE"), QStringLiteral("/nonexistent/libqvmail.so")},
-         {QStringLiteral("QV_SOUND_MODULE"), QStringLiteral("/nonexistent/libqvsound.so")}});
+         {QStringLiteral("QV_SOUND_MODULE"), QStringLiteral("/nonexistent/libqvsound.so")},
+         {QStringLiteral("QV_ENGINE_MODULE"), QStringLiteral("/nonexistent/libqvengine.so")},
+         {QStringLiteral("QV_UNZIP_MODULE"), QStringLiteral("/nonexistent/libqvunzip.so")}});
     EXPECT_FALSE(qvtest::finishChild(*child).isEmpty());
 }

@@ -6,7 +6,7 @@
 
 #include "services/offline/QVMSynaptraService.h"
 #include "services/offline/QVOfflinePackagesService.h"
-#include "services/offline/QVSynaptraEngine.h"
+#include "services/offline/QVOnDemandTranslationEngine.h"
 #include "services/packages/QVPackageDownloadManager.h"
 #include "core/models/QVPackageFolders.h"
 #include "core/models/QVPackagesMapper.h"
@@ -116,7 +116,7 @@ TEST_F(OfflineEngineTest, InstalledPackagesTranslateThroughBothSlots) {
     EXPECT_TRUE(lang("de_DE").isOfflinePackage());
     EXPECT_TRUE(lang("fr_FR").isOfflinePackage());
 
-    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVOnDemandTranslationEngine>());
     bridge->setFromLanguage(lang("de_DE"), lang("fr_FR"));
     EXPECT_EQ(translate("hallo welt. katze", "de_DE", "fr_FR")->text, QStringLiteral("bonjour monde. chat"));
     EXPECT_EQ(bridge->firstPairLang(), QStringLiteral("de"));
@@ -161,7 +161,7 @@ TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
     ASSERT_FALSE(german3.isEmpty());
     ASSERT_FALSE(english4.isEmpty());
 
-    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVOnDemandTranslationEngine>());
     bridge->setFromLanguage(lang("de_DE"), lang("en_GB"));
     EXPECT_EQ(translate(german3, "de_DE", "en_GB")->text, english3);
     bridge->setFromLanguage(lang("en_GB"), german);
@@ -178,7 +178,7 @@ TEST_F(OfflineEngineTest, DemoPackageInstallsOnceAndTranslatesWordByWord) {
 TEST_F(OfflineEngineTest, DemoTranslatesWordsWithUmlautsAndKeepsEveryScript) {
     EXPECT_TRUE(runInstaller().contains("installed the English-German demo package"));
     openStore();
-    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVOnDemandTranslationEngine>());
     struct Case {
         const char *from, *to;
         QString text, expected;

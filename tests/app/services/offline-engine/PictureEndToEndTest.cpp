@@ -8,7 +8,7 @@
 
 #include "services/ocr/QVTesseractManager.h"
 #include "services/offline/QVMSynaptraService.h"
-#include "services/offline/QVSynaptraEngine.h"
+#include "services/offline/QVOnDemandTranslationEngine.h"
 #include "services/packages/QVPackageDownloadManager.h"
 #include "core/models/QVPackagesMapper.h"
 #include "services/photo/QVPhotoService.h"
@@ -99,7 +99,7 @@ TEST_F(PictureEndToEndTest, EnglishPictureComesBackWithItsGermanLinesDrawnIn) {
     recordEnglishRecognition();
     ASSERT_FALSE(QVSettingsService::setLanguageFrom(lang("en_GB")));
     ASSERT_FALSE(QVSettingsService::setLanguageTo(lang("de_DE")));
-    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVSynaptraEngine>());
+    bridge = std::make_unique<QVMSynaptraService>(std::make_unique<QVOnDemandTranslationEngine>());
     bridge->setFromLanguage(lang("en_GB"), lang("de_DE"));
 
     const qvtest::TextPicture picture =
