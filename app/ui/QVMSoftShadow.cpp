@@ -49,7 +49,8 @@ QPixmap shadowSprite(int pad, const QColor &colour) {
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < size; ++x) {
             QColor pixel = colour;
-            pixel.setAlphaF(colour.alphaF() * alpha[size_t(y) * size + x]);
+            // The running sums leave values a hair outside [0, 1].
+            pixel.setAlphaF(std::clamp(colour.alphaF() * alpha[size_t(y) * size + x], 0.0f, 1.0f));
             row[x] = qPremultiply(pixel.rgba());
         }
     }

@@ -69,7 +69,18 @@ TEST(SoftShadow, LiesAroundTheViewFollowsItAndGoesWithIt) {
     parent.setAutoFillBackground(true);
     auto *view = new QWidget(&parent);
     view->setGeometry(50, 50, 100, 100);
+    // Drawing the shadow says nothing on the terminal (no colour out of range, at any radius).
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &line) { warnings << line; });
+    for (qreal radius : {3.0, 10.0, 24.0}) {
+        QWidget other;
+        QVMSoftShadow::attach(new QWidget(&other), radius, QPointF(0, 4), QColor(0, 0, 0, 128));
+    }
     QVMSoftShadow::attach(view, 10, QPointF(0, 4), QColor(0, 0, 0, 128));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(warnings.join(QLatin1Char('\n')).toStdString(), "");
     parent.show();
 
     auto shade = [&](int x, int y) { return 255 - qRed(parent.grab().toImage().pixel(x, y)); };
