@@ -34,6 +34,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char *kCategoryMainScreen = "Main screen";
@@ -74,12 +76,11 @@ QVGeneralWindowController::QVGeneralWindowController(QObject *parent)
     m_window = new QMainWindow;
     m_window->setWindowTitle(windowTitle());
     m_window->setProperty(kWindowControllerProperty, QVariant::fromValue(static_cast<QObject *>(this)));
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        m_window->setGeometry(screen->availableGeometry());
     buildToolbar();
     buildMenus();
 
     updateLanguages();
+    placeWindow();
     lazyUnknownWords();
     QPointer<QVGeneralWindowController> self(this);
     m_settingsObserver = platform::NotificationCenter::defaultCenter().addObserver(
@@ -104,6 +105,21 @@ QVGeneralWindowController::~QVGeneralWindowController() {
     platform::NotificationCenter::defaultCenter().removeObserver(m_userObserver);
     invokeIfPresent(m_settings, "close()", "close");
     delete m_window;
+}
+
+QRect QVGeneralWindowController::defaultFrame(int toolbarWidth, const QRect &available) {
+    const QSize size = QSize(std::max(kDefaultWindowSize.width(), toolbarWidth + kToolbarSlack),
+                             kDefaultWindowSize.height())
+                           .boundedTo(available.size());
+    QRect frame(QPoint(), size);
+    frame.moveCenter(available.center());
+    return frame;
+}
+
+void QVGeneralWindowController::placeWindow() {
+    // Not the whole screen: the first frame pays for every pixel of the window's backing store.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        m_window->setGeometry(defaultFrame(m_toolbar->sizeHint().width(), screen->availableGeometry()));
 }
 
 void QVGeneralWindowController::buildToolbar() {

@@ -130,10 +130,15 @@ public:
     // The window's property naming its controller, for views that reach it.
     static constexpr const char *kWindowControllerProperty = "qvWindowController";
     static constexpr int kSettingsTabAbout = 4;
+    // The window opens this size, wider when the tool bar needs it, centred and within the screen.
+    static constexpr QSize kDefaultWindowSize{1000, 720};
+    static constexpr int kToolbarSlack = 24;
+    static QRect defaultFrame(int toolbarWidth, const QRect &available);
 
 private:
     void buildToolbar();
     void buildMenus();
+    void placeWindow();
     void buildFileMenu(QMenuBar *bar);
     void lozyAvailability();
     void syncPanelSegments();

@@ -35,6 +35,28 @@ public:
 
 } // namespace
 
+TEST(GeneralWindowFrame, OpensCentredWideEnoughForItsToolbarAndWithinTheScreen) {
+    const QSize base = QVGeneralWindowController::kDefaultWindowSize;
+    const int slack = QVGeneralWindowController::kToolbarSlack;
+    const struct {
+        const char *name;
+        int toolbar;
+        QRect available;
+        QSize size;
+    } cases[] = {
+        {"screen smaller than the window", 1200, QRect(0, 30, 800, 570), QSize(800, 570)},
+        {"toolbar wider than the default", 1200, QRect(0, 0, 1920, 1050), QSize(1200 + slack, base.height())},
+        {"toolbar narrower than the default", 300, QRect(100, 0, 1920, 1050), base},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect frame = QVGeneralWindowController::defaultFrame(c.toolbar, c.available);
+        EXPECT_EQ(frame.size(), c.size);
+        EXPECT_TRUE(c.available.contains(frame));
+        EXPECT_LE((frame.center() - c.available.center()).manhattanLength(), 2);
+    }
+}
+
 TEST_F(GeneralWindowTest, LanguageButtonsNameTheLanguageWithoutItsCountry) {
     openWindow();
     EXPECT_EQ(window->fromLanguageButton()->text(), QStringLiteral("English \u25BE"));
