@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMutex>
 
+#include <optional>
+
 namespace merovantia {
 namespace {
 
@@ -17,6 +19,8 @@ std::shared_ptr<KeychainStore> g_shared;
 bool g_forced = false;
 std::shared_ptr<KeychainStore> g_fallback;
 bool g_fallbackKnown = false;
+// What the shared store's own look at the Secret Service found; the fallback asks again only without it.
+std::optional<SecretServiceKeychainStore::Availability> g_probed;
 
 std::shared_ptr<KeychainStore> probeStore(bool *forced) {
     const QByteArray forcedStore = qgetenv("QV_KEYCHAIN");
@@ -31,7 +35,8 @@ std::shared_ptr<KeychainStore> probeStore(bool *forced) {
         return std::make_shared<SecretServiceKeychainStore>();
     }
     QString reason;
-    if (SecretServiceKeychainStore::isUsable(&reason)) {
+    g_probed = SecretServiceKeychainStore::availability(&reason);
+    if (*g_probed == SecretServiceKeychainStore::Availability::Usable) {
         qInfo("[keychain] using the Secret Service");
         return std::make_shared<SecretServiceKeychainStore>();
     }
@@ -44,8 +49,9 @@ std::shared_ptr<KeychainStore> probeStore(bool *forced) {
 std::shared_ptr<KeychainStore> probeFallback(const std::shared_ptr<KeychainStore> &primary) {
     if (!dynamic_cast<FileKeychainStore *>(primary.get()))
         return std::make_shared<FileKeychainStore>(KeychainStore::defaultFilePath());
-    QString reason;
-    if (SecretServiceKeychainStore::isReachable(&reason)) {
+    const bool reachable = g_probed ? *g_probed != SecretServiceKeychainStore::Availability::Unreachable
+                                    : SecretServiceKeychainStore::isReachable();
+    if (reachable) {
         qInfo("[keychain] the Secret Service is consulted for the installation identity too");
         return std::make_shared<SecretServiceKeychainStore>();
     }
@@ -80,6 +86,7 @@ std::shared_ptr<KeychainStore> KeychainStore::fallback() {
 void KeychainStore::setShared(std::shared_ptr<KeychainStore> store) {
     QMutexLocker lock(&g_mutex);
     g_forced = false;
+    g_probed.reset();
     if (!store) {
         g_fallback.reset();
         g_fallbackKnown = false;

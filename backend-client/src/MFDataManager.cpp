@@ -92,10 +92,11 @@ bool saveInto(KeychainStore &store, const QString &service, const Identity &iden
               platform::Error *error) {
     int status = KeychainStatus::BadArguments;
     if (!service.isEmpty() && !identity.account.isEmpty() && !key.isEmpty()) {
-        status = store.find(service, identity.account, nullptr);
+        QByteArray stored;
+        status = store.find(service, identity.account, &stored);
         if (status == KeychainStatus::ItemNotFound)
             status = store.add({service, identity.account, {}, key, identity.created, {}});
-        else if (status == KeychainStatus::Success)
+        else if (status == KeychainStatus::Success && stored != key) // every launch saves the same key
             status = store.update(service, identity.account, key);
     }
     *error = SAMKeychainQuery::errorWithCode(status);

@@ -145,16 +145,17 @@ GVariant *callSync(GDBusConnection *bus, const char *destination, const char *pa
     return reply;
 }
 
-bool probe(QString *reason, bool requireUnlocked) {
+SecretServiceKeychainStore::Availability probe(QString *reason) {
+    using Availability = SecretServiceKeychainStore::Availability;
     const QString address = sessionBusAddress();
     if (address.isEmpty()) {
         *reason = QStringLiteral("no session bus");
-        return false;
+        return Availability::Unreachable;
     }
     // Autolaunching would start a bus (and maybe a prompt) from inside the probe.
     if (address.startsWith(QLatin1String("autolaunch:"))) {
         *reason = QStringLiteral("the session bus address asks for autolaunch");
-        return false;
+        return Availability::Unreachable;
     }
     CallDeadline deadline(kProbeDeadlineMs);
     GError *error = nullptr;
@@ -166,9 +167,9 @@ bool probe(QString *reason, bool requireUnlocked) {
     if (!bus) {
         *reason = QStringLiteral("session bus unreachable: ") + QString::fromUtf8(error->message);
         g_error_free(error);
-        return false;
+        return Availability::Unreachable;
     }
-    bool usable = false;
+    Availability found = Availability::Unreachable;
     QString failure;
     GVariant *owned =
         callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
@@ -196,10 +197,14 @@ bool probe(QString *reason, bool requireUnlocked) {
                                 "(v)", deadline.cancellable(), &failure)) {
             GVariant *value = nullptr;
             g_variant_get(locked, "(v)", &value);
-            usable = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
-                     (!requireUnlocked || !g_variant_get_boolean(value));
-            if (!usable)
+            if (!g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
+                *reason = QStringLiteral("the default collection does not say whether it is locked");
+            } else if (g_variant_get_boolean(value)) {
                 *reason = QStringLiteral("the default collection is locked");
+                found = Availability::Locked;
+            } else {
+                found = Availability::Usable;
+            }
             g_variant_unref(value);
             g_variant_unref(locked);
         } else {
@@ -211,7 +216,7 @@ bool probe(QString *reason, bool requireUnlocked) {
     }
     g_dbus_connection_close_sync(bus, nullptr, nullptr);
     g_object_unref(bus);
-    return usable;
+    return found;
 }
 
 } // namespace
@@ -220,20 +225,20 @@ QString SecretServiceKeychainStore::name() const {
     return QStringLiteral("Secret Service");
 }
 
-bool SecretServiceKeychainStore::isReachable(QString *reason) {
+SecretServiceKeychainStore::Availability SecretServiceKeychainStore::availability(QString *reason) {
     QString why;
-    const bool reachable = probe(&why, false);
+    const Availability found = probe(&why);
     if (reason)
         *reason = why;
-    return reachable;
+    return found;
+}
+
+bool SecretServiceKeychainStore::isReachable(QString *reason) {
+    return availability(reason) != Availability::Unreachable;
 }
 
 bool SecretServiceKeychainStore::isUsable(QString *reason) {
-    QString why;
-    const bool usable = probe(&why, true);
-    if (reason)
-        *reason = why;
-    return usable;
+    return availability(reason) == Availability::Usable;
 }
 
 int SecretServiceKeychainStore::find(const QString &service, const QString &account, QByteArray *password) {

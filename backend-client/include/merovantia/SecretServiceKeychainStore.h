@@ -15,6 +15,12 @@ public:
     int remove(const QString &service, const QString &account) override;
     int list(const QString &service, QList<KeychainItem> *items) override;
 
+    // What one look at the session bus found: no Secret Service with a default collection,
+    // one whose default collection is locked, or one ready for use.
+    enum class Availability { Unreachable, Locked, Usable };
+    // Never prompts, never waits for long: libsecret itself would open a password window
+    // (and wait for ever) on a locked keyring, or try to start a bus where there is none.
+    static Availability availability(QString *reason = nullptr);
     // True when a session bus is reachable and its Secret Service has an
     // unlocked default collection. Never prompts, never waits for long:
     // libsecret itself would open a password window (and wait for ever) on a
