@@ -123,26 +123,38 @@ void QVMX11ShortcutBackend::setShortcuts(const QList<Shortcut> &shortcuts) {
     ungrabAll();
     if (!m_connection)
         return;
-    QStringList conflicts;
+    // Every grab is sent first and their answers read after: one round trip to the server, not one a grab.
+    struct Pending {
+        Grab grab;
+        QString keys;
+        QList<std::pair<uint16_t, xcb_void_cookie_t>> requests;
+    };
+    QList<Pending> pending;
     for (const Shortcut &shortcut : shortcuts) {
         if (shortcut.keys.isEmpty())
             continue;
         const QKeyCombination combination = shortcut.keys[0];
-        Grab grab{shortcut.id, keycodeForKeysym(keysymForKey(combination.key())),
-                  modifierMask(combination.keyboardModifiers())};
-        if (!grab.keycode) {
-            DevLog(QStringLiteral("[shortcuts] no key for %@"),
-                   shortcut.keys.toString(QKeySequence::PortableText));
+        Pending one{{shortcut.id, keycodeForKeysym(keysymForKey(combination.key())),
+                     modifierMask(combination.keyboardModifiers())},
+                    shortcut.keys.toString(QKeySequence::PortableText),
+                    {}};
+        if (!one.grab.keycode) {
+            DevLog(QStringLiteral("[shortcuts] no key for %@"), one.keys);
             continue;
         }
+        for (uint16_t ignored : kIgnoredMasks) {
+            const uint16_t mask = uint16_t(one.grab.modifiers | ignored);
+            one.requests.append({mask, xcb_grab_key_checked(m_connection, 1, m_root, mask, one.grab.keycode,
+                                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)});
+        }
+        pending.append(one);
+    }
+    QStringList conflicts;
+    for (const Pending &one : std::as_const(pending)) {
         bool taken = false;
         QList<uint16_t> grabbed;
-        for (uint16_t ignored : kIgnoredMasks) {
-            const uint16_t mask = uint16_t(grab.modifiers | ignored);
-            xcb_generic_error_t *error = xcb_request_check(
-                m_connection, xcb_grab_key_checked(m_connection, 1, m_root, mask, grab.keycode,
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-            if (error) {
+        for (const auto &[mask, cookie] : one.requests) {
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
                 taken = taken || error->error_code == kBadAccess;
                 std::free(error);
             } else {
@@ -152,13 +164,12 @@ void QVMX11ShortcutBackend::setShortcuts(const QList<Shortcut> &shortcuts) {
         if (taken) {
             // Half a grab would make the key work only with Caps Lock on: give it all back.
             for (uint16_t mask : std::as_const(grabbed))
-                xcb_ungrab_key(m_connection, grab.keycode, m_root, mask);
-            conflicts.append(shortcut.id);
-            DevLog(QStringLiteral("[shortcuts] %@ is held by another program"),
-                   shortcut.keys.toString(QKeySequence::PortableText));
+                xcb_ungrab_key(m_connection, one.grab.keycode, m_root, mask);
+            conflicts.append(one.grab.id);
+            DevLog(QStringLiteral("[shortcuts] %@ is held by another program"), one.keys);
             continue;
         }
-        m_grabs.append(grab);
+        m_grabs.append(one.grab);
     }
     xcb_flush(m_connection);
     setConflicts(conflicts);
