@@ -19,6 +19,11 @@ NetworkStatus &NetworkStatus::shared() {
     return *instance;
 }
 
+void NetworkStatus::prepareMonitor() {
+    // GIO makes one per process, under its own lock: whoever asks first makes it.
+    g_network_monitor_get_default();
+}
+
 NetworkStatus::NetworkStatus() {
     if (QCoreApplication *app = QCoreApplication::instance())
         moveToThread(app->thread());

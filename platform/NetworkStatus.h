@@ -23,6 +23,9 @@ public:
     static constexpr const char *kEnvironmentVariable = "QV_NETWORK_STATUS";
 
     static NetworkStatus &shared();
+    // Makes the system's network monitor, which shared() then finds made. Any thread; for a
+    // start that has the interface thread busy with other things meanwhile.
+    static void prepareMonitor();
 
     Status currentStatus() const;
     // Status 1 or 2.

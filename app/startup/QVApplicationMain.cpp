@@ -5,7 +5,7 @@
 #include "core/mapping/MCJSONDateTransformer.h"
 #include "core/mapping/ObjectStoreReporting.h"
 #include "startup/AppDelegate.h"
-#include "startup/QVFontConfigPreload.h"
+#include "startup/QVLaunchPreload.h"
 #include "startup/QVLaunchSource.h"
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSingleInstance.h"
@@ -68,8 +68,7 @@ int run(int argc, char **argv) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    // Ready before the window lays out its first text; made while Qt connects to the display.
-    const QVFontConfigPreload fontConfig;
+    const QVLaunchPreload preload;
     // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
