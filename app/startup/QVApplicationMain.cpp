@@ -68,7 +68,7 @@ int run(int argc, char **argv) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    const QVLaunchPreload preload;
+    QVLaunchPreload preload;
     // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
@@ -117,6 +117,7 @@ int run(int argc, char **argv) {
         DevLog(QStringLiteral("[instance] the running window was brought forward"));
         return 0;
     }
+    preload.applicationReady();
 
     QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
     delegate = std::make_unique<AppDelegate>(

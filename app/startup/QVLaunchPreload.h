@@ -1,13 +1,19 @@
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
-// Makes, on a thread of its own while Qt connects to the display, two things of the process
-// the launch needs later on the interface thread: fontconfig's configuration (the first
-// text the window lays out would parse its XML) and GIO's network monitor (the offline
-// bridge asks it before the window is built). Each library makes its own once, under its
-// own lock, whoever asks first: the interface thread never waits longer than it would have.
-// Joined on destruction.
+// Makes, on a thread of its own, things of the process the launch needs later on the
+// interface thread, each of which its library makes once, under its own lock, whoever asks
+// first: the interface thread never waits longer than it would have, it only finds them
+// made. From the start, while Qt connects to the display: fontconfig's configuration (the
+// first text the window lays out would parse its XML) and GIO's network monitor (the
+// offline bridge asks it before the window is built). Once the application is named and
+// this copy is the one that runs (a second launch only hands over and quits): the list of
+// image format plugins (read at the first picture loaded from a file) and the keychain's
+// look at the Secret Service (the analytics identity reads it before the window is built).
+// Joined on destruction; the second part is skipped when it was never started.
 class QVLaunchPreload {
 public:
     QVLaunchPreload();
@@ -15,6 +21,14 @@ public:
     QVLaunchPreload(const QVLaunchPreload &) = delete;
     QVLaunchPreload &operator=(const QVLaunchPreload &) = delete;
 
+    void applicationReady();
+
 private:
-    std::thread m_thread;
+    void run();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_ready = false;
+    bool m_stopping = false;
+    std::thread m_thread; // last: starts once the members above exist
 };

@@ -1,0 +1,49 @@
+#include "startup/QVLaunchPreload.h"
+
+#include "merovantia/KeychainStore.h"
+
+#include <QMutex>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QMutex g_mutex;
+QStringList g_keychainLines;
+
+void captureKeychainLines(QtMsgType, const QMessageLogContext &, const QString &message) {
+    const QMutexLocker lock(&g_mutex);
+    if (message.startsWith(QLatin1String("[keychain]")))
+        g_keychainLines << message;
+}
+
+qsizetype keychainLines() {
+    const QMutexLocker lock(&g_mutex);
+    return g_keychainLines.size();
+}
+
+} // namespace
+
+// A second launch only hands its text over and quits: it never looks at the keychain. The copy
+// that runs has it looked at on the preload's thread, and whoever asks later gets that store.
+TEST(LaunchPreload, TheKeychainIsLookedAtOnlyByTheCopyThatRunsAndOnlyOnce) {
+    qputenv("QV_KEYCHAIN", "file");
+    const QtMessageHandler previous = qInstallMessageHandler(captureKeychainLines);
+    for (const bool ready : {false, true}) {
+        SCOPED_TRACE(ready);
+        merovantia::KeychainStore::setShared(nullptr);
+        g_keychainLines.clear();
+        {
+            QVLaunchPreload preload;
+            if (ready)
+                preload.applicationReady();
+        }
+        EXPECT_EQ(keychainLines(), ready ? 1 : 0);
+    }
+    ASSERT_NE(merovantia::KeychainStore::shared(), nullptr);
+    EXPECT_EQ(keychainLines(), 1);
+    qInstallMessageHandler(previous);
+    merovantia::KeychainStore::setShared(nullptr);
+    qunsetenv("QV_KEYCHAIN");
+}
