@@ -21,13 +21,9 @@ public:
     // Never prompts, never waits for long: libsecret itself would open a password window
     // (and wait for ever) on a locked keyring, or try to start a bus where there is none.
     static Availability availability(QString *reason = nullptr);
-    // True when a session bus is reachable and its Secret Service has an
-    // unlocked default collection. Never prompts, never waits for long:
-    // libsecret itself would open a password window (and wait for ever) on a
-    // locked keyring, or try to start a bus where there is none.
+    // Usable: the default collection is unlocked.
     static bool isUsable(QString *reason = nullptr);
-    // True when a session bus answers and its Secret Service has a default collection,
-    // locked or not: its items can then be listed without a prompt.
+    // Locked or usable: its items can then be listed without a prompt.
     static bool isReachable(QString *reason = nullptr);
 };
 
