@@ -1,5 +1,6 @@
 #include "startup/AppDelegate.h"
 #include "ui/QVGeneralWindowController.h"
+#include "ui/QVMFirstFrame.h"
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
@@ -65,6 +66,8 @@ AppDelegate::~AppDelegate() {
 }
 
 bool AppDelegate::applicationDidFinishLaunching() {
+    // What the main window's first frame does not show waits for that frame.
+    QVMFirstFrame::expect();
     m_dependencies->configureScreenArbiter();
     m_checkForUpdatesMenuItem->setVisible(true);
     DevLog(QStringLiteral("[launch] source: %@"), m_source);
@@ -134,6 +137,7 @@ void AppDelegate::releaseOfflineEngineAfterFirstFrame() {
     QPointer<AppDelegate> self(this);
     auto later = [self] {
         DevLog(QString::fromLatin1(kFirstFrameLog));
+        QVMFirstFrame::drawn();
         QTimer::singleShot(kOfflineEngineDelayMs, self, [self] {
             if (self)
                 self->m_dependencies->releaseOfflineEngine();
@@ -170,9 +174,12 @@ QString AppDelegate::salvageText(const QList<platform::SalvageReport> &reports) 
 void AppDelegate::initialDefaultRealmValue() {
     m_dependencies->initializeDefaultLanguages();
     QPointer<AppDelegate> self(this);
-    platform::dispatchAsyncMain([self] {
-        if (self)
-            self->m_dependencies->refreshDefaultLanguages();
+    // A request to the backend: never inside this call, and at launch after the first frame.
+    QVMFirstFrame::whenDrawn([self] {
+        platform::dispatchAsyncMain([self] {
+            if (self)
+                self->m_dependencies->refreshDefaultLanguages();
+        });
     });
 }
 

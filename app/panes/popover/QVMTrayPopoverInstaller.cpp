@@ -6,6 +6,7 @@
 #include "QVMStatusItem.h"
 
 #include "panes/shortcuts/QVMKeyboardShortcutsService.h"
+#include "ui/QVMFirstFrame.h"
 #include "ui/QVMGeneralViewController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
@@ -34,7 +35,7 @@ QVMGenaralPopoverViewController *presentedPopover() {
         QVMStatusItem::sharedInstance().presentedViewController());
 }
 
-void lozyMenuBarItem(QVMGeneralViewController *view) {
+void presentStatusItem(QVMGeneralViewController *view) {
     QVMGenaralPopoverViewController *popover = QVMGenaralPopoverViewController::viewController();
     if (!popover)
         return;
@@ -46,6 +47,15 @@ void lozyMenuBarItem(QVMGeneralViewController *view) {
     item.setDropHandler([](const QStringList &paths) {
         if (QVMGenaralPopoverViewController *shown = presentedPopover())
             shown->openDroppedFiles(paths);
+    });
+}
+
+// Finding a tray asks the session bus and the X server and waits for both: not before the
+// main window is on the screen.
+void lozyMenuBarItem(QVMGeneralViewController *view) {
+    QVMFirstFrame::whenDrawn([view = QPointer<QVMGeneralViewController>(view)] {
+        if (view)
+            presentStatusItem(view);
     });
 }
 

@@ -115,13 +115,17 @@ TEST_F(AppDelegateTest, LaunchRunsEveryStepOnceInItsOrder) {
     EXPECT_TRUE(systemLines.contains(QStringLiteral("[BUNDLE] file:///home/user/Documents/")));
 }
 
-TEST_F(AppDelegateTest, TheCatalogueRefreshLeavesOnlyAfterTheBackendClientWasStarted) {
+TEST_F(AppDelegateTest, TheCatalogueRefreshLeavesAfterTheBackendClientWasStartedAndTheFirstFrame) {
     ASSERT_TRUE(launch());
     EXPECT_FALSE(calls.contains("refreshDefaultLanguages"));
-    QCoreApplication::processEvents();
+    QMainWindow *window = delegate->windowController()->window();
+    window->installEventFilter(new PaintProbe(window, &calls));
+    ASSERT_TRUE(qvtest::waitUntil([&] { return calls.contains("refreshDefaultLanguages"); }));
     const int refresh = calls.indexOf("refreshDefaultLanguages");
-    ASSERT_GE(refresh, 0);
     EXPECT_GT(refresh, calls.indexOf("getRemoteSettings launch"));
+    EXPECT_GT(refresh, calls.indexOf("paint"));
+    EXPECT_GE(calls.indexOf("paint"), 0);
+    qvtest::spin(20);
     EXPECT_EQ(calls.count("refreshDefaultLanguages"), 1);
 }
 
@@ -264,7 +268,8 @@ TEST_F(AppDelegateTest, ARepairedStoreIsToldWithoutStoppingTheLaunch) {
 
 TEST_F(AppDelegateTest, ANewInterfaceLanguageRebuildsTheWindowAndRefreshesLanguageData) {
     ASSERT_TRUE(launch());
-    QCoreApplication::processEvents();
+    // The launch's own refresh, once its first frame is drawn.
+    ASSERT_TRUE(qvtest::waitUntil([&] { return calls.contains("refreshDefaultLanguages"); }));
     QPointer<QMainWindow> first = delegate->windowController()->window();
     calls.clear();
     platform::NotificationCenter::defaultCenter().post(

@@ -58,6 +58,9 @@ TEST(TrayDropLaunch, AFileDroppedOnTheTrayWindowReachesTheMainWindowsDocumentRoa
         QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
         AppDelegate delegate(std::make_unique<QVSystemLaunchDependencies>(), QStringLiteral("user"));
         ASSERT_TRUE(delegate.applicationDidFinishLaunching());
+        // The status item comes once the main window's first frame is drawn.
+        ASSERT_TRUE(
+            qvtest::waitUntil([] { return QVMStatusItem::sharedInstance().presentedViewController(); }));
         QVMStatusItem::sharedInstance().showStatusItemWindow();
         QWidget *window = trayWindow();
         ASSERT_NE(window, nullptr);
