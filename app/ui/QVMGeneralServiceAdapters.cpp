@@ -83,8 +83,7 @@ class TaggerAnalysis : public QVMTextAnalysis {
 public:
     TaggerAnalysis() {
         // The dictionary's indexes load once, off the interface thread, before the first keystroke asks.
-        QThreadPool::globalInstance()->start(
-            [] { QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(QStringLiteral("en")); });
+        QThreadPool::globalInstance()->start([] { QVPartOfSpeechService::wordNetDatabase(); });
     }
     QList<QVMColorSpan> partsOfSpeechColors(const QString &text, const QString &language,
                                             qint64 partOfSpeechType, const QColor &baseColor) override {

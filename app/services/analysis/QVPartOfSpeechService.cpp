@@ -60,15 +60,15 @@ bool endsWithAbbreviation(QStringView stretch) {
     return abbreviations().contains(word);
 }
 
+QString overriddenFolder() {
+    QMutexLocker lock(&folderMutex);
+    return folderOverride;
+}
+
 } // namespace
 
 std::shared_ptr<const QVWordNetDatabase> QVPartOfSpeechService::wordNetDatabase() {
-    QString folder;
-    {
-        QMutexLocker lock(&folderMutex);
-        folder = folderOverride;
-    }
-    if (!folder.isEmpty())
+    if (const QString folder = overriddenFolder(); !folder.isEmpty())
         return QVWordNetDatabase::open(folder);
     // The offline dictionary's own choice, so both always read the same files.
     return WNWorldNet::open(QVPackageFolders::dictionaryFolder(),
@@ -83,8 +83,12 @@ void QVPartOfSpeechService::setWordNetFolder(const QString &folder) {
 bool QVPartOfSpeechService::isPartOfSpeechDetectionAvailableForLanguage(const QString &language) {
     if (language.isEmpty() || !WNWorldNet::isEnglish(language))
         return false;
+    // Asked as the window is built: the files' presence answers while their indexes load.
     try {
-        return wordNetDatabase() != nullptr;
+        if (const QString folder = overriddenFolder(); !folder.isEmpty())
+            return QVWordNetDatabase::isAvailable(folder);
+        return WNWorldNet::isAvailable(QVPackageFolders::dictionaryFolder(),
+                                       QString::fromLatin1(WNWorldNet::kSystemFolder));
     } catch (const std::exception &exception) {
         DevLogger::logException(exception, QStringLiteral("isPartOfSpeechDetectionAvailableForLanguage:"));
         return false;

@@ -32,6 +32,7 @@ public:
     static constexpr const char *kNoneTitleKey = "_loc_parts_of_speech_none";
 
     // YES for English codes ("en", "en_GB") when the WordNet files can be read; NO for an empty code.
+    // Never waits for the files to load: until they have, their presence answers.
     static bool isPartOfSpeechDetectionAvailableForLanguage(const QString &language);
 
     // The whole text in the theme colour (white when dark, else black) with

@@ -230,7 +230,54 @@ qint64 lowerBound(const QVWordNetDatabase::File &f, const QByteArray &key) {
 
 } // namespace wordnetfile
 
+namespace {
+
+QStringList requiredFiles(const QDir &dir) {
+    QStringList files;
+    for (QVWordNetDatabase::Pos pos : QVWordNetDatabase::kAllPos) {
+        for (const char *kind : {"index", "data"})
+            files.append(dir.filePath(
+                QStringLiteral("%1.%2").arg(QLatin1String(kind), QLatin1String(fileSuffix(pos)))));
+    }
+    return files;
+}
+
+QString signatureOf(const QDir &dir, const QStringList &files) {
+    QString signature = dir.absolutePath();
+    for (const QString &file : files)
+        signature += QLatin1Char('|') + fileSignature(file);
+    return signature;
+}
+
+// How the last load of each set of files ended, readable while another load is under way.
+QMutex g_outcomesMutex;
+QHash<QString, bool> g_outcomes;
+
+void recordOutcome(const QString &signature, bool loaded) {
+    QMutexLocker lock(&g_outcomesMutex);
+    g_outcomes.insert(signature, loaded);
+}
+
+} // namespace
+
 QVWordNetDatabase::~QVWordNetDatabase() = default;
+
+bool QVWordNetDatabase::isAvailable(const QString &folder) {
+    if (folder.isEmpty())
+        return false;
+    const QDir dir(folder);
+    const QStringList files = requiredFiles(dir);
+    {
+        QMutexLocker lock(&g_outcomesMutex);
+        const auto known = g_outcomes.constFind(signatureOf(dir, files));
+        if (known != g_outcomes.constEnd())
+            return *known;
+    }
+    return std::all_of(files.cbegin(), files.cend(), [](const QString &file) {
+        const QFileInfo info(file);
+        return info.isFile() && info.isReadable();
+    });
+}
 
 std::shared_ptr<const QVWordNetDatabase> QVWordNetDatabase::open(const QString &folder,
                                                                  platform::Error *error) {
@@ -238,23 +285,21 @@ std::shared_ptr<const QVWordNetDatabase> QVWordNetDatabase::open(const QString &
     static QHash<QString, std::shared_ptr<const QVWordNetDatabase>> cache;
 
     const QDir dir(folder);
-    QString signature = dir.absolutePath();
-    for (Pos pos : kAllPos) {
-        for (const char *kind : {"index", "data"})
-            signature += QLatin1Char('|') + fileSignature(dir.filePath(QStringLiteral("%1.%2").arg(
-                                                QLatin1String(kind), QLatin1String(fileSuffix(pos)))));
-    }
+    const QString signature = signatureOf(dir, requiredFiles(dir));
 
     QMutexLocker lock(&mutex);
     if (const auto cached = cache.value(signature))
         return cached;
     std::shared_ptr<QVWordNetDatabase> database(new QVWordNetDatabase);
     if (folder.isEmpty() || !database->load(dir.absolutePath())) {
+        if (!folder.isEmpty())
+            recordOutcome(signature, false);
         if (error)
             *error = platform::Error(QString::fromLatin1(kErrorDomain), FilesMissing,
                                      QStringLiteral("The dictionary files are missing or unreadable"));
         return {};
     }
+    recordOutcome(signature, true);
     // Keys of replaced files would pile up; one folder's current files are all that matter.
     const QString prefix = dir.absolutePath() + QLatin1Char('|');
     for (auto it = cache.begin(); it != cache.end();)

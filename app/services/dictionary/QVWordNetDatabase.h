@@ -55,6 +55,9 @@ public:
     // with FilesMissing when an index or data file is missing or unreadable.
     static std::shared_ptr<const QVWordNetDatabase> open(const QString &folder,
                                                          platform::Error *error = nullptr);
+    // Whether open() finds the folder's dictionary, without reading it or waiting for a load
+    // under way: how the last load of these very files ended, else whether they are all there.
+    static bool isAvailable(const QString &folder);
     ~QVWordNetDatabase();
     QVWordNetDatabase(const QVWordNetDatabase &) = delete;
     QVWordNetDatabase &operator=(const QVWordNetDatabase &) = delete;

@@ -65,6 +65,10 @@ std::shared_ptr<const QVWordNetDatabase> WNWorldNet::open(const QString &folder,
     return nullptr;
 }
 
+bool WNWorldNet::isAvailable(const QString &folder, const QString &fallback) {
+    return QVWordNetDatabase::isAvailable(folder) || QVWordNetDatabase::isAvailable(fallback);
+}
+
 bool WNWorldNet::isEnglish(const QString &language) {
     return language.startsWith(QLatin1String("en"), Qt::CaseInsensitive) &&
            (language.size() == 2 || language.at(2) == QLatin1Char('_') || language.at(2) == QLatin1Char('-'));

@@ -52,6 +52,8 @@ public:
     // The database of the folder, else of the fallback; the folder's error when neither opens.
     static std::shared_ptr<const QVWordNetDatabase> open(const QString &folder, const QString &fallback,
                                                          platform::Error *error);
+    // Whether open() would find one, without waiting for it (QVWordNetDatabase::isAvailable).
+    static bool isAvailable(const QString &folder, const QString &fallback);
 
 private:
     QString m_folder;

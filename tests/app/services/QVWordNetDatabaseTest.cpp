@@ -186,6 +186,28 @@ TEST(WordNetDatabaseTest, DamagedOrMissingFilesFailWithoutCrashing) {
     EXPECT_EQ(error.code(), QVWordNetDatabase::WordNotFound);
 }
 
+// Asked without reading the files: their presence answers until a load of these very files
+// tells otherwise.
+TEST(WordNetDatabaseTest, AvailabilityIsThePresenceOfTheFilesUntilALoadOfThemEnds) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    EXPECT_FALSE(QVWordNetDatabase::isAvailable(QString()));
+    EXPECT_FALSE(QVWordNetDatabase::isAvailable(folder.filePath("none")));
+    qvtest::writeSmallWordNet(folder.path(), {"apple"});
+    QFile emptied(folder.filePath("index.noun"));
+    ASSERT_TRUE(emptied.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    emptied.close();
+    EXPECT_TRUE(QVWordNetDatabase::isAvailable(folder.path())) << "not loaded yet: the files are there";
+    EXPECT_FALSE(QVWordNetDatabase::open(folder.path()));
+    EXPECT_FALSE(QVWordNetDatabase::isAvailable(folder.path())) << "their load failed";
+    qvtest::writeSmallWordNet(folder.path(), {"apple", "apricot"});
+    EXPECT_TRUE(QVWordNetDatabase::isAvailable(folder.path())) << "new files, not loaded yet";
+    EXPECT_TRUE(QVWordNetDatabase::open(folder.path()));
+    EXPECT_TRUE(QVWordNetDatabase::isAvailable(folder.path()));
+    ASSERT_TRUE(QFile::remove(folder.filePath("data.adv")));
+    EXPECT_FALSE(QVWordNetDatabase::isAvailable(folder.path()));
+}
+
 TEST(WordNetDatabaseTest, ReplacedFilesAreReadAfresh) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
