@@ -283,6 +283,43 @@ TEST_F(KeychainHealingTest, LockKeptByAnotherProcessDoesNotHoldTheCallerLong) {
     EXPECT_EQ(m_failures.size(), 1);
 }
 
+// Only a save that writes takes the lock: a returning launch, whose identity and key every store
+// already holds (or a second store holding no identity at all), goes ahead while another process
+// holds it.
+TEST_F(KeychainHealingTest, OnlyASaveThatWritesWaitsForTheLock) {
+    const QString identity = saveAppKey();
+    const QString otherPath = m_dir.filePath(QStringLiteral("keyring/items.json"));
+    QLockFile held(m_store->path() + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    struct Case {
+        const char *name;
+        QByteArray otherStore; // empty: no second store
+        const char *key;
+        bool waits;
+    };
+    const QString older = QStringLiteral("2021-03-01T00:00:00.000Z");
+    const QString newer = QStringLiteral("2030-03-01T00:00:00.000Z");
+    const Case cases[] = {
+        {"the same key", {}, "key", false},
+        {"a second store without identities", storeFile({}), "key", false},
+        {"a second store holding it", storeFile({{identity, older}}), "key", false},
+        {"a new key", {}, "new-key", true},
+        {"a second store holding another identity", storeFile({{"BBBB", newer}}), "key", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_failures.clear();
+        QFile::remove(otherPath);
+        if (!c.otherStore.isEmpty()) {
+            write(otherPath, c.otherStore);
+            merovantia::KeychainStore::setFallback(std::make_shared<FileKeychainStore>(otherPath));
+        }
+        EXPECT_EQ(saveAppKey(QString::fromLatin1(c.key)), identity);
+        EXPECT_EQ(m_failures, c.waits ? QList<qint64>{merovantia::KeychainStatus::IOError} : QList<qint64>{});
+        merovantia::KeychainStore::setFallback(nullptr);
+    }
+}
+
 // Two launches as an unprivileged user (root reads every file, so it drops to "nobody"
 // first), with a store file that user may not read under QV_TEST_ROOT: prints both identities.
 TEST(KeychainChild, DISABLED_SaveBesideAnUnreadableFile) {
