@@ -5,8 +5,37 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <fontconfig/fontconfig.h>
+
+#include <memory>
+
+namespace {
+
+// Qt's raster engine splits large fills across the global thread pool, whose threads the first
+// such fill makes: the window's first frame. Made here, that frame only wakes them. Each task
+// waits until all have started, so each gets a thread of its own.
+void startPaintThreads() {
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int count = pool->maxThreadCount();
+    struct Gate {
+        QSemaphore started, open, done;
+    };
+    const auto gate = std::make_shared<Gate>();
+    for (int i = 0; i < count; ++i)
+        pool->start([gate] {
+            gate->started.release();
+            gate->open.acquire();
+            gate->done.release();
+        });
+    gate->started.acquire(count);
+    gate->open.release(count);
+    gate->done.acquire(count);
+}
+
+} // namespace
 
 QVLaunchPreload::QVLaunchPreload() : m_thread([this] { run(); }) {}
 
@@ -36,8 +65,10 @@ void QVLaunchPreload::run() {
         if (!m_ready)
             return;
     }
+    // First what the interface thread asks for soonest: the analytics identity, a few steps on.
+    merovantia::KeychainStore::shared();
     // A built-in format read from an empty buffer: the plugins' list is read, none is loaded.
     QBuffer nothing;
     QImageReader(&nothing, "png").canRead();
-    merovantia::KeychainStore::shared();
+    startPaintThreads();
 }

@@ -10,9 +10,10 @@
 // made. From the start, while Qt connects to the display: fontconfig's configuration (the
 // first text the window lays out would parse its XML) and GIO's network monitor (the
 // offline bridge asks it before the window is built). Once the application is named and
-// this copy is the one that runs (a second launch only hands over and quits): the list of
-// image format plugins (read at the first picture loaded from a file) and the keychain's
-// look at the Secret Service (the analytics identity reads it before the window is built).
+// this copy is the one that runs (a second launch only hands over and quits): the keychain's
+// look at the Secret Service (the analytics identity reads it before the window is built),
+// the list of image format plugins (read at the first picture loaded from a file) and the
+// threads of Qt's global pool (the window's first frame paints with them).
 // Joined on destruction; the second part is skipped when it was never started.
 class QVLaunchPreload {
 public:
