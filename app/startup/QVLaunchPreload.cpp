@@ -57,16 +57,17 @@ void QVLaunchPreload::applicationReady() {
 }
 
 void QVLaunchPreload::run() {
-    FcInit();
-    platform::NetworkStatus::prepareMonitor();
     {
         std::unique_lock lock(m_mutex);
         m_wake.wait(lock, [this] { return m_ready || m_stopping; });
         if (!m_ready)
             return;
     }
-    // First what the interface thread asks for soonest: the analytics identity, a few steps on.
+    // In the order the interface thread asks: the offline bridge, the analytics identity, the
+    // window's first text.
+    platform::NetworkStatus::prepareMonitor();
     merovantia::KeychainStore::shared();
+    FcInit();
     // A built-in format read from an empty buffer: the plugins' list is read, none is loaded.
     QBuffer nothing;
     QImageReader(&nothing, "png").canRead();

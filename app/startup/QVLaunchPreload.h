@@ -7,14 +7,15 @@
 // Makes, on a thread of its own, things of the process the launch needs later on the
 // interface thread, each of which its library makes once, under its own lock, whoever asks
 // first: the interface thread never waits longer than it would have, it only finds them
-// made. From the start, while Qt connects to the display: fontconfig's configuration (the
-// first text the window lays out would parse its XML) and GIO's network monitor (the
-// offline bridge asks it before the window is built). Once the application is named and
-// this copy is the one that runs (a second launch only hands over and quits): the keychain's
-// look at the Secret Service (the analytics identity reads it before the window is built),
-// the list of image format plugins (read at the first picture loaded from a file) and the
-// threads of Qt's global pool (the window's first frame paints with them).
-// Joined on destruction; the second part is skipped when it was never started.
+// made. Nothing before the application exists (beside Qt connecting to the display, each of
+// these slowed it by more than it saved). Once the application is named and this copy is the
+// one that runs (a second launch only hands over and quits), in the order the interface thread
+// asks for them: GIO's network monitor (the offline bridge asks it before the window is built),
+// the keychain's look at the Secret Service (the analytics identity), fontconfig's
+// configuration (the first text the window lays out would parse its XML), the list of image
+// format plugins (read at the first picture loaded from a file) and the threads of Qt's global
+// pool (the window's first frame paints with them).
+// Joined on destruction; nothing is made when the application never became ready.
 class QVLaunchPreload {
 public:
     QVLaunchPreload();
