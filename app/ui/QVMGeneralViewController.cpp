@@ -4,6 +4,7 @@
 #include "QVMColor.h"
 #include "QVMControlAvailability.h"
 #include "QVMControls.h"
+#include "QVMFirstFrame.h"
 #include "QVMInterfaceFactory.h"
 #include "QVMInterfaceHooks.h"
 #include "QVMLocalization.h"
@@ -194,8 +195,12 @@ void QVMGeneralViewController::viewDidLoad() {
     lazyPartOfSpeech();
     for (QComboBox *popUp : {m_partOfSpeechFrom, m_partOfSpeechTo})
         popUp->installEventFilter(this);
-    // What the clipboard holds now, not only after its next change.
-    updatePasteButton();
+    // What the clipboard holds now, not only after its next change. Asking waits for the X
+    // server's answer: at launch, once the window is on the screen.
+    QVMFirstFrame::whenDrawn([self = QPointer<QVMGeneralViewController>(this)] {
+        if (self)
+            self->updatePasteButton();
+    });
     showSpinner(false);
     m_saveDirection = 1;
     if (!QVAuthService::authToken().isEmpty())

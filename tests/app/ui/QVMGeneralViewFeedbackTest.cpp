@@ -10,6 +10,7 @@
 #include "ui/PaddingTextView.h"
 #include "ui/QVMColor.h"
 #include "ui/QVMControlAvailability.h"
+#include "ui/QVMFirstFrame.h"
 #include "ui/QVMLinkOpener.h"
 #include "ui/QVMSegmentedControl.h"
 
@@ -129,21 +130,27 @@ TEST_F(GeneralViewFeedbackTest, PasteButtonFollowsWhatTheClipboardHoldsFromTheSt
          },
          true},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        QGuiApplication::clipboard()->setMimeData(c.content());
-        qvtest::spin(2);
-        // A window made after the clipboard changed: nothing tells it but its own look at load.
-        openWindow();
-        EXPECT_EQ(general->pasteButton()->isEnabled(), c.enabled);
-        if (!c.enabled) {
-            EXPECT_EQ(general->pasteButton()->toolTip(),
-                      QVMControlAvailability::disabledToolTip(general->pasteButton()->accessibleName(),
-                                                              loc("_loc_reason_clipboard_empty")));
+    for (const auto &c : cases)
+        for (bool launching : {false, true}) {
+            SCOPED_TRACE(c.what);
+            SCOPED_TRACE(launching ? "at launch, once the first frame is drawn" : "a window made later");
+            QGuiApplication::clipboard()->setMimeData(c.content());
+            qvtest::spin(2);
+            // A window made after the clipboard changed: nothing tells it but its own look at load.
+            if (launching)
+                QVMFirstFrame::expect();
+            openWindow();
+            if (launching)
+                QVMFirstFrame::drawn();
+            EXPECT_EQ(general->pasteButton()->isEnabled(), c.enabled);
+            if (!c.enabled) {
+                EXPECT_EQ(general->pasteButton()->toolTip(),
+                          QVMControlAvailability::disabledToolTip(general->pasteButton()->accessibleName(),
+                                                                  loc("_loc_reason_clipboard_empty")));
+            }
+            delete window;
+            window = nullptr;
         }
-        delete window;
-        window = nullptr;
-    }
 }
 
 TEST_F(GeneralViewFeedbackTest, ListenIsReleasedAndAFailureIsSaid) {
