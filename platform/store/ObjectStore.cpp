@@ -348,6 +348,13 @@ Object ObjectStore::objectForPrimaryKey(const QString &className, const QVariant
     }
 }
 
+ObjectStore::Version ObjectStore::version() const {
+    if (!m_core)
+        return {};
+    const detail::ReadStamp stamp = m_core->stamp(m_core->connection());
+    return {m_core->serial, stamp.commits, stamp.localWrites, stamp.outside};
+}
+
 bool ObjectStore::isInWriteTransaction() const {
     return m_core && m_core->writerThread.load() == std::this_thread::get_id();
 }

@@ -93,6 +93,24 @@ public:
     Results objects(const QString &className) const;
     Object objectForPrimaryKey(const QString &className, const QVariant &key) const;
 
+    // What this thread reads of the store, as a value that changes whenever that may have
+    // changed: a commit of this process, a write of this thread's open transaction, a commit
+    // another process made (noticed as the store's own reads notice it). A caller keeps what it
+    // made of its reads for as long as the version stays the same.
+    struct Version {
+        quint64 store = 0;
+        quint64 commits = 0;
+        quint64 localWrites = 0;
+        quint64 outside = 0;
+        bool operator==(const Version &o) const {
+            return store == o.store && commits == o.commits && localWrites == o.localWrites &&
+                   outside == o.outside;
+        }
+        bool operator!=(const Version &o) const { return !(*this == o); }
+    };
+    // A null store's version is the default value.
+    Version version() const;
+
     // Runs the block in a write transaction. A block that runs while this
     // thread's transaction is open joins it: only the outermost call commits.
     // Any error inside (a StoreError, any exception, or an error from a joined

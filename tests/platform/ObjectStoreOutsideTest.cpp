@@ -87,3 +87,30 @@ TEST_F(ObjectStoreOutsideCommits, ThisProcesssOwnWritesAfterThemStillReportExact
     EXPECT_TRUE(received.last().modifications.isEmpty());
     EXPECT_EQ(all.count(), 3);
 }
+
+TEST_F(ObjectStoreOutsideCommits, TheVersionChangesWithEveryWriteAReadCouldSee) {
+    write([](Transaction &tx) { tx.create(QStringLiteral("Settings"), {{QStringLiteral("idSetting"), 1}}); });
+    const ObjectStore::Version start = store.version();
+    store.objectForPrimaryKey(QStringLiteral("Settings"), 1).value(QStringLiteral("countOfLaunch"));
+    EXPECT_EQ(store.version(), start) << "a read changes nothing";
+    EXPECT_NE(other.version(), start) << "another store";
+    EXPECT_EQ(ObjectStore().version(), ObjectStore::Version());
+
+    ObjectStore::Version insideBefore, insideAfter;
+    write([&](Transaction &tx) {
+        insideBefore = store.version();
+        tx.create(QStringLiteral("Translation"), {{QStringLiteral("idTranslation"), 1}});
+        insideAfter = store.version();
+    });
+    EXPECT_NE(insideAfter, insideBefore) << "a write of the open transaction";
+    const ObjectStore::Version committed = store.version();
+    EXPECT_NE(committed, start);
+    EXPECT_NE(committed, insideAfter);
+
+    otherWrites([](Transaction &tx) {
+        tx.createOrUpdate(QStringLiteral("Settings"),
+                          {{QStringLiteral("idSetting"), 1}, {QStringLiteral("countOfLaunch"), 3}});
+    });
+    EXPECT_TRUE(qvtest::waitUntil([&] { return store.version() != committed; }))
+        << "a commit of another process";
+}

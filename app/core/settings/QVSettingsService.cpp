@@ -159,9 +159,20 @@ QVTranslateSettings QVSettingsService::defaultSettings() {
         DevLogger::logError(error, QString::fromLatin1(kDefaultSettingsMessage));
         return QVTranslateSettings::getDefaultSettings(store);
     }
+    // The window asks a few dozen times as it is built: a record that needed no work needs none
+    // while nothing in the store changed and the day is the same.
+    thread_local ObjectStore::Version verifiedVersion;
+    thread_local QDate verifiedDay;
+    const ObjectStore::Version version = store.version();
+    const QDate today = currentDate().toLocalTime().date();
     const QVTranslateSettings current = storedRecord(store);
-    if (!needsWork(store, current))
+    if (version == verifiedVersion && today == verifiedDay && current.isValid())
         return current;
+    if (!needsWork(store, current)) {
+        verifiedVersion = version;
+        verifiedDay = today;
+        return current;
+    }
     QVTranslateSettings settings;
     error = store.write([&](Transaction &tx) { settings = ensureStored(tx, store); });
     if (error) {
