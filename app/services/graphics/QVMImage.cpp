@@ -4,6 +4,10 @@
 
 #include "platform/Bundle.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
 
 #include <algorithm>
@@ -13,6 +17,28 @@ namespace {
 
 platform::Error imageError(QVMImage::ErrorCode code, const QString &description) {
     return platform::Error(QString::fromLatin1(QVMImage::kErrorDomain), code, description);
+}
+
+// A picture of the bundle, decoded once while its file stays the same: the window asks for
+// some twice as it is built.
+QImage loadResource(const QString &path, qreal devicePixelRatio = 1) {
+    static QMutex mutex;
+    static QHash<QString, QImage> decoded;
+    const QFileInfo info(path);
+    const QString key =
+        QStringLiteral("%1|%2|%3").arg(path).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+    {
+        QMutexLocker lock(&mutex);
+        if (const auto found = decoded.constFind(key); found != decoded.constEnd())
+            return *found;
+    }
+    QImage image(path);
+    image.setDevicePixelRatio(devicePixelRatio);
+    if (!image.isNull()) {
+        QMutexLocker lock(&mutex);
+        decoded.insert(key, image);
+    }
+    return image;
 }
 
 constexpr double kMinimumRenderPixels = 4e6;
@@ -27,13 +53,12 @@ QImage QVMImage::imageNamed(const QString &name) {
     const QString doubled =
         platform::Bundle::pathForResource(name + QStringLiteral("@2x"), QStringLiteral("png"), folder);
     if (!doubled.isEmpty()) {
-        QImage image(doubled);
-        image.setDevicePixelRatio(2);
+        const QImage image = loadResource(doubled, 2);
         if (!image.isNull())
             return image;
     }
     const QString single = platform::Bundle::pathForResource(name, QStringLiteral("png"), folder);
-    return single.isEmpty() ? QImage() : QImage(single);
+    return single.isEmpty() ? QImage() : loadResource(single);
 }
 
 QImage QVMImage::drawPDFpath(const QImage &image, const QString &pdfPath, platform::Error *error) {

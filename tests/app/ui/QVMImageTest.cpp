@@ -108,6 +108,18 @@ TEST(QVMImageNamed, FindsTheDoubleDensityPictureFirstAndRefusesPaths) {
     }
 }
 
+TEST(QVMImageNamed, APictureIsDecodedOnceWhileItsFileStaysTheSame) {
+    uitest::ScopedImageResources resources;
+    resources.add(QStringLiteral("mark@2x.png"), uitest::solidImage(20, 20, Qt::red));
+    const QImage first = QVMImage::imageNamed(QStringLiteral("mark"));
+    EXPECT_EQ(QVMImage::imageNamed(QStringLiteral("mark")).cacheKey(), first.cacheKey());
+    resources.add(QStringLiteral("mark@2x.png"), uitest::solidImage(30, 30, Qt::blue));
+    const QImage replaced = QVMImage::imageNamed(QStringLiteral("mark"));
+    EXPECT_EQ(replaced.size(), QSize(30, 30));
+    EXPECT_EQ(replaced.pixelColor(1, 1), QColor(Qt::blue));
+    EXPECT_EQ(replaced.devicePixelRatio(), 2.0);
+}
+
 TEST(QVMImageNamed, TheShippedCloseButtonPictureExists) {
     const QImage close = QVMImage::imageNamed(QStringLiteral("ic_close_48pt_white"));
     ASSERT_FALSE(close.isNull());
