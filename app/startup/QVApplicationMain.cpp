@@ -11,6 +11,7 @@
 #include "startup/QVSingleInstance.h"
 #include "startup/QVSystemLaunchDependencies.h"
 #include "ui/QVMApplicationStyle.h"
+#include "ui/QVMFirstFrame.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
 #include "merovantia/MFDataManager.h"
@@ -126,8 +127,11 @@ int run(int argc, char **argv) {
     delegate->attachToApplication(&app);
     if (!delegate->applicationDidFinishLaunching())
         return AppDelegate::kStoreRefusedExitCode;
+    // Handed over once the window is on the screen, with the work that waited for it.
     if (action.isSet())
-        QTimer::singleShot(0, &app, [action] { QVMServicesCommandLine::perform(action); });
+        QVMFirstFrame::whenDrawn([&app, action] {
+            QTimer::singleShot(0, &app, [action] { QVMServicesCommandLine::perform(action); });
+        });
     const int code = app.exec();
     // No engine answer can reach the application from now on, and no waiting load starts.
     if (QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade())

@@ -23,6 +23,7 @@
 #include "ui/QVGeneralWindowController.h"
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/QVMInterfaceHooks.h"
+#include "ui/QVMFirstFrame.h"
 #include "ui/QVMUtils.h"
 
 #include <QDesktopServices>
@@ -115,8 +116,9 @@ void QVSystemLaunchDependencies::initializeTracking() {
     QVAnalyticsManager::initializeTracking();
 }
 
+// Registering asks the session bus and waits for its answers: once the window is on the screen.
 void QVSystemLaunchDependencies::lazyRemoteNotifications() {
-    QVPushNotificationController::shared().lazyRemoteNotifications();
+    QVMFirstFrame::whenDrawn([] { QVPushNotificationController::shared().lazyRemoteNotifications(); });
 }
 
 void QVSystemLaunchDependencies::lazyFirebase() {
@@ -129,8 +131,11 @@ void QVSystemLaunchDependencies::getRemoteSettings(bool launch) {
     QVConfigurationCalls::getRemoteSettings(launch);
 }
 
+// Grabbing the keys waits for the X server's answers: once the window is on the screen.
 void QVSystemLaunchDependencies::startObservingShortcuts() {
-    QVLaunchHooks::run(QVLaunchHooks::shared().startObservingShortcuts, "startObservingShortcuts");
+    QVMFirstFrame::whenDrawn([] {
+        QVLaunchHooks::run(QVLaunchHooks::shared().startObservingShortcuts, "startObservingShortcuts");
+    });
 }
 
 void QVSystemLaunchDependencies::applyStoredInterfaceLanguage() {

@@ -50,13 +50,17 @@ void presentStatusItem(QVMGeneralViewController *view) {
     });
 }
 
+// The main view whose status item waits for the window's first frame.
+QPointer<QVMGeneralViewController> &waitingView() {
+    static QPointer<QVMGeneralViewController> view;
+    return view;
+}
+
 // Finding a tray asks the session bus and the X server and waits for both: not before the
-// main window is on the screen.
+// main window is on the screen, unless the translator is asked for sooner.
 void lozyMenuBarItem(QVMGeneralViewController *view) {
-    QVMFirstFrame::whenDrawn([view = QPointer<QVMGeneralViewController>(view)] {
-        if (view)
-            presentStatusItem(view);
-    });
+    waitingView() = view;
+    QVMFirstFrame::whenDrawn(presentWaitingStatusItem);
 }
 
 void connectMenu() {
@@ -85,6 +89,11 @@ void connectMenu() {
 
 } // namespace
 
+void presentWaitingStatusItem() {
+    if (const QPointer<QVMGeneralViewController> view = std::exchange(waitingView(), nullptr))
+        presentStatusItem(view);
+}
+
 QVMGeneralViewController *trayPopoverMainView() {
     return currentMainView();
 }
@@ -100,6 +109,7 @@ void installTrayPopover() {
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
     hooks.lozyMenuBarItem = lozyMenuBarItem;
     hooks.showAgent = [](QVMGeneralViewController *) {
+        presentWaitingStatusItem();
         QVMStatusItem::sharedInstance().showStatusItemWindow();
     };
     hooks.isStatusItemVisible = [] { return QVMStatusItem::sharedInstance().isStatusItemVisible(); };

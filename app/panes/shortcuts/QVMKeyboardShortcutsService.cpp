@@ -2,6 +2,7 @@
 
 #include "panes/popover/QVMGenaralPopoverViewController.h"
 #include "panes/popover/QVMStatusItem.h"
+#include "panes/popover/QVMTrayPopoverInstaller.h"
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
@@ -266,6 +267,7 @@ void QVMKeyboardShortcutsService::translateWebPageWithUrlString(const QString &u
 }
 
 void QVMKeyboardShortcutsService::showAgent() {
+    presentWaitingStatusItem();
     const QString text = m_reader ? m_reader() : QString();
     if (!text.isEmpty()) {
         showAgentForText(text);
@@ -280,6 +282,7 @@ void QVMKeyboardShortcutsService::showAgent() {
 }
 
 void QVMKeyboardShortcutsService::showAgentForText(const QString &text) {
+    presentWaitingStatusItem();
     QVMStatusItem::sharedInstance().showStatusItemWindow();
     if (m_statusItemController)
         m_statusItemController->translateWithText(text);

@@ -1,6 +1,7 @@
 // Files dropped on the tray window of the program as launched reach the main
 // window's document road: the start-up's hooks connect the two.
 #include "startup/AppDelegate.h"
+#include "startup/QVLaunchHooks.h"
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSystemLaunchDependencies.h"
 #include "support/EventLoop.h"
@@ -103,6 +104,43 @@ TEST(TrayDropLaunch, AFileDroppedOnTheTrayWindowReachesTheMainWindowsDocumentRoa
     qvtest::spin(50);
     QVMUtils::setAlertPresenter(nullptr);
     platform::ObjectStore::resetDefaultStore();
+    platform::NetworkStatus::shared().setOverride(std::nullopt);
+    platform::AppPaths::setRoot(QString());
+}
+
+// The tray, the global keys and the push registration wait on the bus and the X server: the
+// launch leaves them until the window's first frame, unless the translator is asked for sooner.
+TEST(TrayDropLaunch, WhatWaitsOnTheBusOrTheXServerComesAfterTheFirstFrame) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    platform::AppPaths::setRoot(root.path());
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    for (bool askedSooner : {false, true}) {
+        SCOPED_TRACE(askedSooner ? "the translator asked for before the frame" : "nothing asked");
+        QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
+        int keysObserved = 0;
+        const std::function<void()> observe = QVLaunchHooks::shared().startObservingShortcuts;
+        QVLaunchHooks::shared().startObservingShortcuts = [&] { ++keysObserved; };
+        {
+            AppDelegate delegate(std::make_unique<QVSystemLaunchDependencies>(), QStringLiteral("user"));
+            ASSERT_TRUE(delegate.applicationDidFinishLaunching());
+            EXPECT_EQ(keysObserved, 0);
+            if (askedSooner) {
+                QVMInterfaceHooks::shared().showAgentForText(QStringLiteral("Hello"));
+                EXPECT_TRUE(QVMStatusItem::sharedInstance().presentedViewController());
+                EXPECT_TRUE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
+            } else {
+                EXPECT_FALSE(QVMStatusItem::sharedInstance().presentedViewController());
+            }
+            EXPECT_TRUE(qvtest::waitUntil([&] { return keysObserved == 1; }));
+            EXPECT_TRUE(QVMStatusItem::sharedInstance().presentedViewController());
+            qvtest::spin(20);
+            EXPECT_EQ(keysObserved, 1);
+        }
+        QVLaunchHooks::shared().startObservingShortcuts = observe;
+        QVMStatusItem::sharedInstance().reset();
+        platform::ObjectStore::resetDefaultStore();
+    }
     platform::NetworkStatus::shared().setOverride(std::nullopt);
     platform::AppPaths::setRoot(QString());
 }
