@@ -1,4 +1,5 @@
 #include "services/documents/QVWebSocketManager.h"
+#include "services/documents/QVDocumentSocket.h"
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
@@ -23,7 +24,6 @@
 #include <QTextBoundaryFinder>
 #include <QThreadPool>
 #include <QUuid>
-#include <QWebSocket>
 
 #include <stdexcept>
 
@@ -194,12 +194,21 @@ void QVWebSocketManager::createSocket() {
     QNetworkRequest request(url);
     request.setRawHeader("Authorization", kAuthorization);
 
-    auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
-    socket->setMaxAllowedIncomingMessageSize(quint64(kMaxIncomingMessageBytes));
-    socket->setMaxAllowedIncomingFrameSize(quint64(kMaxIncomingMessageBytes));
-    m_webSocket = socket;
     const quint64 job = m_job;
-    connect(socket, &QWebSocket::connected, this, [this, job] {
+    QString moduleError;
+    QVDocumentSocket *socket = QVDocumentSocket::create(kMaxIncomingMessageBytes, this, &moduleError);
+    if (!socket) {
+        // Never inside the caller's call: its blocks may not be set up yet.
+        QPointer<QVWebSocketManager> self(this);
+        platform::dispatchAsyncMain([self, job, moduleError] {
+            if (self && job == self->m_job)
+                self->failJob(jobError(
+                    RequestNotBuilt, QStringLiteral("The document could not be sent: %1").arg(moduleError)));
+        });
+        return;
+    }
+    m_webSocket = socket;
+    connect(socket, &QVDocumentSocket::connected, this, [this, job] {
         if (job != m_job)
             return;
         m_openTimer.stop();
@@ -207,15 +216,15 @@ void QVWebSocketManager::createSocket() {
         if (hasJob())
             sendData();
     });
-    connect(socket, &QWebSocket::textMessageReceived, this, [this, job](const QString &message) {
+    connect(socket, &QVDocumentSocket::textMessageReceived, this, [this, job](const QString &message) {
         if (job == m_job)
             onTextMessage(message);
     });
-    connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, [this, job] {
+    connect(socket, &QVDocumentSocket::errorOccurred, this, [this, job] {
         if (job == m_job)
             onSocketError();
     });
-    connect(socket, &QWebSocket::disconnected, this, [this, job] {
+    connect(socket, &QVDocumentSocket::disconnected, this, [this, job] {
         if (job == m_job)
             onSocketClosed();
     });
@@ -476,7 +485,7 @@ void QVWebSocketManager::onSocketClosed() {
         return;
     }
     // The socket itself closes on a message over the size limit.
-    if (m_webSocket && m_webSocket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+    if (m_webSocket && m_webSocket->closedOnTooMuchData()) {
         const platform::Error error =
             jobError(MessageTooLarge, QStringLiteral("The document service sent a message over %1 bytes")
                                           .arg(kMaxIncomingMessageBytes));
@@ -514,7 +523,7 @@ void QVWebSocketManager::dropSocket() {
     m_openTimer.stop();
     if (!m_webSocket)
         return;
-    QWebSocket *socket = m_webSocket;
+    QVDocumentSocket *socket = m_webSocket;
     m_webSocket = nullptr;
     socket->disconnect(this);
     socket->close();

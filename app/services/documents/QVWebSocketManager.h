@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-class QWebSocket;
+class QVDocumentSocket;
 class MFHTTPSessionManager;
 
 // Translates a whole document online: one JSON text frame with the file in
@@ -122,7 +122,7 @@ private:
     ProgressBlock m_progressBlock;
     SuccessBlock m_successBlock;
     FailureBlock m_failureBlock;
-    QPointer<QWebSocket> m_webSocket;
+    QPointer<QVDocumentSocket> m_webSocket;
     QUrl m_fileUrl;
     QString m_fileType;
     QString m_translateLimit;

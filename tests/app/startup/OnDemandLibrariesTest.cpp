@@ -11,6 +11,7 @@
 #include "support/XvfbSession.h"
 
 #include "services/documents/QVPdfModule.h"
+#include "services/documents/QVWebSocketManager.h"
 #include "services/offline/QVOnDemandTranslationEngine.h"
 #include "services/packages/QVPackageUnpacker.h"
 #include "services/push/QVDesktopNotifier.h"
@@ -82,8 +83,9 @@ TEST(OnDemandLibraries, TheProgramLinksNoLibraryOfAnOnDemandModule) {
     ASSERT_TRUE(readelf.waitForFinished(30000));
     const QByteArray dynamic = readelf.readAllStandardOutput();
     ASSERT_TRUE(dynamic.contains("libQt6Widgets")) << dynamic.constData();
-    for (const char *onDemand : {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport",
-                                 "cups", "libcurl", "libcanberra", "libsynaptra", "sentencepiece", "libzip"})
+    for (const char *onDemand :
+         {"TextToSpeech", "Multimedia", "libGL", "libEGL", "Qt6Pdf", "PrintSupport", "cups", "libcurl",
+          "libcanberra", "libsynaptra", "sentencepiece", "libzip", "WebSockets"})
         EXPECT_FALSE(dynamic.contains(onDemand)) << "the program loads " << onDemand << " at start";
 }
 
@@ -259,7 +261,7 @@ TEST(OnDemandLibraries, MailAndSoundLoadOnFirstUseAndWork) {
     EXPECT_FALSE(error.isEmpty());
 }
 
-// Run by MailSoundEngineAndUnzipFailClearlyWithoutTheirModules, with those modules missing.
+// Run by EveryOnDemandModuleMissingFailsClearly, with those modules missing.
 TEST(OnDemandLibrariesChild, DISABLED_WithoutTheirModules) {
     const struct {
         const char *module;
@@ -310,14 +312,33 @@ TEST(OnDemandLibrariesChild, DISABLED_WithoutTheirModules) {
                     .startsWith(QLatin1String("libqvunzip.so could not be loaded")))
         << unpackError.userInfo().value(QStringLiteral("NSDebugDescription")).toString().toStdString();
     EXPECT_FALSE(QDir(folder.filePath(QStringLiteral("packages"))).exists());
+
+    // A document fails once, after the call, and the reason names the module.
+    QFile document(folder.filePath(QStringLiteral("report.txt")));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    document.write("Some text");
+    document.close();
+    QVWebSocketManager documents;
+    QList<platform::Error> failures;
+    documents.translateFileWithUrl(QUrl::fromLocalFile(document.fileName()), QStringLiteral("report"),
+                                   QStringLiteral("txt"), QStringLiteral("5000"), {}, {},
+                                   [&](const platform::Error &error) { failures << error; });
+    EXPECT_TRUE(failures.isEmpty());
+    ASSERT_TRUE(qvtest::waitUntil([&] { return !failures.isEmpty(); }));
+    qvtest::spin(20);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(
+        failures.first().localizedDescription().contains(QLatin1String("libqvsocket.so could not be loaded")))
+        << failures.first().localizedDescription().toStdString();
 }
 
-TEST(OnDemandLibraries, MailSoundEngineAndUnzipFailClearlyWithoutTheirModules) {
+TEST(OnDemandLibraries, EveryOnDemandModuleMissingFailsClearly) {
     auto child = qvtest::startChildTest(
         QStringLiteral("OnDemandLibrariesChild.DISABLED_WithoutTheirModules"),
         {{QStringLiteral("QV_MAIL_MODULE"), QStringLiteral("/nonexistent/libqvmail.so")},
          {QStringLiteral("QV_SOUND_MODULE"), QStringLiteral("/nonexistent/libqvsound.so")},
          {QStringLiteral("QV_ENGINE_MODULE"), QStringLiteral("/nonexistent/libqvengine.so")},
-         {QStringLiteral("QV_UNZIP_MODULE"), QStringLiteral("/nonexistent/libqvunzip.so")}});
+         {QStringLiteral("QV_UNZIP_MODULE"), QStringLiteral("/nonexistent/libqvunzip.so")},
+         {QStringLiteral("QV_SOCKET_MODULE"), QStringLiteral("/nonexistent/libqvsocket.so")}});
     EXPECT_FALSE(qvtest::finishChild(*child).isEmpty());
 }
