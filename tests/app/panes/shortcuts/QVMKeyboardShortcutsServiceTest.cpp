@@ -1,6 +1,5 @@
 #include "ShortcutsTestSupport.h"
 #include "support/PrivateBus.h"
-#include "ui/QVMFirstFrame.h"
 
 #include "core/localization/QVLocalizedString.h"
 
@@ -176,21 +175,6 @@ TEST_F(ShortcutsTest, ThePopoverShortcutOpensWithTheSelectionOrNotAtAll) {
             EXPECT_EQ(shownPopover()->originalTextView()->toPlainText(), text);
         }
     }
-}
-
-// Finding a tray waits on the bus and the X server: at launch the status item is made once the
-// main window's first frame is drawn, and its popover serves the shortcuts from then on.
-TEST_F(ShortcutsTest, AtLaunchTheStatusItemComesAfterTheFirstFrame) {
-    RecordingBackend *keys = observeWithRecorder();
-    QVMFirstFrame::expect();
-    openWindow();
-    EXPECT_FALSE(shownPopover());
-    QVMFirstFrame::drawn();
-    ASSERT_TRUE(shownPopover());
-    selection = QStringLiteral("Good evening");
-    keys->press(QStringLiteral("show-agent"));
-    EXPECT_TRUE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
-    EXPECT_EQ(shownPopover()->originalTextView()->toPlainText(), selection);
 }
 
 // Offline, a copied address is not sent: the user is told why, as the main window's web-page button does.
