@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QIconEngine>
+#include <QLinearGradient>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QStyleFactory>
+#include <QStyleOptionToolBar>
 #include <QWidget>
 
 #include <algorithm>
@@ -77,6 +80,34 @@ private:
     Shape m_shape;
 };
 
+// Fusion's look for a horizontal tool bar at the top of a main window: a faint gradient, a light
+// line on top and a dark one (over a light one, for the last line of bars) at the bottom, each
+// line a one-row fill.
+bool drawTopToolBar(const QStyleOption *option, QPainter *painter, const QWidget *widget) {
+    const auto *toolBar = qstyleoption_cast<const QStyleOptionToolBar *>(option);
+    if (!toolBar || toolBar->toolBarArea != Qt::TopToolBarArea || !(option->state & QStyle::State_Horizontal))
+        return false;
+    if (!widget || !qobject_cast<const QMainWindow *>(widget->parentWidget()))
+        return false;
+    const QColor light(255, 255, 255, 90);
+    const QColor shadow(0, 0, 0, 60);
+    const QRect &rect = option->rect;
+    QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
+    gradient.setColorAt(0, option->palette.window().color().lighter(104));
+    gradient.setColorAt(1, option->palette.window().color());
+    painter->fillRect(rect, gradient);
+    auto row = [&](int y, const QColor &colour) { painter->fillRect(rect.left(), y, rect.width(), 1, colour); };
+    if (toolBar->positionOfLine == QStyleOptionToolBar::End ||
+        toolBar->positionOfLine == QStyleOptionToolBar::OnlyOne) {
+        row(rect.bottom(), light);
+        row(rect.bottom() - 1, shadow);
+    } else {
+        row(rect.bottom(), shadow);
+    }
+    row(rect.top(), light);
+    return true;
+}
+
 } // namespace
 
 QVMApplicationStyle::QVMApplicationStyle(const QString &baseStyleName)
@@ -99,6 +130,14 @@ QIcon QVMApplicationStyle::standardIcon(StandardPixmap standardIcon, const QStyl
     default:
         return QProxyStyle::standardIcon(standardIcon, option, widget);
     }
+}
+
+void QVMApplicationStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                                      const QWidget *widget) const {
+    if (element == CE_ToolBar && baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0 &&
+        drawTopToolBar(option, painter, widget))
+        return;
+    QProxyStyle::drawControl(element, option, painter, widget);
 }
 
 void QVMApplicationStyle::install() {

@@ -5,9 +5,15 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPainter>
+#include <QStyleFactory>
+#include <QStyleOptionToolBar>
+#include <QToolBar>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -25,7 +31,37 @@ QRgb inkOf(const QImage &image) {
     return best | 0xff000000u;
 }
 
+QImage toolBarPicture(const QStyle &style, const QStyleOptionToolBar &option, const QWidget *toolBar) {
+    QImage image(option.rect.size() + QSize(4, 4), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    style.drawControl(QStyle::CE_ToolBar, &option, &painter, toolBar);
+    return image;
+}
+
 } // namespace
+
+TEST(ApplicationStyle, TheMainWindowsTopToolBarLooksAsFusionDrawsIt) {
+    QMainWindow window;
+    auto *toolBar = new QToolBar(&window);
+    window.addToolBar(Qt::TopToolBarArea, toolBar);
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QVMApplicationStyle ours(QStringLiteral("Fusion"));
+    for (const QColor window : {QColor(239, 239, 239), QColor(45, 45, 48)}) {
+        for (const auto line : {QStyleOptionToolBar::OnlyOne, QStyleOptionToolBar::Beginning,
+                                QStyleOptionToolBar::Middle, QStyleOptionToolBar::End}) {
+            QStyleOptionToolBar option;
+            option.initFrom(toolBar);
+            option.rect = QRect(1, 2, 640, 46);
+            option.state |= QStyle::State_Horizontal;
+            option.toolBarArea = Qt::TopToolBarArea;
+            option.positionOfLine = line;
+            option.palette.setColor(QPalette::Window, window);
+            EXPECT_EQ(toolBarPicture(ours, option, toolBar), toolBarPicture(*fusion, option, toolBar))
+                << "line position " << int(line) << ", window " << qPrintable(window.name());
+        }
+    }
+}
 
 TEST(ApplicationStyle, DrawnIconsFollowTheSchemeTheDirectionAndAreTheOnesWidgetsUse) {
     QVMApplicationStyle style(QStringLiteral("Fusion"));
