@@ -274,6 +274,10 @@ qint64 Database::lastInsertRowId() const {
     return sqlite3_last_insert_rowid(m_db);
 }
 
+qint64 Database::changes() const {
+    return sqlite3_changes64(m_db);
+}
+
 QString quoted(const QString &identifier) {
     return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
            QLatin1Char('"');

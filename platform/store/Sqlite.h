@@ -59,6 +59,7 @@ public:
     Statement &prepare(const QString &sql); // cached
     void forget(const QString &sql);        // drops a cached statement (its table is going away)
     qint64 lastInsertRowId() const;
+    qint64 changes() const; // rows the last INSERT, UPDATE or DELETE touched (not a trigger's)
     sqlite3 *handle() const { return m_db; }
 
     // Changes whenever another connection commits (never for this one's own commits).

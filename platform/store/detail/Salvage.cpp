@@ -28,9 +28,11 @@ struct MasterEntry {
     qint64 root = 0; // 0: where the tree starts is not known
 };
 
-// Tables rebuilt at open (the search index) and SQLite's own are not copied.
+// Tables rebuilt at open (the search index, the row counts and the schema's stamp) and SQLite's own
+// are not copied.
 bool copied(const MasterEntry &e) {
     return !e.name.startsWith(QLatin1String("sqlite_")) && !e.name.contains(QLatin1String("$search")) &&
+           e.name != QLatin1String(kRowCountsTable) && e.name != QLatin1String(kSchemaStampTable) &&
            !e.table.contains(QLatin1String("$search")) &&
            !e.sql.startsWith(QLatin1String("CREATE VIRTUAL TABLE"), Qt::CaseInsensitive);
 }

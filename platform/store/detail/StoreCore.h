@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -86,6 +87,7 @@ struct Connection {
     std::vector<AddedObject> added;
     QHash<QString, qint64> highestInserted;         // by class, for the id floor after a rollback
     QSet<QPair<const void *, qint64>> linkableRows; // rows known to exist in this transaction
+    QHash<QString, qint64> rowDeltas;               // by class: rows added less rows deleted
 
     quint64 localWrites = 0; // bumped by every write statement, for read caches
 
@@ -351,9 +353,26 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
 
     void setClasses(const QList<ObjectSchema> &schemas);
     void openFile(const StoreConfiguration &configuration);
+    void shapeFile(Connection &c, qint64 version, const QByteArray &fingerprint,
+                   const StoreConfiguration &configuration);
     void alignSchema(Connection &c);
     void alignSearch(Connection &c, const ObjectSchema &schema, bool rebuild);
     void createIndexes(Connection &c);
+    QStringList indexStatements() const;
+
+    // What the file's tables were last shaped to: the declared classes and the schema cookie,
+    // which any later change of the schema moves. An open finding both as they were shapes nothing.
+    QByteArray schemaFingerprint() const;
+    bool schemaIsShaped(Connection &c, const QByteArray &fingerprint);
+    void stampSchema(Connection &c, const QByteArray &fingerprint);
+
+    // Each class's row count is kept in the file: a whole table's count then reads one row, not
+    // every page of an index (2,500 of them for a million translations). Writes add their deltas
+    // before they commit; an open that shapes the schema counts every table again.
+    bool rowCountsKept = false;
+    void recountRows(Connection &c);
+    void saveRowDeltas(Connection &c); // the writer, inside its write
+    std::optional<qint64> keptRowCount(Connection &c, const QString &className);
 
     // Under the writer lock, inside a write transaction.
     void applyIdFloors(Connection &c, const IdFloors &floors);
@@ -413,6 +432,11 @@ QVariant fromSql(const Property &property, QVariant raw);
 QVariant coerceOrThrow(const ObjectSchema &schema, const Property &property, const QVariant &value);
 // The text a searchable property is indexed under.
 QVariant searchText(const QVariant &raw);
+
+// The store's own tables beside the classes': remade by the open that shapes the schema, so a
+// salvage leaves them behind.
+extern const char *const kRowCountsTable;
+extern const char *const kSchemaStampTable;
 
 void report(const Error &error, const QString &message);
 Error storeError(int code, const QString &description);
