@@ -128,4 +128,16 @@ TEST_F(ObjectStoreCounts, AFileNotAsThisVersionShapedItIsShapedAndCountedAgain) 
         write([](Transaction &tx) { addTranslations(tx, 4, 1); });
         EXPECT_EQ(counted(), 4);
     }
+    // The same version declaring one more property: its column is added.
+    store = ObjectStore();
+    StoreConfiguration more = configuration(path());
+    more.classes[3] = translationSchema().property(QStringLiteral("note"), PropertyType::String);
+    store = ObjectStore::open(more);
+    ASSERT_FALSE(store.isNull());
+    write([](Transaction &tx) {
+        tx.create(QStringLiteral("Translation"),
+                  {{QStringLiteral("idTranslation"), 9}, {QStringLiteral("note"), QStringLiteral("kept")}});
+    });
+    EXPECT_EQ(store.objectForPrimaryKey(QStringLiteral("Translation"), 9).value(QStringLiteral("note")).toString(),
+              QStringLiteral("kept"));
 }

@@ -190,27 +190,20 @@ void StoreCore::createIndexes(Connection &c) {
 }
 
 QByteArray StoreCore::schemaFingerprint() const {
-    // Everything an open would make: a class, property, index or search column changed, or the
-    // store's own tables changed shape, and the file is shaped again.
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const auto add = [&hash](const QString &text) {
-        hash.addData(text.toUtf8());
-        hash.addData(QByteArrayView("\n", 1));
-    };
-    add(QStringLiteral("version %1; row counts 1").arg(schemaVersion));
+    // What shaping depends on: each class's properties by name, kind and target, which make its
+    // columns, lists, search columns and indexes, and the shape of the store's own tables. The
+    // hash only tells layouts apart; nothing secret rests on it.
+    QString layout = QStringLiteral("version %1; row counts 1\n").arg(schemaVersion);
     for (const QString &name : std::as_const(classOrder)) {
-        const ObjectSchema &schema = *classes.value(name);
-        add(createTableSql(schema));
-        for (const Property &p : schema.properties()) {
-            if (p.isList())
-                add(createListTableSql(name, p.name));
-            if (p.searchable)
-                add(searchTable(name) + QLatin1Char(' ') + foldedColumn(p.name));
+        layout += name;
+        for (const Property &p : classes.value(name)->properties()) {
+            layout += QLatin1Char('|') + p.name + QLatin1Char(':') + QString::number(int(p.type)) +
+                      QLatin1Char(p.primary ? 'P' : '-') + QLatin1Char(p.indexed ? 'I' : '-') +
+                      QLatin1Char(p.searchable ? 'S' : '-') + p.objectClass;
         }
+        layout += QLatin1Char('\n');
     }
-    for (const QString &statement : indexStatements())
-        add(statement);
-    return hash.result().toHex();
+    return QCryptographicHash::hash(layout.toUtf8(), QCryptographicHash::Md5).toHex();
 }
 
 static qint64 schemaCookie(Connection &c) {
