@@ -4,11 +4,10 @@
 #include "platform/NetworkStatus.h"
 
 #include <QBuffer>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QSemaphore>
 #include <QThreadPool>
-
-#include <fontconfig/fontconfig.h>
 
 #include <memory>
 
@@ -67,8 +66,10 @@ void QVLaunchPreload::run() {
     // window's first text.
     platform::NetworkStatus::prepareMonitor();
     merovantia::KeychainStore::shared();
-    FcInit();
-    // A built-in format read from an empty buffer: the plugins' list is read, none is loaded.
+    // Qt's font list (all of fontconfig's fonts): the window's first text only picks from it.
+    QFontDatabase::families();
+    // Qt asks every image plugin whether it reads a format before it takes its own reader, loading
+    // each: here rather than at the window's first picture.
     QBuffer nothing;
     QImageReader(&nothing, "png").canRead();
     startPaintThreads();

@@ -11,10 +11,10 @@
 // these slowed it by more than it saved). Once the application is named and this copy is the
 // one that runs (a second launch only hands over and quits), in the order the interface thread
 // asks for them: GIO's network monitor (the offline bridge asks it before the window is built),
-// the keychain's look at the Secret Service (the analytics identity), fontconfig's
-// configuration (the first text the window lays out would parse its XML), the list of image
-// format plugins (read at the first picture loaded from a file) and the threads of Qt's global
-// pool (the window's first frame paints with them).
+// the keychain's look at the Secret Service (the analytics identity), Qt's font list (fontconfig
+// parses its XML and lists every font for the first text the window lays out), the image format
+// plugins (loaded at the first picture read from a file) and the threads of Qt's global pool
+// (the window's first frame paints with them).
 // Joined on destruction; nothing is made when the application never became ready.
 class QVLaunchPreload {
 public:

@@ -117,6 +117,8 @@ TEST(TrayDropLaunch, WhatWaitsOnTheBusOrTheXServerComesAfterTheFirstFrame) {
     platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
     for (bool askedSooner : {false, true}) {
         SCOPED_TRACE(askedSooner ? "the translator asked for before the frame" : "nothing asked");
+        // The status item lives as long as the process: one an earlier launch made would answer.
+        QVMStatusItem::sharedInstance().reset();
         QVMInterfaceHookCatalogue::install(QVMInterfaceFactory::shared(), QVMInterfaceHooks::shared());
         int keysObserved = 0;
         const std::function<void()> observe = QVLaunchHooks::shared().startObservingShortcuts;
