@@ -1,34 +1,10 @@
+#include "RawSqlite.h"
 #include "StoreTestSchema.h"
-
-#include <sqlite3.h>
 
 using namespace platform;
 using namespace storetest;
 
 namespace {
-
-qint64 rawScalar(const QString &path, const QString &sql) {
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_stmt *st = nullptr;
-    qint64 value = -1;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        value = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return value;
-}
-
-void execRaw(const QString &path, const QString &sql) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message), SQLITE_OK)
-        << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
 
 void addTranslations(Transaction &tx, int from, int count) {
     for (int id = from; id < from + count; ++id)
@@ -38,7 +14,7 @@ void addTranslations(Transaction &tx, int from, int count) {
 class ObjectStoreCounts : public StoreTest {
 protected:
     int counted() const { return store.objects(QStringLiteral("Translation")).count(); }
-    qint64 rows() const { return rawScalar(path(), QStringLiteral("SELECT count(*) FROM \"Translation\"")); }
+    qint64 rows() const { return rawScalar(path(), "SELECT count(*) FROM \"Translation\""); }
 };
 
 } // namespace
@@ -118,12 +94,12 @@ TEST_F(ObjectStoreCounts, AFileNotAsThisVersionShapedItIsShapedAndCountedAgain) 
             addTranslations(tx, 1, 3);
         });
         store = ObjectStore();
-        execRaw(path(), QString::fromLatin1(c.change));
+        execRaw(path(), c.change);
         store = ObjectStore::open(configuration(path()));
         ASSERT_FALSE(store.isNull());
         EXPECT_EQ(counted(), 3);
-        EXPECT_EQ(rawScalar(path(), QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
-                                                   "('Translation.pk.idTranslation', '$rowCounts')")),
+        EXPECT_EQ(rawScalar(path(), "SELECT count(*) FROM sqlite_master WHERE name IN "
+                                    "('Translation.pk.idTranslation', '$rowCounts')"),
                   2);
         write([](Transaction &tx) { addTranslations(tx, 4, 1); });
         EXPECT_EQ(counted(), 4);
