@@ -13,9 +13,6 @@
 // Opening a file: its version checked, its tables shaped to the declared classes.
 namespace platform::detail {
 
-const char *const kRowCountsTable = "$rowCounts";
-const char *const kSchemaStampTable = "$schemaStamp";
-
 static QString sqlType(PropertyType type) {
     switch (type) {
     case PropertyType::Float:

@@ -435,8 +435,8 @@ QVariant searchText(const QVariant &raw);
 
 // The store's own tables beside the classes': remade by the open that shapes the schema, so a
 // salvage leaves them behind.
-extern const char *const kRowCountsTable;
-extern const char *const kSchemaStampTable;
+constexpr char kRowCountsTable[] = "$rowCounts";
+constexpr char kSchemaStampTable[] = "$schemaStamp";
 
 void report(const Error &error, const QString &message);
 Error storeError(int code, const QString &description);
