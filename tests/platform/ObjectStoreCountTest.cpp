@@ -49,8 +49,7 @@ TEST_F(ObjectStoreCounts, TheKeptCountIsTheRowsAfterEveryWriteFromEitherStore) {
          },
          4},
         {"another store's write",
-         [&] { EXPECT_FALSE(other.write([](Transaction &tx) { addTranslations(tx, 10, 3); })); },
-         7},
+         [&] { EXPECT_FALSE(other.write([](Transaction &tx) { addTranslations(tx, 10, 3); })); }, 7},
         {"a write that fails after removing",
          [&] {
              EXPECT_TRUE(store.write([&](Transaction &tx) {
@@ -114,6 +113,7 @@ TEST_F(ObjectStoreCounts, AFileNotAsThisVersionShapedItIsShapedAndCountedAgain) 
         tx.create(QStringLiteral("Translation"),
                   {{QStringLiteral("idTranslation"), 9}, {QStringLiteral("note"), QStringLiteral("kept")}});
     });
-    EXPECT_EQ(store.objectForPrimaryKey(QStringLiteral("Translation"), 9).value(QStringLiteral("note")).toString(),
-              QStringLiteral("kept"));
+    EXPECT_EQ(
+        store.objectForPrimaryKey(QStringLiteral("Translation"), 9).value(QStringLiteral("note")).toString(),
+        QStringLiteral("kept"));
 }

@@ -158,32 +158,25 @@ void StoreCore::alignSearch(Connection &c, const ObjectSchema &schema, bool rebu
     c.db.exec(QStringLiteral("INSERT INTO %1 (%1) VALUES ('rebuild')").arg(searchTable(schema.className())));
 }
 
-QStringList StoreCore::indexStatements() const {
-    QStringList statements;
+void StoreCore::createIndexes(Connection &c) {
     for (const QString &name : std::as_const(classOrder)) {
         const ObjectSchema &schema = *classes.value(name);
         for (const Property &p : schema.properties()) {
             if (p.primary) {
-                statements.append(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                                      .arg(sqlite::quoted(name + QStringLiteral(".pk.") + p.name),
-                                           sqlite::quoted(name), sqlite::quoted(p.name)));
+                c.db.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                              .arg(sqlite::quoted(name + QStringLiteral(".pk.") + p.name),
+                                   sqlite::quoted(name), sqlite::quoted(p.name)));
             } else if (p.isLink() || p.indexed) {
-                statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                                      .arg(sqlite::quoted(name + QStringLiteral(".link.") + p.name),
-                                           sqlite::quoted(name), sqlite::quoted(p.name)));
+                c.db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                              .arg(sqlite::quoted(name + QStringLiteral(".link.") + p.name),
+                                   sqlite::quoted(name), sqlite::quoted(p.name)));
             } else if (p.isList()) {
-                statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (target)")
-                                      .arg(sqlite::quoted(name + QStringLiteral(".list.") + p.name),
-                                           listTable(name, p.name)));
+                c.db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (target)")
+                              .arg(sqlite::quoted(name + QStringLiteral(".list.") + p.name),
+                                   listTable(name, p.name)));
             }
         }
     }
-    return statements;
-}
-
-void StoreCore::createIndexes(Connection &c) {
-    for (const QString &statement : indexStatements())
-        c.db.exec(statement);
 }
 
 QByteArray StoreCore::schemaFingerprint() const {
@@ -220,8 +213,8 @@ bool StoreCore::schemaIsShaped(Connection &c, const QByteArray &fingerprint) {
         if (!present)
             return false;
     }
-    sqlite::Statement &st = c.db.prepare(
-        QStringLiteral("SELECT fingerprint, cookie FROM %1").arg(sqlite::quoted(QString::fromLatin1(kSchemaStampTable))));
+    sqlite::Statement &st = c.db.prepare(QStringLiteral("SELECT fingerprint, cookie FROM %1")
+                                             .arg(sqlite::quoted(QString::fromLatin1(kSchemaStampTable))));
     bool shaped = false;
     if (st.step())
         shaped = st.column(0).toString().toLatin1() == fingerprint && st.columnInt(1) == schemaCookie(c);
@@ -231,12 +224,14 @@ bool StoreCore::schemaIsShaped(Connection &c, const QByteArray &fingerprint) {
 
 void StoreCore::stampSchema(Connection &c, const QByteArray &fingerprint) {
     const QString table = sqlite::quoted(QString::fromLatin1(kSchemaStampTable));
-    c.db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (fingerprint TEXT NOT NULL, cookie INTEGER NOT NULL)")
-                  .arg(table));
+    c.db.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (fingerprint TEXT NOT NULL, cookie INTEGER NOT NULL)")
+            .arg(table));
     c.db.exec(QStringLiteral("DELETE FROM %1").arg(table));
     // Read after the last statement that changes the schema: the stamp itself changes none.
     const qint64 cookie = schemaCookie(c);
-    sqlite::Statement &st = c.db.prepare(QStringLiteral("INSERT INTO %1 (fingerprint, cookie) VALUES (?, ?)").arg(table));
+    sqlite::Statement &st =
+        c.db.prepare(QStringLiteral("INSERT INTO %1 (fingerprint, cookie) VALUES (?, ?)").arg(table));
     st.bind(1, QString::fromLatin1(fingerprint)).bind(2, cookie);
     st.run();
 }
@@ -248,8 +243,9 @@ void StoreCore::recountRows(Connection &c) {
                   .arg(table));
     c.db.exec(QStringLiteral("DELETE FROM %1").arg(table));
     for (const QString &name : std::as_const(classOrder)) {
-        sqlite::Statement &st = c.db.prepare(
-            QStringLiteral("INSERT INTO %1 (class, rows) SELECT ?, count(*) FROM %2").arg(table, sqlite::quoted(name)));
+        sqlite::Statement &st =
+            c.db.prepare(QStringLiteral("INSERT INTO %1 (class, rows) SELECT ?, count(*) FROM %2")
+                             .arg(table, sqlite::quoted(name)));
         st.bind(1, name);
         st.run();
     }
@@ -258,9 +254,8 @@ void StoreCore::recountRows(Connection &c) {
 
 void StoreCore::saveRowDeltas(Connection &c) {
     if (rowCountsKept) {
-        sqlite::Statement &st =
-            c.db.prepare(QStringLiteral("UPDATE %1 SET rows = rows + ?1 WHERE class = ?2")
-                             .arg(sqlite::quoted(QString::fromLatin1(kRowCountsTable))));
+        sqlite::Statement &st = c.db.prepare(QStringLiteral("UPDATE %1 SET rows = rows + ?1 WHERE class = ?2")
+                                                 .arg(sqlite::quoted(QString::fromLatin1(kRowCountsTable))));
         for (auto it = c.rowDeltas.cbegin(); it != c.rowDeltas.cend(); ++it) {
             if (it.value() == 0)
                 continue;
@@ -318,9 +313,8 @@ void StoreCore::shapeFile(Connection &c, qint64 version, const QByteArray &finge
         const auto failed = [&](const QString &message) {
             c.writeDepth = 0;
             writerThread = std::thread::id();
-            return StoreError(
-                QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(message),
-                -ObjectStore::MigrationFailed);
+            return StoreError(QStringLiteral("Migration from schema %1 failed: %2").arg(version).arg(message),
+                              -ObjectStore::MigrationFailed);
         };
         try {
             configuration.migration(migration, static_cast<quint64>(version));

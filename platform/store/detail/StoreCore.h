@@ -358,7 +358,6 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     void alignSchema(Connection &c);
     void alignSearch(Connection &c, const ObjectSchema &schema, bool rebuild);
     void createIndexes(Connection &c);
-    QStringList indexStatements() const;
 
     // What the file's tables were last shaped to: the declared classes and the schema cookie,
     // which any later change of the schema moves. An open finding both as they were shapes nothing.
