@@ -1,6 +1,7 @@
 #include "PaddingTextView.h"
 
 #include "QVMColor.h"
+#include "QVMLongRunWrapping.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "services/graphics/QVMStyleService.h"
@@ -36,6 +37,7 @@ PaddingTextView::PaddingTextView(QWidget *parent) : QTextEdit(parent) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     setAcceptDrops(true);
+    QVMLongRunWrapping::attach(this);
 }
 
 void PaddingTextView::dragEnterEvent(QDragEnterEvent *event) {

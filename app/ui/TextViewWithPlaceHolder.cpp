@@ -1,10 +1,13 @@
 #include "TextViewWithPlaceHolder.h"
 
+#include "QVMLongRunWrapping.h"
+
 #include <QPainter>
 
 TextViewWithPlaceHolder::TextViewWithPlaceHolder(QWidget *parent) : QTextEdit(parent) {
     // An empty view repaints when text comes or goes, so the hint follows.
     connect(this, &QTextEdit::textChanged, viewport(), qOverload<>(&QWidget::update));
+    QVMLongRunWrapping::attach(this);
 }
 
 void TextViewWithPlaceHolder::setPlaceHolderString(const QString &text) {

@@ -105,6 +105,8 @@ public:
     static constexpr const char *kImageNameProperty = "qvImageName";
     static constexpr int kTypingDelayMs = 400;
     static constexpr int kWidth = 380;
+    // A text this high or higher gives the tallest panel; the view scrolls the rest.
+    static constexpr float kMaximumTextHeight = 300.0f;
     static constexpr qint64 kErrorPackageCanBeDownloaded = -204;
     static constexpr int kSettingsTabOfflinePackages = 1;
     static constexpr const char *kMainWindowToolTipKey = "_loc_agent_main_window_tool_tip";

@@ -13,12 +13,29 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int kIconSize = 20;
+
+// The text's height, laying out only as many paragraphs as it takes to reach `limit`: a long
+// paste's other paragraphs are left to the view's own layout, done between frames.
+qreal textHeightUpTo(QTextDocument *document, qreal limit) {
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    if (document->isEmpty() || !layout)
+        return 0;
+    const qreal margin = document->documentMargin();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const qreal bottom = layout->blockBoundingRect(block).bottom() - margin;
+        if (bottom >= limit)
+            return bottom;
+    }
+    // All laid out: the page's own size, as the view sees it.
+    return layout->documentSize().height() - 2 * margin;
+}
 
 } // namespace
 
@@ -161,8 +178,8 @@ QWidget *QVMGenaralPopoverViewController::loadView() {
 }
 
 int QVMGenaralPopoverViewController::panelHeightForTextHeight(float height) {
-    if (height >= 300.0f)
-        return 300;
+    if (height >= kMaximumTextHeight)
+        return int(kMaximumTextHeight);
     if (height <= 30.0f)
         return 30;
     return int(height + 6.0f);
@@ -175,10 +192,7 @@ void QVMGenaralPopoverViewController::updatePanelHeight(TextViewWithPlaceHolder 
     if (!qFuzzyCompare(document->textWidth(), width))
         document->setTextWidth(width);
     // The text's own height, as its glyphs cover it: nothing for no text, no page margins.
-    const float height =
-        document->isEmpty() || !document->documentLayout()
-            ? 0.0f
-            : float(document->documentLayout()->documentSize().height() - 2 * document->documentMargin());
+    const float height = float(textHeightUpTo(document, kMaximumTextHeight));
     // The rule is for the text; the view adds its page margins and frame around it.
     const int chrome = int(2 * document->documentMargin()) + 2 * view->frameWidth();
     view->setFixedHeight(panelHeightForTextHeight(height) + chrome);

@@ -1,15 +1,17 @@
 #include "UiTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
 #include "ui/CenteredClipView.h"
 #include "ui/CustomTextView.h"
 #include "ui/PaddingTextView.h"
 #include "ui/QVMAutoGrowingTextField.h"
 #include "ui/QVMColor.h"
-#include "services/graphics/QVMStyleService.h"
+#include "ui/QVMLongRunWrapping.h"
 #include "ui/QVTextField.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
@@ -18,6 +20,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -234,6 +238,82 @@ TEST_F(TextViewTest, PlaceholderShowsWhileEmptyAlsoWithFocus) {
     EXPECT_EQ(hintPixels(), 0);
     view->clear();
     EXPECT_GT(hintPixels(), 20);
+}
+
+TEST_F(TextViewTest, ARunTooLongForAnyLineWrapsAnywhereWhileTheTextHoldsIt) {
+    const struct {
+        const char *text;
+        int longest;
+    } runs[] = {{"", 0}, {"ab cd", 3}, {"\u4e2d\u6587", 1}, {"e\u0301e\u0301", 4}};
+    for (const auto &r : runs) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(QVMLongRunWrapping::longestUnbreakableRun(QString::fromUtf8(r.text)), r.longest);
+    }
+
+    constexpr int kRun = QVMLongRunWrapping::kLongestWordWrappedRun;
+    const QString run(kRun, QLatin1Char('w'));
+    constexpr auto kUsual = QTextOption::WrapAtWordBoundaryOrAnywhere;
+    constexpr auto kAnywhere = QTextOption::WrapAnywhere;
+    // The lines the usual wrapping gives the view's last paragraph: the same for a run.
+    auto usualLines = [](QTextEdit &view) {
+        QTextDocument reference;
+        reference.setDefaultFont(view.document()->defaultFont());
+        reference.setDocumentMargin(view.document()->documentMargin());
+        reference.setTextWidth(view.document()->textWidth());
+        reference.setPlainText(view.toPlainText());
+        const QTextBlock last = reference.lastBlock();
+        reference.documentLayout()->blockBoundingRect(last);
+        return last.layout()->lineCount();
+    };
+    PaddingTextView padding;
+    TextViewWithPlaceHolder placeholder;
+    for (QTextEdit *view : {static_cast<QTextEdit *>(&padding), static_cast<QTextEdit *>(&placeholder)}) {
+        SCOPED_TRACE(view->metaObject()->className());
+        view->setFixedSize(300, 200);
+        view->show();
+        const struct {
+            const char *step;
+            std::function<void()> change;
+            QTextOption::WrapMode mode;
+        } steps[] = {
+            {"a run as long as the limit", [&] { view->setPlainText(QStringLiteral("words\n") + run); },
+             kUsual},
+            {"typed one longer",
+             [&] {
+                 QTextCursor end(view->document());
+                 end.movePosition(QTextCursor::End);
+                 end.insertText(QStringLiteral("w"));
+             },
+             kAnywhere},
+            {"words again", [&] { view->setPlainText(QStringLiteral("words and words")); }, kUsual},
+            {"pasted in the second paragraph",
+             [&] { view->setPlainText(QStringLiteral("words\n") + run + run); }, kAnywhere},
+            {"the owner's own mode for a long run",
+             [&] {
+                 view->setWordWrapMode(QTextOption::NoWrap);
+                 view->setPlainText(run + run);
+             },
+             QTextOption::NoWrap},
+            {"the owner's own anywhere for short words",
+             [&] {
+                 view->setWordWrapMode(kAnywhere);
+                 view->setPlainText(QStringLiteral("words"));
+             },
+             kAnywhere},
+        };
+        for (const auto &step : steps) {
+            SCOPED_TRACE(step.step);
+            step.change();
+            EXPECT_EQ(view->wordWrapMode(), step.mode);
+            if (step.mode != kAnywhere || !view->toPlainText().contains(run))
+                continue;
+            const QTextBlock last = view->document()->lastBlock();
+            view->document()->documentLayout()->blockBoundingRect(last);
+            EXPECT_GT(last.layout()->lineCount(), 1);
+            EXPECT_EQ(last.layout()->lineCount(), usualLines(*view)) << "laid out again in the new mode";
+        }
+        view->setWordWrapMode(kUsual);
+    }
 }
 
 TEST_F(TextViewTest, CustomTextViewAsksForItsTextsSize) {

@@ -5,6 +5,7 @@
 #include "ui/QVMInterfaceFactory.h"
 #include "ui/TextViewWithPlaceHolder.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -171,10 +172,34 @@ TEST_F(PopoverTest, PanelHeightFollowsTheTextBetweenItsLimits) {
     openPopover();
     TextViewWithPlaceHolder *source = popover->originalTextView();
     const int chrome = int(2 * source->document()->documentMargin()) + 2 * source->frameWidth();
-    source->setPlainText(QString(10000, QLatin1Char('w')));
-    EXPECT_EQ(source->height(), 300 + chrome);
-    source->clear();
-    EXPECT_EQ(source->height(), 30 + chrome);
+    // A paste taller than the limit is measured only as far as the limit; a shorter one whole.
+    const QString paragraphs = QStringLiteral("one paragraph\n").repeated(5000);
+    const struct {
+        const char *name;
+        QString text;
+        int panel; // 0: what the whole laid-out text gives
+    } texts[] = {
+        {"one run", QString(10000, QLatin1Char('w')), 300},
+        {"many paragraphs", paragraphs, 300},
+        {"many empty paragraphs", QString(10000, QLatin1Char('\n')), 300},
+        {"a few paragraphs", QStringLiteral("one\n\nthree\nfour"), 0},
+        {"one line", QStringLiteral("one"), 30},
+        {"nothing", QString(), 30},
+    };
+    for (const auto &t : texts) {
+        SCOPED_TRACE(t.name);
+        source->setPlainText(t.text);
+        if (t.panel) {
+            EXPECT_EQ(source->height(), t.panel + chrome);
+            continue;
+        }
+        QTextDocument *document = source->document();
+        const float whole =
+            float(document->documentLayout()->documentSize().height() - 2 * document->documentMargin());
+        EXPECT_GT(whole, 60) << "more than one line";
+        EXPECT_EQ(source->height(),
+                  QVMGenaralPopoverViewController::panelHeightForTextHeight(whole) + chrome);
+    }
 }
 
 TEST_F(PopoverTest, PinTwiceTogglesImageWindowAndEvents) {
