@@ -14,7 +14,7 @@ class QTextEdit;
 namespace QVMLongRunWrapping {
 
 // A run this long cannot fit a line of any of our views.
-constexpr int kLongestWordWrappedRun = 500;
+constexpr int kLongestWordWrappedRun = 1000;
 
 // Watches the view's document from now on; follows no document set later.
 void attach(QTextEdit *view);
