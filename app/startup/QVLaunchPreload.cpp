@@ -15,23 +15,22 @@ namespace {
 
 // Qt's raster engine splits large fills across the global thread pool, whose threads the first
 // such fill makes: the window's first frame. Made here, that frame only wakes them. Each task
-// waits until all have started, so each gets a thread of its own.
+// waits until all have started, so each gets a thread of its own; but not for long, as a thread
+// busy with other work may never free itself for this one: the tasks that start late pass at once.
 void startPaintThreads() {
     QThreadPool *pool = QThreadPool::globalInstance();
     const int count = pool->maxThreadCount();
     struct Gate {
-        QSemaphore started, open, done;
+        QSemaphore started, open;
     };
     const auto gate = std::make_shared<Gate>();
     for (int i = 0; i < count; ++i)
         pool->start([gate] {
             gate->started.release();
             gate->open.acquire();
-            gate->done.release();
         });
-    gate->started.acquire(count);
+    gate->started.tryAcquire(count, QVLaunchPreload::kPaintThreadsWaitMs);
     gate->open.release(count);
-    gate->done.acquire(count);
 }
 
 } // namespace

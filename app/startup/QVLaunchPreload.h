@@ -14,7 +14,7 @@
 // the keychain's look at the Secret Service (the analytics identity), Qt's font list (fontconfig
 // parses its XML and lists every font for the first text the window lays out), the image format
 // plugins (loaded at the first picture read from a file) and the threads of Qt's global pool
-// (the window's first frame paints with them).
+// (the window's first frame paints with them; one busy with other work is not waited for).
 // Joined on destruction; nothing is made when the application never became ready.
 class QVLaunchPreload {
 public:
@@ -24,6 +24,9 @@ public:
     QVLaunchPreload &operator=(const QVLaunchPreload &) = delete;
 
     void applicationReady();
+
+    // How long the pool's threads are waited for, each busy one included.
+    static constexpr int kPaintThreadsWaitMs = 100;
 
 private:
     void run();

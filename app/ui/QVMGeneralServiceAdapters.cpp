@@ -8,6 +8,7 @@
 #include "services/offline/QVMSynaptraService.h"
 #include "services/offline/QVOfflinePackagesService.h"
 #include "services/speech/QVMSpeechSynthesizerService.h"
+#include "ui/QVMFirstFrame.h"
 
 #include <QThreadPool>
 
@@ -82,8 +83,10 @@ public:
 class TaggerAnalysis : public QVMTextAnalysis {
 public:
     TaggerAnalysis() {
-        // The dictionary's indexes load once, off the interface thread, before the first keystroke asks.
-        QThreadPool::globalInstance()->start([] { QVPartOfSpeechService::wordNetDatabase(); });
+        // The dictionary's indexes load once, off the interface thread, before the first keystroke
+        // asks; at launch after the first frame, which paints with the pool's threads.
+        QVMFirstFrame::whenDrawn(
+            [] { QThreadPool::globalInstance()->start([] { QVPartOfSpeechService::wordNetDatabase(); }); });
     }
     QList<QVMColorSpan> partsOfSpeechColors(const QString &text, const QString &language,
                                             qint64 partOfSpeechType, const QColor &baseColor) override {

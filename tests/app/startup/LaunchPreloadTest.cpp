@@ -3,7 +3,12 @@
 #include "merovantia/KeychainStore.h"
 
 #include <QMutex>
+#include <QSemaphore>
 #include <QStringList>
+#include <QThreadPool>
+
+#include <chrono>
+#include <future>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +49,34 @@ TEST(LaunchPreload, TheKeychainIsLookedAtOnlyByTheCopyThatRunsAndOnlyOnce) {
     ASSERT_NE(merovantia::KeychainStore::shared(), nullptr);
     EXPECT_EQ(keychainLines(), 1);
     qInstallMessageHandler(previous);
+    merovantia::KeychainStore::setShared(nullptr);
+    qunsetenv("QV_KEYCHAIN");
+}
+
+// The pool's threads are made ahead of the first frame, but a thread busy with other work (here
+// one waiting for the test) neither holds the launch nor keeps the pool's other threads waiting.
+TEST(LaunchPreload, APoolThreadBusyWithOtherWorkHoldsNeitherTheLaunchNorThePool) {
+    qputenv("QV_KEYCHAIN", "file");
+    QThreadPool *pool = QThreadPool::globalInstance();
+    QSemaphore busyStarted, releaseBusy;
+    pool->start([&] {
+        busyStarted.release();
+        releaseBusy.acquire();
+    });
+    ASSERT_TRUE(busyStarted.tryAcquire(1, 5000));
+    auto launch = std::async(std::launch::async, [] {
+        QVLaunchPreload preload;
+        preload.applicationReady();
+    });
+    const bool finished = launch.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    QSemaphore ran;
+    pool->start([&ran] { ran.release(); });
+    const bool poolRan = ran.tryAcquire(1, 5000);
+    releaseBusy.release();
+    launch.wait();
+    pool->waitForDone();
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(poolRan);
     merovantia::KeychainStore::setShared(nullptr);
     qunsetenv("QV_KEYCHAIN");
 }
