@@ -1,15 +1,15 @@
 #include "startup/AppDelegate.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMFirstFrame.h"
+#include "ui/window/QVGeneralWindowController.h"
+#include "ui/window/QVMFirstFrame.h"
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "platform/Format.h"
 #include "platform/MainQueue.h"
 #include "platform/SystemLog.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMUtils.h"
+#include "services/analytics/QVAnalyticsManager.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,14 +2,14 @@
 
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
-#include "startup/QVUpdateChecker.h"
 #include "panes/crosspromo/QVMacCrossPromoService.h"
-#include "ui/QVMUtils.h"
+#include "services/analytics/QVAnalyticsManager.h"
+#include "startup/QVUpdateChecker.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <merovantia/MFDataManager.h>
 #include <merovantia/Merovantia.h>

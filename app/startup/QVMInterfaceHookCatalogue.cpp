@@ -16,9 +16,9 @@
 #include "panes/support/QVMSupportPanes.h"
 #include "startup/QVLaunchHooks.h"
 #include "startup/QVWebModule.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"

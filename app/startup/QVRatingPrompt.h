@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
 
 #include <QDateTime>
 #include <QObject>

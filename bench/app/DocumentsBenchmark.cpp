@@ -4,8 +4,8 @@
 //   rtf_1mb      RTF of a 1 MB result with bold and coloured runs; goal 200 ms
 //   pdf_100      a paginated PDF of a 100-page result; goal 2 s
 //   html_1mb     Qt's own HTML of the same 1 MB result (the comparison)
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMRtfWriter.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/panels/QVMRtfWriter.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -8,7 +8,7 @@
 #include "panes/intro/QVMIntroPanes.h"
 #include "panes/intro/QVMIntroVC.h"
 #include "platform/AppPaths.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -18,7 +18,7 @@
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/ocr/QVTesseractManager.h"
 #include "services/photo/QVPhotoService.h"
-#include "ui/QVMProgressOverlay.h"
+#include "ui/controls/QVMProgressOverlay.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -15,9 +15,9 @@
 #include "panes/popover/QVMGenaralPopoverViewController.h"
 #include "panes/popover/QVMStatusItem.h"
 #include "panes/popover/QVMStatusItemWindow.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMLongRunWrapping.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/QVMLongRunWrapping.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -13,8 +13,8 @@
 #include "services/languages/QVLanguageService.h"
 #include "services/support/QVSupportMailConfiguration.h"
 #include "startup/QVStoreMigration.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/AppPaths.h"
 #include "platform/store/Store.h"

@@ -2,7 +2,7 @@
 
 #include "QVMAboutViewController.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVCrossApp.h"
 #include "core/settings/QVSettingsService.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/store/Store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/QVMRemoteImage.h"
+#include "ui/controls/QVMRemoteImage.h"
 
 #include <QUrl>
 #include <QVariantList>

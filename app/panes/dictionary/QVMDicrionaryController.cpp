@@ -5,10 +5,10 @@
 #include "services/dictionary/QVMLexicalMeaningService.h"
 #include "services/dictionary/WNWorldNet.h"
 #include "services/languages/QVLanguageService.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMRemoteImage.h"
-#include "ui/QVMSpinner.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/QVMRemoteImage.h"
+#include "ui/controls/QVMSpinner.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "panes/dictionary/QVMDictionaryDataSource.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
 
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include "platform/store/Store.h"
 

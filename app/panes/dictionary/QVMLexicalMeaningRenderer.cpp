@@ -2,7 +2,7 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMColor.h"
+#include "ui/style/QVMColor.h"
 
 #include "platform/Format.h"
 

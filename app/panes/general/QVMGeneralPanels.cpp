@@ -4,12 +4,12 @@
 
 #include "core/DevLog.h"
 #include "services/favourites/QVFavoritesSync.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMLinkOpener.h"
-#include "ui/QVMUtils.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include "platform/UserDefaults.h"
 

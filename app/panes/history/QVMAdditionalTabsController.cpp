@@ -5,14 +5,14 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMSoftShadow.h"
-#include "ui/QVMUtils.h"
+#include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
+#include "ui/controls/QVMSoftShadow.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMColor.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

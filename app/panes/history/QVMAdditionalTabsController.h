@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panes/history/QVMHistoryViewController.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QPointer>
 

@@ -5,7 +5,7 @@
 #include "panes/history/QVMHistoryViewController.h"
 #include "panes/history/QVMTransitContenerController.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 void installHistoryPane(QVMInterfaceFactory &factory) {
     const QString main = QStringLiteral("Main");

@@ -2,11 +2,11 @@
 
 #include "panes/history/QVMHistoryListModel.h"
 
-#include "services/network/QVUrlForPatch.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMRemoteImage.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMUtils.h"
+#include "services/network/QVUrlForPatch.h"
+#include "ui/controls/QVMRemoteImage.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMColor.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -5,7 +5,7 @@
 
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
-#include "ui/QVMGeneralServices.h"
+#include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 
 #include <QHBoxLayout>

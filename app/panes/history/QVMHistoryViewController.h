@@ -2,7 +2,7 @@
 
 #include "core/models/QVTranslationRealm.h"
 #include "platform/NotificationCenter.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QPersistentModelIndex>
 #include <QPointer>

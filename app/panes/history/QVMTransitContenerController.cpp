@@ -5,8 +5,8 @@
 
 #include "core/settings/QVSettingsService.h"
 #include "services/languages/QVLanguageService.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -2,7 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/store/Store.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QPointer>
 

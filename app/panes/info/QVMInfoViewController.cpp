@@ -3,10 +3,10 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMSpinner.h"
-#include "ui/QVMUtils.h"
+#include "ui/controls/QVMSpinner.h"
 #include "ui/controls/QVMWebView.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QLabel>
 #include <QLocale>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "QVMIntroObject.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 class QLabel;
 

@@ -3,7 +3,7 @@
 #include "QVMIntroPageViewController.h"
 #include "QVMIntroVC.h"
 #include "QVMRegistrationOfferViewController.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 void installIntroPanes(QVMInterfaceFactory &factory) {
     const QString storyboard = QString::fromLatin1(QVMIntroVC::kStoryboard);

@@ -7,13 +7,13 @@
 #include "platform/Format.h"
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/graphics/QVMImage.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMControls.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMLocalization.h"
-#include "ui/QVMUtils.h"
 #include "ui/controls/BFPageControl.h"
+#include "ui/controls/QVMControls.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMLocalization.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMColor.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "QVMIntroObject.h"
-#include "ui/QVMBaseVC.h"
 #include "ui/controls/BFPageControlDelegate.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QList>
 #include <QPointer>

@@ -2,7 +2,7 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "services/analytics/QVAnalyticsManager.h"
-#include "ui/QVMLocalization.h"
+#include "ui/foundation/QVMLocalization.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/QVMBaseVC.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMBaseVC.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
 
 class QPushButton;
 

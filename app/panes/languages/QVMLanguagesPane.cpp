@@ -2,7 +2,7 @@
 
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 void installLanguagesPane(QVMInterfaceFactory &factory) {
     factory.registerController<QVMLanguagesViewController>(QStringLiteral("Main"),

@@ -3,9 +3,9 @@
 #include "panes/languages/QVMLanguagesListModel.h"
 
 #include "services/network/QVUrlForPatch.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMRemoteImage.h"
-#include "ui/QVMUtils.h"
+#include "ui/controls/QVMRemoteImage.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMColor.h"
 
 #include <QPainter>
 #include <QPointer>

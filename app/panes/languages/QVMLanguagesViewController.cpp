@@ -7,8 +7,8 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
 #include "platform/NotificationCenter.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMUtils.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "panes/languages/QVLanguagesDataSourceService.h"
 #include "panes/languages/QVMLanguageTouchBarController.h"
 
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QPointer>
 

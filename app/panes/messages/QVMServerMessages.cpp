@@ -7,9 +7,9 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QPointer>
 #include <QTimer>

@@ -8,9 +8,9 @@
 #include "panes/offline/QVMOfflineRowCells.h"
 #include "panes/offline/QVMOptionsTableCellView.h"
 
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMRemoteImage.h"
-#include "ui/QVMSpinner.h"
+#include "ui/controls/QVMRemoteImage.h"
+#include "ui/controls/QVMSpinner.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/languages/QVLanguageService.h"

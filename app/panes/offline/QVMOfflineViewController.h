@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include "panes/offline/QVMOfflineLanguagesModel.h"
 

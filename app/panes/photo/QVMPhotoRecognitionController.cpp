@@ -8,12 +8,12 @@
 #include "services/favourites/QVFavoritesSync.h"
 #include "services/ocr/QVRecognitionOperation.h"
 #include "services/offline/QVTranslatorError.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMProgressHUD.h"
-#include "ui/QVMSpinner.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/QVMProgressHUD.h"
+#include "ui/controls/QVMSpinner.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,8 +4,8 @@
 #include "QVMPhotoTranslator.h"
 
 #include "core/models/QVTranslationRealm.h"
-#include "ui/QVMBaseVC.h"
-#include "ui/QVMGeneralViewController.h"
+#include "ui/foundation/QVMBaseVC.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include "platform/store/Notifications.h"
 

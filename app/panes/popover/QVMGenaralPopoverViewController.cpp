@@ -9,13 +9,13 @@
 #include "core/settings/QVSettingsService.h"
 #include "panes/shortcuts/QVMKeyboardShortcutsService.h"
 #include "services/languages/QVLanguageService.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMRemoteImage.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/QVMRemoteImage.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QClipboard>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 
 #include "core/models/QVLanguageRealm.h"
 #include "platform/Error.h"
-#include "ui/QVMBaseVC.h"
-#include "ui/QVMGeneralViewController.h"
+#include "ui/foundation/QVMBaseVC.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QPointer>
 #include <QTimer>

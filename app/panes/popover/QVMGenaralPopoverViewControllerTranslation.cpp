@@ -10,10 +10,10 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/store/Store.h"
 #include "services/network/QVRequestManager.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -5,8 +5,8 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMColor.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/style/QVMColor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFrame>

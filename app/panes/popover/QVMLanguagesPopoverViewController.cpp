@@ -3,16 +3,16 @@
 #include "QVMGenaralPopoverViewController.h"
 #include "QVMStatusItem.h"
 
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/languages/QVMLanguagesListModel.h"
 #include "panes/languages/QVMLanguagesTableViewCell.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVTextField.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/QVTextField.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/style/QVMColor.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

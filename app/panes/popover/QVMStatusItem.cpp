@@ -3,7 +3,7 @@
 #include "QVMStatusItemWindow.h"
 
 #include "core/DevLog.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -6,10 +6,10 @@
 #include "QVMStatusItem.h"
 
 #include "panes/shortcuts/QVMKeyboardShortcutsService.h"
-#include "ui/QVMFirstFrame.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/window/QVMFirstFrame.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/models/QVLanguageRealm.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QList>
 

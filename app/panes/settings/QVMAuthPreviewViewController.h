@@ -2,7 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/NotificationCenter.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QList>
 

@@ -2,11 +2,11 @@
 
 #include "core/DevLog.h"
 #include "core/localization/QVLocalizedString.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/style/QVMColor.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -5,7 +5,7 @@
 #include "QVMSettingsController.h"
 #include "QVMSettingsWindowController.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 namespace {
 

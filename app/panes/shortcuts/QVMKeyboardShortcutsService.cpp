@@ -14,7 +14,7 @@
 #include "services/shortcuts/QVMPortalShortcutBackend.h"
 #include "services/shortcuts/QVMServicesMenu.h"
 #include "services/shortcuts/QVMX11ShortcutBackend.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -4,9 +4,9 @@
 #include "QVMShortcutsSettingsViewController.h"
 
 #include "services/shortcuts/QVMServicesMenu.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QDBusConnection>
 #include <QPointer>

@@ -4,7 +4,7 @@
 
 #include "platform/UserDefaults.h"
 #include "services/shortcuts/QVMDesktopSettingsShortcutBackend.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QCheckBox>
 #include <QClipboard>

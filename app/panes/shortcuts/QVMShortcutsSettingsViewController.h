@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 class QCheckBox;
 class QKeySequenceEdit;

@@ -2,7 +2,7 @@
 
 #include "QVMSupportRequestController.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 void installSupportPanes() {
     QVMInterfaceFactory::shared().registerController<QVMSupportRequestController>(

@@ -7,10 +7,10 @@
 #include "core/settings/QVSettingsService.h"
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/support/QVSupportMailer.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMLinkOpener.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMUtils.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMColor.h"
 
 #include "platform/BackendConfig.h"
 

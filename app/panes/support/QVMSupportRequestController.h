@@ -2,7 +2,7 @@
 
 #include "platform/Error.h"
 #include "services/support/QVSupportMailConfiguration.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QPointer>
 

@@ -2,7 +2,7 @@
 
 #include "ITSwitchAccessible.h"
 
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/UserDefaults.h"
 

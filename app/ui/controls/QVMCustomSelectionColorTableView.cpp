@@ -1,7 +1,7 @@
 #include "QVMCustomSelectionColorTableView.h"
 
-#include "ui/QVMColor.h"
 #include "services/graphics/QVMStyleService.h"
+#include "ui/style/QVMColor.h"
 
 #include <QEvent>
 

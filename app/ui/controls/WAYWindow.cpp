@@ -1,7 +1,7 @@
 #include "WAYWindow.h"
 
 #include "core/DevLog.h"
-#include "ui/QVMColor.h"
+#include "ui/style/QVMColor.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -17,8 +17,8 @@
 #include "services/analysis/QVPartOfSpeechService.h"
 #include "services/graphics/QVMStyleService.h"
 #include "services/languages/QVLanguageService.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QApplication>
 

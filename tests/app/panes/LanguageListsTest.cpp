@@ -8,7 +8,7 @@
 #include "panes/languages/QVMLanguagesViewController.h"
 
 #include "services/languages/QVLanguageService.h"
-#include "ui/QVMColor.h"
+#include "ui/style/QVMColor.h"
 
 #include <QLineEdit>
 #include <QToolButton>

@@ -11,9 +11,9 @@
 
 #include "WindowChecks.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QApplication>
 #include <QToolButton>

@@ -10,7 +10,7 @@
 #include "panes/web/QVMWebPageController.h"
 #include "platform/BackendConfig.h"
 #include "support/FakeBackend.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -4,14 +4,14 @@
 #include "app/ui/GeneralViewTestSupport.h"
 #include "panes/history/QVMHistoryPane.h"
 #include "panes/languages/QVMLanguagesPane.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include "core/history/QVDataManager.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/history/QVMHistoryPane.h"
 #include "panes/languages/QVMLanguagesPane.h"
-#include "ui/QVMInterfaceFactory.h"
 #include "platform/NotificationCenter.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QListView>
 

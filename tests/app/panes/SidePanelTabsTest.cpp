@@ -5,11 +5,11 @@
 #include "panes/history/QVMTransitContenerController.h"
 #include "panes/languages/QVMLanguagesViewController.h"
 
-#include "ui/QVMColor.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
 #include "services/graphics/QVMStyleService.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
+#include "ui/style/QVMColor.h"
 
 #include <QAbstractItemView>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "LaunchTestSupport.h"
 
-#include "startup/QVLaunchHooks.h"
-#include "startup/QVLaunchSource.h"
 #include "platform/CrashReporter.h"
 #include "platform/SystemLog.h"
 #include "platform/store/ObjectStore.h"
+#include "startup/QVLaunchHooks.h"
+#include "startup/QVLaunchSource.h"
 #include "support/EventLoop.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QAction>
 #include <QGuiApplication>

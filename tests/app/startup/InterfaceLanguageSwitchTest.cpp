@@ -4,7 +4,7 @@
 #include "app/ui/GeneralViewTestSupport.h"
 
 #include "core/localization/DJLocalizationSystem.h"
-#include "ui/PaddingTextView.h"
+#include "ui/controls/PaddingTextView.h"
 
 #include <QToolButton>
 

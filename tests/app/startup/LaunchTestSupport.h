@@ -3,7 +3,7 @@
 #include "app/core/RecordingCrashReporter.h"
 #include "startup/AppDelegate.h"
 #include "startup/QVLaunchDependencies.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>

@@ -1,14 +1,14 @@
 #include "app/services/OnlineServiceTest.h"
 
 #include "core/DevLogger.h"
-#include "services/analytics/QVAnalyticsManager.h"
 #include "core/models/QVCrossApp.h"
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
+#include "services/analytics/QVAnalyticsManager.h"
 #include "startup/QVConfigurationPipeline.h"
 #include "startup/QVUpdateChecker.h"
 
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/Bundle.h"
 

@@ -2,9 +2,9 @@
 // left empty turns a button or a menu entry into a "not available" line.
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSystemLaunchDependencies.h"
-#include "ui/QVMDictationProvider.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMDictationProvider.h"
 
 #include <gtest/gtest.h>
 

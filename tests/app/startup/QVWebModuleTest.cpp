@@ -3,10 +3,10 @@
 // engine or the text recognition library.
 #include "startup/QVWebModule.h"
 #include "startup/QVMInterfaceHookCatalogue.h"
-#include "ui/QVMBaseVC.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMBaseVC.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QFile>
 #include <QProcess>

@@ -12,11 +12,11 @@
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
 #include "platform/store/Store.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMGeneralViewController.h"
 
 #include <QApplication>
 #include <QDropEvent>

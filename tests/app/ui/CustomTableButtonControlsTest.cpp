@@ -1,10 +1,10 @@
 #include "UiTestSupport.h"
-#include "ui/QVMColor.h"
 #include "services/graphics/QVMStyleService.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/QVMCustomGridTableView.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 #include "ui/controls/QVMOffsetImageButtonCell.h"
+#include "ui/style/QVMColor.h"
 
 #include <QHeaderView>
 #include <QPixmap>

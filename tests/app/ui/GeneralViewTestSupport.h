@@ -8,11 +8,11 @@
 #include "platform/NetworkStatus.h"
 #include "platform/UserDefaults.h"
 #include "support/EventLoop.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMGeneralServices.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/adapters/QVMGeneralServices.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #include "ui/controls/ITSwitch.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/UserDefaults.h"
 #include "support/EventLoop.h"

@@ -13,7 +13,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/StringsFile.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,9 +1,9 @@
 #include "GeneralViewTestSupport.h"
 
 #include "platform/BackendConfig.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMSegmentedControl.h"
+#include "ui/controls/QVMSegmentedControl.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QToolButton>
 

@@ -5,10 +5,10 @@
 #include "WindowChecks.h"
 
 #include "core/localization/QVLocalizedString.h"
-#include "ui/QVMControlAvailability.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMSegmentedControl.h"
+#include "ui/controls/QVMSegmentedControl.h"
+#include "ui/foundation/QVMControlAvailability.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #include "GeneralViewTestSupport.h"
 
 #include "core/localization/DJLocalizationSystem.h"
-#include "ui/QVMMenuMnemonics.h"
+#include "ui/window/QVMMenuMnemonics.h"
 
 #include <QAction>
 #include <QApplication>

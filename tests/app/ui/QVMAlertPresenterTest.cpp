@@ -1,4 +1,4 @@
-#include "ui/QVMAlertPresenter.h"
+#include "ui/foundation/QVMAlertPresenter.h"
 
 #include <QApplication>
 #include <QLabel>

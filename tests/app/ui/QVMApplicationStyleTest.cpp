@@ -1,5 +1,5 @@
-#include "ui/QVMApplicationStyle.h"
-#include "ui/QVMSoftShadow.h"
+#include "ui/style/QVMApplicationStyle.h"
+#include "ui/controls/QVMSoftShadow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 #include "UiTestSupport.h"
 #include "app/core/TemporaryStoreTest.h"
 #include "core/QVScreenPresentManager.h"
@@ -7,8 +7,8 @@
 #include "platform/NotificationCenter.h"
 #include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMProgressOverlay.h"
+#include "ui/controls/QVMProgressOverlay.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QApplication>
 #include <QLabel>

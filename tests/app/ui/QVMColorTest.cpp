@@ -1,4 +1,4 @@
-#include "ui/QVMColor.h"
+#include "ui/style/QVMColor.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ui/QVMControls.h"
+#include "ui/controls/QVMControls.h"
 #include "UiTestSupport.h"
 
 #include <QComboBox>

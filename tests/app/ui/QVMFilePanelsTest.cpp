@@ -4,8 +4,8 @@
 
 #include "platform/AppPaths.h"
 #include "support/EventLoop.h"
-#include "ui/QVMOpenPanel.h"
-#include "ui/QVMSavePanel.h"
+#include "ui/panels/QVMOpenPanel.h"
+#include "ui/panels/QVMSavePanel.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/QVMFirstFrame.h"
+#include "ui/window/QVMFirstFrame.h"
 
 #include "support/EventLoop.h"
 

@@ -1,7 +1,7 @@
 #include "GeneralViewTestSupport.h"
 
 #include "core/localization/QVLocalizedString.h"
-#include "ui/QVMDictationProvider.h"
+#include "ui/main/QVMDictationProvider.h"
 
 #include <QDesktopServices>
 #include <QToolButton>

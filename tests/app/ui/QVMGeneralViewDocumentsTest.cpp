@@ -6,9 +6,9 @@
 #include "platform/BackendConfig.h"
 #include "services/documents/QVWebSocketManager.h"
 #include "support/FakeBackend.h"
-#include "ui/QVMOpenPanel.h"
-#include "ui/QVMProgressHUD.h"
-#include "ui/QVMSavePanel.h"
+#include "ui/controls/QVMProgressHUD.h"
+#include "ui/panels/QVMOpenPanel.h"
+#include "ui/panels/QVMSavePanel.h"
 
 #include <QApplication>
 #include <QDesktopServices>

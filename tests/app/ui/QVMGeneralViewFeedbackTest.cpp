@@ -7,12 +7,12 @@
 #include "core/settings/QVAuthService.h"
 #include "services/QVAuthRequestManager.h"
 #include "services/graphics/QVMImage.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMControlAvailability.h"
-#include "ui/QVMFirstFrame.h"
-#include "ui/QVMLinkOpener.h"
-#include "ui/QVMSegmentedControl.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/controls/QVMSegmentedControl.h"
+#include "ui/foundation/QVMControlAvailability.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/style/QVMColor.h"
+#include "ui/window/QVMFirstFrame.h"
 
 #include <QClipboard>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "GeneralViewTestSupport.h"
 
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -6,7 +6,7 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "services/offline/QVMSynaptraService.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 using namespace uitest;
 

@@ -2,8 +2,8 @@
 
 #include "core/history/QVDataManager.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMPartOfSpeechHighlighter.h"
+#include "ui/main/QVMPartOfSpeechHighlighter.h"
+#include "ui/style/QVMColor.h"
 
 #include <QClipboard>
 #include <QComboBox>

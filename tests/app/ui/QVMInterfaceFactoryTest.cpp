@@ -1,7 +1,7 @@
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 #include "UiTestSupport.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QMainWindow>
 #include <gtest/gtest.h>

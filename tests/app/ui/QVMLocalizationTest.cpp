@@ -1,4 +1,4 @@
-#include "ui/QVMLocalization.h"
+#include "ui/foundation/QVMLocalization.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/Bundle.h"

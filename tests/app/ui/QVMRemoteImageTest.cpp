@@ -1,4 +1,4 @@
-#include "ui/QVMRemoteImage.h"
+#include "ui/controls/QVMRemoteImage.h"
 #include "UiTestSupport.h"
 #include "support/EventLoop.h"
 #include "support/FakeBackend.h"

@@ -1,6 +1,6 @@
 #include "RtfReader.h"
 
-#include "ui/QVMRtfWriter.h"
+#include "ui/panels/QVMRtfWriter.h"
 
 #include <QTextCursor>
 #include <QTextDocument>

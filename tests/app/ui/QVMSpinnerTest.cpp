@@ -1,9 +1,9 @@
-#include "ui/QVMSpinner.h"
+#include "ui/controls/QVMSpinner.h"
 #include "UiTestSupport.h"
 #include "core/localization/QVLocalizedString.h"
 #include "support/EventLoop.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMProgressHUD.h"
+#include "ui/controls/QVMProgressHUD.h"
+#include "ui/style/QVMColor.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>

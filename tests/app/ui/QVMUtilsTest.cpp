@@ -1,10 +1,10 @@
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMUtils.h"
 #include "UiTestSupport.h"
 #include "core/localization/QVLocalizedString.h"
 #include "platform/NetworkStatus.h"
 #include "platform/UserDefaults.h"
 #include "support/EventLoop.h"
-#include "ui/QVGeneralWindowController.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>

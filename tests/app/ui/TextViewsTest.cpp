@@ -2,14 +2,14 @@
 #include "platform/NotificationCenter.h"
 #include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
-#include "ui/CenteredClipView.h"
-#include "ui/CustomTextView.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVMAutoGrowingTextField.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMLongRunWrapping.h"
-#include "ui/QVTextField.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/CenteredClipView.h"
+#include "ui/controls/CustomTextView.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/controls/QVMAutoGrowingTextField.h"
+#include "ui/controls/QVMLongRunWrapping.h"
+#include "ui/controls/QVTextField.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/style/QVMColor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "app/core/RecordingCrashReporter.h"
 #include "platform/Bundle.h"
 #include "platform/MainQueue.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QDir>
 #include <QImage>

@@ -6,9 +6,9 @@
 #include "panes/info/QVMInfoViewController.h"
 #include "platform/BackendConfig.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMLinkOpener.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QClipboard>
 #include <QLabel>

@@ -9,8 +9,8 @@
 #include "core/models/QVUnknownWord.h"
 #include "core/settings/QVSettingsService.h"
 #include "panes/crosspromo/QVMacCrossPromoService.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "platform/CrashReporter.h"
 #include "platform/UserDefaults.h"

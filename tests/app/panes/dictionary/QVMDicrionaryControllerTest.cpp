@@ -8,8 +8,8 @@
 #include "core/models/QVPackageFolders.h"
 #include "platform/AppPaths.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
-#include "ui/QVMAppearance.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <QApplication>
 #include <QKeyEvent>

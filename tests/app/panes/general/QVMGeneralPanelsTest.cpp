@@ -2,7 +2,7 @@
 
 #include "app/ui/GeneralViewTestSupport.h"
 
-#include "ui/QVMSegmentedControl.h"
+#include "ui/controls/QVMSegmentedControl.h"
 
 #include <QAction>
 #include <QMenu>

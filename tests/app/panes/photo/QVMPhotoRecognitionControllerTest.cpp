@@ -4,8 +4,8 @@
 
 #include "panes/photo/QVMPhotoRecognitionController.h"
 #include "services/photo/QVPhotoService.h"
-#include "ui/QVMOpenPanel.h"
-#include "ui/QVMProgressHUD.h"
+#include "ui/controls/QVMProgressHUD.h"
+#include "ui/panels/QVMOpenPanel.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -5,7 +5,7 @@
 #include "panes/popover/QVMGenaralPopoverViewController.h"
 #include "panes/popover/QVMStatusItem.h"
 #include "panes/popover/QVMTrayPopoverInstaller.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
 
 #include <QApplication>
 

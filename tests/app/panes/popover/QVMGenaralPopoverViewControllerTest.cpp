@@ -2,8 +2,8 @@
 
 #include "core/localization/QVLocalizedString.h"
 #include "panes/popover/QVMStatusItemWindow.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>

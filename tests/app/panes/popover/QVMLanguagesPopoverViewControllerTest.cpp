@@ -2,7 +2,7 @@
 
 #include "panes/languages/QVMLanguagesListModel.h"
 #include "panes/popover/QVMLanguagesPopoverViewController.h"
-#include "ui/QVTextField.h"
+#include "ui/controls/QVTextField.h"
 
 #include <QListView>
 #include <QToolButton>

@@ -7,7 +7,7 @@
 #include "support/EventLoop.h"
 #include "support/PrivateBus.h"
 #include "support/XvfbSession.h"
-#include "ui/QVMBaseVC.h"
+#include "ui/foundation/QVMBaseVC.h"
 
 #include <QProcess>
 #include <QSystemTrayIcon>

@@ -19,7 +19,7 @@
 #include "support/EventLoop.h"
 #include "support/FakeBackend.h"
 #include "support/ScopedBackendHosts.h"
-#include "ui/QVMAppearance.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <merovantia/FileKeychainStore.h>
 #include <merovantia/KeychainStore.h>

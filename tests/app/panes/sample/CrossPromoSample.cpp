@@ -3,8 +3,8 @@
 //   panes_crosspromo_sample <output folder>
 #include "core/localization/QVLocalizedString.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMAppearance.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -5,12 +5,12 @@
 #include "panes/dictionary/QVMDicrionaryController.h"
 
 #include "core/localization/DJLocalizationSystem.h"
+#include "core/models/QVPackageFolders.h"
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
-#include "core/models/QVPackageFolders.h"
-#include "support/EventLoop.h"
-#include "ui/QVMAppearance.h"
 #include "services/graphics/QVMStyleService.h"
+#include "support/EventLoop.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <QApplication>
 #include <QDir>

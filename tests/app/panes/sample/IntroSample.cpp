@@ -11,8 +11,8 @@
 #include "platform/AppPaths.h"
 #include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
-#include "ui/QVMAppearance.h"
-#include "ui/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <QApplication>
 #include <QDir>

@@ -18,15 +18,15 @@
 #include "platform/store/Store.h"
 #include "services/graphics/QVMStyleService.h"
 #include "services/languages/QVLanguageService.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
-#include "ui/QVMGeneralViewController.h"
-#include "ui/QVMAlertPresenter.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMUtils.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/PaddingTextView.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
+#include "ui/foundation/QVMAlertPresenter.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QApplication>
 #include <QComboBox>

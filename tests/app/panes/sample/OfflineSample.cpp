@@ -13,7 +13,7 @@
 #include "services/languages/QVLanguageService.h"
 #include "startup/QVStoreMigration.h"
 #include "support/EventLoop.h"
-#include "ui/QVMAppearance.h"
+#include "ui/style/QVMAppearance.h"
 
 #include "platform/AppPaths.h"
 #include "platform/BackendConfig.h"

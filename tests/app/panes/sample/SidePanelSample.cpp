@@ -3,7 +3,6 @@
 // language list page and the toolbar's language popup:
 //   panes_side_panel_sample <output folder>
 #include "core/history/QVDataManager.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/DJLocalizationSystem.h"
 #include "core/mapping/JSONMapping.h"
 #include "core/models/QVModelRegistry.h"
@@ -15,11 +14,12 @@
 #include "platform/NetworkStatus.h"
 #include "platform/UserDefaults.h"
 #include "platform/store/Store.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMGeneralAndHistorySplitController.h"
 #include "services/graphics/QVMStyleService.h"
+#include "services/languages/QVLanguageService.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/main/QVMGeneralAndHistorySplitController.h"
+#include "ui/style/QVMColor.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QApplication>
 #include <QDir>

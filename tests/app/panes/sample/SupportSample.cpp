@@ -6,7 +6,7 @@
 #include "services/graphics/QVMStyleService.h"
 #include "services/support/QVSupportMailConfiguration.h"
 #include "startup/QVStoreMigration.h"
-#include "ui/QVMAppearance.h"
+#include "ui/style/QVMAppearance.h"
 
 #include "platform/AppPaths.h"
 #include "platform/store/Store.h"

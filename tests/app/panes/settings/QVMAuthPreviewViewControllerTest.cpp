@@ -1,8 +1,8 @@
 #include "SettingsTestSupport.h"
 #include "WindowChecks.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVMAppearance.h"
-#include "ui/QVMLinkOpener.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/style/QVMAppearance.h"
 
 #include "core/models/QVAuthProfile.h"
 #include "core/settings/QVAuthService.h"

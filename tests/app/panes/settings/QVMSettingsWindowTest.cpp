@@ -1,8 +1,8 @@
 #include "SettingsTestSupport.h"
 
 #include "panes/settings/QVMAuthPreviewViewController.h"
-#include "ui/QVMInterfaceFactory.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

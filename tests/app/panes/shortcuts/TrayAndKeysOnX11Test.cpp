@@ -1,12 +1,12 @@
 #include "ShortcutsTestSupport.h"
 
+#include "services/graphics/QVMStyleService.h"
 #include "services/shortcuts/QVMX11ShortcutBackend.h"
 #include "support/ChildProcess.h"
 #include "support/FakeBackend.h"
 #include "support/ScopedBackendHosts.h"
 #include "support/XvfbSession.h"
-#include "ui/QVMColor.h"
-#include "services/graphics/QVMStyleService.h"
+#include "ui/style/QVMColor.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

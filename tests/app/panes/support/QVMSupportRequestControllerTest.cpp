@@ -11,10 +11,10 @@
 #include "panes/support/QVMSupportRequestController.h"
 #include "platform/BackendConfig.h"
 #include "services/support/QVSupportMailConfiguration.h"
-#include "ui/QVMAppearance.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMLinkOpener.h"
-#include "ui/QVMUtils.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMLinkOpener.h"
+#include "ui/foundation/QVMUtils.h"
+#include "ui/style/QVMAppearance.h"
 
 #include <QLabel>
 #include <QLineEdit>

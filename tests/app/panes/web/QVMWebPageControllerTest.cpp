@@ -5,8 +5,8 @@
 #include "panes/web/QVMWebPageController.h"
 #include "platform/BackendConfig.h"
 #include "support/FakeBackend.h"
-#include "ui/QVMInterfaceFactory.h"
 #include "ui/controls/QVMWebView.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -9,8 +9,8 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSystemLaunchDependencies.h"
 #include "support/EventLoop.h"
-#include "ui/QVMInterfaceFactory.h"
-#include "ui/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMInterfaceHooks.h"
 
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"

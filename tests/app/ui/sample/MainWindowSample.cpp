@@ -2,15 +2,15 @@
 // appearance (switched live, as the desktop would), and saves each as a PNG:
 //   ui_main_window_sample <output folder>
 #include "core/QVStoreConfiguration.h"
-#include "services/languages/QVLanguageService.h"
 #include "core/localization/DJLocalizationSystem.h"
-#include "startup/QVStoreMigration.h"
 #include "platform/AppPaths.h"
 #include "platform/NetworkStatus.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVGeneralWindowController.h"
-#include "ui/QVMGeneralViewController.h"
 #include "services/graphics/QVMStyleService.h"
+#include "services/languages/QVLanguageService.h"
+#include "startup/QVStoreMigration.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/main/QVMGeneralViewController.h"
+#include "ui/window/QVGeneralWindowController.h"
 
 #include <QApplication>
 #include <QDir>

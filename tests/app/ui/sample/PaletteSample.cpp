@@ -2,14 +2,14 @@
 // dark appearance and saves each as a PNG, for looking at text and colours:
 //   ui_palette_sample <output folder>
 #include "core/localization/DJLocalizationSystem.h"
-#include "ui/PaddingTextView.h"
-#include "ui/QVMColor.h"
-#include "ui/QVMLocalization.h"
-#include "ui/QVMProgressHUD.h"
-#include "ui/QVMSpinner.h"
 #include "services/graphics/QVMStyleService.h"
-#include "ui/QVTextField.h"
-#include "ui/TextViewWithPlaceHolder.h"
+#include "ui/controls/PaddingTextView.h"
+#include "ui/controls/QVMProgressHUD.h"
+#include "ui/controls/QVMSpinner.h"
+#include "ui/controls/QVTextField.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/foundation/QVMLocalization.h"
+#include "ui/style/QVMColor.h"
 
 #include <QApplication>
 #include <QComboBox>

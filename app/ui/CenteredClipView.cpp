@@ -1,5 +1,0 @@
-#include "CenteredClipView.h"
-
-CenteredClipView::CenteredClipView(QWidget *parent) : QScrollArea(parent) {
-    setAlignment(Qt::AlignCenter);
-}

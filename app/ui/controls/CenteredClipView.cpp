@@ -1,0 +1,5 @@
+#include "ui/controls/CenteredClipView.h"
+
+CenteredClipView::CenteredClipView(QWidget *parent) : QScrollArea(parent) {
+    setAlignment(Qt::AlignCenter);
+}
