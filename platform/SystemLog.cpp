@@ -3,18 +3,33 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMutex>
+#include <QScopeGuard>
+#include <QWaitCondition>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <syslog.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
+// The settings below, and the writes calling out with them by the generation of settings they
+// took: nothing is called with the mutex held, so that a line written from inside a write (a
+// warning Qt raises there) never waits for it.
 QMutex g_mutex;
-SystemLog::Sink g_sink;
-SystemLog::SyslogWriter g_syslogWriter;
+QWaitCondition g_callsDone;
+quint64 g_generation = 0;
+std::map<quint64, int> g_calls;
+std::shared_ptr<const SystemLog::Sink> g_sink;
+std::shared_ptr<const SystemLog::SyslogWriter> g_syslogWriter;
 std::optional<bool> g_verbose;
+
+// The writes this thread is inside. A line from inside one is written, but not one from inside
+// that: a sink that warns about every line it is given would never end.
+thread_local int t_depth = 0;
+constexpr int kNestingKept = 1;
 
 int priorityOf(SystemLog::Level level) {
     switch (level) {
@@ -62,17 +77,39 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext &context, const QS
 } // namespace
 
 void SystemLog::write(const QString &line, Level level) {
-    QMutexLocker lock(&g_mutex);
-    if (g_sink) {
-        g_sink(line);
+    if (t_depth > kNestingKept)
+        return;
+    std::shared_ptr<const Sink> sink;
+    std::shared_ptr<const SyslogWriter> syslogWriter;
+    bool verbose = false;
+    quint64 generation = 0;
+    {
+        QMutexLocker lock(&g_mutex);
+        sink = g_sink;
+        syslogWriter = g_syslogWriter;
+        verbose = verboseLocked();
+        generation = g_generation;
+        ++g_calls[generation];
+    }
+    ++t_depth;
+    const auto done = qScopeGuard([generation] {
+        --t_depth;
+        QMutexLocker lock(&g_mutex);
+        if (--g_calls[generation] == 0) {
+            g_calls.erase(generation);
+            g_callsDone.wakeAll();
+        }
+    });
+    if (sink) {
+        (*sink)(line);
         return;
     }
     const QByteArray text = line.toUtf8();
-    if (g_syslogWriter)
-        g_syslogWriter(LOG_USER | priorityOf(level), text);
+    if (syslogWriter)
+        (*syslogWriter)(LOG_USER | priorityOf(level), text);
     else
         syslog(LOG_USER | priorityOf(level), "%s", text.constData());
-    if (level < Warning && !verboseLocked())
+    if (level < Warning && !verbose)
         return;
     const QByteArray stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
@@ -95,14 +132,32 @@ void SystemLog::installQtMessageHandler() {
     qInstallMessageHandler(handleQtMessage);
 }
 
-void SystemLog::setSink(Sink sink) {
+namespace {
+
+// Once a replacement returns, the one replaced is called no more but by the writes of this very
+// thread it is called from. Writes that begin meanwhile take the new one and are not waited for.
+template <typename Function> void replace(std::shared_ptr<const Function> &slot, Function function) {
     QMutexLocker lock(&g_mutex);
-    g_sink = std::move(sink);
+    slot = function ? std::make_shared<const Function>(std::move(function)) : nullptr;
+    const quint64 replaced = g_generation++;
+    const auto callsWithReplaced = [replaced] {
+        int calls = 0;
+        for (auto it = g_calls.cbegin(); it != g_calls.cend() && it->first <= replaced; ++it)
+            calls += it->second;
+        return calls;
+    };
+    while (callsWithReplaced() > t_depth)
+        g_callsDone.wait(&g_mutex);
+}
+
+} // namespace
+
+void SystemLog::setSink(Sink sink) {
+    replace(g_sink, std::move(sink));
 }
 
 void SystemLog::setSyslogWriter(SyslogWriter writer) {
-    QMutexLocker lock(&g_mutex);
-    g_syslogWriter = std::move(writer);
+    replace(g_syslogWriter, std::move(writer));
 }
 
 } // namespace platform

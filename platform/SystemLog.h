@@ -32,7 +32,10 @@ public:
     // then ends the program as it would).
     static void installQtMessageHandler();
 
-    // Tests capture lines here instead; an empty function restores the system log.
+    // Tests capture lines here instead; an empty function restores the system log. Once either
+    // setter returns, the function it replaced is no longer called (but by a write it is called from).
+    // A line written from inside a write (a warning Qt raises in a sink) is written; one from inside
+    // that is dropped.
     using Sink = std::function<void(const QString &line)>;
     static void setSink(Sink sink);
     // Tests see what would reach syslog (its priority and the text); empty restores syslog().
