@@ -1,11 +1,15 @@
 #include "AppPaths.h"
 
+#include "SystemLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSet>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,15 +40,65 @@ void makeOwnFolder(const QString &folder) {
         ::mkdir(QFile::encodeName(path).constData(), 0700);
 }
 
-// The root of the program's folders is created private: under QV_HOME the root itself, else
-// the program's own folder in the desktop's location (not the user's documents).
+// Closes a folder of ours that others may enter to its owner (0700): through a descriptor
+// opened without following a link, and only a folder this user owns. Says so in the log.
+void closeToOthers(const QString &folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) {
+        const int was = int(info.st_mode & 07777);
+        if (::fchmod(fd, 0700) == 0)
+            SystemLog::write(QStringLiteral("[paths] %1 was open to others (%2): closed to 0700")
+                                 .arg(folder, QString::number(was, 8).rightJustified(4, QLatin1Char('0'))));
+    }
+    ::close(fd);
+}
+
+// The program's own folders: below QV_HOME by these names, else the program's own in the desktop's
+// locations. Not the user's documents, nor the desktop's autostart folder.
+struct OwnFolder {
+    const char *sub;
+    QStandardPaths::StandardLocation location;
+};
+constexpr OwnFolder kOwnFolders[] = {{"cache", QStandardPaths::CacheLocation},
+                                     {"config", QStandardPaths::AppConfigLocation},
+                                     {"state", QStandardPaths::AppLocalDataLocation}};
+
+QString folderFor(const QString &root, const char *sub, QStandardPaths::StandardLocation location) {
+    return root.isEmpty() ? QStandardPaths::writableLocation(location)
+                          : QDir(root).filePath(QString::fromLatin1(sub));
+}
+
+// Found as an older version may have left them (it made them 0700 only when it made them), they are
+// closed to others once: when the program first asks for a folder.
+void closeOwnFoldersOnce(const QString &root) {
+    static QMutex mutex;
+    static QSet<QString> checked;
+    QStringList unchecked;
+    {
+        QMutexLocker lock(&mutex);
+        for (const OwnFolder &own : kOwnFolders) {
+            const QString folder = folderFor(root, own.sub, own.location);
+            if (!folder.isEmpty() && !checked.contains(folder)) {
+                checked.insert(folder);
+                unchecked.append(folder);
+            }
+        }
+    }
+    for (const QString &folder : std::as_const(unchecked))
+        closeToOthers(folder);
+}
+
+// A folder of the program's own is created private, and so is the QV_HOME root.
 QString pick(const char *sub, QStandardPaths::StandardLocation location) {
     const QString root = rootOrEnv();
-    if (!root.isEmpty()) {
+    closeOwnFoldersOnce(root);
+    const QString folder = folderFor(root, sub, location);
+    if (!root.isEmpty())
         makeOwnFolder(root);
-        return QDir(root).filePath(QString::fromLatin1(sub));
-    }
-    const QString folder = QStandardPaths::writableLocation(location);
     if (location != QStandardPaths::DocumentsLocation && !folder.isEmpty())
         makeOwnFolder(folder);
     return folder;

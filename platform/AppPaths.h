@@ -7,8 +7,10 @@ namespace platform {
 // Folders the application writes to. Defaults come from QStandardPaths; tests
 // (and QV_HOME, which roots every folder below one directory) replace them.
 // Asking for a folder creates its root closed to others (0700) when missing: the
-// QV_HOME root, or the program's own folder in the desktop's cache, config and data
-// locations, with any missing folder above it.
+// QV_HOME root, and the program's own folder (cache, config, state) below it or in the
+// desktop's cache, config and data locations, with any missing folder above it. The first
+// ask also closes those own folders to 0700 where they were left open to others, with a
+// line in the log; the documents folder is the user's and never changed.
 //   caches()    downloaded packages ("LanguagePacks/..."), QStandardPaths::CacheLocation
 //   documents() translated documents saved for the user
 //   config()    user defaults
