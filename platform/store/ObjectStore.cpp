@@ -402,7 +402,6 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
     c.writeDepth = 1;
     c.failure = Error();
     c.changes = detail::ChangeSet();
-    c.rowDeltas.clear();
     c.added.clear();
     c.highestInserted.clear();
     ++c.localWrites;
@@ -423,7 +422,6 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
         failure = c.failure;
     if (!failure) {
         try {
-            core.saveRowDeltas(c);
             c.db.exec(QStringLiteral("COMMIT"));
         } catch (const StoreError &e) {
             failure = storeError(WriteFailed, e.message());
@@ -439,7 +437,6 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
         core.restoreAdded(c);
         core.keepIdFloors(c);
         c.changes = detail::ChangeSet();
-        c.rowDeltas.clear();
         c.failure = Error();
         ++c.localWrites;
         lock.unlock();

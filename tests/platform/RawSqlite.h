@@ -8,9 +8,13 @@
 // The file as SQLite alone sees it: what another program, or an older version, did to it.
 namespace storetest {
 
-inline void execRaw(const QString &path, const char *sql) {
+// A writer whose pages stay in the WAL when it closes (`checkpointOnClose` false), as when
+// another connection still had the file open.
+inline void execRaw(const QString &path, const char *sql, bool checkpointOnClose = true) {
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    if (!checkpointOnClose)
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     char *message = nullptr;
     EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
     sqlite3_free(message);

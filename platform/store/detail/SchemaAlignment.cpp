@@ -7,8 +7,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 // Opening a file: its version checked, its tables shaped to the declared classes.
 namespace platform::detail {
@@ -183,7 +185,7 @@ QByteArray StoreCore::schemaFingerprint() const {
     // What shaping depends on: each class's properties by name, kind and target, which make its
     // columns, lists, search columns and indexes, and the shape of the store's own tables. The
     // hash only tells layouts apart; nothing secret rests on it.
-    QString layout = QStringLiteral("version %1; row counts 1\n").arg(schemaVersion);
+    QString layout = QStringLiteral("version %1; row counts by trigger\n").arg(schemaVersion);
     for (const QString &name : std::as_const(classOrder)) {
         layout += name;
         for (const Property &p : classes.value(name)->properties()) {
@@ -236,6 +238,9 @@ void StoreCore::stampSchema(Connection &c, const QByteArray &fingerprint) {
     st.run();
 }
 
+// The counts are kept by triggers in the file: every writer fires them, the sqlite3 shell and a
+// version that knows nothing of counts included. A version that kept them itself added to another
+// table, so the two never count one row twice.
 void StoreCore::recountRows(Connection &c) {
     const QString table = sqlite::quoted(QString::fromLatin1(kRowCountsTable));
     c.db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (class TEXT PRIMARY KEY, rows INTEGER NOT NULL) "
@@ -243,28 +248,22 @@ void StoreCore::recountRows(Connection &c) {
                   .arg(table));
     c.db.exec(QStringLiteral("DELETE FROM %1").arg(table));
     for (const QString &name : std::as_const(classOrder)) {
+        const QString literal = sqlLiteral(name);
+        for (const auto &[suffix, event, delta] :
+             {std::tuple{"$rowAdded", "INSERT", "+ 1"}, std::tuple{"$rowRemoved", "DELETE", "- 1"}}) {
+            const QString trigger = sqlite::quoted(name + QLatin1String(suffix));
+            c.db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger));
+            c.db.exec(QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3 BEGIN UPDATE %4 SET rows = rows %5 "
+                                     "WHERE class = %6; END")
+                          .arg(trigger, QLatin1String(event), sqlite::quoted(name), table,
+                               QLatin1String(delta), literal));
+        }
         sqlite::Statement &st =
             c.db.prepare(QStringLiteral("INSERT INTO %1 (class, rows) SELECT ?, count(*) FROM %2")
                              .arg(table, sqlite::quoted(name)));
         st.bind(1, name);
         st.run();
     }
-    c.rowDeltas.clear();
-}
-
-void StoreCore::saveRowDeltas(Connection &c) {
-    if (rowCountsKept) {
-        sqlite::Statement &st = c.db.prepare(QStringLiteral("UPDATE %1 SET rows = rows + ?1 WHERE class = ?2")
-                                                 .arg(sqlite::quoted(QString::fromLatin1(kRowCountsTable))));
-        for (auto it = c.rowDeltas.cbegin(); it != c.rowDeltas.cend(); ++it) {
-            if (it.value() == 0)
-                continue;
-            st.reset();
-            st.bind(1, it.value()).bind(2, it.key());
-            st.run();
-        }
-    }
-    c.rowDeltas.clear();
 }
 
 std::optional<qint64> StoreCore::keptRowCount(Connection &c, const QString &className) {
@@ -276,7 +275,7 @@ std::optional<qint64> StoreCore::keptRowCount(Connection &c, const QString &clas
         st.bind(1, className);
         std::optional<qint64> rows;
         if (st.step())
-            rows = st.columnInt(0) + c.rowDeltas.value(className); // what this write has not saved yet
+            rows = st.columnInt(0);
         st.reset();
         return rows;
     } catch (const StoreError &) {

@@ -87,7 +87,6 @@ struct Connection {
     std::vector<AddedObject> added;
     QHash<QString, qint64> highestInserted;         // by class, for the id floor after a rollback
     QSet<QPair<const void *, qint64>> linkableRows; // rows known to exist in this transaction
-    QHash<QString, qint64> rowDeltas;               // by class: rows added less rows deleted
 
     quint64 localWrites = 0; // bumped by every write statement, for read caches
 
@@ -366,11 +365,11 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     void stampSchema(Connection &c, const QByteArray &fingerprint);
 
     // Each class's row count is kept in the file: a whole table's count then reads one row, not
-    // every page of an index (2,500 of them for a million translations). Writes add their deltas
-    // before they commit; an open that shapes the schema counts every table again.
+    // every page of an index (2,500 of them for a million translations). Triggers keep it, so that
+    // rows any other writer adds or deletes count too; an open that shapes the schema makes them
+    // and counts every table again.
     bool rowCountsKept = false;
     void recountRows(Connection &c);
-    void saveRowDeltas(Connection &c); // the writer, inside its write
     std::optional<qint64> keptRowCount(Connection &c, const QString &className);
 
     // Under the writer lock, inside a write transaction.
@@ -434,7 +433,8 @@ QVariant searchText(const QVariant &raw);
 
 // The store's own tables beside the classes': remade by the open that shapes the schema, so a
 // salvage leaves them behind.
-constexpr char kRowCountsTable[] = "$rowCounts";
+// The counts that writes kept themselves, "$rowCounts", are left to the versions that read them.
+constexpr char kRowCountsTable[] = "$classRows";
 constexpr char kSchemaStampTable[] = "$schemaStamp";
 
 void report(const Error &error, const QString &message);

@@ -165,7 +165,6 @@ qint64 Writer::insert(const ObjectSchema &schema, const Given &given, Mode mode)
         }
     }
     c.changes.recordInsert(schema.className(), id);
-    ++c.rowDeltas[schema.className()];
     return id;
 }
 
@@ -419,7 +418,6 @@ void Writer::removeRow(const ObjectSchema &schema, qint64 id) {
         c.db.prepare(QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(sqlite::quoted(schema.className())));
     del.bind(1, id);
     del.run();
-    c.rowDeltas[schema.className()] -= c.db.changes();
     QList<qint64> ownedElements;
     for (const Property &p : schema.properties()) {
         if (!p.isList())
@@ -566,11 +564,9 @@ void Writer::removeRows(const ObjectSchema &schema, const QList<qint64> &ids, bo
     }
     if (everything) {
         c.db.exec(QStringLiteral("DELETE FROM %1").arg(table));
-        c.rowDeltas[cls] -= c.db.changes();
         c.changes.recordClear(cls);
     } else {
         c.db.exec(QStringLiteral("DELETE FROM %1 WHERE _id IN (%2)").arg(table, doomed));
-        c.rowDeltas[cls] -= c.db.changes();
         for (qint64 id : ids)
             c.changes.recordDelete(cls, id);
         c.db.exec(QStringLiteral("DELETE FROM temp.qv_doomed"));
