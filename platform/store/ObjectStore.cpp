@@ -1,6 +1,7 @@
 #include "platform/store/ObjectStore.h"
 
 #include "platform/AppPaths.h"
+#include "platform/MainQueue.h"
 #include "platform/store/StoreError.h"
 #include "platform/store/Transaction.h"
 #include "platform/store/detail/Salvage.h"
@@ -17,7 +18,9 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -89,6 +92,19 @@ public:
         if (m_fd >= 0) {
             while (::flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
             }
+        }
+    }
+    // Shared, waited for so long: a salvage of another launch can take long.
+    SalvageLock(const QString &path, int waitMs)
+        : m_fd(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_SH | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK || detail::StoreCore::msLeft(deadline) == 0)
+                throw detail::StoreCore::inUse(path, QStringLiteral("another launch is repairing it"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
     ~SalvageLock() {
@@ -177,7 +193,12 @@ void report(const Error &error, const QString &message) {
 
 } // namespace detail
 
+// How long an open waits for another program that holds the file: on the interface thread a
+// moment (nothing on the screen answers meanwhile), elsewhere as long as a write would.
+constexpr int kInterfaceThreadOpenWaitMs = 500;
+
 ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *error) {
+    const int waitMs = isMainThread() ? kInterfaceThreadOpenWaitMs : sqlite::Database::kBusyTimeoutMs;
     QString path = configuration.path;
     if (path.isEmpty())
         path = QDir(AppPaths::state()).filePath(QStringLiteral("default.sqlite"));
@@ -215,7 +236,7 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
     try {
         QString damage;
         {
-            const SalvageLock shared(path, false);
+            const SalvageLock shared(path, waitMs);
             // Nobody salvages while the lock is shared: copies found now were left by a
             // salvage that was cut short, and each is as large as the store.
             removeWithJournal(path + QStringLiteral(".salvage"));
@@ -239,9 +260,9 @@ ObjectStore ObjectStore::open(const StoreConfiguration &configuration, Error *er
 
     for (;;) {
         try {
-            const SalvageLock shared(path, false);
+            const SalvageLock shared(path, waitMs);
             opened = identityOf(path);
-            core->openFile(configuration);
+            core->openFile(configuration, waitMs);
             core->damageNoted = false;
             return ObjectStore(core);
         } catch (const StoreError &e) {

@@ -70,7 +70,11 @@ public:
     // still be read is copied into a fresh file, the damaged one is kept aside
     // next to it, and a SalvageReport waits for the user (pendingSalvageReports()).
     // A file written by a newer schema is refused and left untouched; a file
-    // that cannot be written is refused at once (ReadOnly).
+    // that cannot be written is refused at once (ReadOnly). Another program
+    // writing the file holds up no open of a file already shaped; one that keeps
+    // it locked where the open must write (a new file, a migration) is waited for
+    // half a second on the main thread, as long as a write waits elsewhere, and
+    // then refused (InUse).
     static ObjectStore open(const StoreConfiguration &configuration, Error *error = nullptr);
 
     // The application's store: opened from this configuration on first use
@@ -143,7 +147,8 @@ public:
         NewerSchema = 3,
         DamagedFile = 4,
         MigrationFailed = 5,
-        ReadOnly = 6
+        ReadOnly = 6,
+        InUse = 7
     };
 
 private:

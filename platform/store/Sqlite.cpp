@@ -218,7 +218,7 @@ Database::Database(const QString &path, bool readOnly) {
         throw StoreError(message, rc);
     }
     sqlite3_extended_result_codes(m_db, 0);
-    sqlite3_busy_timeout(m_db, 10000);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     sqlite3_create_function(m_db, "qv_fold", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sqlFold,
                             nullptr, nullptr);
 }
@@ -226,6 +226,10 @@ Database::Database(const QString &path, bool readOnly) {
 Database::~Database() {
     m_cache.clear();
     sqlite3_close(m_db);
+}
+
+void Database::setBusyTimeout(int ms) {
+    sqlite3_busy_timeout(m_db, ms);
 }
 
 void Database::exec(const QString &sql) {

@@ -55,6 +55,10 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
+    // How long a statement waits for another connection's lock before it answers "locked".
+    static constexpr int kBusyTimeoutMs = 10000;
+    void setBusyTimeout(int ms);
+
     void exec(const QString &sql);
     Statement &prepare(const QString &sql); // cached
     void forget(const QString &sql);        // drops a cached statement (its table is going away)

@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -267,6 +270,67 @@ TEST(ObjectStoreOpenFaults, AStoreThatCannotBeWrittenIsOneClearErrorAtOpen) {
             << output.toStdString() << child.readAllStandardError().toStdString();
         EXPECT_TRUE(output.contains(QStringLiteral("read-only")));
         QFile::setPermissions(folder, openFolder);
+    }
+}
+
+// Another program with the file open (a copy of this one on another session bus, the sqlite3
+// shell): while it writes, an open of a shaped file only reads and goes on; where the open itself
+// must write, or the file cannot be switched to WAL, it waits a moment on the interface thread and
+// says why it cannot open. Either way the file opens as soon as the other program lets go.
+TEST(ObjectStoreOpenFaults, AnotherProgramHoldingTheFileHoldsUpNoShapedOpenAndOtherwiseBrieflyAndSaysWhy) {
+    struct Case {
+        const char *name;
+        const char *prepare; // on the closed file
+        const char *hold;    // kept open by the other program while the store opens
+        bool repairing;      // another launch salvaging in the same folder
+        QString expected;    // what the child prints first
+    };
+    const QString inUse = QStringLiteral("error %1").arg(ObjectStore::InUse);
+    const QList<Case> cases = {
+        {"another launch repairing a file in the folder", nullptr, nullptr, true, inUse},
+        {"a file out of WAL that another program reads", "PRAGMA journal_mode = DELETE",
+         "BEGIN; SELECT count(*) FROM Translation", false, inUse},
+        {"an older file, to be migrated, that another program writes", "PRAGMA user_version = 100",
+         "BEGIN IMMEDIATE; INSERT INTO Translation (idTranslation) VALUES (7)", false, inUse},
+        {"a shaped file that another program writes", nullptr,
+         "BEGIN IMMEDIATE; INSERT INTO Translation (idTranslation) VALUES (7)", false, QStringLiteral("ok")},
+    };
+    const auto openInChild = [](const QString &path) {
+        QProcess child;
+        child.start(QStringLiteral(QV_STORE_TEST_CHILD), {QStringLiteral("open"), path});
+        if (!child.waitForFinished(30000)) {
+            child.kill();
+            child.waitForFinished();
+            return QStringLiteral("still waiting");
+        }
+        return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("store.sqlite"));
+        ASSERT_FALSE(ObjectStore::open(configuration(path)).isNull());
+        sqlite3 *other = nullptr;
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+        for (const char *sql : {c.prepare, c.hold}) {
+            if (sql) {
+                ASSERT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+            }
+        }
+        const int folder = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+        if (c.repairing) {
+            ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+        }
+
+        const QString output = openInChild(path);
+        EXPECT_EQ(output.section(QLatin1Char(' '), 0, 1), c.expected) << output.toStdString();
+        if (c.expected != QLatin1String("ok")) {
+            EXPECT_TRUE(output.contains(QStringLiteral("in use by another program"))) << output.toStdString();
+        }
+
+        sqlite3_close(other); // rolls back what it held
+        ::close(folder);
+        EXPECT_EQ(openInChild(path), QStringLiteral("ok"));
     }
 }
 

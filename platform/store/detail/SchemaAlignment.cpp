@@ -342,7 +342,38 @@ void StoreCore::shapeFile(Connection &c, qint64 version, const QByteArray &finge
     stampSchema(c, fingerprint);
 }
 
-void StoreCore::openFile(const StoreConfiguration &configuration) {
+int StoreCore::msLeft(OpenDeadline deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+StoreError StoreCore::inUse(const QString &path, const QString &why) {
+    return StoreError(QStringLiteral("The object store %1 is in use by another program that keeps it locked "
+                                     "(%2): close that program and try again")
+                          .arg(path, why),
+                      -ObjectStore::InUse);
+}
+
+// Switching to WAL needs the file alone for a moment. SQLite's busy handler waits for a holder to
+// let go, but of two connections switching at once one is answered "locked" at once: it tries again,
+// until the same deadline. A file in WAL already switches without waiting for anyone.
+static void switchToWal(Connection &c, StoreCore::OpenDeadline deadline) {
+    for (;;) {
+        c.db.setBusyTimeout(StoreCore::msLeft(deadline));
+        try {
+            c.db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            return;
+        } catch (const StoreError &error) {
+            if (error.sqliteCode() != SQLITE_BUSY || StoreCore::msLeft(deadline) == 0)
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(5, StoreCore::msLeft(deadline))));
+    }
+}
+
+void StoreCore::openFile(const StoreConfiguration &configuration, int waitMs) {
+    const OpenDeadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     writer = std::make_unique<Connection>(this, path, true);
     Connection &c = *writer;
     // A newer file must stay exactly as it is: refuse it before anything writes.
@@ -356,20 +387,50 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
                              -ObjectStore::NewerSchema);
         }
     };
-    refuseNewer(readVersion(c));
-    // Switching to WAL needs the file alone for a moment; another launch opening the same file then
-    // answers "locked" at once rather than through the busy wait, so the switch is tried again.
-    for (int attempt = 0;; ++attempt) {
+    const QByteArray fingerprint = schemaFingerprint();
+    try {
+        c.db.setBusyTimeout(msLeft(deadline));
+        refuseNewer(readVersion(c));
+        switchToWal(c, deadline);
+        // A file shaped to these classes, whose schema no one changed since, is left as it is: seen
+        // in a read, which no other writer holds up.
+        c.db.setBusyTimeout(msLeft(deadline));
+        bool shaped = false;
+        c.db.exec(QStringLiteral("BEGIN"));
         try {
-            c.db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-            break;
-        } catch (const StoreError &error) {
-            if (error.sqliteCode() != SQLITE_BUSY || attempt >= 200)
-                throw;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const qint64 version = readVersion(c);
+            refuseNewer(version);
+            shaped = version == static_cast<qint64>(schemaVersion) && schemaIsShaped(c, fingerprint);
+            c.db.exec(QStringLiteral("COMMIT"));
+        } catch (...) {
+            rollBack(c);
+            throw;
         }
+        if (!shaped)
+            shapeUnderWriteLock(c, fingerprint, configuration, refuseNewer);
+    } catch (const StoreError &error) {
+        if (error.sqliteCode() == SQLITE_BUSY)
+            throw inUse(path, error.message());
+        throw;
     }
+    c.db.setBusyTimeout(sqlite::Database::kBusyTimeoutMs);
+    rowCountsKept = true;
+    c.forgetStatements();
+    ++c.localWrites;
+    c.dataVersion = c.db.dataVersion();
+}
 
+void StoreCore::rollBack(Connection &c) {
+    try {
+        c.db.exec(QStringLiteral("ROLLBACK"));
+    } catch (const StoreError &) {
+        // Nothing left to undo.
+    }
+}
+
+void StoreCore::shapeUnderWriteLock(Connection &c, const QByteArray &fingerprint,
+                                    const StoreConfiguration &configuration,
+                                    const std::function<void(qint64)> &refuseNewer) {
     std::unique_lock<std::mutex> lock(writerMutex);
     // The version is read again under the write lock: another process may have
     // migrated the file in between, and the migration must run once.
@@ -377,23 +438,13 @@ void StoreCore::openFile(const StoreConfiguration &configuration) {
     try {
         const qint64 version = readVersion(c);
         refuseNewer(version);
-        const QByteArray fingerprint = schemaFingerprint();
-        // A file shaped to these classes, whose schema no one changed since, is left as it is.
         if (version != static_cast<qint64>(schemaVersion) || !schemaIsShaped(c, fingerprint))
             shapeFile(c, version, fingerprint, configuration);
         c.db.exec(QStringLiteral("COMMIT"));
-        rowCountsKept = true;
     } catch (...) {
-        try {
-            c.db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const StoreError &) {
-            // Nothing left to undo.
-        }
+        rollBack(c);
         throw;
     }
-    c.forgetStatements();
-    ++c.localWrites;
-    c.dataVersion = c.db.dataVersion();
 }
 
 } // namespace platform::detail

@@ -6,6 +6,7 @@
 #include "platform/store/Notifications.h"
 #include "platform/store/ObjectStore.h"
 #include "platform/store/Sqlite.h"
+#include "platform/store/StoreError.h"
 
 #include <QHash>
 #include <QSet>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -351,7 +353,15 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     static QString createListTableSql(const QString &className, const QString &property);
 
     void setClasses(const QList<ObjectSchema> &schemas);
-    void openFile(const StoreConfiguration &configuration);
+    // Opening waits for another program holding the file so long, then throws StoreError(-InUse).
+    using OpenDeadline = std::chrono::steady_clock::time_point;
+    static int msLeft(OpenDeadline deadline);
+    static StoreError inUse(const QString &path, const QString &why);
+    void openFile(const StoreConfiguration &configuration, int waitMs);
+    void shapeUnderWriteLock(Connection &c, const QByteArray &fingerprint,
+                             const StoreConfiguration &configuration,
+                             const std::function<void(qint64)> &refuseNewer);
+    static void rollBack(Connection &c);
     void shapeFile(Connection &c, qint64 version, const QByteArray &fingerprint,
                    const StoreConfiguration &configuration);
     void alignSchema(Connection &c);
