@@ -216,19 +216,31 @@ void StoreCore::readInitialIdsAside(CollectionObserver &observer) {
     query->sorts = observer.query->sorts;
     auto read = std::make_shared<InitialIds>();
     observer.initialRead = read;
-    {
-        std::lock_guard<std::mutex> lock(initialReadsMutex);
-        ++initialReads;
+    // On a connection of its own whose read starts here, on this thread: whatever commits from now
+    // on, on any thread, is not in the ids and reaches the observer as a change.
+    std::shared_ptr<Connection> reader;
+    try {
+        reader = std::make_shared<Connection>(this, path, false);
+        reader->db.exec(QStringLiteral("BEGIN; PRAGMA schema_version"));
+    } catch (const StoreError &) {
+        // Read here, then, as a shorter list is.
+        QList<qint64> ids = observer.query->evaluate();
+        std::lock_guard<std::mutex> lock(read->mutex);
+        read->ids = std::move(ids);
+        read->finished = true;
+        return;
     }
     std::shared_ptr<StoreCore> self = shared_from_this();
-    initialReadPool().start([self, query, read] {
+    initialReadPool().start([self, query, read, reader]() mutable {
         QList<qint64> ids;
         bool failed = false;
         try {
-            ids = query->evaluateOrThrow(true);
+            ids = query->readIds(*reader);
+            reader->db.exec(QStringLiteral("COMMIT"));
         } catch (const StoreError &) {
             failed = true;
         }
+        reader.reset();
         {
             std::lock_guard<std::mutex> lock(read->mutex);
             read->ids = std::move(ids);
@@ -236,11 +248,6 @@ void StoreCore::readInitialIdsAside(CollectionObserver &observer) {
             read->finished = true;
         }
         read->done.notify_all();
-        {
-            std::lock_guard<std::mutex> lock(self->initialReadsMutex);
-            --self->initialReads;
-        }
-        self->initialReadsIdle.notify_all();
     });
 }
 
@@ -252,11 +259,6 @@ void StoreCore::settleInitialIds(CollectionObserver &observer) {
     read->done.wait(lock, [&read] { return read->finished; });
     // Another process's commit may have come in between: the next comparison sets that right.
     observer.lastIds = read->failed ? observer.query->evaluate() : std::move(read->ids);
-}
-
-void StoreCore::waitForInitialReads() {
-    std::unique_lock<std::mutex> lock(initialReadsMutex);
-    initialReadsIdle.wait(lock, [this] { return initialReads == 0; });
 }
 
 // Other processes (a second launch, the package installer) write the same

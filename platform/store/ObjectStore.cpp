@@ -408,8 +408,6 @@ Error ObjectStore::write(const std::function<void(Transaction &tx)> &block) cons
         return failure;
     }
 
-    // A long list being read for its observer is read as it was before this write.
-    core.waitForInitialReads();
     std::unique_lock<std::mutex> lock(core.writerMutex);
     detail::Connection &c = *core.writer;
     bool outside = false;

@@ -288,7 +288,19 @@ QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, Rea
     if (!force && !rows && cached && cacheStamp == now)
         return cachedIds;
     cached = false;
+    // A long list is kept while it is observed: held at its size, not at the growth's spare room
+    // (a million rows would otherwise hold up to twice their 8 MB).
+    QList<qint64> ids = readIds(c, rows, cachedCount >= 0 && countStamp == now ? cachedCount : 0);
+    cached = true;
+    cacheStamp = now;
+    cachedIds = ids;
+    return ids;
+}
+
+QList<qint64> ResultsQuery::readIds(Connection &c, const RowSink &rows, int expected) const {
     QList<qint64> ids;
+    if (!core || !schema)
+        return ids;
     SqlBuilder builder(*core, *schema);
     const QString where = predicate ? builder.whereClause(*predicate) : QStringLiteral("1");
     const QString order = builder.orderClause(sorts);
@@ -299,10 +311,8 @@ QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, Rea
     sqlite::Statement &st = c.db.prepare(sql);
     for (int i = 0; i < builder.binds.size(); ++i)
         st.bind(i + 1, builder.binds.at(i));
-    // A long list is kept while it is observed: held at its size, not at the growth's spare room
-    // (a million rows would otherwise hold up to twice their 8 MB).
-    if (cachedCount >= 0 && countStamp == now)
-        ids.reserve(cachedCount);
+    if (expected > 0)
+        ids.reserve(expected);
     while (st.step()) {
         const qint64 id = st.columnInt(0);
         ids.append(id);
@@ -311,9 +321,6 @@ QList<qint64> ResultsQuery::evaluateOrThrow(bool force, const RowSink &rows, Rea
     }
     if (ids.capacity() - ids.size() > kSpareIdsKept)
         ids.squeeze();
-    cached = true;
-    cacheStamp = now;
-    cachedIds = ids;
     return ids;
 }
 

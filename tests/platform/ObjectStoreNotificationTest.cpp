@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace platform;
@@ -314,4 +318,113 @@ TEST_F(ObjectStoreNotifications, ALongListReadAsideStillGetsExactIndexSetsForThe
         EXPECT_EQ(change.insertions, c.insertions);
         EXPECT_EQ(change.modifications, c.modifications);
     }
+}
+
+namespace {
+
+// Holds the first statement that reads a whole Translation list on a thread other than the main
+// one (the side read of a long list's first ids) at its start, before SQLite takes its snapshot,
+// until the test lets it go. Every connection opened while it is installed is watched.
+class SideReadGate {
+public:
+    SideReadGate() {
+        s_gate = this;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&SideReadGate::watch));
+    }
+    ~SideReadGate() {
+        release();
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&SideReadGate::watch));
+        s_gate = nullptr;
+    }
+    bool waitUntilHeld() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_held; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    static int watch(sqlite3 *db, char **, const void *) {
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &SideReadGate::traced, nullptr);
+        return SQLITE_OK;
+    }
+    static int traced(unsigned, void *, void *, void *sql) {
+        SideReadGate *gate = s_gate;
+        const QByteArray text(static_cast<const char *>(sql));
+        if (gate && !isMainThread() && text.startsWith("SELECT t0._id FROM \"Translation\" t0 WHERE 1"))
+            gate->hold();
+        return 0;
+    }
+    void hold() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_held)
+            return;
+        m_held = true;
+        m_changed.notify_all();
+        m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_released; });
+    }
+
+    static inline SideReadGate *s_gate = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_held = false;
+    bool m_released = false;
+};
+
+} // namespace
+
+// A write that another thread had begun before a long list was observed, and commits while the
+// list's first ids are read aside, reaches the observer once, as a change: it is not in the ids too.
+TEST_F(ObjectStoreNotifications, AWriteLandingWhileALongListIsReadAsideReachesItOnceAsAChange) {
+    const int rows = detail::StoreCore::kInitialRowsReadAside + 10;
+    write([&](Transaction &tx) {
+        for (int id = 1; id <= rows; ++id)
+            addTranslation(tx, id, id);
+    });
+    SideReadGate gate;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool writing = false;
+    bool go = false;
+    std::thread writer([&] {
+        EXPECT_FALSE(store.write([&](Transaction &tx) {
+            std::unique_lock<std::mutex> lock(mutex);
+            writing = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return go; });
+            addTranslation(tx, rows + 1, rows + 1);
+        }));
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return writing; });
+    }
+    const Results newest =
+        store.objects(QStringLiteral("Translation")).sorted(QStringLiteral("createdDate"), false);
+    QList<CollectionChange> received;
+    NotificationToken token =
+        newest.observe([&](const CollectionChange &change) { received.append(change); });
+    const bool initial = next(received, 1).isInitial();
+    const bool held = gate.waitUntilHeld();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        go = true;
+        changed.notify_all();
+    }
+    writer.join(); // committed while the read is held before it reads anything
+    gate.release();
+    ASSERT_TRUE(initial);
+    ASSERT_TRUE(held);
+
+    const CollectionChange added = next(received, 2);
+    EXPECT_EQ(added.insertions, QList<int>{0});
+    EXPECT_TRUE(added.deletions.isEmpty());
+    // The observer's list holds the new row once: removing it removes one row.
+    write([&](Transaction &tx) { tx.remove(translation(rows + 1)); });
+    const CollectionChange removed = next(received, 3);
+    EXPECT_EQ(removed.deletions, QList<int>{0});
+    EXPECT_TRUE(removed.insertions.isEmpty());
 }

@@ -259,6 +259,8 @@ struct ResultsQuery {
     // The same, throwing the query's StoreError instead of reporting it.
     QList<qint64> evaluateOrThrow(bool force = false, const RowSink &rows = {},
                                   ReadStamp *stamp = nullptr) const;
+    // The ids as the connection reads them, cached nowhere; `expected` rows are made room for.
+    QList<qint64> readIds(Connection &c, const RowSink &rows = {}, int expected = 0) const;
     // The number of rows, and the id at one place, from the cache while it holds; otherwise
     // asked of SQLite alone (the count kept while the stamp holds), so a long list is not read
     // whole for its first rows. Places past the first few read the whole list once, so walking
@@ -404,12 +406,12 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     void removeObserver(quint64 id);
     NotificationToken token(quint64 id) { return NotificationToken(weak_from_this(), id); }
     void deliverInitial(quint64 id);
-    // A list this long has its first ids read aside: the interface shows its first rows meanwhile,
-    // and writes wait for the read, so that the ids are the list as it was when observed.
+    // A list this long has its first ids read aside: the interface shows its first rows meanwhile.
+    // The read's snapshot is taken before the observer is ready, so that the ids are the list as it
+    // was when observed and every later commit reaches the observer as a change.
     static constexpr int kInitialRowsReadAside = 20000;
     void readInitialIdsAside(CollectionObserver &observer);
     void settleInitialIds(CollectionObserver &observer);
-    void waitForInitialReads();
     bool collectionChange(CollectionObserver &observer, const ChangeSet &changes, CollectionChange &change);
     bool objectChange(ObjectObserver &observer, const ChangeSet &changes, ObjectChange &change);
     QList<QVariantList> snapshotOf(const ObjectObserver &observer);
@@ -429,9 +431,6 @@ struct StoreCore : std::enable_shared_from_this<StoreCore> {
     quint64 nextObserverId = 1;
     std::map<quint64, CollectionObserver> collectionObservers;
     std::map<quint64, ObjectObserver> objectObservers;
-    std::mutex initialReadsMutex;
-    std::condition_variable initialReadsIdle;
-    int initialReads = 0;
 };
 
 // Stored (SQL) form of a coerced value and back.
