@@ -69,9 +69,11 @@ int run(int argc, char **argv) {
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    QVLaunchPreload preload;
     // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
+    // After the application, so that every return joins its thread before the application goes:
+    // its work uses the platform integration and Qt's global thread pool, which go with it.
+    QVLaunchPreload preload;
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
