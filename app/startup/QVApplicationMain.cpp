@@ -1,6 +1,7 @@
 #include "startup/QVApplicationMain.h"
 
 #include "core/DevLog.h"
+#include "core/DevLogWarning.h"
 #include "core/DevLogger.h"
 #include "core/mapping/MCJSONDateTransformer.h"
 #include "core/mapping/ObjectStoreReporting.h"
@@ -146,9 +147,9 @@ int exit(int code) {
     QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade();
     if (!engine || engine->waitUntilIdle(kEngineExitWaitMs))
         return code;
-    // Every write was committed as it was made and the settings are written at once; only the
-    // buffered output is left to flush.
-    DevLog(QStringLiteral("[quit] the offline engine is busy: leaving without it"));
+    // Every write was committed as it was made on the main thread (the engine's thread writes
+    // nothing) and the settings are written at once; only the buffered output is left to flush.
+    DevLogWarning(QString::fromLatin1(kFastExitLog));
     std::fflush(nullptr);
     std::_Exit(code);
 }

@@ -5,6 +5,7 @@
 //   quit_probe shown <ms>       that long after the main window was shown
 //   quit_probe translate <ms>   once the window has translated QV_PROBE_FIRST_TEXT and stored it,
 //                               that long after the engine began translating QV_PROBE_SECOND_TEXT
+//                               (said QV_PROBE_SECOND_TIMES times over)
 // Prints "quitting" when it asks to quit. Every modal box is closed as it opens (the start's
 // alert when the store is refused: "closed a box"). As the application object goes it says so
 // ("the application object goes"), and a launch preload thread still running too ("preload
@@ -22,6 +23,8 @@
 #include <QMainWindow>
 #include <QThread>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,7 +92,10 @@ void translateThenQuit() {
     when([] { return storedTranslations() > 0 && !engineBusy(); },
          [] {
              say("first translation stored");
-             QVMServicesMenu::sharedInstance().showTranslate(qEnvironmentVariable("QV_PROBE_SECOND_TEXT"));
+             const QString sentence = qEnvironmentVariable("QV_PROBE_SECOND_TEXT");
+             const int times = qEnvironmentVariableIntValue("QV_PROBE_SECOND_TIMES");
+             QVMServicesMenu::sharedInstance().showTranslate(
+                 QStringList(std::max(times, 1), sentence).join(QLatin1Char(' ')));
              when(engineBusy, quitLater);
          });
 }
