@@ -19,6 +19,7 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSingleInstance.h"
 #include "startup/QVSystemLaunchDependencies.h"
+#include "startup/QVWebModule.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
 #include "ui/style/QVMApplicationStyle.h"
@@ -62,11 +63,17 @@ void installCrashReporting() {
 
 int run(int argc, char **argv) {
     // The log keeps every line; the terminal shows warnings and errors unless asked for all.
+    bool engineCheck = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], kVerboseOption) == 0)
             platform::SystemLog::setVerbose(true);
+        engineCheck = engineCheck || std::strcmp(argv[i], QVWebModule::kEngineCheckOption) == 0;
     }
     platform::SystemLog::installQtMessageHandler();
+    // Before any thread runs that might read the environment meanwhile. The web engine's check
+    // starts the engine in the environment its program gave it, to tell that program how it fares.
+    if (!engineCheck)
+        QVWebModule::prepareEnvironment();
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
@@ -78,6 +85,9 @@ int run(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+    // Only the web engine's start, for a running copy about to show its first web page.
+    if (engineCheck)
+        return QVWebModule::startEngineHere();
     QVMApplicationStyle::install();
 
     platform::BackendConfig::checkEnvironment();
