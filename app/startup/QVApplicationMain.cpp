@@ -1,6 +1,7 @@
 #include "startup/QVApplicationMain.h"
 
 #include "core/DevLog.h"
+#include "core/DevLogWarning.h"
 #include "core/DevLogger.h"
 #include "core/mapping/MCJSONDateTransformer.h"
 #include "core/mapping/ObjectStoreReporting.h"
@@ -18,6 +19,7 @@
 #include "startup/QVMInterfaceHookCatalogue.h"
 #include "startup/QVSingleInstance.h"
 #include "startup/QVSystemLaunchDependencies.h"
+#include "startup/QVWebModule.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
 #include "ui/style/QVMApplicationStyle.h"
@@ -61,20 +63,31 @@ void installCrashReporting() {
 
 int run(int argc, char **argv) {
     // The log keeps every line; the terminal shows warnings and errors unless asked for all.
+    bool engineCheck = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], kVerboseOption) == 0)
             platform::SystemLog::setVerbose(true);
+        engineCheck = engineCheck || std::strcmp(argv[i], QVWebModule::kEngineCheckOption) == 0;
     }
     platform::SystemLog::installQtMessageHandler();
+    // Before any thread runs that might read the environment meanwhile. The web engine's check
+    // starts the engine in the environment its program gave it, to tell that program how it fares.
+    if (!engineCheck)
+        QVWebModule::prepareEnvironment();
     // The backend's dates are parsed by named transformers that must exist before anything maps JSON.
     MCJSONDateTransformer::load();
 
-    QVLaunchPreload preload;
     // No Qt::AA_ShareOpenGLContexts: the web module makes the shared GL context when it loads.
     QApplication app(argc, argv);
+    // After the application, so that every return joins its thread before the application goes:
+    // its work uses the platform integration and Qt's global thread pool, which go with it.
+    QVLaunchPreload preload;
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+    // Only the web engine's start, for a running copy about to show its first web page.
+    if (engineCheck)
+        return QVWebModule::startEngineHere();
     QVMApplicationStyle::install();
 
     platform::BackendConfig::checkEnvironment();
@@ -144,9 +157,9 @@ int exit(int code) {
     QVMSynaptraService *engine = QVMSynaptraService::sharedInstanceIfMade();
     if (!engine || engine->waitUntilIdle(kEngineExitWaitMs))
         return code;
-    // Every write was committed as it was made and the settings are written at once; only the
-    // buffered output is left to flush.
-    DevLog(QStringLiteral("[quit] the offline engine is busy: leaving without it"));
+    // Every write was committed as it was made on the main thread (the engine's thread writes
+    // nothing) and the settings are written at once; only the buffered output is left to flush.
+    DevLogWarning(QString::fromLatin1(kFastExitLog));
     std::fflush(nullptr);
     std::_Exit(code);
 }

@@ -25,5 +25,7 @@ int exit(int code);
 
 // How long a quit waits for a running engine operation before leaving without it.
 constexpr int kEngineExitWaitMs = 300;
+// The warning a quit that left without the engine writes, so that its road can be told.
+constexpr const char *kFastExitLog = "[quit] the offline engine is busy: leaving without it";
 
 } // namespace QVApplicationMain

@@ -1,5 +1,6 @@
 #include "startup/QVLaunchPreload.h"
 
+#include "core/DevLog.h"
 #include "merovantia/KeychainStore.h"
 #include "platform/NetworkStatus.h"
 
@@ -9,7 +10,10 @@
 #include <QSemaphore>
 #include <QThreadPool>
 
+#include <functional>
 #include <memory>
+
+#include <pthread.h>
 
 namespace {
 
@@ -44,6 +48,9 @@ QVLaunchPreload::~QVLaunchPreload() {
     }
     m_wake.notify_one();
     m_thread.join();
+    // Whether a quit cut the work short, and that nothing of it outlives this point.
+    DevLog(QStringLiteral("[launch] preload thread joined: %ld of %ld steps made"), long(m_stepsMade),
+           long(kSteps));
 }
 
 void QVLaunchPreload::applicationReady() {
@@ -54,22 +61,38 @@ void QVLaunchPreload::applicationReady() {
     m_wake.notify_one();
 }
 
+bool QVLaunchPreload::stopping() {
+    const std::lock_guard lock(m_mutex);
+    return m_stopping;
+}
+
 void QVLaunchPreload::run() {
+    pthread_setname_np(pthread_self(), kThreadName);
     {
         std::unique_lock lock(m_mutex);
         m_wake.wait(lock, [this] { return m_ready || m_stopping; });
-        if (!m_ready)
+        if (!m_ready || m_stopping)
             return;
     }
     // In the order the interface thread asks: the offline bridge, the analytics identity, the
-    // window's first text.
-    platform::NetworkStatus::prepareMonitor();
-    merovantia::KeychainStore::shared();
-    // Qt's font list (all of fontconfig's fonts): the window's first text only picks from it.
-    QFontDatabase::families();
-    // Qt asks every image plugin whether it reads a format before it takes its own reader, loading
-    // each: here rather than at the window's first picture.
-    QBuffer nothing;
-    QImageReader(&nothing, "png").canRead();
-    startPaintThreads();
+    // window's first text. A quit meanwhile leaves the rest undone rather than wait for it.
+    const std::function<void()> steps[kSteps] = {
+        [] { platform::NetworkStatus::prepareMonitor(); },
+        [] { merovantia::KeychainStore::shared(); },
+        // Qt's font list (all of fontconfig's fonts): the window's first text only picks from it.
+        [] { QFontDatabase::families(); },
+        // Qt asks every image plugin whether it reads a format before it takes its own reader,
+        // loading each: here rather than at the window's first picture.
+        [] {
+            QBuffer nothing;
+            QImageReader(&nothing, "png").canRead();
+        },
+        startPaintThreads,
+    };
+    for (const std::function<void()> &step : steps) {
+        if (stopping())
+            return;
+        step();
+        ++m_stepsMade;
+    }
 }

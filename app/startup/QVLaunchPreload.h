@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -15,7 +16,14 @@
 // parses its XML and lists every font for the first text the window lays out), the image format
 // plugins (loaded at the first picture read from a file) and the threads of Qt's global pool
 // (the window's first frame paints with them; one busy with other work is not waited for).
-// Joined on destruction; nothing is made when the application never became ready.
+// Declared after the application object: its destructor joins the thread, whose work needs the
+// application's platform integration and thread pool. Nothing is made when the application never
+// became ready, and what is not yet begun when it is destroyed is left undone.
+//
+//   QApplication app(argc, argv);
+//   QVLaunchPreload preload;
+//   ...                            // once this copy is the one that runs:
+//   preload.applicationReady();
 class QVLaunchPreload {
 public:
     QVLaunchPreload();
@@ -27,13 +35,18 @@ public:
 
     // How long the pool's threads are waited for, each busy one included.
     static constexpr int kPaintThreadsWaitMs = 100;
+    // The thread's name, as tools that list a process's threads show it.
+    static constexpr const char *kThreadName = "qv-preload";
 
 private:
     void run();
+    bool stopping();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_ready = false;
     bool m_stopping = false;
+    static constexpr int kSteps = 5;
+    std::atomic<int> m_stepsMade{0};
     std::thread m_thread; // last: starts once the members above exist
 };

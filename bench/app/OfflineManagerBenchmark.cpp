@@ -5,7 +5,7 @@
 //   show_stored        making and laying out the tab with 60 stored languages; goal 200 ms
 //   search_key         one keystroke in the search field over 60 languages; goal 16 ms
 //   show_catalogue     the tab made and shown with 100,000 stored languages until its
-//                      first frame; goal 1000 ms, resident memory grown by under 100 MB;
+//                      first frame was painted; goal 1000 ms, resident memory grown by under 100 MB;
 //                      bare: reading the same groups' codes and names from the store
 //   search_key_large   one keystroke over the 100,000 languages; goal 100 ms
 #include "panes/offline/QVMOfflineViewController.h"
@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -100,6 +101,30 @@ double residentMegabytes() {
     return 0;
 }
 
+// Sees the first paint of a widget that is shown.
+class FirstPaint : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+// Shows the view and returns once its first frame was painted (a paint cycle draws the whole
+// window at once), or after 30 s.
+void showUntilPainted(QWidget *view) {
+    FirstPaint paint;
+    view->installEventFilter(&paint);
+    view->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!paint.painted && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    view->removeEventFilter(&paint);
+}
+
 void report(benchmark::State &state, const std::string &name, double ms, double goal) {
     state.counters["ms"] = ms;
     state.counters["goal_ms"] = goal;
@@ -174,8 +199,7 @@ void show_catalogue(benchmark::State &state) {
         {
             QVMOfflineViewController tab;
             tab.view()->resize(620, 420);
-            tab.view()->show();
-            QCoreApplication::processEvents();
+            showUntilPainted(tab.view());
             total += timer.nsecsElapsed() / 1e6;
             grown = std::max(grown, residentMegabytes() - before);
             if (tab.rowCount() != kLargeCatalogue)

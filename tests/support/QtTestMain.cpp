@@ -17,8 +17,8 @@ int main(int argc, char **argv) {
     if (home.isValid())
         qputenv("QV_HOME", QFile::encodeName(home.path()));
     ::testing::InitGoogleTest(&argc, argv);
-    // Web views share one GL context with the widgets; Qt needs this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // As the program makes it: no attribute of the tests' own (the web module makes the GL
+    // context web views share when it loads, startup/QVWebModule.cpp).
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator-tests"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));

@@ -4,6 +4,7 @@
 #include "core/settings/QVSettingsService.h"
 #include "platform/Format.h"
 #include "ui/controls/QVMSpinner.h"
+#include "ui/controls/QVMWebEngineCheck.h"
 #include "ui/controls/QVMWebView.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMUtils.h"
@@ -60,8 +61,24 @@ QWidget *QVMInfoViewController::loadView() {
 
 void QVMInfoViewController::viewDidLoad() {
     m_tryAgainButton->hide();
-    addWebView();
-    loadRequest();
+    // The first web view of a run waits until the engine is known to start.
+    if (QVMWebEngineCheck::shared().state() != QVMWebEngineCheck::State::Ready) {
+        m_loading = true;
+        QVMSpinner::showSpinner(view(), this);
+    }
+    QVMWebEngineCheck::shared().whenKnown(this, [this](bool ready) {
+        m_loading = false;
+        QVMSpinner::hideSpinner(view(), this);
+        if (!ready) {
+            showFailure(kNoWebViewKey);
+            // Trying again cannot start an engine that did not start.
+            m_tryAgainButton->hide();
+            emit loadEnded(false);
+            return;
+        }
+        addWebView();
+        loadRequest();
+    });
 }
 
 void QVMInfoViewController::addWebView() {
@@ -76,6 +93,8 @@ void QVMInfoViewController::addWebView() {
 }
 
 void QVMInfoViewController::tryAgainButtonAction() {
+    if (!m_webView)
+        return;
     m_tryAgainButton->hide();
     ++m_attempts;
     loadRequest();

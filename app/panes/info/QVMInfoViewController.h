@@ -39,6 +39,8 @@ public:
     static constexpr const char *kLoadFailedKey = "_loc_info_load_failed";
     static constexpr const char *kPageKey = "_loc_info_page";
     static constexpr const char *kTriedAgainKey = "_loc_info_tried_again";
+    // In place of the page when the web engine does not start on this computer.
+    static constexpr const char *kNoWebViewKey = "_loc_info_no_web_view";
     // Clicks on Try again so far.
     int attempts() const { return m_attempts; }
 

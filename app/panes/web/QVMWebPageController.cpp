@@ -7,6 +7,7 @@
 #include "services/network/QVRequestManager.h"
 #include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/QVMSpinner.h"
+#include "ui/controls/QVMWebEngineCheck.h"
 #include "ui/controls/QVMWebView.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
@@ -30,15 +31,25 @@
 
 namespace {
 
-QWidget *panelFor(QVMWebView *webView, QLabel *title, QWidget *below = nullptr) {
+// A panel's page is a placeholder until the web engine is known to start.
+QWidget *panelFor(QWidget *page, QLabel *title, QWidget *below = nullptr) {
     auto *panel = new QWidget;
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(title);
-    layout->addWidget(webView, 1);
+    layout->addWidget(page, 1);
     if (below)
         layout->addWidget(below);
     return panel;
+}
+
+QLabel *placeholder(const QString &name) {
+    auto *label = new QLabel(QVMWebPageController::tr(QVMWebPageController::kStartingText));
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    label->setAccessibleName(name);
+    label->setToolTip(name);
+    return label;
 }
 
 } // namespace
@@ -76,7 +87,6 @@ QWidget *QVMWebPageController::loadView() {
     m_addressField->setPlaceholderText(QStringLiteral("example.org"));
     m_addressField->setClearButtonEnabled(true);
     m_addressField->setAccessibleName(tr("Address"));
-    m_addressField->setToolTip(tr("The address of the page to translate; Return loads it"));
     addressLabel->setBuddy(m_addressField);
     // Qt's clear button inside the field is a button like any other to a keyboard or screen reader.
     for (QToolButton *clear : m_addressField->findChildren<QToolButton *>()) {
@@ -85,7 +95,6 @@ QWidget *QVMWebPageController::loadView() {
     }
     m_goButton = new QPushButton(tr("Translate"));
     m_goButton->setAccessibleName(tr("Translate"));
-    m_goButton->setToolTip(tr("Load the page and translate it"));
     m_closeButton = new QPushButton(tr("Close"));
     m_closeButton->setAccessibleName(tr("Close"));
     m_closeButton->setToolTip(tr("Close this window (Escape or Ctrl+W)"));
@@ -95,12 +104,8 @@ QWidget *QVMWebPageController::loadView() {
     addressRow->addWidget(m_closeButton);
     layout->addLayout(addressRow);
 
-    m_fromWebView = new QVMWebView;
-    m_fromWebView->setAccessibleNameAndToolTip(tr("Original page"),
-                                               tr("The page as published"));
-    m_toWebView = new QVMWebView;
-    m_toWebView->setAccessibleNameAndToolTip(tr("Translated page"),
-                                             tr("The translated page"));
+    m_fromPlaceholder = placeholder(tr("Original page"));
+    m_toPlaceholder = placeholder(tr("Translated page"));
     m_errorLabel = new QLabel;
     // The line carries the server's and the web engine's own words: never markup.
     m_errorLabel->setTextFormat(Qt::PlainText);
@@ -110,8 +115,8 @@ QWidget *QVMWebPageController::loadView() {
     m_errorLabel->hide();
     m_fromTitle = new QLabel(tr("Original"));
     m_toTitle = new QLabel(tr("Translation"));
-    m_fromPanel = panelFor(m_fromWebView, m_fromTitle);
-    m_toPanel = panelFor(m_toWebView, m_toTitle, m_errorLabel);
+    m_fromPanel = panelFor(m_fromPlaceholder, m_fromTitle);
+    m_toPanel = panelFor(m_toPlaceholder, m_toTitle, m_errorLabel);
     m_splitView = new QSplitter;
     m_splitView->setChildrenCollapsible(false);
     m_splitView->addWidget(m_fromPanel);
@@ -121,7 +126,7 @@ QWidget *QVMWebPageController::loadView() {
 
     QWidget::setTabOrder(m_addressField, m_goButton);
     QWidget::setTabOrder(m_goButton, m_closeButton);
-    orderPages();
+    setAddressEnabled(false, tr(kStartingText));
     return root;
 }
 
@@ -130,6 +135,49 @@ void QVMWebPageController::viewDidLoad() {
     root->setAttribute(Qt::WA_DeleteOnClose);
     root->installEventFilter(this);
     connect(root, &QObject::destroyed, this, &QObject::deleteLater);
+    connect(m_addressField, &QLineEdit::returnPressed, this, &QVMWebPageController::translate);
+    connect(m_goButton, &QPushButton::clicked, this, &QVMWebPageController::translate);
+    connect(m_closeButton, &QPushButton::clicked, this, &QVMWebPageController::onClose);
+    auto *closeShortcut = new QShortcut(QKeySequence::Close, root);
+    connect(closeShortcut, &QShortcut::activated, this, &QVMWebPageController::onClose);
+
+    QPointer<QVMWebPageController> self(this);
+    m_languageToken = platform::NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(kLanguageNotification), [self](const QVariantMap &) {
+            if (self)
+                self->languageDidChange();
+        });
+    connect(&QVMUtils::sharedDefaults(), &platform::UserDefaults::changed, this, [this](const QString &key) {
+        if (key == QLatin1String(kDirectionKey))
+            applyDirection();
+        else if (key == QLatin1String(kShowStateKey))
+            applyShowState();
+    });
+    applyDirection();
+    applyShowState();
+    // The pages wait until the web engine is known to start.
+    QVMWebEngineCheck::shared().whenKnown(this, [this](bool ready) {
+        if (ready) {
+            addWebViews();
+            return;
+        }
+        for (QLabel *page : {m_fromPlaceholder, m_toPlaceholder})
+            page->setText(tr(kNoWebViewText));
+        setAddressEnabled(false, tr(kNoWebViewText));
+    });
+}
+
+void QVMWebPageController::addWebViews() {
+    m_fromWebView = new QVMWebView;
+    m_fromWebView->setAccessibleNameAndToolTip(tr("Original page"), tr("The page as published"));
+    m_toWebView = new QVMWebView;
+    m_toWebView->setAccessibleNameAndToolTip(tr("Translated page"), tr("The translated page"));
+    for (const auto &[placeholder, web] : {std::pair{m_fromPlaceholder, m_fromWebView.data()},
+                                           std::pair{m_toPlaceholder, m_toWebView.data()}}) {
+        delete placeholder->parentWidget()->layout()->replaceWidget(placeholder, web);
+        delete placeholder;
+    }
+    m_fromPlaceholder = m_toPlaceholder = nullptr;
 
     for (QVMWebView *web : {m_fromWebView, m_toWebView}) {
         connect(web, &QVMWebView::innerWidgetAdded, this, &QVMWebPageController::orderPages);
@@ -155,31 +203,24 @@ void QVMWebPageController::viewDidLoad() {
             title->setFont(font);
         });
     }
-    connect(m_addressField, &QLineEdit::returnPressed, this, &QVMWebPageController::translate);
-    connect(m_goButton, &QPushButton::clicked, this, &QVMWebPageController::translate);
-    connect(m_closeButton, &QPushButton::clicked, this, &QVMWebPageController::onClose);
-    auto *closeShortcut = new QShortcut(QKeySequence::Close, root);
-    connect(closeShortcut, &QShortcut::activated, this, &QVMWebPageController::onClose);
+    orderPages();
+    setAddressEnabled(true, QString());
+}
 
-    QPointer<QVMWebPageController> self(this);
-    m_languageToken = platform::NotificationCenter::defaultCenter().addObserver(
-        QString::fromLatin1(kLanguageNotification), [self](const QVariantMap &) {
-            if (self)
-                self->languageDidChange();
-        });
-    connect(&QVMUtils::sharedDefaults(), &platform::UserDefaults::changed, this, [this](const QString &key) {
-        if (key == QLatin1String(kDirectionKey))
-            applyDirection();
-        else if (key == QLatin1String(kShowStateKey))
-            applyShowState();
-    });
-    applyDirection();
-    applyShowState();
+void QVMWebPageController::setAddressEnabled(bool enabled, const QString &why) {
+    m_addressField->setEnabled(enabled);
+    m_goButton->setEnabled(enabled);
+    m_addressField->setToolTip(enabled ? tr("The address of the page to translate; Return loads it") : why);
+    m_goButton->setToolTip(enabled ? tr("Load the page and translate it") : why);
+    if (enabled && isViewLoaded() && view()->isVisible())
+        m_addressField->setFocus();
 }
 
 void QVMWebPageController::orderPages() {
     // The pages take the focus through the widgets they draw in, made when each page first renders
     // and put at the end of the window's chain: reading order puts the original first.
+    if (!m_fromWebView || !m_toWebView)
+        return;
     QWidget::setTabOrder(m_closeButton, m_fromWebView);
     QWidget::setTabOrder(m_fromWebView, m_toWebView);
 }
@@ -210,7 +251,7 @@ bool QVMWebPageController::updateWebViewsWithPath(const QString &path) {
     showError(QString());
     if (m_addressField->text().trimmed() != path)
         m_addressField->setText(path);
-    return m_fromWebView->loadAddress(url);
+    return m_fromWebView && m_fromWebView->loadAddress(url);
 }
 
 void QVMWebPageController::translateWebPageWithUrlString(const QString &urlString) {
@@ -261,6 +302,8 @@ void QVMWebPageController::translateWebPageWithUrlString(const QString &urlStrin
 }
 
 void QVMWebPageController::languageDidChange() {
+    if (!m_fromWebView)
+        return;
     const QUrl loaded = m_fromWebView->url();
     if (QVMWebView::isWebAddress(loaded))
         translateWebPageWithUrlString(loaded.toString());
@@ -284,8 +327,9 @@ void QVMWebPageController::applyShowState() {
 }
 
 void QVMWebPageController::onClose() {
-    m_fromWebView->stop();
-    m_toWebView->stop();
+    for (QVMWebView *web : {m_fromWebView, m_toWebView})
+        if (web)
+            web->stop();
     QVMGeneralServices::shared().analytics().trackEvent(QString::fromLatin1(kCategory),
                                                         QStringLiteral("Web translator - Click Close"), {});
     view()->close();

@@ -87,6 +87,10 @@ public:
     static constexpr const char *kSourceLoadFailed =
         "The page could not be opened, so it was not translated.";
     static constexpr qint64 kWebTranslationMode = 2;
+    // In place of the pages until the web engine is known to start, and when it does not.
+    static constexpr const char *kStartingText = "The web view is starting…";
+    static constexpr const char *kNoWebViewText =
+        "Web pages cannot be shown here: the web engine does not start on this computer.";
 
 signals:
     // A page finished loading and was measured (source true for the source page).
@@ -101,6 +105,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void addWebViews();
+    void setAddressEnabled(bool enabled, const QString &why);
     void loadStarted(QVMWebView *view);
     void loadFinished(QVMWebView *view, bool ok);
     void loadingChanged(QVMWebView *view, const QWebEngineLoadingInfo &info);
@@ -117,6 +123,8 @@ private:
     QWidget *m_toPanel = nullptr;
     QPointer<QVMWebView> m_fromWebView; // the window may go before the controller
     QPointer<QVMWebView> m_toWebView;
+    QLabel *m_fromPlaceholder = nullptr; // until the web views are made
+    QLabel *m_toPlaceholder = nullptr;
     QLabel *m_errorLabel = nullptr;
     QLabel *m_fromTitle = nullptr;
     QLabel *m_toTitle = nullptr;

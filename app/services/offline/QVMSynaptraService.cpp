@@ -46,6 +46,16 @@ bool hasPackage(const QVLanguageRealm &language) {
     return !language.isNull() && language.isOfflinePackage();
 }
 
+void storeUnknownWords(const QString &words, const QString &toLang) {
+    if (words.isEmpty())
+        return;
+    QList<QVUnknownWord> records;
+    for (const QString &word : words.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        records.append(QVUnknownWord::initWithWord(word, toLang));
+    if (const platform::Error error = QVDataManager::sharedInstance().saveUnknownWords(records))
+        DevLogger::logError(error, QStringLiteral("saveUnknownWords"));
+}
+
 } // namespace
 
 struct QVMSynaptraService::Step {
@@ -347,7 +357,7 @@ QString QVMSynaptraService::runStep(const Step &step, const QString &input, plat
     SYNError engineError;
     std::string unknownWords;
     const std::string result = m_engine->translate(step.slot, input.toStdString(), engineError, unknownWords);
-    saveUnknownWords(QString::fromStdString(unknownWords), step.unknownWordsTo);
+    handOverUnknownWords(QString::fromStdString(unknownWords), step.unknownWordsTo);
     if (engineError.isError()) {
         error = QVTranslatorError::fromEngineError(engineError);
         return {};
@@ -400,13 +410,18 @@ void QVMSynaptraService::translateTexts(const QList<QVRecognizedBlock> &blocks, 
 }
 
 void QVMSynaptraService::saveUnknownWords(const QString &words, const QString &toLang) {
+    storeUnknownWords(words, toLang);
+}
+
+void QVMSynaptraService::handOverUnknownWords(const QString &words, const QString &toLang) {
     if (words.isEmpty())
         return;
-    QList<QVUnknownWord> records;
-    for (const QString &word : words.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        records.append(QVUnknownWord::initWithWord(word, toLang));
-    if (const platform::Error error = QVDataManager::sharedInstance().saveUnknownWords(records))
-        DevLogger::logError(error, QStringLiteral("saveUnknownWords"));
+    // Stored by the main thread, never by this one: a quit may end the process while this thread is
+    // still inside the engine, and must not cut a store write half way. Once quitting, the words of a
+    // step no one will see go with it, as its translation does.
+    std::lock_guard<std::mutex> lock(m_deliveryMutex);
+    if (!m_stopped)
+        platform::dispatchAsyncMain([words, toLang] { storeUnknownWords(words, toLang); });
 }
 
 void QVMSynaptraService::setUnknownWordsUploader(UnknownWordsUploader uploader) {

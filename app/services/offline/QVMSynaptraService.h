@@ -113,7 +113,8 @@ public:
 
     // At quit: waiting work is dropped, nothing new is queued and no completion is delivered
     // any more, since the application object is going. The running operation goes on: a model
-    // load cannot be left half way.
+    // load cannot be left half way. The engine's thread never writes the store itself (its
+    // untranslated words are stored by the main thread), so leaving while it works cuts no write.
     void stopForExit();
     // True once nothing runs on the engine's thread, waiting at most timeoutMs. While something
     // does, the process must not run its static destructors (they tear down the inference
@@ -133,6 +134,8 @@ private:
     void runLoad(Slot slot, const QString &code, const QString &modelDir, const QString &fromModel,
                  const QString &toModel, const LoadCompletion &completion);
     QString runStep(const Step &step, const QString &input, platform::Error &error);
+    // From the engine's thread: the words go to the main thread to be stored, unless stopped for exit.
+    void handOverUnknownWords(const QString &words, const QString &toLang);
     QString slotLanguage(Slot slot) const;
     void setSlotLanguage(Slot slot, const QString &code);
     bool stopped() const;

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
+
+class QWidget;
 
 // The two entries other programs use to hand text over: "showTranslate"
 // (translated in the main window) and "showTranslateInAgent" (in the tray
@@ -14,7 +18,11 @@
 // under the program's bus name, and also reached from the command line
 // (`quorvalde-translator --show-translate TEXT`). The same object carries the
 // shortcut actions for desktops where the user binds keys to commands.
-// Main thread only.
+// A call over the bus is answered at once: what it asks for runs after the
+// reply has left, and waits while a modal box is open (the box is brought
+// forward), so a caller never waits on a dialog and calls made meanwhile
+// never stack a second box; of the calls of one entry made meanwhile, the
+// last is the one that runs. Main thread only.
 //
 //   QVMServicesMenu &menu = QVMServicesMenu::sharedInstance();
 //   menu.setDelegate(view, [view](const QString &text, int type) { view->updateBufferFromService(text, type);
@@ -62,9 +70,25 @@ public Q_SLOTS:
     Q_SCRIPTABLE void translateWebPagePasteboardUrl();
     Q_SCRIPTABLE void showAgent();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QVMServicesMenu() = default;
     void receive(const char *entry, const QString &text, int type);
+    // Runs `action` now for a call from this program, else once the bus call's reply has left and
+    // no modal box is open; a later call of the same entry replaces one still waiting.
+    void handOver(const char *entry, std::function<void()> action);
+    void queueRun();
+    void runHandedOver();
+
+    struct Waiting {
+        QByteArray entry;
+        std::function<void()> action;
+    };
+    QList<Waiting> m_waiting;
+    bool m_runQueued = false;
+    QPointer<QWidget> m_watchedBox; // the modal box the waiting calls wait for
 
     QPointer<QObject> m_owner;
     Delegate m_delegate;

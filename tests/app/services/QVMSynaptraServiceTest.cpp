@@ -360,6 +360,41 @@ TEST_F(SynaptraServiceTest, StoppedForExitRunsNothingNewAndSaysWhileTheEngineIsS
     EXPECT_EQ(engine->callSummary(), QStringList());
 }
 
+// A quit may end the process while the engine's thread works, so that thread never writes the
+// store: a step's untranslated words are stored by the main thread, and once quitting not at all.
+TEST_F(SynaptraServiceTest, TheEnginesThreadNeverWritesTheStoreAndWritesNothingOnceQuitting) {
+    const struct {
+        const char *name;
+        bool stopped;
+        QStringList stored;
+    } cases[] = {
+        {"stopped for exit while the engine works", true, {}},
+        {"running", false, {"eins>en", "zwei>en"}},
+    };
+    setInstalled({"de", "fr"});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        makeBridge();
+        ASSERT_FALSE(QVDataManager::sharedInstance().removeAllUnknownWords());
+        bridge->setFromLanguage(lang("de"), lang("en"));
+        settle();
+        engine->script([](auto &s) {
+            s.gateOpen = false;
+            s.unknownWords[1] = "eins zwei";
+        });
+        translate(QStringLiteral("hallo"), "de", "en");
+        engine->waitForTranslationAtGate();
+        if (c.stopped)
+            bridge->stopForExit();
+        engine->script([](auto &s) { s.gateOpen = true; });
+        ASSERT_TRUE(bridge->waitUntilIdle(5000));
+        // The engine's work is over and the main thread has not run since.
+        EXPECT_EQ(unknownWords(), QStringList());
+        qvtest::spin(50);
+        EXPECT_EQ(unknownWords(), c.stored);
+    }
+}
+
 TEST_F(SynaptraServiceTest, HeldLoadsWaitUntilReleasedOrATranslationNeedsThem) {
     struct Case {
         const char *name;

@@ -6,10 +6,17 @@
 #include <QDBusConnection>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <vector>
 
 using namespace shortcutstest;
 
@@ -82,14 +89,17 @@ TEST_F(ShortcutsTest, ServicesTextReachesTheMainWindowOrThePopover) {
 
     EXPECT_EQ(client.call(QStringLiteral("showTranslate"), QStringLiteral("Hallo Welt")).type(),
               QDBusMessage::ReplyMessage);
-    EXPECT_EQ(general->fromTranslateTextView()->toPlainText(), QStringLiteral("Hallo Welt"));
+    // Handed over once the reply has left.
+    EXPECT_TRUE(qvtest::waitUntil(
+        [&] { return general->fromTranslateTextView()->toPlainText() == QStringLiteral("Hallo Welt"); }));
     ASSERT_EQ(online->calls.size(), 1);
     EXPECT_EQ(online->calls.at(0).text, QStringLiteral("Hallo Welt"));
     EXPECT_FALSE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
 
     EXPECT_EQ(client.call(QStringLiteral("showTranslateInAgent"), QStringLiteral("Guten Tag")).type(),
               QDBusMessage::ReplyMessage);
-    EXPECT_TRUE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
+    EXPECT_TRUE(
+        qvtest::waitUntil([] { return QVMStatusItem::sharedInstance().isStatusItemWindowVisible(); }));
     ASSERT_TRUE(shownPopover());
     EXPECT_EQ(shownPopover()->originalTextView()->toPlainText(), QStringLiteral("Guten Tag"));
     ASSERT_EQ(online->calls.size(), 2);
@@ -149,6 +159,95 @@ TEST(ServicesSecondLaunch, DISABLED_Forward) {
     const auto result = QVMServicesCommandLine::forward(action, QDBusConnection::sessionBus(),
                                                         qEnvironmentVariable("QV_TEST_SERVICE"), &refusal);
     printf("forward=%d refusal=%s\n", int(result), qPrintable(refusal));
+}
+
+// A second launch with an action (`--action NAME`), as a desktop's key binding runs it.
+TEST(ServicesSecondLaunch, DISABLED_ForwardAction) {
+    const auto action = QVMServicesCommandLine::parse(
+        {"quorvalde-translator", "--action", qEnvironmentVariable("QV_TEST_ACTION")}, {});
+    QString refusal;
+    const auto result = QVMServicesCommandLine::forward(action, QDBusConnection::sessionBus(),
+                                                        qEnvironmentVariable("QV_TEST_SERVICE"), &refusal);
+    printf("forward=%d refusal=%s\n", int(result), qPrintable(refusal));
+}
+
+// While the program shows a modal box (an alert waiting for OK), later launches' actions are
+// answered at once, and what they ask for waits until the box is closed: never a second box over
+// the first, each launch ends at once with success, and of two calls of one action made
+// meanwhile one runs.
+TEST_F(ShortcutsTest, AnActionHandedOverWhileABoxIsOpenIsAnsweredAtOnceAndNeverStacksASecondBox) {
+    if (!QDBusConnection::sessionBus().isConnected())
+        GTEST_SKIP() << "needs a session bus: run through scripts/test (dbus-run-session)";
+    const QString service =
+        QStringLiteral("com.tessaphyre.translator.test.a") + QUuid::createUuid().toString(QUuid::Id128);
+    QDBusConnection running = QDBusConnection::sessionBus();
+    QVMServicesMenu &menu = QVMServicesMenu::sharedInstance();
+    const auto restore = qScopeGuard([&] {
+        menu.translateWebPageAction = {};
+        menu.showAgentAction = {};
+        running.unregisterService(service);
+    });
+    ASSERT_TRUE(menu.registerProvider(running));
+    ASSERT_TRUE(running.registerService(service));
+    // The launches in the order they are made: each once the one before it has ended.
+    const char *later[] = {"show-agent", "translate-web-page", "translate-web-page"};
+    std::vector<std::unique_ptr<QProcess>> launches;
+    const auto launch = [&](const char *action) {
+        launches.push_back(
+            qvtest::startChildTest(QStringLiteral("ServicesSecondLaunch.DISABLED_ForwardAction"),
+                                   {{"QV_TEST_SERVICE", service}, {"QV_TEST_ACTION", action}}));
+    };
+    const auto allEnded = [&] {
+        for (const auto &child : launches)
+            if (child->state() != QProcess::NotRunning)
+                return false;
+        return true;
+    };
+    struct Run {
+        QByteArray action;
+        int boxesOpenBefore;
+    };
+    QList<Run> runs;
+    int open = 0;
+    // Each action shows an alert as the program's own do; the first keeps it open while the later
+    // launches are made, one after the other, until they have ended (or given up).
+    const auto alert = [&](const char *action) {
+        runs.append({action, open});
+        ++open;
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"),
+                        QStringLiteral("Something went wrong"));
+        QTimer poll;
+        QElapsedTimer shown;
+        shown.start();
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!allEnded() && shown.elapsed() < 30000)
+                return;
+            if (runs.size() == 1 && launches.size() < 1 + std::size(later) && shown.elapsed() < 30000)
+                launch(later[launches.size() - 1]);
+            else
+                box.close();
+        });
+        poll.start(10);
+        box.exec();
+        --open;
+    };
+    menu.translateWebPageAction = [&] { alert("translate-web-page"); };
+    menu.showAgentAction = [&] { alert("show-agent"); };
+    launch("translate-web-page");
+    EXPECT_TRUE(qvtest::waitUntil(
+        [&] {
+            return launches.size() == 1 + std::size(later) && allEnded() && runs.size() >= 3 && open == 0;
+        },
+        90000));
+    qvtest::spin(50);
+    for (const auto &child : launches)
+        EXPECT_TRUE(child->readAllStandardOutput().contains("forward=0 "));
+    // One box at a time, each call run once the box before it was gone, in the order they came.
+    ASSERT_EQ(runs.size(), 3);
+    for (const Run &run : runs)
+        EXPECT_EQ(run.boxesOpenBefore, 0) << run.action.constData();
+    EXPECT_EQ(runs.at(1).action, QByteArray("show-agent"));
+    EXPECT_EQ(runs.at(2).action, QByteArray("translate-web-page"));
 }
 
 TEST_F(ShortcutsTest, ASecondLaunchWithATextHandsItToTheRunningProgram) {
