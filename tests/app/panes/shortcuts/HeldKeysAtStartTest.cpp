@@ -1,6 +1,8 @@
 // The program as a user starts it, on an X server where another client already holds the fixed
 // keys (as openbox and GNOME on X11 do): the start shows its window and nothing modal, the held
 // keys are told once, and Ctrl+Q ends it at once.
+#include "X11KeyHolder.h"
+
 #include "support/EventLoop.h"
 #include "support/FakeNotifications.h"
 #include "support/PrivateBus.h"
@@ -11,74 +13,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <xcb/xcb.h>
-
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
 
 namespace {
 
-constexpr uint32_t kLeftKeysym = 0xff51;
-constexpr uint32_t kRightKeysym = 0xff53;
 const QByteArray kToldLine = "[shortcuts] held keys told in a desktop notification";
 const QByteArray kUntoldLine = "[shortcuts] no desktop notifications here; the shortcuts tab says: ";
 const QString kHeld = QStringLiteral("%1 is taken by another program: free it in your desktop's keyboard "
                                      "settings to use it here");
-
-// Another client of the display, holding Ctrl+Alt+Left and Ctrl+Alt+Right on the root window.
-class KeyHolder {
-public:
-    explicit KeyHolder(const QString &display)
-        : m_connection(xcb_connect(display.toLatin1().constData(), nullptr)) {
-        if (xcb_connection_has_error(m_connection))
-            return;
-        const xcb_setup_t *setup = xcb_get_setup(m_connection);
-        const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
-        for (uint32_t keysym : {kLeftKeysym, kRightKeysym}) {
-            const uint8_t keycode = keycodeFor(keysym);
-            if (!keycode)
-                return;
-            xcb_generic_error_t *error = xcb_request_check(
-                m_connection,
-                xcb_grab_key_checked(m_connection, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, keycode,
-                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-            if (error) {
-                std::free(error);
-                return;
-            }
-        }
-        m_holding = true;
-    }
-    ~KeyHolder() { xcb_disconnect(m_connection); }
-    KeyHolder(const KeyHolder &) = delete;
-    KeyHolder &operator=(const KeyHolder &) = delete;
-    bool isHolding() const { return m_holding; }
-
-private:
-    uint8_t keycodeFor(uint32_t keysym) const {
-        const xcb_setup_t *setup = xcb_get_setup(m_connection);
-        const uint8_t first = setup->min_keycode;
-        const uint8_t count = uint8_t(setup->max_keycode - first + 1);
-        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> mapping(
-            xcb_get_keyboard_mapping_reply(m_connection, xcb_get_keyboard_mapping(m_connection, first, count),
-                                           nullptr),
-            &std::free);
-        if (!mapping)
-            return 0;
-        const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
-        const int perCode = mapping->keysyms_per_keycode;
-        for (int code = 0; code < count; ++code)
-            for (int level = 0; level < perCode; ++level)
-                if (symbols[code * perCode + level] == keysym)
-                    return uint8_t(first + code);
-        return 0;
-    }
-
-    xcb_connection_t *m_connection;
-    bool m_holding = false;
-};
 
 QByteArray xdotool(const QString &display, const QStringList &arguments) {
     QProcess tool;
@@ -119,7 +61,7 @@ TEST(HeldKeysAtStart, TheStartShowsNoBoxTellsTheKeysOnceAndQuitsAtOnce) {
         SCOPED_TRACE(c.name);
         qvtest::XvfbSession x11;
         ASSERT_TRUE(x11.isRunning());
-        KeyHolder holder(x11.display());
+        qvtest::X11KeyHolder holder(x11.display());
         ASSERT_TRUE(holder.isHolding());
         qvtest::PrivateBus bus;
         ASSERT_TRUE(bus.isRunning());

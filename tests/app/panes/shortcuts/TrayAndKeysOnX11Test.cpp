@@ -1,5 +1,7 @@
 #include "ShortcutsTestSupport.h"
+#include "X11KeyHolder.h"
 
+#include "panes/shortcuts/QVMShortcutsSettingsViewController.h"
 #include "services/graphics/QVMStyleService.h"
 #include "services/shortcuts/QVMX11ShortcutBackend.h"
 #include "support/ChildProcess.h"
@@ -14,6 +16,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QToolButton>
@@ -179,6 +182,26 @@ TEST_F(ShortcutsTest, DISABLED_GlobalKeysOnX11) {
     xcb_disconnect(other);
 }
 
+// Another client holds both fixed keys: the shortcuts tab says so, light and dark.
+TEST_F(ShortcutsTest, DISABLED_HeldFixedKeysInTheTab) {
+    ASSERT_TRUE(QVMX11ShortcutBackend::isUsable());
+    qvtest::X11KeyHolder other;
+    ASSERT_TRUE(other.isHolding());
+    qvtest::spin(100);
+    service().startObserving();
+    ASSERT_TRUE(qvtest::waitUntil([] { return service().conflictLines().size() == 2; }));
+    QVMShortcutsSettingsViewController tab;
+    tab.view()->setGeometry(40, 40, 620, 420);
+    tab.view()->show();
+    printf("status=%s\n", qPrintable(tab.statusLabel()->text().replace('\n', '|')));
+    screenshot(QStringLiteral("shortcuts-held-light.png"));
+    QApplication::setPalette(darkPalette());
+    QVMStyleService::shared().setDesktopColorScheme(QVMStyleService::ColorScheme::Dark);
+    screenshot(QStringLiteral("shortcuts-held-dark.png"));
+    QVMStyleService::shared().setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
+    printf("alerts=%d\n", int(alerts->shown.size()));
+}
+
 // ---- parents ---------------------------------------------------------------------------
 
 TEST(TrayOnX11Test, AClickOnTheTrayIconOpensThePopover) {
@@ -206,6 +229,20 @@ TEST(TrayOnX11Test, KeyGrabsTranslateThePageOpenThePopoverAndReportAHeldKey) {
     EXPECT_TRUE(out.contains("requests=1 from=en_GB to=de_DE opened=https://translated.example/page\n"))
         << out.constData();
     EXPECT_TRUE(out.contains("agent=Good evening shown=1\n")) << out.constData();
+}
+
+TEST(TrayOnX11Test, FixedKeysHeldByAnotherProgramAreNamedInTheTabWithoutABox) {
+    if (QProcess::execute(QStringLiteral("sh"), {"-c", "command -v Xvfb >/dev/null"}) != 0)
+        GTEST_SKIP() << "needs Xvfb";
+    const QByteArray out =
+        runOnX11(QStringLiteral("ShortcutsTest.DISABLED_HeldFixedKeysInTheTab"), qvtest::XvfbSession::NoTray,
+                 {{"QV_SHOT_DIR", qEnvironmentVariable("QV_SHOT_DIR")}});
+    const QByteArray held =
+        " is taken by another program: free it in your desktop's keyboard settings to use it here";
+    EXPECT_TRUE(
+        out.contains("status=Active: X11 key grabs|Ctrl+Alt+Left" + held + "|Ctrl+Alt+Right" + held + "\n"))
+        << out.constData();
+    EXPECT_TRUE(out.contains("alerts=0\n")) << out.constData();
 }
 
 #include "TrayAndKeysOnX11Test.moc"
