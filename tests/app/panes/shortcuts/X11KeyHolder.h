@@ -1,11 +1,12 @@
 #pragma once
 
+#include "services/shortcuts/QVMX11ShortcutBackend.h"
+
 #include <QString>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <memory>
 
 namespace qvtest {
 
@@ -20,7 +21,7 @@ public:
         const xcb_setup_t *setup = xcb_get_setup(m_connection);
         const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
         for (uint32_t keysym : {0xff51u, 0xff53u}) { // Left, Right
-            const uint8_t keycode = keycodeFor(keysym);
+            const uint8_t keycode = QVMX11ShortcutBackend::keycodeForKeysym(m_connection, keysym);
             if (!keycode)
                 return;
             xcb_generic_error_t *error = xcb_request_check(
@@ -40,25 +41,6 @@ public:
     bool isHolding() const { return m_holding; }
 
 private:
-    uint8_t keycodeFor(uint32_t keysym) const {
-        const xcb_setup_t *setup = xcb_get_setup(m_connection);
-        const uint8_t first = setup->min_keycode;
-        const uint8_t count = uint8_t(setup->max_keycode - first + 1);
-        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> mapping(
-            xcb_get_keyboard_mapping_reply(m_connection, xcb_get_keyboard_mapping(m_connection, first, count),
-                                           nullptr),
-            &std::free);
-        if (!mapping)
-            return 0;
-        const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
-        const int perCode = mapping->keysyms_per_keycode;
-        for (int code = 0; code < count; ++code)
-            for (int level = 0; level < perCode; ++level)
-                if (symbols[code * perCode + level] == keysym)
-                    return uint8_t(first + code);
-        return 0;
-    }
-
     xcb_connection_t *m_connection;
     bool m_holding = false;
 };
