@@ -4,6 +4,11 @@
 //   offline_dog      Return in the search field until the word list and the
 //                    entry of "dog" are shown (WordNet package present);
 //                    beside it the bare WordNet look-up; goal 50 ms
+//   open_broken      opening a dictionary package whose last data file is empty (a broken
+//                    package), as each keystroke's colouring asks; beside it open_loaded,
+//                    the answer for files already loaded
+//   open_during_load opening the loaded dictionary while another copy of its files is being
+//                    loaded on another thread: held_ms, what the caller waited; goal 1 ms
 //   render_entry     an entry of 5 parts of speech and 40 senses written into
 //                    the entry view; beside it the same text set as plain text; goal 20 ms
 //   font_step        one point larger on 10,000 characters in both panels,
@@ -19,6 +24,7 @@
 #include "core/models/QVPackageFolders.h"
 #include "panes/dictionary/QVMDicrionaryController.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
+#include "services/dictionary/QVWordNetDatabase.h"
 #include "services/dictionary/WNWorldNet.h"
 #include "services/network/QVRequestManager.h"
 
@@ -37,6 +43,9 @@
 #include <QTextEdit>
 
 #include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -100,6 +109,72 @@ void offline_dog_raw(benchmark::State &state) {
             [&](const platform::Error &) { entry = true; });
         spinUntil([&] { return words && entry; });
     }
+}
+
+// A folder of links to Debian's WordNet files; the last data file empty when broken.
+QString wordNetCopy(const QString &name, bool broken) {
+    if (!g_home)
+        g_home = std::make_unique<QTemporaryDir>();
+    const QDir folder(g_home->filePath(name));
+    QDir().mkpath(folder.path());
+    const QDir source(QStringLiteral("/usr/share/wordnet"));
+    for (const QString &file : source.entryList({"index.*", "data.*", "*.exc"}, QDir::Files))
+        QFile::link(source.filePath(file), folder.filePath(file));
+    if (broken) {
+        QFile::remove(folder.filePath(QStringLiteral("data.adv")));
+        QFile empty(folder.filePath(QStringLiteral("data.adv")));
+        empty.open(QIODevice::WriteOnly);
+    }
+    return folder.path();
+}
+
+void open_broken(benchmark::State &state) {
+    const QString folder = wordNetCopy(QStringLiteral("broken"), true);
+    // The first open finds it broken; what each later one costs is measured.
+    QVWordNetDatabase::open(folder);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QVWordNetDatabase::open(folder));
+}
+
+void open_loaded(benchmark::State &state) {
+    const QString folder = wordNetCopy(QStringLiteral("loaded"), false);
+    if (!QVWordNetDatabase::open(folder)) {
+        state.SkipWithError("wordnet-base is not installed");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QVWordNetDatabase::open(folder));
+}
+
+void open_during_load(benchmark::State &state) {
+    const QString loaded = wordNetCopy(QStringLiteral("loaded"), false);
+    if (!QVWordNetDatabase::open(loaded)) {
+        state.SkipWithError("wordnet-base is not installed");
+        return;
+    }
+    double longest = 0;
+    int round = 0;
+    for (auto _ : state) {
+        const QString other = wordNetCopy(QStringLiteral("other-%1").arg(++round), false);
+        std::atomic<bool> started{false};
+        std::thread load([&] {
+            started = true;
+            QVWordNetDatabase::open(other);
+        });
+        while (!started)
+            std::this_thread::yield();
+        // Inside the other load by now (it takes tens of milliseconds).
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QElapsedTimer held;
+        held.start();
+        benchmark::DoNotOptimize(QVWordNetDatabase::open(loaded));
+        const double ms = double(held.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(ms / 1e3);
+        longest = std::max(longest, ms);
+        load.join();
+    }
+    state.counters["held_ms"] = longest;
+    state.counters["goal_ms"] = 1;
 }
 
 QVLexicalMeaning bigEntry() {
@@ -247,6 +322,9 @@ void font_step(benchmark::State &state) {
 
 BENCHMARK(offline_dog)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(offline_dog_raw)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(open_broken)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(open_loaded)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(open_during_load)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(render_entry)->Unit(benchmark::kMillisecond);
 BENCHMARK(render_entry_plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(font_step)->Unit(benchmark::kMillisecond);

@@ -24,6 +24,8 @@ public:
 
     bool isRunning() const { return !m_address.isEmpty(); }
     QString address() const { return m_address; }
+    // The daemon's process (to stop it for a while: a bus that does not answer).
+    qint64 processId() const { return m_daemon.processId(); }
     // A new connection under a name unique to this bus.
     QDBusConnection connect(const QString &name);
     // Closes one connection: its names go, as when a process exits.

@@ -38,18 +38,31 @@ QVMKeyboardShortcutsService &QVMKeyboardShortcutsService::sharedInstance() {
 
 QVMKeyboardShortcutsService::QVMKeyboardShortcutsService()
     : m_reader(&QVMKeyboardShortcutsService::readSelectionOrClipboard),
-      m_notifier([](const QString &title, const QString &body) { notifyOrAlert(title, body); }) {
+      m_notifier([this](const QString &title, const QString &body) { notifyOrAlert(title, body); }) {
     registerDefaults();
 }
 
-void QVMKeyboardShortcutsService::notifyOrAlert(const QString &title, const QString &body,
-                                                QDBusConnection bus) {
-    QVDesktopNotifier notifier(std::move(bus));
-    // A desktop without a notification service would show nothing: the program says it itself.
-    if (notifier.canShowNotifications())
-        notifier.showAlert(title, body);
-    else
-        QVMUtils::showErrorAlertWithMessage(body);
+QVMKeyboardShortcutsService::~QVMKeyboardShortcutsService() = default;
+
+QVDesktopNotifier &QVMKeyboardShortcutsService::desktopNotifier() {
+    if (!m_desktop)
+        m_desktop = std::make_unique<QVDesktopNotifier>();
+    return *m_desktop;
+}
+
+void QVMKeyboardShortcutsService::setNotificationBus(QDBusConnection bus) {
+    m_desktop = std::make_unique<QVDesktopNotifier>(std::move(bus));
+}
+
+void QVMKeyboardShortcutsService::notifyOrAlert(const QString &title, const QString &body) {
+    QPointer<QVMKeyboardShortcutsService> self(this);
+    desktopNotifier().canShowNotifications([self, title, body](bool shown) {
+        // A desktop without a notification service would show nothing: the program says it itself.
+        if (!shown)
+            QVMUtils::showErrorAlertWithMessage(body);
+        else if (self)
+            self->desktopNotifier().showAlert(title, body);
+    });
 }
 
 void QVMKeyboardShortcutsService::registerDefaults() {
@@ -197,7 +210,7 @@ QStringList QVMKeyboardShortcutsService::conflictLines() const {
     const QStringList conflicts = m_backend->conflicts();
     for (const QVMGlobalShortcutBackend::Shortcut &shortcut : activeShortcuts())
         if (conflicts.contains(shortcut.id))
-            lines.append(tr("%1 is taken by another program: choose another")
+            lines.append((shortcut.id == QLatin1String(kIdCustom) ? tr(kCustomTaken) : tr(kFixedTaken))
                              .arg(shortcut.keys.toString(QKeySequence::NativeText)));
     return lines;
 }
@@ -209,11 +222,32 @@ QString QVMKeyboardShortcutsService::statusText() const {
 }
 
 void QVMKeyboardShortcutsService::backendStateChanged() {
-    // Each conflict is announced once; the shortcuts tab keeps showing it.
+    // Each conflict is announced once, all those found together in one notice; the shortcuts tab
+    // keeps showing them.
+    QStringList fresh;
     for (const QString &line : conflictLines())
         if (!std::exchange(m_announced, m_announced + QSet<QString>{line}).contains(line))
-            notify(line);
+            fresh.append(line);
+    if (!fresh.isEmpty())
+        announceHeldKeys(fresh);
     emit stateChanged();
+}
+
+// Found at start, when nobody pressed anything: never a box, which would hold the start up.
+void QVMKeyboardShortcutsService::announceHeldKeys(const QStringList &lines) {
+    QPointer<QVMKeyboardShortcutsService> self(this);
+    desktopNotifier().canShowNotifications([self, lines](bool shown) {
+        if (!self)
+            return;
+        if (shown) {
+            self->desktopNotifier().showAlert(QString::fromLatin1(QVDesktopNotifier::kApplicationName),
+                                              lines.join(QLatin1Char('\n')));
+            DevLog(QStringLiteral("[shortcuts] held keys told in a desktop notification"));
+        } else {
+            DevLog(QStringLiteral("[shortcuts] no desktop notifications here; the shortcuts tab says: %@"),
+                   lines.join(QStringLiteral("; ")));
+        }
+    });
 }
 
 void QVMKeyboardShortcutsService::notify(const QString &body) {

@@ -10,6 +10,9 @@
 #include <QSet>
 
 #include <functional>
+#include <memory>
+
+class QVDesktopNotifier;
 
 // The global shortcuts: the user's own (Ctrl+F1 unless changed) and the fixed
 // Ctrl+Alt+Left translate the web page whose address was copied or
@@ -56,19 +59,22 @@ public:
         m_statusItemController = controller;
     }
 
-    // "Active: X11 key grabs" and, for each conflict, the line that names it.
+    // "Active: X11 key grabs" and, for each conflict, the line that names it: the user's own
+    // shortcut can be changed, the fixed ones cannot.
     QString statusText() const;
     QStringList conflictLines() const;
     static bool isWaylandSession();
 
-    // Where the selection is read and failures are told (tests replace them).
+    // Where the selection is read and what a pressed shortcut has to say is told (tests replace them).
     using TextReader = std::function<QString()>;
     using Notifier = std::function<void(const QString &title, const QString &body)>;
     void setSelectionReader(TextReader reader) { m_reader = std::move(reader); }
     void setNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
-    // The default notifier: a desktop notification where the desktop shows them, else an alert.
-    static void notifyOrAlert(const QString &title, const QString &body,
-                              QDBusConnection bus = QDBusConnection::sessionBus());
+    // The bus of the desktop's notifications: the session bus unless a test brings its own.
+    void setNotificationBus(QDBusConnection bus);
+    // The default notifier: a desktop notification where the desktop shows them, else an alert
+    // (the user just pressed the key and would otherwise see nothing).
+    void notifyOrAlert(const QString &title, const QString &body);
     static QString readSelectionOrClipboard();
 
     static constexpr const char *kCustomShortcut = "customShortcut";
@@ -83,17 +89,23 @@ public:
     static constexpr const char *kWaylandHint = "On Wayland, copy the text first (Ctrl+C)";
     static constexpr const char *kNoWebAddress = "The clipboard holds no web address";
     static constexpr const char *kNoInternetKey = "_loc_alert_no_internet";
+    static constexpr const char *kCustomTaken = "%1 is taken by another program: choose another";
+    static constexpr const char *kFixedTaken =
+        "%1 is taken by another program: free it in your desktop's keyboard settings to use it here";
 
 signals:
     void stateChanged();
 
 private:
     QVMKeyboardShortcutsService();
+    ~QVMKeyboardShortcutsService() override;
     void registerDefaults();
     void apply();
     void defaultsChanged(const QString &key);
     void backendStateChanged();
     void notify(const QString &body);
+    void announceHeldKeys(const QStringList &lines);
+    QVDesktopNotifier &desktopNotifier();
 
     QPointer<QVMGlobalShortcutBackend> m_backend;
     QPointer<QVMGenaralPopoverViewController> m_statusItemController;
@@ -105,4 +117,5 @@ private:
     QMetaObject::Connection m_defaultsConnection;
     TextReader m_reader;
     Notifier m_notifier;
+    std::unique_ptr<QVDesktopNotifier> m_desktop;
 };

@@ -11,7 +11,9 @@
 #include <QSet>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -249,13 +251,34 @@ QString signatureOf(const QDir &dir, const QStringList &files) {
     return signature;
 }
 
-// How the last load of each set of files ended, readable while another load is under way.
-QMutex g_outcomesMutex;
-QHash<QString, bool> g_outcomes;
+// A load under way: the callers that want the same files wait for it, nobody else does.
+struct PendingLoad {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::shared_ptr<const QVWordNetDatabase> database;
+};
 
-void recordOutcome(const QString &signature, bool loaded) {
-    QMutexLocker lock(&g_outcomesMutex);
-    g_outcomes.insert(signature, loaded);
+// What is known of each set of files, by signature: loaded, failed (remembered until the files
+// change, so a broken package is not read again on every call), or being loaded. The lock is
+// never held while files are read.
+struct Registry {
+    QMutex mutex;
+    QHash<QString, std::shared_ptr<const QVWordNetDatabase>> loaded;
+    QHash<QString, bool> outcomes;
+    QHash<QString, std::shared_ptr<PendingLoad>> pending;
+};
+
+Registry &registry() {
+    static Registry *instance = new Registry;
+    return *instance;
+}
+
+// Keys of replaced files would pile up; one folder's current files are all that matter.
+template <typename Value> void forgetOtherFiles(QHash<QString, Value> &table, const QString &folder) {
+    const QString prefix = folder + QLatin1Char('|');
+    for (auto it = table.begin(); it != table.end();)
+        it = it.key().startsWith(prefix) ? table.erase(it) : std::next(it);
 }
 
 } // namespace
@@ -268,10 +291,11 @@ bool QVWordNetDatabase::isAvailable(const QString &folder) {
     const QDir dir(folder);
     const QStringList files = requiredFiles(dir);
     {
-        QMutexLocker lock(&g_outcomesMutex);
-        const auto known = g_outcomes.constFind(signatureOf(dir, files));
-        if (known != g_outcomes.constEnd())
-            return *known;
+        Registry &known = registry();
+        QMutexLocker lock(&known.mutex);
+        const auto outcome = known.outcomes.constFind(signatureOf(dir, files));
+        if (outcome != known.outcomes.constEnd())
+            return *outcome;
     }
     return std::all_of(files.cbegin(), files.cend(), [](const QString &file) {
         const QFileInfo info(file);
@@ -281,31 +305,66 @@ bool QVWordNetDatabase::isAvailable(const QString &folder) {
 
 std::shared_ptr<const QVWordNetDatabase> QVWordNetDatabase::open(const QString &folder,
                                                                  platform::Error *error) {
-    static QMutex mutex;
-    static QHash<QString, std::shared_ptr<const QVWordNetDatabase>> cache;
-
-    const QDir dir(folder);
-    const QString signature = signatureOf(dir, requiredFiles(dir));
-
-    QMutexLocker lock(&mutex);
-    if (const auto cached = cache.value(signature))
-        return cached;
-    std::shared_ptr<QVWordNetDatabase> database(new QVWordNetDatabase);
-    if (folder.isEmpty() || !database->load(dir.absolutePath())) {
-        if (!folder.isEmpty())
-            recordOutcome(signature, false);
+    const auto fail = [error]() -> std::shared_ptr<const QVWordNetDatabase> {
         if (error)
             *error = platform::Error(QString::fromLatin1(kErrorDomain), FilesMissing,
                                      QStringLiteral("The dictionary files are missing or unreadable"));
         return {};
+    };
+    if (folder.isEmpty())
+        return fail();
+    const QDir dir(folder);
+    const QString path = dir.absolutePath();
+    const QString signature = signatureOf(dir, requiredFiles(dir));
+
+    Registry &known = registry();
+    std::shared_ptr<PendingLoad> load;
+    bool loadsHere = false;
+    {
+        QMutexLocker lock(&known.mutex);
+        if (const auto database = known.loaded.value(signature))
+            return database;
+        if (!known.outcomes.value(signature, true))
+            return fail();
+        load = known.pending.value(signature);
+        if (!load) {
+            load = std::make_shared<PendingLoad>();
+            known.pending.insert(signature, load);
+            loadsHere = true;
+        }
     }
-    recordOutcome(signature, true);
-    // Keys of replaced files would pile up; one folder's current files are all that matter.
-    const QString prefix = dir.absolutePath() + QLatin1Char('|');
-    for (auto it = cache.begin(); it != cache.end();)
-        it = it.key().startsWith(prefix) ? cache.erase(it) : std::next(it);
-    cache.insert(signature, database);
-    return database;
+    if (!loadsHere) {
+        std::unique_lock wait(load->mutex);
+        load->finished.wait(wait, [&] { return load->done; });
+        return load->database ? load->database : fail();
+    }
+
+    std::shared_ptr<QVWordNetDatabase> database(new QVWordNetDatabase);
+    const bool loaded = database->load(path);
+    if (!loaded) {
+        DevLog(
+            QStringLiteral("[wordnet] the dictionary files in %@ cannot be read: not read again until they "
+                           "change"),
+            path);
+        database.reset();
+    }
+    {
+        QMutexLocker lock(&known.mutex);
+        known.pending.remove(signature);
+        forgetOtherFiles(known.outcomes, path);
+        known.outcomes.insert(signature, loaded);
+        if (loaded) {
+            forgetOtherFiles(known.loaded, path);
+            known.loaded.insert(signature, database);
+        }
+    }
+    {
+        const std::lock_guard done(load->mutex);
+        load->database = database;
+        load->done = true;
+    }
+    load->finished.notify_all();
+    return database ? database : fail();
 }
 
 bool QVWordNetDatabase::load(const QString &folder) {

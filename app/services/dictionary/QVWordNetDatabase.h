@@ -53,6 +53,10 @@ public:
 
     // The database of a folder, shared while its files stay the same; null
     // with FilesMissing when an index or data file is missing or unreadable.
+    // A failed load is remembered until the files change (they are not read
+    // again meanwhile). Reads the files on the calling thread, so never on the
+    // interface thread; a caller waits only for a load of these same files
+    // under way, never for another folder's.
     static std::shared_ptr<const QVWordNetDatabase> open(const QString &folder,
                                                          platform::Error *error = nullptr);
     // Whether open() finds the folder's dictionary, without reading it or waiting for a load

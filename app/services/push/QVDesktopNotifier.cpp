@@ -3,8 +3,10 @@
 #include "core/DevLog.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QVariantMap>
 
@@ -14,6 +16,14 @@ const char *const kNotificationsService = "org.freedesktop.Notifications";
 const char *const kNotificationsPath = "/org/freedesktop/Notifications";
 const char *const kLauncherEntryPath = "/com/canonical/unity/launcherentry/quorvalde";
 const char *const kLauncherEntryInterface = "com.canonical.Unity.LauncherEntry";
+// A bus that does not answer within this is taken as one without notifications.
+constexpr int kAskTimeoutMs = 5000;
+
+QDBusMessage busCall(const char *method) {
+    return QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+}
 
 // The notification body may be read as markup: the payload's text is shown as written.
 QString plainBody(const QString &text) {
@@ -35,7 +45,10 @@ bool QVDesktopNotifier::busAvailable() {
     return false;
 }
 
-QVDesktopNotifier::~QVDesktopNotifier() = default;
+// The pending answers go first: none may reach a half-destroyed notifier.
+QVDesktopNotifier::~QVDesktopNotifier() {
+    m_context.reset();
+}
 
 QDBusMessage QVDesktopNotifier::notifyMessage(const QString &title, const QString &body) {
     QDBusMessage message = QDBusMessage::createMethodCall(
@@ -65,14 +78,77 @@ void QVDesktopNotifier::showAlert(const QString &title, const QString &body) {
         m_connection.asyncCall(notifyMessage(title, body));
 }
 
-bool QVDesktopNotifier::canShowNotifications() {
-    if (!busAvailable())
-        return false;
-    QDBusConnectionInterface *bus = m_connection.interface();
-    if (!bus)
-        return false;
+void QVDesktopNotifier::canShowNotifications(std::function<void(bool)> answer) {
+    if (!busAvailable()) {
+        if (answer)
+            answer(false);
+        return;
+    }
+    if (m_available) {
+        if (answer)
+            answer(*m_available);
+        return;
+    }
+    if (answer)
+        m_waiting.append(std::move(answer));
+    if (!m_context)
+        ask();
+}
+
+// Whether the service runs now; only when it does not, whether the bus would start it.
+void QVDesktopNotifier::ask() {
+    m_context = std::make_unique<QObject>();
     const QString service = QString::fromLatin1(kNotificationsService);
-    return bus->isServiceRegistered(service).value() || bus->activatableServiceNames().value().contains(service);
+    auto *watcher = new QDBusServiceWatcher(service, m_connection, QDBusServiceWatcher::WatchForOwnerChange,
+                                            m_context.get());
+    QObject::connect(watcher, &QDBusServiceWatcher::serviceRegistered, m_context.get(), [this] {
+        m_registered = true;
+        if (m_available)
+            m_available = true;
+    });
+    QObject::connect(watcher, &QDBusServiceWatcher::serviceUnregistered, m_context.get(), [this] {
+        m_registered = false;
+        if (m_available)
+            m_available = m_activatable;
+    });
+    QDBusMessage call = busCall("NameHasOwner");
+    call << service;
+    auto *pending = new QDBusPendingCallWatcher(m_connection.asyncCall(call, kAskTimeoutMs), m_context.get());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, m_context.get(),
+                     [this](QDBusPendingCallWatcher *call) {
+                         call->deleteLater();
+                         const QDBusPendingReply<bool> reply = *call;
+                         m_registered = m_registered || (!reply.isError() && reply.value());
+                         if (m_registered)
+                             answer(true);
+                         else
+                             askActivatable();
+                     });
+}
+
+void QVDesktopNotifier::askActivatable() {
+    auto *pending = new QDBusPendingCallWatcher(
+        m_connection.asyncCall(busCall("ListActivatableNames"), kAskTimeoutMs), m_context.get());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, m_context.get(),
+                     [this](QDBusPendingCallWatcher *call) {
+                         call->deleteLater();
+                         const QDBusPendingReply<QStringList> reply = *call;
+                         m_activatable = !reply.isError() &&
+                                         reply.value().contains(QString::fromLatin1(kNotificationsService));
+                         if (reply.isError())
+                             DevLog(QStringLiteral("[push] the session bus does not say whether it shows "
+                                                   "notifications: %@"),
+                                    reply.error().message());
+                         answer(m_registered || m_activatable);
+                     });
+}
+
+void QVDesktopNotifier::answer(bool available) {
+    m_available = available;
+    // A block may ask again (and is then answered at once): the list is taken first.
+    const QList<std::function<void(bool)>> waiting = std::exchange(m_waiting, {});
+    for (const auto &block : waiting)
+        block(available);
 }
 
 void QVDesktopNotifier::setBadgeLabel(const QString &label) {

@@ -88,14 +88,14 @@ uint16_t QVMX11ShortcutBackend::modifierMask(Qt::KeyboardModifiers modifiers) {
     return mask;
 }
 
-uint8_t QVMX11ShortcutBackend::keycodeForKeysym(uint32_t keysym) const {
-    if (!m_connection || !keysym)
+uint8_t QVMX11ShortcutBackend::keycodeForKeysym(xcb_connection_t *connection, uint32_t keysym) {
+    if (!connection || !keysym)
         return 0;
-    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    const xcb_setup_t *setup = xcb_get_setup(connection);
     const uint8_t first = setup->min_keycode;
     const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
     std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> mapping(
-        xcb_get_keyboard_mapping_reply(m_connection, xcb_get_keyboard_mapping(m_connection, first, count),
+        xcb_get_keyboard_mapping_reply(connection, xcb_get_keyboard_mapping(connection, first, count),
                                        nullptr),
         &std::free);
     if (!mapping)
@@ -134,7 +134,7 @@ void QVMX11ShortcutBackend::setShortcuts(const QList<Shortcut> &shortcuts) {
         if (shortcut.keys.isEmpty())
             continue;
         const QKeyCombination combination = shortcut.keys[0];
-        Pending one{{shortcut.id, keycodeForKeysym(keysymForKey(combination.key())),
+        Pending one{{shortcut.id, keycodeForKeysym(m_connection, keysymForKey(combination.key())),
                      modifierMask(combination.keyboardModifiers())},
                     shortcut.keys.toString(QKeySequence::PortableText),
                     {}};

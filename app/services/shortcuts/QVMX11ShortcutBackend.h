@@ -33,6 +33,8 @@ public:
     // The X key symbol of a Qt key (0 when it has none) and the X modifier mask of Qt modifiers.
     static uint32_t keysymForKey(int key);
     static uint16_t modifierMask(Qt::KeyboardModifiers modifiers);
+    // The key code the server's keyboard map gives a key symbol (0 when none does).
+    static uint8_t keycodeForKeysym(xcb_connection_t *connection, uint32_t keysym);
 
     static constexpr uint8_t kBadAccess = 10;
 
@@ -42,7 +44,6 @@ private:
         uint8_t keycode = 0;
         uint16_t modifiers = 0;
     };
-    uint8_t keycodeForKeysym(uint32_t keysym) const;
     void ungrabAll();
 
     xcb_connection_t *m_connection = nullptr;

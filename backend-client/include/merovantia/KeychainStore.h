@@ -50,10 +50,18 @@ public:
     // (or the store's own failure to lock). Stores without such a lock run it at once.
     virtual int exclusively(const std::function<int()> &body);
 
-    // The store of this process, chosen once on first use by a probe that never
+    // Copies every item of `from` into `to` where `to` lacks it or holds another secret changed
+    // before `from`'s; `from` is left as it is. Success once `to` holds every item (with this
+    // secret or one changed later), else the first failing status (what was copied stays).
+    static int copyItems(KeychainStore &from, KeychainStore &to, int *copied = nullptr);
+
+    // The store of this process, chosen on first use by a probe that never
     // blocks: the Secret Service when a session bus answers with an unlocked
     // default collection, else the file store in the state folder.
-    // QV_KEYCHAIN=file or QV_KEYCHAIN=secret-service forces the choice.
+    // QV_KEYCHAIN=file or QV_KEYCHAIN=secret-service forces the choice. A probed
+    // file store gives way when the Secret Service appears on the session bus
+    // later and is unlocked: the file store's items are copied into it, and it
+    // serves from then on with the file store behind it, as on a first start.
     static std::shared_ptr<KeychainStore> shared();
     // The other store: identity lookups look in it too, and identity writes go to it
     // when the shared store refuses them. The file store behind the Secret Service;

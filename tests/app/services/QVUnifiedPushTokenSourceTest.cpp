@@ -1,4 +1,5 @@
 #include "OnlineServiceTest.h"
+#include "support/FakeNotifications.h"
 #include "support/PrivateBus.h"
 
 #include "services/network/QVRequestManager.h"
@@ -73,21 +74,6 @@ private:
     QString m_name;
 };
 
-// The desktop's notification service: keeps each Notify call's summary and body.
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QStringList shown;
-
-public Q_SLOTS:
-    Q_SCRIPTABLE uint Notify(const QString &, uint, const QString &, const QString &summary,
-                             const QString &body, const QStringList &, const QVariantMap &, int) {
-        shown << summary + QLatin1Char('|') + body;
-        return uint(shown.size());
-    }
-};
-
 class QVUnifiedPushTokenSourceTest : public OnlineServiceTest {
 protected:
     void SetUp() override {
@@ -131,11 +117,8 @@ protected:
 TEST_F(QVUnifiedPushTokenSourceTest, TheEndpointIsRegisteredWithTheBackendAndMessagesBecomeNotifications) {
     backend.route("POST", QStringLiteral("/api/v1/players"),
                   qvtest::FakeReply::json(QJsonObject{{"id", "p-7"}}));
-    FakeNotifications notifications;
-    QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
-    ASSERT_TRUE(desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
-                                       QDBusConnection::ExportScriptableSlots));
-    ASSERT_TRUE(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    qvtest::FakeNotifications notifications;
+    ASSERT_TRUE(notifications.start(bus.connect(QStringLiteral("desktop"))));
     ASSERT_TRUE(distributor->start());
 
     QVPushNotificationController push(source, std::make_shared<QVDesktopNotifier>(app),

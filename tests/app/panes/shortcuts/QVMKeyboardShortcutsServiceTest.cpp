@@ -1,4 +1,5 @@
 #include "ShortcutsTestSupport.h"
+#include "support/FakeNotifications.h"
 #include "support/PrivateBus.h"
 
 #include "core/localization/QVLocalizedString.h"
@@ -6,6 +7,7 @@
 #include "support/FakeBackend.h"
 #include "support/ScopedBackendHosts.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 
 #include <gtest/gtest.h>
@@ -76,12 +78,24 @@ TEST_F(ShortcutsTest, EachSwitchLeavesTheOtherShortcutsBound) {
 }
 
 TEST_F(ShortcutsTest, AShortcutHeldElsewhereIsAnnouncedOnceAndTheOthersStay) {
+    qvtest::PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    qvtest::FakeNotifications notifications;
+    ASSERT_TRUE(notifications.start(bus.connect(QStringLiteral("desktop"))));
+    service().setNotificationBus(bus.connect(QStringLiteral("app")));
     RecordingBackend *backend = observeWithRecorder();
     backend->holdElsewhere({QStringLiteral("custom")});
     backend->holdElsewhere({QStringLiteral("custom"), QStringLiteral("show-agent")});
+    backend->holdElsewhere({QStringLiteral("custom"), QStringLiteral("show-agent")});
     const QString custom = QStringLiteral("Ctrl+F1 is taken by another program: choose another");
-    const QString agent = QStringLiteral("Ctrl+Alt+Right is taken by another program: choose another");
-    EXPECT_EQ(notices, (QStringList{custom, agent}));
+    // A fixed key cannot be chosen: the line says where it can be freed instead.
+    const QString agent = QStringLiteral("Ctrl+Alt+Right is taken by another program: free it in your "
+                                         "desktop's keyboard settings to use it here");
+    const QString title = QStringLiteral("Quorvalde Translator|");
+    ASSERT_TRUE(qvtest::waitUntil([&] { return notifications.shown.size() == 2; }));
+    qvtest::spin(20);
+    EXPECT_EQ(notifications.shown, (QStringList{title + custom, title + agent}));
+    EXPECT_TRUE(alerts->shown.isEmpty());
     EXPECT_EQ(service().conflictLines(), (QStringList{custom, agent}));
     EXPECT_EQ(service().statusText(), QStringLiteral("Active: X11 key grabs"));
     // The shortcut nobody else holds still runs its action.
@@ -89,6 +103,52 @@ TEST_F(ShortcutsTest, AShortcutHeldElsewhereIsAnnouncedOnceAndTheOthersStay) {
     notices.clear();
     backend->press(QStringLiteral("translate-web-page"));
     EXPECT_EQ(notices, QStringList{QStringLiteral("The clipboard holds no web address")});
+}
+
+// Keys found held as the shortcuts start are told in one notice, or only in the tab and the log
+// where the desktop shows no notifications: never in a box, which would hold the start up.
+TEST_F(ShortcutsTest, KeysHeldAtStartAreToldOnceAndNeverInABox) {
+    struct Case {
+        const char *name;
+        bool notificationService;
+        int notifications;
+        int logLines;
+    } cases[] = {
+        {"no notification service", false, 0, 1},
+        {"a notification service", true, 1, 0},
+    };
+    const QString both = QStringLiteral(
+        "Ctrl+Alt+Left is taken by another program: free it in your desktop's keyboard settings "
+        "to use it here\nCtrl+Alt+Right is taken by another program: free it in your desktop's "
+        "keyboard settings to use it here");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        qvtest::PrivateBus bus;
+        ASSERT_TRUE(bus.isRunning());
+        qvtest::FakeNotifications notifications;
+        if (c.notificationService) {
+            ASSERT_TRUE(notifications.start(bus.connect(QStringLiteral("desktop"))));
+        }
+        service().setNotificationBus(bus.connect(QStringLiteral("app")));
+        uitest::ScopedCrashReporter log;
+        RecordingBackend *backend = observeWithRecorder();
+        backend->holdElsewhere({QStringLiteral("translate-web-page"), QStringLiteral("show-agent")});
+        const QString logLine =
+            QStringLiteral("[shortcuts] no desktop notifications here; the shortcuts tab says: ");
+        ASSERT_TRUE(qvtest::waitUntil([&] {
+            return notifications.shown.size() == c.notifications &&
+                   log.countLines(logLine + QString(both).replace('\n', QStringLiteral("; "))) == c.logLines;
+        })) << notifications.shown.join(',').toStdString();
+        qvtest::spin(20);
+        EXPECT_EQ(notifications.shown, c.notifications
+                                           ? QStringList{QStringLiteral("Quorvalde Translator|") + both}
+                                           : QStringList());
+        EXPECT_TRUE(alerts->shown.isEmpty());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_EQ(service().conflictLines().join('\n'), both);
+        service().stopObserving();
+        service().setBackend(nullptr);
+    }
 }
 
 TEST_F(ShortcutsTest, TheWebPageShortcutOpensOnlyAWebAddressOfTheTranslatedPage) {
@@ -220,23 +280,27 @@ TEST_F(ShortcutsTest, ANoticeIsAnAlertWhereTheDesktopShowsNoNotifications) {
         bool alert;
     } cases[] = {{"no bus", false, true}, {"no notification service", false, true},
                  {"a notification service", true, false}};
+    qvtest::FakeNotifications notifications;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         alerts->shown.clear();
+        notifications.shown.clear();
         if (c.notificationService) {
-            ASSERT_TRUE(bus.connect(QStringLiteral("notifications"))
-                            .registerService(QStringLiteral("org.freedesktop.Notifications")));
+            ASSERT_TRUE(notifications.start(bus.connect(QStringLiteral("notifications"))));
         }
-        const QDBusConnection connection = std::string(c.name) == "no bus"
-                                               ? QDBusConnection(QStringLiteral("none"))
-                                               : bus.connect(QStringLiteral("app"));
-        QVMKeyboardShortcutsService::notifyOrAlert(QStringLiteral("Title"), QStringLiteral("No <b>address</b>"),
-                                                   connection);
+        service().setNotificationBus(std::string(c.name) == "no bus" ? QDBusConnection(QStringLiteral("none"))
+                                                                     : bus.connect(QStringLiteral("app")));
+        service().notifyOrAlert(QStringLiteral("Title"), QStringLiteral("No <b>address</b>"));
+        ASSERT_TRUE(
+            qvtest::waitUntil([&] { return !alerts->shown.isEmpty() || !notifications.shown.isEmpty(); }));
         qvtest::spin(20);
         ASSERT_EQ(alerts->shown.size(), c.alert ? 1 : 0);
         if (c.alert) {
             EXPECT_EQ(alerts->shown.first().message, QStringLiteral("No <b>address</b>"));
         }
+        EXPECT_EQ(notifications.shown,
+                  c.alert ? QStringList()
+                          : QStringList{QStringLiteral("Title|No &lt;b&gt;address&lt;/b&gt;")});
     }
 }
 

@@ -44,6 +44,7 @@ protected:
         service().stopObserving();
         service().setBackend(nullptr);
         service().setStatusItemController(nullptr);
+        service().setNotificationBus(QDBusConnection::sessionBus());
         QVMServicesMenu::sharedInstance().unregisterProvider();
         QVMServicesMenu::sharedInstance().setDelegate(nullptr, {});
         popovertest::PopoverTest::TearDown();
