@@ -219,7 +219,11 @@ void QVMHistoryViewController::placeRowButtons(int row) {
     m_removeButton->setAccessibleName(tr("Remove from history"));
     m_removeButton->setToolTip(
         QVMHistoryTableViewCell::toolTipFor(QVMHistoryTableViewCell::Part::Remove, false, QString()));
+    // The glyphs as large as the painted ones of the other rows.
+    QFont glyphs = m_table->font();
+    glyphs.setPointSizeF(glyphs.pointSizeF() * 1.3);
     for (QToolButton *button : {m_favoriteButton.data(), m_removeButton.data()}) {
+        button->setFont(glyphs);
         button->setFixedSize(QVMHistoryTableViewCell::kButtonSize, QVMHistoryTableViewCell::kButtonSize);
         button->setAutoRaise(true);
         layout->addWidget(button, 0, Qt::AlignTop);

@@ -134,7 +134,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_copyButton->setText(tr("Copy"));
     m_copyButton->setAccessibleName(tr("Copy"));
     m_favoriteButton = new QToolButton;
-    m_favoriteButton->setText(QStringLiteral("★"));
+    m_favoriteButton->setText(QStringLiteral("\u2606"));
     m_favoriteButton->setCheckable(true);
     m_favoriteButton->setAccessibleName(tr("Favourite"));
     m_shareButton = new QPushButton(tr("Use in main window"));
@@ -235,11 +235,12 @@ void QVMPhotoRecognitionController::fillLanguages() {
         m_textLanguage = QVPhotoLanguages::defaultTextLanguage(record.languageFrom(), online);
     const QSignalBlocker quiet(m_languageBox);
     m_languageBox->clear();
+    // Full names: two variants of a language ("English (UK)", "English (US)") stay apart.
     for (const QVLanguageRealm &language : QVPhotoLanguages::choices(m_textLanguage, online)) {
-        const QString name = QVLanguageService::languageTitleWithoutCountryWithLanguage(language);
-        m_languageBox->addItem(name.isEmpty() ? language.languageName() : name, language.localeIdentifier());
-        m_languageBox->setItemData(m_languageBox->count() - 1,
-                                   QVMUtils::plainToolTip(language.languageName()), Qt::ToolTipRole);
+        const QString name =
+            language.languageName().isEmpty() ? language.localeIdentifier() : language.languageName();
+        m_languageBox->addItem(name, language.localeIdentifier());
+        m_languageBox->setItemData(m_languageBox->count() - 1, QVMUtils::plainToolTip(name), Qt::ToolTipRole);
     }
     if (!m_textLanguage.isNull())
         m_languageBox->setCurrentIndex(m_languageBox->findData(m_textLanguage.localeIdentifier()));
@@ -509,6 +510,8 @@ void QVMPhotoRecognitionController::updateButtons() {
     const bool favourite = !m_translationObject.isNull() && m_translationObject.isFavorite().value_or(false);
     m_favoriteButton->setEnabled(hasTranslation && !m_translationObject.isNull());
     m_favoriteButton->setChecked(favourite);
+    // Filled only for a favourite, as the history's stars.
+    m_favoriteButton->setText(favourite ? QStringLiteral("\u2605") : QStringLiteral("\u2606"));
     m_favoriteButton->setToolTip(!m_favoriteButton->isEnabled() ? noTranslation
                                  : favourite ? tr("Remove the translation from your favourites")
                                              : tr("Add the translation to your favourites"));

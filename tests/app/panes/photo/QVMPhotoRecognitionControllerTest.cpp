@@ -234,12 +234,16 @@ TEST_F(PhotoWindowTest, FavouriteStarMarksTheRecordLocallyWithoutAnAccount) {
     EXPECT_FALSE(photo->favoriteButton()->isEnabled());
     succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
     ASSERT_TRUE(photo->favoriteButton()->isEnabled());
+    EXPECT_EQ(photo->favoriteButton()->text(), QStringLiteral("\u2606"));
     const QList<QPair<const char *, bool>> clicks = {{"Add Favorite", true}, {"Delete Favorite", false}};
     for (const auto &[event, favourite] : clicks) {
         SCOPED_TRACE(event);
         photo->favoriteButton()->click();
         EXPECT_EQ(history().first().isFavorite().value_or(!favourite), favourite);
         EXPECT_EQ(photo->favoriteButton()->isChecked(), favourite);
+        // The star is filled only for a favourite.
+        EXPECT_EQ(photo->favoriteButton()->text(),
+                  favourite ? QStringLiteral("\u2605") : QStringLiteral("\u2606"));
         EXPECT_EQ(analytics->withAction(QString::fromLatin1(event)).size(), 1);
     }
 }
@@ -472,8 +476,20 @@ TEST_F(PhotoWindowTest, ThePictureIsReadInTheLanguageOfItsTextWithAChoiceInTheWi
         QFile data(QDir(tessdata).filePath(QString::fromLatin1(code) + QStringLiteral(".traineddata")));
         ASSERT_TRUE(data.open(QIODevice::WriteOnly));
     }
+    addLanguage("en_US", "English (US)", "en", {});
+    write([](platform::Transaction &tx) {
+        tx.createOrUpdate(QVLanguageRealm::storeClassName(),
+                          {{"localeIdentifier", "en_US"}, {"tesseractLanguageCode", "eng"}});
+    });
     requests.clear();
     open(picturePath);
+    // Two variants of a language read apart in the list.
+    QStringList names;
+    for (int i = 0; i < photo->languageBox()->count(); ++i)
+        names << photo->languageBox()->itemText(i);
+    EXPECT_EQ(names.size(), 4) << names.join(", ").toStdString();
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size())
+        << names.join(", ").toStdString();
     const int french = photo->languageBox()->findData(QStringLiteral("fr_FR"));
     ASSERT_GE(french, 0);
     photo->languageBox()->setCurrentIndex(french);
