@@ -259,21 +259,19 @@ void QVMPhotoRecognitionController::viewWillDisappear() {
 }
 
 // The picture's frame shows when the keyboard is on it (the style draws no focus for a scroll area),
-// in the live palette's text colour.
+// in the live palette's text colour. A plain frame, not a style sheet: a sheet keeps the palette of
+// the moment it was set, and the picture's background would stay dark after a switch to light.
 void QVMPhotoRecognitionController::markPictureFocus() {
     const bool focused = m_scrollView->hasFocus();
-    const QColor ink = m_scrollView->palette().color(focused ? QPalette::Text : QPalette::Mid);
-    const QString sheet = QStringLiteral("QScrollArea#photoPicture { border: %1px solid %2; }")
-                              .arg(focused ? 2 : 1)
-                              .arg(ink.name());
-    if (m_scrollView->styleSheet() != sheet)
-        m_scrollView->setStyleSheet(sheet);
+    m_scrollView->setFrameShape(QFrame::Box);
+    m_scrollView->setFrameShadow(QFrame::Plain);
+    m_scrollView->setLineWidth(focused ? 2 : 1);
+    m_scrollView->setForegroundRole(focused ? QPalette::Text : QPalette::Mid);
 }
 
 bool QVMPhotoRecognitionController::eventFilter(QObject *watched, QEvent *event) {
     if (isViewLoaded() && watched == m_scrollView &&
-        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut ||
-         event->type() == QEvent::PaletteChange))
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         markPictureFocus();
     if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {

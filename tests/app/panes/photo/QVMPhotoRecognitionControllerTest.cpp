@@ -4,9 +4,11 @@
 
 #include "panes/photo/QVMPhotoPlacement.h"
 #include "panes/photo/QVMPhotoRecognitionController.h"
+#include "services/graphics/QVMStyleService.h"
 #include "services/photo/QVPhotoService.h"
 #include "ui/controls/QVMProgressHUD.h"
 #include "ui/panels/QVMOpenPanel.h"
+#include "ui/style/QVMAppearance.h"
 
 #include "core/models/QVPackageFolders.h"
 #include "platform/AppPaths.h"
@@ -606,4 +608,28 @@ TEST_F(PhotoWindowTest, TheWindowOpensWithinTheScreensFreeArea) {
     EXPECT_TRUE(available.contains(photo->view()->frameGeometry()))
         << photo->view()->frameGeometry().y() << "+" << photo->view()->frameGeometry().height() << " in "
         << available.height();
+}
+
+// Around the picture the window takes the colours of the scheme in use, also after a live switch
+// back to light (a style sheet would keep the palette it was set in).
+TEST_F(PhotoWindowTest, ThePicturesSurroundingsFollowALiveSwitch) {
+    QVMAppearance::install(); // as the main window does at start
+    open(picturePath);
+    QVMStyleService &style = QVMStyleService::shared();
+    const struct {
+        QVMStyleService::ColorScheme scheme;
+        const char *name;
+    } steps[] = {{QVMStyleService::ColorScheme::Light, "light"},
+                 {QVMStyleService::ColorScheme::Dark, "dark"},
+                 {QVMStyleService::ColorScheme::Light, "light again"}};
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        style.setDesktopColorScheme(step.scheme);
+        qvtest::spin(20);
+        const QColor around = photo->scrollView()->grab().toImage().pixelColor(6, 6);
+        const QPalette now = QApplication::palette();
+        EXPECT_TRUE(around == now.color(QPalette::Window) || around == now.color(QPalette::Base))
+            << around.name().toStdString();
+    }
+    style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
 }
