@@ -9,6 +9,7 @@
 #include "ui/controls/QVMRemoteImage.h"
 #include "ui/controls/QVMSpinner.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -362,6 +363,10 @@ void QVMDicrionaryController::updateData(const QVariantList &words) {
     }
     m_wordsList->clear();
     m_wordsList->addItems(m_dataWords);
+    // The list's own tooltip never shows over its rows: each row says what a click does.
+    for (int row = 0; row < m_wordsList->count(); ++row)
+        m_wordsList->item(row)->setToolTip(
+            QVMUtils::plainToolTip(tr("Look up \u201c%1\u201d (click or Return)").arg(m_dataWords.at(row))));
     if (!m_dataWords.isEmpty()) {
         // Selected by code: shows where the list starts and searches nothing.
         m_wordsList->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
@@ -393,12 +398,33 @@ void QVMDicrionaryController::linkClicked(const QUrl &link) {
         QVLanguageRealm language = QVLanguageService::languageForLocaleIdentifier(speech->language);
         if (language.isNull())
             language = QVLanguageService::defaultLanguage();
-        QVMGeneralServices::shared().speech().speechText(speech->text, language, {});
+        speakExample(speech->text, language);
         return;
     }
     const QString word = QVMLexicalMeaningRenderer::wordForLink(link);
     if (!word.isEmpty())
         showLexicalMeaningAndWordEntriesForText(word);
+}
+
+// As the main window's Listen: a speaker that cannot speak, or whose speech ends early without
+// being stopped, says why in the message line; a click while something speaks stops it.
+void QVMDicrionaryController::speakExample(const QString &text, const QVLanguageRealm &language) {
+    QVMSpeech &speech = QVMGeneralServices::shared().speech();
+    if (speech.speaking()) {
+        m_speechStopped = true;
+        speech.stopSpeaking();
+        return;
+    }
+    if (!speech.hasVoiceOutput()) {
+        showMessage(localized(kNoVoiceOutputKey));
+        return;
+    }
+    m_speechStopped = false;
+    QPointer<QVMDicrionaryController> self(this);
+    speech.speakText(text, language, [self](bool spokenToEnd) {
+        if (self && !spokenToEnd && !std::exchange(self->m_speechStopped, false))
+            self->showMessage(localized(kNoVoiceOutputKey));
+    });
 }
 
 void QVMDicrionaryController::resetFlagToDefault() {

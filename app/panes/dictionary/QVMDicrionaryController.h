@@ -3,6 +3,7 @@
 #include "panes/dictionary/QVMDictionaryDataSource.h"
 #include "panes/dictionary/QVMLexicalMeaningRenderer.h"
 
+#include "core/models/QVLanguageRealm.h"
 #include "ui/foundation/QVMBaseVC.h"
 
 #include "platform/store/Store.h"
@@ -72,6 +73,7 @@ public:
     static constexpr const char *kOneWordMessage = "Enter one word";
     static constexpr const char *kNoEntryMessage = "No entry found";
     static constexpr const char *kEnglishOnlyKey = "_loc_dictionary_offline_english_only";
+    static constexpr const char *kNoVoiceOutputKey = "_loc_speech_no_output";
 
 protected:
     QWidget *loadView() override;
@@ -96,6 +98,7 @@ private:
     void updateData(const QVariantList &words);
     void rowChosen(int row);
     void linkClicked(const QUrl &link);
+    void speakExample(const QString &text, const QVLanguageRealm &language);
     void resetFlagToDefault();
     void setFlag(QLabel *label, const QString &imageFile);
     void showMessage(const QString &text);
@@ -115,6 +118,7 @@ private:
     QStringList m_dataWords;
     QString m_languageCode;
     quint64 m_generation = 0;
+    bool m_speechStopped = false;
     platform::NotificationToken m_token;
     std::function<void()> m_rendering;
 };

@@ -8,9 +8,11 @@
 #include "ui/foundation/QVMUtils.h"
 #include "ui/style/QVMColor.h"
 
-#include <QMouseEvent>
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 
 namespace {
 
@@ -30,6 +32,30 @@ QRect QVMHistoryTableViewCell::starRect(const QRect &row) {
 
 QRect QVMHistoryTableViewCell::removeRect(const QRect &row) {
     return QRect(row.right() - kButtonSize - 6, row.top() + 8, kButtonSize, kButtonSize);
+}
+
+QVMHistoryTableViewCell::Part QVMHistoryTableViewCell::partAt(const QRect &row, const QPoint &at) {
+    if (starRect(row).contains(at))
+        return Part::Star;
+    if (removeRect(row).contains(at))
+        return Part::Remove;
+    return Part::Row;
+}
+
+QString QVMHistoryTableViewCell::toolTipFor(Part part, bool favourite, const QString &rowTip) {
+    switch (part) {
+    case Part::Star:
+        return favourite ? tr("Remove from your bookmarks (Space)") : tr("Add to your bookmarks (Space)");
+    case Part::Remove:
+        return tr("Remove this translation from the history (Delete)");
+    case Part::Row:
+        break;
+    }
+    return rowTip;
+}
+
+QString QVMHistoryTableViewCell::starGlyph(bool favourite) {
+    return favourite ? kStarOn : kStarOff;
 }
 
 QColor QVMHistoryTableViewCell::highlightColor(bool dark) {
@@ -145,29 +171,33 @@ void QVMHistoryTableViewCell::paint(QPainter *painter, const QStyleOptionViewIte
         painter->setFont(glyphs);
         painter->setPen(text);
         painter->drawText(starRect(row), Qt::AlignCenter,
-                          index.data(QVMHistoryListModel::FavouriteRole).toBool() ? kStarOn : kStarOff);
+                          starGlyph(index.data(QVMHistoryListModel::FavouriteRole).toBool()));
         painter->drawText(removeRect(row), Qt::AlignCenter, kRemove);
     }
     painter->restore();
 }
 
+// Clicks on the star and the remove button are the list's (it acts on the press's row before the
+// row can change); here only the placeholder row is kept from every click.
 bool QVMHistoryTableViewCell::editorEvent(QEvent *event, QAbstractItemModel *model,
                                           const QStyleOptionViewItem &option, const QModelIndex &index) {
     if (index.data(QVMHistoryListModel::PlaceholderRole).toBool())
         return true;
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
-        return QStyledItemDelegate::editorEvent(event, model, option, index);
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint at = mouse->position().toPoint();
-    const bool onStar = starRect(option.rect).contains(at);
-    const bool onRemove = removeRect(option.rect).contains(at);
-    if (!onStar && !onRemove)
-        return QStyledItemDelegate::editorEvent(event, model, option, index);
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-        if (onStar)
-            emit starClicked(index);
-        else
-            emit removeClicked(index);
-    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
+// Qt shows only a row's own tooltip over the list: each part of a row says what it does.
+bool QVMHistoryTableViewCell::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+                                        const QStyleOptionViewItem &option, const QModelIndex &index) {
+    if (!event || event->type() != QEvent::ToolTip || !view || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const bool placeholder = index.data(QVMHistoryListModel::PlaceholderRole).toBool();
+    const Part part = placeholder ? Part::Row : partAt(option.rect, event->pos());
+    const QRect area = part == Part::Star     ? starRect(option.rect)
+                       : part == Part::Remove ? removeRect(option.rect)
+                                              : option.rect;
+    const QString tip =
+        toolTipFor(part, index.data(QVMHistoryListModel::FavouriteRole).toBool(), view->toolTip());
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), area);
     return true;
 }

@@ -6,10 +6,11 @@
 #include <QStyledItemDelegate>
 
 // Paints a row of the history side panel: the source text and translation
-// (elided), the two languages with their flags, a star and a remove button,
-// and a small mark while a favourite change has not reached the account.
-// Clicks on the star or the remove button are reported, not taken as a row
-// choice. Flags come from the remote-picture cache, each asked for once.
+// (elided), the two languages with their flags, a star (filled for a
+// favourite) and a remove button, and a small mark while a favourite change
+// has not reached the account. partAt() tells the list which of them a point
+// falls on; each has its tooltip. Flags come from the remote-picture cache,
+// each asked for once.
 class QVMHistoryTableViewCell : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -19,8 +20,15 @@ public:
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
+    enum class Part { Row, Star, Remove };
+
     static QRect starRect(const QRect &row);
     static QRect removeRect(const QRect &row);
+    static Part partAt(const QRect &row, const QPoint &at);
+    // What the star or remove button of a row (or the row itself: `rowTip`) says it does.
+    static QString toolTipFor(Part part, bool favourite, const QString &rowTip);
+    // The star's glyph: filled for a favourite.
+    static QString starGlyph(bool favourite);
     // The highlighted record's background for the appearance.
     static QColor highlightColor(bool dark);
     QImage flagForPath(const QString &path) const;
@@ -30,9 +38,10 @@ public:
     static constexpr int kRowHeight = 78;
     static constexpr int kButtonSize = 26;
 
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
+
 signals:
-    void starClicked(const QModelIndex &index);
-    void removeClicked(const QModelIndex &index);
     void flagLoaded();
 
 protected:

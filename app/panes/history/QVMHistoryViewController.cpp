@@ -10,6 +10,7 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -62,20 +63,14 @@ void QVMHistoryViewController::viewDidLoad() {
             [this](const QModelIndex &current) { currentRowChanged(current); });
     connect(m_table, &QAbstractItemView::clicked, this,
             [this](const QModelIndex &index) { chooseRow(index.row()); });
-    connect(m_cell, &QVMHistoryTableViewCell::starClicked, this,
-            [this](const QModelIndex &index) { onIsFavorit(index.row()); });
-    connect(m_cell, &QVMHistoryTableViewCell::removeClicked, this,
-            [this](const QModelIndex &index) { onRemoveCell(index.row()); });
     connect(m_cell, &QVMHistoryTableViewCell::flagLoaded, m_table->viewport(), qOverload<>(&QWidget::update));
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { placeRowButtons(-1); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this,
             [this] { placeRowButtons(m_table->currentIndex().row()); });
-    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
-        if (m_favoriteButton && m_buttonsIndex.isValid())
-            m_favoriteButton->setChecked(m_buttonsIndex.data(QVMHistoryListModel::FavouriteRole).toBool());
-    });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { showFavouriteState(); });
     connect(&QVFavoritesSync::shared(), &QVFavoritesSync::pendingChanged, this, [this] { refreshPending(); });
     m_table->installEventFilter(this);
+    m_table->viewport()->installEventFilter(this);
     m_model->setHistoryMode(true);
     refreshPending();
 }
@@ -218,15 +213,17 @@ void QVMHistoryViewController::placeRowButtons(int row) {
     layout->addStretch(1);
     m_favoriteButton = new QToolButton(bar);
     m_favoriteButton->setCheckable(true);
-    m_favoriteButton->setText(QStringLiteral("\u2605"));
     m_favoriteButton->setAccessibleName(tr("Favourite"));
-    m_favoriteButton->setToolTip(tr("Add to or remove from your bookmarks (Space)"));
-    m_favoriteButton->setChecked(m_model->index(row).data(QVMHistoryListModel::FavouriteRole).toBool());
     m_removeButton = new QToolButton(bar);
     m_removeButton->setText(QStringLiteral("\u2715"));
     m_removeButton->setAccessibleName(tr("Remove from history"));
-    m_removeButton->setToolTip(tr("Remove this translation from the history (Delete)"));
+    m_removeButton->setToolTip(
+        QVMHistoryTableViewCell::toolTipFor(QVMHistoryTableViewCell::Part::Remove, false, QString()));
+    // The glyphs as large as the painted ones of the other rows.
+    QFont glyphs = m_table->font();
+    glyphs.setPointSizeF(glyphs.pointSizeF() * 1.3);
     for (QToolButton *button : {m_favoriteButton.data(), m_removeButton.data()}) {
+        button->setFont(glyphs);
         button->setFixedSize(QVMHistoryTableViewCell::kButtonSize, QVMHistoryTableViewCell::kButtonSize);
         button->setAutoRaise(true);
         layout->addWidget(button, 0, Qt::AlignTop);
@@ -235,13 +232,60 @@ void QVMHistoryViewController::placeRowButtons(int row) {
     connect(m_removeButton, &QToolButton::clicked, this, [this] { onRemoveCell(m_buttonsIndex.row()); });
     m_buttonsIndex = m_model->index(row);
     m_bar = bar;
+    showFavouriteState();
     m_cell->setRowWithButtons(m_buttonsIndex);
     m_table->setIndexWidget(m_buttonsIndex, bar);
     // The bar covers the row; clicks on its empty part still choose the row.
     bar->installEventFilter(this);
 }
 
+// The current row's real star shows the record's state as the painted ones do.
+void QVMHistoryViewController::showFavouriteState() {
+    if (!m_favoriteButton || !m_buttonsIndex.isValid())
+        return;
+    const bool favourite = m_buttonsIndex.data(QVMHistoryListModel::FavouriteRole).toBool();
+    m_favoriteButton->setChecked(favourite);
+    m_favoriteButton->setText(QVMHistoryTableViewCell::starGlyph(favourite));
+    m_favoriteButton->setToolTip(
+        QVMHistoryTableViewCell::toolTipFor(QVMHistoryTableViewCell::Part::Star, favourite, QString()));
+}
+
+// A press on a painted star or remove button acts on its own row at the release, before the
+// list could make another row current (whose real buttons would then take the click).
+bool QVMHistoryViewController::handleRowButtonClick(QEvent *event) {
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const QModelIndex index = m_table->indexAt(mouse->position().toPoint());
+    const bool record = index.isValid() && m_model->state() == 1 && index.row() < m_model->recordCount();
+    const QVMHistoryTableViewCell::Part part =
+        record ? QVMHistoryTableViewCell::partAt(m_table->visualRect(index), mouse->position().toPoint())
+               : QVMHistoryTableViewCell::Part::Row;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const bool same = m_pressedPart == part && m_pressedIndex.isValid() && m_pressedIndex == index;
+        const QVMHistoryTableViewCell::Part pressed =
+            std::exchange(m_pressedPart, QVMHistoryTableViewCell::Part::Row);
+        m_pressedIndex = QPersistentModelIndex();
+        if (pressed == QVMHistoryTableViewCell::Part::Row)
+            return false;
+        if (same && mouse->button() == Qt::LeftButton) {
+            if (part == QVMHistoryTableViewCell::Part::Star)
+                onIsFavorit(index.row());
+            else
+                onRemoveCell(index.row());
+        }
+        return true;
+    }
+    if (part == QVMHistoryTableViewCell::Part::Row || mouse->button() != Qt::LeftButton)
+        return false;
+    m_pressedPart = part;
+    m_pressedIndex = index;
+    return true;
+}
+
 bool QVMHistoryViewController::eventFilter(QObject *watched, QEvent *event) {
+    if (isViewLoaded() && watched == m_table->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
+         event->type() == QEvent::MouseButtonRelease))
+        return handleRowButtonClick(event) || QVMBaseVC::eventFilter(watched, event);
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const int row = m_table->currentIndex().row();

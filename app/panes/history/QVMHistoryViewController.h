@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/models/QVTranslationRealm.h"
+#include "panes/history/QVMHistoryTableViewCell.h"
 #include "platform/NotificationCenter.h"
 #include "ui/foundation/QVMBaseVC.h"
 
@@ -12,7 +13,6 @@ class QModelIndex;
 
 class QVMCustomSelectionColorTableView;
 class QVMHistoryListModel;
-class QVMHistoryTableViewCell;
 
 // The history side panel: every stored translation, newest first, or only
 // the favourites ("kShowHistoryNotification" / "kShowBookmarksNotification").
@@ -66,6 +66,8 @@ private:
     void chooseRow(int row);
     void moveSelection(int step);
     void placeRowButtons(int row);
+    void showFavouriteState();
+    bool handleRowButtonClick(QEvent *event);
     void refreshPending();
 
     QVMHistoryListModel *m_model = nullptr;
@@ -74,6 +76,8 @@ private:
     QPointer<QToolButton> m_favoriteButton;
     QPointer<QToolButton> m_removeButton;
     QPersistentModelIndex m_buttonsIndex;
+    QPersistentModelIndex m_pressedIndex;
+    QVMHistoryTableViewCell::Part m_pressedPart = QVMHistoryTableViewCell::Part::Row;
     QPointer<QWidget> m_bar;
     QList<platform::NotificationCenter::Token> m_observers;
 };

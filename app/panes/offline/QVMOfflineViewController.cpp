@@ -11,6 +11,7 @@
 #include "ui/controls/QVMRemoteImage.h"
 #include "ui/controls/QVMSpinner.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
+#include "ui/foundation/QVMUtils.h"
 
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/languages/QVLanguageService.h"
@@ -29,13 +30,6 @@
 namespace {
 
 const QString kFallbackLocale = QStringLiteral("en_GB");
-
-// A tooltip holding a name from the catalogue: shown as typed, never as markup.
-QString plainToolTip(const QString &text) {
-    return Qt::mightBeRichText(text)
-               ? QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped())
-               : text;
-}
 
 } // namespace
 
@@ -219,7 +213,7 @@ void QVMOfflineViewController::makeCells(int row) {
     nameCell->nameTextField()->setText(name);
     nameCell->setAccessibleName(name);
     nameCell->pictureImageView()->setAccessibleName(tr("Flag of %1").arg(name));
-    nameCell->pictureImageView()->setToolTip(plainToolTip(name));
+    nameCell->pictureImageView()->setToolTip(QVMUtils::plainToolTip(name));
     if (codeFix().contains(code)) {
         const QVLanguageRealm language =
             QVLanguageService::languageForLocaleIdentifier(codeFix().value(code));

@@ -1,22 +1,29 @@
 #include "QVMPhotoRecognitionController.h"
 
+#include "QVMPhotoFailureText.h"
+#include "QVMPhotoPlacement.h"
+
 #include "core/DevLog.h"
 #include "core/DevLogger.h"
 #include "core/history/QVDataManager.h"
 #include "core/settings/QVSettingsService.h"
 #include "services/analytics/QVAnalyticsManager.h"
 #include "services/favourites/QVFavoritesSync.h"
+#include "services/languages/QVLanguageService.h"
 #include "services/ocr/QVRecognitionOperation.h"
 #include "services/offline/QVTranslatorError.h"
+#include "services/photo/QVPhotoLanguages.h"
 #include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/QVMProgressHUD.h"
 #include "ui/controls/QVMSpinner.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
 #include "ui/main/QVMGeneralViewController.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -24,6 +31,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QSlider>
@@ -105,6 +113,14 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_retryButton->hide();
 
     auto *bar = new QHBoxLayout;
+    auto *languageLabel = new QLabel(tr("Text in"));
+    m_languageBox = new QComboBox;
+    m_languageBox->setObjectName(QStringLiteral("textLanguage"));
+    m_languageBox->setAccessibleName(tr("Language of the text in the picture"));
+    m_languageBox->setToolTip(
+        tr("The language the picture's text is written in: it is read in this language"));
+    m_languageBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    languageLabel->setBuddy(m_languageBox);
     auto *zoomLabel = new QLabel(tr("Zoom"));
     m_slider = new QSlider(Qt::Horizontal);
     m_slider->setRange(kZoomMinimum, kZoomMaximum);
@@ -118,7 +134,7 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_copyButton->setText(tr("Copy"));
     m_copyButton->setAccessibleName(tr("Copy"));
     m_favoriteButton = new QToolButton;
-    m_favoriteButton->setText(QStringLiteral("★"));
+    m_favoriteButton->setText(QStringLiteral("\u2606"));
     m_favoriteButton->setCheckable(true);
     m_favoriteButton->setAccessibleName(tr("Favourite"));
     m_shareButton = new QPushButton(tr("Use in main window"));
@@ -128,6 +144,8 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     m_closeButton->setToolTip(tr("Close this window (Escape)"));
     for (QWidget *button : {static_cast<QWidget *>(m_copyButton), static_cast<QWidget *>(m_favoriteButton)})
         button->setFocusPolicy(Qt::StrongFocus);
+    bar->addWidget(languageLabel);
+    bar->addWidget(m_languageBox);
     bar->addWidget(zoomLabel);
     bar->addWidget(m_slider, 1);
     bar->addWidget(m_copyButton);
@@ -137,7 +155,8 @@ QWidget *QVMPhotoRecognitionController::loadView() {
     layout->addLayout(bar);
 
     QWidget::setTabOrder(m_scrollView, m_retryButton);
-    QWidget::setTabOrder(m_retryButton, m_slider);
+    QWidget::setTabOrder(m_retryButton, m_languageBox);
+    QWidget::setTabOrder(m_languageBox, m_slider);
     QWidget::setTabOrder(m_slider, m_copyButton);
     QWidget::setTabOrder(m_copyButton, m_favoriteButton);
     QWidget::setTabOrder(m_favoriteButton, m_shareButton);
@@ -160,6 +179,10 @@ void QVMPhotoRecognitionController::viewDidLoad() {
     connect(m_shareButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onShare);
     connect(m_closeButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onClose);
     connect(m_retryButton, &QPushButton::clicked, this, &QVMPhotoRecognitionController::onTransleteImage);
+    connect(m_languageBox, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        const QString locale = m_languageBox->itemData(index).toString();
+        setTextLanguage(QVLanguageService::languageForLocaleIdentifier(locale));
+    });
     auto *zoomIn = new QShortcut(QKeySequence::ZoomIn, root);
     connect(zoomIn, &QShortcut::activated, this,
             [this] { m_slider->setValue(m_slider->value() + kZoomStep); });
@@ -169,11 +192,14 @@ void QVMPhotoRecognitionController::viewDidLoad() {
     auto *copy = new QShortcut(QKeySequence::Copy, root);
     connect(copy, &QShortcut::activated, this, &QVMPhotoRecognitionController::onCopyText);
 
+    fillLanguages();
     updateButtons();
     loadPicture();
 }
 
 void QVMPhotoRecognitionController::viewWillAppear() {
+    if (!std::exchange(m_placed, true))
+        QVMPhotoPlacement::placeOnScreen(view());
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
     if (record.isNull() || !record.isManaged())
         return;
@@ -183,8 +209,12 @@ void QVMPhotoRecognitionController::viewWillAppear() {
             if (!self || change.deleted)
                 return;
             if (change.properties.contains(QStringLiteral("languageFrom")) ||
-                change.properties.contains(QStringLiteral("languageTo")))
+                change.properties.contains(QStringLiteral("languageTo"))) {
+                // A new source may be the picture's language: the choice starts again from it.
+                self->m_textLanguage = QVLanguageRealm();
+                self->fillLanguages();
                 self->onTransleteImage();
+            }
         },
         {QStringLiteral("languageFrom"), QStringLiteral("languageTo")});
 }
@@ -192,6 +222,36 @@ void QVMPhotoRecognitionController::viewWillAppear() {
 void QVMPhotoRecognitionController::viewDidAppear() {
     QVAnalyticsManager::trackViewsFromArray({QString::fromLatin1(kScreenName)});
     m_slider->setFocus();
+    // The window manager's real frame is known once the window is up: still inside the free area?
+    const QScreen *screen = view()->screen();
+    if (screen && !screen->availableGeometry().contains(view()->frameGeometry()))
+        QVMPhotoPlacement::placeOnScreen(view());
+}
+
+void QVMPhotoRecognitionController::fillLanguages() {
+    const bool online = isNetworkAvailableNoMessage();
+    const QVTranslateSettings record = QVSettingsService::defaultSettings();
+    if (m_textLanguage.isNull() && !record.isNull())
+        m_textLanguage = QVPhotoLanguages::defaultTextLanguage(record.languageFrom(), online);
+    const QSignalBlocker quiet(m_languageBox);
+    m_languageBox->clear();
+    // Full names: two variants of a language ("English (UK)", "English (US)") stay apart.
+    for (const QVLanguageRealm &language : QVPhotoLanguages::choices(m_textLanguage, online)) {
+        const QString name =
+            language.languageName().isEmpty() ? language.localeIdentifier() : language.languageName();
+        m_languageBox->addItem(name, language.localeIdentifier());
+        m_languageBox->setItemData(m_languageBox->count() - 1, QVMUtils::plainToolTip(name), Qt::ToolTipRole);
+    }
+    if (!m_textLanguage.isNull())
+        m_languageBox->setCurrentIndex(m_languageBox->findData(m_textLanguage.localeIdentifier()));
+}
+
+void QVMPhotoRecognitionController::setTextLanguage(const QVLanguageRealm &language) {
+    if (language.isNull() || language.localeIdentifier() == m_textLanguage.localeIdentifier())
+        return;
+    m_textLanguage = language;
+    fillLanguages();
+    onTransleteImage();
 }
 
 void QVMPhotoRecognitionController::viewWillDisappear() {
@@ -199,21 +259,19 @@ void QVMPhotoRecognitionController::viewWillDisappear() {
 }
 
 // The picture's frame shows when the keyboard is on it (the style draws no focus for a scroll area),
-// in the live palette's text colour.
+// in the live palette's text colour. A plain frame, not a style sheet: a sheet keeps the palette of
+// the moment it was set, and the picture's background would stay dark after a switch to light.
 void QVMPhotoRecognitionController::markPictureFocus() {
     const bool focused = m_scrollView->hasFocus();
-    const QColor ink = m_scrollView->palette().color(focused ? QPalette::Text : QPalette::Mid);
-    const QString sheet = QStringLiteral("QScrollArea#photoPicture { border: %1px solid %2; }")
-                              .arg(focused ? 2 : 1)
-                              .arg(ink.name());
-    if (m_scrollView->styleSheet() != sheet)
-        m_scrollView->setStyleSheet(sheet);
+    m_scrollView->setFrameShape(QFrame::Box);
+    m_scrollView->setFrameShadow(QFrame::Plain);
+    m_scrollView->setLineWidth(focused ? 2 : 1);
+    m_scrollView->setForegroundRole(focused ? QPalette::Text : QPalette::Mid);
 }
 
 bool QVMPhotoRecognitionController::eventFilter(QObject *watched, QEvent *event) {
     if (isViewLoaded() && watched == m_scrollView &&
-        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut ||
-         event->type() == QEvent::PaletteChange))
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         markPictureFocus();
     if (isViewLoaded() && watched == view() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
@@ -302,13 +360,20 @@ void QVMPhotoRecognitionController::onTransleteImage() {
         hud->setButtonAction([this] { cancelTranslation(); });
     }
     const quint64 request = ++m_request;
+    const QVTranslateSettings record = QVSettingsService::defaultSettings();
+    if (m_textLanguage.isNull())
+        fillLanguages();
+    const QVPhotoLanguages::Pair pair =
+        QVPhotoLanguages::pairFor(m_textLanguage, record.languageFrom(), record.languageTo());
+    m_requestFrom = pair.from;
+    m_requestTo = pair.to;
     const auto &factory = translatorFactory();
     m_translator = factory ? factory() : QVMPhotoTranslator::makeDefault();
     QPointer<QVMPhotoRecognitionController> self(this);
     const auto current = [self, request] { return self && self->m_request == request; };
     QPointer<QWidget> overlay(overlayView());
     m_translator->translate(
-        m_photo,
+        m_photo, pair.from, pair.to,
         [current, overlay](double fraction) {
             if (!current() || !overlay)
                 return;
@@ -353,9 +418,8 @@ void QVMPhotoRecognitionController::endRequest() {
 
 void QVMPhotoRecognitionController::translationSucceeded(const QImage &picture, const QString &recognized,
                                                          const QString &translated) {
-    const QVTranslateSettings record = QVSettingsService::defaultSettings();
     trackEvent(QStringLiteral("Image traslate"),
-               {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()}});
+               {{QStringLiteral("panel_language_to"), m_requestTo.localeIdentifier()}});
     m_translatedPhoto = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     onZoom();
     m_recognizeText = recognized;
@@ -364,8 +428,8 @@ void QVMPhotoRecognitionController::translationSucceeded(const QImage &picture, 
     m_translationId = qint64(referenceSeconds(now));
     QPointer<QVMPhotoRecognitionController> self(this);
     const platform::Error error = QVDataManager::sharedInstance().saveTranslationWithIdTranslation(
-        m_translationId, 1, record.languageFrom(), record.languageTo(), false, recognized, translated,
-        QString(), QString(), referenceSeconds(now), [self](const QVTranslationRealm &stored) {
+        m_translationId, 1, m_requestFrom, m_requestTo, false, recognized, translated, QString(), QString(),
+        referenceSeconds(now), [self](const QVTranslationRealm &stored) {
             if (!self)
                 return;
             self->m_translationObject = stored;
@@ -395,13 +459,13 @@ void QVMPhotoRecognitionController::translationFailed(const platform::Error &err
             DevLogger::logError(error, QString::fromLatin1(kFailedLog));
         description = error.localizedDescription();
     }
-    const QVTranslateSettings record = QVSettingsService::defaultSettings();
     trackEvent(QStringLiteral("Image traslate"),
-               {{QStringLiteral("panel_language_to"), record.languageTo().localeIdentifier()},
+               {{QStringLiteral("panel_language_to"), m_requestTo.localeIdentifier()},
                 {QStringLiteral("error"), description}});
     QString line = QString::fromLatin1(kFailedMessage);
-    if (!description.isEmpty())
-        line += QLatin1Char(' ') + description;
+    const QString reason = QVMPhotoFailureText::failureText(error, m_requestFrom);
+    if (!reason.isEmpty())
+        line += QLatin1Char(' ') + reason;
     showError(line, true);
     updateButtons();
     emit translationFinished();
@@ -444,6 +508,8 @@ void QVMPhotoRecognitionController::updateButtons() {
     const bool favourite = !m_translationObject.isNull() && m_translationObject.isFavorite().value_or(false);
     m_favoriteButton->setEnabled(hasTranslation && !m_translationObject.isNull());
     m_favoriteButton->setChecked(favourite);
+    // Filled only for a favourite, as the history's stars.
+    m_favoriteButton->setText(favourite ? QStringLiteral("\u2605") : QStringLiteral("\u2606"));
     m_favoriteButton->setToolTip(!m_favoriteButton->isEnabled() ? noTranslation
                                  : favourite ? tr("Remove the translation from your favourites")
                                              : tr("Add the translation to your favourites"));

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -23,9 +24,13 @@ class QToolButton;
 
 // The photo window: the picture the user opened, translated at once (online
 // or offline, the photo service decides), shown with the translation drawn in.
+// The picture's text is read in the language chosen in the window: at first
+// the source language when its text can be read, else English when it can
+// (QVPhotoLanguages); a text in the target language goes into the source.
 // Zoom, copy, favourite, hand both texts to the main window, close. Each
-// success is one new history record. While the window shows, a change of the
-// settings' language pair translates the picture again.
+// success is one new history record, with the pair it used. While the window
+// shows, a change of the settings' language pair translates the picture again.
+// It opens centred on the main window and within the screen's free area.
 //
 //   auto *photo = new QVMPhotoRecognitionController(mainView);
 //   photo->setUrl(QUrl::fromLocalFile(path));
@@ -53,6 +58,9 @@ public:
 
     // Translates the picture again (the main window's translate action calls it by name).
     Q_INVOKABLE void onTransleteImage();
+    // The language the picture's text is read in; choosing one translates again.
+    QVLanguageRealm textLanguage() const { return m_textLanguage; }
+    void setTextLanguage(const QVLanguageRealm &language);
     void onZoom();
     void onCopyText();
     void onFavorite();
@@ -79,6 +87,7 @@ public:
 
     // Widgets.
     QSlider *sliderZoom() const { return m_slider; }
+    QComboBox *languageBox() const { return m_languageBox; }
     QVMPhotoImageView *photoImageView() const { return m_imageView; }
     QScrollArea *scrollView() const { return m_scrollView; }
     QLabel *errorLabel() const { return m_errorLabel; }
@@ -125,6 +134,7 @@ private:
     void endRequest();
     void showError(const QString &text, bool canRetry);
     void updateButtons();
+    void fillLanguages();
     void trackZoom();
     void trackEvent(const QString &action, const QVariantMap &params = {});
     QWidget *overlayView() const;
@@ -134,6 +144,7 @@ private:
     std::function<QDateTime()> m_clock;
 
     QSlider *m_slider = nullptr;
+    QComboBox *m_languageBox = nullptr;
     QScrollArea *m_scrollView = nullptr;
     QVMPhotoImageView *m_imageView = nullptr;
     QLabel *m_errorLabel = nullptr;
@@ -153,6 +164,10 @@ private:
     QString m_translatedText;
     QVTranslationRealm m_translationObject;
     qint64 m_translationId = 0;
+    QVLanguageRealm m_textLanguage;
+    QVLanguageRealm m_requestFrom;
+    QVLanguageRealm m_requestTo;
+    bool m_placed = false;
 
     std::unique_ptr<QVMPhotoTranslator> m_translator;
     quint64 m_request = 0;

@@ -6,7 +6,9 @@ namespace {
 
 class PhotoServiceTranslator : public QVMPhotoTranslator {
 public:
-    void translate(const QImage &picture, Progress progress, Success success, Failure failure) override {
+    void translate(const QImage &picture, const QVLanguageRealm &from, const QVLanguageRealm &to,
+                   Progress progress, Success success, Failure failure) override {
+        m_service.setLanguages(from, to);
         m_service.translatePhoto(picture, QSize(1024, 1024), true, {}, std::move(progress),
                                  std::move(success), std::move(failure));
     }

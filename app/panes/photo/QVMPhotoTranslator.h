@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/models/QVLanguageRealm.h"
 #include "platform/Error.h"
 
 #include <QImage>
@@ -8,10 +9,11 @@
 #include <functional>
 #include <memory>
 
-// One picture translation as the photo window asks for it: progress, then
-// exactly one of success or failure, on the main thread. cancel() ends it with
-// a failure the window recognises (isCancellation). The application's
-// translator is the photo service; tests give the window one of their own.
+// One picture translation as the photo window asks for it: the picture's text
+// read in `from` and translated into `to`; progress, then exactly one of
+// success or failure, on the main thread. cancel() ends it with a failure the
+// window recognises (isCancellation). The application's translator is the
+// photo service; tests give the window one of their own.
 class QVMPhotoTranslator {
 public:
     using Progress = std::function<void(double fraction)>;
@@ -21,7 +23,8 @@ public:
     using Factory = std::function<std::unique_ptr<QVMPhotoTranslator>()>;
 
     virtual ~QVMPhotoTranslator() = default;
-    virtual void translate(const QImage &picture, Progress progress, Success success, Failure failure) = 0;
+    virtual void translate(const QImage &picture, const QVLanguageRealm &from, const QVLanguageRealm &to,
+                           Progress progress, Success success, Failure failure) = 0;
     virtual void cancel() = 0;
 
     static bool isCancellation(const platform::Error &error);

@@ -14,6 +14,7 @@
 #include "ui/controls/TextViewWithPlaceHolder.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMUtils.h"
 #include "ui/main/QVMGeneralViewController.h"
 #include "ui/window/QVGeneralWindowController.h"
 
@@ -161,7 +162,7 @@ void QVMGenaralPopoverViewController::updateLanguageButtons() {
         button->setAccessibleName(label.arg(language.languageName()));
         button->setEnabled(listAvailable);
         // The name comes from the catalogue: a tooltip would render markup in it.
-        button->setToolTip(listAvailable ? Qt::convertFromPlainText(label.arg(language.languageName()))
+        button->setToolTip(listAvailable ? QVMUtils::plainToolTip(label.arg(language.languageName()))
                                          : tr("The language list is not available in this version"));
     };
     setUp(m_fromButton, from, tr("Source language: %1"));
@@ -334,26 +335,41 @@ void QVMGenaralPopoverViewController::onToSpeakButton(QAbstractButton *sender) {
     speak(false, sender);
 }
 
+// One speech service serves both speakers: either one stops whatever speaks. Speech that cannot
+// start, or ends early without being stopped, says why under the result.
 void QVMGenaralPopoverViewController::speak(bool source, QAbstractButton *sender) {
     view();
-    bool &flag = source ? m_isPlayFrom : m_isPlayTo;
-    flag = !flag;
-    setButtonImage(sender, QString::fromLatin1(flag ? QVMPopoverIcons::kStop : QVMPopoverIcons::kVolumeHigh));
     const QVTranslateSettings record = QVSettingsService::defaultSettings();
     const QVLanguageRealm language = source ? record.languageFrom() : record.languageTo();
     const QVariantMap params{
         {QLatin1String(source ? kPanelLanguageFrom : kPanelLanguageTo), language.localeIdentifier()}};
     QVMSpeech &speech = QVMGeneralServices::shared().speech();
-    trackEvent(QLatin1String(speech.speaking() ? "Click Stop Pronunciation" : "Click Pronunciation"), params);
+    const bool stopping = speech.speaking();
+    trackEvent(QLatin1String(stopping ? "Click Stop Pronunciation" : "Click Pronunciation"), params);
+    if (stopping) {
+        m_speechStopped = true;
+        speech.stopSpeaking();
+        return;
+    }
+    if (!speech.hasVoiceOutput()) {
+        showMessage(QVLocalizedString(QString::fromLatin1(kNoVoiceOutputKey)));
+        return;
+    }
+    bool &flag = source ? m_isPlayFrom : m_isPlayTo;
+    flag = true;
+    setButtonImage(sender, QString::fromLatin1(QVMPopoverIcons::kStop));
+    m_speechStopped = false;
     const QString text = (source ? m_originalTextView : m_translateTextView)->toPlainText();
     QPointer<QVMGenaralPopoverViewController> self(this);
     QPointer<QAbstractButton> button(sender);
-    speech.speechText(text, language, [self, button, source, params] {
+    speech.speakText(text, language, [self, button, source, params](bool spokenToEnd) {
         if (!self)
             return;
         // Speech that ended by itself leaves the button ready to speak again.
         (source ? self->m_isPlayFrom : self->m_isPlayTo) = false;
         self->setButtonImage(button, QString::fromLatin1(QVMPopoverIcons::kVolumeHigh));
+        if (!spokenToEnd && !std::exchange(self->m_speechStopped, false))
+            self->showMessage(QVLocalizedString(QString::fromLatin1(kNoVoiceOutputKey)));
         self->trackEvent(QStringLiteral("Completed Pronunciation"), params);
     });
 }

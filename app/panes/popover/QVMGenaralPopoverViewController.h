@@ -110,6 +110,7 @@ public:
     static constexpr qint64 kErrorPackageCanBeDownloaded = -204;
     static constexpr int kSettingsTabOfflinePackages = 1;
     static constexpr const char *kMainWindowToolTipKey = "_loc_agent_main_window_tool_tip";
+    static constexpr const char *kNoVoiceOutputKey = "_loc_speech_no_output";
     static constexpr const char *kNoFileTranslation = "File translation is not available yet";
     static constexpr const char *kUnsupportedFile = "This file type cannot be translated";
     static constexpr const char *kOnlyFirstFile = "Only the first file is translated";
@@ -167,6 +168,7 @@ private:
     bool m_isPlayFrom = false;
     bool m_isPlayTo = false;
     bool m_settingText = false;
+    bool m_speechStopped = false;
     QString m_originalText;
     QString m_translatedText;
     quint64 m_generation = 0;

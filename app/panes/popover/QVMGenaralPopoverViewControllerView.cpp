@@ -235,14 +235,13 @@ void QVMGenaralPopoverViewController::applyTheme() {
     QPalette b = m_boxB->palette();
     b.setColor(QPalette::Window, panel);
     m_boxB->setPalette(b);
+    // The hints take the palette's placeholder grey, which reads on the panel in both schemes.
     for (TextViewWithPlaceHolder *view : {m_originalTextView, m_translateTextView}) {
         QPalette p = view->palette();
         p.setColor(QPalette::Base, panel);
         p.setColor(QPalette::Text, text);
+        p.setColor(QPalette::PlaceholderText, root.color(QPalette::PlaceholderText));
         view->setPalette(p);
-        TextViewWithPlaceHolder::Placeholder hint = view->placeholder();
-        hint.color = root.color(QPalette::PlaceholderText);
-        view->setPlaceholder(hint);
     }
     applyButtonImages();
 }

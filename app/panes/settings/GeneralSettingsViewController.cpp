@@ -2,6 +2,7 @@
 
 #include "core/DevLog.h"
 #include "core/localization/DJLocalizationSystem.h"
+#include "core/localization/QVLanguageNames.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVAutostartEntry.h"
 #include "core/settings/QVSettingsService.h"
@@ -23,6 +24,8 @@
 #include <QLabel>
 #include <QSlider>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -91,6 +94,11 @@ QWidget *GeneralSettingsViewController::loadView() {
 
 void GeneralSettingsViewController::viewDidLoad() {
     m_languages = QVLanguageService::localizedLanguagesArray();
+    // In their own names, in one order whatever the interface language.
+    std::stable_sort(m_languages.begin(), m_languages.end(),
+                     [](const QVLanguageRealm &a, const QVLanguageRealm &b) {
+                         return ownName(a).localeAwareCompare(ownName(b)) < 0;
+                     });
     lazyUI();
     connect(m_voiceSpeedSlider, &QSlider::valueChanged, this,
             &GeneralSettingsViewController::onVoiceSpeedSliderValueChanged);
@@ -135,8 +143,16 @@ void GeneralSettingsViewController::lazyUI() {
     const QSignalBlocker quiet(m_languagesBox);
     m_languagesBox->clear();
     for (const QVLanguageRealm &language : std::as_const(m_languages))
-        m_languagesBox->addItem(QVLanguageService::languageTitleWithoutCountryWithLanguage(language));
+        m_languagesBox->addItem(ownName(language));
     m_languagesBox->setCurrentIndex(indexOfCurrentLanguage());
+}
+
+// Each language in its own name, as desktops list them: someone who lands in an interface they
+// cannot read still finds theirs. Names the locale data lacks come from the catalogue.
+QString GeneralSettingsViewController::ownName(const QVLanguageRealm &language) {
+    const QString code = language.languageString();
+    const QString own = QVLanguageNames::displayName(code, code);
+    return own.isEmpty() ? QVLanguageService::languageTitleWithoutCountryWithLanguage(language) : own;
 }
 
 double GeneralSettingsViewController::sliderSpeed() const {

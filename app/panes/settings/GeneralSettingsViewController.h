@@ -41,6 +41,8 @@ public:
 
     // The slider's 0-100 as a speed of 0-1.
     double sliderSpeed() const;
+    // The interface language as the list shows it: in its own language ("Deutsch", "日本語").
+    static QString ownName(const QVLanguageRealm &language);
 
     static constexpr const char *kCategory = "Settings screen";
     static constexpr const char *kScreenName = "ScreenGeneralSettings";

@@ -4,6 +4,7 @@
 
 #include "ui/controls/WAYWindow.h"
 
+#include <QAbstractButton>
 #include <QShortcut>
 
 QVMSettingsWindowController::QVMSettingsWindowController(QObject *parent) : QObject(parent) {}
@@ -45,9 +46,15 @@ void QVMSettingsWindowController::windowDidLoad() {
 
 void QVMSettingsWindowController::showWindow() {
     QWidget *shown = window();
+    const bool opening = !shown->isVisible();
     shown->show();
     shown->raise();
     shown->activateWindow();
+    // The title bar's close button comes first in the chain: a window opening with the focus
+    // there would close on the first Space. The selected tab's button takes it.
+    if (opening && m_content)
+        if (QAbstractButton *tab = m_content->tabButtons().value(m_content->selectedTab()))
+            tab->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void QVMSettingsWindowController::selectTab(qint64 tab) {

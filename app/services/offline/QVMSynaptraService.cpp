@@ -372,6 +372,29 @@ void QVMSynaptraService::translatedTextFromText(const QString &text, const Compl
 
 void QVMSynaptraService::translateTexts(const QList<QVRecognizedBlock> &blocks, const BlocksSuccess &success,
                                         const Failure &failure) {
+    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+    translateBlocks(blocks, settings.languageFrom(), settings.languageTo(), success, failure);
+}
+
+void QVMSynaptraService::translateTexts(const QList<QVRecognizedBlock> &blocks, const QVLanguageRealm &from,
+                                        const QVLanguageRealm &to, const BlocksSuccess &success,
+                                        const Failure &failure) {
+    // The serial queue runs the loads before the translations queued after them.
+    const QString f = codeOf(from);
+    const QString t = codeOf(to);
+    if (!blocks.isEmpty() && f != t) {
+        // A slot already holding its language is not loaded again.
+        if (f != kEnglish)
+            setModelForEngPosition(1, from);
+        if (t != kEnglish)
+            setModelForEngPosition(0, to);
+    }
+    translateBlocks(blocks, from, to, success, failure);
+}
+
+void QVMSynaptraService::translateBlocks(const QList<QVRecognizedBlock> &blocks, const QVLanguageRealm &from,
+                                         const QVLanguageRealm &to, const BlocksSuccess &success,
+                                         const Failure &failure) {
     if (blocks.isEmpty()) {
         if (failure)
             failure(platform::Error());
@@ -389,23 +412,24 @@ void QVMSynaptraService::translateTexts(const QList<QVRecognizedBlock> &blocks, 
         const QVRecognizedBlock block = blocks.at(i);
         QString text = block.text;
         text.remove(QLatin1Char('\n'));
-        translatedTextFromText(text, [progress, i, block, success, failure](const QString &translated,
-                                                                            const platform::Error &error) {
-            if (progress->failed)
-                return;
-            if (error) {
-                progress->failed = true;
-                if (failure)
-                    failure(error);
-                return;
-            }
-            QString blank = translated;
-            blank.remove(QLatin1Char(' '));
-            progress->results[i] = {blank.isEmpty() ? block.text : translated, block.boundingBox,
-                                    block.confidence, block.level};
-            if (--progress->remaining == 0 && success)
-                success(progress->results);
-        });
+        translateFromText(
+            text, from, to,
+            [progress, i, block, success, failure](const QString &translated, const platform::Error &error) {
+                if (progress->failed)
+                    return;
+                if (error) {
+                    progress->failed = true;
+                    if (failure)
+                        failure(error);
+                    return;
+                }
+                QString blank = translated;
+                blank.remove(QLatin1Char(' '));
+                progress->results[i] = {blank.isEmpty() ? block.text : translated, block.boundingBox,
+                                        block.confidence, block.level};
+                if (--progress->remaining == 0 && success)
+                    success(progress->results);
+            });
     }
 }
 

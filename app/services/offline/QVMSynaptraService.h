@@ -85,6 +85,10 @@ public:
     // never. No blocks: failure with no error.
     void translateTexts(const QList<QVRecognizedBlock> &blocks, const BlocksSuccess &success,
                         const Failure &failure);
+    // The same with the pair given (a picture's text language and its target): a slot the pair
+    // needs is loaded first when it holds another language; the settings pair's slots are kept.
+    void translateTexts(const QList<QVRecognizedBlock> &blocks, const QVLanguageRealm &from,
+                        const QVLanguageRealm &to, const BlocksSuccess &success, const Failure &failure);
 
     // Stores each space-separated word as a QVUnknownWord for the code.
     void saveUnknownWords(const QString &words, const QString &toLang);
@@ -124,6 +128,8 @@ public:
     static QVMSynaptraService *sharedInstanceIfMade();
 
 private:
+    void translateBlocks(const QList<QVRecognizedBlock> &blocks, const QVLanguageRealm &from,
+                         const QVLanguageRealm &to, const BlocksSuccess &success, const Failure &failure);
     struct Step;
     using Slot = QVTranslationEngine::Slot;
 

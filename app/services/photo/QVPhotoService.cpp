@@ -45,6 +45,25 @@ struct QVPhotoService::State {
     QVMSynaptraService *bridge = nullptr;
     std::shared_ptr<QVTesseractManager> tesseract;
     std::weak_ptr<Request> current;
+    QVLanguageRealm from;
+    QVLanguageRealm to;
+
+    // The pair of the next request: the one set, else the settings record's (whose models the
+    // bridge loads with every change of the pair).
+    struct Languages {
+        QVLanguageRealm from;
+        QVLanguageRealm to;
+        bool set = false;
+    };
+    Languages languages() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!from.isNull() && !to.isNull())
+                return {from, to, true};
+        }
+        const QVTranslateSettings settings = QVSettingsService::defaultSettings();
+        return {settings.languageFrom(), settings.languageTo(), false};
+    }
 
     std::shared_ptr<QVTesseractManager> tesseractManager() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -235,6 +254,13 @@ void QVPhotoService::translateImageOffline(const QImage &picture, SuccessBlock s
     offline(begin(std::move(success), std::move(failure), {}), picture);
 }
 
+void QVPhotoService::setLanguages(const QVLanguageRealm &from, const QVLanguageRealm &to) {
+    m_state->update([&](State &state) {
+        state.from = from;
+        state.to = to;
+    });
+}
+
 void QVPhotoService::cancel() {
     std::shared_ptr<Request> request;
     m_state->update([&](State &state) { request = state.current.lock(); });
@@ -253,8 +279,9 @@ void QVPhotoService::cancel() {
 
 // Online: upload the JPEG, then fetch the PDF overlay the backend made and draw it over the picture.
 void QVPhotoService::online(const std::shared_ptr<Request> &request, const QImage &picture) {
-    const QString from = QVSettingsService::languageFrom();
-    const QString to = QVSettingsService::languageTo();
+    const State::Languages pair = request->state->languages();
+    const QString from = pair.from.isNull() ? QString() : pair.from.localeIdentifier();
+    const QString to = pair.to.isNull() ? QString() : pair.to.localeIdentifier();
     onWorker([request, picture, from, to] {
         const QByteArray data = dataPreProcessingImage(picture);
         platform::dispatchAsyncMain([request, picture, from, to, data] {
@@ -317,9 +344,10 @@ void QVPhotoService::online(const std::shared_ptr<Request> &request, const QImag
 // Offline: check the packages, recognise the lines, translate them with the
 // offline engine and draw them over their boxes.
 void QVPhotoService::offline(const std::shared_ptr<Request> &request, const QImage &picture) {
-    const QVTranslateSettings settings = QVSettingsService::defaultSettings();
-    const QVLanguageRealm from = settings.languageFrom();
-    const QVLanguageRealm to = settings.languageTo();
+    const State::Languages pair = request->state->languages();
+    const QVLanguageRealm from = pair.from;
+    const QVLanguageRealm to = pair.to;
+    const bool pairSet = pair.set;
     const QString fromCode = from.languageString();
     const QString toCode = to.languageString();
     const bool sameLanguage = fromCode == toCode;
@@ -344,7 +372,7 @@ void QVPhotoService::offline(const std::shared_ptr<Request> &request, const QIma
     const std::shared_ptr<State> state = request->state;
     request->recognition = state->tesseractManager()->recognizeImage(
         picture, from.tesseractLanguageCode(),
-        [request, picture, sameLanguage](const QList<QVRecognizedBlock> &lines) {
+        [request, picture, sameLanguage, from, to, pairSet](const QList<QVRecognizedBlock> &lines) {
             request->recognition.reset();
             if (request->finished)
                 return;
@@ -364,16 +392,18 @@ void QVPhotoService::offline(const std::shared_ptr<Request> &request, const QIma
                 return;
             }
             QVMSynaptraService *bridge = request->state->bridge;
-            bridge->translateTexts(
-                lines,
-                [request, draw](const QList<QVRecognizedBlock> &translated) {
-                    if (request->finished)
-                        return;
-                    request->state->update(
-                        [&](State &state) { state.translatedRecognizedArray = translated; });
-                    draw(translated);
-                },
-                [request](const platform::Error &error) { request->fail(error); });
+            const auto shown = [request, draw](const QList<QVRecognizedBlock> &translated) {
+                if (request->finished)
+                    return;
+                request->state->update([&](State &state) { state.translatedRecognizedArray = translated; });
+                draw(translated);
+            };
+            const auto failed = [request](const platform::Error &error) { request->fail(error); };
+            // A pair of its own may need models the settings pair did not load.
+            if (pairSet)
+                bridge->translateTexts(lines, from, to, shown, failed);
+            else
+                bridge->translateTexts(lines, shown, failed);
         },
         [request](const platform::Error &error) {
             request->recognition.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/models/QVLanguageRealm.h"
 #include "services/offline/QVRecognizedBlock.h"
 
 #include "platform/Error.h"
@@ -16,8 +17,8 @@
 class QVMSynaptraService;
 class QVTesseractManager;
 
-// Translates the text in a picture with the settings record's main pair. The
-// photo window makes one service per picture:
+// Translates the text in a picture with the settings record's main pair, or the
+// pair set with setLanguages. The photo window makes one service per picture:
 //
 //   auto service = std::make_shared<QVPhotoService>();
 //   service->translatePhoto(picture, QSize(1024, 1024), true,
@@ -68,6 +69,10 @@ public:
                               FailureBlock failure);
     void translateImageOnline(const QImage &picture, SuccessBlock success, FailureBlock failure);
     void translateImageOffline(const QImage &picture, SuccessBlock success, FailureBlock failure);
+
+    // The language of the picture's text and the one to translate it into, for the requests that
+    // follow; until then (or with null languages) the settings record's pair.
+    void setLanguages(const QVLanguageRealm &from, const QVLanguageRealm &to);
 
     // Ends this service's request (upload, download or recognition) with a
     // cancellation failure; other services' requests go on.

@@ -11,7 +11,15 @@ TextViewWithPlaceHolder::TextViewWithPlaceHolder(QWidget *parent) : QTextEdit(pa
 }
 
 void TextViewWithPlaceHolder::setPlaceHolderString(const QString &text) {
-    setPlaceholder({text, QColor(Qt::gray), font()});
+    // A fixed grey would read in one scheme only: the palette's follows a live switch.
+    setPlaceholder({text, QColor(), font()});
+}
+
+TextViewWithPlaceHolder::Placeholder TextViewWithPlaceHolder::placeholder() const {
+    Placeholder shown = m_placeholder;
+    if (!shown.color.isValid())
+        shown.color = palette().color(QPalette::Active, QPalette::PlaceholderText);
+    return shown;
 }
 
 void TextViewWithPlaceHolder::setPlaceholder(const Placeholder &placeholder) {
@@ -27,12 +35,13 @@ void TextViewWithPlaceHolder::paintEvent(QPaintEvent *event) {
     QTextEdit::paintEvent(event);
     if (!isShowingPlaceholder())
         return;
+    const Placeholder hint = placeholder();
     QPainter painter(viewport());
-    painter.setPen(m_placeholder.color);
-    painter.setFont(m_placeholder.font);
+    painter.setPen(hint.color);
+    painter.setFont(hint.font);
     const QRectF area(kPlaceholderOrigin,
                       QSizeF(viewport()->width() - kPlaceholderOrigin.x(), viewport()->height()));
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_placeholder.text);
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, hint.text);
 }
 
 void TextViewWithPlaceHolder::focusInEvent(QFocusEvent *event) {

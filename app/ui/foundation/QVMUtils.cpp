@@ -18,6 +18,7 @@
 #include <QPainterPath>
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <QTextDocument>
 #include <QVersionNumber>
 
 #include <algorithm>
@@ -132,6 +133,13 @@ int QVMUtils::runAlert(const QVMAlertPresenter::Request &request) {
 void QVMUtils::showErrorAlertWithMessage(const QString &message) {
     showAlertWithTitle(QVLocalizedString(QStringLiteral("_loc_alert_title_error")), message,
                        QVLocalizedString(QStringLiteral("_loc_button_ok")), {});
+}
+
+QString QVMUtils::plainToolTip(const QString &text) {
+    // A tooltip that looks like markup is rendered as markup: escaped, it shows as typed.
+    return Qt::mightBeRichText(text)
+               ? QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped())
+               : text;
 }
 
 QImage QVMUtils::roundedImageWithImage(const QImage &image) {

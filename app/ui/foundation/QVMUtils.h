@@ -56,6 +56,9 @@ public:
     // http(s) addresses stay, bare host names gain "http://www.". Empty text, and
     // text with another scheme, give an empty string (nothing to load).
     static QString pathStringWithString(const QString &text);
+    // A tooltip for text from outside (a word, a name from the catalogue): shown as typed,
+    // never as markup.
+    static QString plainToolTip(const QString &text);
 
     // A modal warning alert with up to three buttons (an empty title adds no
     // button). Each answer calls the handler given with that button's title, if

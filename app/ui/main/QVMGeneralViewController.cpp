@@ -138,6 +138,7 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
         m_fromBox = box;
         m_fromText = text;
         text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_original")));
+        text->setToolTip(tr("The text to translate: type, paste or drop it here"));
         text->setPlaceholderText(QVLocalizedString(QStringLiteral("_loc_main_placeholder")));
         m_partOfSpeechFrom = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_from");
         m_fromSpeakerButton = makeButton(box, "_loc_main_speak", true);
@@ -158,6 +159,7 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
         m_toBox = box;
         m_toText = text;
         text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_translation")));
+        text->setToolTip(tr("The translation of the text"));
         m_partOfSpeechTo = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_to");
         m_toSpeakerButton = makeButton(box, "_loc_main_speak", true);
         m_favoriteButton = makeButton(box, "_loc_main_favorite", true);

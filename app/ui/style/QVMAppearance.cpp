@@ -13,11 +13,14 @@ struct Colours {
 };
 
 Colours coloursFor(bool dark) {
+    // Buttons: the style paints their face lighter than the palette says (a dark grey up to a
+    // quarter lighter at the top of its gradient), so the dark face starts darker than the named
+    // button colour for white text to stay readable on all of it.
     if (dark)
         return {QVMColor::windowBackgroundDarkColor(),
                 QColor(Qt::white),
                 QVMColor::panelBackgroundDarkColor(),
-                QVMColor::buttonDarkColor(),
+                QColor(0x4a, 0x4a, 0x4a),
                 QColor(0xa8, 0xa8, 0xa8),
                 QColor(0xbd, 0xbd, 0xbd),
                 QColor(0x1d, 0x5f, 0x94),
@@ -57,23 +60,17 @@ void QVMAppearance::install() {
 }
 
 // While the desktop states a scheme the application's palette is ours; when it
-// states none, the palette it had before (the desktop theme's) comes back.
+// states none, the palette it had before (the desktop theme's) comes back, with
+// its texts made readable (a theme's placeholder is often its text at half opacity).
 void QVMAppearance::apply() {
     const QVMStyleService::ColorScheme scheme = QVMStyleService::shared().desktopColorScheme();
-    if (scheme == QVMStyleService::ColorScheme::NoPreference) {
-        if (m_owned) {
-            m_owned = false;
-            m_applying = true;
-            QApplication::setPalette(m_original);
-            m_applying = false;
-        }
-        return;
-    }
     if (!m_owned) {
         m_original = QApplication::palette();
         m_owned = true;
     }
-    const QPalette wanted = palette(scheme == QVMStyleService::ColorScheme::Dark);
+    const QPalette wanted = scheme == QVMStyleService::ColorScheme::NoPreference
+                                ? readablePalette(m_original)
+                                : palette(scheme == QVMStyleService::ColorScheme::Dark);
     if (QApplication::palette() != wanted) {
         m_applying = true;
         QApplication::setPalette(wanted);
@@ -91,6 +88,32 @@ bool QVMAppearance::eventFilter(QObject *watched, QEvent *event) {
         apply();
     }
     return QObject::eventFilter(watched, event);
+}
+
+QPalette QVMAppearance::readablePalette(const QPalette &palette) {
+    static constexpr struct {
+        QPalette::ColorRole text, background;
+    } kPairs[] = {
+        {QPalette::WindowText, QPalette::Window},
+        {QPalette::Text, QPalette::Base},
+        {QPalette::PlaceholderText, QPalette::Base},
+        {QPalette::ButtonText, QPalette::Button},
+        {QPalette::HighlightedText, QPalette::Highlight},
+        {QPalette::ToolTipText, QPalette::ToolTipBase},
+        {QPalette::Link, QPalette::Base},
+        {QPalette::LinkVisited, QPalette::Base},
+    };
+    QPalette readable = palette;
+    // Disabled texts are meant to read as out of use.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        for (const auto &pair : kPairs) {
+            const QColor text = palette.color(group, pair.text);
+            const QColor mended = QVMColor::readableOn(text, palette.color(group, pair.background));
+            if (mended != text)
+                readable.setColor(group, pair.text, mended);
+        }
+    }
+    return readable;
 }
 
 QPalette QVMAppearance::palette(bool dark) {

@@ -28,8 +28,19 @@ double QVMColor::contrastRatio(const QColor &a, const QColor &b) {
         return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
                0.0722 * channel(colour.blueF());
     };
-    const double la = luminance(a), lb = luminance(b);
+    const double la = luminance(flattenedOn(a, b)), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor QVMColor::flattenedOn(const QColor &color, const QColor &background) {
+    const QColor top = color.toRgb();
+    const QColor under = background.toRgb();
+    const float alpha = top.alphaF();
+    if (alpha >= 1.0f)
+        return top;
+    const auto mix = [alpha](float over, float below) { return over * alpha + below * (1.0f - alpha); };
+    return QColor::fromRgbF(mix(top.redF(), under.redF()), mix(top.greenF(), under.greenF()),
+                            mix(top.blueF(), under.blueF()));
 }
 
 QColor QVMColor::inkOn(const QColor &background) {
@@ -41,7 +52,7 @@ QColor QVMColor::readableOn(const QColor &color, const QColor &background, doubl
     if (!color.isValid() || contrastRatio(color, background) >= minimum)
         return color;
     const QColor target = inkOn(background);
-    const QColor from = color.toRgb();
+    const QColor from = flattenedOn(color, background);
     // Twenty steps towards the ink: the first that reads is the closest to the colour asked for.
     for (int step = 1; step <= 20; ++step) {
         const double t = step / 20.0;

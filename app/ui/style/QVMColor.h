@@ -21,8 +21,11 @@ public:
     static QColor colorWithHexColorString(const QString &hex);
     // Adds percent/100 to red, green and blue, each kept within 0-1; alpha stays.
     static QColor adjust(const QColor &color, qreal percent);
-    // The WCAG 2 contrast ratio of two opaque colours (1 to 21).
+    // The WCAG 2 contrast ratio (1 to 21) of a colour drawn on an opaque background: a
+    // translucent colour counts as it shows over the background.
     static double contrastRatio(const QColor &a, const QColor &b);
+    // The opaque colour a translucent one shows as over an opaque background.
+    static QColor flattenedOn(const QColor &color, const QColor &background);
     // The colour itself when it reaches the ratio on the background; otherwise the
     // nearest shade towards black or white (whichever the background lets reach it)
     // that does, so a red stays a red, only darker or lighter.

@@ -1,13 +1,19 @@
 #include "PanesTestSupport.h"
 
 #include "panes/history/QVMHistoryListModel.h"
+#include "panes/history/QVMHistoryTableViewCell.h"
 #include "panes/history/QVMHistoryViewController.h"
 
 #include "core/settings/QVAuthService.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/controls/QVMCustomSelectionColorTableView.h"
 
+#include <QHelpEvent>
+#include <QTest>
 #include <QToolButton>
+#include <QToolTip>
+
+#include <optional>
 
 using namespace panestest;
 using qvtest::FakeReply;
@@ -276,4 +282,107 @@ TEST_F(HistoryPanelTest, BookmarksFollowStarsChangedElsewhere) {
         EXPECT_TRUE(qvtest::waitUntil([&] { return ids() == c.expected; }, 2000)) << ids().size();
     }
     EXPECT_EQ(history->state(), 0);
+}
+
+// The painted star and remove button of a row that is not the current one act on the first
+// click, on their own row, and choose no row; the current row's real star shows the record.
+TEST_F(HistoryPanelTest, StarAndRemoveActOnTheFirstClickOnAnyRow) {
+    save(100, QStringLiteral("one"));
+    save(200, QStringLiteral("two"));
+    save(300, QStringLiteral("three"));
+    open();
+    QVMCustomSelectionColorTableView *table = history->historyTable();
+    table->setCurrentIndex(model()->index(0)); // 300 carries the real buttons
+    qvtest::spin(5);
+    NotificationCounter shown(QVMHistoryViewController::kActionHistoryNotification);
+    using Part = QVMHistoryTableViewCell::Part;
+    const auto pointOn = [&](qint64 id, Part part) {
+        const int row = int(ids().indexOf(id));
+        const QRect rect = table->visualRect(model()->index(row));
+        return (part == Part::Star ? QVMHistoryTableViewCell::starRect(rect)
+                                   : QVMHistoryTableViewCell::removeRect(rect))
+            .center();
+    };
+    const struct {
+        const char *name;
+        qint64 id;
+        Part part;
+        std::optional<bool> favourite; // nullopt: removed
+    } cases[] = {
+        {"star a row below the current one", 200, Part::Star, true},
+        {"unstar it again", 200, Part::Star, false},
+        {"remove another row", 100, Part::Remove, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, pointOn(c.id, c.part));
+        qvtest::spin(5);
+        if (c.favourite)
+            EXPECT_EQ(recordAt(c.id).isFavorite().value_or(false), *c.favourite);
+        else
+            EXPECT_TRUE(recordAt(c.id).isNull());
+        EXPECT_EQ(table->currentIndex().row(), 0) << "the click chose no row";
+    }
+    EXPECT_EQ(shown.count, 0);
+    EXPECT_EQ(ids(), QList<qint64>({300, 200}));
+
+    // A press that ends off the star does nothing; a click on the text chooses the row.
+    QTest::mousePress(table->viewport(), Qt::LeftButton, {}, pointOn(200, Part::Star));
+    QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, pointOn(200, Part::Star) + QPoint(-60, 20));
+    EXPECT_NE(recordAt(200).isFavorite(), true);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualRect(model()->index(1)).topLeft() + QPoint(30, 15));
+    qvtest::spin(5);
+    EXPECT_EQ(shown.count, 1);
+    ASSERT_NE(history->favoriteButton(), nullptr);
+    const struct {
+        const char *name;
+        const char *glyph;
+        bool checked;
+        const char *tip;
+    } states[] = {{"not a favourite", "\u2606", false, "Add to your bookmarks (Space)"},
+                  {"a favourite", "\u2605", true, "Remove from your bookmarks (Space)"}};
+    for (const auto &s : states) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(history->favoriteButton()->text(), QString::fromUtf8(s.glyph));
+        EXPECT_EQ(history->favoriteButton()->isChecked(), s.checked);
+        EXPECT_EQ(history->favoriteButton()->toolTip(), QString::fromLatin1(s.tip));
+        press(table, Qt::Key_Space);
+        qvtest::spin(5);
+    }
+}
+
+// Qt shows only a row's own tooltip over a list: each part of a row says what it does.
+TEST_F(HistoryPanelTest, EachPartOfARowShowsItsTooltip) {
+    save(100, QStringLiteral("plain"));
+    save(200, QStringLiteral("starred"), true);
+    open();
+    QVMCustomSelectionColorTableView *table = history->historyTable();
+    const auto tipAt = [&](const QPoint &at) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(table->viewport(), &help);
+        const QString tip = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return tip;
+    };
+    const struct {
+        const char *name;
+        int row;
+        std::function<QPoint(const QRect &)> where;
+        QString tip;
+    } cases[] = {
+        {"star of a favourite", 0,
+         [](const QRect &r) { return QVMHistoryTableViewCell::starRect(r).center(); },
+         QStringLiteral("Remove from your bookmarks (Space)")},
+        {"star of another", 1, [](const QRect &r) { return QVMHistoryTableViewCell::starRect(r).center(); },
+         QStringLiteral("Add to your bookmarks (Space)")},
+        {"remove", 1, [](const QRect &r) { return QVMHistoryTableViewCell::removeRect(r).center(); },
+         QStringLiteral("Remove this translation from the history (Delete)")},
+        {"the text", 1, [](const QRect &r) { return r.topLeft() + QPoint(30, 15); }, table->toolTip()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(tipAt(c.where(table->visualRect(model()->index(c.row)))), c.tip);
+    }
 }

@@ -29,7 +29,8 @@ const QString kHostile = QStringLiteral(
 // Fails every picture with the hostile words as the error's description.
 class FailingPhotoTranslator : public QVMPhotoTranslator {
 public:
-    void translate(const QImage &, Progress, Success, Failure failure) override {
+    void translate(const QImage &, const QVLanguageRealm &, const QVLanguageRealm &, Progress, Success,
+                   Failure failure) override {
         failure(platform::Error(QStringLiteral("QVPhotoService"), 500, kHostile));
     }
     void cancel() override {}

@@ -56,3 +56,28 @@ TEST(QVMColor, GradientBrushPaintsFromBottomToTop) {
     EXPECT_GT(canvas.pixelColor(1, 1).lightness(), 240); // top: the last stop
     EXPECT_LT(canvas.pixelColor(1, 98).lightness(), 15); // bottom: the first stop
 }
+
+// A translucent text colour reads as it shows on its background, not as its opaque self.
+TEST(QVMColor, TranslucentColoursCountAsTheyShowOnTheirBackground) {
+    const struct {
+        const char *name;
+        QColor text, background;
+        const char *shownAs;
+        double ratio;
+    } cases[] = {
+        {"half black on white, a theme's placeholder", QColor(0, 0, 0, 128), Qt::white, "7F7F7F", 4.0},
+        {"half white on black", QColor(255, 255, 255, 128), Qt::black, "808080", 5.3},
+        {"invisible", QColor(0, 0, 0, 0), Qt::white, "FFFFFF", 1.0},
+        {"opaque", QColor(0, 0, 0), Qt::white, "000000", 21.0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QColor shown = QVMColor::flattenedOn(c.text, c.background);
+        EXPECT_EQ(hexOf(shown), QString::fromLatin1(c.shownAs));
+        EXPECT_EQ(shown.alpha(), 255);
+        EXPECT_NEAR(QVMColor::contrastRatio(c.text, c.background), c.ratio, 0.06);
+        // Made readable, it is an opaque colour that reaches the ratio.
+        const QColor readable = QVMColor::readableOn(c.text, c.background);
+        EXPECT_GE(QVMColor::contrastRatio(readable, c.background), c.ratio >= 4.5 ? c.ratio - 0.01 : 4.5);
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QMainWindow>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -104,6 +105,28 @@ TEST(QVMUtils, PathStringMakesALoadableAddressOrNothing) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.input);
         EXPECT_EQ(QVMUtils::pathStringWithString(QString::fromUtf8(c.input)), QString::fromUtf8(c.expected));
+    }
+}
+
+TEST(QVMUtils, PlainToolTipShowsOutsideTextAsTyped) {
+    const char *texts[] = {"<b>bold</b>",
+                           "<img src=\"file:///etc/hostname\">",
+                           "a <i>b</i> & c",
+                           "x < y & <p>",
+                           "dog",
+                           "Gaeilge (\u00c9ire)",
+                           ""};
+    for (const char *raw : texts) {
+        SCOPED_TRACE(raw);
+        const QString text = QString::fromUtf8(raw);
+        const QString tip = QVMUtils::plainToolTip(text);
+        // As the tooltip renders it: markup when it looks like markup.
+        QTextDocument shown;
+        if (Qt::mightBeRichText(tip))
+            shown.setHtml(tip);
+        else
+            shown.setPlainText(tip);
+        EXPECT_EQ(shown.toPlainText(), text);
     }
 }
 

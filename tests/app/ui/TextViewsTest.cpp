@@ -214,6 +214,10 @@ TEST_F(TextViewTest, PlaceholderShowsWhileEmptyAlsoWithFocus) {
     QWidget window;
     auto *view = new TextViewWithPlaceHolder(&window);
     view->setGeometry(0, 0, 300, 100);
+    const QColor first(0x80, 0x10, 0x10), second(0x10, 0x10, 0x90);
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::PlaceholderText, first);
+    view->setPalette(palette);
     QFont font = view->font();
     font.setPointSize(14);
     view->setFont(font);
@@ -221,23 +225,32 @@ TEST_F(TextViewTest, PlaceholderShowsWhileEmptyAlsoWithFocus) {
     font.setPointSize(30);
     view->setFont(font); // a later font change does not reach the hint
     EXPECT_EQ(view->placeholder().font.pointSize(), 14);
-    EXPECT_EQ(view->placeholder().color, QColor(Qt::gray));
+    EXPECT_EQ(view->placeholder().color, first);
     window.show();
     QApplication::setActiveWindow(&window);
     view->setFocus();
 
-    const QColor grey(Qt::gray);
-    const auto hintPixels = [&] {
+    const auto hintPixels = [&](const QColor &ink) {
         const QImage shot = view->viewport()->grab().toImage();
-        return uitest::countPixels(shot, QRect(5, 0, 120, 30), grey, 40);
+        return uitest::countPixels(shot, QRect(5, 0, 120, 30), ink, 40);
     };
     EXPECT_TRUE(view->isShowingPlaceholder());
-    EXPECT_GT(hintPixels(), 20);
+    EXPECT_GT(hintPixels(first), 20);
     view->insertPlainText(QStringLiteral(" "));
     EXPECT_FALSE(view->isShowingPlaceholder());
-    EXPECT_EQ(hintPixels(), 0);
+    EXPECT_EQ(hintPixels(first), 0);
     view->clear();
-    EXPECT_GT(hintPixels(), 20);
+    EXPECT_GT(hintPixels(first), 20);
+
+    // A live palette change reaches the hint; a hint with a colour of its own keeps it.
+    palette.setColor(QPalette::PlaceholderText, second);
+    view->setPalette(palette);
+    EXPECT_EQ(view->placeholder().color, second);
+    EXPECT_GT(hintPixels(second), 20);
+    EXPECT_EQ(hintPixels(first), 0);
+    view->setPlaceholder({QStringLiteral("Own"), first, view->font()});
+    EXPECT_EQ(view->placeholder().color, first);
+    EXPECT_GT(hintPixels(first), 20);
 }
 
 TEST_F(TextViewTest, ARunTooLongForAnyLineWrapsAnywhereWhileTheTextHoldsIt) {

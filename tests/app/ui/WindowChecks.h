@@ -7,26 +7,42 @@
 //
 // The contrast check switches the appearance through QVMStyleService (as the
 // desktop would, live), so a window must follow QEvent::PaletteChange to pass.
+// Placeholders count, translucent colours as they show, and a button's text is
+// checked on the face the style really paints (lighter or darker than its palette).
 
 #include "services/graphics/QVMStyleService.h"
 #include "support/EventLoop.h"
+#include "ui/controls/TextViewWithPlaceHolder.h"
+#include "ui/style/QVMAppearance.h"
+#include "ui/style/QVMColor.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionToolButton>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -34,17 +50,9 @@
 
 namespace uitest {
 
-// The WCAG 2 contrast ratio of two opaque colours (1 to 21).
+// The WCAG 2 contrast ratio (1 to 21), a translucent text colour taken as it shows.
 inline double contrastRatio(const QColor &a, const QColor &b) {
-    const auto luminance = [](const QColor &colour) {
-        const auto channel = [](double value) {
-            return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
-               0.0722 * channel(colour.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return QVMColor::contrastRatio(a, b);
 }
 
 struct ColourPair {
@@ -117,6 +125,91 @@ inline QList<ColourPair> richTextPairs(const QLabel *label, const QString &where
     return pairs;
 }
 
+// The face the style paints under a button's or pop-up's text, drawn without the text over the
+// background behind the control, and where the text goes on it. Null for a control that paints
+// itself (a subclass) or shows no face (flat, or raised only under the pointer).
+inline QImage paintedFace(QWidget *w, QRect *textArea) {
+    QStyle *style = w->style();
+    QImage face(w->size(), QImage::Format_ARGB32_Premultiplied);
+    face.fill(backgroundBehind(w->parentWidget() ? w->parentWidget() : w));
+    QPainter painter(&face);
+    const auto common = [w](QStyleOption &option) {
+        option.initFrom(w);
+        option.state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+    };
+    if (w->metaObject() == &QPushButton::staticMetaObject) {
+        auto *button = static_cast<QPushButton *>(w);
+        if (button->isFlat() && !button->isChecked() && !button->isDown())
+            return {};
+        QStyleOptionButton option;
+        common(option);
+        option.features = button->isFlat() ? QStyleOptionButton::Flat : QStyleOptionButton::None;
+        if (button->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+        option.state |= button->isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
+        if (button->isChecked())
+            option.state |= QStyle::State_On;
+        style->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, button);
+        *textArea = style->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    } else if (w->metaObject() == &QToolButton::staticMetaObject) {
+        auto *tool = static_cast<QToolButton *>(w);
+        const bool pressed = tool->isChecked() || tool->isDown();
+        if (tool->autoRaise() && !pressed)
+            return {};
+        QStyleOptionToolButton option;
+        common(option);
+        option.subControls = QStyle::SC_ToolButton;
+        option.activeSubControls = QStyle::SC_None;
+        option.toolButtonStyle = Qt::ToolButtonTextOnly;
+        if (tool->autoRaise())
+            option.state |= QStyle::State_AutoRaise;
+        else
+            option.state |= QStyle::State_Raised;
+        if (tool->isDown())
+            option.state |= QStyle::State_Sunken;
+        if (tool->isChecked())
+            option.state |= QStyle::State_On;
+        style->drawComplexControl(QStyle::CC_ToolButton, &option, &painter, tool);
+        *textArea = option.rect.adjusted(3, 3, -3, -3);
+    } else if (w->metaObject() == &QComboBox::staticMetaObject &&
+               !static_cast<QComboBox *>(w)->isEditable()) {
+        auto *combo = static_cast<QComboBox *>(w);
+        QStyleOptionComboBox option;
+        common(option);
+        option.editable = false;
+        option.frame = combo->hasFrame();
+        option.subControls = QStyle::SC_ComboBoxFrame | QStyle::SC_ComboBoxEditField;
+        style->drawComplexControl(QStyle::CC_ComboBox, &option, &painter, combo);
+        *textArea = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    } else {
+        return {};
+    }
+    return face;
+}
+
+// The colour of the painted face that the text reads worst on, across the middle of the text's
+// area (a gradient face is lighter at one end); invalid when the style paints no face.
+inline QColor worstFaceUnder(QWidget *w, const QColor &text) {
+    QRect area;
+    const QImage face = paintedFace(w, &area);
+    area = area.intersected(face.rect());
+    if (face.isNull() || area.isEmpty())
+        return {};
+    QColor worst;
+    double lowest = 22;
+    for (int y = area.top() + area.height() / 4; y <= area.bottom() - area.height() / 4; ++y) {
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            const QColor pixel = face.pixelColor(x, y);
+            const double ratio = contrastRatio(text, pixel);
+            if (ratio < lowest) {
+                lowest = ratio;
+                worst = pixel;
+            }
+        }
+    }
+    return worst;
+}
+
 // Every text/background pair the widgets under root draw with (enabled, not hidden ones).
 inline QList<ColourPair> colourPairs(QWidget *root) {
     QList<ColourPair> pairs;
@@ -135,21 +228,33 @@ inline QList<ColourPair> colourPairs(QWidget *root) {
         const auto add = [&](const char *roles, QPalette::ColorRole text, const QColor &background) {
             pairs.append({name(w, roles), p.color(QPalette::Active, text), background});
         };
+        const auto addFace = [&](const char *roles) {
+            const QColor text = p.color(QPalette::Active, QPalette::ButtonText);
+            const QColor face = worstFaceUnder(w, text);
+            if (face.isValid())
+                pairs.append({name(w, roles), text, face});
+            return face.isValid();
+        };
         if (auto *edit = qobject_cast<QTextEdit *>(w);
             edit || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QLineEdit *>(w)) {
             add("Text/Base", QPalette::Text, p.color(QPalette::Active, QPalette::Base));
             add("PlaceholderText/Base", QPalette::PlaceholderText, p.color(QPalette::Active, QPalette::Base));
             add("HighlightedText/Highlight", QPalette::HighlightedText,
                 p.color(QPalette::Active, QPalette::Highlight));
+            if (auto *hinted = qobject_cast<TextViewWithPlaceHolder *>(w))
+                pairs.append({name(w, "hint/Base"), hinted->placeholder().color,
+                              p.color(QPalette::Active, QPalette::Base)});
             if (edit)
                 pairs.append(textColourPairs(edit, name(w, "text")));
         } else if (auto *tool = qobject_cast<QToolButton *>(w);
                    tool && (tool->autoRaise() || qobject_cast<QToolBar *>(tool->parentWidget()))) {
             add("ButtonText/behind", QPalette::ButtonText, backgroundBehind(w->parentWidget()));
-            if (tool->isChecked() || tool->isDown())
+            if ((tool->isChecked() || tool->isDown()) && !addFace("ButtonText/painted face"))
                 add("ButtonText/Button", QPalette::ButtonText, p.color(QPalette::Active, QPalette::Button));
         } else if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w)) {
-            add("ButtonText/Button", QPalette::ButtonText, p.color(QPalette::Active, QPalette::Button));
+            // What the style paints, where it paints; a control that paints itself by its palette.
+            if (!addFace("ButtonText/painted face"))
+                add("ButtonText/Button", QPalette::ButtonText, p.color(QPalette::Active, QPalette::Button));
         } else if (menu || qobject_cast<QMenuBar *>(w)) {
             add("WindowText/Window", QPalette::WindowText, p.color(QPalette::Active, QPalette::Window));
             add("ButtonText/Window", QPalette::ButtonText, p.color(QPalette::Active, QPalette::Window));
@@ -177,36 +282,60 @@ inline void expectReadable(QWidget *root, const char *appearance, double minimum
     }
 }
 
-// Switches the appearance live to light, then dark, checking the tree each time;
-// leaves the appearance to the desktop again.
+// Switches the appearance live as the desktop would: light, dark, light again after the switch,
+// then the desktop theme's own palette (no scheme stated); checks the tree each time and leaves
+// the appearance to the desktop again. The application's palette is put in place as at start.
 inline void expectReadableInBothPalettes(QWidget *root, double minimum = 4.5) {
+    QVMAppearance::install();
     QVMStyleService &style = QVMStyleService::shared();
     const struct {
         QVMStyleService::ColorScheme scheme;
         const char *name;
     } appearances[] = {{QVMStyleService::ColorScheme::Light, "light"},
-                       {QVMStyleService::ColorScheme::Dark, "dark"}};
+                       {QVMStyleService::ColorScheme::Dark, "dark"},
+                       {QVMStyleService::ColorScheme::Light, "light after a live switch"},
+                       {QVMStyleService::ColorScheme::NoPreference, "the desktop theme's palette"}};
     for (const auto &appearance : appearances) {
         SCOPED_TRACE(appearance.name);
         style.setDesktopColorScheme(appearance.scheme);
         qvtest::spin(20);
         expectReadable(root, appearance.name, minimum);
     }
-    style.setDesktopColorScheme(QVMStyleService::ColorScheme::Light);
     style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
     qvtest::spin(10);
 }
 
-// Every button, pop-up and text control under root has an accessible name, and
-// every button and pop-up a tooltip.
+// The tooltip a view shows over one of its rows, as a hovering pointer would ask for it: the
+// widget under the pointer (a cell's own widget, or the list) is asked first, then its parents.
+inline QString toolTipOverRow(QAbstractItemView *view, const QModelIndex &index) {
+    const QPoint at = view->visualRect(index).center();
+    QWidget *under = view->viewport()->childAt(at);
+    QWidget *target = under ? under : view->viewport();
+    const QPoint local = target->mapFrom(view->viewport(), at);
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, local, target->mapToGlobal(local));
+    QCoreApplication::sendEvent(target, &help);
+    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return shown;
+}
+
+// Every control under root (buttons, pop-ups, text fields, sliders, spin boxes, lists) has an
+// accessible name and a tooltip; a list's rows each show one when hovered (Qt shows only the
+// rows' own tooltips over a list, never the list's).
 inline void expectEveryControlNamed(QWidget *root) {
     int checked = 0;
     for (QWidget *w : root->findChildren<QWidget *>()) {
         const bool button = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w);
-        const bool text = qobject_cast<QTextEdit *>(w) || qobject_cast<QLineEdit *>(w);
-        // Qt's own parts (the toolbar's extension arrow, a combo box's line edit) are named by Qt.
-        if ((!button && !text) || w->objectName().startsWith(QLatin1String("qt_")) ||
-            qobject_cast<QComboBox *>(w->parentWidget()) || w->isHidden())
+        const bool text =
+            qobject_cast<QTextEdit *>(w) || qobject_cast<QLineEdit *>(w) || qobject_cast<QPlainTextEdit *>(w);
+        const bool other = qobject_cast<QAbstractSlider *>(w) || qobject_cast<QAbstractSpinBox *>(w);
+        auto *list = qobject_cast<QAbstractItemView *>(w);
+        // Qt's own parts (the toolbar's extension arrow, a combo box's line edit and list, a
+        // scroll bar) are named by Qt.
+        if ((!button && !text && !other && !list) || qobject_cast<QScrollBar *>(w) ||
+            w->objectName().startsWith(QLatin1String("qt_")) ||
+            qobject_cast<QComboBox *>(w->parentWidget()) || w->isHidden() || !w->isVisibleTo(root))
             continue;
         ++checked;
         const std::string what =
@@ -215,8 +344,17 @@ inline void expectEveryControlNamed(QWidget *root) {
                 .toStdString() +
             "\"";
         EXPECT_FALSE(w->accessibleName().trimmed().isEmpty()) << what << " has no accessible name";
-        if (button) {
-            EXPECT_FALSE(w->toolTip().trimmed().isEmpty()) << what << " has no tooltip";
+        EXPECT_FALSE(w->toolTip().trimmed().isEmpty()) << what << " has no tooltip";
+        if (!list || !list->model())
+            continue;
+        // The first rows on screen stand for the others.
+        for (int row = 0, shown = 0; row < list->model()->rowCount(list->rootIndex()) && shown < 5; ++row) {
+            const QModelIndex index = list->model()->index(row, 0, list->rootIndex());
+            if (!list->visualRect(index).intersects(list->viewport()->rect()))
+                continue;
+            ++shown;
+            EXPECT_FALSE(toolTipOverRow(list, index).trimmed().isEmpty())
+                << what << " shows no tooltip over row " << row;
         }
     }
     EXPECT_GT(checked, 0) << "no control under the root";

@@ -287,6 +287,7 @@ TEST_F(DictionaryPaneTest, LinksSearchTheirTrimmedWordAndSpeakersSpeakTheirOwnLa
                                      "dog"),
                                  {}, {});
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:1"));
+    speech->finish(); // a click while speech runs stops it instead
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0"));
     EXPECT_EQ(speech->spoken, (QStringList{"de_DE:Der Hund rennt.", "en_GB:The dog runs."}));
     emit pane->synonymsTextView()->anchorClicked(QVMLexicalMeaningRenderer::linkForWord(" hound "));
@@ -406,4 +407,60 @@ TEST_F(DictionaryPaneTest, TabAndEntryReadInBothAppearancesAndEveryControlIsName
         EXPECT_GT(checked, 4);
     }
     style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
+}
+
+// An example's speaker that cannot speak says why in the message line, as Listen does; a click
+// while something speaks stops it, and that is no failure.
+TEST_F(DictionaryPaneTest, AnExampleSpeakerThatCannotSpeakSaysWhy) {
+    const QString noVoice =
+        QVLocalizedString(QString::fromLatin1(QVMDicrionaryController::kNoVoiceOutputKey));
+    ASSERT_FALSE(noVoice.isEmpty());
+    const struct {
+        const char *name;
+        bool output;
+        std::function<void()> after;
+        bool says;
+        int spoken;
+    } cases[] = {
+        {"no voice output", false, [] {}, true, 0},
+        {"the speech ends early", true, [this] { speech->finish(false); }, true, 1},
+        {"stopped by a second click", true,
+         [this] { emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0")); }, false, 1},
+        {"spoken to its end", true, [this] { speech->finish(true); }, false, 1},
+    };
+    search("dog");
+    source->last("entry")->entry(QVLexicalMeaning::initWithDictionary(
+                                     {{"word", "dog"},
+                                      {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
+                                                                            {"toText", "Der Hund rennt."}}}}},
+                                     "dog"),
+                                 {}, {});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        speech->output = c.output;
+        speech->spoken.clear();
+        emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0"));
+        c.after();
+        EXPECT_EQ(message(), c.says ? noVoice : QString());
+        EXPECT_EQ(speech->spoken.size(), c.spoken);
+        EXPECT_FALSE(speech->isSpeaking);
+        search("dog"); // a new search clears the line
+    }
+}
+
+// The related words each say what a click does; the list's own tooltip names the list.
+TEST_F(DictionaryPaneTest, EachRelatedWordSaysWhatAClickDoes) {
+    search("dog");
+    source->last("list")->words({"dog", "<b>doggy</b>", "hound"});
+    QListWidget *list = pane->worldsTableView();
+    ASSERT_EQ(list->count(), 3);
+    const char *words[] = {"dog", "<b>doggy</b>", "hound"};
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(words[row]);
+        QTextDocument shown;
+        shown.setHtml(uitest::toolTipOverRow(list, list->model()->index(row, 0)));
+        EXPECT_EQ(
+            shown.toPlainText(),
+            QStringLiteral("Look up \u201c%1\u201d (click or Return)").arg(QString::fromLatin1(words[row])));
+    }
 }

@@ -2,19 +2,30 @@
 #include "app/ui/TabWalk.h"
 #include "app/ui/WindowChecks.h"
 
+#include "panes/photo/QVMPhotoPlacement.h"
 #include "panes/photo/QVMPhotoRecognitionController.h"
+#include "services/graphics/QVMStyleService.h"
 #include "services/photo/QVPhotoService.h"
 #include "ui/controls/QVMProgressHUD.h"
 #include "ui/panels/QVMOpenPanel.h"
+#include "ui/style/QVMAppearance.h"
+
+#include "core/models/QVPackageFolders.h"
+#include "platform/AppPaths.h"
+#include "platform/NetworkStatus.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace uitest;
@@ -24,6 +35,7 @@ namespace {
 // One request the window made, answered by the test.
 struct PhotoRequest {
     QImage picture;
+    QString from, to; // locale identifiers of the pair asked for
     QVMPhotoTranslator::Progress progress;
     QVMPhotoTranslator::Success success;
     QVMPhotoTranslator::Failure failure;
@@ -33,8 +45,10 @@ struct PhotoRequest {
 class FakePhotoTranslator : public QVMPhotoTranslator {
 public:
     explicit FakePhotoTranslator(QList<std::shared_ptr<PhotoRequest>> *requests) : m_requests(requests) {}
-    void translate(const QImage &picture, Progress progress, Success success, Failure failure) override {
-        m_request = std::make_shared<PhotoRequest>(PhotoRequest{picture, progress, success, failure, false});
+    void translate(const QImage &picture, const QVLanguageRealm &from, const QVLanguageRealm &to,
+                   Progress progress, Success success, Failure failure) override {
+        m_request = std::make_shared<PhotoRequest>(PhotoRequest{
+            picture, from.localeIdentifier(), to.localeIdentifier(), progress, success, failure, false});
         m_requests->append(m_request);
     }
     void cancel() override {
@@ -222,12 +236,16 @@ TEST_F(PhotoWindowTest, FavouriteStarMarksTheRecordLocallyWithoutAnAccount) {
     EXPECT_FALSE(photo->favoriteButton()->isEnabled());
     succeed(0, QStringLiteral("EXIT"), QStringLiteral("AUSGANG"));
     ASSERT_TRUE(photo->favoriteButton()->isEnabled());
+    EXPECT_EQ(photo->favoriteButton()->text(), QStringLiteral("\u2606"));
     const QList<QPair<const char *, bool>> clicks = {{"Add Favorite", true}, {"Delete Favorite", false}};
     for (const auto &[event, favourite] : clicks) {
         SCOPED_TRACE(event);
         photo->favoriteButton()->click();
         EXPECT_EQ(history().first().isFavorite().value_or(!favourite), favourite);
         EXPECT_EQ(photo->favoriteButton()->isChecked(), favourite);
+        // The star is filled only for a favourite.
+        EXPECT_EQ(photo->favoriteButton()->text(),
+                  favourite ? QStringLiteral("\u2605") : QStringLiteral("\u2606"));
         EXPECT_EQ(analytics->withAction(QString::fromLatin1(event)).size(), 1);
     }
 }
@@ -280,11 +298,12 @@ TEST_F(PhotoWindowTest, EveryControlIsNamedReadableAndTabWalksItInReadingOrder) 
     const QList<Case> cases = {
         {"failed",
          [this] { requests.last()->failure(platform::Error(QStringLiteral("NSURLErrorDomain"), -1004, {})); },
-         {"Picture", "Try again", "Zoom", "Close"}},
-        {"working", [] {}, {"Picture", "Cancel", "Zoom", "Close"}},
+         {"Picture", "Try again", "Language of the text in the picture", "Zoom", "Close"}},
+        {"working", [] {}, {"Picture", "Cancel", "Language of the text in the picture", "Zoom", "Close"}},
         {"translated",
          [this] { succeed(int(requests.size() - 1), QStringLiteral("EXIT"), QStringLiteral("AUSGANG")); },
-         {"Picture", "Zoom", "Copy", "Favourite", "Use in main window", "Close"}},
+         {"Picture", "Language of the text in the picture", "Zoom", "Copy", "Favourite", "Use in main window",
+          "Close"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -340,23 +359,25 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
         const char *name;
         platform::Error error;
         bool reported;
+        const char *shown; // empty: the error's own words
     } cases[] = {
         {"recognition not offered offline for the language",
          platform::Error(
              QStringLiteral("com.translator"), -202,
              QStringLiteral("Text recognition in pictures is not available offline for this language.")),
-         false},
+         false, ""},
         {"translation package not downloaded",
          platform::Error(QStringLiteral("com.translator"), -204,
                          QStringLiteral("Download the German package.")),
-         false},
+         false, ""},
         {"recognition data missing",
          platform::Error(QStringLiteral("QVRecognitionOperation"), 1, QStringLiteral("no eng.traineddata")),
-         false},
+         false, "cannot be read on this computer"},
         {"no network", platform::Error(QStringLiteral("NSURLErrorDomain"), -1009, QStringLiteral("offline")),
-         false},
+         false, ""},
         {"the engine failed",
-         platform::Error(QStringLiteral("QVRecognitionOperation"), 2, QStringLiteral("engine failed")), true},
+         platform::Error(QStringLiteral("QVRecognitionOperation"), 2, QStringLiteral("engine failed")), true,
+         "could not start"},
     };
     open(picturePath);
     for (const Case &c : cases) {
@@ -365,7 +386,9 @@ TEST_F(PhotoWindowTest, AnExpectedFailureIsOnePlainLineAndNeverAReport) {
         photo->onTransleteImage();
         ASSERT_FALSE(requests.isEmpty());
         requests.last()->failure(c.error);
-        EXPECT_TRUE(photo->errorText().contains(c.error.localizedDescription()));
+        EXPECT_TRUE(photo->errorText().contains(*c.shown ? QString::fromLatin1(c.shown)
+                                                         : c.error.localizedDescription()))
+            << photo->errorText().toStdString();
         QMutexLocker lock(&reporter.reporter->mutex);
         EXPECT_EQ(reporter.reporter->records.size(), c.reported ? 1 : 0);
         const QStringList lines =
@@ -393,4 +416,220 @@ TEST_F(PhotoWindowTest, ThePictureButtonOffersItsChooserWithOrWithoutNetwork) {
         delete chooser;
     }
     QVMOpenPanel::setUseQtDialog(false);
+}
+
+// The picture's text is read in the source language when it can be, else in English when that
+// can be; a text in the target's language goes into the source. The window's choice translates
+// again with the language chosen, and the record keeps the pair used.
+TEST_F(PhotoWindowTest, ThePictureIsReadInTheLanguageOfItsTextWithAChoiceInTheWindow) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    platform::AppPaths::setRoot(home.path());
+    write([](platform::Transaction &tx) {
+        for (const auto &[locale, code] : {std::pair{"en_GB", "eng"}, {"de_DE", "deu"}, {"fr_FR", "fra"}})
+            tx.createOrUpdate(QVLanguageRealm::storeClassName(),
+                              {{"localeIdentifier", locale}, {"tesseractLanguageCode", code}});
+    });
+    const QString tessdata = QVPackageFolders::unpackFolderForType(QStringLiteral("tesseract"));
+    ASSERT_TRUE(QDir().mkpath(tessdata));
+    setPair(QStringLiteral("de_DE"), QStringLiteral("en_GB"));
+    const struct {
+        const char *name;
+        bool online;
+        QStringList installed; // recognition data on this computer
+        const char *read, *from, *to;
+        QStringList offered;
+    } cases[] = {
+        {"the source's data installed", false, {"deu", "eng"}, "de_DE", "de_DE", "en_GB", {"de_DE", "en_GB"}},
+        {"only English installed", false, {"eng"}, "en_GB", "en_GB", "de_DE", {"en_GB"}},
+        {"nothing installed", false, {}, "de_DE", "de_DE", "en_GB", {"de_DE"}},
+        // The catalogue marks English for pictures; the source is offered too.
+        {"online, the backend reads", true, {}, "de_DE", "de_DE", "en_GB", {"de_DE", "en_GB"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::NetworkStatus::shared().setOverride(c.online ? platform::NetworkStatus::ReachableViaOther
+                                                               : platform::NetworkStatus::NotReachable);
+        QDir(tessdata).removeRecursively();
+        QDir().mkpath(tessdata);
+        for (const QString &code : c.installed) {
+            QFile data(QDir(tessdata).filePath(code + QStringLiteral(".traineddata")));
+            ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        }
+        requests.clear();
+        open(picturePath);
+        ASSERT_EQ(requests.size(), 1);
+        EXPECT_EQ(photo->textLanguage().localeIdentifier(), QString::fromLatin1(c.read));
+        EXPECT_EQ(requests.last()->from, QString::fromLatin1(c.from));
+        EXPECT_EQ(requests.last()->to, QString::fromLatin1(c.to));
+        QStringList offered;
+        for (int i = 0; i < photo->languageBox()->count(); ++i)
+            offered << photo->languageBox()->itemData(i).toString();
+        for (const QString &locale : c.offered)
+            EXPECT_TRUE(offered.contains(locale)) << locale.toStdString();
+        EXPECT_EQ(offered.size(), c.offered.size()) << offered.join(", ").toStdString();
+        EXPECT_EQ(photo->languageBox()->currentData().toString(), QString::fromLatin1(c.read));
+        delete photo;
+    }
+
+    // Choosing in the window translates again; the record keeps the pair the request used.
+    platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
+    for (const char *code : {"deu", "eng", "fra"}) {
+        QFile data(QDir(tessdata).filePath(QString::fromLatin1(code) + QStringLiteral(".traineddata")));
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    }
+    addLanguage("en_US", "English (US)", "en", {});
+    write([](platform::Transaction &tx) {
+        tx.createOrUpdate(QVLanguageRealm::storeClassName(),
+                          {{"localeIdentifier", "en_US"}, {"tesseractLanguageCode", "eng"}});
+    });
+    requests.clear();
+    open(picturePath);
+    // Two variants of a language read apart in the list.
+    QStringList names;
+    for (int i = 0; i < photo->languageBox()->count(); ++i)
+        names << photo->languageBox()->itemText(i);
+    EXPECT_EQ(names.size(), 4) << names.join(", ").toStdString();
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size())
+        << names.join(", ").toStdString();
+    const int french = photo->languageBox()->findData(QStringLiteral("fr_FR"));
+    ASSERT_GE(french, 0);
+    photo->languageBox()->setCurrentIndex(french);
+    emit photo->languageBox()->activated(french);
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests.last()->from, QStringLiteral("fr_FR"));
+    EXPECT_EQ(requests.last()->to, QStringLiteral("en_GB"));
+    succeed(1, QStringLiteral("SORTIE"), QStringLiteral("EXIT"));
+    ASSERT_FALSE(history().isEmpty());
+    EXPECT_EQ(history().last().languageFrom().localeIdentifier(), QStringLiteral("fr_FR"));
+    EXPECT_EQ(history().last().languageTo().localeIdentifier(), QStringLiteral("en_GB"));
+    platform::NetworkStatus::shared().setOverride(std::nullopt);
+    platform::AppPaths::setRoot(QString());
+}
+
+// A failure says what is missing in words: never the folder the data was looked for in, the
+// recogniser's file, a language code or an error number.
+TEST_F(PhotoWindowTest, AFailureSaysWhatIsMissingInWordsWithoutAPathOrACode) {
+    const struct {
+        const char *name;
+        platform::Error error;
+        const char *says;
+        QStringList never;
+    } cases[] = {
+        {"recognition data missing",
+         platform::Error(
+             QStringLiteral("QVRecognitionOperation"), 1,
+             QStringLiteral("No recognition data for \"eng\" in /root/.cache/LanguagePacks/tessdata")),
+         "Text in English (UK) cannot be read on this computer",
+         {"/", "eng", "tessdata"}},
+        {"recogniser missing",
+         platform::Error(
+             QStringLiteral("QVRecognitionOperation"), 2,
+             QStringLiteral("The recognizer is not available: /usr/lib/libqvocr.so: cannot open")),
+         "The text recognition could not start on this computer.",
+         {"/", ".so"}},
+        {"an error with nothing to say",
+         platform::Error(QStringLiteral("QVPhotoService"), 7),
+         "",
+         {"7", "error"}},
+        {"the server's own words",
+         platform::Error(QStringLiteral("NSURLErrorDomain"), -1001,
+                         QStringLiteral("The server did not answer.")),
+         "The server did not answer.",
+         {"-1001"}},
+    };
+    open(picturePath);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        photo->onTransleteImage();
+        requests.last()->failure(c.error);
+        const QString line = photo->errorText();
+        EXPECT_TRUE(line.startsWith(QString::fromLatin1(QVMPhotoRecognitionController::kFailedMessage)));
+        EXPECT_TRUE(line.contains(QString::fromLatin1(c.says))) << line.toStdString();
+        for (const QString &part : c.never)
+            EXPECT_FALSE(line.contains(part)) << part.toStdString() << " in " << line.toStdString();
+    }
+}
+
+// On a 1440 x 900 screen (and any other) the window, frame included, lies within the free area,
+// centred on the main window where it can be.
+TEST(PhotoPlacement, TheWindowAndItsFrameLieWithinTheFreeArea) {
+    const QRect screen(0, 0, 1440, 900);
+    const QRect belowPanel(0, 27, 1440, 873);
+    const QMargins openbox(1, 23, 1, 5), none;
+    const struct {
+        const char *name;
+        QSize wanted;
+        QPoint centre;
+        QRect available;
+        QMargins frame;
+        QSize size;
+    } cases[] = {
+        {"centred on a centred main window", {760, 660}, {720, 450}, screen, openbox, {760, 660}},
+        {"a main window low on the screen", {760, 660}, {720, 800}, screen, openbox, {760, 660}},
+        {"taller than the free area", {760, 1200}, {720, 450}, belowPanel, openbox, {760, 845}},
+        {"wider and taller than the screen", {2000, 1200}, {720, 450}, screen, none, {1440, 900}},
+        {"a main window off the left edge", {760, 660}, {-300, 450}, screen, openbox, {760, 660}},
+        {"the allowance before the frame is known",
+         {760, 660},
+         {720, 880},
+         screen,
+         QVMPhotoPlacement::kFrameAllowance,
+         {760, 660}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect inside = QVMPhotoPlacement::geometryWithin(c.wanted, c.centre, c.available, c.frame);
+        const QRect outside = inside.marginsAdded(c.frame);
+        EXPECT_TRUE(c.available.contains(outside))
+            << outside.x() << "," << outside.y() << " " << outside.width() << "x" << outside.height();
+        EXPECT_EQ(inside.size(), c.size);
+        // Nothing moved that did not have to: centred on the main window where that fits.
+        QRect centred(QPoint(), outside.size());
+        centred.moveCenter(c.centre);
+        if (c.available.contains(centred)) {
+            EXPECT_EQ(outside, centred);
+        }
+    }
+}
+
+// The window itself, shown over a main window that sits low on the screen.
+TEST_F(PhotoWindowTest, TheWindowOpensWithinTheScreensFreeArea) {
+    openWindow();
+    QWidget *main = general->view()->window();
+    const QRect available = main->screen()->availableGeometry();
+    main->move(available.left(), available.bottom() - main->frameGeometry().height() / 3);
+    qvtest::spin(10);
+    photo = new QVMPhotoRecognitionController;
+    photo->setUrl(QUrl::fromLocalFile(picturePath));
+    photo->view()->setParent(main, Qt::Window); // as the main view's segue does
+    photo->view()->show();
+    qvtest::spin(20);
+    EXPECT_TRUE(available.contains(photo->view()->frameGeometry()))
+        << photo->view()->frameGeometry().y() << "+" << photo->view()->frameGeometry().height() << " in "
+        << available.height();
+}
+
+// Around the picture the window takes the colours of the scheme in use, also after a live switch
+// back to light (a style sheet would keep the palette it was set in).
+TEST_F(PhotoWindowTest, ThePicturesSurroundingsFollowALiveSwitch) {
+    QVMAppearance::install(); // as the main window does at start
+    open(picturePath);
+    QVMStyleService &style = QVMStyleService::shared();
+    const struct {
+        QVMStyleService::ColorScheme scheme;
+        const char *name;
+    } steps[] = {{QVMStyleService::ColorScheme::Light, "light"},
+                 {QVMStyleService::ColorScheme::Dark, "dark"},
+                 {QVMStyleService::ColorScheme::Light, "light again"}};
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        style.setDesktopColorScheme(step.scheme);
+        qvtest::spin(20);
+        const QColor around = photo->scrollView()->grab().toImage().pixelColor(6, 6);
+        const QPalette now = QApplication::palette();
+        EXPECT_TRUE(around == now.color(QPalette::Window) || around == now.color(QPalette::Base))
+            << around.name().toStdString();
+    }
+    style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
 }

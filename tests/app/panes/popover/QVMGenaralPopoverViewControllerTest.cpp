@@ -1,4 +1,5 @@
 #include "PopoverTestSupport.h"
+#include "WindowChecks.h"
 
 #include "core/localization/QVLocalizedString.h"
 #include "panes/popover/QVMStatusItemWindow.h"
@@ -462,4 +463,53 @@ TEST_F(PopoverTest, TheTopRightButtonSaysItOpensTheMainWindowAndDoesSo) {
     button->click();
     EXPECT_FALSE(QVMStatusItem::sharedInstance().isStatusItemWindowVisible());
     EXPECT_TRUE(main->isVisible());
+}
+
+// Either speaker says why it cannot speak, as the main window's Listen does; a click while
+// something speaks stops it, and that is no failure.
+TEST_F(PopoverTest, ASpeakerThatCannotSpeakSaysWhy) {
+    const QString noVoice =
+        QVLocalizedString(QString::fromLatin1(QVMGenaralPopoverViewController::kNoVoiceOutputKey));
+    ASSERT_FALSE(noVoice.isEmpty());
+    struct Case {
+        const char *name;
+        bool output;
+        std::function<void(QToolButton *)> after;
+        bool says;
+        int spoken;
+    };
+    const QList<Case> cases = {
+        {"no voice output", false, [](QToolButton *) {}, true, 0},
+        {"the speech ends early", true, [this](QToolButton *) { speech->finish(false); }, true, 1},
+        {"stopped by a second click", true, [](QToolButton *button) { button->click(); }, false, 1},
+        {"spoken to its end", true, [this](QToolButton *) { speech->finish(true); }, false, 1},
+    };
+    openPopover();
+    popover->originalTextView()->setPlainText(QStringLiteral("Hello"));
+    popover->translateTextView()->setPlainText(QStringLiteral("Hallo"));
+    for (QToolButton *button : {popover->fromSpeakButton(), popover->toSpeakButton()}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(button->objectName().toStdString() + ": " + c.name);
+            popover->hideMessage();
+            speech->output = c.output;
+            speech->spoken.clear();
+            button->click();
+            c.after(button);
+            EXPECT_EQ(popover->messageText(), c.says ? noVoice : QString());
+            EXPECT_EQ(speech->spoken.size(), c.spoken);
+            EXPECT_FALSE(popover->isPlayFrom() || popover->isPlayTo());
+            EXPECT_EQ(QVMGenaralPopoverViewController::imageName(button), QStringLiteral("volume-high"));
+        }
+    }
+}
+
+// Texts and the panels' hints read in both schemes and after a live switch; the hints follow
+// the palette even after the language buttons set them again.
+TEST_F(PopoverTest, EveryTextAndHintReadsInBothSchemesAndAfterALiveSwitch) {
+    openPopover();
+    popover->updateLanguageButtons(); // the hints are set again each time the window shows
+    popover->showMessage(QStringLiteral("The server did not answer."), true);
+    ASSERT_TRUE(popover->originalTextView()->isShowingPlaceholder());
+    uitest::expectEveryControlNamed(popover->view());
+    uitest::expectReadableInBothPalettes(popover->view());
 }

@@ -64,7 +64,8 @@ QImage sign(const QString &text, const QColor &ink) {
 // Answers every picture with the picture redrawn in German, after a moment.
 class SampleTranslator : public QVMPhotoTranslator {
 public:
-    void translate(const QImage &, Progress progress, Success success, Failure) override {
+    void translate(const QImage &, const QVLanguageRealm &, const QVLanguageRealm &, Progress progress,
+                   Success success, Failure) override {
         progress(0.5);
         QTimer::singleShot(1500, [success] {
             success(sign(QStringLiteral("HALLO WELT"), Qt::darkBlue), QStringLiteral("HELLO WORLD"),

@@ -187,3 +187,26 @@ TEST_F(GeneralSettingsTest, LanguageChangeAsksFirstAndRebuildsOnTheNextTurn) {
     }
     platform::NotificationCenter::defaultCenter().removeObserver(token);
 }
+
+// Each interface language is listed in its own name, in one order, whatever the interface
+// language: a user who lands in one they cannot read finds theirs.
+TEST_F(GeneralSettingsTest, InterfaceLanguagesAreListedInTheirOwnNames) {
+    addLanguage("ja_JP", "Japanese", "ja", {});
+    addLanguage("zh_TW", "Chinese (Traditional)", "zh-Hant", {});
+    const QStringList own{QStringLiteral("Deutsch"), QStringLiteral("English"),
+                          QStringLiteral("Fran\u00e7ais"), QStringLiteral("\u65e5\u672c\u8a9e")};
+    for (const char *interface : {"en", "de"}) {
+        SCOPED_TRACE(interface);
+        DJLocalizationSystem::shared().setLanguage(QString::fromLatin1(interface));
+        openSettings(0);
+        QComboBox *box = general()->languagesBox();
+        QStringList shown;
+        for (int i = 0; i < box->count(); ++i)
+            shown << box->itemText(i);
+        // Traditional Chinese in its own script, wherever the locale data sorts it.
+        EXPECT_EQ(shown.filter(QStringLiteral("\u4e2d\u6587")).size(), 1) << shown.join(", ").toStdString();
+        shown.removeIf([](const QString &name) { return name.contains(QStringLiteral("\u4e2d\u6587")); });
+        EXPECT_EQ(shown, own);
+        EXPECT_EQ(box->currentText(), own.at(interface == QLatin1String("de") ? 0 : 1));
+    }
+}

@@ -1,4 +1,5 @@
 #include "SettingsTestSupport.h"
+#include "WindowChecks.h"
 
 #include "panes/settings/QVMAuthPreviewViewController.h"
 #include "ui/controls/CustomButton.h"
@@ -259,4 +260,32 @@ TEST_F(SettingsWindowTest, TabReachesEveryControlInReadingOrder) {
             last = at;
         }
     }
+}
+
+// The title bar's close button comes first in the focus chain: the window opens with the focus
+// on the selected tab's button instead, so a first Space leaves it open.
+TEST_F(SettingsWindowTest, OpensWithTheFocusOnItsTabNotOnTheCloseButton) {
+    for (int tab : {0, 2, 4}) {
+        SCOPED_TRACE(tab);
+        QVMSettingsWindowController *opened = openSettings(tab);
+        QApplication::setActiveWindow(opened->window());
+        qvtest::spin(10);
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_EQ(focus, opened->contentViewController()->tabButtons().at(tab));
+        EXPECT_FALSE(opened->wayWindow()->standardButtons().contains(qobject_cast<QToolButton *>(focus)));
+        QTest::keyClick(focus, Qt::Key_Space);
+        qvtest::spin(5);
+        EXPECT_TRUE(opened->window()->isVisible());
+        EXPECT_EQ(opened->contentViewController()->selectedTab(), tab);
+    }
+}
+
+// The general tab as the walker sees it: every control named and with a tooltip, every text
+// readable in both schemes and after a live switch.
+TEST_F(SettingsWindowTest, GeneralTabNamesEveryControlAndReadsInBothSchemes) {
+    QVMSettingsWindowController *opened = openSettings(0);
+    qvtest::spin(10);
+    uitest::expectEveryControlNamed(opened->window());
+    uitest::expectReadableInBothPalettes(opened->window());
 }
