@@ -183,27 +183,32 @@ void QVMOfflineViewController::removeStoredPackagesOnce() {
     // vanish from the list until the catalogue can be fetched again.
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();
     auto &manager = QVPackageDownloadManager::sharedManager();
+    const QList<QVLanguagePackageRealm> stored =
+        store.objects(QVLanguagePackageRealm::storeClassName()).toList<QVLanguagePackageRealm>();
     QList<platform::Object> drop;
-    for (const QVLanguagePackageRealm &package :
-         store.objects(QVLanguagePackageRealm::storeClassName()).toList<QVLanguagePackageRealm>())
-        if (!manager.isDownloadedPackage(package))
+    QSet<qint64> dropped; // packages' row ids: each group asks about every one of its packages
+    for (const QVLanguagePackageRealm &package : stored)
+        if (!manager.isDownloadedPackage(package)) {
             drop.append(package);
-    for (const QVPackagesRealm &group :
-         store.objects(QVPackagesRealm::storeClassName()).toList<QVPackagesRealm>()) {
-        const QList<platform::Object> packages = group.packages().toList();
-        if (std::all_of(packages.begin(), packages.end(),
-                        [&](const platform::Object &p) { return drop.contains(p); }))
-            drop.append(group);
-    }
+            dropped.insert(package.rowId());
+        }
     platform::Error error;
-    if (drop.size() == store.objects(QVLanguagePackageRealm::storeClassName()).count() +
-                           store.objects(QVPackagesRealm::storeClassName()).count())
+    // Nothing installed (a first opening, as a rule): every group goes with its packages.
+    if (drop.size() == stored.size()) {
         error = QVDataManager::sharedInstance().removeAllPackages();
-    else
+    } else {
+        for (const QVPackagesRealm &group :
+             store.objects(QVPackagesRealm::storeClassName()).toList<QVPackagesRealm>()) {
+            const QList<platform::Object> packages = group.packages().toList();
+            if (std::all_of(packages.begin(), packages.end(),
+                            [&](const platform::Object &p) { return dropped.contains(p.rowId()); }))
+                drop.append(group);
+        }
         error = store.write([&](platform::Transaction &tx) {
             for (const platform::Object &object : drop)
                 tx.remove(object);
         });
+    }
     if (error) {
         DevLogger::logError(error, QStringLiteral("removeAllPackages"));
         return; // tried again at the next opening

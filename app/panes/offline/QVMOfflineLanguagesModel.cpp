@@ -63,10 +63,15 @@ const QString &QVMOfflineLanguagesModel::foldedNames(int row) const {
 void QVMOfflineLanguagesModel::filter() {
     m_shown.clear();
     m_shown.reserve(m_rows.size());
+    m_shownByCode.clear();
     const QString text = folded(m_search);
     for (int row = 0; row < m_rows.size(); ++row)
-        if (text.isEmpty() || foldedNames(row).contains(text))
+        if (text.isEmpty() || foldedNames(row).contains(text)) {
+            // A code listed twice is found at its first row, as a scan from the top finds it.
+            if (!m_shownByCode.contains(m_rows.at(row).code))
+                m_shownByCode.insert(m_rows.at(row).code, int(m_shown.size()));
             m_shown.append(row);
+        }
 }
 
 QString QVMOfflineLanguagesModel::codeAt(int shown) const {
@@ -74,10 +79,7 @@ QString QVMOfflineLanguagesModel::codeAt(int shown) const {
 }
 
 int QVMOfflineLanguagesModel::rowForCode(const QString &code) const {
-    for (int shown = 0; shown < m_shown.size(); ++shown)
-        if (m_rows.at(m_shown.at(shown)).code == code)
-            return shown;
-    return -1;
+    return m_shownByCode.value(code, -1);
 }
 
 QStringList QVMOfflineLanguagesModel::shownCodes() const {
