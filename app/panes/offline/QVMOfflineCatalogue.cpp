@@ -185,10 +185,19 @@ void QVMOfflineViewController::removeStoredPackagesOnce() {
     auto &manager = QVPackageDownloadManager::sharedManager();
     const QList<QVLanguagePackageRealm> stored =
         store.objects(QVLanguagePackageRealm::storeClassName()).toList<QVLanguagePackageRealm>();
+    // A package counts as installed only where a record of its kind and language is marked
+    // downloaded: the others need no look at the disk, nor a query each.
+    QSet<QString> marked;
+    for (const QVLanguagePackageRealm &package :
+         store.objects(QVLanguagePackageRealm::storeClassName())
+             .filter(platform::Key(QStringLiteral("isDownloaded")) == true)
+             .toList<QVLanguagePackageRealm>())
+        marked.insert(package.type() + QLatin1Char('\n') + package.languageCode());
     QList<platform::Object> drop;
     QSet<qint64> dropped; // packages' row ids: each group asks about every one of its packages
     for (const QVLanguagePackageRealm &package : stored)
-        if (!manager.isDownloadedPackage(package)) {
+        if (!marked.contains(package.type() + QLatin1Char('\n') + package.languageCode()) ||
+            !manager.isDownloadedPackage(package)) {
             drop.append(package);
             dropped.insert(package.rowId());
         }

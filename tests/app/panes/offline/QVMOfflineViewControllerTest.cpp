@@ -283,15 +283,27 @@ TEST_F(OfflinePaneTest, DeleteQuestionGivesTheSizeAsTheSizeColumnDoes) {
 
 TEST_F(OfflinePaneTest, FirstOpeningWithNothingInstalledEmptiesTheWholeStoredCatalogue) {
     backend.route("POST", "/v2/api/v3/languageModels", qvtest::FakeReply::text("down", 503));
-    storeCatalogue();
-    ASSERT_GT(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
-    platform::UserDefaults::standard().removeObject(QVMOfflineViewController::kPackagesWereRemovedKey);
-    open();
-    EXPECT_TRUE(codes().isEmpty());
-    EXPECT_EQ(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
-    EXPECT_EQ(store.objects(QVPackagesRealm::storeClassName()).count(), 0);
-    EXPECT_TRUE(
-        platform::UserDefaults::standard().boolForKey(QVMOfflineViewController::kPackagesWereRemovedKey));
+    const struct Case {
+        const char *name;
+        bool markedWithoutFiles; // German's records say downloaded, but its files are gone
+    } cases[] = {{"records marked downloaded, files gone", true}, {"nothing downloaded", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        storeCatalogue();
+        ASSERT_GT(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
+        if (c.markedWithoutFiles)
+            write([&](platform::Transaction &tx) {
+                for (const QVLanguagePackageRealm &package : installableOf("de"))
+                    package.setIsDownloaded(tx, true);
+            });
+        platform::UserDefaults::standard().removeObject(QVMOfflineViewController::kPackagesWereRemovedKey);
+        open();
+        EXPECT_TRUE(codes().isEmpty());
+        EXPECT_EQ(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
+        EXPECT_EQ(store.objects(QVPackagesRealm::storeClassName()).count(), 0);
+        EXPECT_TRUE(
+            platform::UserDefaults::standard().boolForKey(QVMOfflineViewController::kPackagesWereRemovedKey));
+    }
 }
 
 TEST(QVMOfflineLanguagesModelTest, ARowIsFoundByItsCodeAmongTheRowsShown) {
