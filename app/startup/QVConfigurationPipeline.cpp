@@ -9,6 +9,7 @@
 #include "panes/crosspromo/QVMacCrossPromoService.h"
 #include "services/analytics/QVAnalyticsManager.h"
 #include "startup/QVUpdateChecker.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 
 #include <merovantia/MFDataManager.h>
@@ -21,7 +22,6 @@
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 
-#include <QDesktopServices>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QUrlQuery>
@@ -277,7 +277,9 @@ void QVConfigurationPipeline::openThankYouPage(const QString &base) {
         return;
     }
     const QUrl url = prepareURLtoOpenFromBaseURL(base);
-    const bool opened = url.isValid() && (m_opener ? m_opener(url) : QDesktopServices::openUrl(url));
+    const bool opened =
+        url.isValid() &&
+        (m_opener ? m_opener(url) : QVMLinkOpener::openQuietly(url) == QVMLinkOpener::Outcome::Opened);
     if (!opened) {
         DevLog(str(kOpenFailedLog)); // the next launch tries again
         return;

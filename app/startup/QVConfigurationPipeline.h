@@ -75,7 +75,7 @@ public:
     void setBackendClient(const BackendClient &client);
     // Opens the page in the browser; false when it could not be opened.
     using UrlOpener = std::function<bool(const QUrl &url)>;
-    void setUrlOpener(UrlOpener opener);             // empty: QDesktopServices::openUrl
+    void setUrlOpener(UrlOpener opener);             // empty: QVMLinkOpener, quietly
     void setUpdateChecker(QVUpdateChecker *checker); // null: QVUpdateChecker::shared()
     void setRecheckIntervalMs(int ms);
     // Runs inside the replacement's transaction after the new record is made and before it

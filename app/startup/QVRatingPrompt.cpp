@@ -4,12 +4,12 @@
 #include "core/localization/QVLocalizedString.h"
 #include "core/models/QVRemoteSettings.h"
 #include "core/settings/QVSettingsService.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -185,7 +185,7 @@ void QVRatingPrompt::answer(QVRatingPromptPresenter::Choice choice) {
         else if (m_opener)
             m_opener(page);
         else
-            QDesktopServices::openUrl(page);
+            QVMLinkOpener::open(page);
         center.post(str(kDidAttemptToRateNotification));
         break;
     }

@@ -89,7 +89,7 @@ public:
     // Test seams.
     void setPresenter(std::shared_ptr<QVRatingPromptPresenter> presenter); // null: message box
     using UrlOpener = std::function<bool(const QUrl &url)>;
-    void setUrlOpener(UrlOpener opener); // empty: QDesktopServices::openUrl
+    void setUrlOpener(UrlOpener opener); // empty: QVMLinkOpener
     using Clock = std::function<QDateTime()>;
     void setClock(Clock clock); // empty: the system clock
     void setApplicationVersion(const QString &version) { m_version = version; }

@@ -22,11 +22,11 @@
 #include "startup/QVStoreMigration.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 #include "ui/window/QVGeneralWindowController.h"
 #include "ui/window/QVMFirstFrame.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -216,7 +216,7 @@ void QVSystemLaunchDependencies::showNotice(const QString &title, const QString 
     box->setModal(false);
     if (link.isValid()) {
         QPushButton *open = box->addButton(QString::fromLatin1(kOpenLinkTitle), QMessageBox::AcceptRole);
-        QObject::connect(open, &QPushButton::clicked, [link] { QDesktopServices::openUrl(link); });
+        QObject::connect(open, &QPushButton::clicked, [link] { QVMLinkOpener::open(link); });
     }
     box->show();
 }

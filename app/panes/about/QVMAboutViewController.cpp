@@ -72,14 +72,8 @@ const LinkSpec kLinks[] = {
 };
 static_assert(sizeof(kLinks) / sizeof(kLinks[0]) == QVMAboutViewController::LinkCount);
 
-bool isWebAddress(const QUrl &url) {
-    return url.isValid() && !url.host().isEmpty() &&
-           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
-}
-
 QUrl webAddress(const QString &text) {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    return isWebAddress(url) ? url : QUrl();
+    return QVMLinkOpener::webAddress(text);
 }
 
 QUrl makerPage(const char *path) {
@@ -306,9 +300,6 @@ void QVMAboutViewController::onSendByEmail() {
 }
 
 bool QVMAboutViewController::openAddress(const QUrl &url) {
-    const bool mail = url.scheme() == QLatin1String("mailto") && url.isValid();
-    if (!mail && !isWebAddress(url))
-        return false;
     return QVMLinkOpener::open(url);
 }
 

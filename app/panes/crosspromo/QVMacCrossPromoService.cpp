@@ -9,12 +9,12 @@
 #include "core/settings/QVSettingsService.h"
 #include "ui/foundation/QVMAlertPresenter.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 
 #include "platform/store/Store.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QTimer>
 
 #include <algorithm>
@@ -32,14 +32,9 @@ int &waitOverride() {
     return ms;
 }
 
-// Only a web address is handed to the desktop: another scheme could start any program.
+// Only a web address is offered or fetched: another scheme could start any program.
 QUrl webLink(const QString &text) {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return {};
-    return url;
+    return QVMLinkOpener::webAddress(text);
 }
 
 void releaseArbiter() {
@@ -63,7 +58,7 @@ void runAlert(const std::shared_ptr<Prompt> &prompt) {
     }
     releaseArbiter();
     if (answer == QVMAlertPresenter::kFirstButtonReturn)
-        QDesktopServices::openUrl(prompt->storeLink);
+        QVMLinkOpener::open(prompt->storeLink);
 }
 
 void showOnce(const std::shared_ptr<Prompt> &prompt, const QImage &picture) {

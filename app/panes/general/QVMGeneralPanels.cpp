@@ -3,6 +3,7 @@
 #include "panes/general/QVMFeedbackDialog.h"
 
 #include "core/DevLog.h"
+#include "core/localization/QVLocalizedString.h"
 #include "services/favourites/QVFavoritesSync.h"
 #include "ui/adapters/QVMGeneralServices.h"
 #include "ui/controls/PaddingTextView.h"
@@ -11,11 +12,13 @@
 #include "ui/foundation/QVMUtils.h"
 #include "ui/main/QVMGeneralViewController.h"
 
+#include "platform/Format.h"
 #include "platform/UserDefaults.h"
 
 #include <QAbstractButton>
 #include <QFrame>
 #include <QLayout>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -271,8 +274,19 @@ QString QVMGeneralPanels::resultText() const {
     return m_view->translatedText().isEmpty() ? panel : m_view->translatedText();
 }
 
+QString QVMGeneralPanels::mailBodyForText(const QString &text) {
+    bool cut = false;
+    QString body = QVMLinkOpener::leftCharacters(text, kMailBodyCharacters, &cut);
+    if (cut)
+        body += QStringLiteral("\n\n") +
+                platform::format(QVLocalizedString(QStringLiteral("_loc_share_mail_shortened")),
+                                 QLocale().toString(qlonglong(text.size())));
+    return body;
+}
+
 QUrl QVMGeneralPanels::mailtoForText(const QString &text) {
-    return QUrl::fromEncoded("mailto:?body=" + QUrl::toPercentEncoding(text), QUrl::StrictMode);
+    return QUrl::fromEncoded("mailto:?body=" + QUrl::toPercentEncoding(mailBodyForText(text)),
+                             QUrl::StrictMode);
 }
 
 void QVMGeneralPanels::onShare(QAbstractButton *sender) {
@@ -324,7 +338,7 @@ void QVMGeneralPanels::sendByEmail() {
     const QString text = resultText();
     if (text.isEmpty())
         return;
-    // Without a mail program the user is offered the translation to copy.
+    // Without a mail program the user is offered the whole translation to copy.
     QVMLinkOpener::open(mailtoForText(text), text);
     shared(QString::fromLatin1(kEmailItem));
 }

@@ -58,8 +58,10 @@ public:
     void suggestBetterTranslation();
     QVMFeedbackDialog *feedbackDialog() const { return m_feedback; }
 
-    // "mailto:?body=<text>" with the text percent-encoded.
+    // "mailto:?body=<text>" with the text percent-encoded; a text longer than
+    // kMailBodyCharacters is cut there and says it was shortened.
     static QUrl mailtoForText(const QString &text);
+    static QString mailBodyForText(const QString &text);
     // Opens an address (tests route it elsewhere); the desktop's handler by default.
     using UrlOpener = std::function<bool(const QUrl &url)>;
     static void setUrlOpener(UrlOpener opener);
@@ -71,6 +73,8 @@ public:
     int clearButtonRightMargin() const;
     void adjustClearButtonMargin();
 
+    // A mail program is handed the address on its command line: no place for a whole book.
+    static constexpr qsizetype kMailBodyCharacters = 4000;
     static constexpr double kMinimumFontSize = 8.0;
     static constexpr double kMaximumFontSize = 72.0;
     static constexpr double kBoxCornerRadius = 10.0;

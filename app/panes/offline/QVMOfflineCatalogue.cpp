@@ -183,27 +183,41 @@ void QVMOfflineViewController::removeStoredPackagesOnce() {
     // vanish from the list until the catalogue can be fetched again.
     const platform::ObjectStore store = platform::ObjectStore::defaultStore();
     auto &manager = QVPackageDownloadManager::sharedManager();
-    QList<platform::Object> drop;
+    const QList<QVLanguagePackageRealm> stored =
+        store.objects(QVLanguagePackageRealm::storeClassName()).toList<QVLanguagePackageRealm>();
+    // A package counts as installed only where a record of its kind and language is marked
+    // downloaded: the others need no look at the disk, nor a query each.
+    QSet<QString> marked;
     for (const QVLanguagePackageRealm &package :
-         store.objects(QVLanguagePackageRealm::storeClassName()).toList<QVLanguagePackageRealm>())
-        if (!manager.isDownloadedPackage(package))
+         store.objects(QVLanguagePackageRealm::storeClassName())
+             .filter(platform::Key(QStringLiteral("isDownloaded")) == true)
+             .toList<QVLanguagePackageRealm>())
+        marked.insert(package.type() + QLatin1Char('\n') + package.languageCode());
+    QList<platform::Object> drop;
+    QSet<qint64> dropped; // packages' row ids: each group asks about every one of its packages
+    for (const QVLanguagePackageRealm &package : stored)
+        if (!marked.contains(package.type() + QLatin1Char('\n') + package.languageCode()) ||
+            !manager.isDownloadedPackage(package)) {
             drop.append(package);
-    for (const QVPackagesRealm &group :
-         store.objects(QVPackagesRealm::storeClassName()).toList<QVPackagesRealm>()) {
-        const QList<platform::Object> packages = group.packages().toList();
-        if (std::all_of(packages.begin(), packages.end(),
-                        [&](const platform::Object &p) { return drop.contains(p); }))
-            drop.append(group);
-    }
+            dropped.insert(package.rowId());
+        }
     platform::Error error;
-    if (drop.size() == store.objects(QVLanguagePackageRealm::storeClassName()).count() +
-                           store.objects(QVPackagesRealm::storeClassName()).count())
+    // Nothing installed (a first opening, as a rule): every group goes with its packages.
+    if (drop.size() == stored.size()) {
         error = QVDataManager::sharedInstance().removeAllPackages();
-    else
+    } else {
+        for (const QVPackagesRealm &group :
+             store.objects(QVPackagesRealm::storeClassName()).toList<QVPackagesRealm>()) {
+            const QList<platform::Object> packages = group.packages().toList();
+            if (std::all_of(packages.begin(), packages.end(),
+                            [&](const platform::Object &p) { return dropped.contains(p.rowId()); }))
+                drop.append(group);
+        }
         error = store.write([&](platform::Transaction &tx) {
             for (const platform::Object &object : drop)
                 tx.remove(object);
         });
+    }
     if (error) {
         DevLogger::logError(error, QStringLiteral("removeAllPackages"));
         return; // tried again at the next opening

@@ -63,6 +63,7 @@ const QString &QVMOfflineLanguagesModel::foldedNames(int row) const {
 void QVMOfflineLanguagesModel::filter() {
     m_shown.clear();
     m_shown.reserve(m_rows.size());
+    m_shownByCode.clear();
     const QString text = folded(m_search);
     for (int row = 0; row < m_rows.size(); ++row)
         if (text.isEmpty() || foldedNames(row).contains(text))
@@ -73,11 +74,15 @@ QString QVMOfflineLanguagesModel::codeAt(int shown) const {
     return shown >= 0 && shown < m_shown.size() ? m_rows.at(m_shown.at(shown)).code : QString();
 }
 
+// Made at the first look-up after the rows shown change, so a keystroke in the search pays nothing.
 int QVMOfflineLanguagesModel::rowForCode(const QString &code) const {
-    for (int shown = 0; shown < m_shown.size(); ++shown)
-        if (m_rows.at(m_shown.at(shown)).code == code)
-            return shown;
-    return -1;
+    if (m_shownByCode.isEmpty() && !m_shown.isEmpty()) {
+        m_shownByCode.reserve(m_shown.size());
+        // A code listed twice is found at its first row, as a scan from the top finds it.
+        for (int shown = int(m_shown.size()) - 1; shown >= 0; --shown)
+            m_shownByCode.insert(m_rows.at(m_shown.at(shown)).code, shown);
+    }
+    return m_shownByCode.value(code, -1);
 }
 
 QStringList QVMOfflineLanguagesModel::shownCodes() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,7 @@ private:
 
     QList<Row> m_rows;
     QList<int> m_shown;                  // indices into m_rows
+    mutable QHash<QString, int> m_shownByCode; // code -> its row among those shown
     mutable QList<QString> m_folded;     // both names folded, made at the first search
     mutable QHash<int, QString> m_sizes; // by index into m_rows, for rows drawn
     QString m_search;

@@ -14,10 +14,10 @@
 #include "services/shortcuts/QVMPortalShortcutBackend.h"
 #include "services/shortcuts/QVMServicesMenu.h"
 #include "services/shortcuts/QVMX11ShortcutBackend.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QUrl>
 
@@ -285,11 +285,9 @@ void QVMKeyboardShortcutsService::translateWebPageWithUrlString(const QString &u
         urlString, record.languageFrom().localeIdentifier(), record.languageTo().localeIdentifier(),
         [self](const QString &address) {
             const QUrl page(address, QUrl::StrictMode);
-            if (isWebAddress(page)) {
-                QDesktopServices::openUrl(page);
+            if (isWebAddress(page) && QVMLinkOpener::openQuietly(page) == QVMLinkOpener::Outcome::Opened)
                 return;
-            }
-            DevLog(QStringLiteral("[shortcuts] the translated page's address is not a web address"));
+            DevLog(QStringLiteral("[shortcuts] the translated page could not be opened"));
             if (self)
                 self->notify(tr("The translated page cannot be opened"));
         },

@@ -1,5 +1,7 @@
 #include "services/documents/QVPdfModule.h"
 
+#include "services/modules/QVModuleLoader.h"
+
 #include "core/DevLog.h"
 #include "platform/OnDemandLibrary.h"
 
@@ -51,6 +53,20 @@ std::unique_ptr<QVPdfDocument> open(const QString &path) {
 bool print(QTextDocument &document, QWidget *parent, const PrintDialogRunner &runner) {
     const auto printDocument = reinterpret_cast<PrintFunction>(moduleSymbol("qvPdfModulePrint"));
     return printDocument && printDocument(document, parent, runner);
+}
+
+void load(QObject *context, std::function<void()> loaded) {
+    QVModuleLoader::load(
+        library(), "qvPdfModulePrint", context,
+        [loaded = std::move(loaded)](void *entry, const QString &error) {
+            if (!entry) {
+                setError(error);
+                DevLog(QStringLiteral("[pdf] %@"), error);
+            }
+            if (loaded)
+                loaded();
+        },
+        [] { QVModuleLoader::mapPlugins({QStringLiteral("printsupport")}); });
 }
 
 QString lastError() {

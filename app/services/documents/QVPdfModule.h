@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QObject;
 class QPrinter;
 class QTextDocument;
 class QWidget;
@@ -18,6 +19,7 @@ class QWidget;
 //   std::unique_ptr<QVPdfDocument> pdf = QVPdfModule::open(path);   // null: QVPdfModule::lastError()
 //   if (pdf && pdf->pageCount() > 0) image = pdf->render(0, size);
 //   QVPdfModule::print(document, window, {});                       // the print dialog, then the printer
+//   QVPdfModule::load(window, [] { QVPdfModule::print(...); });     // a click: loaded off this thread
 //
 // The module is looked for at $QV_PDF_MODULE, beside the program, then where the build made it.
 
@@ -42,6 +44,10 @@ std::unique_ptr<QVPdfDocument> open(const QString &path);
 // Asks with the dialog (or `runner`) and prints the document. False when the user declined or
 // the module cannot be loaded.
 bool print(QTextDocument &document, QWidget *parent, const PrintDialogRunner &runner);
+// Loads the module, and the print system's libraries its printing uses, on a worker thread, then
+// calls `loaded` on the main thread (unless `context` is gone by then); lastError() says why when
+// the module could not be loaded. After it, open() and print() wait for no library.
+void load(QObject *context, std::function<void()> loaded);
 QString lastError();
 bool isLoaded();
 

@@ -189,24 +189,31 @@ void QVWebSocketManager::translateFileWithUrl(const QUrl &fileUrl, const QString
 }
 
 void QVWebSocketManager::createSocket() {
+    const quint64 job = m_job;
+    // The socket's module loads off this thread the first time, and answers later in any case
+    // (never inside the caller's call: its blocks may not be set up yet); the job may be over by then.
+    QVDocumentSocket::createWhenLoaded(
+        kMaxIncomingMessageBytes, this, [this, job](QVDocumentSocket *socket, const QString &moduleError) {
+            if (job != m_job) {
+                delete socket;
+                return;
+            }
+            if (!socket) {
+                failJob(jobError(RequestNotBuilt,
+                                 QStringLiteral("The document could not be sent: %1").arg(moduleError)));
+                return;
+            }
+            openSocket(socket);
+        });
+}
+
+void QVWebSocketManager::openSocket(QVDocumentSocket *socket) {
     QUrl url = platform::BackendConfig::documentSocketHost();
     url.setPath(url.path() + QString::fromLatin1(kSocketPath));
     QNetworkRequest request(url);
     request.setRawHeader("Authorization", kAuthorization);
 
     const quint64 job = m_job;
-    QString moduleError;
-    QVDocumentSocket *socket = QVDocumentSocket::create(kMaxIncomingMessageBytes, this, &moduleError);
-    if (!socket) {
-        // Never inside the caller's call: its blocks may not be set up yet.
-        QPointer<QVWebSocketManager> self(this);
-        platform::dispatchAsyncMain([self, job, moduleError] {
-            if (self && job == self->m_job)
-                self->failJob(jobError(
-                    RequestNotBuilt, QStringLiteral("The document could not be sent: %1").arg(moduleError)));
-        });
-        return;
-    }
     m_webSocket = socket;
     connect(socket, &QVDocumentSocket::connected, this, [this, job] {
         if (job != m_job)

@@ -107,6 +107,7 @@ public:
 
 private:
     void createSocket();
+    void openSocket(QVDocumentSocket *socket);
     void sendData();
     void dropSocket();
     void onTextMessage(const QString &message);

@@ -25,6 +25,7 @@ QVMSpeechSynthesizerService::QVMSpeechSynthesizerService(std::unique_ptr<QVSpeec
     : QObject(parent), m_engine(std::move(engine)), m_player(std::move(player)) {
     connect(m_engine.get(), &QVSpeechEngine::finished, this, [this](bool completed) { complete(completed); });
     connect(m_engine.get(), &QVSpeechEngine::ready, this, [this] { speakWaiting(); });
+    connect(m_player.get(), &QVAudioPlayer::ready, this, [this] { speakWaiting(); });
     connect(m_player.get(), &QVAudioPlayer::finished, this,
             [this](bool successfully) { complete(successfully); });
 }
@@ -150,23 +151,30 @@ void QVMSpeechSynthesizerService::speechText(const QString &text, const QVLangua
     complete(false);
     m_completion = std::move(completion);
     const QString locale = language.isNull() ? QString() : language.localeIdentifier();
+    m_waiting = WaitingSpeech{text, locale};
+    speakWaiting();
+}
+
+// The audio player and the system engine load on first use, off this thread: a speech waits
+// for each in turn (and a second click meanwhile stops it, as any speech).
+void QVMSpeechSynthesizerService::speakWaiting() {
+    if (!m_waiting)
+        return;
+    if (!m_player->isReady()) {
+        m_player->prepare();
+        return;
+    }
     // Nothing can be heard without an audio output: said at once rather than never.
     if (!m_player->canPlay()) {
+        m_waiting.reset();
         complete(false);
         return;
     }
     if (!m_engine->isReady()) {
-        // The system engine starts on first use; its voices decide the way once it has.
-        m_waiting = WaitingSpeech{text, locale};
+        // Its voices decide the way once it has started.
         m_engine->prepare();
         return;
     }
-    speakWithVoices(text, locale);
-}
-
-void QVMSpeechSynthesizerService::speakWaiting() {
-    if (!m_waiting)
-        return;
     const WaitingSpeech waiting = *m_waiting;
     m_waiting.reset();
     speakWithVoices(waiting.text, waiting.locale);

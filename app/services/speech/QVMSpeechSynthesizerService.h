@@ -27,7 +27,8 @@
 // the text was spoken to its end, false when it was stopped, too long, refused
 // by the backend, undecodable, or there is no audio output. The system synthesizer
 // and the audio player load on the first speech (their modules cost the start
-// nothing); a speech asked while the synthesizer starts waits for it.
+// nothing, and load on a worker thread); a speech asked meanwhile waits for them,
+// and counts as speaking, so a second click stops it.
 class QVMSpeechSynthesizerService : public QObject {
     Q_OBJECT
 public:
@@ -88,5 +89,5 @@ private:
     std::unique_ptr<QVAudioPlayer> m_player;
     Completion m_completion;
     MFURLSessionTaskPtr m_request;          // backend audio on its way
-    std::optional<WaitingSpeech> m_waiting; // asked while the system engine starts
+    std::optional<WaitingSpeech> m_waiting; // asked while the player or the system engine loads
 };

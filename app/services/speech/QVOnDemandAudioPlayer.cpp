@@ -1,11 +1,14 @@
 #include "services/speech/QVOnDemandAudioPlayer.h"
 
+#include "services/modules/QVModuleLoader.h"
+
 #include "core/DevLog.h"
 #include "platform/OnDemandLibrary.h"
 
 namespace {
 
 using CreateFunction = QVAudioPlayer *(*)(QObject *parent);
+constexpr const char *kCreateSymbol = "qvAudioModuleCreatePlayer";
 
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary audio("libqvaudio.so", "QV_AUDIO_MODULE",
@@ -26,14 +29,32 @@ bool QVOnDemandAudioPlayer::isModuleLoaded() {
     return library().isLoaded();
 }
 
+void QVOnDemandAudioPlayer::prepare() {
+    if (isReady() || m_loading)
+        return;
+    // QtMultimedia's libraries are mapped on a worker thread; the player is made here, on this one.
+    m_loading = true;
+    QVModuleLoader::load(library(), kCreateSymbol, this, [this](void *entry, const QString &error) {
+        m_loading = false;
+        if (!isReady())
+            createPlayer(entry, error);
+        emit ready();
+    });
+}
+
 QVAudioPlayer *QVOnDemandAudioPlayer::player() const {
     if (m_player || m_failed)
         return m_player.get();
-    const auto create = reinterpret_cast<CreateFunction>(library().symbol("qvAudioModuleCreatePlayer"));
+    void *entry = library().symbol(kCreateSymbol);
+    return createPlayer(entry, library().error());
+}
+
+QVAudioPlayer *QVOnDemandAudioPlayer::createPlayer(void *entry, const QString &error) const {
+    const auto create = reinterpret_cast<CreateFunction>(entry);
     QVAudioPlayer *made = create ? create(nullptr) : nullptr;
     if (!made) {
         DevLog(QStringLiteral("[audio] no audio player: %@"),
-               create ? QStringLiteral("the module makes no player") : library().error());
+               create ? QStringLiteral("the module makes no player") : error);
         m_failed = true;
         return nullptr;
     }

@@ -8,7 +8,8 @@
 // first time audio is wanted: QtMultimedia costs the start nothing.
 //
 //   QVOnDemandAudioPlayer player;     // nothing loaded yet
-//   if (player.canPlay())             // loads the module and asks for an audio output
+//   player.prepare();                 // loads the module on a worker thread; ready() follows
+//   if (player.canPlay())             // asks for an audio output (loads the module now if need be)
 //       player.play(wav, 1.0, 1.0);
 //
 // A module that cannot be loaded gives a player with no output (canPlay() false).
@@ -21,6 +22,8 @@ public:
     ~QVOnDemandAudioPlayer() override;
 
     bool canPlay() const override;
+    bool isReady() const override { return m_player || m_failed; }
+    void prepare() override;
     void play(const QByteArray &audio, double volume, double rate) override;
     void stop() override;
     bool isPlaying() const override;
@@ -29,7 +32,9 @@ public:
 
 private:
     QVAudioPlayer *player() const;
+    QVAudioPlayer *createPlayer(void *entry, const QString &error) const;
 
     mutable std::unique_ptr<QVAudioPlayer> m_player;
     mutable bool m_failed = false;
+    bool m_loading = false;
 };

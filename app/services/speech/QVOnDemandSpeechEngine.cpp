@@ -1,5 +1,7 @@
 #include "services/speech/QVOnDemandSpeechEngine.h"
 
+#include "services/modules/QVModuleLoader.h"
+
 #include "core/DevLog.h"
 #include "platform/OnDemandLibrary.h"
 
@@ -8,6 +10,7 @@
 namespace {
 
 using CreateFunction = QVSpeechEngine *(*)(const char *engineName, QObject *parent);
+constexpr const char *kCreateSymbol = "qvSpeechModuleCreate";
 
 platform::OnDemandLibrary &library() {
     static platform::OnDemandLibrary speech("libqvspeech.so", "QV_SPEECH_MODULE",
@@ -30,13 +33,23 @@ bool QVOnDemandSpeechEngine::isModuleLoaded() {
 }
 
 void QVOnDemandSpeechEngine::prepare() {
-    if (m_engine || m_failed)
+    if (m_engine || m_failed || m_loading)
         return;
-    const auto create = reinterpret_cast<CreateFunction>(library().symbol("qvSpeechModuleCreate"));
+    // The module's libraries are mapped on a worker thread; the engine is made here, on this one.
+    m_loading = true;
+    QVModuleLoader::load(library(), kCreateSymbol, this, [this](void *entry, const QString &error) {
+        m_loading = false;
+        if (!m_engine && !m_failed)
+            createEngine(entry, error);
+    });
+}
+
+void QVOnDemandSpeechEngine::createEngine(void *entry, const QString &error) {
+    const auto create = reinterpret_cast<CreateFunction>(entry);
     QVSpeechEngine *made = create ? create(m_engineName.toUtf8().constData(), nullptr) : nullptr;
     if (!made) {
         DevLog(QStringLiteral("[speech] no system voice: %@"),
-               create ? QStringLiteral("the module makes no engine") : library().error());
+               create ? QStringLiteral("the module makes no engine") : error);
         m_failed = true;
         // Ready, with no voices: callers take the other way.
         QTimer::singleShot(0, this, [this] { emit ready(); });
@@ -59,7 +72,11 @@ bool QVOnDemandSpeechEngine::hasVoiceForLocale(const QString &localeIdentifier) 
 
 void QVOnDemandSpeechEngine::speak(const QString &text, const QString &localeIdentifier,
                                    double wordsPerMinute) {
-    prepare();
+    // Asked to speak before preparing: the module is loaded here and now.
+    if (!m_engine && !m_failed) {
+        void *entry = library().symbol(kCreateSymbol);
+        createEngine(entry, library().error());
+    }
     if (m_engine) {
         m_engine->speak(text, localeIdentifier, wordsPerMinute);
         return;

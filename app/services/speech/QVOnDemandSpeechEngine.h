@@ -8,12 +8,14 @@
 // wanted: QtTextToSpeech and the speech daemon cost the start nothing.
 //
 //   QVOnDemandSpeechEngine engine;          // nothing loaded yet
-//   engine.prepare();                       // loads the module, starts the engine; ready() follows
+//   engine.prepare();                       // loads the module on a worker thread, then starts
+//                                           // the engine; ready() follows
 //   if (engine.hasVoiceForLocale("de_DE")) engine.speak(text, "de_DE", 170);
 //
-// A module that cannot be loaded gives an engine with no voices that is ready at
-// once and ends every speak() with finished(false). The module is looked for at
-// $QV_SPEECH_MODULE, beside the program, then where the build made it.
+// A module that cannot be loaded gives an engine with no voices that is ready
+// and ends every speak() with finished(false). speak() before prepare() loads the
+// module at once. The module is looked for at $QV_SPEECH_MODULE, beside the
+// program, then where the build made it.
 class QVOnDemandSpeechEngine : public QVSpeechEngine {
     Q_OBJECT
 public:
@@ -32,8 +34,11 @@ public:
     static bool isModuleLoaded();
 
 private:
+    void createEngine(void *entry, const QString &error);
+
     QString m_engineName;
     std::unique_ptr<QVSpeechEngine> m_engine;
+    bool m_loading = false;
     bool m_failed = false;
     bool m_failedSpeaking = false;
 };

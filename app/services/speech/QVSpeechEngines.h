@@ -39,6 +39,10 @@ public:
 
     // False when the system has no audio output to play on.
     virtual bool canPlay() const = 0;
+    // Whether canPlay() answers at once; a player still loading answers it only after ready().
+    virtual bool isReady() const { return true; }
+    // Starts loading a player not yet ready; ready() follows, once, on the main thread.
+    virtual void prepare() {}
     // Replaces whatever plays now (that one reports finished(false) first).
     virtual void play(const QByteArray &audio, double volume, double rate) = 0;
     virtual void stop() = 0;
@@ -48,4 +52,5 @@ signals:
     // Once per play(): true when the audio played to its end; false when it was
     // stopped, replaced, or could not be decoded.
     void finished(bool successfully);
+    void ready();
 };

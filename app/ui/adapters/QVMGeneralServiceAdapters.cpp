@@ -43,7 +43,12 @@ public:
         });
     }
     // A system voice with no sound device never ends (it stays "speaking"): ask before starting.
-    bool hasVoiceOutput() override { return service().player().canPlay(); }
+    // Until the audio module has loaded (off this thread) the speech itself finds out, and ends
+    // as not spoken.
+    bool hasVoiceOutput() override {
+        QVAudioPlayer &player = service().player();
+        return !player.isReady() || player.canPlay();
+    }
 
 private:
     static QVMSpeechSynthesizerService &service() { return QVMSpeechSynthesizerService::sharedInstance(); }

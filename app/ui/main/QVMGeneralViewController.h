@@ -218,6 +218,8 @@ public:
     // Uploads the RTF file for conversion and writes the answer to target only.
     void convertDocumentWithUrl(const QUrl &rtfUrl, const QString &format, const QUrl &target,
                                 std::function<void(const platform::Error &)> completion = {});
+    // The print dialog, once printing has loaded (off this thread, the first time; the result
+    // panel shows the spinner meanwhile, and another click waits for the same load).
     void showWindowsPrint();
     // A copy of the result panel's document in black text, for printing.
     std::unique_ptr<QTextDocument> printableDocument() const;
@@ -403,6 +405,7 @@ private:
     int m_pendingRenders = 0;
     quint64 m_sentenceGeneration = 0;
     bool m_speechStopped = false;
+    bool m_printLoading = false;
 
     QTimer m_pbTimer;
     quint64 m_pbChangeCount = 0;

@@ -406,7 +406,18 @@ void QVMGeneralViewController::setPrintDialogRunner(PrintDialogRunner runner) {
 
 void QVMGeneralViewController::showWindowsPrint() {
     // Printing loads with the PDF module, the first time it is asked for.
-    QVPdfModule::print(*printableDocument(), view(), printDialogRunner());
+    if (m_printLoading)
+        return;
+    m_printLoading = true;
+    const bool loaded = QVPdfModule::isLoaded();
+    if (!loaded)
+        showSpinner(true);
+    QVPdfModule::load(this, [this, loaded] {
+        m_printLoading = false;
+        if (!loaded)
+            showSpinner(false);
+        QVPdfModule::print(*printableDocument(), view(), printDialogRunner());
+    });
 }
 
 bool QVMGeneralViewController::setAttributedTextToTextView(QTextEdit *textView, const QUrl &fileUrl,

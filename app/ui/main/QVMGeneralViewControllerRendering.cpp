@@ -8,6 +8,7 @@
 #include "ui/controls/QVMControls.h"
 #include "ui/foundation/QVMControlAvailability.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
+#include "ui/foundation/QVMLinkOpener.h"
 #include "ui/foundation/QVMUtils.h"
 #include "ui/main/QVMDictationProvider.h"
 #include "ui/main/QVMPartOfSpeechHighlighter.h"
@@ -18,7 +19,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPainter>
 #include <QTextCursor>
@@ -287,7 +287,7 @@ void QVMGeneralViewController::onMicrophone() {
             // Linux has no system dictation settings: only a provider's own page opens.
             const QUrl page = provider->settingsUrl();
             if (page.isValid() && !page.isEmpty())
-                QDesktopServices::openUrl(page);
+                QVMLinkOpener::open(page);
         },
         QVLocalizedString(QStringLiteral("_loc_close")),
         [self] {

@@ -80,8 +80,9 @@ QString QVMSavePanel::pathWithFormat(const QString &path, int index) {
 
 QString QVMSavePanel::proposedFileName(const QString &title) {
     QString name = title;
-    // Control characters and the marks that reorder text on screen hide what the name says.
-    static const QRegularExpression hidden(QStringLiteral("[\\p{Cc}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]"));
+    // Control and format characters (direction marks and overrides, zero-width marks, the
+    // byte-order mark) are invisible or reorder text on screen: they hide what the name says.
+    static const QRegularExpression hidden(QStringLiteral("[\\p{Cc}\\p{Cf}]"));
     name.remove(hidden);
     // "Chinese (Traditional/Hong Kong)" is one name, not a folder and a name.
     name.replace(QLatin1Char('/'), QLatin1Char('-'));

@@ -58,7 +58,17 @@ public:
     double lastRate = 0;
     bool playingNow = false;
 
+    // A player whose module loads on first use, as the on-demand one does.
+    bool loaded = true;
+    int prepares = 0;
+
     bool canPlay() const override { return output; }
+    bool isReady() const override { return loaded; }
+    void prepare() override { ++prepares; }
+    void becomeReady() {
+        loaded = true;
+        emit ready();
+    }
     void play(const QByteArray &audio, double volume, double rate) override {
         end(false);
         played << audio;
@@ -367,6 +377,40 @@ TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheEngineStartsGoesTheW
         }
         ASSERT_EQ(completion.count, 1);
         EXPECT_EQ(completion.arg<0>(), c.spokenLocally || c.askedBackend);
+        EXPECT_FALSE(service->speaking());
+    }
+}
+
+TEST_F(QVMSpeechSynthesizerServiceTest, ASpeechAskedWhileTheAudioPlayerLoadsWaitsForItAndAStopEndsIt) {
+    const struct Case {
+        const char *name;
+        bool output;
+        bool stopWhileLoading;
+        bool spoken;
+    } cases[] = {
+        {"stopped while the player loads", true, true, false},
+        {"no audio output, found once loaded", false, false, false},
+        {"an output: the speech goes on", true, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        player->loaded = false;
+        player->prepares = 0;
+        player->output = c.output;
+        engine->spoken.clear();
+        Calls<bool> completion;
+        service->speechText(QStringLiteral("Guten Tag"), language("de_DE"), completion.block());
+        EXPECT_EQ(player->prepares, 1);
+        EXPECT_EQ(completion.count, 0) << "nothing is decided before the player has loaded";
+        EXPECT_TRUE(service->speaking()) << "a second click stops it";
+        if (c.stopWhileLoading)
+            service->stopSpeaking();
+        player->becomeReady();
+        EXPECT_EQ(engine->spoken, c.spoken ? QStringList{"Guten Tag"} : QStringList());
+        if (c.spoken)
+            engine->end(true);
+        EXPECT_EQ(completion.count, 1);
+        EXPECT_EQ(completion.arg<0>(), c.spoken);
         EXPECT_FALSE(service->speaking());
     }
 }

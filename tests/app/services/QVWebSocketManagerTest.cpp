@@ -260,6 +260,39 @@ TEST_F(QVWebSocketManagerTest, ASecondJobFailsTheFirstAndNeverHearsItsFrames) {
     EXPECT_EQ(backend.webSocket().connectionCount(), 2) << "each job has its own socket";
 }
 
+// The socket is made once its module has loaded off the interface thread: a job that ends first
+// never opens one.
+TEST_F(QVWebSocketManagerTest, AJobThatEndsWhileItsSocketLoadsOpensNone) {
+    const struct Case {
+        const char *name;
+        bool secondJob; // else the job is reset
+    } cases[] = {{"reset before the socket came", false}, {"another job started at once", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int connections = backend.webSocket().connectionCount();
+        script({progressFrame(70), frame("finalResponse", QStringLiteral("results/second.docx"))});
+        serveDocument(QStringLiteral("second.docx"));
+        Job first;
+        start(first);
+        Job second;
+        if (c.secondJob)
+            start(second);
+        else
+            manager.resetData();
+        if (c.secondJob) {
+            ASSERT_TRUE(settled(second));
+            EXPECT_EQ(second.successes.size(), 1);
+            ASSERT_EQ(first.failures.size(), 1);
+            EXPECT_EQ(first.failures.first().code(), QVWebSocketManager::Superseded);
+        } else {
+            qvtest::spin(200);
+        }
+        EXPECT_EQ(first.endings(), c.secondJob ? 1 : 0);
+        EXPECT_TRUE(first.progress.isEmpty());
+        EXPECT_EQ(backend.webSocket().connectionCount() - connections, c.secondJob ? 1 : 0);
+    }
+}
+
 TEST_F(QVWebSocketManagerTest, ARequestThatCannotBeBuiltFailsAndSendsNothing) {
     script({progressFrame(1)});
     Job job;

@@ -139,6 +139,27 @@ TEST_F(FilePanelsTest, SavedFileIsANameInTheChosenFolderAndOnlyReplacedWhenTheUs
     }
 }
 
+TEST_F(FilePanelsTest, TheProposedNameDropsEveryInvisibleAndReorderingCharacter) {
+    const struct Case {
+        const char *name;
+        QString title;
+        const char *proposed;
+    } cases[] = {
+        {"nothing but format characters",
+         QString::fromUtf8("\u200E\u200F\u061C\u200B\u200C\u200D\u2060\uFEFF\u202E\u2066\u00AD"),
+         "Translation"},
+        {"format characters hiding a leading dot", QString::fromUtf8("\u200B.\u200Ebashrc"), "bashrc"},
+        {"a name reversed on screen", QString::fromUtf8("invoice\u202Efdp.exe"), "invoicefdp.exe"},
+        {"marks inside a name", QString::fromUtf8("Ger\u200Eman\uFEFF"), "German"},
+        {"control characters", QString::fromUtf8("Ger\x07man\t"), "German"},
+        {"a name as it is", QStringLiteral("Deutsch (Schweiz)"), "Deutsch (Schweiz)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(QVMSavePanel::proposedFileName(c.title).toStdString(), std::string(c.proposed));
+    }
+}
+
 TEST_F(FilePanelsTest, OpenPanelStartsInTheLastFolderUsedElseInDocumentsNeverTheWorkingFolder) {
     const QString picked = dir.filePath(QStringLiteral("letters"));
     ASSERT_TRUE(QDir().mkpath(picked));

@@ -2,9 +2,11 @@
 
 #include "app/ui/GeneralViewTestSupport.h"
 
+#include "core/localization/QVLocalizedString.h"
 #include "ui/controls/QVMSegmentedControl.h"
 
 #include <QAction>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -193,6 +195,53 @@ TEST_F(GeneralPanelsTest, SendByEmailWithoutAMailProgramOffersTheTranslationToCo
             EXPECT_TRUE(alerts->shown.first().message.endsWith(QStringLiteral("Hallo & tschüss")));
         }
     }
+}
+
+TEST_F(GeneralPanelsTest, AMailAddressCarriesTheFirstCharactersAndSaysTheRestWasLeftOut) {
+    const qsizetype limit = QVMGeneralPanels::kMailBodyCharacters;
+    const QString note = QVLocalizedString(QStringLiteral("_loc_share_mail_shortened"));
+    const QString notePrefix = note.left(note.indexOf(QStringLiteral("%@")));
+    const struct Case {
+        const char *name;
+        QString text;
+        bool shortened;
+    } cases[] = {
+        {"a megabyte", QString(1000000, QLatin1Char('a')), true},
+        {"one over the limit", QString(limit + 1, QLatin1Char('b')), true},
+        {"a character across the cut",
+         QString(limit - 1, QLatin1Char('c')) + QString::fromUtf8("\xF0\x9F\x98\x80"), true},
+        {"exactly the limit", QString(limit, QLatin1Char('d')), false},
+        {"a sentence", QStringLiteral("Hallo & tschüss?"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QUrl url = QVMGeneralPanels::mailtoForText(c.text);
+        ASSERT_TRUE(url.isValid());
+        const QString body = QUrlQuery(url).queryItemValue("body", QUrl::FullyDecoded);
+        // Percent-encoded, every character may take nine bytes: far within a command line's limit.
+        EXPECT_LE(url.toEncoded().size(), 9 * (limit + 300));
+        if (!c.shortened) {
+            EXPECT_EQ(body, c.text);
+            continue;
+        }
+        const qsizetype kept = body.indexOf(QStringLiteral("\n\n") + notePrefix);
+        ASSERT_GT(kept, 0) << "the body says it was shortened";
+        EXPECT_LE(kept, limit);
+        EXPECT_TRUE(c.text.startsWith(body.left(kept)));
+        EXPECT_FALSE(body.at(kept - 1).isHighSurrogate()) << "half a character";
+        EXPECT_TRUE(body.contains(QLocale().toString(qlonglong(c.text.size()))));
+    }
+}
+
+TEST_F(GeneralPanelsTest, ALongTranslationSharedWithoutAMailProgramIsPreviewedAndCopiedWhole) {
+    QVMGeneralPanels::setUrlOpener([](const QUrl &) { return false; });
+    const QString translation = QString(1000000, QLatin1Char('t'));
+    showResult(translation);
+    alerts->answers = {QVMAlertPresenter::kFirstButtonReturn}; // Copy
+    panels->sendByEmail();
+    ASSERT_EQ(alerts->shown.size(), 1);
+    EXPECT_LT(alerts->shown.first().message.size(), 1000);
+    EXPECT_EQ(QVMGeneralViewController::readFromPasteBoard(), translation);
 }
 
 // The filter sits on the scroll bar and both panel boxes: it must go on following the scroll bar

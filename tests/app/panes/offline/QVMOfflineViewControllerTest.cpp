@@ -1,6 +1,7 @@
 #include "OfflinePaneFixture.h"
 
 #include "panes/offline/QVMCustomGridOutlineView.h"
+#include "panes/offline/QVMOfflineLanguagesModel.h"
 #include "panes/offline/QVMOptionsTableCellView.h"
 #include "services/packages/QVPackageDownloadManager.h"
 
@@ -278,4 +279,55 @@ TEST_F(OfflinePaneTest, DeleteQuestionGivesTheSizeAsTheSizeColumnDoes) {
         box->button(QMessageBox::No)->click();
         qvtest::spin(20);
     }
+}
+
+TEST_F(OfflinePaneTest, FirstOpeningWithNothingInstalledEmptiesTheWholeStoredCatalogue) {
+    backend.route("POST", "/v2/api/v3/languageModels", qvtest::FakeReply::text("down", 503));
+    const struct Case {
+        const char *name;
+        bool markedWithoutFiles; // German's records say downloaded, but its files are gone
+    } cases[] = {{"records marked downloaded, files gone", true}, {"nothing downloaded", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        storeCatalogue();
+        ASSERT_GT(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
+        if (c.markedWithoutFiles)
+            write([&](platform::Transaction &tx) {
+                for (const QVLanguagePackageRealm &package : installableOf("de"))
+                    package.setIsDownloaded(tx, true);
+            });
+        platform::UserDefaults::standard().removeObject(QVMOfflineViewController::kPackagesWereRemovedKey);
+        open();
+        EXPECT_TRUE(codes().isEmpty());
+        EXPECT_EQ(store.objects(QVLanguagePackageRealm::storeClassName()).count(), 0);
+        EXPECT_EQ(store.objects(QVPackagesRealm::storeClassName()).count(), 0);
+        EXPECT_TRUE(
+            platform::UserDefaults::standard().boolForKey(QVMOfflineViewController::kPackagesWereRemovedKey));
+    }
+}
+
+TEST(QVMOfflineLanguagesModelTest, ARowIsFoundByItsCodeAmongTheRowsShown) {
+    QVMOfflineLanguagesModel model;
+    model.setRows({{"de", "Deutsch", "German"},
+                   {"fr", "Français", "French"},
+                   {"de", "Deutsch", "German again"},
+                   {"es", "Español", "Spanish"}});
+    const struct Case {
+        const char *search;
+        const char *code;
+        int row; // -1: not shown
+    } cases[] = {
+        {"", "xx", -1}, {"", "", -1},      {"span", "de", -1}, {"", "de", 0},
+        {"", "es", 3},  {"span", "es", 0}, {"fr", "fr", 0},    {"germ", "de", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.search) + " / " + c.code);
+        model.setSearch(QString::fromUtf8(c.search));
+        EXPECT_EQ(model.rowForCode(QString::fromUtf8(c.code)), c.row);
+    }
+    // New rows replace what was found before.
+    model.setSearch({});
+    model.setRows({{"es", "Español", "Spanish"}});
+    EXPECT_EQ(model.rowForCode(QStringLiteral("es")), 0);
+    EXPECT_EQ(model.rowForCode(QStringLiteral("de")), -1);
 }
