@@ -198,8 +198,8 @@ inline void expectReadableInBothPalettes(QWidget *root, double minimum = 4.5) {
 }
 
 // Every button, pop-up and text control under root has an accessible name, and
-// every button and pop-up a tooltip.
-inline void expectEveryControlNamed(QWidget *root) {
+// every button and pop-up a tooltip (text controls too with textTooltips).
+inline void expectEveryControlNamed(QWidget *root, bool textTooltips = false) {
     int checked = 0;
     for (QWidget *w : root->findChildren<QWidget *>()) {
         const bool button = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w);
@@ -215,7 +215,7 @@ inline void expectEveryControlNamed(QWidget *root) {
                 .toStdString() +
             "\"";
         EXPECT_FALSE(w->accessibleName().trimmed().isEmpty()) << what << " has no accessible name";
-        if (button) {
+        if (button || textTooltips) {
             EXPECT_FALSE(w->toolTip().trimmed().isEmpty()) << what << " has no tooltip";
         }
     }
