@@ -316,6 +316,8 @@ private:
     void lozyTextView();
     void lozyBind();
     void lozyAvailability();
+    void updateOnlineButton(QToolButton *button, bool (QVLanguageMode::*capable)() const,
+                            const char *languagesReason, const char *offlineReason);
     void togglePanel(bool source);
     void lazyPartOfSpeech();
     void viewDidLayout();

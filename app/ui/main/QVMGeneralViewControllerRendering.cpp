@@ -238,24 +238,26 @@ void QVMGeneralViewController::updatePartsOfSpeechButtonsState() {
 }
 
 // Off without the connection the backend's translation needs, or between languages it does not take.
-void QVMGeneralViewController::updateFileButton() {
+void QVMGeneralViewController::updateOnlineButton(QToolButton *button,
+                                                  bool (QVLanguageMode::*capable)() const,
+                                                  const char *languagesReason, const char *offlineReason) {
     const QVTranslateSettings record = settings();
-    const bool languages = record.isValid() && record.languageFrom().languageModes().translateDocument() &&
-                           record.languageTo().languageModes().translateDocument();
+    const bool languages = record.isValid() && (record.languageFrom().languageModes().*capable)() &&
+                           (record.languageTo().languageModes().*capable)();
     const bool online = isNetworkAvailableNoMessage();
-    m_availability->setWanted(m_fileButton, languages && online,
-                              QVLocalizedString(QString::fromLatin1(
-                                  online ? "_loc_reason_no_documents" : "_loc_reason_offline_documents")));
+    m_availability->setWanted(
+        button, languages && online,
+        QVLocalizedString(QString::fromLatin1(online ? languagesReason : offlineReason)));
+}
+
+void QVMGeneralViewController::updateFileButton() {
+    updateOnlineButton(m_fileButton, &QVLanguageMode::translateDocument, "_loc_reason_no_documents",
+                       "_loc_reason_offline_documents");
 }
 
 void QVMGeneralViewController::updateWebPageButton() {
-    const QVTranslateSettings record = settings();
-    const bool languages = record.isValid() && record.languageFrom().languageModes().translateWebSite() &&
-                           record.languageTo().languageModes().translateWebSite();
-    const bool online = isNetworkAvailableNoMessage();
-    m_availability->setWanted(m_webPageButton, languages && online,
-                              QVLocalizedString(QString::fromLatin1(
-                                  online ? "_loc_reason_no_web_pages" : "_loc_reason_offline_web_pages")));
+    updateOnlineButton(m_webPageButton, &QVLanguageMode::translateWebSite, "_loc_reason_no_web_pages",
+                       "_loc_reason_offline_web_pages");
 }
 
 void QVMGeneralViewController::updateTranslationCompany() {
