@@ -2,6 +2,7 @@
 
 #include "SystemLog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -127,6 +128,22 @@ QString AppPaths::autostart() {
     }
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("autostart"));
+}
+
+// The session's folder is shared by every program of the user: ours is a folder below it.
+QString AppPaths::runtime() {
+    const QString root = rootOrEnv();
+    QString folder;
+    if (!root.isEmpty()) {
+        folder = QDir(root).filePath(QStringLiteral("runtime"));
+    } else {
+        const QString session = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (session.isEmpty())
+            return {};
+        folder = QDir(session).filePath(QCoreApplication::applicationName());
+    }
+    makeOwnFolder(folder);
+    return folder;
 }
 
 void AppPaths::setRoot(const QString &root) {

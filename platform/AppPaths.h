@@ -16,6 +16,8 @@ namespace platform {
 //   config()    user defaults
 //   state()     database, diagnostic reports, the keychain's file store
 //   autostart() the desktop's autostart entries ($XDG_CONFIG_HOME/autostart)
+//   runtime()   files that live until the session ends or the program starts again
+//               ($XDG_RUNTIME_DIR/<program>), QStandardPaths::RuntimeLocation
 class AppPaths {
 public:
     static QString caches();
@@ -23,6 +25,7 @@ public:
     static QString config();
     static QString state();
     static QString autostart();
+    static QString runtime();
 
     // Roots every folder below one directory (created on demand); an empty root restores the defaults.
     static void setRoot(const QString &root);

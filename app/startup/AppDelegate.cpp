@@ -185,11 +185,11 @@ void AppDelegate::initialDefaultRealmValue() {
 
 void AppDelegate::loadMainWindow() {
     // What the user typed and its translation outlive the window (a new interface language rebuilds it).
-    QVGeneralWindowController::Texts texts;
+    QVMPanelsSnapshot panels;
     if (m_windowController) {
         const QWidget *oldWindow = m_windowController->window();
         if (const auto *previous = QVGeneralWindowController::controllerOfWindow(oldWindow))
-            texts = previous->texts();
+            panels = previous->panels();
         m_windowController->close();
         m_windowController.reset();
     }
@@ -216,7 +216,7 @@ void AppDelegate::loadMainWindow() {
     if (auto *controller = qobject_cast<QVGeneralWindowController *>(
             window->property(QVGeneralWindowController::kWindowControllerProperty).value<QObject *>())) {
         controller->addFileMenu();
-        controller->setTexts(texts);
+        controller->restorePanels(panels);
     }
     fitWindowToScreen(window, window->screen() ? window->screen() : QGuiApplication::primaryScreen());
 }

@@ -4,7 +4,7 @@
 //   rtf_1mb      RTF of a 1 MB result with bold and coloured runs; goal 200 ms
 //   pdf_100      a paginated PDF of a 100-page result; goal 2 s
 //   html_1mb     Qt's own HTML of the same 1 MB result (the comparison)
-#include "ui/main/QVMGeneralViewController.h"
+#include "ui/panels/QVMResultWriter.h"
 #include "ui/panels/QVMRtfWriter.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ void pdf_100(benchmark::State &state) {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("result.pdf"));
     for (auto _ : state) {
-        const platform::Error error = QVMGeneralViewController::writePdf(*document, path);
+        const platform::Error error = QVMResultWriter::writePdf(*document, path);
         if (!error.isNull())
             state.SkipWithError("the PDF could not be written");
     }

@@ -19,6 +19,7 @@
 #include "services/speech/QVMSpeechSynthesizerService.h"
 #include "ui/adapters/QVMGeneralServices.h"
 #include "ui/main/QVMGeneralViewController.h"
+#include "ui/panels/QVMResultWriter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,7 +122,7 @@ int child(const QString &action) {
             QTemporaryDir folder;
             QTextDocument text;
             text.setPlainText(QStringLiteral("Saved as a PDF"));
-            QVMGeneralViewController::writePdf(text, folder.filePath(QStringLiteral("saved.pdf")));
+            QVMResultWriter::writePdf(text, folder.filePath(QStringLiteral("saved.pdf")));
             ready();
         });
     }

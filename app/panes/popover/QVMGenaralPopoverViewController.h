@@ -22,9 +22,10 @@ class TextViewWithPlaceHolder;
 // source and a result panel, a button per language side, speech, clear, pin
 // and a button to the main window. It translates 0.4 s after the last key,
 // on Return, and when a shortcut or a Services call hands it text; it uses
-// the settings' language pair, writes every result to the history and copies
-// finished translations into the main window (its delegate). Only the newest
-// request's reply touches the panels; older ones still go to the history.
+// the settings' language pair and writes every result to the history; the main
+// window (its delegate) keeps its own text and translation, whatever is
+// translated here. Only the newest request's reply touches the panels; older
+// ones still go to the history.
 //
 //   auto *popover = QVMGenaralPopoverViewController::viewController(owner);
 //   popover->setDelegate(generalView);
@@ -148,10 +149,8 @@ private:
                                     const platform::Error &error);
     void saveHistory(const Request &request, const QVLanguageRealm &from, const QString &source,
                      const QString &translation, const QString &translit);
-    void showResult(const Request &request, const QString &source, const QString &translation);
+    void showResult(const Request &request, const QString &translation);
     void showFailure(const Request &request, const platform::Error &error);
-    bool mayMirrorIntoMainWindow() const;
-    void mirrorIntoMainWindow(const QString &source, const QString &translation);
     void openLanguageList(uint side);
     void openOfflinePackages();
     void speak(bool source, QAbstractButton *sender);

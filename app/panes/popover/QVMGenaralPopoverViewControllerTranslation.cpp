@@ -1,5 +1,5 @@
-// The popover's translation road: routing, the online and offline requests,
-// the history record and the copy into the main window.
+// The popover's translation road: routing, the online and offline requests
+// and the history record.
 #include "QVMGenaralPopoverViewController.h"
 
 #include "core/DevLog.h"
@@ -11,9 +11,7 @@
 #include "platform/store/Store.h"
 #include "services/network/QVRequestManager.h"
 #include "ui/adapters/QVMGeneralServices.h"
-#include "ui/controls/PaddingTextView.h"
 #include "ui/controls/TextViewWithPlaceHolder.h"
-#include "ui/main/QVMGeneralViewController.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -117,7 +115,7 @@ void QVMGenaralPopoverViewController::onlineTranslationSucceeded(const Request &
     if (request.generation == m_generation) {
         m_originalText = source;
         m_translatedText = translation;
-        showResult(request, source, translation);
+        showResult(request, translation);
         const QVTranslateSettings record = QVSettingsService::defaultSettings();
         if (record.autoSpeak() && !record.languageTo().voiceLocale().isEmpty())
             onToSpeakButton(nullptr);
@@ -153,12 +151,10 @@ void QVMGenaralPopoverViewController::saveHistory(const Request &request, const 
         DevLogger::logError(error, QStringLiteral("saveTranslationWithIdTranslation:"));
 }
 
-void QVMGenaralPopoverViewController::showResult(const Request &request, const QString &source,
-                                                 const QString &translation) {
+void QVMGenaralPopoverViewController::showResult(const Request &request, const QString &translation) {
     Q_UNUSED(request)
     setTextQuietly(m_translateTextView, translation);
     updateUITranslateTextView();
-    mirrorIntoMainWindow(source, translation);
 }
 
 void QVMGenaralPopoverViewController::showFailure(const Request &request, const platform::Error &error) {
@@ -201,26 +197,7 @@ void QVMGenaralPopoverViewController::offlineTranslationFinished(const Request &
     if (request.generation == m_generation) {
         m_originalText = request.text;
         m_translatedText = translated;
-        showResult(request, request.text, translated);
+        showResult(request, translated);
     }
     saveHistory(request, request.from, request.text, translated, QString());
-}
-
-// The main window keeps text the user typed there and has not translated yet.
-bool QVMGenaralPopoverViewController::mayMirrorIntoMainWindow() const {
-    if (!m_delegate || !m_delegate->isViewLoaded())
-        return false;
-    const QString shown = m_delegate->fromTranslateTextView()->toPlainText();
-    if (shown.isEmpty())
-        return true;
-    const QVTranslationRealm record = m_delegate->translateObject();
-    return (record.isValid() && shown == record.originalText()) || shown == m_delegate->originalText();
-}
-
-void QVMGenaralPopoverViewController::mirrorIntoMainWindow(const QString &source,
-                                                           const QString &translation) {
-    if (!mayMirrorIntoMainWindow())
-        return;
-    m_delegate->statusItemViewDidChangeText(0, source);
-    m_delegate->statusItemViewDidChangeText(1, translation);
 }

@@ -200,12 +200,13 @@ void QVMGenaralPopoverViewController::updatePanelHeight(TextViewWithPlaceHolder 
 
 void QVMGenaralPopoverViewController::updateUIOriginalTextView() {
     updatePanelHeight(m_originalTextView);
-    m_fromStack->setVisible(!m_originalTextView->toPlainText().isEmpty());
+    // The document says whether it is empty: no copy of a long text on each key.
+    m_fromStack->setVisible(!m_originalTextView->document()->isEmpty());
 }
 
 void QVMGenaralPopoverViewController::updateUITranslateTextView() {
     updatePanelHeight(m_translateTextView);
-    m_toSpeakButton->setVisible(!m_translateTextView->toPlainText().isEmpty());
+    m_toSpeakButton->setVisible(!m_translateTextView->document()->isEmpty());
 }
 
 void QVMGenaralPopoverViewController::didChangeColorTheme(bool dark) {

@@ -17,6 +17,7 @@
 #include <QPalette>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QToolButton>
 
 namespace {
 
@@ -81,9 +82,15 @@ void connectMenu() {
         QAction *file = menu ? menu->findChild<QAction *>(QStringLiteral("translateFile")) : nullptr;
         if (!file)
             return;
-        const bool possible = bool(QVMInterfaceHooks::shared().onOpenFile) && currentMainView();
+        // As the main view's file button is, and for the same reason (no connection, no installed window).
+        QVMGeneralViewController *view = currentMainView();
+        QToolButton *button = view && view->isViewLoaded() ? view->fileButton() : nullptr;
+        const bool possible = bool(QVMInterfaceHooks::shared().onOpenFile) && button && button->isEnabled();
         file->setEnabled(possible);
-        file->setToolTip(possible ? QString() : QObject::tr("File translation is not available yet"));
+        file->setToolTip(possible ? QString()
+                         : button ? button->toolTip()
+                                  : QObject::tr("File translation is not available yet"));
+        menu->setToolTipsVisible(true);
     });
 }
 

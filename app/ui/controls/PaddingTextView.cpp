@@ -40,25 +40,33 @@ PaddingTextView::PaddingTextView(QWidget *parent) : QTextEdit(parent) {
     QVMLongRunWrapping::attach(this);
 }
 
+// Files go to the delegate and insert nothing; text dropped from anywhere goes in where it lands, as
+// a paste does (the paste notification follows). Any other drag is refused.
 void PaddingTextView::dragEnterEvent(QDragEnterEvent *event) {
-    if (droppedFilePaths(event->mimeData()).isEmpty()) {
+    if (!droppedFilePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else if (event->mimeData() && event->mimeData()->hasText())
+        QTextEdit::dragEnterEvent(event);
+    else
         event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
 }
 
 void PaddingTextView::dragMoveEvent(QDragMoveEvent *event) {
-    if (droppedFilePaths(event->mimeData()).isEmpty()) {
+    if (!droppedFilePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else if (event->mimeData() && event->mimeData()->hasText())
+        QTextEdit::dragMoveEvent(event);
+    else
         event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
 }
 
 void PaddingTextView::dropEvent(QDropEvent *event) {
     const QStringList paths = droppedFilePaths(event->mimeData());
-    // Never the base class's drop: nothing is inserted, and the source keeps what it dragged.
+    if (paths.isEmpty() && event->mimeData() && event->mimeData()->hasText()) {
+        QTextEdit::dropEvent(event);
+        return;
+    }
+    // Never the base class's drop of files: nothing is inserted, and the source keeps what it dragged.
     event->setDropAction(Qt::IgnoreAction);
     event->ignore();
     if (!paths.isEmpty())

@@ -10,7 +10,8 @@
 // - Text sits 2 points from the left, 20 from the right and 2 from the top and
 //   bottom (an inset of 11 x 2 with the text moved 9 points left).
 // - A drop of files hands the last path to textViewWasDraggedFile and inserts
-//   nothing; no drop (text included) ever changes the text.
+//   nothing; a drop of text (from this program or another) inserts it where it
+//   lands and is announced as a paste is; any other drop is refused.
 // - Focus changes are announced (not for context menus or window switches).
 // - Every paste posts "NSTextViewPasteNotification" (user info "object": the
 //   view) one main-loop turn later, after the pasted text is in.

@@ -9,7 +9,9 @@
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
 #include "ui/foundation/QVMLocalization.h"
+#include "ui/main/QVMDocumentHandOff.h"
 #include "ui/main/QVMPartOfSpeechHighlighter.h"
+#include "ui/main/QVMTextFileLoader.h"
 #include "ui/style/QVMColor.h"
 #include "ui/window/QVMFirstFrame.h"
 
@@ -67,7 +69,8 @@ void setUpTextView(PaddingTextView *text) {
 } // namespace
 
 QVMGeneralViewController::QVMGeneralViewController(QObject *parent)
-    : QVMBaseVC(parent), m_availability(new QVMControlAvailability(this)) {
+    : QVMBaseVC(parent), m_availability(new QVMControlAvailability(this)),
+      m_textFiles(new QVMTextFileLoader(this)), m_handOff(new QVMDocumentHandOff(this)) {
     m_deferredTimer.setSingleShot(true);
     connect(&m_deferredTimer, &QTimer::timeout, this, &QVMGeneralViewController::sendDeferredTranslation);
     m_pbTimer.setInterval(kPasteBoardPollMs);
@@ -138,7 +141,7 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
         m_fromBox = box;
         m_fromText = text;
         text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_original")));
-        text->setToolTip(tr("The text to translate: type, paste or drop it here"));
+        text->setToolTip(QVLocalizedString(QStringLiteral("_loc_main_original_tooltip")));
         text->setPlaceholderText(QVLocalizedString(QStringLiteral("_loc_main_placeholder")));
         m_partOfSpeechFrom = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_from");
         m_fromSpeakerButton = makeButton(box, "_loc_main_speak", true);
@@ -159,7 +162,7 @@ QWidget *QVMGeneralViewController::makePanel(bool source) {
         m_toBox = box;
         m_toText = text;
         text->setAccessibleName(QVLocalizedString(QStringLiteral("_loc_main_translation")));
-        text->setToolTip(tr("The translation of the text"));
+        text->setToolTip(QVLocalizedString(QStringLiteral("_loc_main_translation_tooltip")));
         m_partOfSpeechTo = makePartOfSpeechPopUp(box, "_loc_main_parts_of_speech_to");
         m_toSpeakerButton = makeButton(box, "_loc_main_speak", true);
         m_favoriteButton = makeButton(box, "_loc_main_favorite", true);
@@ -300,11 +303,19 @@ void QVMGeneralViewController::trackEvent(const QString &action, const QVariantM
                                                         params);
 }
 
+// The panels keep what they show: only their colours are made again.
 void QVMGeneralViewController::didChangeColorTheme(bool dark) {
     Q_UNUSED(dark)
     viewDidLayout();
     updateTranslateViewFrom();
     updateTranslateViewToWithUseTrans(m_isToTextViewWithTrans);
+}
+
+// Documents and web pages are translated online: their buttons follow the connection.
+void QVMGeneralViewController::reachabilityDidChange(int status) {
+    Q_UNUSED(status)
+    updateFileButton();
+    updateWebPageButton();
 }
 
 // Panel frames and text in the colours of the appearance.
@@ -399,10 +410,9 @@ void QVMGeneralViewController::lozyTextView() {
     }
     m_fromHighlighter = new QVMPartOfSpeechHighlighter(m_fromText->document());
     m_toHighlighter = new QVMPartOfSpeechHighlighter(m_toText->document());
-    restoreFont(m_fromText, kUserDefaultTranslateFromFontName, kUserDefaultTranslateFromFontSize,
-                kUserDefaultTranslateFromAligment, true);
-    restoreFont(m_toText, kUserDefaultTranslateToFontName, kUserDefaultTranslateToFontSize,
-                kUserDefaultTranslateToAligment, false);
+    // The source panel keeps its stored alignment even when the font is gone; the result panel does not.
+    QVMPanelFonts::restore(m_fromText, fontKeys(true), true);
+    QVMPanelFonts::restore(m_toText, fontKeys(false), false);
     for (QLabel *label : {m_translatedViaField, m_translatedViaImage}) {
         auto *opacity = new QGraphicsOpacityEffect(label);
         opacity->setOpacity(0.5);

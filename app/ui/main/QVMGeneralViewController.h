@@ -2,6 +2,7 @@
 
 #include "ui/adapters/QVMGeneralServices.h"
 #include "ui/foundation/QVMBaseVC.h"
+#include "ui/main/QVMPanelFonts.h"
 
 #include "core/models/QVSentenceDTO.h"
 #include "core/models/QVTranslationRealm.h"
@@ -31,7 +32,10 @@ class QLabel;
 class QSplitter;
 class QToolButton;
 class QVMControlAvailability;
+class QVMDocumentHandOff;
+class QVMPanelsSnapshot;
 class QVMPartOfSpeechHighlighter;
+class QVMTextFileLoader;
 
 // The main translation view: the source and result panels with their buttons.
 // A translation starts only on an explicit trigger (Return when
@@ -122,7 +126,14 @@ public:
     void bookmarkStatusChanged(const QVTranslationRealm &record);
     // Side 0: the source panel; any other: the result panel.
     void statusItemViewDidChangeText(uint side, const QString &text);
-    void setTextAndTranslation(const QString &text, const QString &translation);
+    // Shows a text and its translation without translating or storing; the record they are
+    // stays the one on screen when it still holds both, else none does.
+    void setTextAndTranslation(const QString &text, const QString &translation,
+                               const QVTranslationRealm &record = {});
+    // The translation as the user reads it, without the transliteration line under it.
+    QString shownTranslation() const;
+    // Either panel holds something that is not the history record on screen.
+    bool hasUnsavedPanels() const;
     void languageSelectionDidChange();
     void updateTextViewRightToLeftIfNeeded();
     void replaceTextsAfterSwitch();
@@ -192,11 +203,12 @@ public:
     void onClear();
 
     // Documents and pictures (QVMGeneralViewControllerDocuments.cpp). Open
-    // panels, drops and the status item end in openFileWithUrl, which sends a
+    // panels, drops and the status item end in openFileWithUrl, which puts a
+    // text file into the source panel and translates it (offline too), sends a
     // document to the backend's translation (a cancellable overlay), a picture
-    // to the photo window, and reports any other type. Saving writes RTF and
-    // PDF here and has DOCX, ODT and HTML converted by the backend; a file is
-    // replaced only once its new content is complete.
+    // to the photo window, and reports any other type (QVMFileKinds). Saving
+    // writes RTF and PDF here and has DOCX, ODT and HTML converted by the
+    // backend; a file is replaced only once its new content is complete.
     void onOpenFile();
     void onOpenPhoto();
     void onOpenTranslateWebPages();
@@ -205,7 +217,14 @@ public:
     void showOpenPanelWithFileType(uint type, bool includeAll);
     // False (and the user told) for a type that cannot be translated.
     bool openFileWithUrl(const QUrl &url);
+    // Asks whether to save the translation first when the panels hold something not in the
+    // history; opens the file at once otherwise.
+    void openFileAskingToSave(const QUrl &url);
     void showSaveDialogWithUrl(const QUrl &url);
+    // The file's text replaces the panels' and is translated, as typed text is; a file that is
+    // not text or too large is refused with a message and the panels keep what they hold.
+    void openTextFile(const QString &path);
+    bool isLoadingTextFile() const;
     void translateDocumentWithType(const QString &type, const QUrl &url);
     void openPicture(const QUrl &url);
     // afterSaved runs once the file is written (the not-saved alert opens the chosen file then).
@@ -221,28 +240,13 @@ public:
     // The print dialog, once printing has loaded (off this thread, the first time; the result
     // panel shows the spinner meanwhile, and another click waits for the same load).
     void showWindowsPrint();
-    // A copy of the result panel's document in black text, for printing.
     std::unique_ptr<QTextDocument> printableDocument() const;
     void textViewWasDraggedFile(const QString &path, PaddingTextView *textView);
     void openStatusItemDroppedFiles(const QStringList &paths);
     static QString attributedStringFromPdfDocument(QPdfDocument *document);
     // Replaces the whole text of the view with the file's (rich text for "html", else plain).
     static bool setAttributedTextToTextView(QTextEdit *textView, const QUrl &fileUrl, const QString &options);
-    static const QStringList &documentExtensions();
-    static const QStringList &pictureExtensions();
-    static QStringList fileTypesForOpenPanel(uint type);
-    static platform::Error writeRtf(const QTextDocument &document, const QString &path);
-    static platform::Error writePdf(const QTextDocument &document, const QString &path);
-    static platform::Error writeData(const QByteArray &data, const QString &path);
-    // Runs the print dialog on the printer; tests put their own in (null restores it).
-    using PrintDialogRunner = std::function<bool(QPrinter &printer)>;
-    static void setPrintDialogRunner(PrintDialogRunner runner);
-    // Hands a file to the desktop's application for it: false when none took it.
-    // Tests put their own in (null restores the desktop's).
-    using DocumentOpener = std::function<bool(const QUrl &url)>;
-    static void setDocumentOpener(DocumentOpener opener);
-    // A translated document that the desktop will not open where it was saved is
-    // copied to the temporary folder (never over a file there) and that copy is opened.
+    // The desktop opens it, or a private copy of it (QVMDocumentHandOff).
     void openTranslatedDocument(const QString &path);
     // Where a document upload is refused before sending (its Base64 goes in one frame).
     static constexpr qint64 kMaxDocumentBytes = 20 * 1024 * 1024;
@@ -286,16 +290,13 @@ public:
     static constexpr int kSettingsTabAccount = 2;
     static constexpr qint64 kFavoritesLimit = 1000;
 
-    // Text alignment as the defaults store it: 0 left, 1 right, 2 centre, 3 justified, 4 natural.
-    static int storedAlignment(Qt::Alignment alignment);
-    static Qt::Alignment alignmentFromStored(qint64 stored);
-
 protected:
     QWidget *loadView() override;
     void viewDidLoad() override;
     void viewWillAppear() override;
     void viewDidAppear() override;
     void viewWillDisappear() override;
+    void reachabilityDidChange(int status) override;
     void didChangeColorTheme(bool dark) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void prepareForSegue(const QString &identifier, QObject *destination, QObject *sender) override;
@@ -316,6 +317,8 @@ private:
     void lozyTextView();
     void lozyBind();
     void lozyAvailability();
+    void updateOnlineButton(QToolButton *button, bool (QVLanguageMode::*capable)() const,
+                            const char *languagesReason, const char *offlineReason);
     void togglePanel(bool source);
     void lazyPartOfSpeech();
     void viewDidLayout();
@@ -344,18 +347,23 @@ private:
     void checkStateForSpeakerButton(QToolButton *button, PaddingTextView *view,
                                     const QVLanguageRealm &language);
     void speak(bool source);
+    // A new translation replaces whatever the result panel holds; a render of the same one
+    // (a new theme, a part of speech, the focus) leaves a panel the user edited as it is.
+    void renderResult(bool useTransliteration, bool newTranslation);
     void renderPanel(bool source, const QString &text, const QString &language, qint64 type,
-                     const QString &transliteration);
+                     const QString &transliteration, bool newTranslation = false);
+    bool resultShowsRecord(const QString &shown) const;
     void applyRender(bool source, quint64 generation, const QString &text, const QList<QVMColorSpan> &spans,
                      const QString &transliteration);
     void setPanelTextColor(PaddingTextView *view);
     QColor themeTextColor() const;
-    QString resultTextWithoutTransliteration() const;
-    void restoreFont(PaddingTextView *view, const char *nameKey, const char *sizeKey, const char *alignKey,
-                     bool alignmentWithoutFont);
+    // The user defaults that keep each panel's font and alignment.
+    static const QVMPanelFonts::Keys &fontKeys(bool source);
 
     Clock m_clock;
     QVMControlAvailability *m_availability = nullptr;
+    QVMTextFileLoader *m_textFiles = nullptr;
+    QVMDocumentHandOff *m_handOff = nullptr;
     PaddingTextView *m_fromText = nullptr;
     PaddingTextView *m_toText = nullptr;
     QVMPartOfSpeechHighlighter *m_fromHighlighter = nullptr;

@@ -8,28 +8,14 @@
 #include "core/DevLogger.h"
 #include "core/localization/QVLocalizedString.h"
 #include "core/settings/QVSettingsService.h"
-#include "platform/MainQueue.h"
 #include "services/documents/QVWebSocketManager.h"
+#include "ui/main/QVMDocumentHandOff.h"
 
-#include <QDesktopServices>
-#include <QDir>
 #include <QFileInfo>
-#include <QThreadPool>
 
 // A whole document translated online, and the translated file opened.
 
 namespace {
-
-QVMGeneralViewController::DocumentOpener &documentOpener() {
-    static QVMGeneralViewController::DocumentOpener opener;
-    return opener;
-}
-
-bool openDocument(const QString &path) {
-    const QUrl url = QUrl::fromLocalFile(path);
-    const QVMGeneralViewController::DocumentOpener &opener = documentOpener();
-    return opener ? opener(url) : QDesktopServices::openUrl(url);
-}
 
 QString megabytes(qint64 bytes) {
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
@@ -129,28 +115,5 @@ void QVMGeneralViewController::translateDocumentWithType(const QString &type, co
 }
 
 void QVMGeneralViewController::openTranslatedDocument(const QString &path) {
-    // The manager saved it under a name of its own, so it is opened where it is.
-    if (openDocument(path))
-        return;
-    // The copy is disk work: off the interface thread.
-    const QString folder = QDir::tempPath();
-    QThreadPool::globalInstance()->start([path, folder] {
-        platform::Error error;
-        const QString copy = QVWebSocketManager::copyToFreeName(path, folder, &error);
-        platform::dispatchAsyncMain([path, copy, error] {
-            if (copy.isEmpty()) {
-                DevLog(QStringLiteral("[error] %@"), error.localizedDescription());
-                DevLogger::logError(error, QStringLiteral("openTranslatedDocument"));
-                return;
-            }
-            DevLog(QStringLiteral("[file] New URL: %@"), QFileInfo(copy).fileName());
-            if (!openDocument(copy))
-                DevLog(QStringLiteral("[file] the desktop opened neither %@ nor its copy"),
-                       QFileInfo(path).fileName());
-        });
-    });
-}
-
-void QVMGeneralViewController::setDocumentOpener(DocumentOpener opener) {
-    documentOpener() = std::move(opener);
+    m_handOff->open(path);
 }

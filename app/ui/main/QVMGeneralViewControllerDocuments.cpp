@@ -4,8 +4,11 @@
 #include "ui/foundation/QVMInterfaceFactory.h"
 #include "ui/foundation/QVMInterfaceHooks.h"
 #include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMDocumentHandOff.h"
+#include "ui/main/QVMFileKinds.h"
+#include "ui/main/QVMTextFileLoader.h"
 #include "ui/panels/QVMOpenPanel.h"
-#include "ui/panels/QVMRtfWriter.h"
+#include "ui/panels/QVMResultWriter.h"
 #include "ui/panels/QVMSavePanel.h"
 
 #include "core/DevLogger.h"
@@ -16,14 +19,10 @@
 #include "services/documents/QVWebSocketManager.h"
 #include "services/network/QVRequestManager.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMainWindow>
-#include <QPageSize>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -33,23 +32,12 @@
 
 namespace {
 
-QString lowerExtension(const QUrl &url) {
-    return QFileInfo(url.isLocalFile() ? url.toLocalFile() : url.path()).suffix().toLower();
-}
-
-QVMGeneralViewController::PrintDialogRunner &printDialogRunner() {
-    static QVMGeneralViewController::PrintDialogRunner runner;
-    return runner;
+QString localPath(const QUrl &url) {
+    return url.isLocalFile() ? url.toLocalFile() : url.path();
 }
 
 void showError(const QString &message) {
     QVMUtils::showErrorAlertWithMessage(message);
-}
-
-platform::Error fileError(const QString &path, const QString &reason) {
-    return platform::Error(QStringLiteral("NSCocoaErrorDomain"), 512,
-                           QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), reason),
-                           {{QStringLiteral("NSFilePath"), path}});
 }
 
 const QStringList &conversionFormats() {
@@ -59,31 +47,6 @@ const QStringList &conversionFormats() {
 }
 
 } // namespace
-
-const QStringList &QVMGeneralViewController::documentExtensions() {
-    static const QStringList list{QStringLiteral("pdf"), QStringLiteral("docx"), QStringLiteral("rtf"),
-                                  QStringLiteral("doc"), QStringLiteral("txt"),  QStringLiteral("odp"),
-                                  QStringLiteral("ods"), QStringLiteral("pps"),  QStringLiteral("xls")};
-    return list;
-}
-
-const QStringList &QVMGeneralViewController::pictureExtensions() {
-    static const QStringList list{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png")};
-    return list;
-}
-
-QStringList QVMGeneralViewController::fileTypesForOpenPanel(uint type) {
-    switch (type) {
-    case 0:
-        return documentExtensions() + pictureExtensions();
-    case 1:
-        return documentExtensions();
-    case 2:
-        return pictureExtensions();
-    default:
-        return {};
-    }
-}
 
 void QVMGeneralViewController::installDocumentHooks() {
     QVMInterfaceHooks &hooks = QVMInterfaceHooks::shared();
@@ -138,21 +101,26 @@ void QVMGeneralViewController::showOpenPanelWithFileType(uint type, bool include
     if (!panel)
         panel = new QVMOpenPanel(view());
     QPointer<QVMGeneralViewController> self(this);
-    panel->beginWithFileTypes(fileTypesForOpenPanel(type), includeAll, [self](int response, const QUrl &url) {
-        if (!self)
-            return;
-        if (response != QVMOpenPanel::kResponseOK) {
-            self->trackEvent(QStringLiteral("Open file - cancel"));
-            return;
-        }
-        self->trackEvent(QStringLiteral("Open file"),
-                         {{QStringLiteral("format"), QFileInfo(url.path()).suffix()}});
-        PaddingTextView *focused = self->m_saveDirection == 1 ? self->m_fromText : self->m_toText;
-        if (!focused->toPlainText().isEmpty())
-            self->showSaveDialogWithUrl(url);
-        else
-            self->openFileWithUrl(url);
-    });
+    panel->beginWithFileTypes(
+        QVMFileKinds::fileTypesForOpenPanel(type), includeAll, [self](int response, const QUrl &url) {
+            if (!self)
+                return;
+            if (response != QVMOpenPanel::kResponseOK) {
+                self->trackEvent(QStringLiteral("Open file - cancel"));
+                return;
+            }
+            self->trackEvent(QStringLiteral("Open file"),
+                             {{QStringLiteral("format"), QFileInfo(url.path()).suffix()}});
+            self->openFileAskingToSave(url);
+        });
+}
+
+// A translation already in the history is not lost by opening another file: no question then.
+void QVMGeneralViewController::openFileAskingToSave(const QUrl &url) {
+    if (hasUnsavedPanels())
+        showSaveDialogWithUrl(url);
+    else
+        openFileWithUrl(url);
 }
 
 void QVMGeneralViewController::showSaveDialogWithUrl(const QUrl &url) {
@@ -176,25 +144,49 @@ void QVMGeneralViewController::showSaveDialogWithUrl(const QUrl &url) {
 }
 
 bool QVMGeneralViewController::openFileWithUrl(const QUrl &url) {
-    const QString extension = lowerExtension(url);
-    if (documentExtensions().contains(extension)) {
-        translateDocumentWithType(extension, url);
+    const QString path = localPath(url);
+    switch (QVMFileKinds::kindOfFile(path)) {
+    case QVMFileKinds::Kind::Text:
+        openTextFile(path);
         return true;
-    }
-    if (pictureExtensions().contains(extension)) {
+    case QVMFileKinds::Kind::Document:
+        translateDocumentWithType(QVMFileKinds::lowerExtension(path), url);
+        return true;
+    case QVMFileKinds::Kind::Picture:
         openPicture(url);
         return true;
+    case QVMFileKinds::Kind::Unsupported:
+        break;
     }
     showError(tr(kUnsupportedType));
     return false;
 }
 
+void QVMGeneralViewController::openTextFile(const QString &path) {
+    QPointer<QVMGeneralViewController> self(this);
+    m_textFiles->load(path, [self](const QString &text, const platform::Error &error) {
+        if (!self)
+            return;
+        if (error) {
+            showError(error.localizedDescription());
+            return;
+        }
+        // A text and its own translation: the one shown before goes with its text.
+        self->clear();
+        self->m_fromText->setPlainText(text);
+        self->m_fromText->setFocus();
+        // Here, whichever window is open: the text is the main view's.
+        self->shouldTranslateText(text);
+    });
+}
+
+bool QVMGeneralViewController::isLoadingTextFile() const {
+    return m_textFiles->isLoading();
+}
+
 void QVMGeneralViewController::textViewWasDraggedFile(const QString &path, PaddingTextView *textView) {
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (textView && !textView->toPlainText().isEmpty())
-        showSaveDialogWithUrl(url);
-    else
-        openFileWithUrl(url);
+    Q_UNUSED(textView)
+    openFileAskingToSave(QUrl::fromLocalFile(path));
 }
 
 void QVMGeneralViewController::openStatusItemDroppedFiles(const QStringList &paths) {
@@ -203,10 +195,9 @@ void QVMGeneralViewController::openStatusItemDroppedFiles(const QStringList &pat
     if (paths.size() > 1)
         showDocumentNote(tr(kOnlyFirstFile));
     const QUrl url = QUrl::fromLocalFile(paths.first());
-    const QString extension = lowerExtension(url);
-    if (!documentExtensions().contains(extension) && !pictureExtensions().contains(extension))
+    if (QVMFileKinds::kindOfFile(paths.first()) == QVMFileKinds::Kind::Unsupported)
         DevLogger::logNonFatal(QStringLiteral("Extension not supported"),
-                               {{QStringLiteral("extension"), extension}});
+                               {{QStringLiteral("extension"), QVMFileKinds::lowerExtension(paths.first())}});
     openFileWithUrl(url);
 }
 
@@ -279,15 +270,16 @@ QVMGeneralViewController::saveResultToUrl(int formatIndex, const QUrl &url,
     const QString path = url.toLocalFile();
     platform::Error error;
     if (formatIndex == 0) {
-        error = writeRtf(*m_toText->document(), path);
+        error = QVMResultWriter::writeRtf(*m_toText->document(), path);
     } else if (formatIndex == 1) {
-        error = writePdf(*m_toText->document(), path);
+        error = QVMResultWriter::writePdf(*m_toText->document(), path);
     } else if (formatIndex >= 2 && formatIndex <= 4) {
         // The RTF goes up from a file of its own: the chosen path gets only converted bytes.
         auto folder = std::make_shared<QTemporaryDir>();
         const QString rtfPath = folder->filePath(QStringLiteral("Translation.rtf"));
-        error = folder->isValid() ? writeRtf(*m_toText->document(), rtfPath)
-                                  : fileError(rtfPath, QStringLiteral("no temporary folder"));
+        error = folder->isValid()
+                    ? QVMResultWriter::writeRtf(*m_toText->document(), rtfPath)
+                    : QVMResultWriter::fileError(rtfPath, QStringLiteral("no temporary folder"));
         if (error.isNull()) {
             convertDocumentWithUrl(QUrl::fromLocalFile(rtfPath), conversionFormats().at(formatIndex), url,
                                    [folder, completion](const platform::Error &result) {
@@ -297,7 +289,7 @@ QVMGeneralViewController::saveResultToUrl(int formatIndex, const QUrl &url,
             return {};
         }
     } else {
-        error = fileError(path, QStringLiteral("unknown format"));
+        error = QVMResultWriter::fileError(path, QStringLiteral("unknown format"));
     }
     if (completion)
         completion(error);
@@ -313,7 +305,7 @@ void QVMGeneralViewController::convertDocumentWithUrl(
     QVRequestManager::instance().convertDocument(
         rtfUrl, format,
         [self, path, completion](const QByteArray &data) {
-            const platform::Error error = writeData(data, path);
+            const platform::Error error = QVMResultWriter::writeData(data, path);
             if (!error.isNull()) {
                 DevLogger::logError(error, QStringLiteral("Write returned error"));
                 showError(error.localizedDescription());
@@ -342,8 +334,8 @@ void QVMGeneralViewController::convertDocumentWithUrl(
                                          [self, rtfPath] {
                                              if (!self || !QVMSavePanel::confirmReplace(rtfPath))
                                                  return;
-                                             const platform::Error rtfError =
-                                                 writeRtf(*self->m_toText->document(), rtfPath);
+                                             const platform::Error rtfError = QVMResultWriter::writeRtf(
+                                                 *self->m_toText->document(), rtfPath);
                                              if (!rtfError.isNull())
                                                  showError(rtfError.localizedDescription());
                                          },
@@ -355,53 +347,8 @@ void QVMGeneralViewController::convertDocumentWithUrl(
         });
 }
 
-platform::Error QVMGeneralViewController::writeData(const QByteArray &data, const QString &path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fileError(path, file.errorString());
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fileError(path, reason);
-    }
-    if (!file.commit())
-        return fileError(path, file.errorString());
-    return {};
-}
-
-platform::Error QVMGeneralViewController::writeRtf(const QTextDocument &document, const QString &path) {
-    return writeData(QVMRtfWriter::rtfFromDocument(document), path);
-}
-
-platform::Error QVMGeneralViewController::writePdf(const QTextDocument &document, const QString &path) {
-    QByteArray pdf;
-    {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        writer.setTitle(QFileInfo(path).completeBaseName());
-        // The whole document, paginated, from a copy: the panel keeps its own layout.
-        std::unique_ptr<QTextDocument> copy(document.clone());
-        copy->print(&writer);
-    }
-    return writeData(pdf, path);
-}
-
 std::unique_ptr<QTextDocument> QVMGeneralViewController::printableDocument() const {
-    std::unique_ptr<QTextDocument> copy(m_toText->document()->clone());
-    QTextCursor cursor(copy.get());
-    cursor.select(QTextCursor::Document);
-    QTextCharFormat black;
-    black.setForeground(QColor(Qt::black));
-    black.setBackground(Qt::NoBrush);
-    cursor.mergeCharFormat(black);
-    return copy;
-}
-
-void QVMGeneralViewController::setPrintDialogRunner(PrintDialogRunner runner) {
-    printDialogRunner() = std::move(runner);
+    return QVMResultWriter::printableCopy(*m_toText->document());
 }
 
 void QVMGeneralViewController::showWindowsPrint() {
@@ -416,7 +363,7 @@ void QVMGeneralViewController::showWindowsPrint() {
         m_printLoading = false;
         if (!loaded)
             showSpinner(false);
-        QVPdfModule::print(*printableDocument(), view(), printDialogRunner());
+        QVMResultWriter::print(*m_toText->document(), view());
     });
 }
 

@@ -253,7 +253,7 @@ void QVMGeneralViewController::showTranslationError(const platform::Error &error
 
 void QVMGeneralViewController::showRecordOnScreen(const QVTranslationRealm &record) {
     setTranslateObject(record);
-    updateTranslateViewTo();
+    renderResult(true, true);
     updateTranslationCompany();
     updateSentencesWithCompletion();
 }
@@ -363,7 +363,7 @@ void QVMGeneralViewController::showHistory(const QVTranslationRealm &record) {
     m_favoriteButton->setChecked(record.isFavorite().value_or(false));
     updateTranslationCompany();
     updateTranslateViewFrom();
-    updateTranslateViewTo();
+    renderResult(true, true);
     updateSentencesWithCompletion();
     m_fromText->setFocus();
     trackEvent(QStringLiteral("History panel - Element Selected"), parameters());
@@ -378,12 +378,41 @@ void QVMGeneralViewController::statusItemViewDidChangeText(uint side, const QStr
     QTextCursor cursor(view->document());
     cursor.select(QTextCursor::Document);
     cursor.insertText(text);
+    // A translation put in is no edit of the one before: undo cannot bring that back.
+    if (side != 0)
+        view->document()->clearUndoRedoStacks();
 }
 
-void QVMGeneralViewController::setTextAndTranslation(const QString &text, const QString &translation) {
+void QVMGeneralViewController::setTextAndTranslation(const QString &text, const QString &translation,
+                                                     const QVTranslationRealm &record) {
+    // What is on its way belongs to the panels being replaced.
+    ++m_generation;
+    m_deferredTimer.stop();
+    showSpinner(false);
+    const bool same = !record.isNull() && record.isValid() && record.originalText() == text &&
+                      record.translatedText() == translation;
+    setTranslateObject(same ? record : QVTranslationRealm());
+    m_originalText = text;
+    m_translatedText = translation;
     m_fromText->setPlainText(text);
     m_toText->setPlainText(translation);
     textDidChange(m_toText);
+    m_favoriteButton->setChecked(same && record.isFavorite().value_or(false));
+    if (!same)
+        return;
+    updateTranslateViewFrom();
+    renderResult(true, true);
+    updateSentencesWithCompletion();
+}
+
+bool QVMGeneralViewController::hasUnsavedPanels() const {
+    const QString original = m_fromText->toPlainText();
+    const QString translation = shownTranslation();
+    if (original.isEmpty() && translation.isEmpty())
+        return false;
+    const bool stored = !m_translateObject.isNull() && m_translateObject.isValid();
+    return !stored || m_translateObject.originalText() != original ||
+           m_translateObject.translatedText() != translation;
 }
 
 void QVMGeneralViewController::languageSelectionDidChange() {
@@ -406,17 +435,18 @@ void QVMGeneralViewController::updateTextViewRightToLeftIfNeeded() {
     align(m_toText, record.languageTo().isRTL());
 }
 
-QString QVMGeneralViewController::resultTextWithoutTransliteration() const {
-    if (m_isToTextViewWithTrans && m_translateObject.isValid())
+QString QVMGeneralViewController::shownTranslation() const {
+    const QString shown = m_toText->toPlainText();
+    if (m_isToTextViewWithTrans && m_translateObject.isValid() && resultShowsRecord(shown))
         return m_translateObject.translatedText();
-    return m_toText->toPlainText();
+    return shown;
 }
 
 void QVMGeneralViewController::replaceTextsAfterSwitch() {
     if (m_toText->toPlainText().isEmpty())
         return;
     // The translation alone: a transliteration shown under it is not source text.
-    const QString former = resultTextWithoutTransliteration();
+    const QString former = shownTranslation();
     clear();
     m_fromText->setPlainText(former);
     updateTranslateViewFrom();
@@ -533,7 +563,7 @@ void QVMGeneralViewController::checkStateForSpeakerButton(QToolButton *button, P
         (language.languageModes().speechSynthesis() ||
          QVMGeneralServices::shared().speech().isSupportedLocaleForPlay(language.localeIdentifier()));
     QString reason;
-    if (view->toPlainText().isEmpty())
+    if (view->document()->isEmpty())
         reason = QVLocalizedString(QStringLiteral("_loc_reason_no_text_to_speak"));
     else if (!speakable)
         reason = QVLocalizedString(QStringLiteral("_loc_reason_no_voice"));

@@ -1,16 +1,15 @@
-// The main view's panels: their fonts and alignment kept across launches,
+// The main view's panels: their fonts and alignment kept across launches (QVMPanelFonts),
 // their direction (side by side or one above the other) and hiding one of them.
 #include "ui/main/QVMGeneralViewController.h"
 
 #include "ui/controls/PaddingTextView.h"
 #include "ui/foundation/QVMUtils.h"
+#include "ui/main/QVMPanelFonts.h"
 
 #include "platform/UserDefaults.h"
 
-#include <QFontDatabase>
 #include <QLayout>
 #include <QSplitter>
-#include <QTextDocument>
 
 namespace {
 
@@ -20,69 +19,20 @@ platform::UserDefaults &defaults() {
 
 } // namespace
 
-void QVMGeneralViewController::restoreFont(PaddingTextView *view, const char *nameKey, const char *sizeKey,
-                                           const char *alignKey, bool alignmentWithoutFont) {
-    const QString name = defaults().stringForKey(QString::fromLatin1(nameKey));
-    if (name.isEmpty())
-        return;
-    const bool exists = QFontDatabase::families().contains(name, Qt::CaseInsensitive);
-    if (exists) {
-        QFont font = view->font();
-        font.setFamily(name);
-        const double size = defaults().doubleForKey(QString::fromLatin1(sizeKey));
-        if (size > 0)
-            font.setPointSizeF(size);
-        view->setFont(font);
-    }
-    // The source panel keeps its stored alignment even when the font is gone; the result panel does not.
-    if (exists || alignmentWithoutFont) {
-        QTextOption option = view->document()->defaultTextOption();
-        option.setAlignment(alignmentFromStored(defaults().integerForKey(QString::fromLatin1(alignKey))));
-        view->document()->setDefaultTextOption(option);
-    }
+const QVMPanelFonts::Keys &QVMGeneralViewController::fontKeys(bool source) {
+    static const QVMPanelFonts::Keys from{kUserDefaultTranslateFromFontName,
+                                          kUserDefaultTranslateFromFontSize,
+                                          kUserDefaultTranslateFromAligment};
+    static const QVMPanelFonts::Keys to{kUserDefaultTranslateToFontName, kUserDefaultTranslateToFontSize,
+                                        kUserDefaultTranslateToAligment};
+    return source ? from : to;
 }
 
 void QVMGeneralViewController::typingAttributesDidChange(PaddingTextView *textView) {
-    const bool source = textView == m_fromText;
-    if (!source && textView != m_toText)
-        return;
-    const QFont font = textView->font();
-    defaults().setObject(font.family(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontName
-                                                                   : kUserDefaultTranslateToFontName));
-    defaults().setDouble(font.pointSizeF(), QString::fromLatin1(source ? kUserDefaultTranslateFromFontSize
-                                                                       : kUserDefaultTranslateToFontSize));
-    defaults().setInteger(
-        storedAlignment(textView->document()->defaultTextOption().alignment()),
-        QString::fromLatin1(source ? kUserDefaultTranslateFromAligment : kUserDefaultTranslateToAligment));
+    if (textView == m_fromText || textView == m_toText)
+        QVMPanelFonts::store(textView, fontKeys(textView == m_fromText));
 }
 
-int QVMGeneralViewController::storedAlignment(Qt::Alignment alignment) {
-    const Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
-    if (horizontal == Qt::AlignRight)
-        return 1;
-    if (horizontal == Qt::AlignHCenter)
-        return 2;
-    if (horizontal == Qt::AlignJustify)
-        return 3;
-    if (horizontal == Qt::AlignLeft && (alignment & Qt::AlignAbsolute))
-        return 0;
-    return 4; // leading: the language's own direction
-}
-
-Qt::Alignment QVMGeneralViewController::alignmentFromStored(qint64 stored) {
-    switch (stored) {
-    case 0:
-        return Qt::AlignLeft | Qt::AlignAbsolute;
-    case 1:
-        return Qt::AlignRight | Qt::AlignAbsolute;
-    case 2:
-        return Qt::AlignHCenter;
-    case 3:
-        return Qt::AlignJustify;
-    default:
-        return Qt::AlignLeading;
-    }
-}
 void QVMGeneralViewController::lazyDirection() {
     const qint64 direction =
         defaults().integerForKey(QString::fromLatin1(kUserDefaultTranslateViewsDirection));

@@ -102,6 +102,10 @@ void QVMGeneralViewController::updateTranslateViewFrom() {
 }
 
 void QVMGeneralViewController::updateTranslateViewToWithUseTrans(bool useTransliteration) {
+    renderResult(useTransliteration, false);
+}
+
+void QVMGeneralViewController::renderResult(bool useTransliteration, bool newTranslation) {
     m_isToTextViewWithTrans =
         useTransliteration && defaults().boolForKey(QString::fromLatin1(kTransliterationSetting));
     setPanelTextColor(m_toText);
@@ -112,25 +116,41 @@ void QVMGeneralViewController::updateTranslateViewToWithUseTrans(bool useTransli
         !record.languageTo().isValid())
         return;
     renderPanel(false, m_translateObject.translatedText(), record.languageTo().languageString(), type,
-                m_isToTextViewWithTrans ? m_translateObject.transliterationTranslatedText() : QString());
+                m_isToTextViewWithTrans ? m_translateObject.transliterationTranslatedText() : QString(),
+                newTranslation);
+}
+
+// The panel holds the record on screen, with or without its transliteration line.
+bool QVMGeneralViewController::resultShowsRecord(const QString &shown) const {
+    const QString translated = m_translateObject.translatedText();
+    const QString transliteration = m_translateObject.transliterationTranslatedText();
+    return shown == translated ||
+           (!transliteration.isEmpty() && shown == translated + kTransliterationSeparator + transliteration);
 }
 
 void QVMGeneralViewController::renderPanel(bool source, const QString &text, const QString &language,
-                                           qint64 type, const QString &transliteration) {
+                                           qint64 type, const QString &transliteration, bool newTranslation) {
     const int side = source ? 0 : 1;
-    const quint64 generation = ++m_renderGeneration[side];
     if (!source) {
         // The words show at once; their colours follow when the analysis is done.
         const QString shown =
             transliteration.isEmpty() ? text : text + kTransliterationSeparator + transliteration;
-        if (m_toText->toPlainText() != shown)
+        const QString current = m_toText->toPlainText();
+        // What the user made of the translation is theirs: only a new translation replaces it.
+        if (!newTranslation && current != shown && !resultShowsRecord(current))
+            return;
+        if (current != shown)
             m_toText->setPlainText(shown);
+        // Undo in the result panel never brings back another text's translation.
+        if (newTranslation)
+            m_toText->document()->clearUndoRedoStacks();
         QList<QVMColorSpan> grey;
         if (!transliteration.isEmpty())
             grey.append({int(text.size()) + 1, int(transliteration.size()), transliterationColor()});
         m_toHighlighter->setColors(shown, grey);
         m_toText->setFont(m_fromText->font());
     }
+    const quint64 generation = ++m_renderGeneration[side];
     ++m_pendingRenders;
     const std::shared_ptr<QVMTextAnalysis> analysis = QVMGeneralServices::shared().analysisService();
     const QColor base = themeTextColor();
@@ -172,7 +192,7 @@ void QVMGeneralViewController::applyRender(bool source, quint64 generation, cons
 
 void QVMGeneralViewController::updateSentencesWithCompletion(std::function<void()> completion) {
     const QString from = m_fromText->toPlainText();
-    const QString to = resultTextWithoutTransliteration();
+    const QString to = shownTranslation();
     const quint64 generation = ++m_sentenceGeneration;
     const std::shared_ptr<QVMTextAnalysis> analysis = QVMGeneralServices::shared().analysisService();
     QPointer<QVMGeneralViewController> self(this);
@@ -209,7 +229,7 @@ void QVMGeneralViewController::updatePartsOfSpeechButtonsState() {
         if (popUp->count() == 0 ||
             !analysis.isPartOfSpeechDetectionAvailableForLanguage(language.languageString()))
             reason = QVLocalizedString(QStringLiteral("_loc_reason_no_parts_of_speech"));
-        else if (text->toPlainText().isEmpty())
+        else if (text->document()->isEmpty())
             reason = QVLocalizedString(QStringLiteral("_loc_reason_no_text"));
         QVMControlAvailability::setEnabled(popUp, reason.isEmpty(), reason);
     };
@@ -217,20 +237,27 @@ void QVMGeneralViewController::updatePartsOfSpeechButtonsState() {
     apply(m_partOfSpeechTo, m_toText, record.languageTo());
 }
 
-void QVMGeneralViewController::updateFileButton() {
+// Off without the connection the backend's translation needs, or between languages it does not take.
+void QVMGeneralViewController::updateOnlineButton(QToolButton *button,
+                                                  bool (QVLanguageMode::*capable)() const,
+                                                  const char *languagesReason, const char *offlineReason) {
     const QVTranslateSettings record = settings();
-    m_availability->setWanted(m_fileButton,
-                              record.isValid() && record.languageFrom().languageModes().translateDocument() &&
-                                  record.languageTo().languageModes().translateDocument(),
-                              QVLocalizedString(QStringLiteral("_loc_reason_no_documents")));
+    const bool languages = record.isValid() && (record.languageFrom().languageModes().*capable)() &&
+                           (record.languageTo().languageModes().*capable)();
+    const bool online = isNetworkAvailableNoMessage();
+    m_availability->setWanted(
+        button, languages && online,
+        QVLocalizedString(QString::fromLatin1(online ? languagesReason : offlineReason)));
+}
+
+void QVMGeneralViewController::updateFileButton() {
+    updateOnlineButton(m_fileButton, &QVLanguageMode::translateDocument, "_loc_reason_no_documents",
+                       "_loc_reason_offline_documents");
 }
 
 void QVMGeneralViewController::updateWebPageButton() {
-    const QVTranslateSettings record = settings();
-    m_availability->setWanted(m_webPageButton,
-                              record.isValid() && record.languageFrom().languageModes().translateWebSite() &&
-                                  record.languageTo().languageModes().translateWebSite(),
-                              QVLocalizedString(QStringLiteral("_loc_reason_no_web_pages")));
+    updateOnlineButton(m_webPageButton, &QVLanguageMode::translateWebSite, "_loc_reason_no_web_pages",
+                       "_loc_reason_offline_web_pages");
 }
 
 void QVMGeneralViewController::updateTranslationCompany() {
@@ -239,10 +266,14 @@ void QVMGeneralViewController::updateTranslationCompany() {
 }
 
 void QVMGeneralViewController::clear() {
-    // Whatever is still on its way belongs to the cleared text.
+    // Whatever is still on its way belongs to the cleared text, and so does the record shown.
     ++m_generation;
     m_deferredTimer.stop();
     showSpinner(false);
+    setTranslateObject({});
+    m_originalText.clear();
+    m_translatedText.clear();
+    m_translationCompany.clear();
     m_fromHighlighter->clearColors();
     m_toHighlighter->clearColors();
     m_fromText->setPlainText(QString());
@@ -256,7 +287,7 @@ void QVMGeneralViewController::clear() {
 void QVMGeneralViewController::onCopyFromTranslated() {
     trackEvent(QStringLiteral("Click Copy"));
     highlightTextInTextView(m_toText);
-    writeToPasteBoard(resultTextWithoutTransliteration());
+    writeToPasteBoard(shownTranslation());
 }
 
 void QVMGeneralViewController::opPasteToOriginal() {
@@ -335,7 +366,7 @@ void QVMGeneralViewController::speak(bool source) {
         showDocumentNote(QVLocalizedString(QStringLiteral("_loc_speech_no_output")));
         return;
     }
-    const QString text = source ? m_fromText->toPlainText() : resultTextWithoutTransliteration();
+    const QString text = source ? m_fromText->toPlainText() : shownTranslation();
     button->setChecked(true);
     m_speechStopped = false;
     QPointer<QVMGeneralViewController> self(this);
@@ -359,8 +390,9 @@ void QVMGeneralViewController::textDidChange(PaddingTextView *view) {
     if (highlighter && !highlighter->coloredText().isEmpty() &&
         highlighter->coloredText() != view->toPlainText())
         highlighter->clearColors();
+    // A key in a long text costs no copy of it: emptiness is the document's to say.
     if (view == m_toText) {
-        const bool hasText = !m_toText->toPlainText().isEmpty();
+        const bool hasText = !m_toText->document()->isEmpty();
         const QString reason = QVLocalizedString(QStringLiteral("_loc_reason_no_translation"));
         m_availability->setWanted(m_shareButton, hasText, reason);
         QVMControlAvailability::setEnabled(m_toPasteboardButton, hasText, reason);
@@ -368,9 +400,9 @@ void QVMGeneralViewController::textDidChange(PaddingTextView *view) {
         if (!hasText)
             m_favoriteButton->setChecked(false);
     }
-    QVMControlAvailability::setEnabled(
-        m_clearButton, !m_fromText->toPlainText().isEmpty() || !m_toText->toPlainText().isEmpty(),
-        QVLocalizedString(QStringLiteral("_loc_reason_panels_empty")));
+    QVMControlAvailability::setEnabled(m_clearButton,
+                                       !m_fromText->document()->isEmpty() || !m_toText->document()->isEmpty(),
+                                       QVLocalizedString(QStringLiteral("_loc_reason_panels_empty")));
     updatePartsOfSpeechButtonsState();
 }
 

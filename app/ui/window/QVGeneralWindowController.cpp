@@ -108,9 +108,9 @@ QVGeneralWindowController::~QVGeneralWindowController() {
 }
 
 QRect QVGeneralWindowController::defaultFrame(int toolbarWidth, const QRect &available) {
-    const QSize size = QSize(std::max(kDefaultWindowSize.width(), toolbarWidth + kToolbarSlack),
-                             kDefaultWindowSize.height())
-                           .boundedTo(available.size());
+    const QSize size =
+        QSize(std::max(kDefaultWindowSize.width(), toolbarWidth + kToolbarSlack), kDefaultWindowSize.height())
+            .boundedTo(available.size());
     QRect frame(QPoint(), size);
     frame.moveCenter(available.center());
     return frame;
@@ -238,17 +238,14 @@ QVMGeneralViewController *QVGeneralWindowController::generalViewController() con
     return m_split ? m_split->generalViewController() : nullptr;
 }
 
-QVGeneralWindowController::Texts QVGeneralWindowController::texts() const {
+QVMPanelsSnapshot QVGeneralWindowController::panels() const {
     const QVMGeneralViewController *general = generalViewController();
-    if (!general)
-        return {};
-    return {general->fromTranslateTextView()->toPlainText(), general->toTranslateTextView()->toPlainText()};
+    return general ? QVMPanelsSnapshot::take(*general) : QVMPanelsSnapshot();
 }
 
-void QVGeneralWindowController::setTexts(const Texts &texts) {
-    QVMGeneralViewController *general = generalViewController();
-    if (general && !(texts.original.isEmpty() && texts.translation.isEmpty()))
-        general->setTextAndTranslation(texts.original, texts.translation);
+void QVGeneralWindowController::restorePanels(const QVMPanelsSnapshot &panels) {
+    if (QVMGeneralViewController *general = generalViewController())
+        panels.restore(*general);
 }
 
 QVGeneralWindowController *QVGeneralWindowController::controllerOfWindow(const QWidget *window) {

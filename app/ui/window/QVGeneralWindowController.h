@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "ui/main/QVMPanelsSnapshot.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -65,14 +66,10 @@ public:
     // The settings window opened last, while it is open.
     QObject *settingsController() const { return m_settings; }
 
-    // The panels' texts, carried into the window that replaces this one.
-    struct Texts {
-        QString original;
-        QString translation;
-    };
-    Texts texts() const;
-    // Puts the texts into the panels; empty texts change nothing.
-    void setTexts(const Texts &texts);
+    // What the panels show, carried into the window that replaces this one.
+    QVMPanelsSnapshot panels() const;
+    // The panels show exactly the snapshot's text and translation, empty ones included.
+    void restorePanels(const QVMPanelsSnapshot &panels);
     // The controller of a main window, or null for another window.
     static QVGeneralWindowController *controllerOfWindow(const QWidget *window);
 

@@ -73,7 +73,7 @@ TEST(TrayDropLaunch, AFileDroppedOnTheTrayWindowReachesTheMainWindowsDocumentRoa
             QString answer; // what the main window says of it
         };
         const QList<Case> cases = {
-            {"a document", QStringLiteral("notes.txt"), "Some text",
+            {"a document", QStringLiteral("notes.docx"), "PK",
              QVLocalizedString(QStringLiteral("_loc_alert_no_internet"))},
             {"a picture that is not one", QStringLiteral("photo.png"), "text",
              QString::fromLatin1(QVMGeneralViewController::kUnreadablePicture)},

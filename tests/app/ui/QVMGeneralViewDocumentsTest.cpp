@@ -7,7 +7,10 @@
 #include "services/documents/QVWebSocketManager.h"
 #include "support/FakeBackend.h"
 #include "ui/controls/QVMProgressHUD.h"
+#include "ui/main/QVMDocumentHandOff.h"
+#include "ui/main/QVMFileKinds.h"
 #include "ui/panels/QVMOpenPanel.h"
+#include "ui/panels/QVMResultWriter.h"
 #include "ui/panels/QVMSavePanel.h"
 
 #include <QApplication>
@@ -21,6 +24,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QThreadPool>
+
+#include <sys/stat.h>
 
 using namespace uitest;
 using qvtest::FakeReply;
@@ -59,8 +64,8 @@ protected:
     }
     void TearDown() override {
         QVWebSocketManager::sharedInstance().resetData();
-        QVMGeneralViewController::setPrintDialogRunner({});
-        QVMGeneralViewController::setDocumentOpener({});
+        QVMResultWriter::setPrintDialogRunner({});
+        QVMDocumentHandOff::setOpener({});
         platform::BackendConfig::overrideHost("QV_API_HOST", QUrl());
         platform::BackendConfig::overrideHost("QV_DOCUMENT_SOCKET_HOST", QUrl());
         platform::AppPaths::setRoot({});
@@ -119,7 +124,7 @@ TEST_F(GeneralViewDocumentsTest, UnsupportedAndUnreadableFilesAreReportedBeforeA
     const QList<Case> cases = {
         {"a save format is not an open format", file(QStringLiteral("letter.odt")),
          QString::fromLatin1(QVMGeneralViewController::kUnsupportedType)},
-        {"no extension", file(QStringLiteral("README")),
+        {"no extension and no text", file(QStringLiteral("archive"), QByteArray("\x7f\x00\x01\x02", 4)),
          QString::fromLatin1(QVMGeneralViewController::kUnsupportedType)},
         {"picture that is not one", file(QStringLiteral("photo.JPG"), "text"),
          QString::fromLatin1(QVMGeneralViewController::kUnreadablePicture)},
@@ -186,7 +191,7 @@ TEST_F(GeneralViewDocumentsTest, FailureIsShownAndCancelEndsTheJobQuietly) {
 }
 
 TEST_F(GeneralViewDocumentsTest, NotSavedAlertAnswersEachDoWhatTheySay) {
-    const QString unsupported = file(QStringLiteral("notes.xyz"));
+    const QString unsupported = file(QStringLiteral("notes.xyz"), QByteArray("\x7f\x00\x01", 3));
     type(QStringLiteral("kept text"));
     general->setSaveDirection(1);
     // Save opens the save panel and, once saved, the chosen file; close does nothing; don't save opens it.
@@ -347,7 +352,7 @@ TEST_F(GeneralViewDocumentsTest, FailedConversionNamesTheRtfItOffersAndReplacesO
 
 TEST_F(GeneralViewDocumentsTest, DocumentsOfflineSayTheyNeedAConnectionWhicheverWayTheyCame) {
     platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
-    const QString text = file(QStringLiteral("notes.txt"), "Some text");
+    const QString document = file(QStringLiteral("notes.docx"), "PK");
     struct Case {
         const char *name;
         std::function<void()> open;
@@ -361,17 +366,17 @@ TEST_F(GeneralViewDocumentsTest, DocumentsOfflineSayTheyNeedAConnectionWhichever
              // Typed, as a focused dialog takes no selection into its name field.
              auto *name = dialogs().first()->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
              ASSERT_NE(name, nullptr);
-             name->setText(text);
+             name->setText(document);
              static_cast<QDialog *>(dialogs().first())->accept();
          }},
         {"dropped on a panel",
-         [&] { general->textViewWasDraggedFile(text, general->fromTranslateTextView()); }},
-        {"dropped on the tray window", [&] { general->openStatusItemDroppedFiles({text}); }},
+         [&] { general->textViewWasDraggedFile(document, general->fromTranslateTextView()); }},
+        {"dropped on the tray window", [&] { general->openStatusItemDroppedFiles({document}); }},
         {"connection lost during the job",
          [&] {
              platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::ReachableViaOther);
              script({frame("progressLog", QJsonObject{{"data", 10}})}, true);
-             general->openFileWithUrl(QUrl::fromLocalFile(text));
+             general->openFileWithUrl(QUrl::fromLocalFile(document));
              platform::NetworkStatus::shared().setOverride(platform::NetworkStatus::NotReachable);
          }},
     };
@@ -389,64 +394,68 @@ TEST_F(GeneralViewDocumentsTest, DocumentsOfflineSayTheyNeedAConnectionWhichever
     EXPECT_EQ(analytics->withAction(QStringLiteral("Translate file Start")).size(), 1);
 }
 
-TEST_F(GeneralViewDocumentsTest, TranslatedDocumentTheDesktopWillNotOpenIsOpenedFromACopy) {
+TEST_F(GeneralViewDocumentsTest, TranslatedDocumentTheDesktopWillNotOpenIsOpenedFromAPrivateCopy) {
     QTemporaryDir temporary;
     const QByteArray previousTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(temporary.path()));
     const QString name = QStringLiteral("report_de.docx");
+    const QString copies = QVMDocumentHandOff::copiesFolder();
+    const auto mode = [](const QString &path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+    };
     struct Case {
         const char *name;
         bool refuseDownload;
-        bool nameTakenInTemp;
         bool downloadGone;
-        QString openedCopy; // empty: only the download itself was offered
+        bool copied;
     };
     const QList<Case> cases = {
-        {"opened where it was saved", false, false, false, {}},
-        {"refused: the copy is opened", true, false, false, name},
-        {"refused, the name taken in the temporary folder", true, true, false,
-         QStringLiteral("report_de (1).docx")},
-        {"refused, nothing left to copy", true, false, true, {}},
+        {"refused, nothing left to copy", true, true, false},
+        {"opened where it was saved", false, false, false},
+        {"refused: a private copy is opened", true, false, true},
+        {"refused again: a second copy keeps the name too", true, false, true},
     };
+    QStringList made;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        for (const QString &entry : QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden))
-            QFile::remove(QDir(temporary.path()).filePath(entry));
-        if (c.nameTakenInTemp) {
-            QFile users(QDir(temporary.path()).filePath(name));
-            ASSERT_TRUE(users.open(QIODevice::WriteOnly));
-            users.write("the user's");
-        }
         const QString download = file(name, "translated");
         if (c.downloadGone)
             QFile::remove(download);
         QList<QUrl> offered;
-        QVMGeneralViewController::setDocumentOpener([&](const QUrl &url) {
+        QVMDocumentHandOff::setOpener([&](const QUrl &url) {
             offered << url;
             return !(c.refuseDownload && url.toLocalFile() == download);
         });
         general->openTranslatedDocument(download);
-        const int expected = c.openedCopy.isEmpty() ? 1 : 2;
+        const int expected = c.copied ? 2 : 1;
         qvtest::waitUntil([&] { return offered.size() >= expected; }, 5000);
-        qvtest::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; });
         qvtest::spin(50);
         ASSERT_EQ(offered.size(), expected);
         EXPECT_EQ(offered.first().toLocalFile(), download);
-        if (c.nameTakenInTemp) {
-            QFile users(QDir(temporary.path()).filePath(name));
-            ASSERT_TRUE(users.open(QIODevice::ReadOnly));
-            EXPECT_EQ(users.readAll(), QByteArray("the user's"));
-        }
-        if (c.openedCopy.isEmpty()) {
-            EXPECT_EQ(QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden).size(), c.nameTakenInTemp);
+        // The shared temporary folder never gets a copy.
+        EXPECT_TRUE(QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        if (!c.copied)
             continue;
-        }
         const QString copy = offered.at(1).toLocalFile();
-        EXPECT_EQ(copy, QDir(temporary.path()).filePath(c.openedCopy));
+        made << copy;
+        EXPECT_EQ(QFileInfo(copy).fileName(), name);
+        EXPECT_EQ(QFileInfo(QFileInfo(copy).path()).path(), copies);
+        EXPECT_EQ(mode(copy), 0600);
+        EXPECT_EQ(mode(QFileInfo(copy).path()), 0700);
+        EXPECT_EQ(mode(copies), 0700);
+        EXPECT_EQ(mode(QFileInfo(copies).path()), 0700);
         QFile copied(copy);
         ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
         EXPECT_EQ(copied.readAll(), QByteArray("translated"));
     }
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_NE(made.at(0), made.at(1));
+    // The next start removes them.
+    QVMDocumentHandOff::removeCopies();
+    for (const QString &copy : std::as_const(made))
+        EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_FALSE(QFileInfo::exists(copies));
     if (previousTemp.isNull())
         qunsetenv("TMPDIR");
     else
@@ -491,7 +500,7 @@ TEST_F(GeneralViewDocumentsTest, PrintingUsesABlackCopyAndLeavesThePanelAsItWas)
     cursor.mergeCharFormat(white);
     const QString before = general->toTranslateTextView()->toHtml();
     int dialogs = 0;
-    QVMGeneralViewController::setPrintDialogRunner([&dialogs, this](QPrinter &printer) {
+    QVMResultWriter::setPrintDialogRunner([&dialogs, this](QPrinter &printer) {
         ++dialogs;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
@@ -529,8 +538,7 @@ TEST_F(GeneralViewDocumentsTest, OpenPanelOffersTheTypesOfItsKindInOneSingleSele
         QStringList startsAccepting;
     };
     const QList<Case> cases = {
-        {0, true, 13,
-         QVMGeneralViewController::documentExtensions() + QVMGeneralViewController::pictureExtensions()},
+        {0, true, 13, QVMFileKinds::documentExtensions() + QVMFileKinds::pictureExtensions()},
         {2, true, 4, {"jpg", "jpeg", "png"}},
         {2, false, 3, {"jpg"}},
         {7, false, 0, {}},
@@ -538,7 +546,7 @@ TEST_F(GeneralViewDocumentsTest, OpenPanelOffersTheTypesOfItsKindInOneSingleSele
     for (const Case &c : cases) {
         SCOPED_TRACE(c.type);
         QVMOpenPanel panel;
-        panel.beginWithFileTypes(QVMGeneralViewController::fileTypesForOpenPanel(c.type), c.includeAll, {});
+        panel.beginWithFileTypes(QVMFileKinds::fileTypesForOpenPanel(c.type), c.includeAll, {});
         EXPECT_EQ(panel.typeChooserEntries().size(), c.entries);
         if (c.includeAll) {
             EXPECT_EQ(panel.typeChooserEntries().first(), QStringLiteral("All files"));
@@ -547,7 +555,7 @@ TEST_F(GeneralViewDocumentsTest, OpenPanelOffersTheTypesOfItsKindInOneSingleSele
         EXPECT_EQ(panel.fileDialog()->fileMode(), QFileDialog::ExistingFile);
     }
     QVMOpenPanel pictures;
-    pictures.beginWithFileTypes(QVMGeneralViewController::pictureExtensions(), false, {});
+    pictures.beginWithFileTypes(QVMFileKinds::pictureExtensions(), false, {});
     pictures.onFormat(2);
     EXPECT_EQ(pictures.allowedFileTypes(), QStringList{"png"});
 }

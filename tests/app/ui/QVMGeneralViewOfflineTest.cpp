@@ -8,6 +8,11 @@
 #include "services/offline/QVMSynaptraService.h"
 #include "ui/foundation/QVMInterfaceFactory.h"
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+
 using namespace uitest;
 
 namespace {
@@ -88,4 +93,52 @@ TEST_F(GeneralViewOfflineTest, WithoutThePackageTheAlertsDownloadButtonOpensTheO
     EXPECT_TRUE(history().isEmpty());
     QVMInterfaceFactory::shared().removeController(QStringLiteral("Settings"),
                                                    QStringLiteral("QVMSettingsWindowController"));
+}
+
+TEST_F(GeneralViewOfflineTest, ADroppedTextFileAndADraggedTextTranslateWithThePackage) {
+    installGerman();
+    openWindow();
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    QFile notes(path);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("From a file");
+    notes.close();
+    const auto dragOnto = [](QTextEdit *view, QMimeData *data) {
+        const QPoint at = view->viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &drop);
+        delete data;
+    };
+    struct Case {
+        const char *road;
+        std::function<QMimeData *()> drag;
+        QString translated;
+    };
+    const QList<Case> cases = {
+        {"a text file",
+         [&] {
+             auto *data = new QMimeData;
+             data->setUrls({QUrl::fromLocalFile(path)});
+             return data;
+         },
+         QStringLiteral("en-de(From a file)")},
+        {"text from another program",
+         [] {
+             auto *data = new QMimeData;
+             data->setText(QStringLiteral("Dragged words"));
+             return data;
+         },
+         QStringLiteral("en-de(Dragged words)")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.road);
+        general->clear();
+        dragOnto(general->fromTranslateTextView(), c.drag());
+        ASSERT_TRUE(qvtest::waitUntil([&] { return resultText() == c.translated; }, 5000));
+        ASSERT_TRUE(rendered());
+        EXPECT_EQ(history().last().translatedText(), c.translated);
+    }
+    EXPECT_TRUE(alerts->shown.isEmpty());
 }

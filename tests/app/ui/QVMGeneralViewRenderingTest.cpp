@@ -2,6 +2,7 @@
 
 #include "core/history/QVDataManager.h"
 #include "services/dictionary/QVMLexicalMeaningService.h"
+#include "ui/main/QVMPanelFonts.h"
 #include "ui/main/QVMPartOfSpeechHighlighter.h"
 #include "ui/style/QVMColor.h"
 
@@ -257,7 +258,7 @@ TEST_F(GeneralViewRenderingTest, PanelLayoutAndFontsComeFromTheDefaults) {
     EXPECT_DOUBLE_EQ(from->font().pointSizeF(), 21.0);
     EXPECT_EQ(from->document()->defaultTextOption().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_NE(to->font().family(), QStringLiteral("No Such Font Family"));
-    EXPECT_EQ(QVMGeneralViewController::storedAlignment(to->document()->defaultTextOption().alignment()), 4);
+    EXPECT_EQ(QVMPanelFonts::storedAlignment(to->document()->defaultTextOption().alignment()), 4);
 
     // A font change of a panel is kept for the next launch.
     QFont bigger = to->font();

@@ -77,18 +77,59 @@ TEST_F(TextViewTest, DroppedFilesGoToTheDelegateAndNothingIsInserted) {
     EXPECT_FALSE(dropOn(view, files));
     EXPECT_EQ(calls.paths, QStringList{QStringLiteral("/tmp/c.jpg")});
 
-    auto *text = new QMimeData;
-    text->setText(QStringLiteral("dragged text"));
-    dropOn(view, text);
-    auto *web = new QMimeData;
-    web->setUrls({QUrl(QStringLiteral("https://example.com/page"))});
-    dropOn(view, web);
     EXPECT_EQ(calls.paths.size(), 1);
     EXPECT_EQ(view.toPlainText(), QStringLiteral("Original"));
     EXPECT_FALSE(view.document()->isUndoAvailable());
     delete files;
-    delete text;
-    delete web;
+}
+
+TEST_F(TextViewTest, DroppedTextGoesInWhereItLandsAndIsAnnouncedAsAPaste) {
+    const auto text = [](const QString &words) {
+        auto *data = new QMimeData;
+        data->setText(words);
+        return data;
+    };
+    const auto address = [] {
+        auto *data = new QMimeData;
+        data->setUrls({QUrl(QStringLiteral("https://example.com/page"))});
+        return data;
+    };
+    struct Case {
+        const char *name;
+        bool readOnly;
+        QMimeData *data;
+        QString shown;
+        int pastes;
+    } cases[] = {
+        {"a read-only view takes nothing", true, text(QStringLiteral("dragged text")),
+         QStringLiteral("Original"), 0},
+        {"dropped text is inserted", false, text(QStringLiteral("dragged text")),
+         QStringLiteral("dragged text"), 1},
+        {"a web address is its text", false, address(), QStringLiteral("https://example.com/page"), 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PaddingTextView view;
+        view.resize(300, 200);
+        view.setPlainText(c.readOnly ? QStringLiteral("Original") : QString());
+        view.setReadOnly(c.readOnly);
+        view.show();
+        DelegateCalls calls;
+        observe(view, calls);
+        int pastes = 0;
+        const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+            QString::fromLatin1(PaddingTextView::kPasteNotification), [&](const QVariantMap &info) {
+                pastes +=
+                    info.value(QString::fromLatin1(PaddingTextView::kObjectKey)).value<QObject *>() == &view;
+            });
+        dropOn(view, c.data);
+        qvtest::spin(20);
+        EXPECT_EQ(view.toPlainText(), c.shown);
+        EXPECT_EQ(pastes, c.pastes);
+        EXPECT_TRUE(calls.paths.isEmpty());
+        platform::NotificationCenter::defaultCenter().removeObserver(token);
+        delete c.data;
+    }
 }
 
 TEST_F(TextViewTest, PasteIsAnnouncedOnceAfterThePastedTextIsIn) {
@@ -326,6 +367,88 @@ TEST_F(TextViewTest, ARunTooLongForAnyLineWrapsAnywhereWhileTheTextHoldsIt) {
             EXPECT_EQ(last.layout()->lineCount(), usualLines(*view)) << "laid out again in the new mode";
         }
         view->setWordWrapMode(kUsual);
+    }
+}
+
+// Only the paragraphs an edit touched are looked at again: the mode must still follow every
+// paragraph, those split, joined, removed or brought back by undo included.
+TEST_F(TextViewTest, TheWrappingFollowsEveryParagraphThroughEditsAnywhereInTheText) {
+    constexpr int kRun = QVMLongRunWrapping::kLongestWordWrappedRun;
+    const QString run(kRun + 10, QLatin1Char('w'));
+    const QString words = QStringLiteral("words and words ").repeated(80); // long, with breaks
+    // The truth, from every paragraph of the text.
+    const auto holdsLongRun = [](const QTextDocument *document) {
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            if (QVMLongRunWrapping::longestUnbreakableRun(block.text()) > kRun)
+                return true;
+        return false;
+    };
+    PaddingTextView view;
+    view.setFixedSize(300, 200);
+    const auto at = [&](int position) {
+        QTextCursor cursor(view.document());
+        cursor.setPosition(std::min(position, view.document()->characterCount() - 1));
+        return cursor;
+    };
+    const struct {
+        const char *step;
+        std::function<void()> change;
+        bool anywhere;
+    } steps[] = {
+        {"long paragraphs with breaks", [&] { view.setPlainText(words + "\n" + words + "\n" + words); },
+         false},
+        {"a run typed into the last paragraph",
+         [&] {
+             QTextCursor end(view.document());
+             end.movePosition(QTextCursor::End);
+             end.insertText(run);
+         },
+         true},
+        {"a key typed into the first paragraph", [&] { at(3).insertText(QStringLiteral("x")); }, true},
+        {"the run's paragraph split in the middle of the run",
+         [&] {
+             QTextCursor end(view.document());
+             end.movePosition(QTextCursor::End);
+             end.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, int(run.size()) / 2);
+             end.insertText(QStringLiteral("\n"));
+         },
+         false},
+        {"the two halves joined again",
+         [&] {
+             QTextCursor end(view.document());
+             end.movePosition(QTextCursor::End);
+             end.movePosition(QTextCursor::StartOfBlock);
+             end.deletePreviousChar();
+         },
+         true},
+        {"a break typed inside the run",
+         [&] {
+             QTextCursor end(view.document());
+             end.movePosition(QTextCursor::End);
+             end.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, 100);
+             end.insertText(QStringLiteral(" "));
+         },
+         false},
+        {"undone", [&] { view.document()->undo(); }, true},
+        {"the run's paragraph removed with the ones before",
+         [&] {
+             QTextCursor all(view.document());
+             all.setPosition(5);
+             all.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+             all.removeSelectedText();
+         },
+         false},
+        {"undone again", [&] { view.document()->undo(); }, true},
+        {"everything replaced", [&] { view.setPlainText(QStringLiteral("short")); }, false},
+        {"a run pasted into the middle of a paragraph", [&] { at(2).insertText(run); }, true},
+        {"cleared", [&] { view.clear(); }, false},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.step);
+        step.change();
+        ASSERT_EQ(holdsLongRun(view.document()), step.anywhere) << "the step does what it says";
+        EXPECT_EQ(view.wordWrapMode(),
+                  step.anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
 }
 
