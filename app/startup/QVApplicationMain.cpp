@@ -6,9 +6,11 @@
 #include "core/mapping/ObjectStoreReporting.h"
 #include "merovantia/MFDataManager.h"
 #include "platform/BackendConfig.h"
+#include "platform/Bundle.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
 #include "platform/SystemLog.h"
+#include "platform/TerminationSignals.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
 #include "services/shortcuts/QVMServicesMenu.h"
@@ -75,6 +77,9 @@ int run(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     QApplication::setApplicationVersion(QStringLiteral(QV_SHORT_VERSION));
+    // The desktop entry is named after the bus name: Wayland compositors match windows to it.
+    QGuiApplication::setDesktopFileName(platform::Bundle::bundleIdentifier());
+    platform::TerminationSignals::quitApplicationOnSignal();
     QVMApplicationStyle::install();
 
     platform::BackendConfig::checkEnvironment();
