@@ -4,7 +4,6 @@
 // and open no path of the build or source tree.
 #include "RealProgram.h"
 
-#include "core/settings/QVAutostartEntry.h"
 #include "support/EventLoop.h"
 #include "support/PrivateBus.h"
 #include "support/XvfbSession.h"
@@ -293,28 +292,6 @@ TEST(InstalledCopy, ItsToolsAnswerHelpAndRefuseWhatTheyDoNotKnow) {
     EXPECT_TRUE(runCommand(staged(QStringLiteral("usr/bin/quorvalde-translator-demo-package")),
                            {QStringLiteral("--help")})
                     .out.contains("quorvalde-translator-demo-package make --output ZIP"));
-}
-
-// What the settings' "start at login" writes for the installed copy: by name where PATH finds
-// that very copy, by its path where PATH finds another first.
-TEST(InstalledCopy, TheAutostartEntryNamesTheInstalledProgramByNameWherePathFindsIt) {
-    const QString program = staged(QStringLiteral("usr/bin/quorvalde-translator"));
-    const QString bin = QFileInfo(program).absolutePath();
-    const struct {
-        const char *name;
-        QString path;
-        QByteArray exec;
-    } cases[] = {
-        {"another copy first on PATH", QStringLiteral(QV_BUILD_TREE "/app:") + bin,
-         "Exec=" + program.toUtf8() + " --service\n"},
-        {"not on PATH", QStringLiteral("/usr/sbin"), "Exec=" + program.toUtf8() + " --service\n"},
-        {"on PATH", QStringLiteral("/nowhere:") + bin, "Exec=quorvalde-translator --service\n"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_TRUE(QVAutostartEntry::contents(program, c.path).contains(c.exec))
-            << QVAutostartEntry::contents(program, c.path).constData();
-    }
 }
 
 TEST(InstalledCopy, StartedFromPathInAnotherFolderItTranslatesOfflineAndOpensNoPathOfTheBuild) {
