@@ -1,5 +1,7 @@
 #include "Bundle.h"
 
+#include "platform/BundleLayout.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -24,13 +26,15 @@ QString defaultResourcePath() {
     const QString env = qEnvironmentVariable("QV_RESOURCES_DIR");
     if (!env.isEmpty())
         return env;
-    if (QCoreApplication::instance()) {
-        const QString installed =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/quorvalde-translator"));
-        if (QFileInfo(installed).isDir())
-            return QDir::cleanPath(installed);
-    }
-    return QStringLiteral(QV_SOURCE_RESOURCES_DIR);
+    const QString executable = BundleLayout::executablePath();
+    const QString installed = BundleLayout::resourceFolder(executable);
+    if (!installed.isEmpty() && QFileInfo(installed).isDir())
+        return installed;
+    // The source tree's resources serve only a program run from its build tree: an installed
+    // copy never reads the folder it was built from.
+    if (BundleLayout::runsFromBuildTree(executable))
+        return QStringLiteral(QV_SOURCE_RESOURCES_DIR);
+    return installed;
 }
 
 } // namespace

@@ -6,8 +6,9 @@
 namespace platform {
 
 // The application's own bundle: its identifier, version and resource folder.
-// Resources are found, in order, under $QV_RESOURCES_DIR, next to the executable
-// (../share/quorvalde-translator), or in the source tree the program was built from.
+// Resources are found, in order, under $QV_RESOURCES_DIR, in the install prefix holding the
+// executable (P/share/quorvalde-translator, BundleLayout.h), or, for a program run from its
+// build tree only, in the source tree it was built from.
 class Bundle {
 public:
     static QString bundleIdentifier();      // "CFBundleIdentifier"

@@ -7,9 +7,11 @@
 #include "core/mapping/ObjectStoreReporting.h"
 #include "merovantia/MFDataManager.h"
 #include "platform/BackendConfig.h"
+#include "platform/Bundle.h"
 #include "platform/CrashReporter.h"
 #include "platform/ProblemReporter.h"
 #include "platform/SystemLog.h"
+#include "platform/TerminationSignals.h"
 #include "services/offline/QVMSynaptraService.h"
 #include "services/shortcuts/QVMServicesCommandLine.h"
 #include "services/shortcuts/QVMServicesMenu.h"
@@ -88,6 +90,9 @@ int run(int argc, char **argv) {
     // Only the web engine's start, for a running copy about to show its first web page.
     if (engineCheck)
         return QVWebModule::startEngineHere();
+    // The desktop entry is named after the bus name: Wayland compositors match windows to it.
+    QGuiApplication::setDesktopFileName(platform::Bundle::bundleIdentifier());
+    platform::TerminationSignals::quitApplicationOnSignal();
     QVMApplicationStyle::install();
 
     platform::BackendConfig::checkEnvironment();

@@ -1,12 +1,16 @@
 // The English-German demo package: a word-by-word table, not a neural model,
-// so that a fresh machine without network can translate offline at once.
+// so that a fresh machine without network can translate offline at once. Installed as
+// quorvalde-translator-demo-package.
 //
+//   demo-package make --output ZIP [--dictionary FILE] [--words N]
+//       makes the package from Debian's German-English dictionary (trans-de-en) with the
+//       package and model makers found beside this tool (or in the build tree's layout)
 //   demo-package word-lists --dictionary FILE --output DIR [--words N]
 //       word tables and tokenizer texts for the package maker (DemoWordLists.h)
 //   demo-package install --archive ZIP
 //       installs a made package into the application's store and Caches folder
 //       (QV_HOME roots both, as for the application), unless German is installed
-//   demo-package install-pictures --traineddata FILE
+//   demo-package install-pictures [--traineddata FILE]
 //       records the English text recognition data (Debian's tesseract-ocr-eng) as
 //       the English picture package and installs it the same way, unless one is
 #include "common/ToolOptions.h"
@@ -27,6 +31,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <zip.h>
@@ -42,17 +47,31 @@ constexpr const char *kPictureLanguage = "en";
 constexpr const char *kPictureVersion = "debian-tesseract-ocr-eng";
 constexpr const char *kPictureArchivePath = "demo/en-tesseract-ocr-eng.zip";
 constexpr const char *kPictureDataName = "eng.traineddata";
+constexpr const char *kDictionary = "/usr/share/trans/de-en";
+constexpr const char *kDebianPictureData = "/usr/share/tesseract-ocr/5/tessdata/eng.traineddata";
+constexpr int kDemoWords = 3000;
 
 int fail(const QString &message) {
     std::cerr << "demo-package: " << message.toStdString() << "\n";
     return 1;
 }
 
+QString option(const tools::Options &options, const char *name, const char *fallback) {
+    const auto found = options.find(name);
+    return found != options.end() ? QString::fromStdString(found->second) : QString::fromUtf8(fallback);
+}
+
+// The word lists' size; 0 when --words is no number of at least 30.
+int wordLimit(const tools::Options &options) {
+    const int limit = options.count("words") ? std::atoi(options.at("words").c_str()) : kDemoWords;
+    return limit < 30 ? 0 : limit;
+}
+
 int wordListsCommand(const tools::Options &options) {
     if (!options.count("dictionary") || !options.count("output"))
         return fail(QStringLiteral("word-lists needs --dictionary and --output"));
-    const int limit = options.count("words") ? std::atoi(options.at("words").c_str()) : 3000;
-    if (limit < 30)
+    const int limit = wordLimit(options);
+    if (limit == 0)
         return fail(QStringLiteral("--words must be at least 30"));
     QString error;
     const int count = DemoWordLists::write(QString::fromStdString(options.at("dictionary")),
@@ -60,6 +79,70 @@ int wordListsCommand(const tools::Options &options) {
     if (count < 0)
         return fail(error);
     std::cout << count << " word pairs each way\n";
+    return 0;
+}
+
+// A maker installed beside this tool, or in the build tree's layout (tools/<name>/<name>).
+QString sibling(const QString &name) {
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString &path : {here.filePath(name), here.filePath(QStringLiteral("../%1/%1").arg(name))}) {
+        if (QFileInfo(path).isExecutable())
+            return QDir::cleanPath(path);
+    }
+    return {};
+}
+
+int makeCommand(const tools::Options &options) {
+    if (!options.count("output"))
+        return fail(QStringLiteral("make needs --output"));
+    const QString output = QFileInfo(QString::fromStdString(options.at("output"))).absoluteFilePath();
+    const QString dictionary = option(options, "dictionary", kDictionary);
+    if (!QFileInfo(dictionary).isFile())
+        return fail(QStringLiteral("no dictionary at %1 (Debian package trans-de-en)").arg(dictionary));
+    const int limit = wordLimit(options);
+    if (limit == 0)
+        return fail(QStringLiteral("--words must be at least 30"));
+    const QString packageMaker = sibling(QStringLiteral("package-maker"));
+    const QString modelMaker = sibling(QStringLiteral("model-maker"));
+    if (packageMaker.isEmpty() || modelMaker.isEmpty())
+        return fail(QStringLiteral("the package and model makers are not beside %1")
+                        .arg(QCoreApplication::applicationDirPath()));
+    QTemporaryDir words;
+    if (!words.isValid())
+        return fail(QStringLiteral("no temporary folder"));
+    QString error;
+    if (DemoWordLists::write(dictionary, words.path(), limit, &error) < 0)
+        return fail(error);
+    // Made under another name and renamed at the end: a failed run leaves no half archive.
+    const QString part = output + QStringLiteral(".part");
+    // The makers' own lines (the tokenizer trainer's log, the words it skips) are said only
+    // when the package could not be made.
+    QProcess maker;
+    maker.setProcessChannelMode(QProcess::MergedChannels);
+    // The options scripts/run makes the demo with: bpe keeps the texts' whole words for the tables.
+    QStringList arguments =
+        QStringLiteral("package --language %1 --model wordtable --model-type bpe --vocab-size 30000")
+            .arg(QLatin1String(kLanguage))
+            .split(QLatin1Char(' '));
+    arguments << QStringLiteral("--en-text") << words.filePath(QStringLiteral("en.txt"));
+    arguments << QStringLiteral("--xx-text") << words.filePath(QStringLiteral("de.txt"));
+    arguments << QStringLiteral("--xx-en-table") << words.filePath(QStringLiteral("de-en.words"));
+    arguments << QStringLiteral("--en-xx-table") << words.filePath(QStringLiteral("en-de.words"));
+    arguments << QStringLiteral("--model-maker") << modelMaker << QStringLiteral("--output") << part;
+    maker.start(packageMaker, arguments);
+    const bool made =
+        maker.waitForFinished(-1) && maker.exitStatus() == QProcess::NormalExit && maker.exitCode() == 0;
+    if (!made || !QFile::exists(part)) {
+        QFile::remove(part);
+        std::cerr << maker.readAll().toStdString();
+        return fail(QStringLiteral("the package maker failed (%1)").arg(packageMaker));
+    }
+    QFile::remove(output);
+    if (!QFile::rename(part, output)) {
+        QFile::remove(part);
+        return fail(QStringLiteral("cannot write %1").arg(output));
+    }
+    std::cout << "made the English-German demo package " << output.toStdString() << "\n";
     return 0;
 }
 
@@ -201,9 +284,7 @@ bool writePictureArchive(const QString &traineddata, const QString &output, QStr
 }
 
 int installPicturesCommand(const tools::Options &options) {
-    if (!options.count("traineddata"))
-        return fail(QStringLiteral("install-pictures needs --traineddata"));
-    const QString traineddata = QString::fromStdString(options.at("traineddata"));
+    const QString traineddata = option(options, "traineddata", kDebianPictureData);
     if (!QFileInfo(traineddata).isFile())
         return fail(QStringLiteral("no recognition data at %1").arg(traineddata));
 
@@ -232,33 +313,53 @@ int installPicturesCommand(const tools::Options &options) {
     return status;
 }
 
-int usage() {
-    std::cerr << "usage: demo-package word-lists --dictionary FILE --output DIR [--words N]\n"
-                 "       demo-package install --archive ZIP\n"
-                 "       demo-package install-pictures --traineddata FILE\n";
+std::string usageText(const std::string &name) {
+    const std::string indent(name.size(), ' ');
+    return "usage: " + name + " make --output ZIP [--dictionary FILE] [--words N]\n" + "       " + indent +
+           "   makes the English-German word-by-word demo package from\n" + "       " + indent +
+           "   Debian's German-English dictionary (default " + kDictionary + ")\n" + "       " + name +
+           " install --archive ZIP\n" + "       " + indent +
+           "   installs it for this user, unless a German package is installed\n" + "       " + name +
+           " install-pictures [--traineddata FILE]\n" + "       " + indent +
+           "   records Debian's English text recognition data (default\n" + "       " + indent + "   " +
+           kDebianPictureData + ") as the English picture package\n" + "       " + name +
+           " word-lists --dictionary FILE --output DIR [--words N]\n" + "       " + indent +
+           "   writes the package's word lists only\n" + "       " + name + " --help\n" +
+           "QV_HOME roots the folders it installs into, as it does for the program.\n";
+}
+
+int usage(const std::string &name) {
+    std::cerr << usageText(name);
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    const std::string name = tools::commandName(argv, "demo-package");
+    if (tools::asksForHelp(argc, argv)) {
+        std::cout << usageText(name);
+        return 0;
+    }
     if (argc < 2)
-        return usage();
+        return usage(name);
     const std::string command = argv[1];
     const std::optional<tools::Options> options = tools::parseOptions(argc, argv);
     if (!options)
-        return usage();
+        return usage(name);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvalde-translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvalde"));
     platform::setProblemHandler(
         [](const QString &name, const QVariantMap &info) { DevLogger::logNonFatal(name, info); });
     installObjectStoreReporter();
+    if (command == "make")
+        return makeCommand(*options);
     if (command == "word-lists")
         return wordListsCommand(*options);
     if (command == "install")
         return installCommand(*options);
     if (command == "install-pictures")
         return installPicturesCommand(*options);
-    return usage();
+    return usage(name);
 }

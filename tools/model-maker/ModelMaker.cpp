@@ -305,16 +305,29 @@ void buildTransformer(torch::jit::Module &module, const Options &options) {
     module.define(withMethodName(kTransformerSource, options));
 }
 
+const char *const kUsage =
+    "usage: model-maker identity --output DIR\n"
+    "       model-maker wordtable --table FILE --output DIR      (FILE: \"token<TAB>tokens\" lines)\n"
+    "       model-maker transformer --output DIR [--encoder-layers 6] [--decoder-layers 6] [--width 512]\n"
+    "                   [--heads 8] [--ffn 2048] [--vocab 8000] [--extra-steps 5] [--seed 1]\n"
+    "       model-maker broken --output DIR      (answers for the first row only)\n"
+    "       model-maker checked --output DIR [--max-row-tokens 128]\n"
+    "       model-maker --help\n"
+    "Writes a saved translation model (DIR/saved_model.pt). Any kind takes --method NAME and\n"
+    "--signature none, to make models that do not follow the engine's contract.\n";
+
 int usage() {
-    std::cerr
-        << "usage: model-maker identity|wordtable|transformer|checked|broken --output DIR [--table FILE] "
-           "[options]\n";
+    std::cerr << kUsage;
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    if (tools::asksForHelp(argc, argv)) {
+        std::cout << kUsage;
+        return 0;
+    }
     if (argc < 2)
         return usage();
     const std::string kind = argv[1];

@@ -287,14 +287,32 @@ int packageCommand(const Options &options) {
     return 0;
 }
 
+const char *const kUsage =
+    "usage: package-maker tokenizer --input TEXT --output FILE --vocab-size N [--plain FILE]\n"
+    "                     [--model-type unigram|bpe|word|char]\n"
+    "           trains a tokenizer on TEXT and writes it encrypted (with --plain, unencrypted too)\n"
+    "       package-maker encrypt --input MODEL --output FILE\n"
+    "           encrypts a tokenizer model\n"
+    "       package-maker package --language xx --en-text FILE --xx-text FILE --model-maker PATH\n"
+    "                     --output ZIP [--model identity|wordtable] [--vocab-size N]\n"
+    "                     [--xx-en-table FILE] [--en-xx-table FILE] [--model-type unigram|bpe|word|char]\n"
+    "                     [--byte-fallback yes|no]\n"
+    "           makes an offline language package: xx-en/ and en-xx/, each a saved model with its\n"
+    "           two tokenizers; word tables are \"source<TAB>target\" lines\n"
+    "       package-maker --help\n";
+
 int usage() {
-    std::cerr << "usage: package-maker tokenizer|encrypt|package --option value ...\n";
+    std::cerr << kUsage;
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    if (tools::asksForHelp(argc, argv)) {
+        std::cout << kUsage;
+        return 0;
+    }
     if (argc < 2)
         return usage();
     const std::string command = argv[1];

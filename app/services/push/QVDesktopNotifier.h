@@ -25,7 +25,7 @@
 class QVDesktopNotifier : public QVNotificationPresenter {
 public:
     static constexpr const char *kApplicationName = "Quorvalde Translator";
-    static constexpr const char *kDesktopEntry = "application://quorvalde-translator.desktop";
+    static constexpr const char *kDesktopEntry = "application://com.tessaphyre.translator.mac.desktop";
     // The theme's name for the user's alert sound.
     static constexpr const char *kAlertSoundEvent = "bell";
 
