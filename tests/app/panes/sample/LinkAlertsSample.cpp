@@ -35,9 +35,10 @@ int main(int argc, char **argv) {
         QVMStyleService::shared().setDesktopColorScheme(dark ? QVMStyleService::ColorScheme::Dark
                                                              : QVMStyleService::ColorScheme::Light);
         for (const auto &alert : alerts) {
-            const QString file = out.filePath(QStringLiteral("%1-%2.png")
-                                                  .arg(QString::fromLatin1(alert.name),
-                                                       dark ? QStringLiteral("dark") : QStringLiteral("light")));
+            const QString file =
+                out.filePath(QStringLiteral("%1-%2.png")
+                                 .arg(QString::fromLatin1(alert.name),
+                                      dark ? QStringLiteral("dark") : QStringLiteral("light")));
             QTimer poll;
             poll.setInterval(50);
             QObject::connect(&poll, &QTimer::timeout, [&] {
