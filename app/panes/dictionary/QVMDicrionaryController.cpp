@@ -33,6 +33,9 @@ QLabel *makeFlag(QWidget *parent, const QString &name) {
     return flag;
 }
 
+// Marks a flag showing the disc below, which is redrawn when the palette changes.
+constexpr const char *kDrawnPlaceholder = "qvDrawnFlagPlaceholder";
+
 // A neutral disc in the text colour where a language has no flag.
 QPixmap flagPlaceholder(const QPalette &palette) {
     QPixmap pixmap(kFlagSize * 2, kFlagSize * 2);
@@ -128,6 +131,8 @@ void QVMDicrionaryController::viewDidLoad() {
             [this](QListWidgetItem *item) { rowChosen(m_wordsList->row(item)); });
     m_wordsList->installEventFilter(this);
     m_entryView->installEventFilter(this);
+    m_flagEntry->installEventFilter(this);
+    m_flagWords->installEventFilter(this);
     connect(m_entryView, &QTextBrowser::anchorClicked, this, &QVMDicrionaryController::linkClicked);
 }
 
@@ -383,6 +388,11 @@ bool QVMDicrionaryController::eventFilter(QObject *watched, QEvent *event) {
     // The entry's colours are read from the view's palette while rendering.
     if (watched == m_entryView && event->type() == QEvent::PaletteChange && m_rendering)
         m_rendering();
+    if ((watched == m_flagEntry || watched == m_flagWords) && event->type() == QEvent::PaletteChange) {
+        auto *flag = static_cast<QLabel *>(watched);
+        if (flag->property(kDrawnPlaceholder).toBool())
+            flag->setPixmap(flagPlaceholder(flag->palette()));
+    }
     if (watched == m_wordsList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -439,7 +449,10 @@ void QVMDicrionaryController::resetFlagToDefault() {
 void QVMDicrionaryController::setFlag(QLabel *label, const QString &imageFile) {
     QPointer<QLabel> target(label);
     QVMRemoteImage::getRemoteImageForUrlString(label, imageFile, true, [target](const QImage &image) {
-        if (target && image.isNull())
+        if (!target)
+            return;
+        target->setProperty(kDrawnPlaceholder, image.isNull());
+        if (image.isNull())
             target->setPixmap(flagPlaceholder(target->palette()));
     });
 }

@@ -409,6 +409,44 @@ TEST_F(DictionaryPaneTest, TabAndEntryReadInBothAppearancesAndEveryControlIsName
     style.setDesktopColorScheme(QVMStyleService::ColorScheme::NoPreference);
 }
 
+// A language without a flag shows a disc drawn in the palette's colours: a live switch of the
+// scheme redraws it, or a dark disc with a white rim would stay on a light pane.
+TEST_F(DictionaryPaneTest, FlagPlaceholderFollowsALiveSchemeSwitch) {
+    using Scheme = QVMStyleService::ColorScheme;
+    const struct {
+        const char *name;
+        Scheme from, to;
+    } cases[] = {{"light to dark", Scheme::Light, Scheme::Dark},
+                 {"dark to light", Scheme::Dark, Scheme::Light}};
+    QVMAppearance::install(); // as the main window does at start
+    QVMStyleService &style = QVMStyleService::shared();
+    const auto drawnIn = [](QLabel *flag) {
+        const QImage image = flag->pixmap().toImage();
+        const QPalette palette = flag->palette();
+        return !image.isNull() &&
+               image.pixelColor(image.width() / 2, image.height() / 2) == palette.color(QPalette::Mid) &&
+               image.pixelColor(image.width() / 2, 2) == palette.color(QPalette::Text);
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        style.setDesktopColorScheme(c.from);
+        qvtest::spin(20);
+        pane->view()->hide(); // shown again, the pane draws its flags anew
+        pane->view()->show();
+        ASSERT_TRUE(qvtest::waitUntil([&] {
+            return drawnIn(pane->flagOriginalWordImage()) && drawnIn(pane->flagSuggestionsImage());
+        })) << "no placeholder drawn before the switch";
+        const QColor before = pane->flagOriginalWordImage()->palette().color(QPalette::Mid);
+        style.setDesktopColorScheme(c.to);
+        qvtest::spin(20);
+        ASSERT_NE(pane->flagOriginalWordImage()->palette().color(QPalette::Mid), before)
+            << "the switch changed no colour";
+        EXPECT_TRUE(drawnIn(pane->flagOriginalWordImage()));
+        EXPECT_TRUE(drawnIn(pane->flagSuggestionsImage()));
+    }
+    style.setDesktopColorScheme(Scheme::NoPreference);
+}
+
 // An example's speaker that cannot speak says why in the message line, as Listen does; a click
 // while something speaks stops it, and that is no failure.
 TEST_F(DictionaryPaneTest, AnExampleSpeakerThatCannotSpeakSaysWhy) {
