@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMutex>
+#include <QRecursiveMutex>
 #include <QScopeGuard>
 #include <QWaitCondition>
 
@@ -25,6 +26,11 @@ std::map<quint64, int> g_calls;
 std::shared_ptr<const SystemLog::Sink> g_sink;
 std::shared_ptr<const SystemLog::SyslogWriter> g_syslogWriter;
 std::optional<bool> g_verbose;
+
+// Lines reach the sink (or syslog and the terminal) one after another, as a log's lines are
+// written; a write from inside one, on the same thread, goes through. Taken before a write is
+// counted, so a replacement made from inside a sink never waits for a write queued behind it.
+QRecursiveMutex g_delivery;
 
 // The writes this thread is inside. A line from inside one is written, but not one from inside
 // that: a sink that warns about every line it is given would never end.
@@ -79,6 +85,7 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext &context, const QS
 void SystemLog::write(const QString &line, Level level) {
     if (t_depth > kNestingKept)
         return;
+    QMutexLocker delivering(&g_delivery);
     std::shared_ptr<const Sink> sink;
     std::shared_ptr<const SyslogWriter> syslogWriter;
     bool verbose = false;

@@ -85,7 +85,8 @@ QImage twentyLines() {
 // Holds every request: the window is measured, not the translation.
 class HoldingTranslator : public QVMPhotoTranslator {
 public:
-    void translate(const QImage &, Progress, Success, Failure) override {}
+    void translate(const QImage &, const QVLanguageRealm &, const QVLanguageRealm &, Progress, Success,
+                   Failure) override {}
     void cancel() override {}
 };
 

@@ -320,11 +320,19 @@ TEST(ObjectStoreSalvage, TwoLaunchesFindingTheSameDamagedFileSalvageItOnce) {
         child->start(QStringLiteral(QV_STORE_TEST_CHILD), {QStringLiteral("open"), path});
         launches.append(child);
     }
+    // Each opens it, or (opening on its interface thread, which waits only a moment) says the
+    // file is being repaired by another launch: none salvages it a second time.
+    int opened = 0;
     for (QProcess *child : std::as_const(launches)) {
         ASSERT_TRUE(child->waitForFinished(60000));
-        EXPECT_EQ(child->readAllStandardOutput().trimmed().toStdString(), "ok");
+        const QString answer = QString::fromUtf8(child->readAllStandardOutput().trimmed());
+        opened += answer == QLatin1String("ok");
+        EXPECT_TRUE(answer == QLatin1String("ok") || (answer.startsWith(QLatin1String("error 7 ")) &&
+                                                      answer.contains(QLatin1String("repairing"))))
+            << answer.toStdString();
         delete child;
     }
+    EXPECT_GE(opened, 1);
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 1);
     ObjectStore store = ObjectStore::open(configuration(path));
     ASSERT_FALSE(store.isNull());

@@ -11,7 +11,9 @@
 
 #include <cstdio>
 #include <syslog.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using platform::SystemLog;
 
@@ -195,4 +197,29 @@ TEST(SystemLog, ALineWrittenFromInsideAWriteIsWrittenOnceAndNeverWaitsForIt) {
         }
         EXPECT_EQ(received.toStdString(), c.expected);
     }
+}
+
+// Lines written at once from several threads reach a sink one after another, none lost: a
+// sink need not guard itself.
+TEST(SystemLog, LinesFromManyThreadsReachTheSinkOneAtATime) {
+    constexpr int kThreads = 4, kLines = 2000;
+    QStringList lines;
+    int inside = 0, overlaps = 0;
+    SystemLog::setSink([&](const QString &line) {
+        if (++inside > 1)
+            ++overlaps;
+        lines << line;
+        --inside;
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t)
+        writers.emplace_back([] {
+            for (int i = 0; i < kLines; ++i)
+                SystemLog::write(QStringLiteral("line %1").arg(i));
+        });
+    for (std::thread &writer : writers)
+        writer.join();
+    SystemLog::setSink({});
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(lines.size(), kThreads * kLines);
 }

@@ -282,9 +282,12 @@ bool QVMHistoryViewController::handleRowButtonClick(QEvent *event) {
 }
 
 bool QVMHistoryViewController::eventFilter(QObject *watched, QEvent *event) {
-    if (isViewLoaded() && watched == m_table->viewport() &&
-        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
-         event->type() == QEvent::MouseButtonRelease))
+    // The event's type first: as the table goes, its viewport's last events come here while
+    // the table is no longer one.
+    const bool mouse = event->type() == QEvent::MouseButtonPress ||
+                       event->type() == QEvent::MouseButtonDblClick ||
+                       event->type() == QEvent::MouseButtonRelease;
+    if (mouse && isViewLoaded() && watched == m_table->viewport())
         return handleRowButtonClick(event) || QVMBaseVC::eventFilter(watched, event);
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);

@@ -70,6 +70,25 @@ TEST_F(AppearanceTest, AThemesUnreadableTextsAreMendedAndTheRestKept) {
               theme.color(QPalette::Disabled, QPalette::Text));
 }
 
+// A greyed control still reads: its text reaches 4.5:1 on every face it stands on, both schemes.
+TEST_F(AppearanceTest, OurPalettesGreyedTextsStillRead) {
+    const struct {
+        QPalette::ColorRole text, background;
+    } pairs[] = {{QPalette::WindowText, QPalette::Window},
+                 {QPalette::ButtonText, QPalette::Button},
+                 {QPalette::Text, QPalette::Base}};
+    for (const bool dark : {false, true}) {
+        const QPalette palette = QVMAppearance::palette(dark);
+        for (const auto &pair : pairs) {
+            SCOPED_TRACE(std::to_string(dark) + " " + std::to_string(int(pair.text)));
+            EXPECT_GE(QVMColor::contrastRatio(palette.color(QPalette::Disabled, pair.text),
+                                              palette.color(QPalette::Disabled, pair.background)),
+                      4.5);
+            EXPECT_NE(palette.color(QPalette::Disabled, pair.text), palette.color(QPalette::Active, pair.text));
+        }
+    }
+}
+
 // With no scheme stated the desktop theme's palette is used, mended; a live switch to dark and
 // back to no scheme brings it again.
 TEST_F(AppearanceTest, TheDesktopsPaletteIsMendedAndComesBackAfterALiveSwitch) {
