@@ -230,8 +230,8 @@ public:
     // afterSaved runs once the file is written (the not-saved alert opens the chosen file then).
     void showWindowsSave(std::function<void()> afterSaved = {});
     // Writes the result panel in the format (0 rtf, 1 pdf, 2 docx, 3 odt, 4 html)
-    // to the file; conversions end later, through completion. Null error when
-    // the write (or the conversion's start) went well.
+    // to the file; a PDF (written off this thread) and conversions end later, through
+    // completion, and say a failure then. Null error when the write (or its start) went well.
     platform::Error saveResultToUrl(int formatIndex, const QUrl &url,
                                     std::function<void(const platform::Error &)> completion = {});
     // Uploads the RTF file for conversion and writes the answer to target only.

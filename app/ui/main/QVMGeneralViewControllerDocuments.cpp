@@ -272,7 +272,21 @@ QVMGeneralViewController::saveResultToUrl(int formatIndex, const QUrl &url,
     if (formatIndex == 0) {
         error = QVMResultWriter::writeRtf(*m_toText->document(), path);
     } else if (formatIndex == 1) {
-        error = QVMResultWriter::writePdf(*m_toText->document(), path);
+        // Written off this thread; the spinner shows meanwhile and the result comes as a
+        // conversion's does.
+        showSpinner(true);
+        QPointer<QVMGeneralViewController> self(this);
+        QVMResultWriter::writePdfInBackground(
+            *m_toText->document(), path, this, [self, completion](const platform::Error &result) {
+                self->showSpinner(false);
+                if (!result.isNull()) {
+                    DevLogger::logError(result, QStringLiteral("Write returned error"));
+                    showError(result.localizedDescription());
+                }
+                if (completion)
+                    completion(result);
+            });
+        return {};
     } else if (formatIndex >= 2 && formatIndex <= 4) {
         // The RTF goes up from a file of its own: the chosen path gets only converted bytes.
         auto folder = std::make_shared<QTemporaryDir>();

@@ -4,12 +4,16 @@
 #include "ui/panels/QVMRtfWriter.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
+#include <QThreadPool>
 
 namespace {
 
@@ -58,6 +62,28 @@ platform::Error QVMResultWriter::writePdf(const QTextDocument &document, const Q
         copy->print(&writer);
     }
     return writeData(pdf, path);
+}
+
+void QVMResultWriter::writePdfInBackground(const QTextDocument &document, const QString &path,
+                                           QObject *context,
+                                           std::function<void(const platform::Error &)> done) {
+    // The copy belongs to no thread until the pool's thread takes it (only such an object may be
+    // pulled to another thread). The pool is waited for as the application ends.
+    QTextDocument *copy = document.clone();
+    copy->moveToThread(nullptr);
+    QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([copy, path, guard, done = std::move(done)] {
+        copy->moveToThread(QThread::currentThread());
+        const platform::Error error = writePdf(*copy, path);
+        delete copy;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, error] {
+                if (guard && done)
+                    done(error);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 std::unique_ptr<QTextDocument> QVMResultWriter::printableCopy(const QTextDocument &document) {

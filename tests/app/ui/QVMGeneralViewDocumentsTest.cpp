@@ -246,7 +246,12 @@ TEST_F(GeneralViewDocumentsTest, SavedFormatsHoldTheWholeResult) {
     EXPECT_TRUE(read.text().contains(QStringLiteral("Line 149 of the translation")));
 
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
-    ASSERT_FALSE(general->saveResultToUrl(1, QUrl::fromLocalFile(pdf)));
+    std::optional<platform::Error> written;
+    ASSERT_FALSE(general->saveResultToUrl(1, QUrl::fromLocalFile(pdf),
+                                          [&written](const platform::Error &error) { written = error; }));
+    EXPECT_FALSE(written.has_value()); // off the interface thread
+    ASSERT_TRUE(qvtest::waitUntil([&] { return written.has_value(); }, 20000));
+    ASSERT_TRUE(written->isNull());
     QPdfDocument document;
     ASSERT_EQ(document.load(pdf), QPdfDocument::Error::None);
     ASSERT_GE(document.pageCount(), 3);
@@ -480,7 +485,12 @@ TEST_F(GeneralViewDocumentsTest, FailedWriteIsReportedAndLeavesTheOldFileWhole) 
             continue; // running with rights that ignore the folder's
         for (int format : {0, 1}) {
             SCOPED_TRACE(path.toStdString() + " " + std::to_string(format));
-            const platform::Error error = general->saveResultToUrl(format, QUrl::fromLocalFile(path));
+            std::optional<platform::Error> ended;
+            const platform::Error started = general->saveResultToUrl(
+                format, QUrl::fromLocalFile(path), [&ended](const platform::Error &error) { ended = error; });
+            ASSERT_TRUE(qvtest::waitUntil([&] { return ended.has_value(); }, 20000));
+            const platform::Error error = format == 0 ? started : *ended;
+            EXPECT_EQ(ended->localizedDescription(), error.localizedDescription());
             EXPECT_FALSE(error.isNull());
             EXPECT_TRUE(error.localizedDescription().contains(QFileInfo(path).fileName()));
         }
