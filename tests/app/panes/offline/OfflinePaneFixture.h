@@ -79,6 +79,9 @@ protected:
         tab = std::make_unique<QVMOfflineViewController>();
         tab->view()->show();
         qvtest::waitUntil([&] { return backend.requestCount() > before; });
+        // The answer shows rows or says why not; a loaded machine takes longer than a moment.
+        qvtest::waitUntil([&] { return !tab->shownCodes().isEmpty() || tab->messageLine()->isVisible(); },
+                          5000);
         qvtest::spin(50);
         return *tab;
     }
