@@ -104,8 +104,8 @@ QPalette QVMAppearance::readablePalette(const QPalette &palette) {
         {QPalette::LinkVisited, QPalette::Base},
     };
     QPalette readable = palette;
-    // Disabled texts are meant to read as out of use.
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    // Greyed texts too: moved only as far as reading asks, they still look out of use.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         for (const auto &pair : kPairs) {
             const QColor text = palette.color(group, pair.text);
             const QColor mended = QVMColor::readableOn(text, palette.color(group, pair.background));

@@ -65,9 +65,12 @@ TEST_F(AppearanceTest, AThemesUnreadableTextsAreMendedAndTheRestKept) {
             EXPECT_EQ(mended.color(group, c.background), theme.color(group, c.background));
         }
     }
-    // Out-of-use texts are meant to read as such.
-    EXPECT_EQ(mended.color(QPalette::Disabled, QPalette::Text),
-              theme.color(QPalette::Disabled, QPalette::Text));
+    // A greyed text reads too, and still looks out of use.
+    EXPECT_GE(QVMColor::contrastRatio(mended.color(QPalette::Disabled, QPalette::Text),
+                                      mended.color(QPalette::Disabled, QPalette::Base)),
+              4.5);
+    EXPECT_NE(mended.color(QPalette::Disabled, QPalette::Text),
+              mended.color(QPalette::Active, QPalette::Text));
 }
 
 // A greyed control still reads: its text reaches 4.5:1 on every face it stands on, both schemes.
@@ -84,7 +87,8 @@ TEST_F(AppearanceTest, OurPalettesGreyedTextsStillRead) {
             EXPECT_GE(QVMColor::contrastRatio(palette.color(QPalette::Disabled, pair.text),
                                               palette.color(QPalette::Disabled, pair.background)),
                       4.5);
-            EXPECT_NE(palette.color(QPalette::Disabled, pair.text), palette.color(QPalette::Active, pair.text));
+            EXPECT_NE(palette.color(QPalette::Disabled, pair.text),
+                      palette.color(QPalette::Active, pair.text));
         }
     }
 }
