@@ -121,6 +121,17 @@ protected:
         key(pane->searchField(), Qt::Key_Return, "\r");
     }
     QString entryText() const { return pane->synonymsTextView()->toPlainText(); }
+    // "dog" searched and answered with one example pair, each side with its speaker.
+    void showDogWithAnExample() {
+        search("dog");
+        source->last("entry")->entry(
+            QVLexicalMeaning::initWithDictionary(
+                {{"word", "dog"},
+                 {"examples",
+                  QVariantList{QVariantMap{{"fromText", "The dog runs."}, {"toText", "Der Hund rennt."}}}}},
+                "dog"),
+            {}, {});
+    }
     QString message() const {
         return pane->messageLabel()->isHidden() ? QString() : pane->messageLabel()->text();
     }
@@ -279,13 +290,7 @@ TEST_F(DictionaryPaneTest, EmptyOrFailedEntryFallsBackToPlainTranslationsOrSaysS
 }
 
 TEST_F(DictionaryPaneTest, LinksSearchTheirTrimmedWordAndSpeakersSpeakTheirOwnLanguage) {
-    search("dog");
-    source->last("entry")->entry(QVLexicalMeaning::initWithDictionary(
-                                     {{"word", "dog"},
-                                      {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
-                                                                            {"toText", "Der Hund rennt."}}}}},
-                                     "dog"),
-                                 {}, {});
+    showDogWithAnExample();
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:1"));
     speech->finish(); // a click while speech runs stops it instead
     emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0"));
@@ -466,13 +471,7 @@ TEST_F(DictionaryPaneTest, AnExampleSpeakerThatCannotSpeakSaysWhy) {
          [this] { emit pane->synonymsTextView()->anchorClicked(QUrl("speak:0")); }, false, 1},
         {"spoken to its end", true, [this] { speech->finish(true); }, false, 1},
     };
-    search("dog");
-    source->last("entry")->entry(QVLexicalMeaning::initWithDictionary(
-                                     {{"word", "dog"},
-                                      {"examples", QVariantList{QVariantMap{{"fromText", "The dog runs."},
-                                                                            {"toText", "Der Hund rennt."}}}}},
-                                     "dog"),
-                                 {}, {});
+    showDogWithAnExample();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         speech->output = c.output;
